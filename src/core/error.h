@@ -1,0 +1,34 @@
+// Error codes kept by DV objects and tools, and the result type that carries them across modules.
+#pragma once
+
+#include <string>
+
+namespace zorv::core {
+
+enum class ErrorCode : int {
+    kNone = 0,
+    kOpenFailed = 1,     // the file could not be opened
+    kReadFailed = 2,     // read or seek failure, or a file shorter than its headers
+    kWriteFailed = 4,    // a write failed
+    kOutOfMemory = 5,    // out of memory for a frame buffer or index
+    kNotRiff = 6,        // a top-level AVI chunk is not "RIFF", or a span larger than the read buffer
+    kCancelled = 7,      // cancelled by the user
+};
+
+// The outcome of an operation: an error code, the system's message text (may be empty) and the
+// operating system's error number of the failed call (errno; 0 when none).
+struct Status {
+    ErrorCode code = ErrorCode::kNone;
+    int sysError = 0;
+    std::string message;
+
+    bool ok() const { return code == ErrorCode::kNone; }
+    explicit operator bool() const { return ok(); }
+
+    static Status success() { return {}; }
+    static Status failure(ErrorCode c, std::string msg = {}, int sys = 0) {
+        return Status{c, sys, std::move(msg)};
+    }
+};
+
+}  // namespace zorv::core
