@@ -1,0 +1,37 @@
+// Writes a Raw DV file: whole DV frames back to back, nothing else.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+
+#include "core/error.h"
+
+namespace zorv::media {
+
+class RawDvWriter {
+public:
+    RawDvWriter() = default;
+    ~RawDvWriter();
+    RawDvWriter(const RawDvWriter&) = delete;
+    RawDvWriter& operator=(const RawDvWriter&) = delete;
+
+    core::Status open(const std::string& path);
+    // Appends one whole frame with one write.
+    core::Status writeFrame(std::span<const uint8_t> frame);
+    // Flushes and closes; reports any write that failed before. Safe to call twice.
+    core::Status close();
+
+    bool isOpen() const { return file_ != nullptr; }
+    int64_t framesWritten() const { return frames_; }
+
+private:
+    core::Status fail(int err);
+
+    std::FILE* file_ = nullptr;
+    core::Status error_;
+    int64_t frames_ = 0;
+};
+
+}  // namespace zorv::media
