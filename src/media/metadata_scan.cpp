@@ -1,0 +1,81 @@
+// The metadata scan and the per-frame detection of in-order passes, as members of DvMediaFile.
+#include <algorithm>
+
+#include "core/dv_decode.h"
+#include "core/dv_pack_fill.h"
+#include "media/dv_media_file.h"
+
+namespace zorv::media {
+
+namespace {
+
+// Starts the previous-frame values afresh while keeping what is decided once per file.
+core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
+    core::DecodedValues v;
+    v.fieldRate = keepFileValues.fieldRate;
+    v.frameRate = keepFileValues.frameRate;
+    v.timecodeStyle = keepFileValues.timecodeStyle;
+    return v;
+}
+
+}  // namespace
+
+bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
+    if (scanned_) return true;
+    if (!indexed() && !buildIndex()) return false;
+    clearError();
+    scenes_.clear();
+    if (!ensureFrameBuffer()) return false;
+
+    const int64_t count = frameCount();
+    const size_t size = index_.frameSize;
+    uint8_t* buf = frameBuf_.data();
+    previous_ = freshValues(current_);
+    if (progress) {
+        progress->setTotal(std::max<int64_t>(count - 1, 1));
+        progress->setDone(0);
+    }
+
+    for (int64_t n = 0; n < count; ++n) {
+        const FrameEntry& e = index_.entries[static_cast<size_t>(n)];
+        if (e.empty()) {
+            scenes_.addDroppedFrame(n);
+            continue;
+        }
+        const int64_t got = file_.readAt(static_cast<int64_t>(e.offset), buf, size);
+        if (got != static_cast<int64_t>(size)) {
+            setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);
+            return false;
+        }
+        position_ = static_cast<int64_t>(e.offset);
+        core::fillRecord(record_, buf, size);
+        core::decodeRecord(record_, current_);
+        if (n > 0) scenes_.compareFrame(n, current_, previous_, false);
+        if (observer && !observer->onFrame(n, record_, current_)) {
+            setError(core::ErrorCode::kWriteFailed, 0);
+            return false;
+        }
+        previous_ = current_;
+        if (progress) {
+            progress->setDone(n);
+            if (n % kScanCancelInterval == 0 && progress->cancelled()) {
+                setError(core::ErrorCode::kCancelled, 0, "Operation Cancelled");
+                return false;
+            }
+        }
+    }
+    if (progress) progress->setDone(std::max<int64_t>(count - 1, 1));
+    markScanned();
+    return true;
+}
+
+bool DvMediaFile::detectFrame(int64_t n, const uint8_t* frame) {
+    core::fillRecord(record_, frame, index_.frameSize);
+    core::decodeRecord(record_, current_);
+    bool change = false;
+    if (n > 0) change = scenes_.compareFrame(n, current_, previous_, true);
+    previous_ = current_;
+    return change;
+}
+
+}  // namespace zorv::media
