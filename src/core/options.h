@@ -1,0 +1,265 @@
+// The option record: every user option of the options pages, with its default and the rules by which
+// an out-of-range value is read.
+//
+// The record itself keeps whatever it was given (a page the user never opened hands its values back
+// unchanged, even out-of-range ones). Code that acts on a value reads it through normalized(), or
+// through the one clamp function of that field, which apply the "reads as" rules.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/guid.h"
+
+namespace zorv::core {
+
+// A chosen decoder or compressor: its class identifier and display name. The all-zero identifier
+// means that none is configured.
+struct DecoderSelection {
+    Guid id;
+    std::string name;
+
+    bool isSet() const { return !id.isNull(); }
+    friend bool operator==(const DecoderSelection&, const DecoderSelection&) = default;
+};
+
+inline constexpr std::string_view kNotSelected = "Not selected";
+inline constexpr std::string_view kUncompressed = "Uncompressed";
+
+// Scene-trigger mask bits (which metadata changes start a new scene).
+namespace scene_trigger {
+inline constexpr std::uint32_t kTimecode = 0x1;
+inline constexpr std::uint32_t kUserBits = 0x2;
+inline constexpr std::uint32_t kRecordingDateTime = 0x10;
+inline constexpr std::uint32_t kShutter = 0x40;
+inline constexpr std::uint32_t kIris = 0x80;
+inline constexpr std::uint32_t kStabilizer = 0x100;
+inline constexpr std::uint32_t kGain = 0x200;
+inline constexpr std::uint32_t kExposureMode = 0x400;
+inline constexpr std::uint32_t kWhiteBalance = 0x1000;
+inline constexpr std::uint32_t kFocus = 0x4000;
+inline constexpr std::uint32_t kAudioSamplingFrequency = 0x8000;
+inline constexpr std::uint32_t kAudioLocked = 0x10000;
+inline constexpr std::uint32_t kTapeIndex = 0x20000;
+inline constexpr std::uint32_t kDroppedFrame = 0x40000;
+}  // namespace scene_trigger
+
+// Burn-in item mask bits (which items are drawn).
+namespace burn_item {
+inline constexpr std::uint32_t kTimecode = 0x1;
+inline constexpr std::uint32_t kUserBits = 0x2;
+inline constexpr std::uint32_t kFileProgress = 0x4;
+inline constexpr std::uint32_t kFrameType = 0x8;
+inline constexpr std::uint32_t kRecTime = 0x10;
+inline constexpr std::uint32_t kRecDate = 0x20;
+inline constexpr std::uint32_t kShutter = 0x40;
+inline constexpr std::uint32_t kIris = 0x80;
+inline constexpr std::uint32_t kStabilizer = 0x100;
+inline constexpr std::uint32_t kGain = 0x200;
+inline constexpr std::uint32_t kExposureMode = 0x400;
+inline constexpr std::uint32_t kWhiteBalance = 0x1000;
+inline constexpr std::uint32_t kFocusMode = 0x2000;
+inline constexpr std::uint32_t kFocusDistance = 0x4000;
+inline constexpr std::uint32_t kAudio = 0x8000;
+inline constexpr std::uint32_t kLatitude = 0x80000;
+inline constexpr std::uint32_t kLongitude = 0x100000;
+inline constexpr std::uint32_t kAltitude = 0x200000;
+inline constexpr std::uint32_t kSpeed = 0x400000;
+inline constexpr std::uint32_t kTrack = 0x800000;
+}  // namespace burn_item
+
+// Burn-in items in the order of the user-positioning page; the index is also the item's slot in
+// Options::burnPositions.
+enum class BurnItem : int {
+    kTimecode = 0,
+    kUserBits,
+    kFileProgress,
+    kFrameType,
+    kRecTime,
+    kRecDate,
+    kShutter,
+    kIris,
+    kExposureMode,
+    kGain,
+    kFocusDistance,
+    kFocusMode,
+    kWhiteBalance,
+    kStabilizer,
+    kAudio,
+    kLatitude,
+    kLongitude,
+    kAltitude,
+    kSpeed,
+    kTrack,
+};
+inline constexpr int kBurnItemCount = 20;
+inline constexpr int kBurnPositionSlots = 32;
+
+// Top-left corner of an item's text, in percent of the picture width and height (0..99).
+struct BurnPosition {
+    std::uint8_t x = 0;
+    std::uint8_t y = 0;
+    friend bool operator==(const BurnPosition&, const BurnPosition&) = default;
+};
+using BurnPositionTable = std::array<BurnPosition, kBurnPositionSlots>;
+
+// The default user-position table: camera items in columns at 5, 24, 35, 59, 71 and 83 % across,
+// rows at 10, 15 and 20 % down; GPS items in rows at 25, 30 and 35 %; unused slots at 0, 0.
+const BurnPositionTable& defaultBurnPositions();
+
+// Renderer choice on the Rendering page.
+namespace renderer {
+inline constexpr int kVmr7Windowless = 1;
+inline constexpr int kVmr9Windowless = 2;
+inline constexpr int kVmr7Windowed = 3;
+inline constexpr int kVmr9Windowed = 4;
+}  // namespace renderer
+
+// Mode of the timecode and date/time groups of Modify Metadata.
+namespace modify_mode {
+inline constexpr int kNone = 0;
+inline constexpr int kStartFrom = 1;
+inline constexpr int kAdjustBy = 2;
+inline constexpr int kFromFileName = 3;  // date/time only
+}  // namespace modify_mode
+
+struct Options {
+    // General
+    int dateFormat = 1;                // 1 dd/mm/yyyy, 2 mm/dd/yyyy, 3 yyyy-mm-dd
+    int dropFrameDisplay = 0;          // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff"
+    bool progressAsFrameNumber = false;
+    bool gpsInDecimal = false;
+    bool showGpsItems = false;
+    bool rememberMainWindowPosition = false;  // persisted as RMWPos
+    bool saveAllSettingsAsDefault = false;    // store the whole record at OK
+
+    // Decoders
+    int dvDecoderResolution = 0;  // 0 full, 1 half
+    DecoderSelection mpeg2Decoder{Guid{}, std::string(kNotSelected)};
+    DecoderSelection avcVideoDecoder{Guid{}, std::string(kNotSelected)};
+    DecoderSelection avcAudioDecoder{Guid{}, std::string(kNotSelected)};
+
+    // Rendering
+    int renderer = renderer::kVmr9Windowless;
+
+    // Scenes
+    std::uint32_t sceneTriggerMask = scene_trigger::kRecordingDateTime;
+
+    // Burn-in
+    int burnInMode = 0;          // 0 all frames, 1 start of scenes
+    int burnInDuration = 5;      // length of the stretch after each scene start
+    int burnInDurationUnit = 0;  // 0 seconds, 1 frames
+    int textPositioning = 2;     // 0 user, 1 fixed 80 % title safe, 2 fixed 90 % title safe
+    bool always43Area = false;
+    int textBrightness = 90;
+    int outlineBrightness = 10;
+    int transparency = 0;
+    std::uint32_t burnInItemMask = 0x19FF3;
+    DecoderSelection outputCompressor{Guid{}, std::string(kUncompressed)};
+    bool includeAudio = false;
+
+    // Burn-in user positioning
+    std::string fontFace = "Courier New";
+    int textHeight = 50;  // tenths of a percent of the picture height
+    int styleFlags = 1;   // bit 0x1 bold, 0x2 italic
+    BurnPositionTable burnPositions = defaultBurnPositions();
+
+    // Capture
+    int captureStopMode = 0;  // 0 manual, 1 duration reaches, 2 no frames delivered
+    int captureDurationHours = 1;
+    int captureDurationMinutes = 0;
+    int captureDurationSeconds = 0;
+    int noFramesSeconds = 10;
+    int captureAviType = 2;
+    bool useSplitter = true;
+    bool slaveToCamera = false;
+    bool useCurrentDateTime = false;
+
+    // Splitter
+    int splitTrigger = 1;         // 1 timecode, 2 date/time, 3 user bits, 4 tape index
+    int splitFileNameFormat = 1;  // 1 number, 2 timecode, 3 date/time, 4 user bits
+    int timecodeTriggerFrames = 1;
+    int dateTimeTriggerSeconds = 1;
+    int prerollDelaySeconds = 0;
+
+    // Modify Metadata
+    bool changeTimecode = false;
+    int timecodeMode = modify_mode::kAdjustBy;
+    int timecodeHours = 0;
+    int timecodeMinutes = 0;
+    int timecodeSeconds = 0;
+    int timecodeFrames = 0;
+    bool changeDateTime = false;
+    int dateTimeMode = modify_mode::kAdjustBy;
+    int dateYears = 0;
+    int dateMonths = 0;
+    int dateDays = 0;
+    int timeHours = 0;
+    int timeMinutes = 0;
+    int timeSeconds = 0;
+    bool setUserBits = false;
+    std::array<int, 4> userBits{0, 0, 0, 0};
+    bool changeDropFrame = false;
+    int dropFrameTarget = 0;  // list index: 0 "drop frame", 1 "non-drop frame"
+    bool changeWidescreen = false;
+    int widescreenTarget = 0;  // list index: 0 "16:9", 1 "4:3"
+
+    // Export Metadata
+    int exportFrequency = 1;  // 0 all frames, 1 at any change, 2 at each scene change
+    bool exportHeader = false;
+
+    // Export Subtitles
+    int subtitleLayout = 0;  // 0 all metadata, 1..4 date/time layouts
+
+    // The defaults; the renderer default depends on which renderers exist.
+    static Options defaults(bool vmr9Available = true);
+
+    // A copy with every "reads as" rule applied.
+    Options normalized() const;
+
+    friend bool operator==(const Options&, const Options&) = default;
+};
+
+// The "reads as" rules, one per field that has one.
+int clampDateFormat(int v);              // 1..3, else 1
+int clampDropFrameDisplay(int v);        // 0..1, else 0
+int clampDvDecoderResolution(int v);     // 0..1, else 0
+int clampRenderer(int v);                // 1..3, else 4
+int clampBurnInMode(int v);              // 0..1, larger 1
+int clampBurnInDuration(int v);          // 1..999
+int clampBurnInDurationUnit(int v);      // 0..1, larger 1
+int clampTextPositioning(int v);         // 0..2, else 2
+int clampPercent(int v, int maxValue);   // 0..maxValue
+int clampTextHeight(int v);              // 10..300
+std::uint8_t clampPositionPercent(int v);  // 0..99
+int clampCaptureStopMode(int v);         // 0..2, else 0
+int clampCaptureAviType(int v);          // 1..2, else 2
+int clampNoFramesSeconds(int v);         // 1..99
+int clampSplitTrigger(int v);            // 1..4, else 1
+int clampSplitFileNameFormat(int v);     // 1..4, else 1
+int clampSplitThreshold(int v);          // 1..999
+int clampPrerollDelay(int v);            // 0..10
+int clampExportFrequency(int v);         // 0..2, else 1
+int clampSubtitleLayout(int v);          // 0..3, else 4
+int clampListIndex(int v);               // 0..1, larger 1
+
+// The capture duration limit in seconds (0 = none): only stop mode 1 has one.
+std::int64_t captureDurationLimitSeconds(const Options& o);
+
+// Every persistent field by a stable name, for stores and command lines. Decoder selections of the
+// Decoders page are not visited (they have their own values in the store); the output compressor is.
+class OptionFieldVisitor {
+public:
+    virtual ~OptionFieldVisitor() = default;
+    virtual void intField(std::string_view name, int& value) = 0;
+    virtual void maskField(std::string_view name, std::uint32_t& value) = 0;
+    virtual void flagField(std::string_view name, bool& value) = 0;
+    virtual void textField(std::string_view name, std::string& value) = 0;
+    virtual void selectionField(std::string_view name, DecoderSelection& value) = 0;
+    virtual void positionsField(std::string_view name, BurnPositionTable& value) = 0;
+};
+void visitOptionFields(Options& options, OptionFieldVisitor& visitor);
+
+}  // namespace zorv::core
