@@ -1,0 +1,151 @@
+#include "gen/clip_spec.h"
+
+#include <algorithm>
+
+#include "core/civil_time.h"
+
+namespace zorv::gen {
+
+namespace {
+
+constexpr int64_t kDropFramesPerTenMinutes = 17982;
+constexpr int64_t kDropFramesPerMinute = 1798;
+
+int64_t dayFrames(int fps, bool dropFrame) {
+    return (fps == 30 && dropFrame) ? 6 * 24 * kDropFramesPerTenMinutes : int64_t{24} * 3600 * fps;
+}
+
+int64_t toEpoch(const DateTime& d) {
+    return core::daysFromCivil(d.year, d.month, d.day) * 86400 + d.hour * 3600 + d.minute * 60 + d.second;
+}
+
+DateTime fromEpoch(int64_t s) {
+    core::CivilDateTime c = core::civilFromUtcSeconds(s);
+    return DateTime{static_cast<int>(c.year), c.month, c.day, c.hour, c.minute, c.second};
+}
+
+// Whole seconds of recording after k frames.
+int64_t elapsedSeconds(const ClipSpec& spec, int64_t k) {
+    return spec.pal() ? k / 25 : k * 1001 / 30000;
+}
+
+size_t runIndex(const ClipSpec& spec, int64_t n) {
+    size_t i = 0;
+    for (size_t r = 0; r < spec.runs.size(); ++r)
+        if (spec.runs[r].first <= n) i = r;
+    return i;
+}
+
+bool countsDropFrame(const ClipSpec& spec) { return spec.dropFrame && !spec.pal(); }
+
+// Timecode of frame n within run i, as a frame count.
+int64_t timecodeFrames(const ClipSpec& spec, size_t i, int64_t n) {
+    const Run& run = spec.runs[i];
+    int64_t base;
+    if (run.tc)
+        base = timecodeToFrames(*run.tc, spec.frameRate(), countsDropFrame(spec));
+    else if (i == 0)
+        base = 0;
+    else
+        base = timecodeFrames(spec, i - 1, run.first - 1) + spec.runs[i - 1].tcStep;
+    return base + (n - run.first) * run.tcStep;
+}
+
+// Recording time of frame n within run i, in seconds since 1970.
+int64_t recSeconds(const ClipSpec& spec, size_t i, int64_t n) {
+    // The anchor is the latest run at or before i that sets the clock.
+    size_t a = i;
+    while (a > 0 && !spec.runs[a].rec) --a;
+    const Run& anchor = spec.runs[a];
+    int64_t epoch = toEpoch(anchor.rec ? *anchor.rec : DateTime{});
+    return epoch + elapsedSeconds(spec, n - anchor.first);
+}
+
+}  // namespace
+
+bool ClipSpec::isDropped(int64_t frame) const {
+    return std::find(dropped.begin(), dropped.end(), frame) != dropped.end();
+}
+
+int64_t timecodeToFrames(const Timecode& tc, int fps, bool dropFrame) {
+    int64_t minutes = int64_t{tc.hours} * 60 + tc.minutes;
+    int64_t n = (minutes * 60 + tc.seconds) * fps + tc.frames;
+    if (dropFrame && fps == 30) n -= 2 * (minutes - minutes / 10);
+    return n;
+}
+
+Timecode framesToTimecode(int64_t n, int fps, bool dropFrame) {
+    const int64_t day = dayFrames(fps, dropFrame);
+    n %= day;
+    if (n < 0) n += day;
+    if (dropFrame && fps == 30) {
+        int64_t d = n / kDropFramesPerTenMinutes, m = n % kDropFramesPerTenMinutes;
+        n += 18 * d + (m >= 2 ? 2 * ((m - 2) / kDropFramesPerMinute) : 0);
+    }
+    Timecode tc;
+    tc.frames = static_cast<int>(n % fps);
+    n /= fps;
+    tc.seconds = static_cast<int>(n % 60);
+    n /= 60;
+    tc.minutes = static_cast<int>(n % 60);
+    tc.hours = static_cast<int>(n / 60);
+    return tc;
+}
+
+ClipSpec palClip(int64_t frames) {
+    ClipSpec s;
+    s.frames = frames;
+    return s;
+}
+
+ClipSpec ntscClip(int64_t frames, bool dropFrame) {
+    ClipSpec s;
+    s.system = System::Ntsc;
+    s.frames = frames;
+    s.dropFrame = dropFrame;
+    return s;
+}
+
+ClipSpec sampleClip() {
+    ClipSpec s = palClip(250);
+    s.runs = {Run{0, Timecode{0, 0, 0, 0}, 1, DateTime{2011, 6, 15, 10, 30, 0}},
+              Run{125, Timecode{0, 10, 0, 0}, 1, DateTime{2011, 6, 15, 12, 0, 0}}};
+    s.recordingStarts = {0, 125};
+    return s;
+}
+
+FrameMeta frameMeta(const ClipSpec& spec, int64_t n) {
+    FrameMeta m;
+    const bool pal = spec.pal();
+    if (!spec.runs.empty()) {
+        size_t i = runIndex(spec, n);
+        m.tc = framesToTimecode(timecodeFrames(spec, i, n), spec.frameRate(), countsDropFrame(spec));
+        m.rec = fromEpoch(recSeconds(spec, i, n));
+    } else {
+        m.hasTimecode = false;
+        m.hasRec = false;
+    }
+    m.dropFrameFlag = spec.dropFrame;
+    m.hasUserBits = spec.userBits.has_value();
+    m.userBits = spec.userBits.value_or(0);
+    m.widescreen = spec.widescreen;
+    m.recordingStart = std::find(spec.recordingStarts.begin(), spec.recordingStarts.end(), n) !=
+                       spec.recordingStarts.end();
+    m.hasCamera = spec.camera;
+    m.camera1 = spec.camera1;
+    m.camera2 = spec.camera2;
+    m.shutter = spec.shutter;
+    // Audio frame size: samples beyond the minimum of 1896 (625/50) or 1580 (525/60) per frame.
+    const int samples = pal ? 1920 : (n % 5 == 0 ? 1600 : 1602);
+    const uint8_t afSize = static_cast<uint8_t>(samples - (pal ? 1896 : 1580));
+    m.audioSource = Pack{0x50, {static_cast<uint8_t>(0x40 | afSize), 0x30, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), 0xC0}};
+    m.audioControl = Pack{0x51, {0x33, 0xCF, 0xA0, 0xFF}};
+    m.videoSource = Pack{0x60, {0xFF, 0xFF, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), 0xFF}};
+    m.videoControl = Pack{0x61, {0x33, 0xC8, 0xFC, 0xFF}};
+    m.laterSequencesOnly = spec.laterSequencesOnly;
+    m.ffHeaderJunk = spec.ffHeaderJunk;
+    if (spec.customize) spec.customize(n, m);
+    return m;
+}
+
+}  // namespace zorv::gen

@@ -1,0 +1,154 @@
+#include "gen/clip_writer.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include <unistd.h>
+
+#include "gen/dv_packs.h"
+#include "media/avi_writer.h"
+#include "media/codec/dv_encoder.h"
+#include "media/rawdv_writer.h"
+
+namespace zorv::gen {
+
+using core::ErrorCode;
+using core::Status;
+
+namespace {
+
+constexpr int kPictureCount = 8;
+
+// Colour bars (luma, Cb, Cr) of the test pattern.
+constexpr uint8_t kBars[8][3] = {{235, 128, 128}, {210, 16, 146}, {170, 166, 16}, {145, 54, 34},
+                                 {106, 202, 222}, {81, 90, 240},  {41, 240, 110}, {16, 128, 128}};
+
+// Picture k: the bars shifted right by 24k pixels and a white square moving across the lower half.
+void drawPicture(AVFrame* f, int k, bool pal) {
+    const int w = f->width, h = f->height;
+    const int cw = pal ? w / 2 : w / 4, ch = pal ? h / 2 : h;
+    const int xs = w / cw, ys = h / ch;
+    const int boxX = 40 + 80 * k, boxY = h * 5 / 8, box = 64;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
+        for (int x = 0; x < w; ++x) {
+            bool inBox = x >= boxX && x < boxX + box && y >= boxY && y < boxY + box;
+            row[x] = inBox ? 235 : kBars[((x + 24 * k) * 8 / w) % 8][0];
+        }
+    }
+    for (int y = 0; y < ch; ++y) {
+        uint8_t* cb = f->data[1] + static_cast<ptrdiff_t>(y) * f->linesize[1];
+        uint8_t* cr = f->data[2] + static_cast<ptrdiff_t>(y) * f->linesize[2];
+        for (int x = 0; x < cw; ++x) {
+            int px = x * xs, py = y * ys;
+            bool inBox = px >= boxX && px < boxX + box && py >= boxY && py < boxY + box;
+            const uint8_t* bar = kBars[((px + 24 * k) * 8 / w) % 8];
+            cb[x] = inBox ? 128 : bar[1];
+            cr[x] = inBox ? 128 : bar[2];
+        }
+    }
+}
+
+}  // namespace
+
+Status ClipFrames::open(const ClipSpec& spec) {
+    spec_ = spec;
+    pictures_.clear();
+    media::codec::DvEncoder enc;
+    if (Status s = enc.open(spec.pal()); !s) return s;
+    media::codec::FramePtr pic = enc.makeInputPicture();
+    if (!pic) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    for (int k = 0; k < kPictureCount; ++k) {
+        if (av_frame_make_writable(pic.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        drawPicture(pic.get(), k, spec.pal());
+        std::vector<uint8_t> bytes;
+        if (Status s = enc.encode(pic.get(), bytes); !s) return s;
+        pictures_.push_back(std::move(bytes));
+    }
+    return Status::success();
+}
+
+void ClipFrames::render(int64_t n, std::vector<uint8_t>& out) const {
+    const std::vector<uint8_t>& pic = pictures_[static_cast<size_t>(n % kPictureCount)];
+    out.assign(pic.begin(), pic.end());
+    writeFramePacks(frameMeta(spec_, n), out.data(), out.size());
+}
+
+size_t ClipFrames::audioBytes(int64_t n) const {
+    const size_t samples = spec_.pal() ? 1920 : (n % 5 == 0 ? 1600 : 1602);
+    return samples * 4;
+}
+
+Status writeClip(const ClipSpec& spec, const std::string& path, Container container, IndexStyle style) {
+    ClipFrames frames;
+    if (Status s = frames.open(spec); !s) return s;
+    std::vector<uint8_t> frame;
+    frame.reserve(spec.frameSize());
+
+    if (container == Container::RawDv) {
+        media::RawDvWriter w;
+        if (Status s = w.open(path); !s) return s;
+        for (int64_t n = 0; n < spec.frames; ++n) {
+            if (spec.isDropped(n)) continue;
+            frames.render(n, frame);
+            if (Status s = w.writeFrame(frame); !s) return s;
+        }
+        return w.close();
+    }
+
+    media::AviWriterOptions opt;
+    opt.type = container == Container::Avi2 ? media::AviType::kType2 : media::AviType::kType1;
+    opt.pal = spec.pal();
+    opt.openDml = style == IndexStyle::OpenDml;
+    opt.idx1FromFileStart = style == IndexStyle::Idx1FromFile;
+    opt.riffLimit = spec.riffLimit;
+    opt.reservedListSize = spec.reservedListSize;
+    const std::vector<uint8_t> silence(1602 * 4, 0);
+    media::AviWriter w;
+    if (Status s = w.open(path, opt); !s) return s;
+    for (int64_t n = 0; n < spec.frames; ++n) {
+        std::span<const uint8_t> pcm(silence.data(), frames.audioBytes(n));
+        Status s;
+        if (spec.isDropped(n)) {
+            s = w.writeEmptyFrame(pcm);
+        } else {
+            frames.render(n, frame);
+            s = w.writeFrame(frame, pcm);
+        }
+        if (!s) return s;
+    }
+    return w.close();
+}
+
+namespace {
+
+// A temporary folder of this process, removed when the process ends.
+struct CacheDir {
+    std::filesystem::path path;
+    CacheDir() {
+        std::error_code ec;
+        path = std::filesystem::temp_directory_path(ec) / ("zorv-gen-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path, ec);
+    }
+    ~CacheDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+}  // namespace
+
+std::string cachedClip(const std::string& name, const ClipSpec& spec, Container container, IndexStyle style) {
+    static std::mutex mu;
+    static CacheDir dir;
+    static std::map<std::string, std::string> made;
+    std::lock_guard<std::mutex> lock(mu);
+    if (auto it = made.find(name); it != made.end()) return it->second;
+    std::string path = (dir.path / name).string();
+    if (!writeClip(spec, path, container, style)) return {};
+    made[name] = path;
+    return path;
+}
+
+}  // namespace zorv::gen

@@ -1,1 +1,0 @@
-// placeholder until the generator sources exist

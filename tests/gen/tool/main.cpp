@@ -1,0 +1,132 @@
+// zorv-gen: writes camcorder-like DV test files (real DV video with timecode, recording date/time
+// and camera packs) as Raw DV, AVI Type 1 or AVI Type 2.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "gen/clip_writer.h"
+
+using namespace zorv;
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  zorv-gen sample OUT\n"
+    "      a 10-second PAL AVI Type 1 with a scene cut at 5 s (timecode and recording time jump)\n"
+    "  zorv-gen clip OUT [options]\n"
+    "      --system pal|ntsc          video system (default pal)\n"
+    "      --frames N                 frame count (default 250)\n"
+    "      --container avi1|avi2|rawdv (default avi1)\n"
+    "      --index idx1-file|idx1-movi|odml  AVI index style (default odml)\n"
+    "      --riff-limit BYTES         largest RIFF chunk of an OpenDML file\n"
+    "      --drop N,N,...             frames written as empty index entries\n"
+    "      --tc HH:MM:SS:FF           start timecode (default 00:00:00:00)\n"
+    "      --date YYYY-MM-DDTHH:MM:SS recording start (default 2011-06-15T10:30:00)\n"
+    "      --df                       drop-frame timecode\n"
+    "  zorv-gen --help\n";
+
+int usageError(const std::string& what) {
+    std::fprintf(stderr, "zorv-gen: %s\n%s", what.c_str(), kUsage);
+    return 2;
+}
+
+bool parseInt64(const char* s, int64_t& out) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(s, &end, 10);
+    if (errno || end == s || *end) return false;
+    out = v;
+    return true;
+}
+
+int report(const core::Status& s, const std::string& path) {
+    if (s) return 0;
+    std::fprintf(stderr, "zorv-gen: %s: %s%s%s\n", path.c_str(), s.message.c_str(), s.sysError ? ": " : "",
+                 s.sysError ? std::strerror(s.sysError) : "");
+    return 1;
+}
+
+int runClip(int argc, char** argv) {
+    if (argc < 3) return usageError("missing output file");
+    std::string out = argv[2];
+    gen::ClipSpec spec;
+    gen::Container container = gen::Container::Avi1;
+    gen::IndexStyle style = gen::IndexStyle::OpenDml;
+    gen::Timecode tc;
+    gen::DateTime date;
+    for (int i = 3; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--df") {
+            spec.dropFrame = true;
+            continue;
+        }
+        const char* v = value();
+        if (!v) return usageError("missing value for " + a);
+        std::string s = v;
+        if (a == "--system") {
+            if (s == "pal") spec.system = gen::System::Pal;
+            else if (s == "ntsc") spec.system = gen::System::Ntsc;
+            else return usageError("unknown system " + s);
+        } else if (a == "--frames") {
+            if (!parseInt64(v, spec.frames) || spec.frames < 1) return usageError("bad frame count " + s);
+        } else if (a == "--container") {
+            if (s == "avi1") container = gen::Container::Avi1;
+            else if (s == "avi2") container = gen::Container::Avi2;
+            else if (s == "rawdv") container = gen::Container::RawDv;
+            else return usageError("unknown container " + s);
+        } else if (a == "--index") {
+            if (s == "idx1-file") style = gen::IndexStyle::Idx1FromFile;
+            else if (s == "idx1-movi") style = gen::IndexStyle::Idx1FromMovi;
+            else if (s == "odml") style = gen::IndexStyle::OpenDml;
+            else return usageError("unknown index style " + s);
+        } else if (a == "--riff-limit") {
+            int64_t n = 0;
+            if (!parseInt64(v, n) || n < 1) return usageError("bad RIFF limit " + s);
+            spec.riffLimit = static_cast<uint64_t>(n);
+        } else if (a == "--drop") {
+            size_t p = 0;
+            while (p < s.size()) {
+                size_t q = s.find(',', p);
+                std::string part = s.substr(p, q == std::string::npos ? std::string::npos : q - p);
+                int64_t n = 0;
+                if (!parseInt64(part.c_str(), n) || n < 0) return usageError("bad frame number " + part);
+                spec.dropped.push_back(n);
+                if (q == std::string::npos) break;
+                p = q + 1;
+            }
+        } else if (a == "--tc") {
+            if (std::sscanf(v, "%d:%d:%d:%d", &tc.hours, &tc.minutes, &tc.seconds, &tc.frames) != 4)
+                return usageError("bad timecode " + s);
+        } else if (a == "--date") {
+            if (std::sscanf(v, "%d-%d-%dT%d:%d:%d", &date.year, &date.month, &date.day, &date.hour, &date.minute,
+                            &date.second) != 6)
+                return usageError("bad date " + s);
+        } else {
+            return usageError("unknown option " + a);
+        }
+    }
+    spec.runs = {gen::Run{0, tc, 1, date}};
+    return report(gen::writeClip(spec, out, container, style), out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usageError("missing command");
+    std::string cmd = argv[1];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (cmd == "sample") {
+        if (argc != 3) return usageError("sample takes one output file");
+        return report(gen::writeClip(gen::sampleClip(), argv[2], gen::Container::Avi1), argv[2]);
+    }
+    if (cmd == "clip") return runClip(argc, argv);
+    return usageError("unknown command " + cmd);
+}
