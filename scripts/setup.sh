@@ -12,7 +12,7 @@ pkgs=(
   libraw1394-dev libiec61883-dev libavc1394-dev
   libasound2-dev libpulse-dev
   ffmpeg libimage-exiftool-perl mediainfo
-  xvfb xauth
+  xvfb xauth time
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,2 +1,48 @@
+// zorv: the command line of ZORV Pro. Every file tool and the batch runner, scriptable.
 #include <cstdio>
-int main(int argc, char** argv) { std::fputs("zorv: not built yet\n", stderr); return 1; }
+#include <cstring>
+#include <string_view>
+
+#include "cli/commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+    const char* summary;
+};
+
+const Command kCommands[] = {
+    {"info", zorv::cli::cmdInfo, "info FILE                      type, frames, system, frame rate, size, reel, Premiere timecode"},
+    {"frame", zorv::cli::cmdFrame, "frame FILE N [--json]          every metadata item of frame N"},
+    {"scenes", zorv::cli::cmdScenes, "scenes FILE [--triggers LIST]  scan for scene changes and list them"},
+    {"export", zorv::cli::cmdExport, "export FILE [--mode all|changes|scenes] [--header] [-o OUT.csv]  metadata as CSV rows"},
+    {"subtitles", zorv::cli::cmdSubtitles, "subtitles FILE [--layout N] [--format srt|vtt] [-o OUT]  metadata as subtitles"},
+};
+
+void usage(FILE* out) {
+    std::fputs("usage: zorv COMMAND [ARGS]\n\ncommands:\n", out);
+    for (const auto& c : kCommands) std::fprintf(out, "  zorv %s\n", c.summary);
+    std::fputs("\n`zorv COMMAND --help` describes a command's options.\n", out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        usage(stdout);
+        return 0;
+    }
+    for (const auto& c : kCommands) {
+        if (name == c.name) return c.run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "zorv: unknown command '%s'\n\n", argv[1]);
+    usage(stderr);
+    return 2;
+}

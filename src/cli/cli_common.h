@@ -1,0 +1,34 @@
+// Helpers shared by the subcommands: opening media with the system's messages, printing messages,
+// parsing small option values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "media/dv_media_file.h"
+
+namespace zorv::cli {
+
+// Prints one of the system's message texts to stderr as "zorv: TEXT", with its CR LF line breaks
+// turned into plain new lines.
+void printError(std::string_view text);
+
+// Opens path and reports failures with the system's texts. With dvOnly, files that are not DV (AVI
+// Type 1, AVI Type 2, Raw DV) are refused with a message naming their type.
+bool openMedia(media::DvMediaFile& file, const std::string& path, bool dvOnly);
+
+// Parses a scene-trigger list: names separated by commas (timecode, userbits, datetime, shutter,
+// iris, stabilizer, gain, exposure, whitebalance, focus, audiosampling, audiolock, index, dropped,
+// all) or a number (0x... accepted).
+std::optional<uint32_t> parseTriggers(std::string_view list);
+// The comma-separated names of the triggers set in mask.
+std::string triggerNames(uint32_t mask);
+
+std::optional<int64_t> parseInt(std::string_view text);
+
+// Frames per second of a DV file from its frame size (25 for 625/50, 30000/1001 for 525/60).
+double dvFrameRate(size_t frameSize);
+
+}  // namespace zorv::cli

@@ -1,0 +1,128 @@
+// zorv export FILE: the camcorder metadata of a DV file as comma-separated rows.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/export_output.h"
+#include "cli/run_with_progress.h"
+#include "core/options.h"
+#include "media/dv_media_file.h"
+#include "tools/csv_export.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void usage(FILE* out) {
+    std::fputs(
+        "usage: zorv export FILE [--mode all|changes|scenes] [--header] [--triggers LIST]\n"
+        "                        [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "                        [-o OUT.csv] [--overwrite]\n"
+        "Writes one line of fifteen comma-separated fields per selected frame of a DV file: position,\n"
+        "timecode, user bits, recording date, recording time, shutter, iris, stabilizer, gain, exposure\n"
+        "mode, white balance, focus distance, focus mode, audio sampling, audio lock.\n"
+        "  --mode all       every frame\n"
+        "  --mode changes   frame 0 and every frame with a change or discontinuity (default)\n"
+        "  --mode scenes    frame 0 and every frame where a change selected by --triggers occurs\n"
+        "  --header         name the columns in a first line\n"
+        "  --triggers LIST  scene triggers, e.g. datetime,timecode (default datetime)\n"
+        "  --date-format    1 dd/mm/yyyy (default), 2 mm/dd/yyyy, 3 yyyy-mm-dd\n"
+        "  --df-format      drop-frame separators: 0 hh:mm:ss;ff (default), 1 hh;mm;ss;ff\n"
+        "  --frame-numbers  position column as a frame number instead of a timecode\n"
+        "  -o OUT.csv       output file (default: FILE without extension + .csv)\n"
+        "  --overwrite      replace an existing output file\n",
+        out);
+}
+
+}  // namespace
+
+int cmdExport(int argc, char** argv) {
+    core::Options options = core::Options::defaults();
+    std::string input, output;
+    bool overwrite = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--mode") {
+            const char* v = value();
+            std::string_view m = v ? v : "";
+            if (m == "all") options.exportFrequency = 0;
+            else if (m == "changes") options.exportFrequency = 1;
+            else if (m == "scenes") options.exportFrequency = 2;
+            else {
+                printError("--mode takes all, changes or scenes");
+                return 2;
+            }
+        } else if (a == "--header") {
+            options.exportHeader = true;
+        } else if (a == "--triggers") {
+            const char* v = value();
+            auto mask = v ? parseTriggers(v) : std::nullopt;
+            if (!mask) {
+                printError("--triggers takes a list of trigger names or a number");
+                return 2;
+            }
+            options.sceneTriggerMask = *mask;
+        } else if (a == "--date-format" || a == "--df-format") {
+            const char* v = value();
+            auto n = v ? parseInt(v) : std::nullopt;
+            if (!n) {
+                printError(std::string(a) + " takes a number");
+                return 2;
+            }
+            (a == "--date-format" ? options.dateFormat : options.dropFrameDisplay) = static_cast<int>(*n);
+        } else if (a == "--frame-numbers") {
+            options.progressAsFrameNumber = true;
+        } else if (a == "-o" || a == "--output") {
+            const char* v = value();
+            if (!v) {
+                usage(stderr);
+                return 2;
+            }
+            output = v;
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (!a.empty() && a[0] == '-') {
+            printError("unknown option " + std::string(a));
+            usage(stderr);
+            return 2;
+        } else if (input.empty()) {
+            input = argv[i];
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    if (output.empty()) output = outputPathFor(input, ".csv");
+
+    media::DvMediaFile file;
+    if (!openMedia(file, input, true)) return 1;
+    media::File out;
+    if (!createOutput(out, output, overwrite)) return 1;
+
+    const tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
+    core::Progress progress;
+    core::Status st;
+    runWithProgress("Exporting metadata", progress, [&] {
+        st = tools::exportMetadataCsv(file, out, settings, &progress);
+        return st.ok();
+    });
+    if (!st) {
+        printExportFailure(st);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace zorv::cli

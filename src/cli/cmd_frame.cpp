@@ -1,0 +1,198 @@
+// zorv frame FILE N: every metadata item of one DV frame in its display text (and, with --json, the
+// raw packs and decoded codes too).
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "core/metadata_text.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void usage(FILE* out) {
+    std::fputs(
+        "usage: zorv frame FILE N [--json] [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "Shows every metadata item of frame N (counted from 0) of a DV file.\n"
+        "  --json            machine-readable output with the raw packs and decoded codes\n"
+        "  --date-format N   1 dd/mm/yy (default), 2 mm/dd/yy, 3 yy-mm-dd\n"
+        "  --df-format N     drop-frame timecode as 0 hh:mm:ss;ff (default) or 1 hh;mm;ss;ff\n"
+        "  --frame-numbers   show the position as a frame number instead of a timecode\n",
+        out);
+}
+
+struct Item {
+    const char* key;
+    const char* label;
+    core::TextBuf text;
+};
+
+void jsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+}  // namespace
+
+int cmdFrame(int argc, char** argv) {
+    std::string path;
+    std::optional<int64_t> frame;
+    bool json = false;
+    core::DisplaySettings settings;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--frame-numbers") {
+            settings.progressAsFrameNumber = true;
+        } else if ((a == "--date-format" || a == "--df-format") && i + 1 < argc) {
+            auto v = parseInt(argv[++i]);
+            if (!v) {
+                usage(stderr);
+                return 2;
+            }
+            (a == "--date-format" ? settings.dateFormat : settings.dropFrameFormat) = static_cast<int>(*v);
+        } else if (path.empty()) {
+            path = argv[i];
+        } else if (!frame) {
+            frame = parseInt(a);
+            if (!frame || *frame < 0) {
+                printError("the frame number must be a whole number from 0");
+                return 2;
+            }
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (path.empty() || !frame) {
+        usage(stderr);
+        return 2;
+    }
+
+    media::DvMediaFile file;
+    if (!openMedia(file, path, true)) return 1;
+    int64_t n = *frame;
+    if (n >= file.frameCount()) {
+        char msg[128];
+        std::snprintf(msg, sizeof msg, "frame %" PRId64 " is past the end: the file has %" PRId64 " frames", n,
+                      file.frameCount());
+        printError(msg);
+        return 1;
+    }
+    // The file's timecode style is settled by the first frame that decodes, as in a scan.
+    for (int64_t k = 0; k < file.frameCount() && file.decoded().timecodeStyle == 0 && k <= n; ++k) {
+        bool empty = false;
+        if (file.seekToFrame(k, empty)) {
+            file.frameMetadata(k);
+            break;
+        }
+    }
+    bool empty = false;
+    if (!file.seekToFrame(n, empty)) {
+        if (!empty) {
+            printError("Failed to read file - frame " + std::to_string(n));
+            return 1;
+        }
+        if (json) {
+            std::printf("{\"file\":");
+            std::string s;
+            jsonString(s, path);
+            std::printf("%s,\"frame\":%" PRId64 ",\"dropped\":true}\n", s.c_str(), n);
+        } else {
+            std::printf("Frame %" PRId64 ": dropped frame (empty index entry)\n", n);
+        }
+        return 0;
+    }
+    if (!file.frameMetadata(n)) {
+        printError("Failed to read file - frame " + std::to_string(n));
+        return 1;
+    }
+    const core::MetadataRecord& rec = file.record();
+    const core::DecodedValues& v = file.decoded();
+    const auto variant = core::TextVariant::MetadataWindow;
+    int style = v.timecodeStyle;
+
+    Item items[] = {
+        {"position", "Position", {}},     {"timecode", "Timecode", {}},   {"userBits", "User bits", {}},
+        {"recDate", "Rec date", {}},      {"recTime", "Rec time", {}},    {"shutter", "Shutter", {}},
+        {"iris", "Iris", {}},             {"gain", "Gain", {}},           {"exposure", "Exposure", {}},
+        {"whiteBalance", "White bal", {}}, {"focusDistance", "Focus dist", {}},
+        {"focusMode", "Focus mode", {}},  {"stabilizer", "Stabilizer", {}}, {"audio", "Audio", {}},
+    };
+    core::formatFramePosition(items[0].text, n, style, settings, variant);
+    core::formatTimecode(items[1].text, rec, style, settings, variant);
+    core::formatUserBits(items[2].text, rec, variant);
+    core::formatRecDate(items[3].text, rec, settings, variant);
+    core::formatRecTime(items[4].text, rec, variant);
+    core::ShutterFormatter shutter;
+    shutter.format(items[5].text, rec, style, file.linePeriod(), variant);
+    core::formatIris(items[6].text, rec, variant);
+    core::formatGain(items[7].text, rec, variant);
+    core::formatExposureMode(items[8].text, rec, variant);
+    core::formatWhiteBalance(items[9].text, rec, variant);
+    core::formatFocusDistance(items[10].text, rec, variant);
+    core::formatFocusMode(items[11].text, rec, variant);
+    core::formatStabilizer(items[12].text, rec, variant);
+    core::formatAudioMode(items[13].text, rec, variant);
+
+    if (!json) {
+        std::printf("Frame %" PRId64 " of %s\n", n, path.c_str());
+        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        return 0;
+    }
+    std::string out = "{\"file\":";
+    jsonString(out, path);
+    out += ",\"frame\":" + std::to_string(n) + ",\"dropped\":false,\"items\":{";
+    for (size_t i = 0; i < std::size(items); ++i) {
+        if (i) out += ',';
+        jsonString(out, items[i].key);
+        out += ':';
+        jsonString(out, items[i].text.view());
+    }
+    out += "},\"packs\":{";
+    bool first = true;
+    for (int id = 0; id < 255; ++id) {
+        if (!rec.has(static_cast<uint8_t>(id))) continue;
+        char buf[40];
+        const auto& p = rec[static_cast<uint8_t>(id)];
+        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", id, p[1], p[2], p[3], p[4]);
+        out += buf;
+        first = false;
+    }
+    char dec[768];
+    std::snprintf(dec, sizeof dec,
+                  "},\"decoded\":{\"fieldRate\":%d,\"frameRate\":%d,\"timecodeStyle\":%d,"
+                  "\"timecode\":[%d,%d,%d,%d],\"userBits\":%u,\"recValid\":%s,\"recSeconds\":%" PRId64 ","
+                  "\"iris\":%d,\"shutter\":%d,\"gain\":%d,\"exposureMode\":%d,\"stabilizer\":%d,"
+                  "\"whiteBalance\":%d,\"focus\":%d,\"audioUnlocked\":%d,\"audioSampling\":%d,"
+                  "\"recordingStart\":%d}}",
+                  v.fieldRate, v.frameRate, v.timecodeStyle, v.tcHours, v.tcMinutes, v.tcSeconds, v.tcFrames,
+                  v.userBits, v.recValid ? "true" : "false", v.recSeconds, v.iris, v.shutter, v.gain,
+                  v.exposureMode, v.stabilizer, v.whiteBalance, v.focus, v.audioUnlocked, v.audioSampling,
+                  v.recordingStart);
+    out += dec;
+    std::puts(out.c_str());
+    return 0;
+}
+
+}  // namespace zorv::cli

@@ -1,0 +1,132 @@
+// zorv subtitles FILE: the camcorder metadata of a DV file as a subtitle track.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/export_output.h"
+#include "cli/run_with_progress.h"
+#include "core/options.h"
+#include "media/dv_media_file.h"
+#include "tools/subtitle_export.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void usage(FILE* out) {
+    std::fputs(
+        "usage: zorv subtitles FILE [--layout N] [--format srt|vtt] [--triggers LIST]\n"
+        "                           [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "                           [-o OUT] [--overwrite]\n"
+        "Writes the metadata of a DV file as subtitles timed on the file's own timeline: one cue per run\n"
+        "of frames showing the same text, a new cue at each scene start.\n"
+        "  --layout N       0 All metadata (default), 1 Date above Time (2 lines),\n"
+        "                   2 Time above Date (2 lines), 3 Date then Time (1 line),\n"
+        "                   4 Time then Date (1 line)\n"
+        "  --format         srt SubRip (default) or vtt WebVTT\n"
+        "  --triggers LIST  scene triggers that start a new cue (default datetime)\n"
+        "  --date-format    1 dd/mm/yy (default), 2 mm/dd/yy, 3 yy-mm-dd\n"
+        "  --df-format      drop-frame separators: 0 hh:mm:ss;ff (default), 1 hh;mm;ss;ff\n"
+        "  --frame-numbers  file position as a frame number (layout 0)\n"
+        "  -o OUT           output file (default: FILE without extension + .srt or .vtt)\n"
+        "  --overwrite      replace an existing output file\n",
+        out);
+}
+
+}  // namespace
+
+int cmdSubtitles(int argc, char** argv) {
+    core::Options options = core::Options::defaults();
+    tools::SubtitleFormat format = tools::SubtitleFormat::kSubRip;
+    std::string input, output;
+    bool overwrite = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--layout") {
+            const char* v = value();
+            auto n = v ? parseInt(v) : std::nullopt;
+            if (!n || *n < 0 || *n >= tools::kSubtitleLayoutCount) {
+                printError("--layout takes a number from 0 to 4");
+                return 2;
+            }
+            options.subtitleLayout = static_cast<int>(*n);
+        } else if (a == "--format") {
+            const char* v = value();
+            std::string_view f = v ? v : "";
+            if (f == "srt") format = tools::SubtitleFormat::kSubRip;
+            else if (f == "vtt") format = tools::SubtitleFormat::kWebVtt;
+            else {
+                printError("--format takes srt or vtt");
+                return 2;
+            }
+        } else if (a == "--triggers") {
+            const char* v = value();
+            auto mask = v ? parseTriggers(v) : std::nullopt;
+            if (!mask) {
+                printError("--triggers takes a list of trigger names or a number");
+                return 2;
+            }
+            options.sceneTriggerMask = *mask;
+        } else if (a == "--date-format" || a == "--df-format") {
+            const char* v = value();
+            auto n = v ? parseInt(v) : std::nullopt;
+            if (!n) {
+                printError(std::string(a) + " takes a number");
+                return 2;
+            }
+            (a == "--date-format" ? options.dateFormat : options.dropFrameDisplay) = static_cast<int>(*n);
+        } else if (a == "--frame-numbers") {
+            options.progressAsFrameNumber = true;
+        } else if (a == "-o" || a == "--output") {
+            const char* v = value();
+            if (!v) {
+                usage(stderr);
+                return 2;
+            }
+            output = v;
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (!a.empty() && a[0] == '-') {
+            printError("unknown option " + std::string(a));
+            usage(stderr);
+            return 2;
+        } else if (input.empty()) {
+            input = argv[i];
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    if (output.empty()) output = outputPathFor(input, tools::subtitleExtension(format));
+
+    media::DvMediaFile file;
+    if (!openMedia(file, input, true)) return 1;
+    media::File out;
+    if (!createOutput(out, output, overwrite)) return 1;
+
+    tools::SubtitleSettings settings = tools::SubtitleSettings::fromOptions(options);
+    settings.format = format;
+    core::Progress progress;
+    core::Status st;
+    runWithProgress("Exporting subtitles", progress, [&] {
+        st = tools::exportSubtitles(file, out, settings, &progress);
+        return st.ok();
+    });
+    if (!st) {
+        printExportFailure(st);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace zorv::cli

@@ -1,0 +1,13 @@
+// Subcommands of the `zorv` command line. Each takes the arguments after its own name and returns
+// the process exit status.
+#pragma once
+
+namespace zorv::cli {
+
+int cmdInfo(int argc, char** argv);
+int cmdFrame(int argc, char** argv);
+int cmdScenes(int argc, char** argv);
+int cmdExport(int argc, char** argv);
+int cmdSubtitles(int argc, char** argv);
+
+}  // namespace zorv::cli
