@@ -256,7 +256,7 @@ TEST(CameraText, FocusStabilizerAudio) {
     rec.set(0x50, 0x00, 0, 0, 0x10);
     EXPECT_EQ(txt([&](TextBuf& b) { formatAudioMode(b, rec, kWin); }), "32/L");
     rec.set(0x50, 0x00, 0, 0, 0x38);
-    EXPECT_EQ(txt([&](TextBuf& b) { formatAudioMode(b, rec, kBurn); }), "??/L");
+    EXPECT_EQ(txt([&](TextBuf& b) { formatAudioMode(b, rec, kBurn); }), "?\?/L");
     EXPECT_EQ(txt([&](TextBuf& b) { formatAudioMode(b, rec, kAvc); }), "");
 }
 
