@@ -1,0 +1,141 @@
+#include "media/avi_audio_reader.h"
+
+#include <algorithm>
+
+namespace zorv::media {
+
+namespace {
+int64_t padded(int64_t n) { return n + (n & 1); }
+constexpr int kMaxHeaderChunks = 4096;
+}  // namespace
+
+core::Status AviAudioReader::open(const File& file) {
+    file_ = &file;
+    fileSize_ = file.size();
+    format_ = {};
+    done_ = false;
+    inMovi_ = false;
+    chunkLeft_ = 0;
+    budget_ = 1 << 30;
+    uint8_t h[24];
+    if (fileSize_ < 24 || !file.readExact(0, h, 24)) return core::Status::failure(core::ErrorCode::kReadFailed);
+    if (le32(h) != fourcc("RIFF") || le32(h + 12) != fourcc("LIST") || le32(h + 20) != fourcc("hdrl"))
+        return core::Status::success();
+    riffPos_ = 0;
+    riffEnd_ = std::min<int64_t>(8 + padded(le32(h + 4)), fileSize_);
+    pos_ = 12;
+    int64_t hdrlEnd = std::min<int64_t>(20 + padded(le32(h + 16)), riffEnd_);
+    // The stream lists in order; the first "auds" stream is the audio.
+    int64_t p = 24;
+    int stream = 0;
+    for (int guard = 0; p + 12 <= hdrlEnd && guard < kMaxHeaderChunks; ++guard) {
+        uint8_t c[12];
+        if (!file.readExact(p, c, 12)) break;
+        uint32_t size = le32(c + 4);
+        if (le32(c) == fourcc("LIST") && le32(c + 8) == fourcc("strl")) {
+            int64_t q = p + 12, end = std::min<int64_t>(p + 8 + size, hdrlEnd);
+            bool audio = false;
+            for (int g = 0; q + 8 <= end && g < kMaxHeaderChunks; ++g) {
+                uint8_t s[24];
+                if (!file.readExact(q, s, 8)) break;
+                uint32_t ssize = le32(s + 4);
+                if (le32(s) == fourcc("strh") && ssize >= 4 && file.readExact(q + 8, s + 8, 4))
+                    audio = le32(s + 8) == fourcc("auds");
+                if (le32(s) == fourcc("strf") && audio && ssize >= 16 && file.readExact(q + 8, s + 8, 16)) {
+                    format_.streamNumber = stream;
+                    format_.formatTag = le16(s + 8);
+                    format_.channels = le16(s + 10);
+                    format_.sampleRate = int(le32(s + 12));
+                    format_.bitsPerSample = le16(s + 22);
+                    break;
+                }
+                q += 8 + padded(ssize);
+            }
+            if (format_.streamNumber >= 0) break;
+            ++stream;
+        }
+        p += 8 + padded(size);
+    }
+    if (format_.streamNumber >= 0 && format_.streamNumber < 100) {
+        char id[5] = {char('0' + format_.streamNumber / 10), char('0' + format_.streamNumber % 10), 'w', 'b', 0};
+        chunkId_ = fourcc({id[0], id[1], id[2], id[3], 0});
+    } else {
+        format_.streamNumber = -1;
+    }
+    return core::Status::success();
+}
+
+bool AviAudioReader::nextChunk() {
+    while (!done_ && --budget_ > 0) {
+        if (inMovi_) {
+            if (pos_ + 8 > moviEnd_) {
+                inMovi_ = false;
+                pos_ = moviEnd_ + (moviEnd_ & 1);
+                continue;
+            }
+            uint8_t c[12];
+            if (!file_->readExact(pos_, c, 8)) break;
+            uint32_t id = le32(c);
+            int64_t size = le32(c + 4);
+            if (id == fourcc("LIST")) {  // a 'rec ' list: its chunks follow inside the movi list
+                pos_ += 12;
+                continue;
+            }
+            if (id == chunkId_) {
+                chunkPos_ = pos_ + 8;
+                chunkLeft_ = std::min(size, std::max<int64_t>(0, fileSize_ - chunkPos_));
+                pos_ += 8 + padded(size);
+                if (chunkLeft_ > 0) return true;
+                continue;
+            }
+            pos_ += 8 + padded(size);
+            continue;
+        }
+        if (pos_ + 12 <= riffEnd_) {
+            uint8_t c[12];
+            if (!file_->readExact(pos_, c, 12)) break;
+            int64_t size = le32(c + 4);
+            if (le32(c) == fourcc("LIST") && le32(c + 8) == fourcc("movi")) {
+                inMovi_ = true;
+                moviEnd_ = std::min(pos_ + 8 + size, riffEnd_);
+                pos_ += 12;
+            } else {
+                pos_ += 8 + padded(size);
+            }
+            continue;
+        }
+        // The next RIFF chunk ("AVIX").
+        riffPos_ = riffEnd_;
+        uint8_t h[12];
+        if (riffPos_ + 12 > fileSize_ || !file_->readExact(riffPos_, h, 12) || le32(h) != fourcc("RIFF")) break;
+        riffEnd_ = std::min<int64_t>(riffPos_ + 8 + padded(le32(h + 4)), fileSize_);
+        pos_ = riffPos_ + 12;
+    }
+    done_ = true;
+    return false;
+}
+
+size_t AviAudioReader::read(std::vector<uint8_t>& out, size_t maxBytes) {
+    if (format_.streamNumber < 0) return 0;
+    size_t total = 0;
+    while (total < maxBytes) {
+        if (chunkLeft_ == 0 && !nextChunk()) break;
+        size_t n = size_t(std::min<int64_t>(chunkLeft_, int64_t(maxBytes - total)));
+        size_t at = out.size();
+        out.resize(at + n);
+        int64_t got = file_->readAt(chunkPos_, out.data() + at, n);
+        if (got <= 0) {
+            out.resize(at);
+            done_ = true;
+            chunkLeft_ = 0;
+            break;
+        }
+        out.resize(at + size_t(got));
+        chunkPos_ += got;
+        chunkLeft_ -= got;
+        total += size_t(got);
+    }
+    return total;
+}
+
+}  // namespace zorv::media

@@ -1,0 +1,122 @@
+#include "tools/audio_extract.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "media/dv_audio.h"
+#include "media/wav_writer.h"
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+
+std::string extractOutputName(const std::string& input) {
+    std::filesystem::path p(input);
+    p.replace_extension();
+    return p.string() + ".wav";
+}
+
+AudioExtractJob::AudioExtractJob(std::string input, std::string output)
+    : input_(std::move(input)), output_(std::move(output)) {}
+
+AudioExtractJob::~AudioExtractJob() {
+    if (worker_.joinable()) {
+        progress_.cancel();
+        worker_.join();
+    }
+}
+
+Status AudioExtractJob::build() {
+    Status s = source_.open(input_, false);
+    if (!s) {
+        if (s.message.empty()) s.message = "Could not add source filter";
+        return s;
+    }
+    if (source_.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
+    if (source_.type() == media::FileType::kAviType2) {
+        const auto& f = source_.audioFormat();
+        if (f.streamNumber < 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioStream);
+        if (!f.isPcm16Stereo()) return Status::failure(ErrorCode::kReadFailed, "Could not connect AVI splitter to Wav dest");
+        rate_ = f.sampleRate;
+        fromStream_ = true;
+    } else {
+        // The interleaved stream's audio is described by the first frame's AAUX source pack.
+        std::vector<uint8_t> frame(source_.frameSize());
+        for (int64_t n = 0; n < source_.frameCount(); ++n) {
+            if (source_.file().frameDataPosition(n) < 0) continue;
+            if (!source_.file().readFrame(n, frame.data())) return source_.file().status();
+            if (auto info = media::dvaudio::readAudioInfo(frame.data(), frame.size())) rate_ = info->sampleRate;
+            break;
+        }
+        if (rate_ == 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioStream);
+    }
+    progress_.setTotal(source_.frameCount());
+    built_ = true;
+    return Status::success();
+}
+
+std::string AudioExtractJob::progressText() const {
+    return "Extracting audio from AVI file ...\n" + std::filesystem::path(output_).filename().string();
+}
+
+bool AudioExtractJob::start() {
+    if (!built_ || worker_.joinable()) return false;
+    worker_ = std::thread([this] {
+        result_ = run();
+        finished_ = true;
+    });
+    return true;
+}
+
+Status AudioExtractJob::wait() {
+    if (worker_.joinable()) worker_.join();
+    return result_;
+}
+
+Status AudioExtractJob::run() {
+    auto failed = [](Status s, const char* text) {
+        s.message = s.code == ErrorCode::kCancelled ? "Operation Cancelled" : text;
+        return s;
+    };
+    media::WavWriter wav;
+    Status s = wav.open(output_, rate_, 2);
+    if (!s) return failed(s, kExtractionFailed);
+    std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame);
+    std::vector<uint8_t> bytes(4 * media::dvaudio::kMaxSamplesPerFrame);
+    DvFrame f;
+    int64_t done = 0, delivered = 0;
+    while (source_.next(f)) {
+        int samples = 0;
+        const int16_t* from = pcm.data();
+        if (fromStream_) {
+            samples = f.pcmSamples;
+            from = f.pcm;
+        } else if (auto info = media::dvaudio::readAudioInfo(f.data, source_.frameSize()); info && info->sampleRate == rate_) {
+            samples = media::dvaudio::extractPcm(f.data, source_.frameSize(), *info, 0, pcm.data());
+        } else {
+            samples = media::dvaudio::samplesForFrame(delivered, rate_, source_.pal());
+            std::fill(pcm.begin(), pcm.begin() + 2 * samples, 0);
+        }
+        for (int i = 0; i < 2 * samples; ++i) {
+            bytes[2 * size_t(i)] = uint8_t(from[i]);
+            bytes[2 * size_t(i) + 1] = uint8_t(uint16_t(from[i]) >> 8);
+        }
+        s = wav.write({bytes.data(), size_t(4 * samples)});
+        if (!s) return failed(s, kExtractionFailed);
+        ++delivered;
+        progress_.setDone(++done);
+        if (progress_.cancelled()) {
+            wav.close();
+            return failed(Status::failure(ErrorCode::kCancelled), kExtractionFailed);
+        }
+    }
+    if (!source_.status()) return failed(source_.status(), kExtractionFailed);
+    s = wav.close();
+    if (!s) return failed(s, kExtractionFailed);
+    if (wav.dataBytes() == 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioFound);
+    return Status::success();
+}
+
+}  // namespace zorv::tools

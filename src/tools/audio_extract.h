@@ -1,0 +1,51 @@
+// Extracts the sound of a DV file (AVI Type 1 or 2, Raw DV) into a standard 16-bit WAV file: the PCM
+// stream of a Type 2 file as it is, or the audio blocks of the DV frames de-shuffled (the first
+// stereo pair of 12-bit four-channel audio). Runs as a job on a worker thread.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/job.h"
+#include "tools/dv_frame_source.h"
+
+namespace zorv::tools {
+
+// Input name without extension + ".wav".
+std::string extractOutputName(const std::string& input);
+
+inline constexpr const char* kNoAudioStream = "The source file does not have an audio stream";
+inline constexpr const char* kExtractionComplete = "Audio extraction complete.";
+inline constexpr const char* kExtractionFailed = "Failed while extracting audio";
+inline constexpr const char* kNoAudioFound = "Audio extraction failed - no audio found.";
+
+class AudioExtractJob : public core::Job {
+public:
+    AudioExtractJob(std::string input, std::string output);
+    ~AudioExtractJob() override;
+
+    // Opens the input and finds its audio; kNoAudioStream when it has none.
+    core::Status build();
+    // "Extracting audio from AVI file ...\n%s".
+    std::string progressText() const;
+    int sampleRate() const { return rate_; }
+
+    bool start() override;
+    bool finished() const override { return finished_.load(); }
+    core::Status wait() override;
+
+private:
+    core::Status run();
+
+    std::string input_, output_;
+    DvFrameSource source_;
+    int rate_ = 0;
+    bool fromStream_ = false;
+    bool built_ = false;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    core::Status result_;
+};
+
+}  // namespace zorv::tools

@@ -1,0 +1,208 @@
+#include "tools/dv_convert.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "media/avi_writer.h"
+#include "media/dv_audio.h"
+#include "media/rawdv_writer.h"
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+
+namespace {
+std::string baseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+}  // namespace
+
+std::string convertOutputName(const std::string& input, ConvertTarget target) {
+    std::filesystem::path p(input);
+    p.replace_extension();
+    return p.string() + (target == ConvertTarget::kRawDv ? "-conv.dv" : "-conv.avi");
+}
+
+DvConvertJob::DvConvertJob(std::string input, std::string output, ConvertTarget target)
+    : input_(std::move(input)), output_(std::move(output)), target_(target) {}
+
+DvConvertJob::~DvConvertJob() {
+    if (worker_.joinable()) {
+        progress_.cancel();
+        worker_.join();
+    }
+}
+
+Status DvConvertJob::build() {
+    int t = static_cast<int>(target_);
+    if (t < 1 || t > 3) return Status::failure(ErrorCode::kOpenFailed, "Illegal DV AVI file type");
+    Status s = source_.open(input_, /*joinAudio=*/target_ != ConvertTarget::kAviType2);
+    if (!s) {
+        if (s.message.empty()) s.message = "Could not add source filter";
+        return s;
+    }
+    inputType_ = source_.typeNumber();
+    bool aviIn = inputType_ == 1 || inputType_ == 2;
+    if (!aviIn && target_ == ConvertTarget::kRawDv)
+        return Status::failure(ErrorCode::kOpenFailed, "Illegal DV AVI file type");
+    if (source_.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
+    progress_.setTotal(source_.frameCount());
+    progress_.setDone(0);
+
+    if (aviIn) {
+        inputChunks_.attach(source_.file().file().fd(), inputType_);
+        if (target_ != ConvertTarget::kRawDv) editorBytes_ = inputChunks_.collectEditorChunks(true);
+        if (auto reel = inputChunks_.reelName()) reelName_ = *reel;
+    }
+    for (int64_t n = 0; n < source_.frameCount(); ++n) {
+        if (source_.file().frameDataPosition(n) < 0) continue;
+        haveTimecode_ = source_.file().readTimecode(n, firstTimecode_);
+        break;
+    }
+    source_.file().clearError();
+    built_ = true;
+    return Status::success();
+}
+
+std::string DvConvertJob::progressText() const {
+    char buf[512];
+    std::string name = baseName(output_);
+    if (target_ == ConvertTarget::kRawDv)
+        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to Raw DV ...\n%s", inputType_, name.c_str());
+    else if (inputType_ == 3)
+        std::snprintf(buf, sizeof buf, "Converting from Raw DV to AVI Type %d ...\n%s", int(target_), name.c_str());
+    else
+        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", inputType_,
+                      int(target_), name.c_str());
+    return buf;
+}
+
+std::string DvConvertJob::failureText() const {
+    if (target_ == ConvertTarget::kRawDv) return "Failed while converting AVI to Raw DV file";
+    if (inputType_ == 3) return "Failed while converting Raw DV to AVI file";
+    return "Failed while converting AVI file";
+}
+
+bool DvConvertJob::start() {
+    if (!built_ || worker_.joinable()) return false;
+    finished_ = false;
+    worker_ = std::thread([this] {
+        result_ = run();
+        finished_ = true;
+    });
+    return true;
+}
+
+Status DvConvertJob::wait() {
+    if (worker_.joinable()) worker_.join();
+    return result_;
+}
+
+Status DvConvertJob::run() {
+    auto failed = [&](Status s) {
+        if (s.code == ErrorCode::kCancelled) s.message = kOperationCancelled;
+        else s.message = failureText();
+        return s;
+    };
+    DvFrame f;
+    int64_t done = 0;
+    if (target_ == ConvertTarget::kRawDv) {
+        media::RawDvWriter out;
+        Status s = out.open(output_);
+        if (!s) return Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", s.sysError);
+        while (source_.next(f)) {
+            // "DV Grabber": each whole frame is appended with one write.
+            s = out.writeFrame({f.data, source_.frameSize()});
+            if (!s) return failed(s);
+            progress_.setDone(++done);
+            if (progress_.cancelled()) return failed(Status::failure(ErrorCode::kCancelled));
+        }
+        if (!source_.status()) return failed(source_.status());
+        s = out.close();
+        return s ? Status::success() : failed(s);
+    }
+
+    media::AviWriterOptions opt;
+    opt.type = target_ == ConvertTarget::kAviType1 ? media::AviType::kType1 : media::AviType::kType2;
+    opt.pal = source_.pal();
+    opt.riffLimit = riffLimit_;
+    if (editorBytes_ > 16) {
+        // Room for the input's editor chunks, copied in when the file is complete.
+        opt.reservedListSize = uint32_t(editorBytes_);
+        opt.reservedText.assign(size_t(editorBytes_ - 20), '*');
+    }
+    // The Type 2 audio rate: the input's audio stream, else the first frame's audio pack.
+    std::vector<uint8_t> firstFrame;
+    int rate = 48000;
+    if (source_.type() == media::FileType::kAviType2 && source_.audioFormat().streamNumber >= 0) {
+        rate = source_.audioFormat().sampleRate;
+    } else {
+        int64_t n0 = 0;
+        while (n0 < source_.frameCount() && source_.file().frameDataPosition(n0) < 0) ++n0;
+        firstFrame.resize(source_.frameSize());
+        if (n0 < source_.frameCount() && source_.file().readFrame(n0, firstFrame.data()))
+            if (auto info = media::dvaudio::readAudioInfo(firstFrame.data(), firstFrame.size())) rate = info->sampleRate;
+    }
+    opt.audioSampleRate = uint32_t(rate);
+    media::AviWriter out;
+    Status s = out.open(output_, opt);
+    if (!s) return Status::failure(ErrorCode::kOpenFailed, "Could not set the output file name", s.sysError);
+    std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame);
+    std::vector<uint8_t> pcmBytes(4 * media::dvaudio::kMaxSamplesPerFrame);
+    int64_t delivered = 0;
+    while (source_.next(f)) {
+        std::span<const uint8_t> audio;
+        if (opt.type == media::AviType::kType2) {
+            int samples = 0;
+            const int16_t* from = nullptr;
+            if (f.pcm) {
+                samples = f.pcmSamples;
+                from = f.pcm;
+            } else if (auto info = media::dvaudio::readAudioInfo(f.data, source_.frameSize());
+                       info && info->sampleRate == rate) {
+                samples = media::dvaudio::extractPcm(f.data, source_.frameSize(), *info, 0, pcm.data());
+                from = pcm.data();
+            } else {
+                // A frame without its audio: silence keeps the streams in step.
+                samples = media::dvaudio::samplesForFrame(delivered, rate, source_.pal());
+                std::fill(pcm.begin(), pcm.begin() + 2 * samples, 0);
+                from = pcm.data();
+            }
+            for (int i = 0; i < 2 * samples; ++i) {
+                pcmBytes[2 * size_t(i)] = uint8_t(from[i]);
+                pcmBytes[2 * size_t(i) + 1] = uint8_t(uint16_t(from[i]) >> 8);
+            }
+            audio = {pcmBytes.data(), size_t(4 * samples)};
+        }
+        s = out.writeFrame({f.data, source_.frameSize()}, audio);
+        if (!s) return failed(s);
+        ++delivered;
+        progress_.setDone(++done);
+        if (progress_.cancelled()) {
+            out.close();
+            return failed(Status::failure(ErrorCode::kCancelled));
+        }
+    }
+    if (!source_.status()) return failed(source_.status());
+    s = out.close();
+    if (!s) return failed(s);
+    return finishAvi();
+}
+
+Status DvConvertJob::finishAvi() {
+    int fd = ::open(output_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return Status::success();  // the placeholder stays
+    if (editorBytes_ > 16) inputChunks_.copyEditorChunks(fd);
+    if (haveTimecode_) {
+        media::AviChunks outChunks(fd, static_cast<int>(target_));
+        outChunks.writeTimecodeList(firstTimecode_.hours, firstTimecode_.minutes, firstTimecode_.seconds,
+                                    firstTimecode_.frames, firstTimecode_.dropFrame, reelName_);
+    }
+    ::close(fd);
+    return Status::success();
+}
+
+}  // namespace zorv::tools
