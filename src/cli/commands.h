@@ -10,4 +10,7 @@ int cmdScenes(int argc, char** argv);
 int cmdExport(int argc, char** argv);
 int cmdSubtitles(int argc, char** argv);
 
+int cmdConvert(int argc, char** argv);
+int cmdExtractAudio(int argc, char** argv);
+
 }  // namespace zorv::cli

@@ -1,0 +1,71 @@
+// zorv convert --to avi1|avi2|dv FILE [-o OUT] [--overwrite]
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/convert_common.h"
+#include "tools/dv_convert.h"
+
+namespace zorv::cli {
+
+namespace {
+void convertUsage(FILE* out) {
+    std::fputs("usage: zorv convert --to avi1|avi2|dv FILE [-o OUT] [--overwrite]\n\n"
+               "Rewrites a DV file as AVI Type 1, AVI Type 2 or Raw DV without touching its frames.\n"
+               "The output defaults to FILE without extension + \"-conv.avi\" or \"-conv.dv\"; an existing\n"
+               "output is replaced only after confirmation (or with --overwrite).\n",
+               out);
+}
+}  // namespace
+
+int cmdConvert(int argc, char** argv) {
+    std::string input, output, to;
+    bool overwrite = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            convertUsage(stdout);
+            return 0;
+        } else if (a == "--to" && i + 1 < argc) {
+            to = argv[++i];
+        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
+            output = argv[++i];
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (!a.empty() && a[0] != '-' && input.empty()) {
+            input = argv[i];
+        } else {
+            convertUsage(stderr);
+            return 2;
+        }
+    }
+    tools::ConvertTarget target;
+    if (to == "avi1") target = tools::ConvertTarget::kAviType1;
+    else if (to == "avi2") target = tools::ConvertTarget::kAviType2;
+    else if (to == "dv") target = tools::ConvertTarget::kRawDv;
+    else {
+        convertUsage(stderr);
+        return 2;
+    }
+    if (input.empty()) {
+        convertUsage(stderr);
+        return 2;
+    }
+    if (output.empty()) output = tools::convertOutputName(input, target);
+    if (!confirmOutput(output, overwrite)) return 1;
+    tools::DvConvertJob job(input, output, target);
+    core::Status s = job.build();
+    if (!s) {
+        printError(s.message.empty() ? "Could not load file" : s.message);
+        return 1;
+    }
+    std::string label = job.progressText();
+    for (auto& c : label)
+        if (c == '\n') c = ' ';
+    return runJob(job, label, tools::kConversionComplete);
+}
+
+}  // namespace zorv::cli

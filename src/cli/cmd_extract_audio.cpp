@@ -1,0 +1,59 @@
+// zorv extract-audio FILE [-o OUT] [--overwrite]
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/convert_common.h"
+#include "tools/audio_extract.h"
+
+namespace zorv::cli {
+
+namespace {
+void extractUsage(FILE* out) {
+    std::fputs("usage: zorv extract-audio FILE [-o OUT] [--overwrite]\n\n"
+               "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) to a 16-bit WAV file, by default\n"
+               "FILE without extension + \".wav\".\n",
+               out);
+}
+}  // namespace
+
+int cmdExtractAudio(int argc, char** argv) {
+    std::string input, output;
+    bool overwrite = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            extractUsage(stdout);
+            return 0;
+        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
+            output = argv[++i];
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (!a.empty() && a[0] != '-' && input.empty()) {
+            input = argv[i];
+        } else {
+            extractUsage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty()) {
+        extractUsage(stderr);
+        return 2;
+    }
+    if (output.empty()) output = tools::extractOutputName(input);
+    if (!confirmOutput(output, overwrite)) return 1;
+    tools::AudioExtractJob job(input, output);
+    core::Status s = job.build();
+    if (!s) {
+        printError(s.message.empty() ? "Could not load file" : s.message);
+        return 1;
+    }
+    std::string label = job.progressText();
+    for (auto& c : label)
+        if (c == '\n') c = ' ';
+    return runJob(job, label, tools::kExtractionComplete);
+}
+
+}  // namespace zorv::cli
