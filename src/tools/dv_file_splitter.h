@@ -1,0 +1,139 @@
+// Splits a DV AVI file (Type 1 or Type 2) into one AVI file of the same type per recording: a source
+// thread reads whole DV frames (Type 2 joined with its audio stream), decides where new files start
+// (see split_decider.h) and feeds a frame ring buffer; a sink thread takes the frames and writes the
+// output files. Each finished file gets the Premiere timecode list ("Tdat": start timecode and reel)
+// in its reserved list and its modification time set to the recording time of its first frame.
+//
+// Each run also writes, beside the outputs, a log (base + ".log") and a Premiere batch list
+// (base + ".csv"), both under unique names, with one entry per output file:
+//   log:   "Split file #N created", "File name: NAME", "Reel: REEL" (when a reel is set),
+//          "Start TC: hh:mm:ss:ff", "End TC: hh:mm:ss:ff" (';' separators for drop-frame,
+//          "--:--:--:--" without timecode), "Frames: N", then an empty line; CR LF line ends.
+//   batch list: one CSV row per file, no header: file name (without folder), start timecode, end
+//          timecode, duration in frames, reel name (empty when none); text fields in double quotes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/error.h"
+#include "core/frame_ring_buffer.h"
+#include "core/job.h"
+#include "core/options.h"
+#include "media/avi_writer.h"
+#include "tools/dv_frame_source.h"
+#include "tools/split_decider.h"
+
+namespace zorv::tools {
+
+struct SplitSettings {
+    int trigger = 1;              // 1 timecode, 2 date/time, 3 user bits, 4 tape index
+    int timecodeThreshold = 1;    // 1..999 frames
+    int dateTimeThreshold = 1;    // 1..999 seconds
+    int nameFormat = 2;           // 1 number, 2 timecode, 3 date/time, 4 user bits
+    int prerollSeconds = 0;       // 0..10
+    std::string reelName;         // optional
+    std::string outputFolder;     // empty: beside the input
+    int bufferSlots = 8;
+};
+
+// The Splitter page of the option record (the reel name and folder are not part of it).
+SplitSettings splitSettingsFrom(const core::Options& options);
+
+struct SplitOutputFile {
+    std::string path;
+    int64_t frames = 0;
+    SplitFrameInfo first;         // values of the first frame written
+    int endHours = -1, endMinutes = -1, endSeconds = -1, endFrames = -1;  // timecode of the last frame
+    bool dropFrame = false;
+    std::string reel;
+    bool timecodeListWritten = false;
+};
+
+class DvFileSplitter : public core::Job {
+public:
+    DvFileSplitter() = default;
+    ~DvFileSplitter() override;
+    DvFileSplitter(const DvFileSplitter&) = delete;
+    DvFileSplitter& operator=(const DvFileSplitter&) = delete;
+
+    void setSettings(const SplitSettings& settings);
+    // Receives "Splitting to output file #%d ...\n%s" (or "... %s (%s)" with the reel) for each file,
+    // on the thread that starts the file.
+    void setFileCallback(std::function<void(const std::string&)> callback) { fileCallback_ = std::move(callback); }
+    // Called on the sink thread after each frame is written (frame number within the run, from 0).
+    void setFrameWrittenHook(std::function<void(int64_t)> hook) { frameHook_ = std::move(hook); }
+
+    // Builds the frame buffer, the source, the log and batch list, waits for the first frame and opens
+    // the first output file. On failure everything built is released and the message is kept; when
+    // no frame was found, noFilesCreated() is true.
+    core::Status open(const std::string& inputPath);
+    // Frames of the input (0 when unknown).
+    int64_t totalFrames() const { return totalFrames_; }
+    // 1 (AVI Type 1) or 2 (AVI Type 2).
+    int outputType() const { return outputType_; }
+    bool noFilesCreated() const { return noFilesCreated_; }
+
+    // Runs the sink after a successful open(); progress().cancel() stops both sides.
+    bool start() override;
+    bool finished() const override { return finished_.load(std::memory_order_acquire); }
+    core::Status wait() override;
+    // open + start + wait.
+    core::Status run(const std::string& inputPath);
+
+    // Valid after wait().
+    const std::vector<SplitOutputFile>& outputs() const { return outputs_; }
+    const std::string& logPath() const { return logPath_; }
+    const std::string& batchListPath() const { return batchPath_; }
+    const std::string& currentReel() const { return currentReel_; }
+
+private:
+    void sourceLoop();
+    void sinkLoop();
+    core::Status beginFile(int fileNumber, bool& ended);
+    core::Status finishFile();
+    void discardFile();
+    void release();
+    void writeLogEntry(const SplitOutputFile& out, int fileNumber);
+
+    SplitSettings settings_;
+    std::function<void(const std::string&)> fileCallback_;
+    std::function<void(int64_t)> frameHook_;
+
+    core::FrameRingBuffer buffer_;
+    DvFrameSource source_;
+    SplitDecider decider_;
+    std::thread sourceThread_;
+    std::thread sinkThread_;
+    std::mutex sourceMutex_;
+    core::Status sourceStatus_;
+
+    std::string outputBase_;
+    std::string logPath_, batchPath_;
+    std::FILE* log_ = nullptr;
+    std::FILE* batch_ = nullptr;
+    int64_t totalFrames_ = 0;
+    int outputType_ = 1;
+    bool pal_ = true;
+    bool noFilesCreated_ = false;
+    bool opened_ = false;
+
+    std::string baseReel_, currentReel_;
+    int reelCounter_ = 0;
+    int fileNumber_ = 1;
+    media::AviWriter writer_;
+    SplitOutputFile current_;
+    std::vector<int16_t> pcm_;
+    std::vector<SplitOutputFile> outputs_;
+    int64_t framesWritten_ = 0;
+
+    core::Status result_;
+    std::atomic<bool> finished_{false};
+};
+
+}  // namespace zorv::tools
