@@ -73,7 +73,7 @@ TEST_F(SettingsStoreTest, ValuesRoundTripAndWrongTypesGiveDefaults) {
     EXPECT_EQ(again.readInt("Options", "RMWx", -1), 3);
 }
 
-TEST_F(SettingsStoreTest, SpecialCharactersRoundTrip) {
+TEST_F(SettingsStoreTest, UnusualCharactersRoundTrip) {
     SettingsStore s(file_);
     const std::string texts[] = {
         "C:\\Video\\\"quoted\" name.avi",
