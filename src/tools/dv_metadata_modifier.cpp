@@ -1,0 +1,363 @@
+#include "tools/dv_metadata_modifier.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+#include "core/civil_time.h"
+#include "core/dv_layout.h"
+#include "core/timecode.h"
+#include "tools/premiere_timecode.h"
+#include "tools/system_text.h"
+
+namespace zorv::tools {
+
+namespace {
+
+using core::ErrorCode;
+
+// The output-file stream moves the file through one buffer of this size (never less than two frames),
+// patching the frames that lie whole inside it.
+constexpr size_t kStreamBuffer = size_t{1} << 20;
+
+// Error codes of the media file as passed on by the modifier.
+ErrorCode mapMediaError(ErrorCode e) {
+    switch (e) {
+        case ErrorCode::kOpenFailed:
+        case ErrorCode::kReadFailed:
+        case ErrorCode::kWriteFailed:
+        case ErrorCode::kOutOfMemory:
+        case ErrorCode::kCancelled:
+            return e;
+        default:
+            return ErrorCode::kReadFailed;
+    }
+}
+
+int twoDigitYear(int yy) { return yy < 92 ? 2000 + yy : 1900 + yy; }
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+DvMetadataModifier::DvMetadataModifier() = default;
+
+DvMetadataModifier::~DvMetadataModifier() {
+    abort();
+    if (worker_.joinable()) worker_.join();
+    media_.close();
+}
+
+void DvMetadataModifier::setTimecode(bool enabled, int mode, int hours, int minutes, int seconds, int frames) {
+    s_.timecodeEnabled = enabled;
+    s_.timecodeMode = mode;
+    s_.tcHours = hours;
+    s_.tcMinutes = minutes;
+    s_.tcSeconds = seconds;
+    s_.tcFrames = frames;
+}
+
+void DvMetadataModifier::setDateTime(bool enabled, int mode, int years, int months, int days, int hours,
+                                     int minutes, int seconds) {
+    s_.dateTimeEnabled = enabled;
+    s_.dateTimeMode = mode;
+    s_.years = years;
+    s_.months = months;
+    s_.days = days;
+    s_.hours = hours;
+    s_.minutes = minutes;
+    s_.seconds = seconds;
+}
+
+void DvMetadataModifier::setUserBits(bool enabled, const std::array<int, 4>& values) {
+    s_.userBitsEnabled = enabled;
+    for (size_t i = 0; i < 4; ++i) s_.userBits[i] = std::min(values[i], 0xFF);
+}
+
+void DvMetadataModifier::setWidescreen(bool enabled, int value) {
+    s_.widescreenEnabled = enabled;
+    s_.widescreenValue = value;
+}
+
+void DvMetadataModifier::setTimecodeKind(bool enabled, bool dropFrameWanted) {
+    s_.timecodeKindEnabled = enabled;
+    s_.dropFrameWanted = dropFrameWanted;
+}
+
+void DvMetadataModifier::setSettings(const ModifySettings& s) {
+    s_ = s;
+    for (int& v : s_.userBits) v = std::min(v, 0xFF);
+}
+
+core::Status DvMetadataModifier::fail(ErrorCode code, const char* message, int sys) {
+    status_ = core::Status::failure(code, message, sys);
+    return status_;
+}
+
+core::Status DvMetadataModifier::failFromMedia(const char* message) {
+    return fail(mapMediaError(media_.lastError()), message, media_.sysError());
+}
+
+bool DvMetadataModifier::open() {
+    opened_ = false;
+    media_.close();
+    status_ = {};
+    const media::Recognition r = media_.recognise(inputPath_);
+    if (r.result == media::RecognizeResult::kUnsupported) {
+        fail(ErrorCode::kReadFailed, kModifyTypeNotSupported);
+        return false;
+    }
+    if (!r.ok()) {
+        fail(mapMediaError(r.error == ErrorCode::kNone ? ErrorCode::kOpenFailed : r.error), kModifyOpenFailed,
+             r.sysError);
+        return false;
+    }
+    if (!media::isAviType(r.type)) {
+        fail(ErrorCode::kReadFailed, kModifyTypeNotSupported);
+        return false;
+    }
+    if (!media_.open(inputPath_)) {
+        if (media_.lastError() == ErrorCode::kOpenFailed)
+            failFromMedia(kModifyOpenFailed);
+        else
+            failFromMedia(kModifyIndexFailed);
+        return false;
+    }
+    if (s_.dateTimeEnabled && s_.dateTimeMode == kModifyFromFileName) {
+        const auto d = dateTimeFromFileName(inputPath_);
+        if (!d) {
+            status_ = core::Status::failure(ErrorCode::kReadFailed, kNoNameDateTimeMessage + inputPath_);
+            media_.close();
+            return false;
+        }
+        s_.years = d->year;
+        s_.months = d->month;
+        s_.days = d->day;
+        s_.hours = d->hour;
+        s_.minutes = d->minute;
+        s_.seconds = d->second;
+    }
+    total_ = media_.frameCount();
+    progress_.setTotal(total_);
+    progress_.setDone(0);
+    positions_.clear();
+    positions_.reserve(static_cast<size_t>(media_.nonEmptyFrames()));
+    for (const auto& e : media_.frameIndex().entries)
+        if (!e.empty()) positions_.push_back(e.offset);
+    opened_ = true;
+    return true;
+}
+
+bool DvMetadataModifier::start() {
+    if (running_.load() || !opened_) return false;
+    if (worker_.joinable()) worker_.join();
+    status_ = {};
+    running_ = true;
+    try {
+        worker_ = std::thread([this] {
+            const core::Status st = run();
+            const bool wasAborted = aborted();
+            running_ = false;
+            if (completion_ && !wasAborted) completion_(!st.ok());
+        });
+    } catch (const std::system_error& e) {
+        running_ = false;
+        std::string text = kModifyRunFailed;
+        const std::string sys = systemText(e.code().value());
+        if (!sys.empty()) text += " - " + sys;
+        status_ = core::Status::failure(ErrorCode::kReadFailed, text, e.code().value());
+        return false;
+    }
+    return true;
+}
+
+core::Status DvMetadataModifier::wait() {
+    if (worker_.joinable()) worker_.join();
+    return status_;
+}
+
+void DvMetadataModifier::prepare() {
+    frameSize_ = media_.frameSize();
+    sequences_ = static_cast<int>(frameSize_ / core::dv::kSequenceSize);
+    pal_ = sequences_ % 10 != 0;
+    dropWanted_ = s_.dropFrameWanted;
+    targetStyle_ = dropWanted_ ? 4 : 3;
+    if (pal_) {
+        sourceStyle_ = targetStyle_ = 2;
+    } else {
+        sourceStyle_ = 4;
+        const int64_t count = media_.frameCount();
+        for (int probe = 0; probe < 20 && probe * int64_t{5} < count; ++probe) {
+            media::DvMediaFile::Timecode tc;
+            if (media_.readTimecode(probe * int64_t{5}, tc)) {
+                sourceStyle_ = tc.dropFrame ? 4 : 3;
+                break;
+            }
+        }
+        if (!s_.timecodeKindEnabled) {
+            targetStyle_ = sourceStyle_;
+            dropWanted_ = sourceStyle_ == 4;
+        }
+    }
+    const core::Timecode entered{s_.tcHours, s_.tcMinutes, s_.tcSeconds, s_.tcFrames};
+    timecodeCounter_ = core::timecodeToFrames(entered, targetStyle_);
+    // Drop-frame counting never shows ;00 and ;01 at the start of a minute that is not a tenth
+    // minute: "Start from" such a label starts at the next label that exists.
+    if (targetStyle_ == 4 && s_.timecodeMode == kModifyStartFrom && s_.tcSeconds == 0 &&
+        (s_.tcFrames == 0 || s_.tcFrames == 1) && s_.tcMinutes % 10 != 0)
+        timecodeCounter_ += 2;
+    clockStyle_ = pal_ ? 2 : 4;
+    clockStart_ = clockCounter_ = core::timecodeToFrames({s_.hours, s_.minutes, s_.seconds, 0}, clockStyle_);
+    daySetting_ = s_.days;
+}
+
+void DvMetadataModifier::processFrame(uint8_t* frame) {
+    touched_.clear();
+    FrameEditor ed(frame, frameSize_, touched_);
+    const bool timecodeOn =
+        s_.timecodeEnabled && (s_.timecodeMode == kModifyStartFrom || s_.timecodeMode == kModifyAdjustBy);
+    if (s_.timecodeKindEnabled && !pal_ && !(timecodeOn && s_.timecodeMode == kModifyStartFrom))
+        changeTimecodeKind(ed, dropWanted_);
+    if (timecodeOn)
+        rewriteTimecode(ed, TimecodeRewrite{s_.timecodeMode, timecodeCounter_, targetStyle_, pal_});
+    if (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone) {
+        int64_t utc;
+        if (s_.dateTimeMode == kModifyAdjustBy) {
+            const PackDateTime d = readPackDateTime(frame, ed.sequences());
+            utc = core::normalizedUtcSeconds(twoDigitYear(d.year) + int64_t{s_.years}, d.month - 1 + int64_t{s_.months},
+                                             d.day + int64_t{s_.days}, d.hour + int64_t{s_.hours},
+                                             d.minute + int64_t{s_.minutes}, d.second + int64_t{s_.seconds});
+        } else {
+            const core::Timecode clock = core::framesToTimecode(clockCounter_, clockStyle_);
+            if (clockCounter_ != clockStart_ && clock == core::Timecode{}) ++daySetting_;  // midnight crossed
+            utc = core::normalizedUtcSeconds(twoDigitYear(s_.years), s_.months - 1, daySetting_, clock.hours,
+                                             clock.minutes, clock.seconds);
+        }
+        const bool adjust = s_.dateTimeMode == kModifyAdjustBy;
+        rewriteDateTime(ed, core::civilFromUtcSeconds(utc), adjust, !adjust);
+    }
+    if (s_.userBitsEnabled) {
+        const std::array<uint8_t, 4> bytes{static_cast<uint8_t>(s_.userBits[0]), static_cast<uint8_t>(s_.userBits[1]),
+                                           static_cast<uint8_t>(s_.userBits[2]), static_cast<uint8_t>(s_.userBits[3])};
+        rewriteUserBits(ed, bytes);
+    }
+    if (s_.widescreenEnabled) rewriteWidescreen(ed, s_.widescreenValue, pal_);
+
+    if (s_.timecodeEnabled && s_.timecodeMode == kModifyStartFrom) ++timecodeCounter_;
+    if (s_.dateTimeEnabled && (s_.dateTimeMode == kModifyStartFrom || s_.dateTimeMode == kModifyFromFileName))
+        ++clockCounter_;
+}
+
+core::Status DvMetadataModifier::run() {
+    status_ = {};
+    if (!opened_) return fail(ErrorCode::kOpenFailed, kModifyOpenFailed);
+    prepare();
+    if (frameSize_ == 0 || sequences_ == 0 || media_.readBufferSize() <= 0)
+        return failFromMedia(kModifyNoBufferSize);
+    const core::Status st = directMode() ? runDirect() : runOutputFile();
+    if (st.ok()) progress_.setDone(total_);
+    return st;
+}
+
+core::Status DvMetadataModifier::runOutputFile() {
+    const int64_t fileSize = media_.fileSize();
+    // Writing over the input would destroy what is being read.
+    if (sameFile(inputPath_, outputPath_)) return fail(ErrorCode::kWriteFailed, kModifyCreateFailed);
+    // The stream needs the frames in file order, none overlapping the next.
+    for (size_t i = 1; i < positions_.size(); ++i)
+        if (positions_[i] < positions_[i - 1] + frameSize_) return fail(ErrorCode::kReadFailed, kModifyReadFailed);
+
+    std::vector<uint8_t> buf;
+    try {
+        buf.resize(std::max(kStreamBuffer, 2 * frameSize_));
+    } catch (const std::bad_alloc&) {
+        return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
+    }
+    media::File out;
+    if (!out.open(outputPath_, media::File::Mode::kCreate))
+        return fail(ErrorCode::kWriteFailed, kModifyCreateFailed, out.sysError());
+    const media::File& in = media_.file();
+
+    int64_t filePos = 0;
+    size_t next = 0;  // next frame to patch
+    int64_t done = 0;
+    while (filePos < fileSize) {
+        int64_t end = std::min<int64_t>(fileSize, filePos + static_cast<int64_t>(buf.size()));
+        // The window holds the frames that lie whole inside it and never cuts through a frame.
+        size_t last = next;
+        while (last < positions_.size() && static_cast<int64_t>(positions_[last]) < end) {
+            const int64_t p = static_cast<int64_t>(positions_[last]);
+            if (p + static_cast<int64_t>(frameSize_) <= end) {
+                ++last;
+                continue;
+            }
+            if (p > filePos) end = p;
+            else next = last = positions_.size();  // a frame cut short by the end of the file: no more frames
+            break;
+        }
+        const size_t len = static_cast<size_t>(end - filePos);
+        if (!in.readExact(filePos, buf.data(), len)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, in.sysError());
+        for (size_t f = next; f < last; ++f) {
+            if (aborted()) return fail(ErrorCode::kCancelled, "");
+            processFrame(buf.data() + (positions_[f] - static_cast<uint64_t>(filePos)));
+            progress_.setDone(++done);
+        }
+        if (aborted()) return fail(ErrorCode::kCancelled, "");
+        if (!out.writeAt(filePos, buf.data(), len))
+            return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, out.sysError());
+        filePos = end;
+        next = last;
+    }
+    updatePremiereTimecode(out);
+    if (aborted()) return fail(ErrorCode::kCancelled, "");
+    return status_;
+}
+
+core::Status DvMetadataModifier::runDirect() {
+    media::File rw;
+    if (!rw.open(inputPath_, media::File::Mode::kReadWrite))
+        return fail(ErrorCode::kOpenFailed, kModifyOpenFailed, rw.sysError());
+    std::vector<uint8_t> frame;
+    try {
+        frame.resize(frameSize_);
+    } catch (const std::bad_alloc&) {
+        return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
+    }
+    int64_t done = 0;
+    for (uint64_t pos : positions_) {
+        if (aborted()) return fail(ErrorCode::kCancelled, "");
+        // A frame that cannot be read whole ends the frames, as the end of the file does.
+        if (!rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
+        processFrame(frame.data());
+        bool ok = true;
+        touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
+            if (ok) ok = rw.writeAt(static_cast<int64_t>(pos + off), frame.data() + off, n);
+        });
+        if (!ok) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, rw.sysError());
+        progress_.setDone(++done);
+    }
+    updatePremiereTimecode(rw);
+    if (aborted()) return fail(ErrorCode::kCancelled, "");
+    return status_;
+}
+
+void DvMetadataModifier::updatePremiereTimecode(media::File& target) {
+    const bool timecodeOn =
+        s_.timecodeEnabled && (s_.timecodeMode == kModifyStartFrom || s_.timecodeMode == kModifyAdjustBy);
+    if (!(timecodeOn || s_.timecodeKindEnabled) || aborted()) return;
+    media::DvMediaFile::Timecode tc;
+    // A first frame without timecode leaves the list as it is.
+    if (!media_.readTimecode(0, target, tc)) return;
+    const auto where = findTdatList(media_.file());
+    if (!where) return;
+    writeTdatTimecode(target, *where, timecodeField(tc.hours, tc.minutes, tc.seconds, tc.frames, tc.dropFrame),
+                      [this] { return aborted(); });
+}
+
+}  // namespace zorv::tools

@@ -1,0 +1,122 @@
+// Rewrites the camcorder metadata recorded in every DV frame of an AVI file (Type 1 or Type 2):
+// timecode, recording date and time, user bits, widescreen flag and the drop-frame kind of NTSC
+// timecode. Only pack bytes change; nothing is decoded or re-encoded.
+//
+// Output-file mode writes a copy of the input, identical except for the rewritten packs and the
+// Premiere start timecode entries, streaming the file once through one fixed buffer; the input is
+// never written. Direct mode rewrites the input in place and writes back only the DIF blocks whose
+// packs changed, so the disk sees a few hundred bytes per frame instead of the whole file.
+//
+// The work runs on a worker thread of its own: start(), then poll progress() (frames done / total
+// frames), cancel through abort() or progress().cancel(), and wait() for the completion Status. The
+// completion callback, when set, is called on the worker thread at the end of a run that was not
+// aborted, with true when the run failed.
+//
+// Date and time arithmetic is done in UTC directly (no time-zone switching), so any number of
+// modifiers may run at once.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/error.h"
+#include "core/job.h"
+#include "media/dv_media_file.h"
+#include "media/file_io.h"
+#include "tools/dv_pack_rewrite.h"
+#include "tools/modify_settings.h"
+
+namespace zorv::tools {
+
+// Message texts of the failures.
+inline constexpr const char* kModifyOpenFailed = "Failed to open input file";
+inline constexpr const char* kModifyTypeNotSupported = "File type not supported";
+inline constexpr const char* kModifyIndexFailed = "Failed to index input file";
+inline constexpr const char* kModifyRunFailed = "Failed to run";
+inline constexpr const char* kModifyNoBufferSize = "Failed to get buffer size";
+inline constexpr const char* kModifyNoBuffer = "Failed to allocate buffer";
+inline constexpr const char* kModifyCreateFailed = "Failed to create output file";
+inline constexpr const char* kModifyReadFailed = "Failed to read input file";
+inline constexpr const char* kModifyWriteFailed = "Failed writing to output file";
+
+class DvMetadataModifier : public core::Job {
+public:
+    DvMetadataModifier();
+    // Aborts a running worker and waits for it.
+    ~DvMetadataModifier() override;
+    DvMetadataModifier(const DvMetadataModifier&) = delete;
+    DvMetadataModifier& operator=(const DvMetadataModifier&) = delete;
+
+    void setTimecode(bool enabled, int mode, int hours, int minutes, int seconds, int frames);
+    void setDateTime(bool enabled, int mode, int years, int months, int days, int hours, int minutes, int seconds);
+    // Each value is clamped to at most 0xFF.
+    void setUserBits(bool enabled, const std::array<int, 4>& values);
+    void setWidescreen(bool enabled, int value);
+    void setTimecodeKind(bool enabled, bool dropFrameWanted);
+    void setSettings(const ModifySettings& s);
+    const ModifySettings& settings() const { return s_; }
+
+    void setInputPath(const std::string& path) { inputPath_ = path; }
+    // An empty path selects direct mode.
+    void setOutputPath(const std::string& path) { outputPath_ = path; }
+    bool directMode() const { return outputPath_.empty(); }
+    void setCompletion(std::function<void(bool failed)> done) { completion_ = std::move(done); }
+
+    // Opens and indexes the input; only AVI Type 1 and Type 2 are accepted.
+    bool open();
+    int64_t totalFrames() const { return total_; }
+    int64_t framesDone() const { return progress_.done(); }
+
+    bool start() override;
+    bool finished() const override { return !running_.load(); }
+    core::Status wait() override;
+    void abort() { progress_.cancel(); }
+
+    // The run on the calling thread (what the worker does); for callers with a thread of their own.
+    core::Status run();
+
+    const core::Status& status() const { return status_; }
+
+    // Detected during a run: the style the timecode was written in (2, 3 or 4).
+    int targetTimecodeStyle() const { return targetStyle_; }
+
+private:
+    core::Status fail(core::ErrorCode code, const char* message, int sys = 0);
+    core::Status failFromMedia(const char* message);
+    bool aborted() const { return progress_.cancelled(); }
+    void prepare();
+    void processFrame(uint8_t* frame);
+    core::Status runOutputFile();
+    core::Status runDirect();
+    void updatePremiereTimecode(media::File& target);
+
+    ModifySettings s_;
+    std::string inputPath_, outputPath_;
+    std::function<void(bool)> completion_;
+
+    media::DvMediaFile media_;
+    bool opened_ = false;
+    int64_t total_ = 0;
+    std::vector<uint64_t> positions_;  // data positions of the non-empty frames, in frame order
+
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    core::Status status_;
+
+    // Per run.
+    size_t frameSize_ = 0;
+    int sequences_ = 0;
+    bool pal_ = true;
+    int sourceStyle_ = 2, targetStyle_ = 4, clockStyle_ = 2;
+    bool dropWanted_ = true;
+    int64_t timecodeCounter_ = 0;
+    int64_t clockCounter_ = 0, clockStart_ = 0;
+    int daySetting_ = 0;
+    TouchedBlocks touched_;
+};
+
+}  // namespace zorv::tools
