@@ -12,5 +12,6 @@ int cmdSubtitles(int argc, char** argv);
 
 int cmdConvert(int argc, char** argv);
 int cmdExtractAudio(int argc, char** argv);
+int cmdSplit(int argc, char** argv);
 
 }  // namespace zorv::cli

@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"scenes", zorv::cli::cmdScenes, "scenes FILE [--triggers LIST]  scan for scene changes and list them"},
     {"export", zorv::cli::cmdExport, "export FILE [--mode all|changes|scenes] [--header] [-o OUT.csv]  metadata as CSV rows"},
     {"subtitles", zorv::cli::cmdSubtitles, "subtitles FILE [--layout N] [--format srt|vtt] [-o OUT]  metadata as subtitles"},
+    {"split", zorv::cli::cmdSplit, "split FILE [--trigger timecode:N|datetime:S|userbits|index] [--name FORM] [--preroll S] [--reel NAME] [--out DIR]  one AVI per recording"},
     {"convert", zorv::cli::cmdConvert, "convert --to avi1|avi2|dv FILE [-o OUT] [--overwrite]  AVI Type 1, Type 2 and Raw DV into each other"},
     {"extract-audio", zorv::cli::cmdExtractAudio, "extract-audio FILE [-o OUT] [--overwrite]  the sound of a camcorder file as WAV (AC-3 for AVCHD)"},
 };
