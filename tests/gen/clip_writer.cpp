@@ -104,7 +104,7 @@ Status writeClip(const ClipSpec& spec, const std::string& path, Container contai
     opt.idx1FromFileStart = style == IndexStyle::Idx1FromFile;
     opt.riffLimit = spec.riffLimit;
     opt.reservedListSize = spec.reservedListSize;
-    const std::vector<uint8_t> silence(1602 * 4, 0);
+    const std::vector<uint8_t> silence(1920 * 4, 0);  // the most samples a frame carries
     media::AviWriter w;
     if (Status s = w.open(path, opt); !s) return s;
     for (int64_t n = 0; n < spec.frames; ++n) {
