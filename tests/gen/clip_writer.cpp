@@ -1,9 +1,11 @@
 #include "gen/clip_writer.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <mutex>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include "gen/dv_packs.h"
@@ -128,8 +130,22 @@ struct CacheDir {
     std::filesystem::path path;
     CacheDir() {
         std::error_code ec;
-        path = std::filesystem::temp_directory_path(ec) / ("zorv-gen-" + std::to_string(::getpid()));
+        std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+        removeStale(tmp);
+        path = tmp / ("zorv-gen-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path, ec);
+    }
+    // Folders of processes that ended without cleaning up (killed or crashed).
+    static void removeStale(const std::filesystem::path& tmp) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(tmp, ec)) {
+            std::string name = e.path().filename().string();
+            if (name.rfind("zorv-gen-", 0) != 0 || name.size() == 9) continue;
+            std::string digits = name.substr(9);
+            if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+            pid_t pid = static_cast<pid_t>(std::stol(digits));
+            if (::kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove_all(e.path(), ec);
+        }
     }
     ~CacheDir() {
         std::error_code ec;
