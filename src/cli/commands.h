@@ -9,6 +9,10 @@ int cmdFrame(int argc, char** argv);
 int cmdScenes(int argc, char** argv);
 int cmdExport(int argc, char** argv);
 int cmdSubtitles(int argc, char** argv);
+int cmdModify(int argc, char** argv);
+int cmdFixPremiere(int argc, char** argv);
+int cmdSetMtime(int argc, char** argv);
+int cmdRename(int argc, char** argv);
 
 int cmdConvert(int argc, char** argv);
 int cmdExtractAudio(int argc, char** argv);
