@@ -11,6 +11,9 @@
 
 using namespace zorv;
 
+int runHdv(int argc, char** argv);
+extern const char kHdvUsage[];
+
 namespace {
 
 const char kUsage[] =
@@ -121,6 +124,7 @@ int main(int argc, char** argv) {
     std::string cmd = argv[1];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         std::fputs(kUsage, stdout);
+        std::fputs(kHdvUsage, stdout);
         return 0;
     }
     if (cmd == "sample") {
@@ -128,5 +132,6 @@ int main(int argc, char** argv) {
         return report(gen::writeClip(gen::sampleClip(), argv[2], gen::Container::Avi1), argv[2]);
     }
     if (cmd == "clip") return runClip(argc, argv);
+    if (cmd == "hdv") return runHdv(argc, argv);
     return usageError("unknown command " + cmd);
 }
