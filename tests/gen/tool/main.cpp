@@ -13,6 +13,8 @@ using namespace zorv;
 
 int runHdv(int argc, char** argv);
 extern const char kHdvUsage[];
+int runAvchd(int argc, char** argv);
+extern const char kAvchdUsage[];
 
 namespace {
 
@@ -125,6 +127,7 @@ int main(int argc, char** argv) {
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         std::fputs(kUsage, stdout);
         std::fputs(kHdvUsage, stdout);
+        std::fputs(kAvchdUsage, stdout);
         return 0;
     }
     if (cmd == "sample") {
@@ -133,5 +136,6 @@ int main(int argc, char** argv) {
     }
     if (cmd == "clip") return runClip(argc, argv);
     if (cmd == "hdv") return runHdv(argc, argv);
+    if (cmd == "avchd") return runAvchd(argc, argv);
     return usageError("unknown command " + cmd);
 }
