@@ -1,0 +1,387 @@
+#include "playback/overlay_layer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+
+namespace zorv::playback {
+
+using core::BurnItem;
+
+namespace {
+
+struct Cell {
+    BurnItem item;
+    int row;
+    int column;
+};
+
+// Fixed layouts, row 0 highest. DV: five columns of camera items with File progress and Audio in the
+// bottom row.
+const Cell kDvCells[] = {
+    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
+    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
+    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
+    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFileProgress, 2, 0},   {BurnItem::kExposureMode, 2, 2},
+    {BurnItem::kFocusMode, 2, 3},     {BurnItem::kAudio, 2, 4},
+};
+// HDV: as DV with Frame type in place of File progress and nothing under Rec date and Stabilizer.
+const Cell kHdvCells[] = {
+    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
+    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
+    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
+    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFrameType, 2, 0},      {BurnItem::kExposureMode, 2, 2},
+    {BurnItem::kFocusMode, 2, 3},
+};
+// AVCHD without GPS data: the DV cells without Audio.
+const Cell kAvchdCells[] = {
+    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
+    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
+    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
+    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFileProgress, 2, 0},   {BurnItem::kExposureMode, 2, 2},
+    {BurnItem::kFocusMode, 2, 3},
+};
+// AVCHD with GPS data: three columns (cells 0, 14 and 31 of the grid).
+const Cell kAvchdGpsCells[] = {
+    {BurnItem::kRecTime, 0, 0},  {BurnItem::kLatitude, 0, 1},  {BurnItem::kSpeed, 0, 2},
+    {BurnItem::kRecDate, 1, 0},  {BurnItem::kLongitude, 1, 1}, {BurnItem::kTrack, 1, 2},
+    {BurnItem::kFileProgress, 2, 0}, {BurnItem::kAltitude, 2, 1},
+};
+
+// The item-mask bit of each item, in BurnItem order.
+const uint32_t kItemBits[core::kBurnItemCount] = {
+    core::burn_item::kTimecode,      core::burn_item::kUserBits,     core::burn_item::kFileProgress,
+    core::burn_item::kFrameType,     core::burn_item::kRecTime,      core::burn_item::kRecDate,
+    core::burn_item::kShutter,       core::burn_item::kIris,         core::burn_item::kExposureMode,
+    core::burn_item::kGain,          core::burn_item::kFocusDistance, core::burn_item::kFocusMode,
+    core::burn_item::kWhiteBalance,  core::burn_item::kStabilizer,   core::burn_item::kAudio,
+    core::burn_item::kLatitude,      core::burn_item::kLongitude,    core::burn_item::kAltitude,
+    core::burn_item::kSpeed,         core::burn_item::kTrack,
+};
+
+// Outline displacements, in drawing order.
+const int kOutline[8][2] = {{-2, -2}, {2, -2}, {-2, 2}, {2, 2}, {-2, 0}, {2, 0}, {0, -2}, {0, 2}};
+
+bool isGps(BurnItem item) { return item >= BurnItem::kLatitude; }
+
+// Whether an item exists in a family's metadata at all.
+bool familyHas(LayerFamily family, BurnItem item) {
+    switch (family) {
+    case LayerFamily::Dv: return item != BurnItem::kFrameType && !isGps(item);
+    case LayerFamily::Hdv: return item != BurnItem::kAudio && !isGps(item);
+    case LayerFamily::Avchd: return item != BurnItem::kAudio && item != BurnItem::kFrameType;
+    }
+    return false;
+}
+
+uint8_t greyLevel(int percent) { return static_cast<uint8_t>(std::min(235, std::clamp(percent, 0, 100) * 235 / 100)); }
+
+template <size_t N>
+std::span<const Cell> cells(const Cell (&table)[N]) {
+    return std::span<const Cell>(table, N);
+}
+
+void formatOne(BurnItem item, core::TextVariant variant, LayerFamily family, const OverlayFrame& frame,
+               const core::MetadataRecord& rec, const core::DisplaySettings& display, core::ShutterFormatter& shutter,
+               core::TextBuf& out) {
+    out.s[0] = '\0';
+    switch (item) {
+    case BurnItem::kTimecode:
+        if (family == LayerFamily::Hdv && frame.hdvTimecodeFrames >= 0)
+            core::formatHdvTimecode(out, frame.hdvTimecodeFrames, frame.timecodeStyle, display);
+        else
+            core::formatTimecode(out, rec, frame.timecodeStyle, display, variant);
+        break;
+    case BurnItem::kUserBits: core::formatUserBits(out, rec, variant); break;
+    case BurnItem::kFileProgress:
+        if (family == LayerFamily::Avchd) core::formatAvchdPosition(out, frame.pts, frame.pictureType);
+        else core::formatFramePosition(out, frame.frameNumber, frame.timecodeStyle, display, variant);
+        break;
+    case BurnItem::kFrameType:
+        if (!frame.record) {
+            out.s[0] = '-';
+            out.s[1] = '\0';
+        } else if (frame.frameType) {
+            out.s[0] = frame.frameType;
+            out.s[1] = '\0';
+        }
+        break;
+    case BurnItem::kRecTime: core::formatRecTime(out, rec, variant); break;
+    case BurnItem::kRecDate: core::formatRecDate(out, rec, display, variant); break;
+    case BurnItem::kShutter: shutter.format(out, rec, frame.timecodeStyle, frame.linePeriod, variant); break;
+    case BurnItem::kIris: core::formatIris(out, rec, variant); break;
+    case BurnItem::kExposureMode: core::formatExposureMode(out, rec, variant); break;
+    case BurnItem::kGain: core::formatGain(out, rec, variant); break;
+    case BurnItem::kFocusDistance: core::formatFocusDistance(out, rec, variant); break;
+    case BurnItem::kFocusMode: core::formatFocusMode(out, rec, variant); break;
+    case BurnItem::kWhiteBalance: core::formatWhiteBalance(out, rec, variant); break;
+    case BurnItem::kStabilizer: core::formatStabilizer(out, rec, variant); break;
+    case BurnItem::kAudio: core::formatAudioMode(out, rec, variant); break;
+    case BurnItem::kLatitude: core::formatLatitude(out, rec, display, variant); break;
+    case BurnItem::kLongitude: core::formatLongitude(out, rec, display, variant); break;
+    case BurnItem::kAltitude: core::formatAltitude(out, rec, variant); break;
+    case BurnItem::kSpeed: core::formatSpeed(out, rec, variant); break;
+    case BurnItem::kTrack: core::formatTrack(out, rec, variant); break;
+    }
+}
+
+core::TextVariant burnVariant(LayerFamily f) {
+    switch (f) {
+    case LayerFamily::Dv: return core::TextVariant::DvBurnIn;
+    case LayerFamily::Hdv: return core::TextVariant::Hdv;
+    case LayerFamily::Avchd: return core::TextVariant::AvchdBurnIn;
+    }
+    return core::TextVariant::DvBurnIn;
+}
+
+bool hasGpsData(const core::MetadataRecord& rec, const core::DisplaySettings& display) {
+    core::TextBuf t;
+    core::formatLatitude(t, rec, display, core::TextVariant::AvchdBurnIn);
+    return t.s[0] != '\0';
+}
+
+}  // namespace
+
+OverlaySettings OverlaySettings::fromOptions(const core::Options& options) {
+    const core::Options o = options.normalized();
+    OverlaySettings s;
+    s.textBrightness = o.textBrightness;
+    s.outlineBrightness = o.outlineBrightness;
+    s.transparency = o.transparency;
+    s.positioning = o.textPositioning;
+    s.always43Area = o.always43Area;
+    s.itemMask = o.burnInItemMask;
+    s.fontFace = o.fontFace;
+    s.textHeight = o.textHeight;
+    s.bold = (o.styleFlags & 1) != 0;
+    s.italic = (o.styleFlags & 2) != 0;
+    s.positions = o.burnPositions;
+    s.display.dateFormat = o.dateFormat;
+    s.display.dropFrameFormat = o.dropFrameDisplay;
+    s.display.progressAsFrameNumber = o.progressAsFrameNumber;
+    s.display.gpsDecimal = o.gpsInDecimal;
+    return s;
+}
+
+void OverlayLayer::setBrightness(int textPercent, int outlinePercent, int transparencyPercent) {
+    textLevel_ = greyLevel(textPercent);
+    outlineLevel_ = greyLevel(outlinePercent);
+    transparency_ = std::clamp(transparencyPercent, 0, 99);
+}
+
+void OverlayLayer::setPositioning(int mode, const core::BurnPositionTable& positions, bool always43Area) {
+    mode_ = core::clampTextPositioning(mode);
+    positions_ = positions;
+    always43_ = always43Area;
+}
+
+void OverlayLayer::setUserFont(std::string face, int textHeight, bool bold, bool italic) {
+    userFace_ = face.empty() ? std::string(kFixedFontFace) : std::move(face);
+    textHeight_ = core::clampTextHeight(textHeight);
+    bold_ = bold;
+    italic_ = italic;
+}
+
+void OverlayLayer::apply(const OverlaySettings& s) {
+    setBrightness(s.textBrightness, s.outlineBrightness, s.transparency);
+    setPositioning(s.positioning, s.positions, s.always43Area);
+    setItems(s.itemMask);
+    setUserFont(s.fontFace, s.textHeight, s.bold, s.italic);
+    setDisplay(s.display);
+}
+
+void OverlayLayer::release() {
+    prepared_ = false;
+    font_.close();
+    scratch_.clear();
+    scratch_.shrink_to_fit();
+    band_ = Band{};
+}
+
+bool OverlayLayer::prepare(int width, int height, const PictureAspect& aspect) {
+    release();
+    if (width <= 0 || height <= 0) return false;
+    if (family_ == LayerFamily::Hdv && (width != 1440 || height != 1080)) return false;
+    width_ = width;
+    height_ = height;
+    // Pictures whose display shape differs from their pixel grid get characters of corrected width.
+    double widthScale = 1.0;
+    if (family_ != LayerFamily::Dv && aspect.displayNum > 0 && aspect.displayDen > 0)
+        widthScale = static_cast<double>(width) * aspect.displayDen / (static_cast<double>(height) * aspect.displayNum);
+
+    safeShare_ = mode_ == 1 ? 80 : mode_ == 2 ? 90 : 0;
+    bool ok;
+    if (safeShare_ == 0) {
+        ok = font_.open(userFace_, bold_, italic_) &&
+             font_.setCharacterHeight((textHeight_ * height + 500) / 1000, widthScale);
+    } else if (family_ == LayerFamily::Dv) {
+        ok = font_.open(kFixedFontFace, true, false) && font_.setCellHeight(safeShare_ == 80 ? 28 : 30);
+        if (ok && aspect.wide) ok = font_.setCellHeight((3 * font_.cellHeight() + 2) / 4);
+    } else {
+        ok = font_.open(kFixedFontFace, true, false) && font_.setCharacterHeight((height * 55 + 500) / 1000, widthScale);
+    }
+    if (!ok) {
+        release();
+        return false;
+    }
+    if (safeShare_ == 0) {
+        band_ = Band{0, height};
+    } else {
+        layoutFixed(width, height, aspect.wide);
+        const int h = font_.cellHeight();
+        band_ = Band{rows_[0], 3 * h};
+        if (band_.top < 0 || band_.top + band_.rows > height) band_ = Band{0, height};
+    }
+    const int stride = core::RgbPicture::strideFor(width);
+    scratch_.assign(static_cast<size_t>(stride) * band_.rows, 0);
+    placed_.reserve(core::kBurnItemCount);
+    texts_.resize(core::kBurnItemCount);
+    prepared_ = true;
+    return true;
+}
+
+void OverlayLayer::layoutFixed(int width, int height, bool wide) {
+    const int s = safeShare_;
+    if (family_ == LayerFamily::Dv) {
+        safeWidth_ = width * s / 100;
+        if (wide && always43_) safeWidth_ = safeWidth_ * 3 / 4;
+    } else {
+        safeWidth_ = always43_ ? (s * height * 4 + 150) / 300 : (s * width + 50) / 100;
+    }
+    safeLeft_ = (width - safeWidth_) / 2;
+    const int c = font_.cellWidth(), h = font_.cellHeight();
+    // Spread the five columns so that the 43-cell grid fits the safe width.
+    const int e = safeLeft_ - (width - 43 * c) / 2;
+    const int a = std::abs(e);
+    spread_ = e > 0 ? (2 * a + 3) / 4 : -(2 * a / 4);
+    const int d = spread_;
+    columns_ = {safeLeft_, safeLeft_ + 13 * c - d, safeLeft_ + 25 * c - 2 * d, safeLeft_ + 31 * c - 3 * d,
+                safeLeft_ + 37 * c - 4 * d};
+    const int bottom = ((100 - s) / 2 + s) * height / 100 - h;
+    rows_ = {bottom - 2 * h, bottom - h, bottom};
+}
+
+bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRecord& rec) {
+    placed_.clear();
+    const core::TextVariant variant = burnVariant(family_);
+    auto add = [&](BurnItem item, int x, int y) {
+        if (!(itemMask_ & kItemBits[static_cast<int>(item)]) || !familyHas(family_, item)) return;
+        core::TextBuf& t = texts_[placed_.size()];
+        formatOne(item, variant, family_, frame, rec, display_, shutter_, t);
+        if (t.s[0] == '\0') return;
+        placed_.push_back(Placed{item, x, y});
+    };
+    if (safeShare_ == 0) {
+        const int h = font_.cellHeight();
+        for (int i = 0; i < core::kBurnItemCount; ++i) {
+            const core::BurnPosition p = positions_[static_cast<size_t>(i)];
+            add(static_cast<BurnItem>(i), (p.x * width_ + 50) / 100, height_ - (p.y * height_ + 50) / 100 - h);
+        }
+        return !placed_.empty();
+    }
+    std::span<const Cell> table;
+    std::array<int, 5> columns = columns_;
+    switch (family_) {
+    case LayerFamily::Dv: table = cells(kDvCells); break;
+    case LayerFamily::Hdv: table = cells(kHdvCells); break;
+    case LayerFamily::Avchd:
+        if ((itemMask_ & (core::burn_item::kLatitude | core::burn_item::kLongitude | core::burn_item::kAltitude |
+                          core::burn_item::kSpeed | core::burn_item::kTrack)) &&
+            hasGpsData(rec, display_)) {
+            table = cells(kAvchdGpsCells);
+            const int c = font_.cellWidth();
+            columns = {safeLeft_, safeLeft_ + 14 * c - spread_, safeLeft_ + 31 * c - 3 * spread_, 0, 0};
+        } else {
+            table = cells(kAvchdCells);
+        }
+        break;
+    }
+    for (const Cell& cell : table) add(cell.item, columns[static_cast<size_t>(cell.column)], rows_[static_cast<size_t>(cell.row)]);
+    return !placed_.empty();
+}
+
+bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
+    if (!prepared_ || picture.width != width_ || picture.height != height_ || !picture.holds(band_.top, band_.rows))
+        return false;
+    const core::MetadataRecord& rec = frame.record ? *frame.record : empty_;
+    if (!chooseCells(frame, rec)) return true;
+
+    // Copy the band into the scratch bitmap, draw there.
+    const int stride = core::RgbPicture::strideFor(width_);
+    const size_t rowBytes = static_cast<size_t>(width_) * 3;
+    core::RgbPicture bitmap{scratch_.data(), width_, height_, stride, band_.top, band_.rows};
+    for (int y = 0; y < band_.rows; ++y) std::memcpy(bitmap.row(band_.top + y), picture.row(band_.top + y), rowBytes);
+    for (const auto& off : kOutline)
+        for (size_t i = 0; i < placed_.size(); ++i)
+            font_.draw(bitmap, placed_[i].x + off[0], placed_[i].y + off[1], texts_[i].view(), outlineLevel_);
+    for (size_t i = 0; i < placed_.size(); ++i)
+        font_.draw(bitmap, placed_[i].x, placed_[i].y, texts_[i].view(), textLevel_);
+
+    // Blend back: only pixels that the drawing changed.
+    const int t = transparency_;
+    for (int y = 0; y < band_.rows; ++y) {
+        uint8_t* dst = picture.row(band_.top + y);
+        const uint8_t* src = bitmap.row(band_.top + y);
+        if (t == 0) {
+            std::memcpy(dst, src, rowBytes);
+            continue;
+        }
+        for (size_t x = 0; x < rowBytes; x += 3) {
+            if (dst[x] == src[x] && dst[x + 1] == src[x + 1] && dst[x + 2] == src[x + 2]) continue;
+            for (size_t k = 0; k < 3; ++k)
+                dst[x + k] = static_cast<uint8_t>((dst[x + k] * t + src[x + k] * (100 - t)) / 100);
+        }
+    }
+    return true;
+}
+
+bool prepareWindowFont(FontFace& font, int height) {
+    if (!font.open(kFixedFontFace, true, false)) return false;
+    return height == 100 ? font.setCellHeight(32) : font.setCharacterHeight(14);
+}
+
+void drawMetadataWindow(core::RgbPicture& picture, FontFace& font, WindowKind kind, const OverlayFrame& frame,
+                        const core::DisplaySettings& display) {
+    for (int y = 0; y < picture.rowCount; ++y)
+        std::memset(picture.row(picture.firstRow + y), 0, static_cast<size_t>(picture.width) * 3);
+    if (!font.isOpen()) return;
+    const int w = picture.width, h = picture.height;
+    std::array<int, 5> columns = {2, w * 13 / 43 + 2, w * 25 / 43 + 2, w * 31 / 43 + 2, w * 37 / 43 + 2};
+    const std::array<int, 3> rows = {0, h / 3, 2 * h / 3};
+    std::span<const Cell> table;
+    LayerFamily family = LayerFamily::Dv;
+    core::TextVariant variant = core::TextVariant::MetadataWindow;
+    switch (kind) {
+    case WindowKind::Dv: table = cells(kDvCells); break;
+    case WindowKind::Hdv:
+        table = cells(kHdvCells);
+        family = LayerFamily::Hdv;
+        variant = core::TextVariant::Hdv;
+        break;
+    case WindowKind::Avchd:
+        table = cells(kAvchdCells);
+        family = LayerFamily::Avchd;
+        variant = core::TextVariant::Avchd;
+        break;
+    case WindowKind::AvchdGps:
+        table = cells(kAvchdGpsCells);
+        family = LayerFamily::Avchd;
+        variant = core::TextVariant::Avchd;
+        columns = {2, w * 14 / 43 + 2, w * 31 / 43 + 2, 0, 0};
+        break;
+    }
+    core::MetadataRecord empty;
+    const core::MetadataRecord& rec = frame.record ? *frame.record : empty;
+    core::ShutterFormatter shutter;
+    core::TextBuf text;
+    for (const Cell& cell : table) {
+        formatOne(cell.item, variant, family, frame, rec, display, shutter, text);
+        if (text.s[0] == '\0') continue;
+        const int x = columns[static_cast<size_t>(cell.column)], y = rows[static_cast<size_t>(cell.row)];
+        if (cell.item == BurnItem::kFileProgress) font.draw(picture, x, y, text.view(), 128, 128, 128);
+        else font.draw(picture, x, y, text.view(), 255, 32, 32);
+    }
+}
+
+}  // namespace zorv::playback
