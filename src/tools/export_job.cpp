@@ -1,0 +1,40 @@
+#include "tools/export_job.h"
+
+#include <utility>
+
+namespace zorv::tools {
+
+ExportJob::ExportJob(std::string input, std::string output, const CsvExportSettings& settings, bool overwrite)
+    : input_(std::move(input)), output_(std::move(output)), subtitles_(false), csv_(settings), overwrite_(overwrite) {}
+
+ExportJob::ExportJob(std::string input, std::string output, const SubtitleSettings& settings, bool overwrite)
+    : input_(std::move(input)),
+      output_(std::move(output)),
+      subtitles_(true),
+      subtitleSettings_(settings),
+      overwrite_(overwrite) {}
+
+ExportJob::~ExportJob() {
+    if (worker_.joinable()) {
+        progress_.cancel();
+        worker_.join();
+    }
+}
+
+bool ExportJob::start() {
+    if (worker_.joinable()) return false;
+    finished_ = false;
+    worker_ = std::thread([this] {
+        result_ = subtitles_ ? exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_)
+                             : exportMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
+        finished_ = true;
+    });
+    return true;
+}
+
+core::Status ExportJob::wait() {
+    if (worker_.joinable()) worker_.join();
+    return result_;
+}
+
+}  // namespace zorv::tools
