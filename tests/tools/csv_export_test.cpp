@@ -287,10 +287,10 @@ TEST(CsvExport, ChangesModeOnUnchangingMetadataWritesFrameZeroOnly) {
 
 gen::ClipSpec droppedClip() {
     // A scene cut at frame 30 (timecode and recording time jump) and two dropped frames.
-    gen::ClipSpec spec = gen::palClip(60);
-    spec.runs.push_back(gen::Run{30, gen::Timecode{1, 0, 0, 0}, 1, gen::DateTime{2012, 1, 2, 8, 0, 0}});
-    spec.dropped = {10, 11, 45};
-    return spec;
+    gen::ClipSpec desc = gen::palClip(60);
+    desc.runs.push_back(gen::Run{30, gen::Timecode{1, 0, 0, 0}, 1, gen::DateTime{2012, 1, 2, 8, 0, 0}});
+    desc.dropped = {10, 11, 45};
+    return desc;
 }
 
 TEST(CsvExport, AllFramesSkipsDroppedFrames) {
@@ -332,9 +332,9 @@ TEST(CsvExport, SceneModeFollowsTheMask) {
 }
 
 TEST(CsvExport, TapeIndexPointAloneSelectsNothing) {
-    gen::ClipSpec spec = gen::palClip(40);
-    spec.recordingStarts = {0, 20};
-    const std::string clip = gen::cachedClip("index.dv", spec, gen::Container::RawDv);
+    gen::ClipSpec desc = gen::palClip(40);
+    desc.recordingStarts = {0, 20};
+    const std::string clip = gen::cachedClip("index.dv", desc, gen::Container::RawDv);
     ASSERT_FALSE(clip.empty());
     const Export e = exportFile(clip, framesAsNumbers(CsvExportMode::kSceneChanges, 0xFFFFFFFF));
     ASSERT_TRUE(e.status.ok());
@@ -342,12 +342,12 @@ TEST(CsvExport, TapeIndexPointAloneSelectsNothing) {
 }
 
 TEST(CsvExport, DropFrameFileWithOneUnflaggedFrame) {
-    gen::ClipSpec spec = gen::ntscClip(40, true);
-    spec.runs = {gen::Run{0, gen::Timecode{0, 0, 59, 28}, 1, gen::DateTime{}}};
-    spec.customize = [](int64_t n, gen::FrameMeta& m) {
+    gen::ClipSpec desc = gen::ntscClip(40, true);
+    desc.runs = {gen::Run{0, gen::Timecode{0, 0, 59, 28}, 1, gen::DateTime{}}};
+    desc.customize = [](int64_t n, gen::FrameMeta& m) {
         if (n == 5) m.dropFrameFlag = false;
     };
-    const std::string clip = gen::cachedClip("df.avi", spec, gen::Container::Avi1);
+    const std::string clip = gen::cachedClip("df.avi", desc, gen::Container::Avi1);
     ASSERT_FALSE(clip.empty());
     CsvExportSettings s;
     s.mode = CsvExportMode::kAllFrames;

@@ -168,9 +168,9 @@ TEST(SubtitleExport, DateTimeLayoutChangesOncePerSecondAndAtTheCut) {
 
 TEST(SubtitleExport, SceneCutStartsANewCueEvenWithTheSameText) {
     // The timecode jumps at frame 10, inside the first recorded second.
-    gen::ClipSpec spec = gen::palClip(50);
-    spec.runs.push_back(gen::Run{10, gen::Timecode{5, 0, 0, 0}, 1, std::nullopt});
-    const std::string clip = gen::cachedClip("tcjump.dv", spec, gen::Container::RawDv);
+    gen::ClipSpec desc = gen::palClip(50);
+    desc.runs.push_back(gen::Run{10, gen::Timecode{5, 0, 0, 0}, 1, std::nullopt});
+    const std::string clip = gen::cachedClip("tcjump.dv", desc, gen::Container::RawDv);
     ASSERT_FALSE(clip.empty());
     auto cues = exportCues(clip, layout(SubtitleLayout::kDateAboveTime, SubtitleFormat::kSubRip, 0x10));
     ASSERT_EQ(cues.size(), 2u);
@@ -200,9 +200,9 @@ TEST(SubtitleExport, NtscCuesFollowTheFramesRecordedTime) {
 }
 
 TEST(SubtitleExport, AllMetadataHasOneCuePerFrameAndDroppedFramesExtendACue) {
-    gen::ClipSpec spec = gen::palClip(30);
-    spec.dropped = {7, 8};
-    const std::string clip = gen::cachedClip("drop30.avi", spec, gen::Container::Avi1);
+    gen::ClipSpec desc = gen::palClip(30);
+    desc.dropped = {7, 8};
+    const std::string clip = gen::cachedClip("drop30.avi", desc, gen::Container::Avi1);
     ASSERT_FALSE(clip.empty());
     const auto cues = exportCues(clip, layout(SubtitleLayout::kAllMetadata));
     ASSERT_EQ(cues.size(), 28u);
@@ -214,9 +214,9 @@ TEST(SubtitleExport, AllMetadataHasOneCuePerFrameAndDroppedFramesExtendACue) {
 }
 
 TEST(SubtitleExport, DroppedFrameTriggerCutsTheCue) {
-    gen::ClipSpec spec = gen::palClip(30);
-    spec.dropped = {7, 8};
-    const std::string clip = gen::cachedClip("drop30.avi", spec, gen::Container::Avi1);
+    gen::ClipSpec desc = gen::palClip(30);
+    desc.dropped = {7, 8};
+    const std::string clip = gen::cachedClip("drop30.avi", desc, gen::Container::Avi1);
     auto cues = exportCues(clip, layout(SubtitleLayout::kDateThenTime, SubtitleFormat::kSubRip, 0x10));
     EXPECT_EQ(cues.size(), 2u);  // 10:30:00 and 10:30:01 (from frame 25)
     cues = exportCues(clip, layout(SubtitleLayout::kDateThenTime, SubtitleFormat::kSubRip, 0x40000));
