@@ -1,0 +1,212 @@
+// The AVC reader on generated AVCHD streams (libx264 video with MDPM SEI, AC-3 audio): open reasons,
+// time stamps and SPS, the synthetic auxiliary packets (presentation order, continuity, clamped tag
+// count, repeated tags for pictures without metadata), and agreement with ffprobe.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "gen/avchd_writer.h"
+#include "media/avchd_avc_reader.h"
+#include "media/avi_test_util.h"
+#include "media/dv_test_media.h"
+#include "media/recognize.h"
+
+namespace zorv::media {
+namespace {
+
+using testing::Bytes;
+using testing::TempDir;
+using testing::writeBytes;
+
+gen::AvchdSpec smallSpec(int64_t frames = 40) {
+    gen::AvchdSpec s;
+    s.frames = frames;
+    s.width = 640;
+    s.height = 352;
+    s.gps = gen::GpsMode::Track;
+    return s;
+}
+
+struct Picture {
+    AvchdMetadataRecord rec;
+    int64_t pts;
+};
+
+std::vector<Picture> readAll(const std::string& path, int* reason = nullptr) {
+    std::vector<Picture> out;
+    const int r = readAvchdMetadata(path, [&](const AvchdMetadataRecord& rec, int64_t pts) {
+        out.push_back({rec, pts});
+        return true;
+    });
+    if (reason) *reason = r;
+    return out;
+}
+
+void expectTags(const AvchdMetadataRecord& rec, const std::vector<uint8_t>& tags) {
+    AvchdMetadataRecord want;
+    applyMdpmTags(tags, want);
+    EXPECT_EQ(rec.slots, want.slots);
+}
+
+TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
+    for (int size : {192, 188}) {
+        gen::AvchdSpec spec = smallSpec(30);
+        spec.packetSize = size;
+        const std::string path = gen::cachedAvchd("open" + std::to_string(size) + ".m2ts", spec);
+        ASSERT_FALSE(path.empty());
+        AvcReader r;
+        ASSERT_EQ(r.open(path), kAvcOk) << size;
+        EXPECT_EQ(r.packetSize(), size);
+        EXPECT_EQ(r.startPts(), spec.ptsBase);
+        EXPECT_EQ(r.endPts(), spec.ptsBase + 29 * 3600);
+        EXPECT_EQ(r.duration(), 29 * 400000);
+        EXPECT_EQ(r.sps().profileIdc, 100);
+        EXPECT_EQ(r.sps().codedWidth, 640);
+        EXPECT_EQ(r.sps().codedHeight, 352);
+        EXPECT_TRUE(r.sps().hasTiming);
+        EXPECT_EQ(r.sps().rateNum / r.sps().rateDen, 50);  // time_scale / num_units_in_tick
+        EXPECT_TRUE(r.pcrOnOwnPid());
+    }
+}
+
+TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedSize) {
+    gen::AvchdSpec spec;
+    spec.frames = 50;  // recognition reads at least 376000 bytes
+    const std::string path = gen::cachedAvchd("hd.mts", spec);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(recognize(path).type, FileType::kAvchd);
+    AvcReader r;
+    ASSERT_EQ(r.open(path), kAvcOk);
+    EXPECT_EQ(r.sps().codedWidth, 1920);
+    EXPECT_EQ(r.sps().codedHeight, 1088);  // coded macroblock rows, no cropping
+    EXPECT_EQ(h264ProfileText(r.sps().profileIdc), "High");
+}
+
+TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
+    gen::AvchdSpec spec = smallSpec(40);
+    spec.dropMeta = {5, 6, 13};
+    spec.oversizePicture = 20;
+    gen::AvchdWritten written;
+    const std::string path = gen::cachedAvchd("order.m2ts", spec, &written);
+    ASSERT_FALSE(path.empty());
+
+    AvcReader r;
+    ASSERT_EQ(r.open(path), kAvcOk);
+    std::vector<uint8_t> sample(r.maxSampleBytes());
+    std::vector<std::array<uint8_t, 188>> aux;
+    int64_t total = 0;
+    for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;) {
+        ASSERT_EQ(n % 192, 0);
+        for (int64_t pos = 0; pos < n; pos += 192) {
+            ASSERT_EQ(sample[static_cast<size_t>(pos) + 4], 0x47);
+            if (tsPid(&sample[static_cast<size_t>(pos) + 4]) == avchd_pid::kAux) {
+                aux.emplace_back();
+                std::memcpy(aux.back().data(), &sample[static_cast<size_t>(pos) + 4], 188);
+            }
+        }
+        total += n;
+    }
+    EXPECT_EQ(total, written.fileSize + static_cast<int64_t>(aux.size()) * 192);
+    ASSERT_EQ(aux.size(), 40u);
+    for (size_t i = 0; i < aux.size(); ++i) {
+        const auto& p = aux[i];
+        EXPECT_EQ(p[3] & 0x0F, static_cast<int>(i % 16));
+        EXPECT_EQ(p[7], 0xBD);
+        EXPECT_EQ(p[9], 0xB2);
+        EXPECT_EQ(p[13] >> 4, 3);
+        EXPECT_EQ(avchdAuxPacketPts(p.data()), written.pictures[i].pts) << i;
+        EXPECT_EQ(readPesTimestamp(&p[13]), written.pictures[i].pts);
+        EXPECT_EQ(p[34], written.pictures[i].pictureType) << i;
+    }
+    // Count 40 goes out as 30 with 30 tags.
+    EXPECT_EQ(aux[20][35], 30);
+    EXPECT_EQ(aux[19][35], gen::avchdMdpmTags(spec, 19)[0]);
+
+    const auto pics = readAll(path);
+    ASSERT_EQ(pics.size(), 40u);
+    for (size_t i = 0; i < pics.size(); ++i) {
+        EXPECT_EQ(pics[i].pts, written.pictures[i].pts);
+        EXPECT_EQ(pics[i].rec.startTime, static_cast<int64_t>(i) * 400000);
+    }
+    // A picture without MDPM repeats the tags of the picture before it in decode order; its own
+    // time is still its own.
+    for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}}) expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(spec, i));
+    EXPECT_FALSE(pics[5].rec.slots == AvchdMetadataRecord().slots);
+    EXPECT_TRUE(pics[5].rec.has(0x19));
+}
+
+TEST(AvcReader, OpenFailureReasons) {
+    TempDir dir;
+    AvcReader r;
+    EXPECT_EQ(r.open(dir.file("missing.m2ts")), kAvcOpenFailed);
+    EXPECT_EQ(avcFailureText(8), "Could not load AVC file (reason 8)");
+
+    Bytes small(49151, 0x47);
+    writeBytes(dir.file("small.m2ts"), small);
+    EXPECT_EQ(r.open(dir.file("small.m2ts")), kAvcTooSmall);
+    Bytes noise(60000);
+    uint32_t x = 12345;
+    for (auto& b : noise) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>((x >> 16) == 0x47 ? 0 : x >> 16);
+    }
+    writeBytes(dir.file("noise.m2ts"), noise);
+    EXPECT_EQ(r.open(dir.file("noise.m2ts")), kAvcNoPackets);
+
+    // Null packets only: no video time stamp.
+    Bytes nulls(188 * 400);
+    for (size_t i = 0; i < nulls.size(); i += 188) {
+        nulls[i] = 0x47;
+        nulls[i + 1] = 0x1F;
+        nulls[i + 2] = 0xFF;
+        nulls[i + 3] = 0x10;
+    }
+    writeBytes(dir.file("nulls.m2ts"), nulls);
+    EXPECT_EQ(r.open(dir.file("nulls.m2ts")), kAvcNoFirstTimeStamp);
+    EXPECT_FALSE(r.isOpen());
+
+    gen::AvchdSpec spec = smallSpec(60);
+    spec.audio = false;
+    ASSERT_TRUE(gen::writeAvchd(spec, dir.file("silent.m2ts")));
+    EXPECT_EQ(r.open(dir.file("silent.m2ts")), kAvcNoHeaderPackets);
+
+    // PCR on the video PID and nothing on 0x1001: valid.
+    spec.audio = true;
+    spec.pcrOnVideo = true;
+    ASSERT_TRUE(gen::writeAvchd(spec, dir.file("pcr.m2ts")));
+    ASSERT_EQ(r.open(dir.file("pcr.m2ts")), kAvcOk);
+    EXPECT_FALSE(r.pcrOnOwnPid());
+    EXPECT_EQ(readAll(dir.file("pcr.m2ts")).size(), 60u);
+}
+
+TEST(AvcReader, WithoutMetadataFlagPassesTheFileThrough) {
+    const std::string path = gen::cachedAvchd("open192.m2ts", [] {
+        gen::AvchdSpec s = smallSpec(30);
+        return s;
+    }());
+    AvcReader r;
+    ASSERT_EQ(r.open(path, false), kAvcOk);
+    std::vector<uint8_t> sample(r.maxSampleBytes()), all;
+    for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;) all.insert(all.end(), sample.begin(), sample.begin() + n);
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(all, file);
+}
+
+TEST(AvcReader, FfprobeAgreesOnCodecsSizeAndFrames) {
+    gen::AvchdSpec spec = smallSpec(30);
+    const std::string path = gen::cachedAvchd("open192.m2ts", spec);
+    AvcReader r;
+    ASSERT_EQ(r.open(path), kAvcOk);
+    const std::string codecs = avitest::run("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + path + "'");
+    EXPECT_NE(codecs.find("codec_name=h264|width=" + std::to_string(r.sps().codedWidth) + "|height=" +
+                          std::to_string(r.sps().codedHeight)),
+              std::string::npos)
+        << codecs;
+    EXPECT_NE(codecs.find("codec_name=ac3"), std::string::npos);
+    EXPECT_EQ(avitest::ffprobeFrames(path), static_cast<long>(readAll(path).size()));
+}
+
+}  // namespace
+}  // namespace zorv::media
