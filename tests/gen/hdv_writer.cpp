@@ -164,8 +164,12 @@ std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t p
     const int fps = spec.ntsc ? 30 : 25;
     const Timecode tc = framesToTimecode(timecodeToFrames(spec.tc, fps, spec.ntsc) + display, fps, spec.ntsc);
     const DateTime now = addSeconds(spec.rec, display * (spec.ntsc ? 1001 : 1000) / (fps * 1000));
-    const Pack date = recDatePack(now);
-    const Pack time = recTimePack(now);
+    // A camcorder fills the time zone and frame bytes of these packs (an item whose first data byte
+    // is 0xFF counts as empty).
+    Pack date = recDatePack(now);
+    Pack time = recTimePack(now);
+    date.pc[0] = 0xC0;
+    time.pc[0] = 0xC0;
     std::vector<uint8_t> v;
     auto shortItem = [&](uint8_t id, const std::array<uint8_t, 4>& pc) {
         v.push_back(id);
