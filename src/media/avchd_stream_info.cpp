@@ -1,0 +1,133 @@
+#include "media/avchd_stream_info.h"
+
+#include <vector>
+
+#include "media/ac3_header.h"
+#include "media/avchd_avc_reader.h"
+#include "media/avchd_pes_head.h"
+#include "media/file_io.h"
+#include "media/h264_nal.h"
+#include "media/h264_sps.h"
+#include "media/recognize.h"
+#include "media/ts_packet.h"
+
+namespace zorv::media {
+namespace {
+
+// The first bytes of the file (at most kAvchdInfoBytes; at least minBytes) and its packet geometry.
+bool readStart(const std::string& path, size_t minBytes, std::vector<uint8_t>& buf, TsGeometry& geom) {
+    File f;
+    if (!f.open(path)) return false;
+    buf.resize(kAvchdInfoBytes);
+    const int64_t got = f.readAt(0, buf.data(), buf.size());
+    if (got < static_cast<int64_t>(minBytes)) return false;
+    buf.resize(static_cast<size_t>(got));
+    return findTsGeometry(buf.data(), buf.size(), geom);
+}
+
+// Calls onHead with the start of each PES of the PID until it returns true.
+template <typename Fn>
+void eachPesHead(const std::vector<uint8_t>& buf, const TsGeometry& geom, uint16_t pid, size_t limit, Fn&& onHead) {
+    PesHeadCollector heads(pid, limit);
+    bool done = false;
+    auto take = [&](const uint8_t* es, size_t n, int64_t, int64_t) {
+        if (!done) done = onHead(es, n);
+    };
+    TsPacketWalker walker(buf.data(), buf.size(), geom.packetSize, static_cast<size_t>(geom.start));
+    TsPacket pkt;
+    bool ok = false;
+    while (!done && walker.next(pkt, ok))
+        if (ok) heads.feed(pkt, take);
+    if (!done) heads.finish(take);
+}
+
+}  // namespace
+
+bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
+    std::vector<uint8_t> buf;
+    TsGeometry geom;
+    if (!readStart(path, kAvchdInfoMinBytes, buf, geom)) return false;
+    H264Sps sps;
+    bool found = false;
+    eachPesHead(buf, geom, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
+        StartCode sc;
+        size_t from = 0;
+        while (findStartCode(es, n, from, sc)) {
+            const size_t h = sc.nalStart();
+            if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0 && parseH264Sps(es + h, n - h, sps)) {
+                found = true;
+                return true;
+            }
+            from = h;
+        }
+        return false;
+    });
+    if (!found) return false;
+    out.profileIdc = sps.profileIdc;
+    out.levelIdc = sps.levelIdc;
+    out.profileText = std::string(h264ProfileText(sps.profileIdc));
+    out.levelText = h264LevelText(sps);
+    out.width = sps.codedWidth;
+    out.height = sps.codedHeight;
+    out.rateNum = sps.rateNum;
+    out.rateDen = sps.rateDen;
+    out.durationPts = 0;
+    AvcReader reader;
+    if (reader.open(path, false) == kAvcOk) out.durationPts = reader.durationPts();
+    return true;
+}
+
+bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
+    std::vector<uint8_t> buf;
+    TsGeometry geom;
+    if (!readStart(path, kAvchdInfoMinBytes, buf, geom)) return false;
+    bool found = false;
+    eachPesHead(buf, geom, avchd_pid::kAudio, 32, [&](const uint8_t* es, size_t n) {
+        Ac3Header h;
+        if (!parseAc3Header(es, n, h)) return false;
+        out.sampleRate = h.sampleRate;
+        out.bitRateKbps = h.bitRateKbps;
+        out.channels = h.channels;
+        out.layout = std::string(h.layout) + (h.lfe ? ", LFE" : "");
+        found = true;
+        return true;
+    });
+    return found;
+}
+
+bool avchdHasGps(const std::string& path) {
+    std::vector<uint8_t> buf;
+    TsGeometry geom;
+    if (!readStart(path, kAvchdGpsMinBytes, buf, geom)) return false;
+    std::vector<uint8_t> work(kSeiWorkBytes);
+    bool gps = false;
+    eachPesHead(buf, geom, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
+        StartCode sc;
+        size_t from = 0;
+        while (findStartCode(es, n, from, sc)) {
+            const size_t h = sc.nalStart();
+            std::span<const uint8_t> mdpm;
+            if (nalType(es[h]) == nal::kSei && findMdpmPayload(es + sc.pos, n - sc.pos, work, mdpm)) {
+                if (!mdpm.empty()) {
+                    const size_t tags = std::min<size_t>(mdpm[0], (mdpm.size() - 1) / 5);
+                    for (size_t i = 0; i < tags; ++i) {
+                        const uint8_t* t = mdpm.data() + 1 + i * 5;
+                        if (t[0] == 0xB0 && t[1] == 2 && t[2] == 2) gps = true;
+                    }
+                }
+                return true;  // the first MDPM payload decides
+            }
+            from = h;
+        }
+        return false;
+    });
+    return gps;
+}
+
+bool avchdMapPosition(const AvchdMetadataRecord& rec, core::TextBuf& out) {
+    core::MetadataRecord table;
+    rec.toMetadataRecord(table);
+    return core::formatMapPosition(out, table);
+}
+
+}  // namespace zorv::media

@@ -1,0 +1,48 @@
+// What the file properties show of an AVCHD file: the video stream (H.264 profile and level texts,
+// coded size, frame rate, duration) and the audio stream (AC-3 sample rate, bit rate, channels and
+// layout), both read from the start of the file; and the GPS test that decides whether the player
+// uses the GPS layout and offers the map.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/metadata_record.h"
+#include "core/metadata_text.h"
+#include "media/avchd_mdpm.h"
+
+namespace zorv::media {
+
+// Bytes read from the start of the file for the descriptions and the GPS test.
+inline constexpr size_t kAvchdInfoBytes = 1048476;
+inline constexpr size_t kAvchdInfoMinBytes = 376000;
+inline constexpr size_t kAvchdGpsMinBytes = 94000;
+
+struct AvchdStreamDescription {
+    std::string profileText;   // "High", "Main", ... "Unknown"
+    std::string levelText;     // "@L4.0", "@L1b"
+    int profileIdc = 0, levelIdc = 0;
+    int64_t width = 0, height = 0;  // coded size
+    int64_t rateNum = 0, rateDen = 1;
+    int64_t durationPts = 0;   // last minus first video time stamp (90 kHz); 0 when unknown
+};
+
+struct AvchdAudioDescription {
+    int sampleRate = 0;
+    int bitRateKbps = 0;
+    int channels = 0;
+    std::string layout;        // "L, R", "L, R, LFE" ...
+};
+
+// False when the file is short, has no transport packets or no SPS in its first bytes. The
+// duration comes from the AVC reader and stays 0 when the reader cannot open the file.
+bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out);
+// False without an AC-3 frame at the start of a PES of PID 0x1100.
+bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out);
+// True when the first MDPM payload of the file holds a tag 0xB0 reading 2, 2 (GPS version 2.2).
+bool avchdHasGps(const std::string& path);
+
+// The picture's position as "lat,lon" in decimal degrees for a map; false without GPS.
+bool avchdMapPosition(const AvchdMetadataRecord& rec, core::TextBuf& out);
+
+}  // namespace zorv::media
