@@ -1,0 +1,54 @@
+// The codec registry against the libavcodec of this machine.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "media/codec/codec_registry.h"
+
+namespace zorv::media::codec {
+namespace {
+
+TEST(CodecRegistry, UncompressedIsAlwaysTheFirstCompressor) {
+    const auto& list = availableCodecs(CodecRole::kVideoCompressor);
+    ASSERT_FALSE(list.empty());
+    EXPECT_TRUE(list.front().uncompressed());
+    EXPECT_EQ(list.front().displayName, "Uncompressed");
+    EXPECT_TRUE(list.front().id.isNull());
+    // ffv1 is part of every libavcodec and can be stored in AVI.
+    auto ffv1 = findCodecByName(CodecRole::kVideoCompressor, "ffv1");
+    ASSERT_TRUE(ffv1.has_value());
+    EXPECT_EQ(aviFourcc("ffv1"), 0x31564646u);  // "FFV1"
+    for (size_t i = 1; i < list.size(); ++i) EXPECT_NE(aviFourcc(list[i].name), 0u) << list[i].name;
+}
+
+TEST(CodecRegistry, DecodersOfEachRoleDecodeARealSample) {
+    auto mpeg2 = findCodecByName(CodecRole::kMpeg2VideoDecoder, "mpeg2video");
+    ASSERT_TRUE(mpeg2.has_value());
+    EXPECT_EQ(mpeg2->displayName, "MPEG-2 video");
+    EXPECT_TRUE(findCodecByName(CodecRole::kH264VideoDecoder, "h264").has_value());
+    EXPECT_TRUE(findCodecByName(CodecRole::kAc3AudioDecoder, "ac3").has_value());
+    // A decoder of another format never appears under a role.
+    EXPECT_FALSE(findCodecByName(CodecRole::kMpeg2VideoDecoder, "h264").has_value());
+    EXPECT_FALSE(testCodec(CodecRole::kAc3AudioDecoder, "mp3"));
+    EXPECT_FALSE(testCodec(CodecRole::kVideoCompressor, "no-such-codec"));
+}
+
+TEST(CodecRegistry, IdsAreStableAndDistinct) {
+    EXPECT_EQ(codecId("ffv1"), codecId("ffv1"));
+    EXPECT_NE(codecId("ffv1"), codecId("mjpeg"));
+    std::set<std::string> ids;
+    for (auto role : {CodecRole::kMpeg2VideoDecoder, CodecRole::kH264VideoDecoder, CodecRole::kAc3AudioDecoder,
+                      CodecRole::kVideoCompressor})
+        for (const auto& e : availableCodecs(role)) {
+            if (e.uncompressed()) continue;
+            EXPECT_EQ(e.id, codecId(e.name));
+            auto found = findCodec(role, e.id);
+            ASSERT_TRUE(found.has_value());
+            EXPECT_EQ(found->name, e.name);
+            ids.insert(e.id.toString() + std::to_string(static_cast<int>(role)));
+        }
+    EXPECT_FALSE(findCodec(CodecRole::kVideoCompressor, codecId("no-such-codec")).has_value());
+}
+
+}  // namespace
+}  // namespace zorv::media::codec
