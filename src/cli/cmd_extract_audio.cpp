@@ -6,14 +6,17 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/convert_common.h"
+#include "media/recognize.h"
 #include "tools/audio_extract.h"
+#include "tools/hdv_audio_extract.h"
 
 namespace zorv::cli {
 
 namespace {
 void extractUsage(FILE* out) {
     std::fputs("usage: zorv extract-audio FILE [-o OUT] [--overwrite]\n\n"
-               "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) to a 16-bit WAV file, by default\n"
+               "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) or a 1080-line HDV stream to a 16-bit\n"
+               "WAV file, by default\n"
                "FILE without extension + \".wav\".\n",
                out);
 }
@@ -43,6 +46,24 @@ int cmdExtractAudio(int argc, char** argv) {
         return 2;
     }
     if (output.empty()) output = tools::extractOutputName(input);
+    const media::Recognition rec = media::recognize(input);
+    if (rec.ok() && rec.type == media::FileType::kHdv1) {
+        printError(tools::kHdv1AudioSkipped);
+        return 1;
+    }
+    if (rec.ok() && rec.type == media::FileType::kHdv2) {
+        if (!confirmOutput(output, overwrite)) return 1;
+        tools::HdvAudioExtractJob job(input, output);
+        core::Status s = job.build();
+        if (!s) {
+            printError(s.message);
+            return 1;
+        }
+        std::string label = job.progressText();
+        for (auto& c : label)
+            if (c == '\n') c = ' ';
+        return runJob(job, label, tools::kExtractionComplete);
+    }
     if (!confirmOutput(output, overwrite)) return 1;
     tools::AudioExtractJob job(input, output);
     core::Status s = job.build();

@@ -2,12 +2,14 @@
 // raw packs and decoded codes too).
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/stream_info.h"
 #include "core/metadata_text.h"
 
 namespace zorv::cli {
@@ -16,8 +18,10 @@ namespace {
 
 void usage(FILE* out) {
     std::fputs(
-        "usage: zorv frame FILE N [--json] [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
-        "Shows every metadata item of frame N (counted from 0) of a DV file.\n"
+        "usage: zorv frame FILE N|--time S [--json] [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "Shows every metadata item of frame N (counted from 0) of a DV file, or of picture N of an HDV or\n"
+        "AVCHD stream.\n"
+        "  --time S          the picture S seconds after the first one (HDV and AVCHD)\n"
         "  --json            machine-readable output with the raw packs and decoded codes\n"
         "  --date-format N   1 dd/mm/yy (default), 2 mm/dd/yy, 3 yy-mm-dd\n"
         "  --df-format N     drop-frame timecode as 0 hh:mm:ss;ff (default) or 1 hh;mm;ss;ff\n"
@@ -55,6 +59,7 @@ int cmdFrame(int argc, char** argv) {
     std::optional<int64_t> frame;
     bool json = false;
     core::DisplaySettings settings;
+    std::optional<double> seconds;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -62,6 +67,14 @@ int cmdFrame(int argc, char** argv) {
             return 0;
         } else if (a == "--json") {
             json = true;
+        } else if (a == "--time" && i + 1 < argc) {
+            char* end = nullptr;
+            const double v = std::strtod(argv[++i], &end);
+            if (!end || *end || v < 0) {
+                usage(stderr);
+                return 2;
+            }
+            seconds = v;
         } else if (a == "--frame-numbers") {
             settings.progressAsFrameNumber = true;
         } else if ((a == "--date-format" || a == "--df-format") && i + 1 < argc) {
@@ -84,7 +97,13 @@ int cmdFrame(int argc, char** argv) {
             return 2;
         }
     }
-    if (path.empty() || !frame) {
+    if (path.empty() || (!frame && !seconds)) {
+        usage(stderr);
+        return 2;
+    }
+    // HDV and AVCHD streams.
+    if (const int rc = streamFrame(path, FrameRequest{frame, seconds, json, settings}); rc >= 0) return rc;
+    if (!frame) {
         usage(stderr);
         return 2;
     }

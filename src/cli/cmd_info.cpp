@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/stream_info.h"
 #include "media/avi_chunks.h"
 
 namespace zorv::cli {
@@ -41,6 +42,7 @@ int cmdInfo(int argc, char** argv) {
         return 2;
     }
     std::string path = argv[0];
+    if (const int rc = streamInfo(path); rc >= 0) return rc;  // HDV and AVCHD streams
     media::DvMediaFile file;
     if (!openMedia(file, path, false)) return 1;
 

@@ -1,0 +1,252 @@
+// `zorv info` / `zorv frame` on HDV transport streams.
+#include "cli/stream_info.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "core/timecode.h"
+#include "media/avi_chunks.h"
+#include "media/file_io.h"
+#include "media/hdv_m2t_reader.h"
+#include "media/hdv_stream_info.h"
+#include "media/recognize.h"
+
+namespace zorv::cli {
+
+namespace {
+
+const char* aspectText(int code) {
+    switch (code) {
+    case 1: return "1:1";
+    case 2: return "4:3";
+    case 3: return "16:9";
+    case 4: return "2.21:1";
+    default: return "?";
+    }
+}
+
+const char* modeText(int mode) {
+    static const char* const kModes[4] = {"stereo", "joint stereo", "dual channel", "mono"};
+    return kModes[mode & 3];
+}
+
+char pictureLetter(uint8_t code) {
+    switch (code) {
+    case 1: return 'I';
+    case 2: return 'B';
+    case 3: return 'P';
+    case 5: return 'E';
+    default: return '-';
+    }
+}
+
+void jsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// Opens with the stream reader for its failure reasons, then scans the whole stream.
+bool loadHdv(const std::string& path, bool line720, media::HdvStreamInfo& info, media::M2tReader& reader) {
+    const int reason = reader.open(path, true);
+    if (reason != media::kM2tOk) {
+        printError(media::m2tFailureText(reason));
+        return false;
+    }
+    core::Status s = media::scanHdvStream(path, line720, info);
+    if (!s) {
+        printError(s.message);
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> hdvReelName(const std::string& path) {
+    media::File f;
+    if (!f.open(path)) return std::nullopt;
+    std::vector<uint8_t> head(5 * 188);
+    const int64_t got = f.readAt(0, head.data(), head.size());
+    if (got <= 0) return std::nullopt;
+    head.resize(static_cast<size_t>(got));
+    return media::reelNameFromHdvPackets(head);
+}
+
+}  // namespace
+
+int streamInfo(const std::string& path) {
+    const media::Recognition r = media::recognize(path);
+    if (!r.ok()) return -1;
+    if (r.type == media::FileType::kHdv2) return hdvInfo(path, false);
+    if (r.type == media::FileType::kHdv1) return hdvInfo(path, true);
+    return -1;
+}
+
+int streamFrame(const std::string& path, const FrameRequest& request) {
+    const media::Recognition r = media::recognize(path);
+    if (!r.ok()) return -1;
+    if (r.type == media::FileType::kHdv2) return hdvFrame(path, false, request);
+    if (r.type == media::FileType::kHdv1) return hdvFrame(path, true, request);
+    return -1;
+}
+
+int hdvInfo(const std::string& path, bool line720) {
+    media::HdvStreamInfo info;
+    std::unique_ptr<media::M2tReader> reader(line720 ? new media::M2t720Reader : new media::M2tReader);
+    if (!loadHdv(path, line720, info, *reader)) return 1;
+    const media::FileType type = line720 ? media::FileType::kHdv1 : media::FileType::kHdv2;
+    int num = 0, den = 1;
+    media::mpegFrameRate(info.video.frameRateCode, num, den);
+    std::printf("File:        %s\n", path.c_str());
+    std::printf("Type:        %s (%d)\n", media::typeName(type), static_cast<int>(type));
+    std::printf("Size:        %" PRId64 " bytes\n", reader->fileSize());
+    std::printf("Packets:     %d bytes, first at %" PRId64 "\n", reader->packetSize(),
+                reader->packetBase() + (reader->packetSize() == 192 ? 4 : 0));
+    std::printf("Video:       MPEG-2 %dx%d, %s, %.3f fps, %s, %.1f Mbit/s (PID 0x%04X)\n", info.video.width,
+                info.video.height, aspectText(info.video.aspectCode), den ? static_cast<double>(num) / den : 0.0,
+                info.video.progressive ? "progressive" : "interlaced", static_cast<double>(info.video.bitRate) / 1e6,
+                info.videoPid);
+    if (info.audio.present)
+        std::printf("Audio:       MPEG-%s Layer %s, %d Hz, %s, %d kbit/s (PID 0x%04X)\n",
+                    info.audio.version == 1 ? "1" : info.audio.version == 2 ? "2" : "2.5",
+                    info.audio.layer == 1 ? "I" : info.audio.layer == 2 ? "II" : "III", info.audio.sampleRate,
+                    modeText(info.audio.mode), info.audio.bitRateKbps, info.audioPid);
+    else
+        std::printf("Audio:       none\n");
+    std::printf("Pictures:    %" PRId64 "\n", info.videoPictures);
+    std::printf("Audio frames: %" PRId64 "\n", info.audioFrames);
+    std::printf("Aux packets: %" PRId64 "\n", info.auxPackets);
+    std::printf("Start PTS:   %" PRId64 "\n", reader->startPts());
+    std::printf("End PTS:     %" PRId64 "\n", reader->endPts());
+    std::printf("Duration:    %.3f s\n", num ? static_cast<double>(info.videoPictures) * den / num : 0.0);
+    if (!info.records.empty()) {
+        const media::HdvMetadataRecord& first = info.records.front();
+        core::TextBuf t;
+        core::DisplaySettings settings;
+        core::formatHdvTimecode(t, first.timecode, first.timecodeStyle, settings);
+        std::printf("Start TC:    %s\n", t.c_str());
+        const core::MetadataRecord packs = first.toPackTable();
+        core::formatRecDate(t, packs, settings, core::TextVariant::Hdv);
+        std::string date = t.c_str();
+        core::formatRecTime(t, packs, core::TextVariant::Hdv);
+        std::printf("Recorded:    %s %s\n", date.c_str(), t.c_str());
+    }
+    if (!line720)
+        if (auto reel = hdvReelName(path)) std::printf("Reel:        %s\n", reel->c_str());
+    return 0;
+}
+
+int hdvFrame(const std::string& path, bool line720, const FrameRequest& request) {
+    media::HdvStreamInfo info;
+    std::unique_ptr<media::M2tReader> reader(line720 ? new media::M2t720Reader : new media::M2tReader);
+    if (!loadHdv(path, line720, info, *reader)) return 1;
+    int num = 0, den = 1;
+    media::mpegFrameRate(info.video.frameRateCode, num, den);
+    if (num == 0) num = 25;
+    const int64_t pictureTime = static_cast<int64_t>(std::llround(1e7 * den / num));  // 100-ns units
+    int64_t n = 0;
+    if (request.index) n = *request.index;
+    else if (request.seconds) n = static_cast<int64_t>(std::floor(*request.seconds * num / den + 1e-9));
+    if (n < 0 || n >= info.videoPictures) {
+        char msg[160];
+        std::snprintf(msg, sizeof msg, "picture %" PRId64 " is past the end: the file has %" PRId64 " pictures", n,
+                      info.videoPictures);
+        printError(msg);
+        return 1;
+    }
+    // The record whose time is that of picture n (within half a picture).
+    const int64_t t = n * pictureTime;
+    const media::HdvMetadataRecord* rec = nullptr;
+    for (const auto& r : info.records) {
+        if (r.startTime >= t - pictureTime / 2 && r.startTime < t + pictureTime / 2) {
+            rec = &r;
+            break;
+        }
+        if (r.startTime >= t + pictureTime / 2) break;
+    }
+    const media::HdvMetadataRecord empty;
+    const media::HdvMetadataRecord& use = rec ? *rec : empty;
+    int style = use.timecodeStyle > 0 ? use.timecodeStyle : (info.video.frameRateCode == 4 ? 4 : 2);
+    const core::MetadataRecord packs = use.toPackTable();
+    const auto variant = core::TextVariant::Hdv;
+    const core::DisplaySettings& settings = request.settings;
+
+    struct Item {
+        const char* key;
+        const char* label;
+        core::TextBuf text;
+    } items[] = {
+        {"position", "Position", {}},       {"frameType", "Frame type", {}}, {"timecode", "Timecode", {}},
+        {"userBits", "User bits", {}},      {"recDate", "Rec date", {}},     {"recTime", "Rec time", {}},
+        {"shutter", "Shutter", {}},         {"iris", "Iris", {}},            {"gain", "Gain", {}},
+        {"exposure", "Exposure", {}},       {"whiteBalance", "White bal", {}}, {"lighting", "Lighting", {}},
+        {"focusDistance", "Focus dist", {}}, {"focusMode", "Focus mode", {}}, {"stabilizer", "Stabilizer", {}},
+        {"audio", "Audio", {}},
+    };
+    core::formatFramePosition(items[0].text, n, style == 4 || style == 3 ? style : 2, settings, variant);
+    std::snprintf(items[1].text.s, sizeof items[1].text.s, "%c", pictureLetter(use.pictureCode));
+    core::formatHdvTimecode(items[2].text, use.timecode, style, settings);
+    core::formatUserBits(items[3].text, packs, variant);
+    core::formatRecDate(items[4].text, packs, settings, variant);
+    core::formatRecTime(items[5].text, packs, variant);
+    core::ShutterFormatter shutter;
+    shutter.format(items[6].text, packs, style, media::kHdShutterLinePeriod, variant);
+    core::formatIris(items[7].text, packs, variant);
+    core::formatGain(items[8].text, packs, variant);
+    core::formatExposureMode(items[9].text, packs, variant);
+    core::formatWhiteBalance(items[10].text, packs, variant);
+    core::formatWhiteBalanceLighting(items[11].text, packs);
+    core::formatFocusDistance(items[12].text, packs, variant);
+    core::formatFocusMode(items[13].text, packs, variant);
+    core::formatStabilizer(items[14].text, packs, variant);
+    core::formatAudioMode(items[15].text, packs, variant);
+
+    if (!request.json) {
+        std::printf("Picture %" PRId64 " of %s%s\n", n, path.c_str(), rec ? "" : " (no metadata)");
+        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        return 0;
+    }
+    std::string out = "{\"file\":";
+    jsonString(out, path);
+    out += ",\"frame\":" + std::to_string(n) + ",\"time\":" + std::to_string(t) +
+           ",\"metadata\":" + (rec ? "true" : "false") + ",\"items\":{";
+    for (size_t i = 0; i < std::size(items); ++i) {
+        if (i) out += ',';
+        jsonString(out, items[i].key);
+        out += ':';
+        jsonString(out, items[i].text.view());
+    }
+    out += "},\"packs\":{";
+    bool first = true;
+    for (int id = 0; id < 255; ++id) {
+        if (!packs.has(static_cast<uint8_t>(id))) continue;
+        char buf[40];
+        const auto& p = packs[static_cast<uint8_t>(id)];
+        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", id, p[1], p[2], p[3], p[4]);
+        out += buf;
+        first = false;
+    }
+    char tail[160];
+    std::snprintf(tail, sizeof tail, "},\"timecodeStyle\":%d,\"timecodeFrames\":%" PRId64 ",\"pictureCode\":%d}", style,
+                  use.timecode, use.pictureCode);
+    out += tail;
+    std::puts(out.c_str());
+    return 0;
+}
+
+}  // namespace zorv::cli

@@ -1,0 +1,29 @@
+// `zorv info` and `zorv frame` for HDV and AVCHD transport streams: the stream description and every
+// metadata item of one picture, chosen by index or by time.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/metadata_text.h"
+
+namespace zorv::cli {
+
+// Both return -1 when the file is not a transport stream they handle (the caller goes on with DV),
+// else the process exit status.
+int streamInfo(const std::string& path);
+
+struct FrameRequest {
+    std::optional<int64_t> index;   // picture in display order, from 0
+    std::optional<double> seconds;  // or a time from the first picture
+    bool json = false;
+    core::DisplaySettings settings;
+};
+int streamFrame(const std::string& path, const FrameRequest& request);
+
+// The HDV pieces.
+int hdvInfo(const std::string& path, bool line720);
+int hdvFrame(const std::string& path, bool line720, const FrameRequest& request);
+
+}  // namespace zorv::cli

@@ -1,0 +1,128 @@
+#include "tools/hdv_audio_extract.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "media/codec/mpeg_audio_decoder.h"
+#include "media/file_io.h"
+#include "media/hdv_m2t_reader.h"
+#include "media/recognize.h"
+#include "media/ts_packet.h"
+#include "media/wav_writer.h"
+#include "tools/audio_extract.h"
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+
+HdvAudioExtractJob::HdvAudioExtractJob(std::string input, std::string output)
+    : input_(std::move(input)), output_(std::move(output)) {}
+
+HdvAudioExtractJob::~HdvAudioExtractJob() {
+    if (worker_.joinable()) {
+        progress_.cancel();
+        worker_.join();
+    }
+}
+
+Status HdvAudioExtractJob::build() {
+    const media::Recognition rec = media::recognize(input_);
+    if (rec.ok() && rec.type == media::FileType::kHdv1) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
+    media::M2tReader reader;
+    const int reason = reader.open(input_, false);
+    if (reason != media::kM2tOk) return Status::failure(ErrorCode::kOpenFailed, media::m2tFailureText(reason));
+    packetSize_ = reader.packetSize();
+    firstPacket_ = reader.packetBase() + (packetSize_ == media::kTsTimestampedBytes ? 4 : 0);
+    fileSize_ = reader.fileSize();
+    progress_.setTotal(fileSize_);
+    built_ = true;
+    return Status::success();
+}
+
+std::string HdvAudioExtractJob::progressText() const {
+    return "Extracting audio from M2T file ...\n" + std::filesystem::path(output_).filename().string();
+}
+
+bool HdvAudioExtractJob::start() {
+    if (!built_ || worker_.joinable()) return false;
+    worker_ = std::thread([this] {
+        result_ = run();
+        finished_.store(true);
+    });
+    return true;
+}
+
+Status HdvAudioExtractJob::wait() {
+    if (worker_.joinable()) worker_.join();
+    return result_;
+}
+
+Status HdvAudioExtractJob::run() {
+    media::File file;
+    if (!file.open(input_, media::File::Mode::kRead))
+        return Status::failure(ErrorCode::kOpenFailed, kExtractionFailed, file.sysError());
+    media::codec::MpegAudioDecoder decoder;
+    Status s = decoder.open();
+    if (!s) return Status::failure(s.code, "MPEG decoder filter is not compatible with WAV output");
+    media::WavWriter wav;
+    auto sink = [&](std::span<const uint8_t> pcm, int rate, int channels) -> Status {
+        if (!wav.isOpen()) {
+            rate_ = rate;
+            channels_ = channels;
+            Status o = wav.open(output_, rate, channels, 16);
+            if (!o) return Status::failure(o.code, "Could not connect audio stream to WAV", o.sysError);
+        }
+        if (rate != rate_ || channels != channels_) return Status::success();  // a format change is not carried
+        Status w = wav.write(pcm);
+        if (!w) return Status::failure(w.code, kExtractionFailed, w.sysError);
+        return Status::success();
+    };
+
+    const size_t blockBytes = 2048u * static_cast<size_t>(packetSize_);
+    std::unique_ptr<uint8_t[]> buf(new uint8_t[blockBytes]);
+    bool inPes = false;
+    int64_t offset = firstPacket_;
+    while (offset + media::kTsPacketBytes <= fileSize_) {
+        if (progress_.cancelled()) {
+            wav.close();
+            return Status::failure(ErrorCode::kCancelled, "Cancelled");
+        }
+        const int64_t got = file.readAt(offset, buf.get(), blockBytes);
+        if (got < 0) return Status::failure(ErrorCode::kReadFailed, kExtractionFailed, file.sysError());
+        if (got < media::kTsPacketBytes) break;
+        media::TsPacketWalker walker(buf.get(), static_cast<size_t>(got), packetSize_, 0);
+        media::TsPacket tp;
+        bool ok = false;
+        while (walker.next(tp, ok)) {
+            if (!ok || tp.pid != media::hdv_pid::kAudio || tp.payloadSize() <= 0) continue;
+            const uint8_t* data = tp.payload();
+            size_t n = static_cast<size_t>(tp.payloadSize());
+            if (tp.payloadUnitStart) {
+                media::PesHeader pes;
+                inPes = media::parsePacketPes(tp, pes) && pes.payloadOffset <= tp.payloadSize();
+                if (!inPes) continue;
+                data += pes.payloadOffset;
+                n -= static_cast<size_t>(pes.payloadOffset);
+            } else if (!inPes) {
+                continue;
+            }
+            s = decoder.feed(data, n, sink);
+            if (!s) return s;
+        }
+        offset += got / packetSize_ * packetSize_;
+        progress_.setDone(std::min(offset, fileSize_));
+        if (got < static_cast<int64_t>(blockBytes)) break;
+    }
+    s = decoder.flush(sink);
+    if (!s) return s;
+    frames_ = decoder.framesDecoded();
+    if (!wav.isOpen()) return Status::failure(ErrorCode::kReadFailed, kNoAudioFound);
+    s = wav.close();
+    if (!s) return Status::failure(s.code, kExtractionFailed, s.sysError);
+    progress_.setDone(fileSize_);
+    return Status::success();
+}
+
+}  // namespace zorv::tools

@@ -1,0 +1,50 @@
+// Extracts the MPEG-1 Layer II sound of a 1080-line HDV transport stream into a 16-bit WAV file:
+// the audio PES packets are gathered from their PID and decoded with libavcodec. Runs as a job.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/job.h"
+
+namespace zorv::tools {
+
+inline constexpr const char* kHdv1AudioSkipped =
+    "File skipped - audio extraction from HDV1 (720 line) M2T file type not currently supported";
+
+class HdvAudioExtractJob : public core::Job {
+public:
+    HdvAudioExtractJob(std::string input, std::string output);
+    ~HdvAudioExtractJob() override;
+
+    // Opens the stream with the M2T reader ("Could not load M2T file (reason %d)") and checks it is
+    // 1080-line HDV.
+    core::Status build();
+    // "Extracting audio from M2T file ...\n%s".
+    std::string progressText() const;
+
+    bool start() override;
+    bool finished() const override { return finished_.load(); }
+    core::Status wait() override;
+
+    int sampleRate() const { return rate_; }
+    int channels() const { return channels_; }
+    int64_t framesDecoded() const { return frames_; }
+
+private:
+    core::Status run();
+
+    std::string input_, output_;
+    int packetSize_ = 188;
+    int64_t firstPacket_ = 0;
+    int64_t fileSize_ = 0;
+    bool built_ = false;
+    int rate_ = 0, channels_ = 0;
+    int64_t frames_ = 0;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    core::Status result_;
+};
+
+}  // namespace zorv::tools
