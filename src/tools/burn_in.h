@@ -1,0 +1,144 @@
+// Burn-in: a copy of a recording with the camcorder metadata drawn permanently into its pictures.
+//
+// DV AVI files (Type 1 and Type 2) are decoded with libavcodec's DV decoder, drawn on and re-encoded
+// as DV; only the video DIF blocks of each frame are replaced, so the frame's header, subcode, VAUX
+// and audio blocks (with all packs) stay as they were. Frames are worked on by a small pool of
+// threads (one per core, at most 2) in a ring of a few frames, written back in order. The output is
+// either a new AVI file with the input's layout (every byte outside the frames' data copied) or the
+// input file itself. Frames outside the range, frames that carry no metadata in scene mode and empty
+// index entries keep their original bytes.
+//
+// The drawing itself is given from outside (the overlay layer): one PictureDrawer per worker.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/job.h"
+#include "core/metadata_record.h"
+#include "core/options.h"
+#include "core/rgb_picture.h"
+
+namespace zorv::tools {
+
+// The system's texts of burn-in.
+inline constexpr const char* kBurnInComplete = "Burn-in complete.";
+inline constexpr const char* kBurnInLostFrames =
+    "Burn-in complete.\r\n\r\nWarning: %lld frames lost due to 3rd party decoder delivering out-of-sequence timestamps.";
+inline constexpr const char* kBurnInHalted = "Burn-in operation halted";
+inline constexpr const char* kBurnInHaltedTitle = "Halted";
+inline constexpr const char* kBurnInTimedOutTitle = "Burn-in operation timed out";
+inline constexpr const char* kBurnInTimedOutHdv =
+    "Burn-in operation timed out.\r\n\r\nThis is probably due to the selected 3rd party MPEG-2 video decoder filter being "
+    "unable to provide the features necessary for burning-in.\r\n\r\nPlease try selecting another \"HDV MPEG-2 Video "
+    "Decoder\" in the Tools>Options menu.";
+inline constexpr const char* kBurnInTimedOutAvchd =
+    "Burn-in operation timed out.\r\n\r\nThis is probably due to the selected 3rd party AVC video decoder filter being "
+    "unable to provide the features necessary for burning-in.\r\n\r\nPlease try selecting another \"AVCHD Video "
+    "Decoder\" in the Tools>Options menu.";
+inline constexpr const char* kBurnInIncompatibleHdv =
+    "3rd party MPEG-2 Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\t%s\r\nGUID:\t%s";
+inline constexpr const char* kBurnInIncompatibleAvchd =
+    "3rd party AVCHD Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\t%s\r\nGUID:\t%s";
+inline constexpr const char* kBurnInFailedAvi = "Failed while burning-in AVI file";
+inline constexpr const char* kBurnInFailedM2t = "Failed while burning-in M2T file";
+inline constexpr const char* kBurnInFailedMts = "Failed while burning-in MTS/M2TS file";
+inline constexpr const char* kUnableToWriteInput = "Unable to Write to input file";
+inline constexpr const char* kNoAvchdDecoder = "No AVCHD video decoder configured";
+inline constexpr const char* kBurnInSaveTitle = "Burn-in metadata to output file";
+inline constexpr const char* kBurnInProgressTitle = "Burning-in";
+// The batch log's words for the same outcomes.
+inline constexpr const char* kBatchBurnInComplete = "Burn-in Complete";
+inline constexpr const char* kBatchBurnInLostFrames =
+    "WARNING: %lld frames lost due to 3rd party decoder delivering out-of-sequence timestamps";
+inline constexpr const char* kBatchIncompatibleHdv =
+    "ERROR: 3rd party MPEG-2 Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\t%s\r\nGUID:\t%s";
+inline constexpr const char* kBatchIncompatibleAvchd =
+    "ERROR: 3rd party AVCHD Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\t%s\r\nGUID:\t%s";
+inline constexpr const char* kBatchTimedOutHdv =
+    "ERROR: Burn-in timed out - This is probably due to the selected 3rd party MPEG-2 Decoder filter being unable to "
+    "provide the features necessary for burning-in.\r\n\r\nPlease try selecting another \"HDV MPEG-2 Video Decoder\" in "
+    "the Tools>Options menu.";
+inline constexpr const char* kBatchTimedOutAvchd =
+    "ERROR: Burn-in timed out - This is probably due to the selected 3rd party AVC Decoder filter being unable to "
+    "provide the features necessary for burning-in.\r\n\r\nPlease try selecting another \"AVCHD Video Decoder\" in the "
+    "Tools>Options menu.";
+
+// Input name with its extension replaced by "-burn.avi".
+std::string burnOutputName(const std::string& input);
+
+// What a picture is drawn with.
+struct BurnFrameInfo {
+    const core::MetadataRecord* record = nullptr;  // null: the picture carries no metadata
+    int64_t frameNumber = 0;
+    int timecodeStyle = 2;
+    double linePeriod = 64e-6;
+    int64_t hdvTimecodeFrames = -1;
+    int64_t pts = 0;
+    int pictureType = 255;
+    char frameType = 0;
+};
+
+// The drawing of one worker thread (the overlay layer behind an adapter).
+class PictureDrawer {
+public:
+    virtual ~PictureDrawer() = default;
+    // Prepares for pictures of this size and shape; false: pictures pass undrawn.
+    virtual bool prepare(int width, int height, bool wide, int displayNum, int displayDen) = 0;
+    // The first row and the number of rows that draw() reads and changes.
+    virtual void band(int& top, int& rows) const = 0;
+    virtual void draw(core::RgbPicture& picture, const BurnFrameInfo& frame) = 0;
+};
+using DrawerFactory = std::function<std::unique_ptr<PictureDrawer>()>;
+
+// The burn-in settings of the option record (clamped), the frame range and the target.
+struct BurnInSettings {
+    int mode = 0;          // 0 all frames, 1 start of scenes
+    int duration = 5;      // 1..999
+    int durationUnit = 0;  // 0 seconds, 1 frames
+    uint32_t sceneMask = core::scene_trigger::kRecordingDateTime;
+    int64_t firstFrame = 0;
+    int64_t lastFrame = -1;  // -1: to the end
+    bool toInputFile = false;
+    std::string output;      // burn in to output file: its name
+    int workers = 0;         // 0: one per core, at most 2
+
+    static BurnInSettings fromOptions(const core::Options& options);
+};
+
+class DvBurnInJob : public core::Job {
+public:
+    DvBurnInJob(std::string input, BurnInSettings settings, DrawerFactory drawers);
+    ~DvBurnInJob() override;
+
+    // Opens and indexes the input (AVI Type 1 or 2 only) and checks the target.
+    core::Status build();
+    // "Burning-in to Output File ...\n%s" or "Burning-in the input file ...\n%s".
+    std::string progressText() const;
+    int64_t framesDrawn() const { return drawn_.load(); }
+
+    bool start() override;
+    bool finished() const override { return finished_.load(); }
+    // Success, kCancelled with "Burn-in operation halted", or a failure with its message.
+    core::Status wait() override;
+
+private:
+    struct Impl;
+    core::Status run();
+
+    std::string input_;
+    BurnInSettings settings_;
+    DrawerFactory drawers_;
+    std::unique_ptr<Impl> impl_;
+    bool built_ = false;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    std::atomic<int64_t> drawn_{0};
+    core::Status result_;
+};
+
+}  // namespace zorv::tools
