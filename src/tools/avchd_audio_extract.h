@@ -1,0 +1,61 @@
+// Extracts the AC-3 sound of an AVCHD file into a .ac3 file: the AC-3 sync frames of PID 0x1100
+// copied frame for frame, as they are in the stream. Runs as a job on a worker thread.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/job.h"
+
+namespace zorv::tools {
+
+// Input name without extension + ".ac3".
+std::string ac3OutputName(const std::string& input);
+
+inline constexpr const char* kAc3ProgressFormat = "Extracting audio from M2TS file ...\n%s";
+inline constexpr const char* kAc3NoMemory = "Failed to create audio extracter (memory)";
+inline constexpr const char* kAc3OpenInputFormat = "Failed to open the input file:\r\n\r\n%s";
+inline constexpr const char* kAc3CreateOutput = "Unable to create audio extraction file";
+inline constexpr const char* kAc3RunFailed = "Failed to run export";
+inline constexpr const char* kAc3Complete = "Audio extraction complete.";
+inline constexpr const char* kAc3Failure = "Failure while extracting audio";
+// Batch log lines of the same failures.
+inline constexpr const char* kAc3LogOpenInput = "ERROR: Failed to open file";
+inline constexpr const char* kAc3LogParseError = " - parse error";
+inline constexpr const char* kAc3LogOutOfMemory = " - out of memory";
+inline constexpr const char* kAc3LogOpenOutput = "ERROR: Failed to open output file";
+inline constexpr const char* kAc3LogRun = "ERROR: Failed to run exporter";
+
+class Ac3ExtractJob : public core::Job {
+public:
+    Ac3ExtractJob(std::string input, std::string output);
+    ~Ac3ExtractJob() override;
+
+    // Opens the input with the AVC reader and creates the output. Failures carry the texts above
+    // (kAc3OpenInputFormat with the input name, kAc3CreateOutput); openReason() tells why the input
+    // did not open (the reader's reason, 0 when it did).
+    core::Status build();
+    int openReason() const { return openReason_; }
+    // "Extracting audio from M2TS file ...\n%s" with the input name.
+    std::string progressText() const;
+    int64_t framesWritten() const { return frames_.load(); }
+
+    bool start() override;
+    bool finished() const override { return finished_.load(); }
+    core::Status wait() override;
+
+private:
+    core::Status run();
+
+    std::string input_, output_;
+    int openReason_ = 0;
+    int64_t fileSize_ = 0;
+    bool built_ = false;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    std::atomic<int64_t> frames_{0};
+    core::Status result_;
+};
+
+}  // namespace zorv::tools
