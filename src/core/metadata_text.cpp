@@ -162,12 +162,15 @@ void formatUserBits(TextBuf& out, const MetadataRecord& rec, TextVariant variant
 
 void formatRecDate(TextBuf& out, const MetadataRecord& rec, const DisplaySettings& settings, TextVariant variant) {
     int dt, du, mt, mu, yt, yu;
-    if (rec.has(pack::kRecDate)) {
-        const uint8_t day = rec.pc(pack::kRecDate, 2), mon = rec.pc(pack::kRecDate, 3), yr = rec.pc(pack::kRecDate, 4);
+    if (isAvchd(variant)) {
+        // AVCHD tag 0x18: time zone, year in BCD over PC2-PC3 (the two-digit year is PC3), month PC4;
+        // the day is PC1 of tag 0x19. It is not a DV date pack.
+        if (!rec.has(0x18) || !rec.has(0x19)) return placeholder(out, "--/--/--", variant);
+        const uint8_t day = rec.pc(0x19, 1), mon = rec.pc(0x18, 4), yr = rec.pc(0x18, 3);
         if (lo(day) > 9) return placeholder(out, "--/--/--", variant);
         dt = (day >> 4) & 3, du = lo(day), mt = (mon >> 4) & 1, mu = lo(mon), yt = yr >> 4, yu = lo(yr);
-    } else if (isAvchd(variant) && rec.has(0x18) && rec.has(0x19)) {
-        const uint8_t day = rec.pc(0x19, 1), mon = rec.pc(0x18, 4), yr = rec.pc(0x18, 3);
+    } else if (rec.has(pack::kRecDate)) {
+        const uint8_t day = rec.pc(pack::kRecDate, 2), mon = rec.pc(pack::kRecDate, 3), yr = rec.pc(pack::kRecDate, 4);
         if (lo(day) > 9) return placeholder(out, "--/--/--", variant);
         dt = (day >> 4) & 3, du = lo(day), mt = (mon >> 4) & 1, mu = lo(mon), yt = yr >> 4, yu = lo(yr);
     } else {

@@ -45,8 +45,8 @@ void formatTimecode(TextBuf& out, const MetadataRecord& rec, int timecodeStyle, 
 void formatHdvTimecode(TextBuf& out, int64_t timecodeFrames, int timecodeStyle, const DisplaySettings& settings);
 
 void formatUserBits(TextBuf& out, const MetadataRecord& rec, TextVariant variant);
-// DV/HDV: pack 0x62. AVCHD: tag 0x18 (PC3 year, PC4 month) with the day in tag 0x19 PC1, unless a
-// DV date pack is present.
+// DV/HDV: pack 0x62. AVCHD: tag 0x18 (time zone PC1, BCD year PC2-PC3 shown by its last two
+// digits, month PC4) with the day in tag 0x19 PC1 (see core/avchd_date.h).
 void formatRecDate(TextBuf& out, const MetadataRecord& rec, const DisplaySettings& settings, TextVariant variant);
 // DV/HDV: pack 0x63. AVCHD: tag 0x19 (PC2 hours, PC3 minutes, PC4 seconds).
 void formatRecTime(TextBuf& out, const MetadataRecord& rec, TextVariant variant);
