@@ -31,7 +31,8 @@ Status HdvAudioExtractJob::build() {
     const media::Recognition rec = media::recognize(input_);
     if (rec.ok() && rec.type == media::FileType::kHdv1) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
     media::M2tReader reader;
-    const int reason = reader.open(input_, false);
+    // Audio is not waited for here: a stream without any gets to run and reports that none was found.
+    const int reason = reader.open(input_, false, media::M2tReader::Flags{false, false});
     if (reason != media::kM2tOk) return Status::failure(ErrorCode::kOpenFailed, media::m2tFailureText(reason));
     packetSize_ = reader.packetSize();
     firstPacket_ = reader.packetBase() + (packetSize_ == media::kTsTimestampedBytes ? 4 : 0);
