@@ -257,10 +257,12 @@ int cmdModify(int argc, char** argv) {
     const std::string label = std::string(inPlace ? "Modifying metadata in the input file... "
                                                   : "Modifying metadata to output file... ") +
                               baseName(path);
-    const bool ok = runWithProgress(label, mod.progress(), [&] {
+    auto work = [&] {
         if (!mod.start()) return false;
         return mod.wait().ok();
-    });
+    };
+    // The progress bar (with Ctrl+C as cancel) is for terminals; otherwise the run is waited for.
+    const bool ok = ::isatty(STDERR_FILENO) ? runWithProgress(label, mod.progress(), work) : work();
     if (!ok) {
         reportFailure(mod.status());
         return 1;

@@ -1,6 +1,14 @@
 #include "tools/dv_metadata_modifier.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <cstdint>
+#include <cstring>
 
 #include <algorithm>
 #include <new>
@@ -258,12 +266,78 @@ core::Status DvMetadataModifier::run() {
     status_ = {};
     if (!opened_) return fail(ErrorCode::kOpenFailed, kModifyOpenFailed);
     prepare();
-    if (frameSize_ == 0 || sequences_ == 0 || media_.readBufferSize() <= 0)
+    if (frameSize_ == 0 || sequences_ == 0 || sequences_ > 24 || media_.readBufferSize() <= 0)
         return failFromMedia(kModifyNoBufferSize);
     const core::Status st = directMode() ? runDirect() : runOutputFile();
     if (st.ok()) progress_.setDone(total_);
     return st;
 }
+
+namespace {
+
+// Reads the blocks of a frame that can hold packs (header, subcode and VAUX blocks 0-5 and, when
+// asked, the nine audio blocks of each sequence) through a sliding read-only mapping of the file, so that the video
+// data is never copied and at most one window of the file is mapped at a time. The rewrites read and
+// change nothing outside these blocks.
+class PackBlockReader {
+public:
+    static constexpr size_t kWindow = size_t{8} << 20;
+
+    PackBlockReader(int fd, int64_t fileSize) : fd_(fd), size_(fileSize < 0 ? 0 : static_cast<uint64_t>(fileSize)) {}
+    ~PackBlockReader() { unmap(); }
+    PackBlockReader(const PackBlockReader&) = delete;
+    PackBlockReader& operator=(const PackBlockReader&) = delete;
+
+    // False when the frame lies outside the file or cannot be mapped: the caller reads it whole.
+    bool read(uint64_t pos, size_t frameSize, int sequences, bool audioBlocks, uint8_t* dst) {
+        if (pos > size_ || frameSize > size_ - pos) return false;
+        if (!base_ || pos < start_ || pos + frameSize > start_ + len_) {
+            if (!map(pos, frameSize)) return false;
+        }
+        const uint8_t* src = base_ + (pos - start_);
+        for (int s = 0; s < sequences; ++s) {
+            const size_t seq = core::dv::kSequenceSize * static_cast<size_t>(s);
+            std::memcpy(dst + seq, src + seq, 6 * core::dv::kDifBlockSize);
+            for (int k = 0; audioBlocks && k < 9; ++k) {
+                const size_t at = seq + core::dv::audioBlockIndex(k) * core::dv::kDifBlockSize;
+                std::memcpy(dst + at, src + at, core::dv::kDifBlockSize);
+            }
+        }
+        return true;
+    }
+
+private:
+    bool map(uint64_t pos, size_t need) {
+        unmap();
+        if (failed_) return false;
+        const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+        const uint64_t start = pos - pos % page;
+        uint64_t len = std::min<uint64_t>(std::max<uint64_t>(kWindow, pos + need - start), size_ - start);
+        void* p = ::mmap(nullptr, static_cast<size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
+        if (p == MAP_FAILED) {
+            failed_ = true;
+            return false;
+        }
+        ::madvise(p, static_cast<size_t>(len), MADV_SEQUENTIAL);
+        base_ = static_cast<const uint8_t*>(p);
+        start_ = start;
+        len_ = static_cast<size_t>(len);
+        return true;
+    }
+    void unmap() {
+        if (base_) ::munmap(const_cast<uint8_t*>(base_), len_);
+        base_ = nullptr;
+    }
+
+    int fd_;
+    uint64_t size_;
+    const uint8_t* base_ = nullptr;
+    uint64_t start_ = 0;
+    size_t len_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace
 
 core::Status DvMetadataModifier::runOutputFile() {
     const int64_t fileSize = media_.fileSize();
@@ -302,7 +376,8 @@ core::Status DvMetadataModifier::runOutputFile() {
             break;
         }
         const size_t len = static_cast<size_t>(end - filePos);
-        if (!in.readExact(filePos, buf.data(), len)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, in.sysError());
+        if (!in.readExact(filePos, buf.data(), len))
+            return fail(ErrorCode::kReadFailed, kModifyReadFailed, in.sysError());
         for (size_t f = next; f < last; ++f) {
             if (aborted()) return fail(ErrorCode::kCancelled, "");
             processFrame(buf.data() + (positions_[f] - static_cast<uint64_t>(filePos)));
@@ -329,11 +404,17 @@ core::Status DvMetadataModifier::runDirect() {
     } catch (const std::bad_alloc&) {
         return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
     }
+    PackBlockReader packs(rw.fd(), rw.size());
+    // Only the timecode and date/time rewrites look at the audio auxiliary packs.
+    const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) ||
+                             (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
     int64_t done = 0;
     for (uint64_t pos : positions_) {
         if (aborted()) return fail(ErrorCode::kCancelled, "");
         // A frame that cannot be read whole ends the frames, as the end of the file does.
-        if (!rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
+        if (!packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()) &&
+            !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_))
+            break;
         processFrame(frame.data());
         bool ok = true;
         touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
