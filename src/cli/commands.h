@@ -16,6 +16,8 @@ int cmdRename(int argc, char** argv);
 
 int cmdConvert(int argc, char** argv);
 int cmdExtractAudio(int argc, char** argv);
+int cmdGpx(int argc, char** argv);
 int cmdSplit(int argc, char** argv);
+int cmdBurn(int argc, char** argv);
 
 }  // namespace zorv::cli

@@ -1,0 +1,196 @@
+// zorv burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user]
+//                [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio] [--overwrite]
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/convert_common.h"
+#include "core/options.h"
+#include "media/codec/codec_registry.h"
+#include "media/dv_media_file.h"
+#include "playback/overlay_drawer.h"
+#include "tools/burn_in.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void burnUsage(FILE* out) {
+    std::fputs("usage: zorv burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user]\n"
+               "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
+               "                 [--overwrite]\n\n"
+               "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
+               "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place.\n"
+               "  --items LIST    items drawn: timecode, userbits, progress, frametype, rectime, recdate,\n"
+               "                  shutter, iris, exposure, gain, focusdistance, focusmode, whitebalance,\n"
+               "                  stabilizer, audio, latitude, longitude, altitude, speed, track, all;\n"
+               "                  or a mask number (0x... accepted). Default: timecode, user bits, the\n"
+               "                  recording date and time and the camera items.\n"
+               "  --layout        fixed 80 % or 90 % title safe (default) or the user positions\n"
+               "  --mode          all frames (default) or the first N seconds (s) or frames (f) of each scene\n"
+               "  --range         only frames FIRST to LAST (DV); the others are copied unchanged\n"
+               "  --compressor    HDV/AVCHD output compressor (\"Uncompressed\" or a codec name)\n"
+               "  --audio         HDV/AVCHD: include the audio in the output AVI\n",
+               out);
+}
+
+struct ItemName {
+    const char* name;
+    uint32_t bit;
+};
+const ItemName kItemNames[] = {
+    {"timecode", core::burn_item::kTimecode},       {"userbits", core::burn_item::kUserBits},
+    {"progress", core::burn_item::kFileProgress},   {"frametype", core::burn_item::kFrameType},
+    {"rectime", core::burn_item::kRecTime},         {"recdate", core::burn_item::kRecDate},
+    {"shutter", core::burn_item::kShutter},         {"iris", core::burn_item::kIris},
+    {"exposure", core::burn_item::kExposureMode},   {"gain", core::burn_item::kGain},
+    {"focusdistance", core::burn_item::kFocusDistance}, {"focusmode", core::burn_item::kFocusMode},
+    {"whitebalance", core::burn_item::kWhiteBalance}, {"stabilizer", core::burn_item::kStabilizer},
+    {"audio", core::burn_item::kAudio},             {"latitude", core::burn_item::kLatitude},
+    {"longitude", core::burn_item::kLongitude},     {"altitude", core::burn_item::kAltitude},
+    {"speed", core::burn_item::kSpeed},             {"track", core::burn_item::kTrack},
+};
+
+std::optional<uint32_t> parseItems(std::string_view list) {
+    if (auto n = parseInt(list); n && *n >= 0) return static_cast<uint32_t>(*n);
+    uint32_t mask = 0;
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        const std::string_view word = list.substr(0, comma);
+        bool found = false;
+        if (word == "all") {
+            for (const auto& i : kItemNames) mask |= i.bit;
+            found = true;
+        }
+        for (const auto& i : kItemNames)
+            if (word == i.name) mask |= i.bit, found = true;
+        if (!found) return std::nullopt;
+        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+    }
+    return mask;
+}
+
+}  // namespace
+
+int cmdBurn(int argc, char** argv) {
+    std::string input, output, compressor;
+    bool inPlace = false, overwrite = false, audio = false;
+    core::Options options = core::Options::defaults();
+    int64_t first = 0, last = -1;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--help" || a == "-h") {
+            burnUsage(stdout);
+            return 0;
+        } else if ((a == "-o" || a == "--output") && hasValue) {
+            output = argv[++i];
+        } else if (a == "--in-place") {
+            inPlace = true;
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (a == "--audio") {
+            audio = true;
+        } else if (a == "--items" && hasValue) {
+            auto mask = parseItems(argv[++i]);
+            if (!mask) {
+                printError("Unknown item list: " + std::string(argv[i]));
+                return 2;
+            }
+            options.burnInItemMask = *mask;
+        } else if (a == "--layout" && hasValue) {
+            const std::string_view v = argv[++i];
+            if (v == "fixed80") options.textPositioning = 1;
+            else if (v == "fixed90") options.textPositioning = 2;
+            else if (v == "user") options.textPositioning = 0;
+            else {
+                burnUsage(stderr);
+                return 2;
+            }
+        } else if (a == "--mode" && hasValue) {
+            const std::string_view v = argv[++i];
+            if (v == "all") {
+                options.burnInMode = 0;
+            } else if (v.rfind("scenes:", 0) == 0 && v.size() > 7) {
+                std::string_view n = v.substr(7);
+                options.burnInDurationUnit = 0;
+                if (n.back() == 's' || n.back() == 'f') {
+                    options.burnInDurationUnit = n.back() == 'f' ? 1 : 0;
+                    n.remove_suffix(1);
+                }
+                auto value = parseInt(n);
+                if (!value || *value < 1 || *value > 999) {
+                    printError("Duration must be in the range 1 to 999");
+                    return 2;
+                }
+                options.burnInMode = 1;
+                options.burnInDuration = static_cast<int>(*value);
+            } else {
+                burnUsage(stderr);
+                return 2;
+            }
+        } else if (a == "--range" && hasValue) {
+            const std::string_view v = argv[++i];
+            const size_t colon = v.find(':');
+            auto f = parseInt(v.substr(0, colon));
+            auto l = colon == std::string_view::npos ? std::optional<int64_t>{} : parseInt(v.substr(colon + 1));
+            if (!f || !l || *f < 0 || *l < *f) {
+                burnUsage(stderr);
+                return 2;
+            }
+            first = *f;
+            last = *l;
+        } else if (a == "--compressor" && hasValue) {
+            compressor = argv[++i];
+        } else if (!a.empty() && a[0] != '-' && input.empty()) {
+            input = argv[i];
+        } else {
+            burnUsage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty() || (inPlace && !output.empty())) {
+        burnUsage(stderr);
+        return 2;
+    }
+
+    media::DvMediaFile probe;
+    const media::Recognition r = probe.recognise(input);
+    if (r.error != core::ErrorCode::kNone) {
+        printError("Could not read file - " + input);
+        return 1;
+    }
+    const media::FileType type = r.type;
+    if (type != media::FileType::kAviType1 && type != media::FileType::kAviType2) {
+        if (!compressor.empty() || audio)
+            printError("Burn-in of HDV and AVCHD files is not available on the command line yet");
+        else
+            printError("Only DV AVI files (Type 1 and Type 2) can be burnt in here");
+        return 1;
+    }
+
+    tools::BurnInSettings settings = tools::BurnInSettings::fromOptions(options);
+    settings.firstFrame = first;
+    settings.lastFrame = last;
+    settings.toInputFile = inPlace;
+    if (!inPlace) {
+        settings.output = output.empty() ? tools::burnOutputName(input) : output;
+        if (!confirmOutput(settings.output, overwrite)) return 1;
+    }
+    const auto overlay = playback::OverlaySettings::fromOptions(options);
+    tools::DvBurnInJob job(input, settings, playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv));
+    const core::Status s = job.build();
+    if (!s) {
+        printError(s.message);
+        return 1;
+    }
+    std::string label = job.progressText();
+    for (auto& c : label)
+        if (c == '\n') c = ' ';
+    return runJob(job, label, tools::kBurnInComplete);
+}
+
+}  // namespace zorv::cli
