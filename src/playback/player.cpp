@@ -1,12 +1,201 @@
 #include "playback/player.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "media/dv_media_file.h"
+#include "media/recognize.h"
+#include "playback/dv_picture_source.h"
+#include "playback/picture_source.h"
+#include "playback/player_clock.h"
+#include "playback/ts_picture_source.h"
+
 namespace zorv::playback {
+
+namespace {
+
+constexpr size_t kMaxErrorText = 128;
+
+const char* kHdv1Refusal =
+    "File is 720-line HDV M2T format:\r\n\r\n%s\r\n\r\nPlayback of 720-line HDV files (HDV1) is not currently "
+    "supported in ZORV Pro. Only 1080-line HDV files (HDV2) can be played at present.\r\n\r\nHowever you can "
+    "process 720-line HDV files using some of the operations in the Batch Processor. Please see \"Batch "
+    "Processing\" in the online help.";
+const char* kModRefusal =
+    "File is MPEG-2 program stream (MOD) format:\r\n\r\n%s\r\n\r\nPlayback of MOD files is not currently "
+    "supported in ZORV Pro.\r\n\r\nHowever you can process MOD files using some of the operations in the Batch "
+    "Processor. Please see \"Batch Processing\" in the online help.";
+const char* kUnknownRefusal = "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s";
+
+std::string withPath(const char* form, const std::string& path) {
+    std::string s = form;
+    auto at = s.find("%s");
+    if (at != std::string::npos) s.replace(at, 2, path);
+    return s;
+}
+
+}  // namespace
 
 class PlayerImpl {
 public:
+    ~PlayerImpl() { shutDown(); }
+
+    core::Status fail(core::ErrorCode code, std::string text) {
+        if (text.size() > kMaxErrorText) text.resize(kMaxErrorText);
+        lastError = text;
+        return core::Status::failure(code, std::move(text));
+    }
+
+    void shutDown() {
+        {
+            std::lock_guard<std::mutex> lk(mutex);
+            quit = true;
+            ++generation;
+        }
+        cv.notify_all();
+        if (thread.joinable()) thread.join();
+        quit = false;
+        if (audio) audio->close();
+        source.reset();
+        state = PlayerState::kClosed;
+        family = PlayerFamily::kNone;
+        type = media::FileType::kUnknown;
+        shownIndex = -1;
+        {
+            std::lock_guard<std::mutex> lk(shownMutex);
+            shown = ShownPicture{};
+        }
+    }
+
+    // Decodes index into work and makes it the shown picture. Called with mutex held.
+    bool showIndex(int64_t index) {
+        if (!source->decode(index, work, nullptr)) return false;
+        publish();
+        return true;
+    }
+
+    void publish() {
+        {
+            std::lock_guard<std::mutex> lk(shownMutex);
+            std::swap(shown, work);
+            shown.serial = ++serial;
+        }
+        shownIndex = shown.index;
+        shownTime = shown.time;
+        ++shownCount;
+        pictureReady = true;
+    }
+
+    void pushEvent(PlayerEvent ev) {
+        std::lock_guard<std::mutex> lk(eventMutex);
+        events.push_back(ev);
+        pendingEvents.push_back(std::move(ev));
+    }
+
+    // Callbacks run on the player's thread without the player's lock held.
+    void deliver() {
+        std::function<void()> pictureCb;
+        std::function<void(const PlayerEvent&)> eventCb;
+        std::deque<PlayerEvent> toSend;
+        {
+            std::lock_guard<std::mutex> lk(eventMutex);
+            pictureCb = pictureCallback;
+            eventCb = eventCallback;
+            toSend.swap(pendingEvents);
+        }
+        if (pictureReady.exchange(false) && pictureCb) pictureCb();
+        if (eventCb)
+            for (const auto& ev : toSend) eventCb(ev);
+    }
+
+    void loop() {
+        std::unique_lock<std::mutex> lk(mutex);
+        while (!quit) {
+            if (state != PlayerState::kRunning) {
+                lk.unlock();
+                deliver();
+                lk.lock();
+                if (quit) break;
+                if (state != PlayerState::kRunning) cv.wait(lk);
+                continue;
+            }
+            const int64_t next = shownIndex + 1;
+            if (next >= source->pictureCount()) {
+                state = PlayerState::kPaused;
+                clock.pause();
+                pushEvent(PlayerEvent{PlayerEventKind::kComplete, 0, {}});
+                continue;
+            }
+            const uint64_t gen = generation;
+            AudioBlock* sound = audioOn ? &audioBlock : nullptr;
+            if (!source->decode(next, work, sound)) {
+                state = PlayerState::kPaused;
+                clock.pause();
+                lastError = source->error().substr(0, kMaxErrorText);
+                pushEvent(PlayerEvent{PlayerEventKind::kErrorAbort, 0, errorAbortText(family)});
+                continue;
+            }
+            if (sound && audioBlock.frames > 0) {
+                // Written ahead of the picture without the lock: the device may block while full.
+                lk.unlock();
+                if (audio->open(audioBlock.sampleRate, audioBlock.channels))
+                    audio->write(audioBlock.samples.data(), audioBlock.frames);
+                lk.lock();
+                if (gen != generation || quit) continue;
+            }
+            const auto due = clock.when(work.time);
+            cv.wait_until(lk, due, [&] { return quit || gen != generation; });
+            if (quit || gen != generation) continue;
+            // A picture decoded after its own time is over is skipped, not shown late.
+            if (clock.now() >= work.time + work.duration && next + 1 < source->pictureCount()) {
+                ++dropped;
+                shownIndex = next;
+                continue;
+            }
+            publish();
+            lk.unlock();
+            deliver();
+            lk.lock();
+        }
+    }
+
+    mutable std::mutex mutex;
+    std::condition_variable cv;
+    std::thread thread;
+    bool quit = false;
+    uint64_t generation = 0;
+
+    std::unique_ptr<PictureSource> source;
+    PlayerFamily family = PlayerFamily::kNone;
+    media::FileType type = media::FileType::kUnknown;
     std::string path;
-    std::string lastError;
+    std::atomic<PlayerState> state{PlayerState::kClosed};
+    Clock clock;
+    std::atomic<int64_t> shownIndex{-1};
+    std::atomic<int64_t> shownTime{0};
+    ShownPicture work;
+    AudioBlock audioBlock;
+    bool audioOn = false;
     std::unique_ptr<AudioOutput> audio = makeNullAudioOutput();
+
+    mutable std::mutex shownMutex;
+    ShownPicture shown;
+    int64_t serial = 0;
+    std::atomic<bool> pictureReady{false};
+
+    std::mutex eventMutex;
+    std::deque<PlayerEvent> events;
+    std::deque<PlayerEvent> pendingEvents;
+    std::function<void()> pictureCallback;
+    std::function<void(const PlayerEvent&)> eventCallback;
+
+    std::atomic<int64_t> dropped{0};
+    std::atomic<int64_t> shownCount{0};
+    std::string lastError;
 };
 
 OverlayFrame ShownPicture::overlayFrame() const {
@@ -33,47 +222,336 @@ const char* errorAbortText(PlayerFamily family) {
 Player::Player() : impl_(std::make_unique<PlayerImpl>()) {}
 Player::~Player() = default;
 
-core::Status Player::open(const std::string& path, const PlayerConfig&) {
-    impl_->lastError = "Could not open file";
-    return core::Status::failure(core::ErrorCode::kOpenFailed, impl_->lastError);
+core::Status Player::open(const std::string& path, const PlayerConfig& config) {
+    close();
+    PlayerImpl& p = *impl_;
+    p.lastError.clear();
+    const media::Recognition rec = media::recognize(path);
+    if (!rec.ok()) {
+        if (rec.result == media::RecognizeResult::kOpenFailed)
+            return p.fail(core::ErrorCode::kOpenFailed, "Unable to open the requested file:\r\n\r\n" + path);
+        if (rec.result != media::RecognizeResult::kUnsupported)
+            return p.fail(core::ErrorCode::kReadFailed, "Unable to read the requested file:\r\n\r\n" + path);
+        return p.fail(core::ErrorCode::kOpenFailed, withPath(kUnknownRefusal, path));
+    }
+
+    std::unique_ptr<PictureSource> source;
+    PlayerFamily family = PlayerFamily::kNone;
+    if (media::isDvType(rec.type)) {
+        auto file = std::make_unique<media::DvMediaFile>();
+        if (!file->open(path))
+            return p.fail(core::ErrorCode::kOpenFailed, rec.type == media::FileType::kRawDv
+                                                            ? "Could not load Raw DV file"
+                                                            : "Could not get output type from AVI splitter");
+        auto dv = std::make_unique<DvPictureSource>();
+        core::Status st = dv->open(std::move(file));
+        if (!st) return p.fail(st.code, st.message);
+        source = std::move(dv);
+        family = PlayerFamily::kDv;
+    } else if (rec.type == media::FileType::kHdv2 || rec.type == media::FileType::kAvchd) {
+        const bool hdv = rec.type == media::FileType::kHdv2;
+        auto ts = std::make_unique<TsPictureSource>();
+        core::Status st = hdv ? ts->openHdv(path, config) : ts->openAvchd(path, config);
+        if (!st) return p.fail(st.code, st.message);
+        source = std::move(ts);
+        family = hdv ? PlayerFamily::kHdv : PlayerFamily::kAvchd;
+    } else if (rec.type == media::FileType::kHdv1) {
+        return p.fail(core::ErrorCode::kOpenFailed, withPath(kHdv1Refusal, path));
+    } else if (rec.type == media::FileType::kMod) {
+        return p.fail(core::ErrorCode::kOpenFailed, withPath(kModRefusal, path));
+    } else {
+        return p.fail(core::ErrorCode::kOpenFailed, withPath(kUnknownRefusal, path));
+    }
+    if (source->pictureCount() <= 0) return p.fail(core::ErrorCode::kReadFailed, "Failed to get duration of file");
+
+    p.source = std::move(source);
+    p.family = family;
+    p.type = rec.type;
+    p.path = path;
+    p.audioOn = config.audio;
+    const int volume = p.audio->volume();
+    const bool muted = p.audio->muted();
+    p.audio = config.audio ? makeAudioOutput(config.audioBackend) : makeNullAudioOutput();
+    p.audio->setVolume(volume);
+    p.audio->setMute(muted);
+    p.dropped = 0;
+    p.shownCount = 0;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.showIndex(0)) {
+            std::string text = "Error initially pausing filter graph";
+            p.source.reset();
+            p.family = PlayerFamily::kNone;
+            return p.fail(core::ErrorCode::kReadFailed, text);
+        }
+        p.clock.set(0);
+        p.state = PlayerState::kPaused;
+    }
+    p.thread = std::thread([&p] { p.loop(); });
+    return core::Status::success();
 }
-void Player::close() {}
-PlayerFamily Player::family() const { return PlayerFamily::kNone; }
-media::FileType Player::fileType() const { return media::FileType::kUnknown; }
+
+void Player::close() {
+    impl_->shutDown();
+    impl_->path.clear();
+    std::lock_guard<std::mutex> lk(impl_->eventMutex);
+    impl_->events.clear();
+    impl_->pendingEvents.clear();
+}
+
+PlayerFamily Player::family() const { return impl_->family; }
+media::FileType Player::fileType() const { return impl_->type; }
 const std::string& Player::path() const { return impl_->path; }
-PlayerState Player::state() const { return PlayerState::kClosed; }
-core::Status Player::run() { return core::Status::failure(core::ErrorCode::kReadFailed, "Could not run filter graph"); }
-core::Status Player::pause() { return core::Status::failure(core::ErrorCode::kReadFailed, "Could not pause filter graph"); }
-core::Status Player::stop() { return core::Status::failure(core::ErrorCode::kReadFailed, "Could not stop filter graph"); }
-int64_t Player::duration() const { return 0; }
-int64_t Player::pictureDuration() const { return 0; }
-int64_t Player::pictureCount() const { return 0; }
-int64_t Player::position() const { return 0; }
-int64_t Player::pictureIndex() const { return -1; }
-bool Player::seekable() const { return false; }
-core::Status Player::setPosition(int64_t) { return core::Status::failure(core::ErrorCode::kReadFailed, "Could not set position"); }
-core::Status Player::setPictureIndex(int64_t) { return setPosition(0); }
-core::Status Player::stepPictures(int64_t) { return setPosition(0); }
-core::Status Player::stepTime(int64_t) { return setPosition(0); }
-core::Status Player::stepIFrame(int) { return setPosition(0); }
-core::Status Player::scanScenes(core::Progress*) { return core::Status::failure(core::ErrorCode::kReadFailed); }
-bool Player::scenesScanned() const { return false; }
-core::Status Player::nextScene(bool& moved) { moved = false; return {}; }
-core::Status Player::previousScene(bool& moved) { moved = false; return {}; }
-std::vector<int64_t> Player::sceneStarts() const { return {}; }
-bool Player::currentPicture(ShownPicture&) const { return false; }
-int64_t Player::pictureSerial() const { return 0; }
-bool Player::currentMetadata(core::MetadataRecord&) const { return false; }
-void Player::setPictureCallback(std::function<void()>) {}
-void Player::setEventCallback(std::function<void(const PlayerEvent&)>) {}
-bool Player::pollEvent(PlayerEvent&) { return false; }
-std::string Player::lastError() const { return impl_->lastError; }
+PlayerState Player::state() const { return impl_->state; }
+
+core::Status Player::run() {
+    PlayerImpl& p = *impl_;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not run filter graph");
+        if (p.state == PlayerState::kRunning) return core::Status::success();
+        ++p.generation;
+        p.clock.start(p.shownTime);
+        p.state = PlayerState::kRunning;
+    }
+    p.cv.notify_all();
+    return core::Status::success();
+}
+
+core::Status Player::pause() {
+    PlayerImpl& p = *impl_;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not pause filter graph");
+        ++p.generation;
+        p.clock.pause();
+        p.clock.set(p.shownTime);
+        if (p.state == PlayerState::kRunning) p.audio->flush();
+        p.state = PlayerState::kPaused;
+        p.pushEvent(PlayerEvent{PlayerEventKind::kPaused, 0, {}});
+    }
+    p.cv.notify_all();
+    return core::Status::success();
+}
+
+core::Status Player::stop() {
+    PlayerImpl& p = *impl_;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not stop filter graph");
+        ++p.generation;
+        p.clock.pause();
+        p.audio->flush();
+        p.state = PlayerState::kStopped;
+        if (p.shownIndex != 0 && !p.showIndex(0)) return p.fail(core::ErrorCode::kReadFailed, "Could not stop filter graph");
+        p.clock.set(0);
+    }
+    p.cv.notify_all();
+    return core::Status::success();
+}
+
+int64_t Player::duration() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    return impl_->source ? impl_->source->duration() : 0;
+}
+int64_t Player::pictureDuration() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    return impl_->source ? impl_->source->pictureDuration() : 0;
+}
+int64_t Player::pictureCount() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    return impl_->source ? impl_->source->pictureCount() : 0;
+}
+int64_t Player::position() const { return impl_->shownTime; }
+int64_t Player::pictureIndex() const { return impl_->shownIndex; }
+bool Player::seekable() const { return impl_->state != PlayerState::kClosed; }
+
+core::Status Player::setPictureIndex(int64_t index) {
+    PlayerImpl& p = *impl_;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not set position");
+        index = std::clamp<int64_t>(index, 0, p.source->pictureCount() - 1);
+        ++p.generation;
+        if (p.state == PlayerState::kRunning) p.audio->flush();
+        if (!p.showIndex(index)) return p.fail(core::ErrorCode::kReadFailed, "Could not set position");
+        if (p.state == PlayerState::kRunning)
+            p.clock.start(p.shownTime);
+        else
+            p.clock.set(p.shownTime);
+    }
+    p.cv.notify_all();
+    return core::Status::success();
+}
+
+core::Status Player::setPosition(int64_t time) {
+    int64_t index = 0;
+    {
+        std::lock_guard<std::mutex> lk(impl_->mutex);
+        if (!impl_->source) return impl_->fail(core::ErrorCode::kReadFailed, "Could not set position");
+        const int64_t dur = impl_->source->pictureDuration();
+        const int64_t count = impl_->source->pictureCount();
+        if (time < 0) time = 0;
+        index = time >= impl_->source->duration() ? count - 1 : time / dur;
+    }
+    return setPictureIndex(index);
+}
+
+core::Status Player::stepPictures(int64_t n) { return setPictureIndex(impl_->shownIndex + n); }
+
+core::Status Player::stepTime(int64_t delta) { return setPosition(impl_->shownTime + delta); }
+
+core::Status Player::stepIFrame(int direction) {
+    PlayerImpl& p = *impl_;
+    int64_t key = -1;
+    {
+        std::lock_guard<std::mutex> lk(p.mutex);
+        if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not set position");
+        if (p.family != PlayerFamily::kDv) {
+            key = p.source->keyPicture(p.shownIndex, direction);
+            if (key < 0) return core::Status::success();
+        }
+    }
+    if (key >= 0) return setPictureIndex(key);
+    return stepTime(direction >= 0 ? 10000000 : -10000000);
+}
+
+core::Status Player::scanScenes(core::Progress* progress) {
+    PlayerImpl& p = *impl_;
+    std::lock_guard<std::mutex> lk(p.mutex);
+    media::DvMediaFile* file = p.source ? p.source->dvFile() : nullptr;
+    if (!file) return p.fail(core::ErrorCode::kReadFailed, "Unable to index the AVI file");
+    if (!file->scan(progress)) {
+        if (file->lastError() == core::ErrorCode::kCancelled)
+            return core::Status::failure(core::ErrorCode::kCancelled, "Operation Cancelled");
+        return p.fail(core::ErrorCode::kReadFailed, "Unable to index the AVI file");
+    }
+    return core::Status::success();
+}
+
+bool Player::scenesScanned() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    media::DvMediaFile* file = impl_->source ? impl_->source->dvFile() : nullptr;
+    return file && file->scanned();
+}
+
+core::Status Player::nextScene(bool& moved) {
+    moved = false;
+    int64_t target = -1;
+    {
+        std::lock_guard<std::mutex> lk(impl_->mutex);
+        media::DvMediaFile* file = impl_->source ? impl_->source->dvFile() : nullptr;
+        if (!file || !file->scanned()) return core::Status::success();
+        target = file->nextScene(impl_->shownIndex);
+    }
+    if (target < 0 || target == impl_->shownIndex) return core::Status::success();
+    moved = true;
+    return setPictureIndex(target);
+}
+
+core::Status Player::previousScene(bool& moved) {
+    moved = false;
+    int64_t target = -1;
+    {
+        std::lock_guard<std::mutex> lk(impl_->mutex);
+        media::DvMediaFile* file = impl_->source ? impl_->source->dvFile() : nullptr;
+        if (!file || !file->scanned()) return core::Status::success();
+        target = file->previousScene(impl_->shownIndex);
+    }
+    if (target < 0 || target == impl_->shownIndex) return core::Status::success();
+    moved = true;
+    return setPictureIndex(target);
+}
+
+std::vector<int64_t> Player::sceneStarts() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    media::DvMediaFile* file = impl_->source ? impl_->source->dvFile() : nullptr;
+    if (!file || !file->scanned()) return {};
+    const auto& list = file->sceneSets().sceneList();
+    return std::vector<int64_t>(list.begin(), list.end());
+}
+
+bool Player::currentPicture(ShownPicture& out) const {
+    std::lock_guard<std::mutex> lk(impl_->shownMutex);
+    const ShownPicture& s = impl_->shown;
+    if (s.serial == 0) return false;
+    out.rgb.assign(s.rgb.begin(), s.rgb.end());  // keeps the caller's buffer when it is large enough
+    out.serial = s.serial;
+    out.index = s.index;
+    out.time = s.time;
+    out.duration = s.duration;
+    out.width = s.width;
+    out.height = s.height;
+    out.stride = s.stride;
+    out.displayNum = s.displayNum;
+    out.displayDen = s.displayDen;
+    out.wide = s.wide;
+    out.hasMetadata = s.hasMetadata;
+    out.record = s.record;
+    out.windowKind = s.windowKind;
+    out.timecodeStyle = s.timecodeStyle;
+    out.linePeriod = s.linePeriod;
+    out.hdvTimecodeFrames = s.hdvTimecodeFrames;
+    out.pts = s.pts;
+    out.pictureType = s.pictureType;
+    out.frameType = s.frameType;
+    out.keyFrame = s.keyFrame;
+    return true;
+}
+
+int64_t Player::pictureSerial() const {
+    std::lock_guard<std::mutex> lk(impl_->shownMutex);
+    return impl_->shown.serial;
+}
+
+bool Player::currentMetadata(core::MetadataRecord& out) const {
+    std::lock_guard<std::mutex> lk(impl_->shownMutex);
+    if (impl_->shown.serial == 0 || !impl_->shown.hasMetadata) return false;
+    out = impl_->shown.record;
+    return true;
+}
+
+void Player::setPictureCallback(std::function<void()> callback) {
+    std::lock_guard<std::mutex> lk(impl_->eventMutex);
+    impl_->pictureCallback = std::move(callback);
+}
+
+void Player::setEventCallback(std::function<void(const PlayerEvent&)> callback) {
+    std::lock_guard<std::mutex> lk(impl_->eventMutex);
+    impl_->eventCallback = std::move(callback);
+}
+
+bool Player::pollEvent(PlayerEvent& out) {
+    std::lock_guard<std::mutex> lk(impl_->eventMutex);
+    if (impl_->events.empty()) return false;
+    out = std::move(impl_->events.front());
+    impl_->events.pop_front();
+    return true;
+}
+
+std::string Player::lastError() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    return impl_->lastError;
+}
+
 AudioOutput& Player::audio() { return *impl_->audio; }
 void Player::setVolume(int percent) { impl_->audio->setVolume(percent); }
 void Player::setMute(bool mute) { impl_->audio->setMute(mute); }
-bool Player::hasGeotagging() const { return false; }
-std::optional<std::string> Player::mapPosition() const { return std::nullopt; }
-int64_t Player::droppedPictures() const { return 0; }
-int64_t Player::shownPictures() const { return 0; }
+
+bool Player::hasGeotagging() const {
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    return impl_->source && impl_->source->hasGeotagging();
+}
+
+std::optional<std::string> Player::mapPosition() const {
+    ShownPicture pic;
+    if (!currentPicture(pic)) return std::nullopt;
+    std::lock_guard<std::mutex> lk(impl_->mutex);
+    if (!impl_->source) return std::nullopt;
+    return impl_->source->mapPosition(pic);
+}
+
+int64_t Player::droppedPictures() const { return impl_->dropped; }
+int64_t Player::shownPictures() const { return impl_->shownCount; }
 
 }  // namespace zorv::playback

@@ -136,7 +136,8 @@ public:
     core::Status stepIFrame(int direction);
 
     // DV scenes: scans the file once (progress reported) and moves to the next or previous scene
-    // start. False (no move) when there is none in that direction.
+    // start; with none in that direction, to the last or the first picture. moved is false when the
+    // shown picture stays (already there, or not scanned yet).
     core::Status scanScenes(core::Progress* progress = nullptr);
     bool scenesScanned() const;
     core::Status nextScene(bool& moved);
