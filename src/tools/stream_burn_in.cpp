@@ -1,0 +1,184 @@
+#include "tools/stream_burn_in.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+
+namespace {
+std::string printfText(const char* form, long long value) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, form, value);
+    return buf;
+}
+std::string printfText(const char* form, const std::string& a, const std::string& b) {
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, form, a.c_str(), b.c_str());
+    return buf;
+}
+}  // namespace
+
+StreamBurnInJob::StreamBurnInJob(StreamFamily family, std::string output, std::unique_ptr<PictureSource> source,
+                                 std::unique_ptr<PictureSink> sink, DrawerFactory drawers)
+    : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
+      drawers_(std::move(drawers)) {}
+
+StreamBurnInJob::~StreamBurnInJob() {
+    if (worker_.joinable()) {
+        progress_.cancel();
+        worker_.join();
+    }
+}
+
+bool StreamBurnInJob::start() {
+    if (worker_.joinable() || !source_ || !sink_) return false;
+    worker_ = std::thread([this] {
+        result_ = run();
+        finished_.store(true);
+    });
+    return true;
+}
+
+Status StreamBurnInJob::wait() {
+    if (worker_.joinable()) worker_.join();
+    return result_;
+}
+
+Status StreamBurnInJob::run() {
+    const bool hdv = family_ == StreamFamily::kHdv;
+    const char* failedText = hdv ? kBurnInFailedM2t : kBurnInFailedMts;
+    Status s = sink_->open(output_);
+    if (!s) {
+        outcome_ = BurnOutcome::kFailed;
+        return s;
+    }
+    const int64_t duration = source_->duration();
+    progress_.setTotal(duration > 0 ? duration : 0);
+
+    // The watch: a tick per interval; the position still at 0 after the last allowed tick ends the run.
+    std::mutex watchLock;
+    std::condition_variable watchWake;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> lk(watchLock);
+        int ticks = 0;
+        while (!done) {
+            if (watchWake.wait_for(lk, tick_, [&] { return done; })) break;
+            ++ticks;
+            if (position_.load() == 0 && ticks >= timeoutTicks_) {
+                timedOut_.store(true);
+                break;
+            }
+        }
+    });
+    auto stopWatch = [&] {
+        {
+            std::lock_guard<std::mutex> g(watchLock);
+            done = true;
+        }
+        watchWake.notify_all();
+        watch.join();
+    };
+
+    std::unique_ptr<PictureDrawer> drawer = drawers_ ? drawers_() : nullptr;
+    bool prepared = false;
+    int width = 0, height = 0;
+    int64_t lastStart = -1;
+    bool delivered = false;
+    Status result;
+    BurnOutcome outcome = BurnOutcome::kComplete;
+    DecodedPicture pic;
+    for (;;) {
+        if (timedOut_.load()) {
+            outcome = BurnOutcome::kTimedOut;
+            result = Status::failure(ErrorCode::kReadFailed, hdv ? kBurnInTimedOutHdv : kBurnInTimedOutAvchd);
+            break;
+        }
+        if (progress_.cancelled()) {
+            outcome = BurnOutcome::kHalted;
+            result = Status::failure(ErrorCode::kCancelled, kBurnInHalted);
+            break;
+        }
+        const PictureSource::Result r = source_->next(pic);
+        if (r == PictureSource::Result::kNothingYet) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        if (r == PictureSource::Result::kEnd) break;
+        if (r == PictureSource::Result::kFailed) {
+            outcome = BurnOutcome::kFailed;
+            result = Status::failure(ErrorCode::kReadFailed, failedText);
+            break;
+        }
+        // A picture whose time runs backwards is dropped.
+        if (delivered && pic.start < lastStart) {
+            lost_.fetch_add(1);
+            continue;
+        }
+        delivered = true;
+        lastStart = pic.start;
+        if (drawer && (!prepared || pic.picture.width != width || pic.picture.height != height)) {
+            width = pic.picture.width;
+            height = pic.picture.height;
+            prepared = drawer->prepare(width, height, false, pic.displayNum, pic.displayDen);
+            // A decoder whose pictures the layer cannot take is not compatible with burn-in.
+            if (!prepared) {
+                outcome = BurnOutcome::kIncompatible;
+                break;
+            }
+        }
+        if (prepared) drawer->draw(pic.picture, pic.info);
+        s = sink_->write(pic.picture, pic.start);
+        if (!s) {
+            outcome = BurnOutcome::kFailed;
+            result = Status::failure(ErrorCode::kWriteFailed, failedText, s.sysError);
+            break;
+        }
+        // Position: the picture's time, never 0 once a picture went through.
+        position_.store(std::max<int64_t>(pic.start, 1));
+        progress_.setDone(duration > 0 ? std::min(pic.start, duration) : 0);
+    }
+    stopWatch();
+    Status closed = sink_->close();
+    if (outcome == BurnOutcome::kComplete && !closed) {
+        outcome = BurnOutcome::kFailed;
+        result = Status::failure(ErrorCode::kWriteFailed, failedText, closed.sysError);
+    }
+    if (outcome == BurnOutcome::kIncompatible)
+        result = Status::failure(ErrorCode::kReadFailed,
+                                 printfText(hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd, decoderName_, decoderGuid_));
+    if (outcome == BurnOutcome::kTimedOut) {
+        std::error_code ec;
+        std::filesystem::remove(output_, ec);
+    }
+    if (outcome == BurnOutcome::kComplete) progress_.setDone(progress_.total());
+    outcome_.store(outcome);
+    return result;
+}
+
+std::string StreamBurnInJob::message(bool batch) const {
+    const bool hdv = family_ == StreamFamily::kHdv;
+    switch (outcome_.load()) {
+    case BurnOutcome::kComplete:
+        if (lost_.load() == 0) return batch ? kBatchBurnInComplete : kBurnInComplete;
+        return printfText(batch ? kBatchBurnInLostFrames : kBurnInLostFrames, static_cast<long long>(lost_.load()));
+    case BurnOutcome::kHalted: return kBurnInHalted;
+    case BurnOutcome::kTimedOut:
+        if (batch) return hdv ? kBatchTimedOutHdv : kBatchTimedOutAvchd;
+        return hdv ? kBurnInTimedOutHdv : kBurnInTimedOutAvchd;
+    case BurnOutcome::kIncompatible:
+        return printfText(batch ? (hdv ? kBatchIncompatibleHdv : kBatchIncompatibleAvchd)
+                                : (hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd),
+                          decoderName_, decoderGuid_);
+    case BurnOutcome::kFailed: return result_.message.empty() ? (hdv ? kBurnInFailedM2t : kBurnInFailedMts) : result_.message;
+    case BurnOutcome::kRunning: break;
+    }
+    return {};
+}
+
+}  // namespace zorv::tools

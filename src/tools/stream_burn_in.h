@@ -1,0 +1,105 @@
+// Burn-in of HDV (1080-line) and AVCHD files: pictures come from the user's decoder, are drawn on and
+// go to the output writer (the chosen compressor, or uncompressed 24-bit RGB). The run is watched the
+// way the progress window watches it: a tick every 200 ms; when the position (the start time of the
+// last picture delivered) is still 0 after 50 ticks the decoder is taken to be unusable, the run
+// stops and the partial output is deleted. Pictures whose start time runs backwards are dropped and
+// counted as lost.
+//
+// The decoder and the writer are given as interfaces so that any reader/decoder pair and any output
+// form fit; the job owns the order of work, the drawing, the watching and the outcome.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/job.h"
+#include "core/rgb_picture.h"
+#include "tools/burn_in.h"
+
+namespace zorv::tools {
+
+enum class StreamFamily { kHdv, kAvchd };
+
+// One decoded picture: 24-bit RGB, its start time (100-ns units) and its metadata.
+struct DecodedPicture {
+    core::RgbPicture picture;
+    int64_t start = 0;
+    BurnFrameInfo info;
+    int displayNum = 0, displayDen = 0;  // display aspect ratio (0: that of the pixel grid)
+};
+
+// The reader and the selected decoder.
+class PictureSource {
+public:
+    enum class Result { kPicture, kNothingYet, kEnd, kFailed };
+    virtual ~PictureSource() = default;
+    // Delivers the next picture (valid until the next call). kNothingYet: no picture is ready; call
+    // again. Must return within a tick or so, so that the run can be stopped.
+    virtual Result next(DecodedPicture& out) = 0;
+    // Duration of the file in 100-ns units (for the progress); 0 when unknown.
+    virtual int64_t duration() const = 0;
+};
+
+// The output AVI: created at open, written picture by picture, completed at close.
+class PictureSink {
+public:
+    virtual ~PictureSink() = default;
+    virtual core::Status open(const std::string& path) = 0;
+    virtual core::Status write(const core::RgbPicture& picture, int64_t start) = 0;
+    virtual core::Status close() = 0;
+};
+
+enum class BurnOutcome { kRunning, kComplete, kHalted, kTimedOut, kIncompatible, kFailed };
+
+class StreamBurnInJob : public core::Job {
+public:
+    StreamBurnInJob(StreamFamily family, std::string output, std::unique_ptr<PictureSource> source,
+                    std::unique_ptr<PictureSink> sink, DrawerFactory drawers);
+    ~StreamBurnInJob() override;
+
+    // The watch interval (200 ms) and the ticks without progress before giving up (50).
+    void setWatch(std::chrono::milliseconds tick, int ticks) {
+        tick_ = tick;
+        timeoutTicks_ = ticks;
+    }
+    // Name and class identifier of the decoder, for the "not compatible" messages.
+    void setDecoder(std::string name, std::string guid) {
+        decoderName_ = std::move(name);
+        decoderGuid_ = std::move(guid);
+    }
+
+    bool start() override;
+    bool finished() const override { return finished_.load(); }
+    core::Status wait() override;
+
+    BurnOutcome outcome() const { return outcome_.load(); }
+    int64_t lostPictures() const { return lost_.load(); }
+    int64_t position() const { return position_.load(); }
+    // The text shown (or, with batch, logged) for the outcome.
+    std::string message(bool batch = false) const;
+
+private:
+    core::Status run();
+
+    StreamFamily family_;
+    std::string output_;
+    std::unique_ptr<PictureSource> source_;
+    std::unique_ptr<PictureSink> sink_;
+    DrawerFactory drawers_;
+    std::string decoderName_, decoderGuid_;
+    std::chrono::milliseconds tick_{200};
+    int timeoutTicks_ = 50;
+    std::thread worker_;
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> timedOut_{false};
+    std::atomic<BurnOutcome> outcome_{BurnOutcome::kRunning};
+    std::atomic<int64_t> lost_{0};
+    std::atomic<int64_t> position_{0};
+    core::Status result_;
+};
+
+}  // namespace zorv::tools
