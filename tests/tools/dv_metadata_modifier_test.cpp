@@ -94,12 +94,12 @@ protected:
 };
 
 TEST_F(DvMetadataModifierTest, OutputKeepsEveryByteOutsideRewrittenPacksAndDirectModeMatchesIt) {
-    gen::ClipSpec spec = gen::palClip(40);
-    spec.userBits = 0x01020304;
-    spec.dropped = {7};
-    spec.riffLimit = 2 * 1000 * 1000;  // several RIFF chunks: spans cross AVIX headers and indexes
+    gen::ClipSpec clip = gen::palClip(40);
+    clip.userBits = 0x01020304;
+    clip.dropped = {7};
+    clip.riffLimit = 2 * 1000 * 1000;  // several RIFF chunks: spans cross AVIX headers and indexes
     for (auto container : {gen::Container::Avi1, gen::Container::Avi2}) {
-        const std::string in = clipCopy(container == gen::Container::Avi1 ? "mod-all-1" : "mod-all-2", spec, container,
+        const std::string in = clipCopy(container == gen::Container::Avi1 ? "mod-all-1" : "mod-all-2", clip, container,
                                         dir.file("in.avi"));
         ASSERT_FALSE(in.empty());
         addTdat(in);
@@ -168,9 +168,9 @@ TEST_F(DvMetadataModifierTest, DropFrameStartSkipsLabelsThatDoNotExist) {
 }
 
 TEST_F(DvMetadataModifierTest, AdjustByWrapsTheDayWithoutTouchingTheDate) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.runs = {gen::Run{0, gen::Timecode{0, 30, 0, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}}};
-    const std::string in = gen::cachedClip("mod-adjust", spec, gen::Container::Avi1);
+    gen::ClipSpec clip = gen::palClip(3);
+    clip.runs = {gen::Run{0, gen::Timecode{0, 30, 0, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}}};
+    const std::string in = gen::cachedClip("mod-adjust", clip, gen::Container::Avi1);
     const std::string out = dir.file("out.avi");
     ModifySettings s;
     s.timecodeEnabled = true;
@@ -207,9 +207,9 @@ TEST_F(DvMetadataModifierTest, DateStartFromAddsADayAtEachMidnightButNotAtTheFir
 }
 
 TEST_F(DvMetadataModifierTest, NonDropToDropRelabelsSubcodePacksOnly) {
-    gen::ClipSpec spec = gen::ntscClip(3, false);
-    spec.runs = {gen::Run{0, gen::Timecode{0, 1, 0, 0}, 1, gen::DateTime{}}};
-    const std::string in = gen::cachedClip("mod-ntsc-ndf", spec, gen::Container::Avi1);
+    gen::ClipSpec clip = gen::ntscClip(3, false);
+    clip.runs = {gen::Run{0, gen::Timecode{0, 1, 0, 0}, 1, gen::DateTime{}}};
+    const std::string in = gen::cachedClip("mod-ntsc-ndf", clip, gen::Container::Avi1);
     const std::string out = dir.file("out.avi");
     ModifySettings s;
     s.timecodeKindEnabled = true;

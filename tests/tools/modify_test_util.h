@@ -50,9 +50,9 @@ inline void writeBytes(const std::string& path, const Bytes& b) {
 }
 
 // A generated clip copied to `dest` (the cached original is never touched).
-inline std::string clipCopy(const std::string& name, const gen::ClipSpec& spec, gen::Container container,
+inline std::string clipCopy(const std::string& name, const gen::ClipSpec& clip, gen::Container container,
                             const std::string& dest, gen::IndexStyle style = gen::IndexStyle::OpenDml) {
-    const std::string src = gen::cachedClip(name, spec, container, style);
+    const std::string src = gen::cachedClip(name, clip, container, style);
     if (src.empty()) return {};
     std::filesystem::copy_file(src, dest, std::filesystem::copy_options::overwrite_existing);
     return dest;

@@ -38,9 +38,9 @@ protected:
 };
 
 TEST_F(PremiereFileOps, RewritesTimecodeEntriesInPlaceAndKeepsReelNames) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{}}};
-    const std::string path = clipCopy("prem-01020304", spec, gen::Container::Avi1, dir.file("a.avi"));
+    gen::ClipSpec clip = gen::palClip(3);
+    clip.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{}}};
+    const std::string path = clipCopy("prem-01020304", clip, gen::Container::Avi1, dir.file("a.avi"));
     {
         media::File f;
         ASSERT_TRUE(f.open(path, media::File::Mode::kReadWrite));
@@ -59,9 +59,9 @@ TEST_F(PremiereFileOps, RewritesTimecodeEntriesInPlaceAndKeepsReelNames) {
 }
 
 TEST_F(PremiereFileOps, AppendsA172ByteListWithDropFrameText) {
-    gen::ClipSpec spec = gen::ntscClip(3, true);
-    spec.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{}}};
-    const std::string path = clipCopy("prem-df", spec, gen::Container::Avi2, dir.file("b.avi"));
+    gen::ClipSpec clip = gen::ntscClip(3, true);
+    clip.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{}}};
+    const std::string path = clipCopy("prem-df", clip, gen::Container::Avi2, dir.file("b.avi"));
     const Bytes before = readBytes(path);
     const PremiereFixOutcome o = fixPremiereStartTimecode(path);
     ASSERT_EQ(o.result, PremiereFixResult::kFixed);
@@ -77,9 +77,9 @@ TEST_F(PremiereFileOps, AppendsA172ByteListWithDropFrameText) {
 }
 
 TEST_F(PremiereFileOps, NoTimecodeLeavesTheFileAndOtherTypesAreSkipped) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.customize = [](int64_t, gen::FrameMeta& m) { m.hasTimecode = false; };
-    const std::string path = clipCopy("prem-notc", spec, gen::Container::Avi1, dir.file("c.avi"));
+    gen::ClipSpec clip = gen::palClip(3);
+    clip.customize = [](int64_t, gen::FrameMeta& m) { m.hasTimecode = false; };
+    const std::string path = clipCopy("prem-notc", clip, gen::Container::Avi1, dir.file("c.avi"));
     const Bytes before = readBytes(path);
     const PremiereFixOutcome o = fixPremiereStartTimecode(path);
     EXPECT_EQ(o.result, PremiereFixResult::kNoTimecode);
@@ -95,9 +95,9 @@ TEST_F(PremiereFileOps, NoTimecodeLeavesTheFileAndOtherTypesAreSkipped) {
 }
 
 TEST_F(PremiereFileOps, RenameAppendsAFormTheModifierReadsBackAndNeverOverwrites) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{2008, 7, 15, 14, 30, 5}}};
-    const std::string path = clipCopy("ren-clip", spec, gen::Container::Avi1, dir.file("Holiday.avi"));
+    gen::ClipSpec clip = gen::palClip(3);
+    clip.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{2008, 7, 15, 14, 30, 5}}};
+    const std::string path = clipCopy("ren-clip", clip, gen::Container::Avi1, dir.file("Holiday.avi"));
     // Something already has the name the file would get.
     const std::string taken = dir.file("Holiday 08-07-15 14.30.05.avi");
     writeBytes(taken, Bytes{1, 2, 3});
@@ -128,9 +128,9 @@ TEST_F(PremiereFileOps, RenameAppendsAFormTheModifierReadsBackAndNeverOverwrites
 }
 
 TEST_F(PremiereFileOps, DateModifiedIsTheRecordingStartInLocalTimeOnly) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{2008, 7, 15, 14, 30, 5}}};
-    const std::string path = clipCopy("ren-clip", spec, gen::Container::Avi2, dir.file("m.avi"));
+    gen::ClipSpec clip = gen::palClip(3);
+    clip.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{2008, 7, 15, 14, 30, 5}}};
+    const std::string path = clipCopy("ren-clip", clip, gen::Container::Avi2, dir.file("m.avi"));
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
     ASSERT_TRUE(setDateModifiedFromRecording(path).ok());
@@ -148,8 +148,8 @@ TEST_F(PremiereFileOps, DateModifiedIsTheRecordingStartInLocalTimeOnly) {
     EXPECT_FALSE(setFileLastWriteTime(dir.file("missing"), 2008, 1, 1, 0, 0, 0, &sys));
     EXPECT_EQ(sys, ENOENT);
 
-    spec.customize = [](int64_t, gen::FrameMeta& m) { m.hasRec = false; };
-    const std::string noDate = clipCopy("mtime-nodate", spec, gen::Container::Avi1, dir.file("n.avi"));
+    clip.customize = [](int64_t, gen::FrameMeta& m) { m.hasRec = false; };
+    const std::string noDate = clipCopy("mtime-nodate", clip, gen::Container::Avi1, dir.file("n.avi"));
     EXPECT_EQ(setDateModifiedFromRecording(noDate).message, kStartNotFound);
 }
 
