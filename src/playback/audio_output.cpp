@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "playback/audio_output_pulse.h"
+
 namespace zorv::playback {
 
 void AudioOutput::setVolume(int percent) { volume_ = std::clamp(percent, 0, 100); }
@@ -37,6 +39,13 @@ private:
 
 std::unique_ptr<AudioOutput> makeNullAudioOutput() { return std::make_unique<NullAudioOutput>(); }
 
-std::unique_ptr<AudioOutput> makeAudioOutput(AudioBackendKind) { return makeNullAudioOutput(); }
+std::unique_ptr<AudioOutput> makeAudioOutput(AudioBackendKind kind) {
+    if (kind == AudioBackendKind::kPulse || kind == AudioBackendKind::kAuto || kind == AudioBackendKind::kAlsa) {
+        // ALSA's "default" device is served by the sound server on desktops; a machine without one
+        // plays silently.
+        if (auto pulse = makePulseAudioOutput()) return pulse;
+    }
+    return makeNullAudioOutput();
+}
 
 }  // namespace zorv::playback

@@ -16,7 +16,7 @@ enum class AudioBackendKind {
     kAuto,   // PulseAudio, then ALSA, then the null output
     kNull,   // no device: silence, no mixer
     kPulse,  // libpulse-simple
-    kAlsa,   // ALSA "default"
+    kAlsa,   // ALSA "default" (served through the sound server where one runs)
 };
 
 class AudioOutput {
