@@ -146,9 +146,9 @@ public:
         if (rows != bandRows_) {
             bandRows_ = rows;
             toRgb_ = sws_getCachedContext(toRgb_, w, rows, encoder_.pixelFormat(), w, rows, AV_PIX_FMT_RGB24,
-                                          SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+                                          SWS_POINT, nullptr, nullptr, nullptr);
             toYuv_ = sws_getCachedContext(toYuv_, w, rows, AV_PIX_FMT_RGB24, w, rows, encoder_.pixelFormat(),
-                                          SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
+                                          SWS_POINT, nullptr, nullptr, nullptr);
             rgbStride_ = core::RgbPicture::strideFor(w);
             rgb_.assign(static_cast<size_t>(rgbStride_) * rows, 0);
         }
