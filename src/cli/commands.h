@@ -18,6 +18,8 @@ int cmdConvert(int argc, char** argv);
 int cmdExtractAudio(int argc, char** argv);
 int cmdGpx(int argc, char** argv);
 int cmdSplit(int argc, char** argv);
+int cmdCapture(int argc, char** argv);
+int cmdDevices(int argc, char** argv);
 int cmdBurn(int argc, char** argv);
 
 }  // namespace zorv::cli

@@ -1,0 +1,249 @@
+// zorv capture: records DV from a FireWire camcorder or deck (or a simulated deck playing a DV file)
+// into AVI files, split at new recordings; zorv devices: lists the capture devices.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "capture/capture_session.h"
+#include "capture/capture_status_text.h"
+#include "capture/device_list.h"
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "core/options.h"
+#include "core/options_validation.h"
+
+namespace zorv::cli {
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+void onCaptureInterrupt(int) { gInterrupted.store(true); }
+
+void usage(FILE* out) {
+    std::fputs(
+        "usage: zorv capture --device DEVICE --out BASE [--split TRIGGER|off] [--name FORM] [--preroll S]\n"
+        "                    [--reel NAME] [--type avi1|avi2] [--duration HH:MM:SS] [--stop-after-idle S]\n"
+        "                    [--fast]\n"
+        "Records DV from a camcorder or deck into AVI files BASE NNNN.avi (or by --name), one per recording.\n"
+        "  --device ID     a device of `zorv devices`, or sim:FILE for a simulated deck playing the DV\n"
+        "                  file FILE as tape (it starts playing at once)\n"
+        "  --out BASE      capture path; also names BASE.log and BASE.csv (Premiere batch list)\n"
+        "  --split T       timecode:N (default timecode:1), datetime:S, userbits, index, or off for one file\n"
+        "  --name FORM     number (default), timecode, datetime or userbits\n"
+        "  --preroll S     drop the first S seconds (0..10) of every file\n"
+        "  --reel NAME     reel name written into each file\n"
+        "  --type T        avi2 (default: separate video and audio streams) or avi1 (interleaved)\n"
+        "  --duration T    stop after HH:MM:SS of captured video\n"
+        "  --stop-after-idle S  stop when no frame arrived for S seconds (1..99)\n"
+        "  --fast          simulated deck: play as fast as the writer takes frames\n"
+        "Ctrl+C stops the capture.\n",
+        out);
+}
+
+bool parseRange(std::string_view text, int lo, int hi, int& value) {
+    auto v = parseInt(text);
+    if (!v || *v < lo || *v > hi) return false;
+    value = static_cast<int>(*v);
+    return true;
+}
+
+bool parseDuration(std::string_view text, core::Options& o) {
+    int h = 0, m = 0, s = 0;
+    char tail = 0;
+    std::string t(text);
+    if (std::sscanf(t.c_str(), "%d:%d:%d%c", &h, &m, &s, &tail) != 3) return false;
+    o.captureStopMode = 1;
+    o.captureDurationHours = h;
+    o.captureDurationMinutes = m;
+    o.captureDurationSeconds = s;
+    return true;
+}
+
+std::string statusLine(const capture::CaptureStatus& st, std::optional<uint64_t> freeBytes) {
+    char buf[512];
+    std::string name = st.filePath.empty() ? std::string("-") : st.filePath.substr(st.filePath.find_last_of('/') + 1);
+    std::snprintf(buf, sizeof buf, "Duration %s  File #%d %s  Dropped %lld  Buffer %d/%d  Free %s%s",
+                  capture::durationText(static_cast<int64_t>(st.capturedSeconds)).c_str(), st.fileNumber, name.c_str(),
+                  static_cast<long long>(st.droppedFrames), st.bufferFill, st.bufferSlots,
+                  capture::freeSpaceText(freeBytes).c_str(), st.paused ? "  (paused)" : "");
+    return buf;
+}
+
+}  // namespace
+
+int cmdCapture(int argc, char** argv) {
+    std::string deviceId, out, reel;
+    core::Options options;
+    options.captureStopMode = 0;
+    bool fast = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--device" && hasValue) {
+            deviceId = argv[++i];
+        } else if (a == "--out" && hasValue) {
+            out = argv[++i];
+        } else if (a == "--split" && hasValue) {
+            std::string_view t = argv[++i];
+            options.useSplitter = true;
+            if (t == "off") {
+                options.useSplitter = false;
+            } else if (t.starts_with("timecode")) {
+                options.splitTrigger = 1;
+                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, options.timecodeTriggerFrames))) {
+                    printError("Timecode trigger must be in the range 1 to 999 frames");
+                    return 2;
+                }
+            } else if (t.starts_with("datetime")) {
+                options.splitTrigger = 2;
+                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, options.dateTimeTriggerSeconds))) {
+                    printError("Date/Time trigger must be in the range 1 to 999 seconds");
+                    return 2;
+                }
+            } else if (t == "userbits") {
+                options.splitTrigger = 3;
+            } else if (t == "index") {
+                options.splitTrigger = 4;
+            } else {
+                printError(std::string("unknown trigger '") + std::string(t) + "'");
+                return 2;
+            }
+        } else if (a == "--name" && hasValue) {
+            std::string_view n = argv[++i];
+            if (n == "number") options.splitFileNameFormat = 1;
+            else if (n == "timecode") options.splitFileNameFormat = 2;
+            else if (n == "datetime") options.splitFileNameFormat = 3;
+            else if (n == "userbits") options.splitFileNameFormat = 4;
+            else {
+                printError(std::string("unknown name format '") + std::string(n) + "'");
+                return 2;
+            }
+        } else if (a == "--preroll" && hasValue) {
+            if (!parseRange(argv[++i], 0, 10, options.prerollDelaySeconds)) {
+                printError("Preroll delay must be in the range 0 to 10 seconds");
+                return 2;
+            }
+        } else if (a == "--reel" && hasValue) {
+            reel = argv[++i];
+        } else if (a == "--type" && hasValue) {
+            std::string_view t = argv[++i];
+            if (t == "avi1" || t == "1") options.captureAviType = 1;
+            else if (t == "avi2" || t == "2") options.captureAviType = 2;
+            else {
+                usage(stderr);
+                return 2;
+            }
+        } else if (a == "--duration" && hasValue) {
+            if (!parseDuration(argv[++i], options)) {
+                printError("Duration must be greater than 00:00:00");
+                return 2;
+            }
+        } else if (a == "--stop-after-idle" && hasValue) {
+            auto v = parseInt(argv[++i]);
+            options.captureStopMode = 2;
+            options.noFramesSeconds = v ? static_cast<int>(*v) : core::kNotANumber;
+        } else if (a == "--fast") {
+            fast = true;
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (deviceId.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    if (auto problem = core::validateCapturePage(options)) {
+        printError(problem->message);
+        return 2;
+    }
+    if (auto problem = core::validateSplitterPage(options)) {
+        printError(problem->message);
+        return 2;
+    }
+
+    capture::SimDeckOptions sim;
+    sim.pacing = fast ? capture::SimPacing::kAsFastAsPossible : capture::SimPacing::kRealTime;
+    sim.playOnStart = true;
+    core::Status st;
+    auto device = capture::openDevice(deviceId, sim, st);
+    if (!device) {
+        printError(std::string(capture::kBuildFailedMessage) + "\r\n\r\n" +
+                   (st.message.empty() ? "Failed to build capture graph" : st.message));
+        return 1;
+    }
+
+    capture::CaptureSession session(*device);
+    session.setSettings(capture::captureSettingsFrom(options, out, reel));
+    capture::FreeSpaceQuery freeQuery = capture::volumeFreeBytes;
+    if (auto* deck = dynamic_cast<capture::SimDeck*>(device.get())) {
+        freeQuery = deck->freeSpaceQuery();
+        if (fast) deck->setReadyGate([&session] { return session.bufferHasRoom(); });
+    }
+    session.setFreeSpaceQuery(freeQuery);
+
+    st = session.start();
+    if (!st) {
+        printError(st.message);
+        return 1;
+    }
+    gInterrupted = false;
+    auto previous = std::signal(SIGINT, onCaptureInterrupt);
+    const bool tty = isatty(STDERR_FILENO);
+    auto lastShown = std::chrono::steady_clock::now();
+    while (session.running()) {
+        if (gInterrupted.load()) {
+            session.stop();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto now = std::chrono::steady_clock::now();
+        if (tty && now - lastShown >= std::chrono::seconds(1)) {
+            lastShown = now;
+            std::fprintf(stderr, "\r\033[K%s", statusLine(session.status(), freeQuery(out)).c_str());
+        }
+    }
+    st = session.wait();
+    std::signal(SIGINT, previous);
+    if (tty) std::fputs("\r\033[K", stderr);
+
+    capture::CaptureStatus status = session.status();
+    if (session.stopReason() == capture::StopReason::kDeviceRemoved)
+        printError(std::string(capture::kDeviceRemovedTitle) + ": " + capture::kDeviceRemovedMessage);
+    else if (!status.lastError.empty())
+        printError("Error while capturing: " + status.lastError);
+
+    for (const auto& f : session.files())
+        std::printf("%s\t%lld frames%s%s\n", f.path.c_str(), static_cast<long long>(f.frames),
+                    f.reel.empty() ? "" : "\treel ", f.reel.c_str());
+    if (session.files().empty()) std::printf("No capture files were created because no video frames were encountered\n");
+    std::printf("Dropped frames: %lld\nLog: %s\nBatch list: %s\n", static_cast<long long>(status.droppedFrames),
+                session.logPath().c_str(), session.batchListPath().c_str());
+    return st.ok() && status.lastError.empty() ? 0 : 1;
+}
+
+int cmdDevices(int argc, char** argv) {
+    if (argc > 0) {
+        std::fputs("usage: zorv devices\nLists the DV capture devices (FireWire camcorders and decks).\n",
+                   std::string_view(argv[0]) == "--help" ? stdout : stderr);
+        return std::string_view(argv[0]) == "--help" ? 0 : 2;
+    }
+    auto devices = capture::enumerateDevices();
+    for (const auto& d : devices) std::printf("%s\t%s\t%s\n", d.id.c_str(), d.friendlyName.c_str(), d.description.c_str());
+    if (devices.empty())
+        std::fprintf(stderr, "No DV capture devices found%s. A DV file can stand in for a deck: --device sim:FILE\n",
+                     capture::fireWireAvailable() ? "" : " (FireWire support is not built in)");
+    return 0;
+}
+
+}  // namespace zorv::cli
