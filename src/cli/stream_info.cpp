@@ -94,6 +94,7 @@ int streamInfo(const std::string& path) {
     if (!r.ok()) return -1;
     if (r.type == media::FileType::kHdv2) return hdvInfo(path, false);
     if (r.type == media::FileType::kHdv1) return hdvInfo(path, true);
+    if (r.type == media::FileType::kAvchd) return avchdInfo(path);
     return -1;
 }
 
@@ -102,6 +103,7 @@ int streamFrame(const std::string& path, const FrameRequest& request) {
     if (!r.ok()) return -1;
     if (r.type == media::FileType::kHdv2) return hdvFrame(path, false, request);
     if (r.type == media::FileType::kHdv1) return hdvFrame(path, true, request);
+    if (r.type == media::FileType::kAvchd) return avchdFrame(path, request);
     return -1;
 }
 

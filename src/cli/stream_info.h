@@ -26,4 +26,8 @@ int streamFrame(const std::string& path, const FrameRequest& request);
 int hdvInfo(const std::string& path, bool line720);
 int hdvFrame(const std::string& path, bool line720, const FrameRequest& request);
 
+// The AVCHD pieces (stream_info_avchd.cpp).
+int avchdInfo(const std::string& path);
+int avchdFrame(const std::string& path, const FrameRequest& request);
+
 }  // namespace zorv::cli

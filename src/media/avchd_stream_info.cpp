@@ -124,6 +124,52 @@ bool avchdHasGps(const std::string& path) {
     return gps;
 }
 
+namespace {
+
+double rational(const core::MetadataRecord& t, uint8_t id) {
+    const unsigned num = (t.pc(id, 1) << 8) | t.pc(id, 2);
+    const unsigned den = (t.pc(id, 3) << 8) | t.pc(id, 4);
+    return den ? static_cast<double>(num) / den : 0.0;
+}
+
+// Whole degrees and minutes (integer division), seconds exact.
+double degrees(const core::MetadataRecord& t, uint8_t deg) {
+    auto whole = [&](uint8_t id) {
+        const unsigned num = (t.pc(id, 1) << 8) | t.pc(id, 2);
+        const unsigned den = (t.pc(id, 3) << 8) | t.pc(id, 4);
+        return den ? static_cast<double>(num / den) : 0.0;
+    };
+    return whole(deg) + whole(static_cast<uint8_t>(deg + 1)) / 60.0 + rational(t, static_cast<uint8_t>(deg + 2)) / 3600.0;
+}
+
+}  // namespace
+
+bool avchdGpsValues(const AvchdMetadataRecord& rec, AvchdGpsValues& out) {
+    core::MetadataRecord t;
+    rec.toMetadataRecord(t);
+    for (uint8_t id : {0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8})
+        if (!t.has(id)) return false;
+    AvchdGpsValues v;
+    v.latitude = degrees(t, 0xB2) * (t.pc(0xB1, 1) == 'S' ? -1 : 1);
+    v.longitude = degrees(t, 0xB6) * (t.pc(0xB5, 1) == 'W' ? -1 : 1);
+    if (t.has(0xB9) && t.has(0xBA)) {
+        v.hasAltitude = true;
+        v.altitude = rational(t, 0xBA) * (t.pc(0xB9, 1) ? -1 : 1);
+    }
+    if (t.has(0xC1) && t.has(0xC2)) {
+        v.hasSpeed = true;
+        v.speed = rational(t, 0xC2);
+        v.speedUnit = static_cast<char>(t.pc(0xC1, 1));
+    }
+    if (t.has(0xC3) && t.has(0xC4)) {
+        v.hasTrack = true;
+        v.track = rational(t, 0xC4);
+        v.trackRef = static_cast<char>(t.pc(0xC3, 1));
+    }
+    out = v;
+    return true;
+}
+
 bool avchdMapPosition(const AvchdMetadataRecord& rec, core::TextBuf& out) {
     core::MetadataRecord table;
     rec.toMetadataRecord(table);

@@ -42,6 +42,23 @@ bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out);
 // True when the first MDPM payload of the file holds a tag 0xB0 reading 2, 2 (GPS version 2.2).
 bool avchdHasGps(const std::string& path);
 
+// The GPS fix of a picture in numbers: latitude and longitude in decimal degrees (negative south
+// and west), altitude in metres (negative below sea level), speed in its unit and the direction.
+// Rationals with a zero denominator count as 0.
+struct AvchdGpsValues {
+    double latitude = 0, longitude = 0;
+    bool hasAltitude = false;
+    double altitude = 0;
+    bool hasSpeed = false;
+    double speed = 0;
+    char speedUnit = 0;        // 'K', 'M' or 'N'
+    bool hasTrack = false;
+    double track = 0;
+    char trackRef = 0;         // 'T' or 'M'
+};
+// False unless the GPS version tag and every latitude and longitude tag are present.
+bool avchdGpsValues(const AvchdMetadataRecord& rec, AvchdGpsValues& out);
+
 // The picture's position as "lat,lon" in decimal degrees for a map; false without GPS.
 bool avchdMapPosition(const AvchdMetadataRecord& rec, core::TextBuf& out);
 

@@ -1,0 +1,157 @@
+// zorv gpx FILE [-o OUT]: the GPS track of an AVCHD file as GPX 1.1, one track point per change of
+// position, timed by the camcorder's recording date and time (converted to UTC by its time zone).
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "core/avchd_date.h"
+#include "core/civil_time.h"
+#include "media/avchd_avc_reader.h"
+#include "media/avchd_stream_info.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void gpxUsage(FILE* out) {
+    std::fputs("usage: zorv gpx FILE [-o OUT]\n\n"
+               "Writes the GPS track of an AVCHD file as GPX 1.1 (one point per change of position, timed\n"
+               "by the recording date and time) to OUT, or to standard output.\n",
+               out);
+}
+
+void xmlText(std::string& out, std::string_view s) {
+    for (char c : s) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20) out += c;
+        }
+    }
+}
+
+std::string utcText(int64_t seconds) {
+    const core::CivilDateTime c = core::civilFromUtcSeconds(seconds);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04" PRId64 "-%02d-%02dT%02d:%02d:%02dZ", c.year, c.month, c.day, c.hour, c.minute,
+                  c.second);
+    return buf;
+}
+
+const char* speedUnitText(char u) {
+    return u == 'K' ? "km/h" : u == 'M' ? "mi/h" : u == 'N' ? "knots" : "";
+}
+
+}  // namespace
+
+int cmdGpx(int argc, char** argv) {
+    std::string input, output;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            gpxUsage(stdout);
+            return 0;
+        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
+            output = argv[++i];
+        } else if (!a.empty() && a[0] != '-' && input.empty()) {
+            input = argv[i];
+        } else {
+            gpxUsage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty()) {
+        gpxUsage(stderr);
+        return 2;
+    }
+
+    std::string body;
+    int64_t points = 0;
+    bool have = false;
+    double lastLat = 0, lastLon = 0;
+    std::string firstTime;
+    const int rc = media::readAvchdMetadata(input, [&](const media::AvchdMetadataRecord& rec, int64_t) {
+        media::AvchdGpsValues g;
+        if (!media::avchdGpsValues(rec, g)) return true;
+        if (have && g.latitude == lastLat && g.longitude == lastLon) return true;
+        have = true;
+        lastLat = g.latitude;
+        lastLon = g.longitude;
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "      <trkpt lat=\"%.7f\" lon=\"%.7f\">\n", g.latitude, g.longitude);
+        body += buf;
+        if (g.hasAltitude) {
+            std::snprintf(buf, sizeof buf, "        <ele>%.1f</ele>\n", g.altitude);
+            body += buf;
+        }
+        core::MetadataRecord table;
+        rec.toMetadataRecord(table);
+        core::AvchdDateTime when;
+        if (core::decodeAvchdDateTime(table, when)) {
+            const std::string t = utcText(when.seconds - int64_t{when.zoneMinutes} * 60);
+            if (firstTime.empty()) firstTime = t;
+            body += "        <time>" + t + "</time>\n";
+        }
+        if (g.hasSpeed || g.hasTrack) {
+            std::string desc;
+            if (g.hasSpeed) {
+                std::snprintf(buf, sizeof buf, "%.1f %s", g.speed, speedUnitText(g.speedUnit));
+                desc += buf;
+            }
+            if (g.hasTrack) {
+                std::snprintf(buf, sizeof buf, "%s%.1f deg %s", desc.empty() ? "" : ", ", g.track,
+                              g.trackRef == 'M' ? "M" : g.trackRef == 'T' ? "T" : "");
+                desc += buf;
+            }
+            body += "        <desc>";
+            xmlText(body, desc);
+            body += "</desc>\n";
+        }
+        body += "      </trkpt>\n";
+        ++points;
+        return true;
+    });
+    if (rc > 0) {
+        printError(media::avcFailureText(rc));
+        return 1;
+    }
+    if (rc < 0) {
+        printError("Read failure: " + input);
+        return 1;
+    }
+    const size_t slash = input.find_last_of('/');
+    const std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
+    std::string doc =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"ZORV Pro\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\">\n"
+        "  <metadata>\n    <name>";
+    xmlText(doc, name);
+    doc += "</name>\n";
+    if (!firstTime.empty()) doc += "    <time>" + firstTime + "</time>\n";
+    doc += "  </metadata>\n  <trk>\n    <name>";
+    xmlText(doc, name);
+    doc += "</name>\n    <trkseg>\n" + body + "    </trkseg>\n  </trk>\n</gpx>\n";
+
+    FILE* out = output.empty() ? stdout : std::fopen(output.c_str(), "wb");
+    if (!out) {
+        printError("Unable to create " + output);
+        return 1;
+    }
+    const bool ok = std::fwrite(doc.data(), 1, doc.size(), out) == doc.size();
+    if (out != stdout ? std::fclose(out) != 0 || !ok : !ok) {
+        printError("Write failure: " + (output.empty() ? std::string("standard output") : output));
+        return 1;
+    }
+    if (!output.empty()) std::fprintf(stderr, "%" PRId64 " track points written to %s\n", points, output.c_str());
+    return points > 0 ? 0 : 3;
+}
+
+}  // namespace zorv::cli

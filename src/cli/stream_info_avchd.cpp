@@ -1,0 +1,211 @@
+// `zorv info` / `zorv frame` on AVCHD transport streams.
+#include <cinttypes>
+#include <cstdio>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/stream_info.h"
+#include "core/avchd_date.h"
+#include "media/avchd_avc_reader.h"
+#include "media/avchd_stream_info.h"
+#include "media/file_type.h"
+#include "media/hdv_aux_items.h"
+
+namespace zorv::cli {
+
+namespace {
+
+void jsonText(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+struct AvchdPicture {
+    media::AvchdMetadataRecord rec;
+    int64_t pts;
+};
+
+// Opens with the reader for its failure reasons and reads every picture's metadata.
+bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<AvchdPicture>& pictures) {
+    const int reason = reader.open(path, false);
+    if (reason != media::kAvcOk) {
+        printError(media::avcFailureText(reason));
+        return false;
+    }
+    const int rc = media::readAvchdMetadata(path, [&](const media::AvchdMetadataRecord& rec, int64_t pts) {
+        pictures.push_back({rec, pts});
+        return true;
+    });
+    if (rc != 0) {
+        printError(rc > 0 ? media::avcFailureText(rc) : "Read failure: " + path);
+        return false;
+    }
+    return true;
+}
+
+// 25-frame material counts timecode in style 2; 30-frame AVCHD is always shown as drop-frame.
+int timecodeStyle(const media::H264Sps& sps) {
+    const double rate = sps.frameRate();
+    return (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
+}
+
+}  // namespace
+
+int avchdInfo(const std::string& path) {
+    media::AvcReader reader;
+    std::vector<AvchdPicture> pictures;
+    if (!loadAvchd(path, reader, pictures)) return 1;
+    const media::H264Sps& sps = reader.sps();
+    std::printf("File:        %s\n", path.c_str());
+    std::printf("Type:        %s (%d)\n", media::typeName(media::FileType::kAvchd), static_cast<int>(media::FileType::kAvchd));
+    std::printf("Size:        %" PRId64 " bytes\n", reader.fileSize());
+    std::printf("Packets:     %d bytes, first at %" PRId64 "\n", reader.packetSize(),
+                reader.packetBase() + (reader.packetSize() == 192 ? 4 : 0));
+    std::printf("Video:       H.264 %s%s %" PRId64 "x%" PRId64 ", %.3f fps (PID 0x%04X)\n",
+                std::string(media::h264ProfileText(sps.profileIdc)).c_str(), media::h264LevelText(sps).c_str(),
+                sps.codedWidth, sps.codedHeight, sps.frameRate(), media::avchd_pid::kVideo);
+    if (sps.sarWidth > 0 && sps.sarHeight > 0) std::printf("Aspect:      %d:%d sample aspect\n", sps.sarWidth, sps.sarHeight);
+    media::AvchdAudioDescription audio;
+    if (media::describeAvchdAudio(path, audio))
+        std::printf("Audio:       AC-3 %d Hz, %s (%d channels), %d kbit/s (PID 0x%04X)\n", audio.sampleRate,
+                    audio.layout.c_str(), audio.channels, audio.bitRateKbps, media::avchd_pid::kAudio);
+    else
+        std::printf("Audio:       AC-3 (PID 0x%04X)\n", media::avchd_pid::kAudio);
+    std::printf("Pictures:    %zu\n", pictures.size());
+    std::printf("Start PTS:   %" PRId64 "\n", reader.startPts());
+    std::printf("End PTS:     %" PRId64 "\n", reader.endPts());
+    std::printf("Duration:    %.3f s\n", static_cast<double>(reader.durationPts()) / 90000.0);
+    if (!pictures.empty()) {
+        core::MetadataRecord table;
+        pictures.front().rec.toMetadataRecord(table);
+        core::TextBuf t;
+        core::DisplaySettings settings;
+        core::formatTimecode(t, table, timecodeStyle(sps), settings, core::TextVariant::Avchd);
+        std::printf("Start TC:    %s\n", t.c_str());
+        core::AvchdDateTime when;
+        if (core::decodeAvchdDateTime(table, when)) {
+            const int z = when.zoneMinutes < 0 ? -when.zoneMinutes : when.zoneMinutes;
+            std::printf("Recorded:    %04d-%02d-%02d %02d:%02d:%02d UTC%c%02d:%02d%s\n", when.year, when.month, when.day,
+                        when.hour, when.minute, when.second, when.zoneMinutes < 0 ? '-' : '+', z / 60, z % 60,
+                        when.daylightSaving ? " (daylight saving)" : "");
+        }
+    }
+    const bool gps = media::avchdHasGps(path);
+    std::printf("GPS:         %s\n", gps ? "yes" : "no");
+    if (gps && !pictures.empty()) {
+        core::TextBuf pos;
+        if (media::avchdMapPosition(pictures.front().rec, pos)) std::printf("Position:    %s\n", pos.c_str());
+    }
+    return 0;
+}
+
+int avchdFrame(const std::string& path, const FrameRequest& request) {
+    media::AvcReader reader;
+    std::vector<AvchdPicture> pictures;
+    if (!loadAvchd(path, reader, pictures)) return 1;
+    const int64_t count = static_cast<int64_t>(pictures.size());
+    int64_t n = 0;
+    if (request.index) {
+        n = *request.index;
+    } else if (request.seconds) {
+        // The first picture at or after the time, 0.1 ms of rounding allowed.
+        const int64_t t = static_cast<int64_t>(*request.seconds * 1e7) - 1000;
+        n = count;
+        for (int64_t i = 0; i < count; ++i)
+            if (pictures[static_cast<size_t>(i)].rec.startTime >= t) {
+                n = i;
+                break;
+            }
+    }
+    if (n < 0 || n >= count) {
+        char msg[160];
+        std::snprintf(msg, sizeof msg, "picture %" PRId64 " is past the end: the file has %" PRId64 " pictures", n, count);
+        printError(msg);
+        return 1;
+    }
+    const AvchdPicture& pic = pictures[static_cast<size_t>(n)];
+    core::MetadataRecord table;
+    pic.rec.toMetadataRecord(table);
+    const int style = timecodeStyle(reader.sps());
+    const auto variant = core::TextVariant::Avchd;
+    const core::DisplaySettings& settings = request.settings;
+    struct Item {
+        const char* key;
+        const char* label;
+        core::TextBuf text;
+    } items[] = {
+        {"position", "Position", {}},        {"timecode", "Timecode", {}},     {"userBits", "User bits", {}},
+        {"recDate", "Rec date", {}},         {"recTime", "Rec time", {}},      {"shutter", "Shutter", {}},
+        {"iris", "Iris", {}},                {"gain", "Gain", {}},             {"exposure", "Exposure", {}},
+        {"whiteBalance", "White bal", {}},   {"focusDistance", "Focus dist", {}}, {"focusMode", "Focus mode", {}},
+        {"stabilizer", "Stabilizer", {}},    {"latitude", "Latitude", {}},     {"longitude", "Longitude", {}},
+        {"altitude", "Altitude", {}},        {"speed", "Speed", {}},           {"track", "Track", {}},
+    };
+    core::formatAvchdPosition(items[0].text, pic.pts - reader.startPts(), pic.rec.pictureType);
+    core::formatTimecode(items[1].text, table, style, settings, variant);
+    core::formatUserBits(items[2].text, table, variant);
+    core::formatRecDate(items[3].text, table, settings, variant);
+    core::formatRecTime(items[4].text, table, variant);
+    core::ShutterFormatter shutter;
+    shutter.format(items[5].text, table, style, media::kHdShutterLinePeriod, variant);
+    core::formatIris(items[6].text, table, variant);
+    core::formatGain(items[7].text, table, variant);
+    core::formatExposureMode(items[8].text, table, variant);
+    core::formatWhiteBalance(items[9].text, table, variant);
+    core::formatFocusDistance(items[10].text, table, variant);
+    core::formatFocusMode(items[11].text, table, variant);
+    core::formatStabilizer(items[12].text, table, variant);
+    core::formatLatitude(items[13].text, table, settings, variant);
+    core::formatLongitude(items[14].text, table, settings, variant);
+    core::formatAltitude(items[15].text, table, variant);
+    core::formatSpeed(items[16].text, table, variant);
+    core::formatTrack(items[17].text, table, variant);
+
+    if (!request.json) {
+        std::printf("Picture %" PRId64 " of %s\n", n, path.c_str());
+        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        core::TextBuf map;
+        if (media::avchdMapPosition(pic.rec, map)) std::printf("  %-11s %s\n", "Map", map.c_str());
+        return 0;
+    }
+    std::string out = "{\"file\":";
+    jsonText(out, path);
+    out += ",\"frame\":" + std::to_string(n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
+           ",\"pts\":" + std::to_string(pic.pts) + ",\"pictureType\":" + std::to_string(pic.rec.pictureType) +
+           ",\"items\":{";
+    for (size_t i = 0; i < std::size(items); ++i) {
+        if (i) out += ',';
+        jsonText(out, items[i].key);
+        out += ':';
+        jsonText(out, items[i].text.view());
+    }
+    out += "},\"tags\":{";
+    bool first = true;
+    for (const auto& slot : pic.rec.slots) {
+        if (slot[0] == 0xFF) continue;
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", slot[0], slot[1], slot[2],
+                      slot[3], slot[4]);
+        out += buf;
+        first = false;
+    }
+    out += "}}";
+    std::puts(out.c_str());
+    return 0;
+}
+
+}  // namespace zorv::cli
