@@ -11,7 +11,7 @@ pkgs=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libraw1394-dev libiec61883-dev libavc1394-dev
   libasound2-dev libpulse-dev
-  ffmpeg libimage-exiftool-perl mediainfo
+  ffmpeg libimage-exiftool-perl mediainfo libxml2-utils
   xvfb xauth time
 )
 missing=()

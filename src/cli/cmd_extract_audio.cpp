@@ -8,6 +8,7 @@
 #include "cli/convert_common.h"
 #include "media/recognize.h"
 #include "tools/audio_extract.h"
+#include "tools/avchd_audio_extract.h"
 #include "tools/hdv_audio_extract.h"
 
 namespace zorv::cli {
@@ -45,6 +46,7 @@ int cmdExtractAudio(int argc, char** argv) {
         extractUsage(stderr);
         return 2;
     }
+    const bool outputDefault = output.empty();
     if (output.empty()) output = tools::extractOutputName(input);
     const media::Recognition rec = media::recognize(input);
     if (rec.ok() && rec.type == media::FileType::kHdv1) {
@@ -63,6 +65,20 @@ int cmdExtractAudio(int argc, char** argv) {
         for (auto& c : label)
             if (c == '\n') c = ' ';
         return runJob(job, label, tools::kExtractionComplete);
+    }
+    if (rec.ok() && rec.type == media::FileType::kAvchd) {
+        if (outputDefault) output = tools::ac3OutputName(input);
+        if (!confirmOutput(output, overwrite)) return 1;
+        tools::Ac3ExtractJob job(input, output);
+        core::Status s = job.build();
+        if (!s) {
+            printError(s.message);
+            return 1;
+        }
+        std::string label = job.progressText();
+        for (auto& c : label)
+            if (c == '\n') c = ' ';
+        return runJob(job, label, tools::kAc3Complete);
     }
     if (!confirmOutput(output, overwrite)) return 1;
     tools::AudioExtractJob job(input, output);

@@ -115,5 +115,14 @@ TEST_F(AvchdCli, InfoAndFrame) {
     EXPECT_EQ(past.status, 1);
 }
 
+TEST_F(AvchdCli, ExtractAudioWritesAc3BesideTheInput) {
+    const RunResult r = runZorv("extract-audio " + quote(path_) + " --overwrite");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Audio extraction complete."), std::string::npos) << r.out;
+    const std::string ac3 = dir_->file("00001.ac3");
+    const RunResult probe = runCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + quote(ac3));
+    EXPECT_EQ(probe.out, "ac3\n");
+}
+
 }  // namespace
 }  // namespace zorv::testing
