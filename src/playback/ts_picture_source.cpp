@@ -1,19 +1,258 @@
 #include "playback/ts_picture_source.h"
 
+#include <algorithm>
+
+#include "media/avchd_stream_info.h"
+#include "media/ts_packet.h"
+#include "playback/map_request.h"
+
 namespace zorv::playback {
 
+namespace {
+// How far before a target picture a seek lands, so that the key picture before it is read.
+constexpr int64_t kSeekLead = 15000000;  // 1.5 s in 100-ns units
+}  // namespace
+
 core::Status TsPictureSource::openHdv(const std::string&, const PlayerConfig&) {
-    error_ = "Could not load M2T file (reason 0)";
+    error_ = "Playback of HDV files is not available yet";
     return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
 }
 
-core::Status TsPictureSource::openAvchd(const std::string&, const PlayerConfig&) {
-    error_ = "Could not load AVC file (reason 0)";
-    return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
+core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerConfig& config) {
+    reader_ = std::make_unique<media::AvcReader>();
+    const int reason = reader_->open(path, true);
+    if (reason != media::kAvcOk) {
+        error_ = media::avcFailureText(reason);
+        return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
+    }
+    if (!decoder_.open(config.h264Decoder, 1)) {
+        error_ = "3rd party AVC video decoder filter is not compatible with ZORV Pro player:\r\n\r\nName:\t" +
+                 config.h264Decoder + "\r\nGUID:\t";
+        return core::Status::failure(core::ErrorCode::kOpenFailed, error_.substr(0, 128));
+    }
+    sample_.resize(reader_->maxSampleBytes());
+    // The picture rate: the smallest step between the first pictures' time stamps (the stream's
+    // timing information may count fields), else the parameter set's rate.
+    const media::H264Sps& sps = reader_->sps();
+    int64_t num = sps.rateNum > 0 ? sps.rateNum : media::kDefaultAvcRateNum;
+    int64_t den = sps.rateDen > 0 ? sps.rateDen : media::kDefaultAvcRateDen;
+    const int64_t step = firstPictureStep();
+    if (step == 3003) num = 30000, den = 1001;
+    else if (step == 3600) num = 25, den = 1;
+    else if (step == 1501 || step == 1502) num = 60000, den = 1001;
+    else if (step == 1800) num = 50, den = 1;
+    else if (step == 3754 || step == 3753) num = 24000, den = 1001;
+    else if (step == 3750) num = 24, den = 1;
+    else if (step > 0) num = 90000, den = step;
+    pictureDuration_ = (10000000 * den + num / 2) / num;
+    ptsPerPicture_num_ = 90000 * den;
+    ptsPerPicture_den_ = num;
+    count_ = reader_->durationPts() * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
+    gps_ = media::avchdHasGps(path);
+    pes_.reserve(1 << 20);
+    lastIndex_ = -1;
+    return core::Status::success();
 }
 
-bool TsPictureSource::decode(int64_t, ShownPicture&, AudioBlock*) { return false; }
+int64_t TsPictureSource::firstPictureStep() {
+    std::vector<int64_t> seen;
+    for (int unit = 0; unit < 64 && seen.size() < 8; ++unit) {
+        const int64_t got = reader_->fillSample(sample_.data(), sample_.size());
+        if (got <= 0) break;
+        const int size = reader_->packetSize();
+        for (int64_t at = 0; at + size <= got; at += size) {
+            const uint8_t* pkt = sample_.data() + at + (size - media::kTsPacketBytes);
+            if (pkt[0] == media::kTsSyncByte && media::tsPid(pkt) == media::avchd_pid::kAux) {
+                const int64_t pts = media::avchdAuxPacketPts(pkt);
+                if (pts >= 0) seen.push_back(pts);
+            }
+        }
+    }
+    reader_->seek(0);
+    std::sort(seen.begin(), seen.end());
+    int64_t step = 0;
+    for (size_t i = 1; i < seen.size(); ++i)
+        if (seen[i] > seen[i - 1] && (step == 0 || seen[i] - seen[i - 1] < step)) step = seen[i] - seen[i - 1];
+    return step;
+}
 
-int64_t TsPictureSource::keyPicture(int64_t, int) { return -1; }
+int64_t TsPictureSource::ptsOf(int64_t index) const {
+    return reader_->startPts() + index * ptsPerPicture_num_ / ptsPerPicture_den_;
+}
+
+int64_t TsPictureSource::indexOf(int64_t pts) const {
+    const int64_t d = pts - reader_->startPts();
+    return (d * ptsPerPicture_den_ + ptsPerPicture_num_ / 2) / ptsPerPicture_num_;
+}
+
+void TsPictureSource::sendPes() {
+    if (!pes_.empty()) decoder_.send(pes_.data(), pes_.size(), pesPts_);
+    pes_.clear();
+    pesPts_ = -1;
+}
+
+void TsPictureSource::onPacket(const uint8_t* pkt) {
+    media::TsPacket ts;
+    if (!media::parseTsPacket(pkt, ts) || !ts.hasPayload) return;
+    if (ts.pid == media::avchd_pid::kAux) {
+        const int64_t pts = media::avchdAuxPacketPts(pkt);
+        if (pts < 0) return;
+        media::AvchdMetadataRecord rec;
+        if (media::avchdRecordFromAuxPacket(pkt, (pts - reader_->startPts()) * 1000 / 9, rec))
+            records_.insert_or_assign(pts, rec);
+        return;
+    }
+    if (ts.pid != media::avchd_pid::kVideo) return;
+    const uint8_t* p = ts.payload();
+    size_t n = static_cast<size_t>(ts.payloadSize());
+    if (ts.payloadUnitStart) {
+        sendPes();
+        media::PesHeader h;
+        if (!media::parsePesHeader(p, n, h) || static_cast<size_t>(h.payloadOffset) > n) return;
+        pesPts_ = h.hasPts ? h.pts : -1;
+        p += h.payloadOffset;
+        n -= static_cast<size_t>(h.payloadOffset);
+    }
+    pes_.insert(pes_.end(), p, p + n);
+}
+
+bool TsPictureSource::feedOneSample() {
+    if (ended_) return false;
+    const int64_t got = reader_->fillSample(sample_.data(), sample_.size());
+    if (got <= 0) {
+        if (got < 0) error_ = "Could not read AVC file";
+        sendPes();
+        decoder_.sendEnd();
+        ended_ = true;
+        return got == 0;
+    }
+    const int size = reader_->packetSize();
+    const int sync = size - media::kTsPacketBytes;
+    for (int64_t at = 0; at + size <= got; at += size) {
+        const uint8_t* pkt = sample_.data() + at + sync;
+        if (pkt[0] == media::kTsSyncByte) onPacket(pkt);
+    }
+    return true;
+}
+
+bool TsPictureSource::decodeUntil(int64_t targetPts, ShownPicture& out) {
+    RgbOut rgb;
+    rgb.pixels = &out.rgb;
+    for (;;) {
+        while (decoder_.receive(rgb)) {
+            if (rgb.pts == AV_NOPTS_VALUE) continue;
+            if (rgb.keyFrame || rgb.pictureType == 0) {
+                auto it = std::lower_bound(keyPts_.begin(), keyPts_.end(), rgb.pts);
+                if (it == keyPts_.end() || *it != rgb.pts) keyPts_.insert(it, rgb.pts);
+            }
+            if (rgb.pts + ptsPerPicture_num_ / ptsPerPicture_den_ / 2 < targetPts) continue;
+            out.width = rgb.width;
+            out.height = rgb.height;
+            out.stride = rgb.stride;
+            out.pts = rgb.pts;
+            out.pictureType = rgb.pictureType;
+            out.keyFrame = rgb.keyFrame;
+            return true;
+        }
+        if (ended_) return false;
+        if (!feedOneSample() && ended_) {
+            // Drain what the decoder still holds.
+            while (decoder_.receive(rgb)) {
+                if (rgb.pts == AV_NOPTS_VALUE || rgb.pts + ptsPerPicture_num_ / ptsPerPicture_den_ / 2 < targetPts)
+                    continue;
+                out.width = rgb.width;
+                out.height = rgb.height;
+                out.stride = rgb.stride;
+                out.pts = rgb.pts;
+                out.pictureType = rgb.pictureType;
+                out.keyFrame = rgb.keyFrame;
+                return true;
+            }
+            return false;
+        }
+    }
+}
+
+bool TsPictureSource::seekBefore(int64_t index) {
+    const int64_t time = std::max<int64_t>(0, index * pictureDuration_ - kSeekLead);
+    decoder_.flush();
+    pes_.clear();
+    pesPts_ = -1;
+    records_.clear();
+    ended_ = false;
+    return reader_->seek(time);
+}
+
+void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
+    out.windowKind = gps_ ? WindowKind::AvchdGps : WindowKind::Avchd;
+    out.timecodeStyle = 0;
+    out.hdvTimecodeFrames = -1;
+    out.frameType = 0;
+    out.hasMetadata = false;
+    out.record.clear();
+    auto it = records_.find(pts);
+    if (it != records_.end()) {
+        it->second.toMetadataRecord(out.record);
+        out.hasMetadata = true;
+        if (it->second.pictureType != media::kNoPictureType) out.pictureType = it->second.pictureType;
+        ++it;
+    }
+    records_.erase(records_.begin(), it);  // older pictures are gone
+}
+
+bool TsPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio) {
+    if (audio) audio->frames = 0;
+    if (index < 0 || index >= count_) return false;
+    const int64_t target = ptsOf(index);
+    if (index != lastIndex_ + 1 || lastIndex_ < 0) {
+        if (!seekBefore(index)) {
+            error_ = "Could not set position";
+            return false;
+        }
+    }
+    bool ok = decodeUntil(target, out);
+    if (ok && out.pts > target + ptsPerPicture_num_ / ptsPerPicture_den_ && index > 0) {
+        // Landed after the target: start further back once.
+        if (!seekBefore(std::max<int64_t>(0, index - 3 * kSeekLead / pictureDuration_))) return false;
+        ok = decodeUntil(target, out);
+    }
+    if (!ok) {
+        if (error_.empty()) error_ = "Could not decode AVC picture";
+        return false;
+    }
+    out.index = index;
+    out.duration = pictureDuration_;
+    out.time = index * pictureDuration_;
+    out.displayNum = displayNum_;
+    out.displayDen = displayDen_;
+    out.wide = true;
+    fillMetadata(out.pts, out);
+    out.pts -= reader_->startPts();  // File progress counts from the first picture
+    lastIndex_ = index;
+    return true;
+}
+
+int64_t TsPictureSource::keyPicture(int64_t index, int direction) {
+    const int64_t pts = ptsOf(index);
+    if (direction < 0) {
+        auto it = std::lower_bound(keyPts_.begin(), keyPts_.end(), pts);
+        if (it != keyPts_.begin()) return indexOf(*--it);
+        return index > 0 ? 0 : -1;
+    }
+    auto it = std::upper_bound(keyPts_.begin(), keyPts_.end(), pts);
+    if (it != keyPts_.end()) return indexOf(*it);
+    // Not seen yet: decode on from here until the next key picture shows up.
+    ShownPicture scratch;
+    for (int64_t n = index + 1; n < count_; ++n) {
+        if (!decode(n, scratch, nullptr)) return -1;
+        if (scratch.keyFrame || scratch.pictureType == 0) return n;
+    }
+    return -1;
+}
+
+std::optional<std::string> TsPictureSource::mapPosition(const ShownPicture& picture) const {
+    if (!picture.hasMetadata) return std::nullopt;
+    return playback::mapPosition(picture.record);
+}
 
 }  // namespace zorv::playback

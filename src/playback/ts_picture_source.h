@@ -1,9 +1,19 @@
-// Pictures of a 1080-line HDV file (MPEG-2 video) or an AVCHD file (H.264 video, AC-3 sound), read
-// through the M2T and AVC readers and decoded with the chosen libavcodec decoders. Each picture's
-// metadata is the record the reader's metadata cache holds for its start time.
+// Pictures of an AVCHD file (H.264 video), read through the AVC reader with its per-picture metadata
+// packets and decoded with the chosen libavcodec decoder. Each picture's metadata is the record of the
+// auxiliary packet that carries its own presentation time. Stepping forward decodes on; any other move
+// seeks the reader a little before the target and decodes up to it (the decoder starts at a key
+// picture), so every step shows the picture asked for with its own tags.
+//
+// Not played yet: 1080-line HDV (MPEG-2 through the M2T reader) and the AC-3 sound of AVCHD files.
 #pragma once
 
+#include <map>
+#include <memory>
+
+#include "media/avchd_avc_reader.h"
+#include "media/avchd_mdpm.h"
 #include "playback/picture_source.h"
+#include "playback/video_decoder.h"
 
 namespace zorv::playback {
 
@@ -17,10 +27,36 @@ public:
     bool decode(int64_t index, ShownPicture& out, AudioBlock* audio) override;
     int64_t keyPicture(int64_t index, int direction) override;
     std::string error() const override { return error_; }
+    bool hasGeotagging() const override { return gps_; }
+    std::optional<std::string> mapPosition(const ShownPicture& picture) const override;
 
 private:
+    // The presentation time (90 kHz) of picture index and back.
+    int64_t ptsOf(int64_t index) const;
+    int64_t indexOf(int64_t pts) const;
+    int64_t firstPictureStep();
+    bool seekBefore(int64_t index);
+    // Decodes on until a picture at or after targetPts comes out (into out's pixels).
+    bool decodeUntil(int64_t targetPts, ShownPicture& out);
+    bool feedOneSample();
+    void onPacket(const uint8_t* pkt);
+    void sendPes();
+    void fillMetadata(int64_t pts, ShownPicture& out);
+
+    std::unique_ptr<media::AvcReader> reader_;
+    VideoDecoder decoder_;
+    std::vector<uint8_t> sample_;
+    std::vector<uint8_t> pes_;  // the video PES being collected
+    int64_t pesPts_ = -1;
+    bool ended_ = false;
+    std::map<int64_t, media::AvchdMetadataRecord> records_;  // by PTS, dropped as pictures pass
+    std::vector<int64_t> keyPts_;                            // key pictures seen, sorted
+    int64_t lastIndex_ = -1;
     int64_t count_ = 0;
-    int64_t pictureDuration_ = 400000;
+    int64_t pictureDuration_ = 333667;
+    int64_t ptsPerPicture_num_ = 3003, ptsPerPicture_den_ = 1;
+    int displayNum_ = 16, displayDen_ = 9;
+    bool gps_ = false;
     std::string error_;
 };
 
