@@ -174,6 +174,14 @@ TEST(CliConvert, FailuresPrintTheSystemTextAndExitNonZero) {
     EXPECT_TRUE(contains(r.out, "zorv: Could not add source filter")) << r.out;
     EXPECT_FALSE(fs::exists(tmp.file("junk.wav")));
 
+    // A recording without sound.
+    std::string mute = tmp.file("mute.avi");
+    ASSERT_EQ(runGen("clip " + quote(mute) + " --frames 3 --audio none").status, 0);
+    r = runZorvScripted("extract-audio " + quote(mute));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.out, "zorv: The source file does not have an audio stream")) << r.out;
+    EXPECT_FALSE(fs::exists(tmp.file("mute.wav")));
+
     // An output folder that does not exist.
     r = runZorvScripted("convert --to avi1 -o " + quote(tmp.file("no/such/dir/x.avi")) + " " + quote(raw));
     EXPECT_EQ(r.status, 1);

@@ -1,6 +1,7 @@
 #include "gen/clip_spec.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/civil_time.h"
 
@@ -61,7 +62,54 @@ int64_t recSeconds(const ClipSpec& spec, size_t i, int64_t n) {
     return epoch + elapsedSeconds(spec, n - anchor.first);
 }
 
+// Index 0 = 48 kHz, 1 = 44.1 kHz, 2 = 32 kHz: the AAUX SMP code.
+int rateCode(int rate) { return rate == 44100 ? 1 : rate == 32000 ? 2 : 0; }
+
+// Fewest samples per channel in a frame (the base of the AAUX AF_SIZE field), by rate code.
+constexpr int kMinSamples625[3] = {1896, 1742, 1264};
+constexpr int kMinSamples525[3] = {1580, 1452, 1053};
+
+// AAUX source pack: AF_SIZE and locked flag, one channel per block, the system, then rate and
+// quantisation. 44.1 kHz is never locked.
+Pack audioSourcePack(const ClipSpec& spec, int64_t n) {
+    const bool pal = spec.pal();
+    const int code = rateCode(spec.audio.sampleRate);
+    const int minimum = pal ? kMinSamples625[code] : kMinSamples525[code];
+    const bool locked = spec.audio.sampleRate != 44100;
+    const uint8_t pc1 = static_cast<uint8_t>((locked ? 0x00 : 0x80) | 0x40 | (audioSamples(spec, n) - minimum));
+    const uint8_t pc4 = static_cast<uint8_t>(0xC0 | code << 3 | (spec.audio.bits == 12 ? 1 : 0));
+    return Pack{0x50, {pc1, 0x30, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), pc4}};
+}
+
 }  // namespace
+
+int audioSamples(const ClipSpec& spec, int64_t n) {
+    return static_cast<int>(audioSampleStart(spec, n + 1) - audioSampleStart(spec, n));
+}
+
+int64_t audioSampleStart(const ClipSpec& spec, int64_t n) {
+    const int64_t rate = spec.audio.sampleRate;
+    if (spec.pal()) return n * rate / 25;
+    if (rate == 48000) {
+        static const int64_t kBefore[5] = {0, 1600, 3202, 4804, 6406};
+        return n / 5 * 8008 + kBefore[n % 5];
+    }
+    return n * rate * 1001 / 30000;
+}
+
+void toneSamples(const ClipSpec& spec, int pair, int64_t start, int count, int16_t* out) {
+    // Left and right of pair 0 at 440 and 660 Hz, of pair 1 at 550 and 880 Hz.
+    static const double kHz[2][2] = {{440.0, 660.0}, {550.0, 880.0}};
+    static const double kLevel[2][2] = {{12000.0, 8000.0}, {6000.0, 10000.0}};
+    const double rate = spec.audio.sampleRate;
+    for (int s = 0; s < count; ++s) {
+        // Whole cycles are dropped before the sine so that long clips keep their precision.
+        for (int c = 0; c < 2; ++c) {
+            const double cycles = std::fmod(static_cast<double>(start + s) * kHz[pair][c] / rate, 1.0);
+            out[2 * s + c] = static_cast<int16_t>(std::lround(kLevel[pair][c] * std::sin(2.0 * M_PI * cycles)));
+        }
+    }
+}
 
 bool ClipSpec::isDropped(int64_t frame) const {
     return std::find(dropped.begin(), dropped.end(), frame) != dropped.end();
@@ -135,10 +183,8 @@ FrameMeta frameMeta(const ClipSpec& spec, int64_t n) {
     m.camera1 = spec.camera1;
     m.camera2 = spec.camera2;
     m.shutter = spec.shutter;
-    // Audio frame size: samples beyond the minimum of 1896 (625/50) or 1580 (525/60) per frame.
-    const int samples = pal ? 1920 : (n % 5 == 0 ? 1600 : 1602);
-    const uint8_t afSize = static_cast<uint8_t>(samples - (pal ? 1896 : 1580));
-    m.audioSource = Pack{0x50, {static_cast<uint8_t>(0x40 | afSize), 0x30, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), 0xC0}};
+    m.audioSource = audioSourcePack(spec, n);
+    m.hasAudioSource = spec.audio.present;
     m.audioControl = Pack{0x51, {0x33, 0xCF, 0xA0, 0xFF}};
     m.videoSource = Pack{0x60, {0xFF, 0xFF, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), 0xFF}};
     m.videoControl = Pack{0x61, {0x33, 0xC8, 0xFC, 0xFF}};

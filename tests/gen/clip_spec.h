@@ -62,6 +62,14 @@ struct FrameMeta {
     bool ffHeaderJunk = false;           // empty slots get header 0xFF with a non-0xFF payload
 };
 
+// The sound in the frames' audio blocks (and in a Type 2 file's audio stream).
+struct AudioSpec {
+    bool tone = false;        // a sine per channel; otherwise silence
+    bool present = true;      // false: no AAUX source pack at all (a recording without sound)
+    int sampleRate = 48000;   // 48000, 44100 or 32000
+    int bits = 16;            // 16 linear, or 12 non-linear (32 kHz, two stereo pairs)
+};
+
 struct ClipSpec {
     System system = System::Pal;
     int64_t frames = 250;
@@ -77,6 +85,7 @@ struct ClipSpec {
     bool laterSequencesOnly = false;
     bool ffHeaderJunk = false;
     std::vector<int64_t> dropped;             // frames written as empty index entries (left out of Raw DV)
+    AudioSpec audio;
     // Last word on each frame's metadata, after the rules above.
     std::function<void(int64_t frame, FrameMeta&)> customize;
 
@@ -97,6 +106,14 @@ ClipSpec ntscClip(int64_t frames, bool dropFrame = false);
 // The 10-second PAL sample: timecode from 00:00:00:00 and recording from 2011-06-15 10:30:00, then
 // at 5 s a scene cut where the timecode jumps to 00:10:00:00 and the recording clock to 12:00:00.
 ClipSpec sampleClip();
+
+// Audio samples per channel in frame n, and the number of samples before it (locked audio: 1600,
+// 1602, 1602, 1602, 1602 at 48 kHz 525/60; other 525/60 rates spread evenly).
+int audioSamples(const ClipSpec& spec, int64_t n);
+int64_t audioSampleStart(const ClipSpec& spec, int64_t n);
+// The tone of stereo pair `pair` (0, or 1 for 12-bit four-channel audio) from sample `start` on:
+// count interleaved left/right values into out.
+void toneSamples(const ClipSpec& spec, int pair, int64_t start, int count, int16_t* out);
 
 // Timecode arithmetic of the generator (frame counts wrap at one day).
 int64_t timecodeToFrames(const Timecode& tc, int fps, bool dropFrame);

@@ -10,6 +10,7 @@
 
 #include "gen/dv_packs.h"
 #include "media/avi_writer.h"
+#include "media/dv_audio.h"
 #include "media/codec/dv_encoder.h"
 #include "media/rawdv_writer.h"
 
@@ -75,11 +76,33 @@ void ClipFrames::render(int64_t n, std::vector<uint8_t>& out) const {
     const std::vector<uint8_t>& pic = pictures_[static_cast<size_t>(n % kPictureCount)];
     out.assign(pic.begin(), pic.end());
     writeFramePacks(frameMeta(spec_, n), out.data(), out.size());
+    if (!spec_.audio.tone || !spec_.audio.present) return;
+    const int samples = audioSamples(spec_, n);
+    const int64_t start = audioSampleStart(spec_, n);
+    pair0_.resize(2 * static_cast<size_t>(samples));
+    toneSamples(spec_, 0, start, samples, pair0_.data());
+    if (spec_.audio.bits == 12) {
+        pair1_.resize(pair0_.size());
+        toneSamples(spec_, 1, start, samples, pair1_.data());
+        media::dvaudio::insertPcm12(out.data(), out.size(), pair0_.data(), pair1_.data(), samples);
+    } else {
+        media::dvaudio::insertPcm(out.data(), out.size(), pair0_.data(), samples, spec_.audio.sampleRate,
+                                  spec_.audio.sampleRate != 44100);
+    }
 }
 
-size_t ClipFrames::audioBytes(int64_t n) const {
-    const size_t samples = spec_.pal() ? 1920 : (n % 5 == 0 ? 1600 : 1602);
-    return samples * 4;
+size_t ClipFrames::audioBytes(int64_t n) const { return static_cast<size_t>(audioSamples(spec_, n)) * 4; }
+
+void ClipFrames::audioPcm(int64_t n, std::vector<uint8_t>& out) const {
+    const int samples = audioSamples(spec_, n);
+    out.assign(static_cast<size_t>(samples) * 4, 0);
+    if (!spec_.audio.tone) return;
+    pair0_.resize(2 * static_cast<size_t>(samples));
+    toneSamples(spec_, 0, audioSampleStart(spec_, n), samples, pair0_.data());
+    for (size_t i = 0; i < pair0_.size(); ++i) {
+        out[2 * i] = static_cast<uint8_t>(pair0_[i]);
+        out[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(pair0_[i]) >> 8);
+    }
 }
 
 Status writeClip(const ClipSpec& spec, const std::string& path, Container container, IndexStyle style) {
@@ -106,11 +129,14 @@ Status writeClip(const ClipSpec& spec, const std::string& path, Container contai
     opt.idx1FromFileStart = style == IndexStyle::Idx1FromFile;
     opt.riffLimit = spec.riffLimit;
     opt.reservedListSize = spec.reservedListSize;
-    const std::vector<uint8_t> silence(1920 * 4, 0);  // the most samples a frame carries
+    opt.audioSampleRate = static_cast<uint32_t>(spec.audio.sampleRate);
+    std::vector<uint8_t> audio;
+    audio.reserve(4 * media::dvaudio::kMaxSamplesPerFrame);
     media::AviWriter w;
     if (Status s = w.open(path, opt); !s) return s;
     for (int64_t n = 0; n < spec.frames; ++n) {
-        std::span<const uint8_t> pcm(silence.data(), frames.audioBytes(n));
+        frames.audioPcm(n, audio);
+        std::span<const uint8_t> pcm(audio);
         Status s;
         if (spec.isDropped(n)) {
             s = w.writeEmptyFrame(pcm);

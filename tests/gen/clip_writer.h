@@ -18,13 +18,16 @@ public:
     core::Status open(const ClipSpec& spec);
     // Frame n of the clip, pictures and packs, in out (resized to the frame size).
     void render(int64_t n, std::vector<uint8_t>& out) const;
-    // The PCM audio (silence) that a Type 2 file carries for frame n: 16-bit stereo.
+    // The size of the PCM audio that a Type 2 file carries for frame n: 16-bit stereo.
     size_t audioBytes(int64_t n) const;
+    // That audio (the tone's first stereo pair, or silence) as little-endian bytes in out.
+    void audioPcm(int64_t n, std::vector<uint8_t>& out) const;
     const ClipSpec& spec() const { return spec_; }
 
 private:
     ClipSpec spec_;
     std::vector<std::vector<uint8_t>> pictures_;
+    mutable std::vector<int16_t> pair0_, pair1_;  // one frame's tone, reused
 };
 
 // Writes the clip. IndexStyle applies to AVI containers; dropped frames become empty index entries in

@@ -134,7 +134,9 @@ TEST(DvAudio, InsertThenExtractGivesThePcmBackAndKeepsOtherBlocks) {
         for (size_t i = 0; i < frame.size(); ++i) {
             size_t block = (i % 12000) / 80;
             bool audio = block >= 6 && (block - 6) % 16 == 0 && i % 80 >= 3;
-            if (!audio) ASSERT_EQ(frame[i], before[i]) << i;
+            if (!audio) {
+                ASSERT_EQ(frame[i], before[i]) << i;
+            }
         }
         EXPECT_EQ(frame[483 + 1280 * 2], 0x52);
     }
@@ -181,7 +183,9 @@ TEST(DvAudio, ExtractMatchesFfmpegForOurOtherRatesAnd12Bit) {
         auto theirs = ffmpegPcm(dv);
         ASSERT_EQ(ours.size(), theirs.size());
         EXPECT_TRUE(ours == theirs);
-        if (c.twelve) EXPECT_EQ(ourPcm(file, frameSize, 1).size(), ours.size());
+        if (c.twelve) {
+            EXPECT_EQ(ourPcm(file, frameSize, 1).size(), ours.size());
+        }
     }
 }
 

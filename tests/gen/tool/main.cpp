@@ -32,6 +32,9 @@ const char kUsage[] =
     "      --tc HH:MM:SS:FF           start timecode (default 00:00:00:00)\n"
     "      --date YYYY-MM-DDTHH:MM:SS recording start (default 2011-06-15T10:30:00)\n"
     "      --df                       drop-frame timecode\n"
+    "      --audio tone|silence|none  a sine per channel, silent samples (default), or no audio pack\n"
+    "      --rate 48000|44100|32000   audio sampling frequency (default 48000)\n"
+    "      --bits 16|12               12: non-linear four-channel audio (32 kHz only)\n"
     "  zorv-gen --help\n";
 
 int usageError(const std::string& what) {
@@ -104,6 +107,16 @@ int runClip(int argc, char** argv) {
                 if (q == std::string::npos) break;
                 p = q + 1;
             }
+        } else if (a == "--audio") {
+            if (s == "tone") spec.audio.tone = true;
+            else if (s == "none") spec.audio.present = false;
+            else if (s != "silence") return usageError("unknown audio " + s);
+        } else if (a == "--rate") {
+            if (s != "48000" && s != "44100" && s != "32000") return usageError("unsupported audio rate " + s);
+            spec.audio.sampleRate = std::atoi(v);
+        } else if (a == "--bits") {
+            if (s != "16" && s != "12") return usageError("unsupported audio bits " + s);
+            spec.audio.bits = std::atoi(v);
         } else if (a == "--tc") {
             if (std::sscanf(v, "%d:%d:%d:%d", &tc.hours, &tc.minutes, &tc.seconds, &tc.frames) != 4)
                 return usageError("bad timecode " + s);
@@ -115,6 +128,7 @@ int runClip(int argc, char** argv) {
             return usageError("unknown option " + a);
         }
     }
+    if (spec.audio.bits == 12 && spec.audio.sampleRate != 32000) return usageError("12-bit audio is 32 kHz only");
     spec.runs = {gen::Run{0, tc, 1, date}};
     return report(gen::writeClip(spec, out, container, style), out);
 }
