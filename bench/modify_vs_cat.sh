@@ -2,8 +2,8 @@
 # Times `zorv modify` against `cat FILE > OUT` on the same generated DV AVI files, in the same run:
 #   output-file mode (a full copy with timecode, recording time and user bits rewritten) against cat,
 #   and direct mode (the same changes made in the file itself) against output-file mode.
-# Each command is timed until its file is on disk (the command, then `sync FILE`: an fsync of that
-# file only, so other writers on the machine do not count), after a sync, on a warm page cache; direct mode works on a fresh copy each time. Reported: best of three wall times, the
+# Each command is timed alone and until its file is on disk (then `sync FILE`: an fsync of that file
+# only, so other writers on the machine do not count), after a sync, on a warm page cache; direct mode works on a fresh copy each time. Reported: best of three wall times, the
 # CPU time (user + system) of that run, and the peak memory. On a busy machine the CPU ratios are
 # the steadier ones.
 # Usage: bench/modify_vs_cat.sh [BUILD_DIR] [SECONDS]   (defaults build/release, 60)
@@ -20,33 +20,36 @@ changes=(--timecode-start 10:00:00:00 --datetime-adjust 0,0,0,1,0,0 --user-bits 
 
 SETUP=""
 DEST=""
-best() {  # prints "wall_seconds cpu_seconds maxrss_kib" of the fastest of three runs of "$@" + sync $DEST
-    local best_w="" best_c="" rss=0
+best() {  # prints "wall cpu wall_with_fsync maxrss_kib" of the fastest of three runs of "$@"
+    local best_w="" best_c="" best_f="" rss=0
     for _ in 1 2 3; do
         [ -n "$SETUP" ] && eval "$SETUP"
         sync
-        local s e w
+        local s m e w f
         s=$(date +%s.%N)
         /usr/bin/time -f "%U %S %M" -o "$tmp/t" "$@" >/dev/null 2>&1
+        m=$(date +%s.%N)
         sync "$DEST"
         e=$(date +%s.%N)
-        w=$(awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }')
-        read -r u sy m <"$tmp/t"
+        w=$(awk -v s="$s" -v e="$m" 'BEGIN { printf "%.3f", e - s }')
+        f=$(awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }')
+        read -r u sy r <"$tmp/t"
         if [ -z "$best_w" ] || awk -v a="$w" -v b="$best_w" 'BEGIN { exit !(a < b) }'; then
             best_w=$w
+            best_f=$f
             best_c=$(awk -v u="$u" -v s="$sy" 'BEGIN { printf "%.2f", u + s }')
-            rss=$m
+            rss=$r
         fi
     done
-    echo "$best_w $best_c $rss"
+    echo "$best_w $best_c $best_f $rss"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
-echo "wall = command + fsync of its file (s), cpu = user + system (s); out/cat = cat time / output-mode time (target >= 0.8);"
-echo "dir/out = output-mode time / direct-mode time (target >= 3)"
-printf "%-5s %7s | %6s %5s | %6s %5s %6s | %6s %5s %6s | %7s %7s %7s %7s\n" system MB \
-    cat_w cat_c out_w out_c out_MiB dir_w dir_c dir_MiB "out/cat" "(cpu)" "dir/out" "(cpu)"
+echo "w = wall (s), c = cpu user + system (s), f = wall until the file is fsynced (s);"
+echo "out/cat = cat time / output-mode time (target >= 0.8); dir/out = output-mode / direct-mode time (target >= 3)"
+printf "%-5s %4s | %5s %4s %5s | %5s %4s %5s %4s | %5s %4s %5s %4s | %7s %5s %5s | %7s %5s %5s\n" system MB \
+    cat_w c f out_w c f MiB dir_w c f MiB "out/cat" "(c)" "(f)" "dir/out" "(c)" "(f)"
 for system in pal ntsc; do
     if [ "$system" = pal ]; then frames=$((secs * 25)); else frames=$((secs * 30)); fi
     f="$tmp/$system.avi"
@@ -54,16 +57,17 @@ for system in pal ntsc; do
     cat "$f" >/dev/null  # warm the page cache
 
     SETUP="rm -f '$tmp/cat.avi'"; DEST="$tmp/cat.avi"
-    read -r cw cc _ < <(best sh -c "cat '$f' > '$tmp/cat.avi'")
+    read -r cw cc cf _ < <(best sh -c "cat '$f' > '$tmp/cat.avi'")
     SETUP="rm -f '$tmp/out.avi'"; DEST="$tmp/out.avi"
-    read -r ow oc om < <(best "$zorv" modify "$f" -o "$tmp/out.avi" --yes "${changes[@]}")
+    read -r ow oc of om < <(best "$zorv" modify "$f" -o "$tmp/out.avi" --yes "${changes[@]}")
     SETUP="cp '$f' '$tmp/direct.avi'"; DEST="$tmp/direct.avi"
-    read -r dw dc dm < <(best "$zorv" modify "$tmp/direct.avi" --in-place --yes "${changes[@]}")
+    read -r dw dc df dm < <(best "$zorv" modify "$tmp/direct.avi" --in-place --yes "${changes[@]}")
     cmp -s "$tmp/out.avi" "$tmp/direct.avi" || echo "warning: direct-mode result differs from the output file" >&2
 
     size=$(($(stat -c %s "$f") / 1000000))
-    printf "%-5s %7d | %6s %5s | %6s %5s %6d | %6s %5s %6d | %7s %7s %7s %7s\n" "$system" "$size" \
-        "$cw" "$cc" "$ow" "$oc" $((om / 1024)) "$dw" "$dc" $((dm / 1024)) \
-        "$(ratio "$cw" "$ow")" "$(ratio "$cc" "$oc")" "$(ratio "$ow" "$dw")" "$(ratio "$oc" "$dc")"
+    printf "%-5s %4d | %5s %4s %5s | %5s %4s %5s %4d | %5s %4s %5s %4d | %7s %5s %5s | %7s %5s %5s\n" \
+        "$system" "$size" "$cw" "$cc" "$cf" "$ow" "$oc" "$of" $((om / 1024)) "$dw" "$dc" "$df" $((dm / 1024)) \
+        "$(ratio "$cw" "$ow")" "$(ratio "$cc" "$oc")" "$(ratio "$cf" "$of")" \
+        "$(ratio "$ow" "$dw")" "$(ratio "$oc" "$dc")" "$(ratio "$of" "$df")"
     rm -f "$f" "$tmp/direct.avi" "$tmp/out.avi" "$tmp/cat.avi"
 done
