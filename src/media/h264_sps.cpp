@@ -39,7 +39,10 @@ bool hasChromaFields(int p) {
 void skipScalingList(BitReader& br, int size) {
     int last = 8, next = 8;
     for (int j = 0; j < size && br.ok(); ++j) {
-        if (next != 0) next = (last + br.se() + 256) % 256;
+        if (next != 0) {
+            const int64_t delta = br.se();
+            next = static_cast<int>(((last + delta) % 256 + 256) % 256);
+        }
         last = next == 0 ? last : next;
     }
 }
