@@ -67,8 +67,8 @@ int cmdInfo(int argc, char** argv) {
         std::printf("Packets:     %d bytes, first at %" PRId64 "\n", file.tsPacketSize(), file.tsStart());
     }
     media::AviChunks chunks(file.file().fd(), static_cast<int>(type));
-    if (auto reel = chunks.reelName()) std::printf("Reel:        %s\n", reel->c_str());
-    if (auto tc = chunks.premiereTimecode()) std::printf("Premiere TC: %s\n", tc->c_str());
+    if (auto reel = chunks.reelName(); reel && !reel->empty()) std::printf("Reel:        %s\n", reel->c_str());
+    if (auto tc = chunks.premiereTimecode(); tc && !tc->empty()) std::printf("Premiere TC: %s\n", tc->c_str());
     return 0;
 }
 

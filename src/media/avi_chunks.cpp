@@ -125,7 +125,7 @@ std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_vi
         put32(&b[at + 4], size);
     };
     auto text = [&](size_t at, std::string_view s, size_t maxChars) {
-        std::memcpy(&b[at], s.data(), std::min(s.size(), maxChars));
+        if (!s.empty()) std::memcpy(&b[at], s.data(), std::min(s.size(), maxChars));
     };
     tag(0, "LIST", 152);
     put32(&b[8], fourcc("Tdat"));
