@@ -1,0 +1,23 @@
+// The bars and the remaining-time line of a batch job. A file's weight is its share of the job; its
+// frames done count towards the overall bar scaled by weight / total frames of the file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zorv::batch {
+
+// The file bar: done * 100 / total (done capped at total; 0 when total is 0).
+int filePercent(int64_t done, int64_t total);
+
+// The overall bar while the job runs: (finished weight + running part) * 100 / total weight, at most
+// 99 (100 when the total weight is 0). runningPart is the weighted work of the running files.
+int overallPercent(double finishedWeight, double runningPart, double totalWeight);
+
+// The status line for elapsed whole seconds at overall percent (elapsed > 0, overall >= 1):
+// r = (100 - overall) * elapsed / overall; "%d Hours %d Mins Remaining", "%d Minutes Remaining"
+// (the minutes shown plus one), "%d Seconds Remaining" (rounded to a multiple of 5), or empty when
+// fewer than 2 seconds remain.
+std::string remainingTimeText(int64_t elapsed, int overall);
+
+}  // namespace zorv::batch

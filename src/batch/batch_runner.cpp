@@ -1,0 +1,624 @@
+#include "batch/batch_runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "batch/batch_progress.h"
+#include "media/avchd_avc_reader.h"
+#include "media/dv_media_file.h"
+#include "media/recognize.h"
+#include "tools/audio_extract.h"
+#include "tools/avchd_audio_extract.h"
+#include "tools/dv_convert.h"
+#include "tools/dv_file_splitter.h"
+#include "tools/dv_metadata_modifier.h"
+#include "tools/export_job.h"
+#include "tools/file_dates.h"
+#include "tools/hdv_audio_extract.h"
+#include "tools/premiere_timecode.h"
+#include "tools/rename_by_date.h"
+#include "tools/system_text.h"
+
+namespace zorv::batch {
+
+namespace fs = std::filesystem;
+using core::ErrorCode;
+using core::Status;
+using media::FileType;
+
+namespace {
+
+constexpr const char* kProcessingFormat = "\r\nProcessing file: %s";
+constexpr const char* kFileMissing = "ERROR: File does not exist";
+constexpr const char* kNotRecognised =
+    "ERROR: Not a recognised DV AVI, Raw DV, HDV M2T, AVCHD M2TS or MPEG-2 MOD file - file skipped";
+constexpr const char* kFolderGone = "ERROR: Batch output folder does not exist";
+constexpr const char* kNoDuration = "ERROR: Failed to get duration of file";
+constexpr const char* kNoAudioAtBuild = "File skipped - file does not have an audio stream";
+constexpr const char* kNoAudioInRun = "ERROR: Audio extraction failed - no audio found";
+constexpr const char* kNoHdvDecoder = "No HDV MPEG-2 video decoder configured";
+
+std::string withPath(const char* format, const std::string& path) {
+    std::string out;
+    const std::string f = format;
+    const size_t at = f.find("%s");
+    return f.substr(0, at) + path + f.substr(at + 2);
+}
+
+// The failure text of a tool, with the system's text of its error number when it has one.
+std::string failureText(const Status& s) {
+    std::string text = s.message;
+    if (s.sysError != 0) {
+        const std::string sys = tools::systemText(s.sysError);
+        if (text.find(sys) == std::string::npos) text += (text.empty() ? "" : " - ") + sys;
+    }
+    return text.empty() ? std::string("Operation failed") : text;
+}
+
+bool isDvSubtype(uint32_t fourcc) {
+    char c[4];
+    for (int i = 0; i < 4; ++i) c[i] = static_cast<char>(std::tolower(static_cast<int>((fourcc >> (8 * i)) & 0xFF)));
+    return c[0] == 'd' && c[1] == 'v' && c[2] == 's' && c[3] == 'd';
+}
+
+}  // namespace
+
+std::string checkOutputFolder(BatchOp op, const std::string& folder) {
+    if (folder.empty()) return changesInputFiles(op) ? kNoOutputFolderInPlace : kNoOutputFolder;
+    std::error_code ec;
+    const auto st = fs::status(folder, ec);
+    if (!fs::exists(st)) return kOutputFolderMissing;
+    if (!fs::is_directory(st)) return kOutputFolderNotFolder;
+    return {};
+}
+
+struct BatchRunner::Slot {
+    std::atomic<bool> running{false};
+    std::atomic<int64_t> done{0};
+    std::atomic<int64_t> total{0};
+    std::atomic<int64_t> weight{0};
+};
+
+struct BatchRunner::FileContext {
+    size_t index = 0;
+    std::string path;
+    FileType type = FileType::kUnknown;
+    Slot* slot = nullptr;
+    BatchRunner* runner = nullptr;
+    void log(const std::string& line) { runner->emit(index, line); }
+    // The output name in the folder for this operation, made unique and reserved.
+    std::string output() {
+        return runner->reserveOutput(outputStem(runner->settings_.outputFolder, path) +
+                                     outputSuffix(runner->settings_.op, type));
+    }
+};
+
+BatchRunner::BatchRunner(BatchSettings settings) : settings_(std::move(settings)) {
+    settings_.jobs = std::clamp(settings_.jobs, 1, 16);
+}
+
+BatchRunner::~BatchRunner() {
+    abort();
+    wait();
+}
+
+std::time_t BatchRunner::now() const { return clock_ ? clock_() : std::time(nullptr); }
+
+bool BatchRunner::start(std::vector<std::string> files) {
+    if (running_.load() || worker_.joinable()) return false;
+    abort_.store(false);
+    abortedJob_.store(false);
+    finished_.store(false);
+    running_.store(true);
+    worker_ = std::thread([this, f = std::move(files)]() mutable { jobThread(std::move(f)); });
+    return true;
+}
+
+void BatchRunner::run(std::vector<std::string> files) {
+    if (start(std::move(files))) wait();
+}
+
+void BatchRunner::wait() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void BatchRunner::jobThread(std::vector<std::string> files) {
+    // The weights of the whole list come first: they scale the overall bar from the first file on.
+    files_ = std::move(files);
+    weights_.assign(files_.size(), 0);
+    totalWeight_ = 0;
+    slots_.clear();
+    for (size_t i = 0; i < files_.size(); ++i) {
+        slots_.push_back(std::make_unique<Slot>());
+        if (abort_.load()) continue;
+        const media::Recognition r = media::recognize(files_[i]);
+        if (!r.ok()) continue;
+        int64_t frames = 0;
+        if (media::isDvType(r.type) && !changesInputFiles(settings_.op)) {
+            media::DvMediaFile dv;
+            frames = dv.open(files_[i]) ? dv.frameCount() : -1;
+        }
+        weights_[i] = std::max<int64_t>(0, fileWeight(settings_.op, r.type, frames, r.fileSize));
+        totalWeight_ += weights_[i];
+    }
+    {
+        std::lock_guard lock(mutex_);
+        blocks_.assign(files_.size(), {});
+        blockDone_.assign(files_.size(), false);
+        outcomes_.assign(files_.size(), FileOutcome::kPending);
+        flushHead_ = 0;
+        finishedWeight_ = 0;
+        reserved_.clear();
+        status_.clear();
+        logWarning_ = log_.open(settings_.outputFolder);
+        start_ = now();
+        lastRemaining_ = start_;
+    }
+    emitJob(kLogTitleLine);
+    emitJob(kLogPathPrefix + logPath());
+    emitJob(stampLine("Started on ", std::time(nullptr)));
+    if (changesInputFiles(settings_.op)) emitJob(kLogInputNote);
+
+    next_.store(0);
+    const int workers = std::min<int>(settings_.jobs, static_cast<int>(std::max<size_t>(files_.size(), 1)));
+    std::vector<std::thread> threads;
+    for (int i = 1; i < workers; ++i) threads.emplace_back([this] { fileThread(); });
+    fileThread();
+    for (auto& t : threads) t.join();
+
+    if (abort_.load()) {
+        abortedJob_.store(true);
+        emitJob(kLogAborted);
+    }
+    emitJob(stampLine("\r\nFinished on ", std::time(nullptr)));
+    {
+        std::lock_guard lock(mutex_);
+        log_.close();
+        status_.clear();
+    }
+    finished_.store(true);
+    running_.store(false);
+}
+
+void BatchRunner::fileThread() {
+    for (;;) {
+        if (abort_.load()) return;
+        const size_t i = next_.fetch_add(1);
+        if (i >= files_.size()) return;
+        processFile(i);
+    }
+}
+
+void BatchRunner::processFile(size_t index) {
+    Slot& slot = *slots_[index];
+    FileContext f;
+    f.index = index;
+    f.path = files_[index];
+    f.slot = &slot;
+    f.runner = this;
+    slot.weight.store(weights_[index]);
+    slot.done.store(0);
+    slot.total.store(0);
+    slot.running.store(true);
+
+    FileOutcome outcome = FileOutcome::kFailed;
+    f.log(withPath(kProcessingFormat, f.path));
+    std::error_code ec;
+    const media::Recognition r = fs::exists(f.path, ec) ? media::recognize(f.path) : media::Recognition{};
+    if (!fs::exists(f.path, ec)) {
+        f.log(kFileMissing);
+        slot.weight.store(0);
+    } else if (!r.ok()) {
+        f.log(kNotRecognised);
+    } else {
+        f.type = r.type;
+        const char* skip = nullptr;
+        std::string subtypeSkip;
+        if (media::isDvType(r.type) && !isDvSubtype(r.fourcc)) {
+            char line[96];
+            const char code[4] = {static_cast<char>(r.fourcc & 0xFF), static_cast<char>((r.fourcc >> 8) & 0xFF),
+                                  static_cast<char>((r.fourcc >> 16) & 0xFF), static_cast<char>(r.fourcc >> 24)};
+            std::snprintf(line, sizeof line, "File skipped - processing of media subtype \"%.4s\" not supported", code);
+            subtypeSkip = line;
+        } else {
+            skip = skipLine(settings_.op, r.type);
+        }
+        if (!subtypeSkip.empty() || skip) {
+            f.log(subtypeSkip.empty() ? skip : subtypeSkip);
+            outcome = FileOutcome::kSkipped;
+        } else if (!fs::is_directory(settings_.outputFolder, ec)) {
+            f.log(kFolderGone);
+        } else {
+            f.log(startLine(settings_.op, r.type));
+            switch (settings_.op) {
+            case BatchOp::kConvertAvi1:
+            case BatchOp::kConvertAvi2:
+            case BatchOp::kConvertRawDv: outcome = runConvert(f); break;
+            case BatchOp::kExtractAudio: outcome = runExtractAudio(f); break;
+            case BatchOp::kBurnIn: outcome = runBurnIn(f); break;
+            case BatchOp::kModify: outcome = runModify(f); break;
+            case BatchOp::kSplit: outcome = runSplit(f); break;
+            case BatchOp::kExportMetadata:
+            case BatchOp::kExportSubtitles: outcome = runExport(f); break;
+            default: outcome = runInPlace(f); break;
+            }
+        }
+    }
+
+    std::lock_guard lock(mutex_);
+    outcomes_[index] = outcome;
+    finishedWeight_ += static_cast<double>(slot.weight.load());
+    slot.running.store(false);
+    blockDone_[index] = true;
+    while (flushHead_ < files_.size() && blockDone_[flushHead_]) {
+        ++flushHead_;
+        if (flushHead_ < files_.size()) {
+            for (const auto& line : blocks_[flushHead_]) {
+                log_.line(line);
+                newLines_.push_back(line);
+                if (lineCallback_) lineCallback_(line);
+            }
+            blocks_[flushHead_].clear();
+        }
+    }
+}
+
+void BatchRunner::emit(size_t index, const std::string& line) {
+    std::lock_guard lock(mutex_);
+    if (index != flushHead_) {
+        blocks_[index].push_back(line);
+        return;
+    }
+    log_.line(line);
+    newLines_.push_back(line);
+    if (lineCallback_) lineCallback_(line);
+}
+
+void BatchRunner::emitJob(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    log_.line(line);
+    newLines_.push_back(line);
+    if (lineCallback_) lineCallback_(line);
+}
+
+std::string BatchRunner::reserveOutput(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const std::string unique = uniquePath(
+        path, [](const std::string& p, void* ctx) { return static_cast<std::set<std::string>*>(ctx)->count(p) > 0; },
+        &reserved_);
+    reserved_.insert(unique);
+    return unique;
+}
+
+Status BatchRunner::watch(core::Job& job, FileContext& f) {
+    bool cancelled = false;
+    while (!job.finished()) {
+        f.slot->total.store(job.progress().total());
+        f.slot->done.store(job.progress().done());
+        if (abort_.load() && !cancelled) {
+            job.progress().cancel();
+            cancelled = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Status s = job.wait();
+    f.slot->total.store(job.progress().total());
+    f.slot->done.store(job.progress().done());
+    return s;
+}
+
+namespace {
+
+// The completion of a watched job: the success line, the abort, or "ERROR: " with the failure.
+FileOutcome complete(const Status& s, bool abortRequested, const std::function<void(const std::string&)>& log,
+                     const char* successLine, const std::string& failureLine) {
+    if (s.ok()) {
+        log(successLine);
+        return FileOutcome::kDone;
+    }
+    if (s.code == ErrorCode::kCancelled && abortRequested) return FileOutcome::kAborted;
+    log(failureLine);
+    return FileOutcome::kFailed;
+}
+
+}  // namespace
+
+FileOutcome BatchRunner::runConvert(FileContext& f) {
+    const tools::ConvertTarget target = settings_.op == BatchOp::kConvertAvi1   ? tools::ConvertTarget::kAviType1
+                                        : settings_.op == BatchOp::kConvertAvi2 ? tools::ConvertTarget::kAviType2
+                                                                                : tools::ConvertTarget::kRawDv;
+    const std::string output = f.output();
+    tools::DvConvertJob job(f.path, output, target);
+    const Status built = job.build();
+    if (!built) {
+        f.log("ERROR: Build failed - " + failureText(built));
+        return FileOutcome::kFailed;
+    }
+    if (job.progress().total() <= 0) {
+        f.log(kNoDuration);
+        return FileOutcome::kFailed;
+    }
+    f.log(withPath("Output file: %s", output));
+    if (!job.start()) {
+        f.log("ERROR: Run failed - " + failureText(job.wait()));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(job, f);
+    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Conversion Complete",
+                    "ERROR: " + failureText(s));
+}
+
+FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
+    auto logFn = [&](const std::string& l) { f.log(l); };
+    if (f.type == FileType::kAvchd) {
+        const std::string output = f.output();
+        tools::Ac3ExtractJob job(f.path, output);
+        const Status built = job.build();
+        if (!built) {
+            const int reason = job.openReason();
+            if (reason != 0) {
+                std::string line = tools::kAc3LogOpenInput;
+                if (reason == media::kAvcNoMemory || reason == media::kAvcNoSeiBuffer) line += tools::kAc3LogOutOfMemory;
+                else if (reason != media::kAvcOpenFailed && reason != media::kAvcSeekFailed)
+                    line += tools::kAc3LogParseError;
+                f.log(line);
+            } else {
+                f.log(tools::kAc3LogOpenOutput);
+            }
+            return FileOutcome::kFailed;
+        }
+        f.log(withPath("Output file: %s", output));
+        if (!job.start()) {
+            f.log(tools::kAc3LogRun);
+            return FileOutcome::kFailed;
+        }
+        const Status s = watch(job, f);
+        return complete(s, abort_.load(), logFn, "Audio Extraction Complete", "ERROR: Failed to extract audio");
+    }
+
+    const std::string output = f.output();
+    std::unique_ptr<core::Job> job;
+    Status built;
+    if (f.type == FileType::kHdv2) {
+        auto j = std::make_unique<tools::HdvAudioExtractJob>(f.path, output);
+        built = j->build();
+        job = std::move(j);
+    } else {
+        auto j = std::make_unique<tools::AudioExtractJob>(f.path, output);
+        built = j->build();
+        job = std::move(j);
+    }
+    if (!built) {
+        if (built.message == tools::kNoAudioStream) {
+            f.log(kNoAudioAtBuild);
+            return FileOutcome::kSkipped;
+        }
+        f.log("ERROR: Build failed - " + failureText(built));
+        return FileOutcome::kFailed;
+    }
+    if (job->progress().total() <= 0) {
+        f.log(kNoDuration);
+        return FileOutcome::kFailed;
+    }
+    f.log(withPath("Output file: %s", output));
+    if (!job->start()) {
+        f.log("ERROR: Run failed - " + failureText(job->wait()));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(*job, f);
+    const bool noAudio = s.message.rfind("Audio extraction failed - no audio found", 0) == 0;
+    return complete(s, abort_.load(), logFn, "Audio Extraction Complete",
+                    noAudio ? std::string(kNoAudioInRun) : "ERROR: " + failureText(s));
+}
+
+FileOutcome BatchRunner::runBurnIn(FileContext& f) {
+    auto logFn = [&](const std::string& l) { f.log(l); };
+    const std::string output = f.output();
+    if (f.type == FileType::kHdv2 || f.type == FileType::kAvchd) {
+        std::string error;
+        std::unique_ptr<tools::StreamBurnInJob> job;
+        if (settings_.streamBurn) job = settings_.streamBurn(f.type, f.path, output, error);
+        else error = f.type == FileType::kAvchd ? tools::kNoAvchdDecoder : kNoHdvDecoder;
+        if (!job) {
+            f.log("ERROR: Build failed - " + error);
+            return FileOutcome::kFailed;
+        }
+        f.log(withPath("Output file: %s", output));
+        if (!job->start()) {
+            f.log("ERROR: Run failed - " + failureText(job->wait()));
+            return FileOutcome::kFailed;
+        }
+        const Status s = watch(*job, f);
+        if (s.code == ErrorCode::kCancelled && abort_.load()) return FileOutcome::kAborted;
+        const std::string text = job->message(true);
+        if (job->outcome() == tools::BurnOutcome::kComplete) {
+            f.log(tools::kBatchBurnInComplete);
+            if (job->lostPictures() > 0) {
+                char line[160];
+                std::snprintf(line, sizeof line, tools::kBatchBurnInLostFrames,
+                              static_cast<long long>(job->lostPictures()));
+                f.log(line);
+            }
+            return FileOutcome::kDone;
+        }
+        f.log(text.rfind("ERROR: ", 0) == 0 ? text : "ERROR: " + text);
+        return FileOutcome::kFailed;
+    }
+
+    tools::BurnInSettings bs = tools::BurnInSettings::fromOptions(settings_.options);
+    bs.output = output;
+    bs.toInputFile = false;
+    if (!settings_.drawers) {
+        f.log("ERROR: Build failed - Failed to create the text layer");
+        return FileOutcome::kFailed;
+    }
+    tools::DvBurnInJob job(f.path, bs, settings_.drawers);
+    const Status built = job.build();
+    if (!built) {
+        f.log("ERROR: Build failed - " + failureText(built));
+        return FileOutcome::kFailed;
+    }
+    if (job.progress().total() <= 0) {
+        f.log(kNoDuration);
+        return FileOutcome::kFailed;
+    }
+    f.log(withPath("Output file: %s", output));
+    if (!job.start()) {
+        f.log("ERROR: Run failed - " + failureText(job.wait()));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(job, f);
+    return complete(s, abort_.load(), logFn, tools::kBatchBurnInComplete, "ERROR: " + failureText(s));
+}
+
+FileOutcome BatchRunner::runModify(FileContext& f) {
+    const std::string output = f.output();
+    tools::DvMetadataModifier modifier;
+    modifier.setSettings(tools::modifySettingsFromOptions(settings_.options));
+    modifier.setInputPath(f.path);
+    modifier.setOutputPath(output);
+    if (!modifier.open()) {
+        f.log("ERROR: " + failureText(modifier.status()));
+        return FileOutcome::kFailed;
+    }
+    f.log(withPath("Output file: %s", output));
+    if (!modifier.start()) {
+        f.log("ERROR: " + failureText(modifier.wait()));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(modifier, f);
+    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Metadata modification complete",
+                    "ERROR: " + failureText(s));
+}
+
+FileOutcome BatchRunner::runSplit(FileContext& f) {
+    tools::SplitSettings ss = tools::splitSettingsFrom(settings_.options);
+    ss.outputFolder = settings_.outputFolder;
+    f.log(withPath("Output stem: %s", outputStem(settings_.outputFolder, f.path)));
+    tools::DvFileSplitter splitter;
+    splitter.setSettings(ss);
+    const Status opened = splitter.open(f.path);
+    if (!opened) {
+        f.log(splitter.noFilesCreated() ? "ERROR: Build failed, no split files created - " + failureText(opened)
+                                        : std::string("ERROR: Build failed"));
+        return FileOutcome::kFailed;
+    }
+    if (!splitter.start()) {
+        f.log("ERROR: Run failed - " + failureText(splitter.wait()));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(splitter, f);
+    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete",
+                    "ERROR: " + failureText(s));
+}
+
+FileOutcome BatchRunner::runExport(FileContext& f) {
+    const bool subtitles = settings_.op == BatchOp::kExportSubtitles;
+    const std::string output = f.output();
+    std::unique_ptr<tools::ExportJob> job;
+    if (subtitles)
+        job = std::make_unique<tools::ExportJob>(f.path, output, tools::SubtitleSettings::fromOptions(settings_.options),
+                                                 false);
+    else
+        job = std::make_unique<tools::ExportJob>(f.path, output, tools::CsvExportSettings::fromOptions(settings_.options),
+                                                 false);
+    f.log(withPath("Output file: %s", output));
+    if (!job->start()) {
+        f.log(std::string("ERROR: ") + (subtitles ? tools::kSubtitleExportFailed : tools::kMetadataExportFailed));
+        return FileOutcome::kFailed;
+    }
+    const Status s = watch(*job, f);
+    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); },
+                    subtitles ? tools::kSubtitleExportComplete : tools::kMetadataExportComplete,
+                    std::string("ERROR: ") + (subtitles ? tools::kSubtitleExportFailed : tools::kMetadataExportFailed));
+}
+
+FileOutcome BatchRunner::runInPlace(FileContext& f) {
+    FileOutcome outcome = FileOutcome::kFailed;
+    f.slot->total.store(1);
+    if (settings_.op == BatchOp::kFixPremiere) {
+        const tools::PremiereFixOutcome o = tools::fixPremiereStartTimecode(f.path);
+        f.log(tools::premiereFixLogLine(o));
+        outcome = o.result == tools::PremiereFixResult::kFixed       ? FileOutcome::kDone
+                  : o.result == tools::PremiereFixResult::kNoTimecode ? FileOutcome::kSkipped
+                                                                      : FileOutcome::kFailed;
+    } else if (settings_.op == BatchOp::kSetDateModified) {
+        const Status s = tools::setDateModifiedFromRecording(f.path);
+        f.log(s ? std::string("Date Modified set") : "ERROR: " + failureText(s));
+        outcome = s ? FileOutcome::kDone : FileOutcome::kFailed;
+    } else {
+        std::string renamed;
+        const Status s = tools::renameWithStartDateTime(f.path, renamed);
+        if (!s) f.log("ERROR: " + failureText(s));
+        else if (renamed == f.path) f.log("File name already ends with its start date/time - not renamed");
+        else f.log(withPath("Renamed to: %s", renamed));
+        outcome = s ? FileOutcome::kDone : FileOutcome::kFailed;
+    }
+    f.slot->done.store(1);
+    return outcome;
+}
+
+BatchSnapshot BatchRunner::poll() {
+    BatchSnapshot snap;
+    snap.running = running_.load();
+    snap.finished = finished_.load();
+    snap.aborted = abortedJob_.load();
+    std::lock_guard lock(mutex_);
+    if (snap.finished) {
+        snap.overallPercent = 100;
+        return snap;
+    }
+    if (!snap.running || slots_.size() != files_.size() || blocks_.size() != files_.size()) return snap;
+    double runningPart = 0;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot& s = *slots_[i];
+        if (!s.running.load()) continue;
+        const int64_t total = s.total.load();
+        const int64_t done = std::min(s.done.load(), total);
+        if (snap.currentFile < 0) {
+            snap.currentFile = static_cast<int64_t>(i);
+            snap.filePercent = filePercent(done, total);
+        }
+        if (total > 0) runningPart += static_cast<double>(done) * static_cast<double>(s.weight.load()) / total;
+    }
+    snap.overallPercent = overallPercent(finishedWeight_, runningPart, static_cast<double>(totalWeight_));
+    const std::time_t t = now();
+    const int64_t elapsed = static_cast<int64_t>(t - start_);
+    if (elapsed >= 5 && snap.overallPercent >= 1 && t - lastRemaining_ >= 2) {
+        status_ = remainingTimeText(elapsed, snap.overallPercent);
+        lastRemaining_ = t;
+    }
+    snap.status = status_;
+    return snap;
+}
+
+std::vector<std::string> BatchRunner::takeLines() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> out;
+    out.swap(newLines_);
+    return out;
+}
+
+std::string BatchRunner::logPath() const {
+    std::lock_guard lock(mutex_);
+    return log_.path();
+}
+
+std::string BatchRunner::logWarning() const {
+    std::lock_guard lock(mutex_);
+    return logWarning_;
+}
+
+std::vector<FileOutcome> BatchRunner::outcomes() const {
+    std::lock_guard lock(mutex_);
+    return outcomes_;
+}
+
+int BatchRunner::failedCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count(outcomes_.begin(), outcomes_.end(), FileOutcome::kFailed));
+}
+
+}  // namespace zorv::batch
