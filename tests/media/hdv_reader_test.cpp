@@ -104,6 +104,39 @@ TEST(M2tReaderOpen, ReasonsForFilesItCannotUse) {
     EXPECT_EQ(r.open(dir.file("notable.m2t")), 7);
 }
 
+TEST(M2tReaderOpen, WaitForAudioNeedsAnAudioPacketToSettleThePmt) {
+    gen::HdvSpec spec;
+    spec.audio = false;
+    spec.frames = 30;
+    const std::string path = gen::cachedHdv("silent.m2t", spec);
+    M2tReader r;
+    EXPECT_EQ(r.open(path), 7);
+    EXPECT_EQ(r.open(path, true, M2tReader::Flags{false, false}), 0);
+}
+
+TEST(M2tReaderStream, SeekInA192ByteStreamKeepsTheArrivalPrefixes) {
+    gen::HdvSpec spec;
+    spec.packetSize = 192;
+    const std::string path = gen::cachedHdv("open192.m2t", spec);
+    M2tReader r;
+    ASSERT_EQ(r.open(path), 0);
+    ASSERT_TRUE(r.seek(r.duration()));  // the end: the last sequence start
+    std::vector<uint8_t> buf(r.maxSampleBytes());
+    const int64_t n = r.fillSample(buf.data(), buf.size());
+    ASSERT_GT(n, 3 * 192);
+    EXPECT_EQ(n % 192, 0);
+    for (int64_t off = 4; off < n; off += 192) ASSERT_EQ(buf[static_cast<size_t>(off)], 0x47) << off;
+    EXPECT_EQ(tsPid(buf.data() + 4), 0x0000);
+    EXPECT_EQ(tsPid(buf.data() + 196), 0x0081);
+    EXPECT_EQ(tsPid(buf.data() + 388), 0x0134);
+    // The sample after the headers is the read unit holding the last sequence start.
+    TsPacket tp;
+    ASSERT_TRUE(parseTsPacket(buf.data() + 3 * 192 + 4 + r.lastSequence().packetIndex * 192, tp));
+    EXPECT_EQ(tp.pid, 0x0810);
+    EXPECT_TRUE(tp.payloadUnitStart);
+    EXPECT_EQ(r.position(), r.duration());
+}
+
 TEST(M2tReaderOpen, FindsPacketsNotAlignedToTheFileStart) {
     TempDir dir;
     std::vector<uint8_t> d(77, 0x00);
