@@ -1,0 +1,174 @@
+// The main window (CMainDialog): the video area, the metadata panel, the position slider with scene
+// ticks, the transport buttons, volume and mute, and the menu bar. It opens media files, hands them
+// to the player engine, keeps the menus in step with the open file, starts the tools through the
+// tool launcher and holds the option record.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+#include <QString>
+
+#include "app/menu_state.h"
+#include "app/tool_launcher.h"
+#include "core/options.h"
+#include "media/file_type.h"
+#include "playback/player.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSlider;
+class QToolButton;
+
+namespace zorv::core {
+class SettingsStore;
+}
+
+namespace zorv::app {
+
+class MetadataPanel;
+class PositionSlider;
+class ProgressWindow;
+class VideoView;
+
+// The open file as the other windows see it.
+enum class FileKind { kNone = 0, kDvAvi = 1, kRawDv = 2, kHdv = 3, kAvchd = 4 };
+
+class CMainDialog : public QMainWindow {
+    Q_OBJECT
+public:
+    // settings must outlive the window. openGlAvailable: the start-up probe of the OpenGL surface
+    // (it decides the default renderer and which renderer choices are offered).
+    explicit CMainDialog(core::SettingsStore& settings, bool openGlAvailable = true, QWidget* parent = nullptr);
+    ~CMainDialog() override;
+
+    // --- what the tools, the options sheet and the other windows use ---
+    core::Options& options() { return options_; }
+    core::SettingsStore& settings() { return settings_; }
+    bool fileOpen() const { return kind_ != FileKind::kNone; }
+    const std::string& filePath() const { return path_; }
+    std::string fileName() const;           // file-name part of the path
+    FileKind fileKind() const { return kind_; }
+    media::FileType fileType() const { return type_; }
+    int aviType() const;                    // 1 or 2 for DV AVI, else 0
+    uint32_t videoFourcc() const { return fourcc_; }
+    bool hasGeotagging() const;
+    playback::Player* player() { return fileOpen() ? player_.get() : nullptr; }
+    bool playing() const;
+    QWidget* window() { return this; }
+    bool openGlAvailable() const { return openGl_; }
+
+    // Pauses playback (the file stays open), as before every tool.
+    void stopPlayback();
+    // Closes the player and the file but remembers it (direct processing writes into it), and
+    // opens it again at the same picture.
+    void releaseCurrentFile();
+    void reopenCurrentFile();
+
+    // Opens a file as File > Open does with a given path (no dialog). False when it was refused or
+    // failed; the window is then in the no-file state.
+    bool openFile(const QString& path);
+    // File > Close.
+    void closeFile();
+    // Opens a file given on the command line once the event loop runs.
+    void openAtStart(const QString& path);
+
+    // Renderer change (options page "Rendering"): rebuilds the video surface.
+    void applyRenderer();
+
+    // Batch and Capture windows register themselves while they are open (exit is refused then).
+    void setBatchWindow(QWidget* w) { batchWindow_ = w; }
+    void setCaptureWindow(QWidget* w) { captureWindow_ = w; }
+
+    // The window's shared progress window.
+    ProgressWindow& progressWindow();
+
+    // --- state that tests and the screenshot script read ---
+    const MenuState& menuState() const { return menu_; }
+    QAction* action(int commandId) const;
+    QString panelText() const;
+    int sliderValue() const;
+    QWidget* videoWidget() const;
+    MetadataPanel* metadataPanel() const { return panel_; }
+    // The map address the last Display Map opened (empty when none).
+    const QString& lastMapUrl() const { return lastMapUrl_; }
+
+    // Commands by identifier (menu, keys, buttons all come here).
+    void command(int commandId);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    QAction* addCommand(QMenu* menu, int id, const QString& text);
+    void applyMenuState();
+    void updateTitle();
+    void updateRecentMenu();
+    void restorePlacement();
+
+    bool confirmDecoders();
+    playback::PlayerConfig playerConfig() const;
+    void onPicture();
+    void onPlayerEvents();
+    void refreshFromPlayer();
+    void refreshSceneTicks();
+    void reportStatus(const core::Status& status, const QString& title = QString());
+
+    void openFromDialog();
+    void playPause();
+    void stepFrames(int64_t n);
+    void stepSeconds(int direction);
+    void stepMinutes(int direction);
+    void scene(bool next);
+    void sliderMoved(int value);
+    void toggleMute();
+    void saveImage();
+    void displayMap();
+    void showAbout();
+    bool handleKey(QKeyEvent* key);
+
+    core::SettingsStore& settings_;
+    bool openGl_;
+    core::Options options_;
+    std::unique_ptr<playback::Player> player_;
+    playback::ShownPicture shown_;
+    int64_t shownSerial_ = 0;
+
+    std::string path_;
+    FileKind kind_ = FileKind::kNone;
+    media::FileType type_ = media::FileType::kUnknown;
+    uint32_t fourcc_ = 0;
+    std::string reel_;
+    bool hasReel_ = false;
+    MenuState menu_;
+
+    std::string releasedPath_;
+    int64_t releasedIndex_ = 0;
+
+    VideoView* video_ = nullptr;
+    QWidget* videoHost_ = nullptr;
+    MetadataPanel* panel_ = nullptr;
+    PositionSlider* slider_ = nullptr;
+    QSlider* volume_ = nullptr;
+    QToolButton* muteButton_ = nullptr;
+    bool muted_ = false;
+    bool sliderTracking_ = false;
+    bool pictureQueued_ = false;
+    ProgressWindow* progress_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QMenu* convertMenu_ = nullptr;
+    QMenu* directMenu_ = nullptr;
+    QWidget* batchWindow_ = nullptr;
+    QWidget* captureWindow_ = nullptr;
+    QString lastMapUrl_;
+};
+
+}  // namespace zorv::app

@@ -1,0 +1,33 @@
+// Starting a file tool on the open file from the main window's menus: confirmation of the tool's
+// settings in the options sheet, the output file, the overwrite question, the run behind the
+// progress window and the result message.
+#pragma once
+
+namespace zorv::app {
+
+class CMainDialog;
+
+enum class ToolId {
+    kBurnIn,            // Tools > "&Burn-In Metadata..."
+    kModifyMetadata,    // Tools > "&Modify Metadata..."
+    kConvertToAvi1,     // "&Convert to" > "AVI Type &1"
+    kConvertToAvi2,     // "&Convert to" > "AVI Type &2"
+    kConvertToRawDv,    // "&Convert to" > "&Raw DV"
+    kExtractAudio,      // "Extract &Audio..."
+    kSplit,             // "&Split File..."
+    kExportMetadata,    // "E&xport Metadata..."
+    kExportSubtitles,   // "Export Sub&titles..."
+    kFixPremiere,       // Premiere start timecode of the open DV AVI file
+    kDateModified,      // set the file's modification date from its recording start
+    kRename,            // rename the file after its recording start
+    kDirectBurnIn,      // "&Direct File Processing" > "&Burn-In Metadata..."
+    kDirectModify,      // "&Direct File Processing" > "&Modify Metadata..."
+};
+
+class ToolLauncher {
+public:
+    // Runs the whole launch procedure of the tool on the main window's open file.
+    static void launch(CMainDialog& window, ToolId tool);
+};
+
+}  // namespace zorv::app
