@@ -20,6 +20,9 @@ namespace {
 // Frames taken while the session was paused: the splitter still sees them, no file receives them.
 constexpr uint32_t kPausedFrame = 0x100;
 
+constexpr size_t kNtscFrameBytes = 120000;  // 10 DIF sequences
+constexpr size_t kPalFrameBytes = 144000;   // 12 DIF sequences
+
 int64_t nowMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -201,8 +204,9 @@ void CaptureSession::onFrame(std::span<const uint8_t> frame) {
     if (!accepting_.load(std::memory_order_acquire)) return;
     lastFrameMicros_.store(nowMicros(), std::memory_order_relaxed);
     framesDelivered_.fetch_add(1, std::memory_order_relaxed);
-    // Never wait for the writer: a full buffer loses the frame.
-    if (buffer_.fillLevel() >= buffer_.slotCount() || frame.size() > FrameRingBuffer::kSlotSize) {
+    // Only whole 525/60 or 625/50 frames go on; a full buffer loses the frame rather than waiting.
+    const bool whole = frame.size() == kNtscFrameBytes || frame.size() == kPalFrameBytes;
+    if (!whole || buffer_.fillLevel() >= buffer_.slotCount()) {
         bufferDrops_.fetch_add(1, std::memory_order_relaxed);
         return;
     }

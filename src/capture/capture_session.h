@@ -98,7 +98,7 @@ struct CaptureStatus {
     std::string lastError;
     int64_t framesCaptured = 0;  // written to files
     double capturedSeconds = 0;
-    int64_t droppedFrames = 0;   // lost by the device plus those the full buffer refused
+    int64_t droppedFrames = 0;   // lost by the device, refused by a full buffer, or not whole DV frames
     int bufferFill = 0;
     int bufferSlots = 0;
     StopReason stopReason = StopReason::kNone;

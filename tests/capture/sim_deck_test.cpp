@@ -7,6 +7,7 @@
 
 #include "capture/capture_status_text.h"
 #include "capture/device_list.h"
+#include "capture/transport_thread.h"
 #include "capture_test_util.h"
 #include "core/dv_pack_fill.h"
 
@@ -173,6 +174,37 @@ TEST_F(SimDeckTest, NtscTapeAndDeviceIds) {
     EXPECT_FALSE(openDevice("sim:" + (dir_ / "none.dv").string(), SimDeckOptions{}, st));
     EXPECT_EQ(st.message, "Could not find Capture Device");
     EXPECT_FALSE(openDevice("nothing", SimDeckOptions{}, st));
+}
+
+TEST_F(SimDeckTest, TransportThreadRunsCommandsAndQueriesAwayFromTheCaller) {
+    SimDeck deck;
+    ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kAsFastAsPossible}));
+    Recorder rec;
+    startRecording(deck, rec);
+    TransportThread transport(deck);
+    transport.post(TransportCommand::kForwardFrame);
+    transport.post(TransportCommand::kForwardFrame);
+    transport.refreshStatus();
+    ASSERT_TRUE(waitFor([&] { return transport.status().rounds == 1 && transport.commandsRun() == 2; }));
+    DeviceStatusLines lines = transport.status();
+    EXPECT_EQ(lines.mode, "VCR");
+    EXPECT_TRUE(lines.vcr);
+    EXPECT_EQ(lines.signal, "PAL");
+    EXPECT_EQ(lines.timecode, "00:00:00:02");  // the commands ran before the queries, in order
+    EXPECT_EQ(lines.lastError, "");
+
+    deck.unplug();
+    transport.post(TransportCommand::kPlay);
+    transport.refreshStatus();
+    ASSERT_TRUE(waitFor([&] { return transport.status().rounds == 2; }));
+    lines = transport.status();
+    EXPECT_EQ(lines.mode, "Error");
+    EXPECT_EQ(lines.signal, "Error");
+    EXPECT_FALSE(lines.vcr);
+    EXPECT_EQ(lines.lastError, "Could not get device capability");
+    transport.stop();
+    transport.post(TransportCommand::kPlay);  // ignored once stopped
+    EXPECT_EQ(transport.commandsRun(), 3);
 }
 
 TEST(CaptureStatusText, FreeSpaceForms) {
