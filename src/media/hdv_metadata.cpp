@@ -54,4 +54,11 @@ HdvFullMetadata buildHdvFullMetadata(const uint8_t* data, size_t n, int pictureC
     return out;
 }
 
+bool addHdvAuxSample(HdvMetadataCache& cache, const uint8_t* data, size_t n, int64_t startTime) {
+    HdvMetadataRecord rec;
+    rec.startTime = startTime;
+    parseAuxItems(data, n, rec);
+    return cache.add(startTime, rec, rec.timecodeStyle);
+}
+
 }  // namespace zorv::media

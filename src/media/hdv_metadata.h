@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "core/metadata_record.h"
+#include "media/hdv_aux_items.h"
+#include "media/metadata_cache.h"
 
 namespace zorv::media {
 
@@ -26,5 +28,12 @@ HdvFullMetadata buildHdvFullMetadata(const uint8_t* data, size_t n, int pictureC
 // Spacing of the metadata window's pictures in 100-ns units: 400000 at 25 frames/s (style 2),
 // 333667 otherwise.
 inline int64_t hdvPictureDuration(int style) { return style == 2 ? 400000 : 333667; }
+
+// The burn-in graph's cache of HDV records.
+using HdvMetadataCache = MetadataCache<HdvMetadataRecord>;
+
+// One "Vaux" sample into the cache: counted; while the cache is active a record is made from the
+// sample's pack data (an item run) with its start time (100 ns) and inserted unless the key is taken.
+bool addHdvAuxSample(HdvMetadataCache& cache, const uint8_t* data, size_t n, int64_t startTime);
 
 }  // namespace zorv::media

@@ -186,6 +186,26 @@ TEST(MetadataCache, NtscLookUpIsMovedATenthOfAMillisecondEarlier) {
     EXPECT_EQ(cache.lookUp(400500), std::nullopt);  // 25 frames/s: no allowance
 }
 
+TEST(MetadataCache, HdvAuxSamplesBecomeRecordsKeyedByStartTime) {
+    HdvMetadataCache cache;
+    const Bytes run = pictureItem(0x07, {0x04, 0x03, 0x02, 0x01}, 4);
+    EXPECT_FALSE(addHdvAuxSample(cache, run.data(), run.size(), 0));  // not active yet
+    cache.setActive(true);
+    EXPECT_TRUE(addHdvAuxSample(cache, run.data(), run.size(), 333667));
+    const Bytes none = {0x80};
+    EXPECT_TRUE(addHdvAuxSample(cache, none.data(), none.size(), 667334));  // no known items: still a record
+    EXPECT_EQ(cache.samplesReceived(), 3);
+    EXPECT_EQ(cache.lastStyle(), 2);
+    auto rec = cache.lookUp(333667);
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->startTime, 333667);
+    EXPECT_EQ(rec->timecodeStyle, 3);
+    rec = cache.lookUp(667334);
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(rec->timecode, -1);
+    EXPECT_EQ(rec->main[0][0], 0xFF);
+}
+
 TEST(HdvStreamScan, RecordsOfEveryPictureMatchWhatTheCamcorderWrote) {
     gen::HdvSpec spec;
     spec.tc = {1, 2, 3, 4};
