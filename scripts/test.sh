@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds, and runs the whole test suite: first the optimised build
-# (all tests), then the sanitizer build (every test but the GUI ones), then the fuzzers briefly.
+# (all tests but those labelled slow), then the sanitizer build (every test but the GUI and slow ones),
+# then the fuzzers briefly. The slow ones (files past 4 GiB) run by hand: ctest --test-dir build/release -L slow
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
