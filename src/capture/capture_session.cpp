@@ -189,8 +189,9 @@ Status CaptureSession::start() {
     writer_ = std::thread([this] { writerLoop(); });
     watcher_ = std::thread([this] { watchLoop(); });
 
-    st = device_.startStream([this](std::span<const uint8_t> f) { onFrame(f); },
-                             [this](DeviceEvent e) { onEvent(e); });
+    if (!callerStream_)
+        st = device_.startStream([this](std::span<const uint8_t> f) { onFrame(f); },
+                                 [this](DeviceEvent e) { onEvent(e); });
     if (!st) {
         requestStop(StopReason::kReadError, st.message.empty() ? "Failed while reading capture device" : st.message);
         wait();
@@ -201,6 +202,8 @@ Status CaptureSession::start() {
 }
 
 void CaptureSession::onFrame(std::span<const uint8_t> frame) {
+    if (!accepting_.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> g(producerLock_);
     if (!accepting_.load(std::memory_order_acquire)) return;
     lastFrameMicros_.store(nowMicros(), std::memory_order_relaxed);
     framesDelivered_.fetch_add(1, std::memory_order_relaxed);
@@ -466,10 +469,13 @@ void CaptureSession::watchLoop() {
 }
 
 void CaptureSession::shutdown() {
-    accepting_ = false;
+    {
+        std::lock_guard<std::mutex> g(producerLock_);
+        accepting_ = false;
+    }
     if (settings_.slaveToCamera && stopReason_.load() != StopReason::kDeviceRemoved)
         (void)device_.transport(TransportCommand::kStop);
-    device_.stopStream();
+    if (!callerStream_) device_.stopStream();
     if (!buffer_.aborted()) buffer_.putEndOfInput();
     if (writer_.joinable()) writer_.join();
 

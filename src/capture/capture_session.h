@@ -118,6 +118,14 @@ public:
     // For tests: called on the writer thread before each frame is written.
     void setBeforeWriteHook(std::function<void(int64_t frameNumber)> hook) { beforeWrite_ = std::move(hook); }
 
+    // When the caller runs the device stream itself (a window that previews before and after the
+    // capture), it passes every frame and event on through frameArrived() and deviceEvent(), and the
+    // session neither starts nor stops the stream.
+    void setStreamOwnedByCaller(bool owned) { callerStream_ = owned; }
+    // Called on the device's thread; ignored while no capture runs.
+    void frameArrived(std::span<const uint8_t> frame) { onFrame(frame); }
+    void deviceEvent(DeviceEvent event) { onEvent(event); }
+
     // Checks the path and free space, creates the log and the batch list, the buffer and the writer,
     // and starts the device stream. Fails with the system's message ("A Capture file pathname is
     // required", "Insufficient disk space available", "Failed to create log file", ...).
@@ -166,6 +174,7 @@ private:
     std::chrono::milliseconds watchInterval_{50};
     std::chrono::milliseconds freeSpaceInterval_{1000};
     std::function<void(int64_t)> beforeWrite_;
+    bool callerStream_ = false;
 
     core::FrameRingBuffer buffer_;
     std::thread writer_;
@@ -183,6 +192,7 @@ private:
     std::chrono::steady_clock::time_point started_;
     int64_t durationLimitFrames_ = 0;
 
+    std::mutex producerLock_;   // one producer at a time, and none after the stop
     mutable std::mutex mutex_;  // session state shared with the window: current file, last error, files
     std::condition_variable stopCv_;
     bool stopRequested_ = false;

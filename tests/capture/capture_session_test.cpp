@@ -382,6 +382,92 @@ TEST_F(CaptureTest, WithoutTheSplitterOneFileTakesTheWholeTape) {
     EXPECT_EQ(capturedFrames(files), tapeFrames(tapePath));
 }
 
+TEST_F(CaptureTest, SecondCaptureToTheSameBaseGetsTheCounterInBrackets) {
+    std::string tapePath = tape("one.dv", gen::palClip(50));
+    for (int run = 0; run < 2; ++run) {
+        SimDeck deck;
+        ASSERT_TRUE(deck.load(tapePath, {SimPacing::kAsFastAsPossible}));
+        CaptureSession session(deck);
+        session.setSettings(settings(2));
+        captureWholeTape(deck, session);
+        ASSERT_EQ(session.files().size(), 1u);
+        EXPECT_EQ(fs::path(session.files()[0].path).filename(),
+                  run == 0 ? "Tape 00.00.00.00.avi" : "Tape 00.00.00.00 (1).avi");
+        // The log and batch list are made afresh by each capture.
+        EXPECT_EQ(countOf(readText(session.logPath()), "Capture started on "), 1);
+        EXPECT_EQ(countOf(readText(session.batchListPath()), "\r\n"), 1);
+    }
+}
+
+TEST_F(CaptureTest, DropFrameTimecodeLinesFollowTheDisplayOption) {
+    std::string tapePath = tape("ntsc_df.dv", gen::ntscClip(40, true));
+    for (int display = 0; display < 2; ++display) {
+        SimDeck deck;
+        ASSERT_TRUE(deck.load(tapePath, {SimPacing::kAsFastAsPossible}));
+        CaptureSession session(deck);
+        CaptureSettings s = settings(1);
+        s.capturePath = base(display == 0 ? "Colon" : "Semi");
+        s.dropFrameDisplay = display;
+        session.setSettings(s);
+        captureWholeTape(deck, session);
+        ASSERT_EQ(session.files().size(), 1u);
+        std::string log = readText(session.logPath());
+        if (display == 0)
+            EXPECT_NE(log.find("Start TC: 00:00:00;00\r\nEnd TC: 00:00:01;09\r\n"), std::string::npos) << log;
+        else
+            EXPECT_NE(log.find("Start TC: 00;00;00;00\r\nEnd TC: 00;00;01;09\r\n"), std::string::npos) << log;
+        EXPECT_EQ(tdatOf(session.files()[0].path).timecode, "00;00;00;00");
+        EXPECT_EQ(session.files()[0].frames, 40);
+    }
+}
+
+TEST_F(CaptureTest, SlaveToCameraPlaysTheTapeAndStopsIt) {
+    SimDeck deck;
+    ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kRealTime}));
+    CaptureSession session(deck);
+    CaptureSettings s = settings(1);
+    s.slaveToCamera = true;
+    session.setSettings(s);
+    ASSERT_TRUE(session.start());
+    EXPECT_EQ(deck.transportState(), SimTransportState::kPlaying);
+    ASSERT_TRUE(waitFor([&] { return session.status().framesCaptured >= 5; }));
+    session.stop();
+    EXPECT_EQ(deck.transportState(), SimTransportState::kStopped);
+}
+
+// A window that previews runs the stream itself and hands frames to the session only while it captures.
+TEST_F(CaptureTest, StreamOwnedByTheCaller) {
+    std::string tapePath = tape("long.dv", gen::palClip(120));
+    SimDeck deck;
+    ASSERT_TRUE(deck.load(tapePath, {SimPacing::kAsFastAsPossible}));
+    CaptureSession session(deck);
+    session.setSettings(settings(1));
+    session.setStreamOwnedByCaller(true);
+    std::atomic<int64_t> previewed{0};
+    deck.setReadyGate([&] {
+        if (deck.deliveredFrames() == 30 && !session.running()) {
+            EXPECT_TRUE(session.start());
+        }
+        return session.bufferHasRoom();
+    });
+    ASSERT_TRUE(deck.startStream(
+        [&](std::span<const uint8_t> f) {
+            ++previewed;
+            session.frameArrived(f);
+        },
+        [&](DeviceEvent e) { session.deviceEvent(e); }));
+    ASSERT_TRUE(deck.transport(TransportCommand::kPlay));
+    ASSERT_TRUE(waitFor([&] { return deck.transportState() == SimTransportState::kStopped; }));
+    ASSERT_TRUE(waitFor([&] { return session.status().bufferFill == 0; }));
+    session.stop();
+    EXPECT_TRUE(deck.streaming());  // still previewing
+    deck.stopStream();
+    EXPECT_EQ(previewed.load(), 120);
+    ASSERT_EQ(session.files().size(), 1u);
+    auto all = tapeFrames(tapePath);
+    EXPECT_EQ(capturedFrames(session.files()), std::vector<uint64_t>(all.begin() + 30, all.end()));
+}
+
 // At the real frame rate a writer that stalls for 4 seconds loses nothing: the 150 slots hold about
 // 6 seconds of 625-line video.
 TEST_F(CaptureTest, FourSecondWriterStallAtRealTimeLosesNoFrame) {
