@@ -8,6 +8,8 @@
 
 #include "gen/avchd_writer.h"
 #include "media/avchd_avc_reader.h"
+#include "media/h264_nal.h"
+#include "media/metadata_cache.h"
 #include "media/avi_test_util.h"
 #include "media/dv_test_media.h"
 #include "media/recognize.h"
@@ -206,6 +208,51 @@ TEST(AvcReader, FfprobeAgreesOnCodecsSizeAndFrames) {
         << codecs;
     EXPECT_NE(codecs.find("codec_name=ac3"), std::string::npos);
     EXPECT_EQ(avitest::ffprobeFrames(path), static_cast<long>(readAll(path).size()));
+}
+
+TEST(AvcReader, RecordsInTheMetadataCache) {
+    const std::string path = gen::cachedAvchd("open192.m2ts", smallSpec(30));
+    MetadataCache<AvchdMetadataRecord> cache;
+    cache.setActive(true);
+    for (const auto& p : readAll(path)) EXPECT_TRUE(cache.add(p.rec.startTime, p.rec, 2));
+    EXPECT_EQ(cache.size(), 30u);
+    // Before the first record: the first; between two: the next; after the last: nothing.
+    auto first = cache.lookUp(-5000000);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->startTime, 0);
+    auto mid = cache.lookUp(400000 * 10 + 1);
+    ASSERT_TRUE(mid);
+    EXPECT_EQ(mid->startTime, 400000 * 11);
+    EXPECT_EQ(cache.size(), 19u);  // older records freed
+    EXPECT_FALSE(cache.lookUp(400000 * 30));
+}
+
+TEST(AvcGrab, RecordFromAnAccessUnit) {
+    // Delimiter (B picture), an SEI that is not MDPM, then the MDPM SEI, then a slice.
+    std::vector<uint8_t> au = {0, 0, 0, 1, 0x09, 0x50};
+    std::vector<uint8_t> other = {5, 17};
+    other.resize(other.size() + 17, 0x11);
+    other.push_back(0x80);
+    au.insert(au.end(), {0, 0, 1, 0x06});
+    au.insert(au.end(), other.begin(), other.end());
+    std::vector<uint8_t> rbsp = {5, 30};
+    rbsp.resize(2 + 16, 0xAB);
+    rbsp.insert(rbsp.end(), {'M', 'D', 'P', 'M', 2, 0x18, 0x02, 0x20, 0x08, 0x12, 0x62, 0, 0, 0, 0, 0x80});
+    au.insert(au.end(), {0, 0, 1, 0x06});
+    appendEscaped(rbsp.data(), rbsp.size(), au);
+    au.insert(au.end(), {0, 0, 1, 0x01, 0x9E, 0x00});
+    std::array<uint8_t, kSeiWorkBytes> work;
+    AvchdMetadataRecord rec;
+    avchdRecordFromAccessUnit(au.data(), au.size(), 1234, work, rec);
+    EXPECT_EQ(rec.startTime, 1234);
+    EXPECT_EQ(rec.pictureType, 2);
+    EXPECT_TRUE(rec.has(0x18));
+    EXPECT_EQ(rec.slots[2][4], 0x12);
+    // Without a delimiter or SEI: time and type only.
+    const std::vector<uint8_t> bare = {0, 0, 1, 0x65, 0x88, 0x80};
+    avchdRecordFromAccessUnit(bare.data(), bare.size(), 99, work, rec);
+    EXPECT_EQ(rec.pictureType, kNoPictureType);
+    EXPECT_FALSE(rec.has(0x18));
 }
 
 }  // namespace
