@@ -1,0 +1,56 @@
+#include "app/opt_render.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace zorv::app {
+
+namespace {
+RendererAvailability& availability() {
+    static RendererAvailability a;
+    return a;
+}
+}  // namespace
+
+void setRendererAvailability(RendererAvailability a) { availability() = a; }
+RendererAvailability rendererAvailability() { return availability(); }
+
+QString rendererLabel(int value) {
+    switch (core::clampRenderer(value)) {
+    case core::renderer::kVmr7Windowless: return QStringLiteral("Software (embedded)");
+    case core::renderer::kVmr9Windowless: return QStringLiteral("OpenGL (embedded) (recommended)");
+    case core::renderer::kVmr7Windowed: return QStringLiteral("Software (own window)");
+    default: return QStringLiteral("OpenGL (own window)");
+    }
+}
+
+COptRender::COptRender(QWidget* parent) : COptPage(parent) {
+    auto* layout = new QVBoxLayout(this);
+    auto* text = new QLabel(
+        tr("OpenGL is recommended. However some older graphics hardware or buggy drivers may display \"blank\" "
+           "video with OpenGL. You may find that selecting Software solves this problem. Note that Software "
+           "drawing uses more processor time."),
+        this);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    renderer_ = addRadioGroup(this, layout, tr("Video renderer"),
+                              {{"Software (embedded)", 1},
+                               {"OpenGL (embedded) (recommended)", 2},
+                               {"Software (own window)", 3},
+                               {"OpenGL (own window)", 4}},
+                              "renderer");
+    const RendererAvailability a = availability();
+    renderer_->button(1)->setEnabled(a.software);
+    renderer_->button(3)->setEnabled(a.software);
+    renderer_->button(2)->setEnabled(a.openGl);
+    renderer_->button(4)->setEnabled(a.openGl);
+    layout->addStretch(1);
+}
+
+void COptRender::fill(const core::Options& o) { renderer_->button(core::clampRenderer(o.renderer))->setChecked(true); }
+
+void COptRender::readBack(core::Options& o) const { o.renderer = checkedId(renderer_, core::renderer::kVmr9Windowed); }
+
+}  // namespace zorv::app

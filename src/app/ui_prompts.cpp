@@ -1,0 +1,61 @@
+#include "app/ui_prompts.h"
+
+#include <QFileDialog>
+#include <QPushButton>
+
+namespace zorv::app {
+
+namespace {
+PromptHook& hook() {
+    static PromptHook h;
+    return h;
+}
+}  // namespace
+
+void setPromptHook(PromptHook h) { hook() = std::move(h); }
+
+QString displayText(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return t;
+}
+
+QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) {
+    if (hook()) {
+        Prompt p;
+        p.kind = PromptKind::kMessage;
+        p.icon = icon;
+        p.title = title;
+        p.text = text;
+        p.buttons = buttons;
+        p.defaultButton = defaultButton;
+        return hook()(p).button;
+    }
+    QMessageBox box(icon, title, displayText(text), buttons, parent);
+    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString askSaveFileName(QWidget* parent, const QString& title, const QString& proposedPath, const QString& filter,
+                        const QString& defaultSuffix) {
+    if (hook()) {
+        Prompt p;
+        p.kind = PromptKind::kSaveFile;
+        p.title = title;
+        p.proposedPath = proposedPath;
+        p.filter = filter;
+        p.defaultSuffix = defaultSuffix;
+        return hook()(p).path;
+    }
+    QFileDialog dialog(parent, title, proposedPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.selectFile(proposedPath);
+    if (!defaultSuffix.isEmpty()) dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace zorv::app
