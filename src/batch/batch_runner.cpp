@@ -107,7 +107,12 @@ BatchRunner::~BatchRunner() {
 std::time_t BatchRunner::now() const { return clock_ ? clock_() : std::time(nullptr); }
 
 bool BatchRunner::start(std::vector<std::string> files) {
-    if (running_.load() || worker_.joinable()) return false;
+    if (running_.load()) return false;
+    if (worker_.joinable()) worker_.join();  // the previous job has finished
+    {
+        std::lock_guard lock(mutex_);
+        started_ = false;
+    }
     abort_.store(false);
     abortedJob_.store(false);
     finished_.store(false);
@@ -126,7 +131,18 @@ void BatchRunner::wait() {
 
 void BatchRunner::jobThread(std::vector<std::string> files) {
     // The weights of the whole list come first: they scale the overall bar from the first file on.
+    // The log names every file by its full path, and the outputs go to the folder's full path.
     files_ = std::move(files);
+    for (auto& f : files_) {
+        std::error_code ec;
+        const fs::path full = fs::absolute(f, ec);
+        if (!ec) f = full.lexically_normal().string();
+    }
+    {
+        std::error_code ec;
+        const fs::path folder = fs::absolute(settings_.outputFolder, ec);
+        if (!ec && !settings_.outputFolder.empty()) settings_.outputFolder = folder.lexically_normal().string();
+    }
     weights_.assign(files_.size(), 0);
     totalWeight_ = 0;
     slots_.clear();
@@ -152,6 +168,7 @@ void BatchRunner::jobThread(std::vector<std::string> files) {
         finishedWeight_ = 0;
         reserved_.clear();
         status_.clear();
+        started_ = true;
         logWarning_ = log_.open(settings_.outputFolder);
         start_ = now();
         lastRemaining_ = start_;
@@ -460,7 +477,8 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
         f.log("ERROR: Build failed - " + failureText(built));
         return FileOutcome::kFailed;
     }
-    if (job.progress().total() <= 0) {
+    // The burn-in counts its frames when it starts; the index gave the file's count already.
+    if (f.slot->weight.load() <= 0) {
         f.log(kNoDuration);
         return FileOutcome::kFailed;
     }
@@ -570,7 +588,7 @@ BatchSnapshot BatchRunner::poll() {
         snap.overallPercent = 100;
         return snap;
     }
-    if (!snap.running || slots_.size() != files_.size() || blocks_.size() != files_.size()) return snap;
+    if (!snap.running || !started_) return snap;
     double runningPart = 0;
     for (size_t i = 0; i < slots_.size(); ++i) {
         const Slot& s = *slots_[i];

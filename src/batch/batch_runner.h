@@ -156,6 +156,7 @@ private:
     std::vector<std::string> newLines_;
     std::set<std::string> reserved_;
     std::vector<FileOutcome> outcomes_;
+    bool started_ = false;  // the weights are known and the log is open
     std::time_t start_ = 0;
     std::time_t lastRemaining_ = 0;
     std::string status_;

@@ -21,5 +21,6 @@ int cmdSplit(int argc, char** argv);
 int cmdCapture(int argc, char** argv);
 int cmdDevices(int argc, char** argv);
 int cmdBurn(int argc, char** argv);
+int cmdBatch(int argc, char** argv);
 
 }  // namespace zorv::cli

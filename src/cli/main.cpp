@@ -30,6 +30,7 @@ const Command kCommands[] = {
     {"devices", zorv::cli::cmdDevices, "devices                        list the DV capture devices"},
     {"burn", zorv::cli::cmdBurn, "burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user] [--mode all|scenes:N[s|f]]  metadata drawn into the pictures"},
     {"gpx", zorv::cli::cmdGpx, "gpx FILE [-o OUT]              the GPS track of an AVCHD file as GPX 1.1"},
+    {"batch", zorv::cli::cmdBatch, "batch --op OPERATION --out DIR [--jobs N] [--yes] FILE...  one operation over many files with Batch-log.txt"},
 };
 
 void usage(FILE* out) {
