@@ -18,7 +18,8 @@ void extractUsage(FILE* out) {
     std::fputs("usage: zorv extract-audio FILE [-o OUT] [--overwrite]\n\n"
                "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) or a 1080-line HDV stream to a 16-bit\n"
                "WAV file, by default\n"
-               "FILE without extension + \".wav\".\n",
+               "FILE without extension + \".wav\". The AC-3 sound of an AVCHD stream is copied frame for frame\n"
+               "to FILE without extension + \".ac3\".\n",
                out);
 }
 }  // namespace
