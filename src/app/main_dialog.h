@@ -4,7 +4,10 @@
 // tool launcher and holds the option record.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -18,6 +21,7 @@
 #include "playback/player.h"
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSlider;
@@ -98,6 +102,12 @@ public:
 
     // Commands by identifier (menu, keys, buttons all come here).
     void command(int commandId);
+    // Handles a key as the main window does before any widget sees it; true when it was taken.
+    bool handleKey(QKeyEvent* key);
+
+    // Opens an address with the desktop's default handler; replaceable (tests record the address).
+    using UrlOpener = std::function<bool(const QString&)>;
+    static void setUrlOpener(UrlOpener opener);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,7 +143,7 @@ private:
     void saveImage();
     void displayMap();
     void showAbout();
-    bool handleKey(QKeyEvent* key);
+    void lastErrorReport(const QString& message, int sysError, const QString& title = QString());
 
     core::SettingsStore& settings_;
     bool openGl_;
@@ -161,7 +171,9 @@ private:
     QToolButton* muteButton_ = nullptr;
     bool muted_ = false;
     bool sliderTracking_ = false;
-    bool pictureQueued_ = false;
+    std::atomic<bool> pictureQueued_{false};
+    std::map<int, QAction*> actions_;
+    QWidget* videoWindow_ = nullptr;  // own-window renderers: the window holding the view
     ProgressWindow* progress_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QMenu* convertMenu_ = nullptr;

@@ -341,47 +341,77 @@ bool prepareWindowFont(FontFace& font, int height) {
     return height == 100 ? font.setCellHeight(32) : font.setCharacterHeight(14);
 }
 
+namespace {
+
+// The cell table, column starts and text form of a metadata window w pixels wide.
+struct WindowTable {
+    std::span<const Cell> table;
+    std::array<int, 5> columns;
+    LayerFamily family = LayerFamily::Dv;
+    core::TextVariant variant = core::TextVariant::MetadataWindow;
+};
+
+WindowTable windowTable(WindowKind kind, int w) {
+    WindowTable t;
+    t.columns = {2, w * 13 / 43 + 2, w * 25 / 43 + 2, w * 31 / 43 + 2, w * 37 / 43 + 2};
+    switch (kind) {
+    case WindowKind::Dv: t.table = cells(kDvCells); break;
+    case WindowKind::Hdv:
+        t.table = cells(kHdvCells);
+        t.family = LayerFamily::Hdv;
+        t.variant = core::TextVariant::Hdv;
+        break;
+    case WindowKind::Avchd:
+        t.table = cells(kAvchdCells);
+        t.family = LayerFamily::Avchd;
+        t.variant = core::TextVariant::Avchd;
+        break;
+    case WindowKind::AvchdGps:
+        t.table = cells(kAvchdGpsCells);
+        t.family = LayerFamily::Avchd;
+        t.variant = core::TextVariant::Avchd;
+        t.columns = {2, w * 14 / 43 + 2, w * 31 / 43 + 2, 0, 0};
+        break;
+    }
+    return t;
+}
+
+}  // namespace
+
 void drawMetadataWindow(core::RgbPicture& picture, FontFace& font, WindowKind kind, const OverlayFrame& frame,
                         const core::DisplaySettings& display) {
     for (int y = 0; y < picture.rowCount; ++y)
         std::memset(picture.row(picture.firstRow + y), 0, static_cast<size_t>(picture.width) * 3);
     if (!font.isOpen()) return;
     const int w = picture.width, h = picture.height;
-    std::array<int, 5> columns = {2, w * 13 / 43 + 2, w * 25 / 43 + 2, w * 31 / 43 + 2, w * 37 / 43 + 2};
+    const WindowTable t = windowTable(kind, w);
     const std::array<int, 3> rows = {0, h / 3, 2 * h / 3};
-    std::span<const Cell> table;
-    LayerFamily family = LayerFamily::Dv;
-    core::TextVariant variant = core::TextVariant::MetadataWindow;
-    switch (kind) {
-    case WindowKind::Dv: table = cells(kDvCells); break;
-    case WindowKind::Hdv:
-        table = cells(kHdvCells);
-        family = LayerFamily::Hdv;
-        variant = core::TextVariant::Hdv;
-        break;
-    case WindowKind::Avchd:
-        table = cells(kAvchdCells);
-        family = LayerFamily::Avchd;
-        variant = core::TextVariant::Avchd;
-        break;
-    case WindowKind::AvchdGps:
-        table = cells(kAvchdGpsCells);
-        family = LayerFamily::Avchd;
-        variant = core::TextVariant::Avchd;
-        columns = {2, w * 14 / 43 + 2, w * 31 / 43 + 2, 0, 0};
-        break;
-    }
     core::MetadataRecord empty;
     const core::MetadataRecord& rec = frame.record ? *frame.record : empty;
     core::ShutterFormatter shutter;
     core::TextBuf text;
-    for (const Cell& cell : table) {
-        formatOne(cell.item, variant, family, frame, rec, display, shutter, text);
+    for (const Cell& cell : t.table) {
+        formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
         if (text.s[0] == '\0') continue;
-        const int x = columns[static_cast<size_t>(cell.column)], y = rows[static_cast<size_t>(cell.row)];
+        const int x = t.columns[static_cast<size_t>(cell.column)], y = rows[static_cast<size_t>(cell.row)];
         if (cell.item == BurnItem::kFileProgress) font.draw(picture, x, y, text.view(), 128, 128, 128);
         else font.draw(picture, x, y, text.view(), 255, 32, 32);
     }
+}
+
+std::vector<std::string> metadataWindowTexts(WindowKind kind, const OverlayFrame& frame,
+                                             const core::DisplaySettings& display) {
+    const WindowTable t = windowTable(kind, 430);
+    core::MetadataRecord empty;
+    const core::MetadataRecord& rec = frame.record ? *frame.record : empty;
+    core::ShutterFormatter shutter;
+    core::TextBuf text;
+    std::vector<std::string> out;
+    for (const Cell& cell : t.table) {
+        formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
+        if (text.s[0] != '\0') out.emplace_back(text.view());
+    }
+    return out;
 }
 
 }  // namespace zorv::playback

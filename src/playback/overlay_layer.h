@@ -152,5 +152,8 @@ enum class WindowKind { Dv, Hdv, Avchd, AvchdGps };
 bool prepareWindowFont(FontFace& font, int height);
 void drawMetadataWindow(core::RgbPicture& picture, FontFace& font, WindowKind kind, const OverlayFrame& frame,
                         const core::DisplaySettings& display);
+// The texts the metadata window shows for the frame, in drawing order (empty items left out).
+std::vector<std::string> metadataWindowTexts(WindowKind kind, const OverlayFrame& frame,
+                                             const core::DisplaySettings& display);
 
 }  // namespace zorv::playback

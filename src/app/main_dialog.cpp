@@ -1,0 +1,937 @@
+#include "app/main_dialog.h"
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSlider>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/file_properties.h"
+#include "app/metadata_panel.h"
+#include "app/opt_render.h"
+#include "app/options_sheet.h"
+#include "app/position_slider.h"
+#include "app/progress_window.h"
+#include "app/ui_prompts.h"
+#include "app/video_view.h"
+#include "core/settings_store.h"
+#include "core/window_placement.h"
+#include "media/avi_chunks.h"
+#include "media/codec/codec_registry.h"
+#include "media/file_io.h"
+#include "media/recognize.h"
+#include "playback/bitmap_writer.h"
+#include "playback/map_request.h"
+
+namespace zorv::app {
+
+namespace {
+
+constexpr const char* kAppTitle = "ZORV Pro";
+constexpr const char* kVersion = "4.0";
+constexpr const char* kHelpUrl = "https://zorv.org/help";
+constexpr const char* kErrorTitle = "Error!";
+
+constexpr const char* kOpenFailedText = "Unable to open the requested file:\r\n\r\n%1";
+constexpr const char* kReadFailedText = "Unable to read the requested file:\r\n\r\n%1";
+constexpr const char* kHdv1Text =
+    "File is 720-line HDV M2T format:\r\n\r\n%1\r\n\r\nPlayback of 720-line HDV files (HDV1) is not currently "
+    "supported in ZORV Pro. Only 1080-line HDV files (HDV2) can be played at present.\r\n\r\nHowever you can "
+    "process 720-line HDV files using some of the operations in the Batch Processor. Please see \"Batch "
+    "Processing\" in the online help.";
+constexpr const char* kModText =
+    "File is MPEG-2 program stream (MOD) format:\r\n\r\n%1\r\n\r\nPlayback of MOD files is not currently "
+    "supported in ZORV Pro.\r\n\r\nHowever you can process MOD files using some of the operations in the Batch "
+    "Processor. Please see \"Batch Processing\" in the online help.";
+constexpr const char* kUnknownText =
+    "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%1";
+
+QString noDecoderText(const char* what) {
+    return QString(
+               "ZORV Pro is not yet configured with a 3rd party %1.\r\n\r\nPlease go to the \"Decoders\" section "
+               "of the Tools->Options dialog and select a 3rd party %1 from the list of those which are "
+               "installed on your PC. If the list is empty then your PC does not have a suitable %1 installed, "
+               "and you will need to install one before proceeding.\r\n\r\nFor more details, see the "
+               "\"Decoders\" section of the online help.")
+        .arg(QString::fromLatin1(what));
+}
+
+constexpr const char* kOpenFilter =
+    "All (*.*);;"
+    "DV, HDV & AVCHD (*.avi, *.dv, *.m2t, *.mpg, *.mpeg, *.mts, *.m2ts) (*.avi *.dv *.m2t *.mpg *.mpeg *.mts *.m2ts);;"
+    "DV AVI (*.avi) (*.AVI *.avi);;"
+    "Raw DV (*.dv) (*.dv);;"
+    "HDV (*.m2t, *.mpg, *.mpeg) (*.m2t *.mpg *.mpeg);;"
+    "AVCHD (*.mts, *.m2ts) (*.mts *.m2ts)";
+constexpr const char* kOpenFilterPreselected =
+    "DV, HDV & AVCHD (*.avi, *.dv, *.m2t, *.mpg, *.mpeg, *.mts, *.m2ts) (*.avi *.dv *.m2t *.mpg *.mpeg *.mts *.m2ts)";
+
+constexpr int64_t kSecond = 10000000;  // 100-ns units
+
+CMainDialog::UrlOpener& urlOpener() {
+    static CMainDialog::UrlOpener opener = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
+    return opener;
+}
+
+}  // namespace
+
+void CMainDialog::setUrlOpener(UrlOpener opener) {
+    urlOpener() = opener ? std::move(opener)
+                         : UrlOpener([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
+}
+
+CMainDialog::CMainDialog(core::SettingsStore& settings, bool openGlAvailable, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), openGl_(openGlAvailable) {
+    setWindowTitle(kAppTitle);
+    setWindowIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    // Start-up: menus, controls, the stored choices, then the placement.
+    options_ = settings_.loadStartupOptions(openGl_);
+    setRendererAvailability(RendererAvailability{true, openGl_});
+    buildMenus();
+    buildControls();
+    applyMenuState();
+    restorePlacement();
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+}
+
+CMainDialog::~CMainDialog() {
+    qApp->removeEventFilter(this);
+    if (player_) {
+        player_->setPictureCallback(nullptr);
+        player_->setEventCallback(nullptr);
+        player_->close();
+    }
+}
+
+// ---------------------------------------------------------------- building
+
+QAction* CMainDialog::addCommand(QMenu* menu, int id, const QString& text) {
+    QAction* a = menu->addAction(text);
+    actions_[id] = a;
+    connect(a, &QAction::triggered, this, [this, id] { command(id); });
+    return a;
+}
+
+QAction* CMainDialog::action(int commandId) const {
+    auto it = actions_.find(commandId);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainDialog::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = addCommand(file, cmd::kOpen, QStringLiteral("&Open...\tCtl+O"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    open->setShortcutContext(Qt::WindowShortcut);
+    addCommand(file, cmd::kClose, QStringLiteral("&Close"));
+    file->addSeparator();
+    addCommand(file, cmd::kSaveImage, QStringLiteral("Save &Image..."));
+    addCommand(file, cmd::kDisplayMap, QStringLiteral("Display &Map"));
+    file->addSeparator();
+    addCommand(file, cmd::kBatch, QStringLiteral("&Batch Processing..."));
+    addCommand(file, cmd::kCapture, QStringLiteral("C&apture DV..."));
+    file->addSeparator();
+    addCommand(file, cmd::kProperties, QStringLiteral("&Properties"));
+    file->addSeparator();
+    recentMenu_ = file->addMenu(QStringLiteral("&Recent Files"));
+    actions_[cmd::kRecentFiles] = recentMenu_->menuAction();
+    file->addSeparator();
+    addCommand(file, cmd::kExit, QStringLiteral("E&xit"));
+    updateRecentMenu();
+
+    QMenu* play = menuBar()->addMenu(QStringLiteral("&Play"));
+    addCommand(play, cmd::kPlayPause, QStringLiteral("&Play/Pause\tSpace"));
+    addCommand(play, cmd::kStop, QStringLiteral("&Stop\tPeriod"));
+    play->addSeparator();
+    addCommand(play, cmd::kFwdFrame, QStringLiteral("&Fwd Frame\tRight"));
+    addCommand(play, cmd::kBackFrame, QStringLiteral("&Back Frame\tLeft"));
+    addCommand(play, cmd::kFwdSecond, QStringLiteral("F&wd 1 sec\tShift+Right"));
+    addCommand(play, cmd::kBackSecond, QStringLiteral("B&ack 1 sec\tShift+Left"));
+    addCommand(play, cmd::kFwdMinute, QStringLiteral("Fw&d 1 min\tCtrl+Right"));
+    addCommand(play, cmd::kBackMinute, QStringLiteral("Ba&ck 1 min\tCtrl+Left"));
+    play->addSeparator();
+    addCommand(play, cmd::kNextScene, QStringLiteral("&Next Scene\tPage Down"));
+    addCommand(play, cmd::kPreviousScene, QStringLiteral("P&revious Scene\t Page Up"));
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    convertMenu_ = tools->addMenu(QStringLiteral("&Convert to"));
+    addCommand(convertMenu_, cmd::kConvertAvi1, QStringLiteral("AVI Type &1"));
+    addCommand(convertMenu_, cmd::kConvertAvi2, QStringLiteral("AVI Type &2"));
+    addCommand(convertMenu_, cmd::kConvertRawDv, QStringLiteral("&Raw DV"));
+    addCommand(tools, cmd::kBurnIn, QStringLiteral("&Burn-In Metadata..."));
+    addCommand(tools, cmd::kModify, QStringLiteral("&Modify Metadata..."));
+    addCommand(tools, cmd::kSplit, QStringLiteral("&Split File..."));
+    addCommand(tools, cmd::kExtractAudio, QStringLiteral("Extract &Audio..."));
+    addCommand(tools, cmd::kExportMetadata, QStringLiteral("E&xport Metadata..."));
+    addCommand(tools, cmd::kExportSubtitles, QStringLiteral("Export Sub&titles..."));
+    tools->addSeparator();
+    directMenu_ = tools->addMenu(QStringLiteral("&Direct File Processing"));
+    addCommand(directMenu_, cmd::kDirectBurnIn, QStringLiteral("&Burn-In Metadata..."));
+    addCommand(directMenu_, cmd::kDirectModify, QStringLiteral("&Modify Metadata..."));
+    tools->addSeparator();
+    addCommand(tools, cmd::kOptions, QStringLiteral("&Options..."));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(help, cmd::kAbout, QStringLiteral("&About..."));
+    addCommand(help, cmd::kOnlineHelp, QStringLiteral("Online &Help"));
+}
+
+void CMainDialog::buildControls() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+
+    videoHost_ = new QWidget(central);
+    videoHost_->setObjectName(QStringLiteral("videoArea"));
+    videoHost_->setAutoFillBackground(true);
+    QPalette pal = videoHost_->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    videoHost_->setPalette(pal);
+    auto* hostLayout = new QVBoxLayout(videoHost_);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    videoHost_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(videoHost_, 1);
+
+    panel_ = new MetadataPanel(central);
+    layout->addWidget(panel_, 0);
+
+    slider_ = new PositionSlider(central);
+    connect(slider_, &QAbstractSlider::actionTriggered, this, [this](int) { sliderMoved(slider_->sliderPosition()); });
+    layout->addWidget(slider_, 0);
+
+    auto* row = new QHBoxLayout();
+    row->setSpacing(2);
+    auto button = [&](int id, QStyle::StandardPixmap icon, const QString& letter, const QString& tip) {
+        auto* b = new QToolButton(central);
+        b->setAutoRaise(true);  // highlighted while the mouse is over it
+        b->setIcon(style()->standardIcon(icon));
+        b->setText(letter);
+        b->setToolTip(tip);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setObjectName(tip);
+        connect(b, &QToolButton::clicked, this, [this, id] { command(id); });
+        row->addWidget(b);
+        return b;
+    };
+    button(cmd::kPlay, QStyle::SP_MediaPlay, QStringLiteral("P"), QStringLiteral("Play"));
+    button(cmd::kPause, QStyle::SP_MediaPause, QStringLiteral("|"), QStringLiteral("Pause"));
+    button(cmd::kStopButton, QStyle::SP_MediaStop, QStringLiteral("S"), QStringLiteral("Stop"));
+    row->addSpacing(8);
+    button(cmd::kBackFrame, QStyle::SP_MediaSeekBackward, QStringLiteral("B"), QStringLiteral("Backward Frame"));
+    button(cmd::kFwdFrame, QStyle::SP_MediaSeekForward, QStringLiteral("F"), QStringLiteral("Forward Frame"));
+    row->addSpacing(8);
+    button(cmd::kPreviousScene, QStyle::SP_MediaSkipBackward, QStringLiteral("B"), QStringLiteral("Previous Scene"));
+    button(cmd::kNextScene, QStyle::SP_MediaSkipForward, QStringLiteral("F"), QStringLiteral("Next Scene"));
+    row->addStretch(1);
+    muteButton_ = new QToolButton(central);
+    muteButton_->setAutoRaise(true);
+    muteButton_->setText(QStringLiteral("M"));
+    muteButton_->setToolTip(QStringLiteral("Mute"));
+    muteButton_->setObjectName(QStringLiteral("Mute"));
+    muteButton_->setCheckable(true);
+    muteButton_->setFocusPolicy(Qt::NoFocus);
+    muteButton_->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    connect(muteButton_, &QToolButton::clicked, this, [this] { toggleMute(); });
+    row->addWidget(muteButton_);
+    volume_ = new QSlider(Qt::Horizontal, central);
+    volume_->setRange(0, 100);
+    volume_->setValue(100);
+    volume_->setFixedWidth(90);
+    volume_->setFocusPolicy(Qt::NoFocus);
+    connect(volume_, &QSlider::valueChanged, this, [this](int v) {
+        if (player_) player_->setVolume(v);
+    });
+    row->addWidget(volume_);
+    layout->addLayout(row);
+    setCentralWidget(central);
+    applyRenderer();
+}
+
+void CMainDialog::applyRenderer() {
+    const QImage last = video_ ? video_->image() : QImage();
+    if (video_) delete video_->widget();
+    video_ = nullptr;
+    if (videoWindow_) {
+        delete videoWindow_;
+        videoWindow_ = nullptr;
+    }
+    int renderer = options_.renderer;
+    if (rendererUsesOpenGl(renderer) && !openGl_) renderer = rendererHasOwnWindow(renderer) ? 3 : 1;
+    if (rendererHasOwnWindow(renderer)) {
+        videoWindow_ = new QWidget(this, Qt::Window);
+        videoWindow_->setWindowTitle(QStringLiteral("ZORV Pro - Video"));
+        auto* l = new QVBoxLayout(videoWindow_);
+        l->setContentsMargins(0, 0, 0, 0);
+        video_ = createVideoView(renderer, videoWindow_);
+        l->addWidget(video_->widget());
+        videoWindow_->resize(720, 540);
+        videoWindow_->show();
+    } else {
+        video_ = createVideoView(renderer, videoHost_);
+        videoHost_->layout()->addWidget(video_->widget());
+    }
+    if (player_ && fileOpen() && player_->currentPicture(shown_)) video_->setPicture(shown_);
+    (void)last;
+}
+
+QWidget* CMainDialog::videoWidget() const { return video_ ? video_->widget() : nullptr; }
+
+void CMainDialog::restorePlacement() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect sr = screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
+    const core::ScreenSize screenSize{sr.width(), sr.height()};
+    if (options_.rememberMainWindowPosition) {
+        if (auto placement = core::restoreMainPlacement(settings_.readMainPlacement(), screenSize)) {
+            const core::WindowRect& r = placement->normal;
+            setGeometry(r.left, r.top, r.width(), r.height());
+            if (placement->showState == core::kShowMaximized) setWindowState(Qt::WindowMaximized);
+            return;
+        }
+    }
+    // Default: a video area of 360 x 240.
+    videoHost_->setMinimumSize(360, 240);
+    adjustSize();
+    const QSize s = this->size();
+    videoHost_->setMinimumSize(160, 120);
+    const core::WindowRect fit = core::fitDefaultMainWindow(
+        core::WindowRect{x(), y(), x() + s.width(), y() + s.height()}, s.width(), s.height(), screenSize);
+    setGeometry(fit.left, fit.top, fit.width(), fit.height());
+}
+
+// ---------------------------------------------------------------- state
+
+std::string CMainDialog::fileName() const { return std::filesystem::path(path_).filename().string(); }
+
+int CMainDialog::aviType() const {
+    if (type_ == media::FileType::kAviType1) return 1;
+    if (type_ == media::FileType::kAviType2) return 2;
+    return 0;
+}
+
+bool CMainDialog::hasGeotagging() const { return fileOpen() && player_ && player_->hasGeotagging(); }
+
+bool CMainDialog::playing() const {
+    return fileOpen() && player_ && player_->state() == playback::PlayerState::kRunning;
+}
+
+QString CMainDialog::panelText() const { return panel_->text(); }
+int CMainDialog::sliderValue() const { return slider_->value(); }
+
+ProgressWindow& CMainDialog::progressWindow() {
+    if (!progress_) progress_ = new ProgressWindow(this, &settings_);
+    return *progress_;
+}
+
+void CMainDialog::applyMenuState() {
+    menu_ = fileOpen() ? menuStateFor(type_, fourcc_, hasGeotagging()) : noFileMenuState();
+    const MenuState& m = menu_;
+    auto set = [this](int id, bool on) {
+        if (QAction* a = action(id)) a->setEnabled(on);
+    };
+    set(cmd::kClose, m.close);
+    set(cmd::kSaveImage, m.saveImage);
+    set(cmd::kProperties, m.properties);
+    set(cmd::kDisplayMap, m.displayMap);
+    for (int id : {cmd::kPlayPause, cmd::kStop, cmd::kFwdFrame, cmd::kBackFrame, cmd::kFwdSecond, cmd::kBackSecond})
+        set(id, m.transport);
+    set(cmd::kFwdMinute, m.minuteSteps);
+    set(cmd::kBackMinute, m.minuteSteps);
+    set(cmd::kNextScene, m.scenes);
+    set(cmd::kPreviousScene, m.scenes);
+    convertMenu_->menuAction()->setEnabled(m.convertMenu);
+    set(cmd::kConvertAvi1, m.convertAvi1);
+    set(cmd::kConvertAvi2, m.convertAvi2);
+    set(cmd::kConvertRawDv, m.convertRawDv);
+    set(cmd::kExtractAudio, m.extractAudio);
+    set(cmd::kBurnIn, m.burnIn);
+    set(cmd::kSplit, m.split);
+    set(cmd::kModify, m.modify);
+    directMenu_->menuAction()->setEnabled(m.directMenu);
+    set(cmd::kDirectBurnIn, m.directBurnIn);
+    set(cmd::kDirectModify, m.directModify);
+    set(cmd::kExportMetadata, m.exportMetadata);
+    set(cmd::kExportSubtitles, m.exportSubtitles);
+    if (QAction* a = action(cmd::kFwdSecond))
+        a->setText(m.iFrameSteps ? QStringLiteral("F&wd I-frame\tShift+Right") : QStringLiteral("F&wd 1 sec\tShift+Right"));
+    if (QAction* a = action(cmd::kBackSecond))
+        a->setText(m.iFrameSteps ? QStringLiteral("B&ack I-frame\tShift+Left") : QStringLiteral("B&ack 1 sec\tShift+Left"));
+}
+
+void CMainDialog::updateTitle() {
+    if (!fileOpen()) {
+        setWindowTitle(kAppTitle);
+        return;
+    }
+    QString title = QString::fromStdString(fileName());
+    title += hasReel_ ? QStringLiteral(" (") + QString::fromStdString(reel_) + QStringLiteral(")")
+                      : QStringLiteral(" (no reel)");
+    setWindowTitle(title);
+}
+
+void CMainDialog::updateRecentMenu() {
+    recentMenu_->clear();
+    const auto files = settings_.recentFiles();
+    int n = 0;
+    for (const std::string& f : files) {
+        const int id = cmd::kRecentFirst + n;
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(n + 1).arg(QString::fromStdString(f)));
+        const QString path = QString::fromStdString(f);
+        connect(a, &QAction::triggered, this, [this, path] { openFile(path); });
+        actions_[id] = a;
+        ++n;
+    }
+    for (int i = n; i < core::kRecentFileCount; ++i) actions_.erase(cmd::kRecentFirst + i);
+    recentMenu_->menuAction()->setEnabled(n > 0);
+}
+
+// ---------------------------------------------------------------- messages
+
+void CMainDialog::lastErrorReport(const QString& message, int sysError, const QString& title) {
+    QString text = message;
+    if (sysError) text += QStringLiteral("\n\n") + QString::fromLocal8Bit(std::strerror(sysError));
+    showMessage(this, QMessageBox::Critical, title.isEmpty() ? QString(kErrorTitle) : title, text);
+}
+
+void CMainDialog::reportStatus(const core::Status& status, const QString& title) {
+    lastErrorReport(QString::fromStdString(status.message), status.sysError, title);
+}
+
+// ---------------------------------------------------------------- opening
+
+bool CMainDialog::confirmDecoders() {
+    if (type_ == media::FileType::kHdv2 && !options_.mpeg2Decoder.isSet()) {
+        showMessage(this, QMessageBox::Critical, QStringLiteral("No MPEG-2 video decoder configured"),
+                    noDecoderText("MPEG-2 video decoder"));
+        return false;
+    }
+    if (type_ == media::FileType::kAvchd) {
+        if (!options_.avcVideoDecoder.isSet()) {
+            showMessage(this, QMessageBox::Critical, QStringLiteral("No AVCHD video decoder configured"),
+                        noDecoderText("AVCHD video decoder"));
+            return false;
+        }
+        if (!options_.avcAudioDecoder.isSet()) {
+            showMessage(this, QMessageBox::Critical, QStringLiteral("No AVCHD audio decoder configured"),
+                        noDecoderText("AVCHD audio decoder"));
+            return false;
+        }
+    }
+    return true;
+}
+
+playback::PlayerConfig CMainDialog::playerConfig() const {
+    using media::codec::CodecRole;
+    playback::PlayerConfig c;
+    if (type_ == media::FileType::kHdv2) {
+        if (auto e = media::codec::findCodec(CodecRole::kMpeg2VideoDecoder, options_.mpeg2Decoder.id)) c.mpeg2Decoder = e->name;
+    } else if (type_ == media::FileType::kAvchd) {
+        if (auto e = media::codec::findCodec(CodecRole::kH264VideoDecoder, options_.avcVideoDecoder.id)) c.h264Decoder = e->name;
+        if (auto e = media::codec::findCodec(CodecRole::kAc3AudioDecoder, options_.avcAudioDecoder.id)) c.ac3Decoder = e->name;
+    }
+    if (qEnvironmentVariableIsSet("ZORV_NO_AUDIO")) c.audioBackend = playback::AudioBackendKind::kNull;
+    return c;
+}
+
+void CMainDialog::openFromDialog() {
+    QFileDialog dialog(this, QStringLiteral("Select DV, HDV or AVCHD file to play"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(QString(kOpenFilter).split(QStringLiteral(";;")));
+    dialog.selectNameFilter(kOpenFilterPreselected);
+    dialog.setDefaultSuffix(QStringLiteral("avi"));
+    if (!path_.empty()) dialog.setDirectory(QString::fromStdString(std::filesystem::path(path_).parent_path().string()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    openFile(dialog.selectedFiles().first());
+}
+
+bool CMainDialog::openFile(const QString& qpath) {
+    // Let the area under a closed dialog repaint before the file is examined.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const std::string path = qpath.toStdString();
+    if (fileOpen()) closeFile();
+
+    const media::Recognition rec = media::recognize(path);
+    if (rec.result == media::RecognizeResult::kOpenFailed) {
+        lastErrorReport(QString(kOpenFailedText).arg(qpath), rec.sysError);
+        return false;
+    }
+    if (rec.result == media::RecognizeResult::kReadFailed || rec.result == media::RecognizeResult::kSizeFailed) {
+        lastErrorReport(QString(kReadFailedText).arg(qpath), rec.sysError);
+        return false;
+    }
+    const char* refusal = nullptr;
+    if (!rec.ok()) refusal = kUnknownText;
+    else if (rec.type == media::FileType::kHdv1) refusal = kHdv1Text;
+    else if (rec.type == media::FileType::kMod) refusal = kModText;
+    else if (rec.type == media::FileType::kUnknown) refusal = kUnknownText;
+    if (refusal) {
+        showMessage(this, QMessageBox::Critical, kErrorTitle, QString(refusal).arg(qpath));
+        return false;
+    }
+
+    path_ = path;
+    type_ = rec.type;
+    fourcc_ = rec.fourcc;
+    kind_ = media::isAviType(type_) ? FileKind::kDvAvi
+            : type_ == media::FileType::kRawDv ? FileKind::kRawDv
+            : type_ == media::FileType::kHdv2  ? FileKind::kHdv
+                                               : FileKind::kAvchd;
+    if (!confirmDecoders()) {
+        closeFile();
+        return false;
+    }
+
+    player_ = std::make_unique<playback::Player>();
+    const core::Status st = player_->open(path, playerConfig());
+    if (!st) {
+        const std::string err = player_->lastError().empty() ? st.message : player_->lastError();
+        closeFile();
+        showMessage(this, QMessageBox::Critical, kErrorTitle, QString::fromStdString(err));
+        return false;
+    }
+    player_->setVolume(volume_->value());
+    player_->setMute(muted_);
+    player_->setPictureCallback([this] {
+        if (pictureQueued_.exchange(true)) return;
+        QMetaObject::invokeMethod(this, [this] { onPicture(); }, Qt::QueuedConnection);
+    });
+    player_->setEventCallback([this](const playback::PlayerEvent&) {
+        QMetaObject::invokeMethod(this, [this] { onPlayerEvents(); }, Qt::QueuedConnection);
+    });
+
+    // Reel name from the Premiere timecode list (AVI) or the HDV reel packet.
+    hasReel_ = false;
+    reel_.clear();
+    media::File f;
+    if (f.open(path)) {
+        media::AviChunks chunks(f.fd(), static_cast<int>(type_));
+        if (auto r = chunks.reelName(); r && !r->empty()) {
+            reel_ = *r;
+            hasReel_ = true;
+        }
+    }
+
+    shownSerial_ = 0;
+    slider_->setTicks({});
+    refreshFromPlayer();
+    applyMenuState();
+    updateTitle();
+    settings_.addRecentFile(path);
+    updateRecentMenu();
+    return true;
+}
+
+void CMainDialog::openAtStart(const QString& path) {
+    QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}
+
+void CMainDialog::closeFile() {
+    if (player_) {
+        player_->setPictureCallback(nullptr);
+        player_->setEventCallback(nullptr);
+        player_->close();
+        player_.reset();
+    }
+    path_.clear();
+    kind_ = FileKind::kNone;
+    type_ = media::FileType::kUnknown;
+    fourcc_ = 0;
+    hasReel_ = false;
+    reel_.clear();
+    shownSerial_ = 0;
+    if (video_) video_->clear();
+    panel_->clear();
+    slider_->setValue(0);
+    slider_->setTicks({});
+    applyMenuState();
+    updateTitle();
+}
+
+void CMainDialog::stopPlayback() {
+    if (playing()) player_->pause();
+}
+
+void CMainDialog::releaseCurrentFile() {
+    if (!fileOpen()) return;
+    releasedPath_ = path_;
+    releasedIndex_ = player_ ? player_->pictureIndex() : 0;
+    closeFile();
+}
+
+void CMainDialog::reopenCurrentFile() {
+    std::string path = releasedPath_.empty() ? path_ : releasedPath_;
+    int64_t index = releasedPath_.empty() && player_ ? player_->pictureIndex() : releasedIndex_;
+    releasedPath_.clear();
+    if (path.empty()) return;
+    if (openFile(QString::fromStdString(path)) && index > 0) {
+        player_->setPictureIndex(index);
+        refreshFromPlayer();
+    }
+}
+
+// ---------------------------------------------------------------- player side
+
+void CMainDialog::onPicture() {
+    pictureQueued_ = false;
+    refreshFromPlayer();
+}
+
+void CMainDialog::refreshFromPlayer() {
+    if (!fileOpen() || !player_) return;
+    if (player_->pictureSerial() != shownSerial_ && player_->currentPicture(shown_)) {
+        shownSerial_ = shown_.serial;
+        if (video_) video_->setPicture(shown_);
+        panel_->showPicture(shown_, playback::OverlaySettings::fromOptions(options_).display);
+        const int64_t dur = player_->duration();
+        if (!slider_->isSliderDown() && dur > 0)
+            slider_->setValue(static_cast<int>(shown_.time * PositionSlider::kRange / dur));
+        // Display Map follows the picture's own GPS tags.
+        if (kind_ == FileKind::kAvchd) applyMenuState();
+    }
+}
+
+void CMainDialog::onPlayerEvents() {
+    if (!player_) return;
+    playback::PlayerEvent ev;
+    while (player_ && player_->pollEvent(ev)) {
+        switch (ev.kind) {
+        case playback::PlayerEventKind::kComplete:
+        case playback::PlayerEventKind::kPaused:
+            refreshFromPlayer();
+            break;
+        case playback::PlayerEventKind::kDeviceLost:
+            closeFile();
+            showMessage(this, QMessageBox::Critical, QStringLiteral("Device removed or unplugged"),
+                        QString::fromStdString(ev.message));
+            return;
+        case playback::PlayerEventKind::kErrorAbort: {
+            QString text = QString::fromStdString(ev.message.empty() ? playback::errorAbortText(player_->family()) : ev.message);
+            if (ev.code) text += QStringLiteral("\n\nError Code: 0x%1").arg(static_cast<uint32_t>(ev.code), 8, 16, QChar('0'));
+            closeFile();
+            showMessage(this, QMessageBox::Critical, kErrorTitle, text);
+            return;
+        }
+        }
+    }
+}
+
+void CMainDialog::refreshSceneTicks() {
+    if (!player_) return;
+    const int64_t count = player_->pictureCount();
+    std::vector<int> ticks;
+    if (count > 0)
+        for (int64_t s : player_->sceneStarts())
+            if (s > 0) ticks.push_back(static_cast<int>(s * PositionSlider::kRange / count));
+    slider_->setTicks(std::move(ticks));
+}
+
+// ---------------------------------------------------------------- commands
+
+void CMainDialog::command(int id) {
+    const bool ready = fileOpen() && player_;
+    switch (id) {
+    case cmd::kOpen:
+    case cmd::kOpenAccel: openFromDialog(); break;
+    case cmd::kClose: closeFile(); break;
+    case cmd::kSaveImage: saveImage(); break;
+    case cmd::kDisplayMap: displayMap(); break;
+    case cmd::kBatch:
+    case cmd::kCapture:
+        showMessage(this, QMessageBox::Information, kAppTitle,
+                    id == cmd::kBatch ? QStringLiteral("The Batch Processing window is not available in this build.")
+                                      : QStringLiteral("The Capture window is not available in this build."));
+        break;
+    case cmd::kProperties:
+        if (fileOpen()) showFileProperties(this, path_);
+        break;
+    case cmd::kExit: close(); break;
+    case cmd::kPlayPause: if (ready) playPause(); break;
+    case cmd::kPlay: if (ready) { if (const auto s = player_->run(); !s) reportStatus(s); } break;
+    case cmd::kPause: if (ready) player_->pause(); break;
+    case cmd::kStop:
+    case cmd::kStopButton:
+        if (ready) {
+            player_->stop();
+            refreshFromPlayer();
+        }
+        break;
+    case cmd::kFwdFrame: stepFrames(1); break;
+    case cmd::kBackFrame: stepFrames(-1); break;
+    case cmd::kFwdSecond: stepSeconds(1); break;
+    case cmd::kBackSecond: stepSeconds(-1); break;
+    case cmd::kFwdMinute: stepMinutes(1); break;
+    case cmd::kBackMinute: stepMinutes(-1); break;
+    case cmd::kNextScene: scene(true); break;
+    case cmd::kPreviousScene: scene(false); break;
+    case cmd::kConvertAvi1: ToolLauncher::launch(*this, ToolId::kConvertToAvi1); break;
+    case cmd::kConvertAvi2: ToolLauncher::launch(*this, ToolId::kConvertToAvi2); break;
+    case cmd::kConvertRawDv: ToolLauncher::launch(*this, ToolId::kConvertToRawDv); break;
+    case cmd::kBurnIn: ToolLauncher::launch(*this, ToolId::kBurnIn); break;
+    case cmd::kModify: ToolLauncher::launch(*this, ToolId::kModifyMetadata); break;
+    case cmd::kSplit: ToolLauncher::launch(*this, ToolId::kSplit); break;
+    case cmd::kExtractAudio: ToolLauncher::launch(*this, ToolId::kExtractAudio); break;
+    case cmd::kExportMetadata: ToolLauncher::launch(*this, ToolId::kExportMetadata); break;
+    case cmd::kExportSubtitles: ToolLauncher::launch(*this, ToolId::kExportSubtitles); break;
+    case cmd::kDirectBurnIn: ToolLauncher::launch(*this, ToolId::kDirectBurnIn); break;
+    case cmd::kDirectModify: ToolLauncher::launch(*this, ToolId::kDirectModify); break;
+    case cmd::kOptions: {
+        const int renderer = options_.renderer;
+        if (runOptionsSheet(this, options_, settings_)) {
+            if (options_.renderer != renderer) applyRenderer();
+            shownSerial_ = 0;  // the display settings may have changed: redraw the panel
+            refreshFromPlayer();
+        }
+        break;
+    }
+    case cmd::kAbout:
+    case cmd::kSystemAbout: showAbout(); break;
+    case cmd::kOnlineHelp: urlOpener()(QString(kHelpUrl)); break;
+    default: break;
+    }
+}
+
+void CMainDialog::playPause() {
+    core::Status s = player_->state() == playback::PlayerState::kRunning ? player_->pause() : player_->run();
+    if (!s) reportStatus(s);
+}
+
+void CMainDialog::stepFrames(int64_t n) {
+    if (!fileOpen() || !player_) return;
+    stopPlayback();
+    if (const auto s = player_->stepPictures(n); !s) reportStatus(s);
+    refreshFromPlayer();
+}
+
+void CMainDialog::stepSeconds(int direction) {
+    if (!fileOpen() || !player_) return;
+    stopPlayback();
+    const core::Status s = kind_ == FileKind::kHdv || kind_ == FileKind::kAvchd ? player_->stepIFrame(direction)
+                                                                                : player_->stepTime(direction * kSecond);
+    if (!s) reportStatus(s);
+    refreshFromPlayer();
+}
+
+void CMainDialog::stepMinutes(int direction) {
+    if (!fileOpen() || !player_) return;
+    stopPlayback();
+    if (const auto s = player_->stepTime(direction * 60 * kSecond); !s) reportStatus(s);
+    refreshFromPlayer();
+}
+
+void CMainDialog::scene(bool next) {
+    if (!fileOpen() || !player_ || !menu_.scenes) return;
+    stopPlayback();
+    if (!player_->scenesScanned()) {
+        core::Progress progress;
+        core::Status result;
+        std::atomic<bool> done{false};
+        ProgressWindow& pw = progressWindow();
+        pw.setCaption(QStringLiteral("Processing"));
+        pw.setText(QStringLiteral("Scanning for scene changes ..."));
+        playback::Player* player = player_.get();
+        std::thread worker([&] {
+            result = player->scanScenes(&progress);
+            done = true;
+        });
+        const bool completed = pw.follow(progress, [&] { return done.load(); });
+        worker.join();
+        pw.setCaption(QStringLiteral("Progress"));
+        if (!completed || result.code == core::ErrorCode::kCancelled) return;
+        if (!result) {
+            lastErrorReport(QStringLiteral("Unable to index the AVI file"), result.sysError);
+            return;
+        }
+        refreshSceneTicks();
+    }
+    bool moved = false;
+    const core::Status s = next ? player_->nextScene(moved) : player_->previousScene(moved);
+    if (!s) reportStatus(s);
+    refreshFromPlayer();
+}
+
+void CMainDialog::sliderMoved(int value) {
+    if (!fileOpen() || !player_) return;
+    const int64_t dur = player_->duration();
+    if (const auto s = player_->setPosition(value * dur / PositionSlider::kRange); !s) reportStatus(s);
+    refreshFromPlayer();
+}
+
+void CMainDialog::toggleMute() {
+    muted_ = !muted_;
+    muteButton_->setChecked(muted_);
+    muteButton_->setIcon(style()->standardIcon(muted_ ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    if (player_) player_->setMute(muted_);
+}
+
+void CMainDialog::saveImage() {
+    if (!fileOpen() || !player_) return;
+    stopPlayback();
+    const QString proposed = QString::fromStdString(playback::saveImageName(path_));
+    const QString out = askSaveFileName(this, QStringLiteral("Save Image ..."), proposed,
+                                        QStringLiteral("All (*.*);;Bitmap (*.bmp)"), QStringLiteral("bmp"));
+    if (out.isEmpty()) return;
+    const std::string outPath = out.toStdString();
+    std::error_code ec;
+    if (std::filesystem::exists(outPath, ec)) {
+        const auto answer = showMessage(this, QMessageBox::Question, QStringLiteral("File Exists"),
+                                        QStringLiteral("The output file already exists        \n\nDo you wish to overwrite it ?"),
+                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) return;
+        if (std::remove(outPath.c_str()) != 0) {
+            lastErrorReport(QStringLiteral("Unable to delete/overwrite file"), errno);
+            return;
+        }
+    }
+    playback::ShownPicture pic;
+    if (!player_->currentPicture(pic)) {
+        showMessage(this, QMessageBox::Critical, kErrorTitle, playback::kGetImageFailedText);
+        return;
+    }
+    std::vector<uint8_t> packed;
+    playback::packBitmap(pic, packed);
+    const core::Status s = playback::writeBitmapFile(outPath, packed.data(), packed.size());
+    if (!s) {
+        reportStatus(s);
+        return;
+    }
+    showMessage(this, QMessageBox::Information, kAppTitle, playback::kImageSavedText);
+}
+
+void CMainDialog::displayMap() {
+    if (kind_ != FileKind::kAvchd || !player_) return;
+    const auto position = player_->mapPosition();
+    if (!position) {
+        showMessage(this, QMessageBox::Information, playback::kMapTitle, playback::noGeotagText(player_->hasGeotagging()));
+        return;
+    }
+    lastMapUrl_ = QString::fromStdString(playback::mapRequestUrl(*position));
+    if (!urlOpener()(lastMapUrl_)) {
+        // The desktop gives no numeric result; 0 stands for "no handler could be started".
+        showMessage(this, QMessageBox::Critical, QStringLiteral("Error displaying map"),
+                    QStringLiteral("Failed to spawn the default web browser - error %1").arg(0));
+    }
+}
+
+void CMainDialog::showAbout() {
+    showMessage(this, QMessageBox::Information, QStringLiteral("About ZORV Pro"),
+                QStringLiteral("ZORV Pro %1 for Linux\r\n\r\nCamcorder metadata player and tools for DV, HDV and AVCHD "
+                               "recordings.")
+                    .arg(kVersion));
+}
+
+// ---------------------------------------------------------------- keys, drops, exit
+
+bool CMainDialog::handleKey(QKeyEvent* key) {
+    const bool ready = fileOpen() && player_;
+    const auto mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    switch (key->key()) {
+    case Qt::Key_Space:
+        if (mods) return false;
+        if (ready) playPause();
+        return true;
+    case Qt::Key_PageUp:
+        scene(false);
+        return true;
+    case Qt::Key_PageDown:
+        scene(true);
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const int dir = key->key() == Qt::Key_Right ? 1 : -1;
+        if (!ready) return true;
+        if (mods & Qt::ControlModifier) stepMinutes(dir);
+        else if (mods & Qt::ShiftModifier) stepSeconds(dir);
+        else stepFrames(dir);
+        return true;
+    }
+    case Qt::Key_M:
+        if (mods != Qt::ControlModifier) return false;
+        if (kind_ == FileKind::kAvchd) displayMap();
+        return true;
+    case Qt::Key_Period:
+        if (mods) return false;
+        if (ready) {
+            player_->stop();
+            refreshFromPlayer();
+        }
+        return true;
+    default: return false;
+    }
+}
+
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        QWidget* active = QApplication::activeWindow();
+        const bool ours = active == this || (videoWindow_ && active == videoWindow_);
+        if (ours && !QApplication::activePopupWidget() && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == active) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (event->type() == QEvent::KeyRelease)
+                return key->key() == Qt::Key_Left || key->key() == Qt::Key_Right;
+            return handleKey(key);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainDialog::dropEvent(QDropEvent* event) {
+    const auto urls = event->mimeData()->urls();
+    for (const QUrl& u : urls) {
+        if (u.isLocalFile()) {
+            event->acceptProposedAction();
+            const QString path = u.toLocalFile();
+            QTimer::singleShot(0, this, [this, path] { openFile(path); });
+            return;
+        }
+    }
+}
+
+void CMainDialog::closeEvent(QCloseEvent* event) {
+    auto refuse = [&](QWidget* w, const char* title, const char* text) {
+        w->activateWindow();
+        showMessage(this, QMessageBox::Critical, QString::fromLatin1(title), QString::fromLatin1(text));
+        w->activateWindow();
+        event->ignore();
+    };
+    if (batchWindow_) {
+        refuse(batchWindow_, "Batch Processing window is active",
+               "You can not exit ZORV Pro because the Batch Processing window is open.");
+        return;
+    }
+    if (captureWindow_) {
+        refuse(captureWindow_, "Capture window is active", "You can not exit ZORV Pro because the Capture window is open.");
+        return;
+    }
+    const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+    core::MainPlacement placement;
+    placement.normal = core::WindowRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    placement.showState = isMaximized() ? core::kShowMaximized : core::kShowNormal;
+    settings_.saveMainWindowOnExit(options_.rememberMainWindowPosition, placement);
+    closeFile();
+    if (videoWindow_) videoWindow_->close();
+    event->accept();
+}
+
+}  // namespace zorv::app

@@ -1,0 +1,57 @@
+// The metadata panel beside the video: the shown picture's camcorder metadata drawn as the player's
+// metadata-window picture (red text on black, File progress in grey), 100 pixels high.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QWidget>
+
+#include "core/metadata_record.h"
+#include "core/metadata_text.h"
+#include "playback/font_face.h"
+#include "playback/overlay_layer.h"
+
+namespace zorv::playback {
+struct ShownPicture;
+}
+
+namespace zorv::app {
+
+class MetadataPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit MetadataPanel(QWidget* parent = nullptr);
+
+    // Shows the metadata of the picture (its window kind, record and position).
+    void showPicture(const playback::ShownPicture& picture, const core::DisplaySettings& display);
+    void clear();
+
+    // The texts drawn, one per item, joined by " | " (empty when nothing is shown).
+    QString text() const;
+
+    QSize sizeHint() const override { return QSize(640, kHeight); }
+    static constexpr int kHeight = 100;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void render();
+
+    playback::FontFace font_;
+    bool fontReady_ = false;
+    bool hasFrame_ = false;
+    playback::WindowKind kind_ = playback::WindowKind::Dv;
+    core::MetadataRecord record_;
+    bool hasRecord_ = false;
+    playback::OverlayFrame frame_;
+    core::DisplaySettings display_;
+    std::vector<uint8_t> pixels_;
+    QImage image_;
+    QString text_;
+};
+
+}  // namespace zorv::app
