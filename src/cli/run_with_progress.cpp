@@ -1,7 +1,8 @@
 #include "cli/run_with_progress.h"
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <csignal>
 #include <thread>
 
@@ -24,17 +25,29 @@ bool runWithProgress(const std::string& label, core::Progress& progress, const s
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &old);
 
-    std::atomic<bool> done{false};
+    // The bar is redrawn every 100 ms; the end of the work wakes the wait at once, so a short job does
+    // not pay for the rest of a tick.
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
     bool result = false;
     std::thread worker([&] {
-        result = work();
-        done.store(true, std::memory_order_release);
+        bool r = work();
+        std::lock_guard<std::mutex> lock(mu);
+        result = r;
+        done = true;
+        cv.notify_all();
     });
     TerminalProgress bar(label);
-    while (!done.load(std::memory_order_acquire)) {
-        if (gInterrupted) progress.cancel();
-        bar.update(progress.done(), progress.total());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        std::unique_lock<std::mutex> lock(mu);
+        while (!done) {
+            if (gInterrupted) progress.cancel();
+            lock.unlock();
+            bar.update(progress.done(), progress.total());
+            lock.lock();
+            cv.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; });
+        }
     }
     worker.join();
     if (result) bar.update(progress.total(), progress.total());

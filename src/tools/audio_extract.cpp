@@ -41,6 +41,7 @@ Status AudioExtractJob::build() {
         if (!f.isPcm16Stereo()) return Status::failure(ErrorCode::kReadFailed, "Could not connect AVI splitter to Wav dest");
         rate_ = f.sampleRate;
         fromStream_ = true;
+        source_.skipVideo(true);  // the sound is all in the audio stream
     } else {
         // The interleaved stream's audio is described by the first frame's AAUX source pack.
         std::vector<uint8_t> frame(source_.frameSize());

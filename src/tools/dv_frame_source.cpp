@@ -53,7 +53,7 @@ int DvFrameSource::dvaudioMax() { return media::dvaudio::kMaxSamplesPerFrame; }
 void DvFrameSource::close() {
     file_.close();
     audio_ = {};
-    join_ = audioUsable_ = false;
+    join_ = audioUsable_ = skipVideo_ = false;
     pcmBytes_.clear();
     pcmOffset_ = 0;
     cursor_ = delivered_ = 0;
@@ -87,12 +87,13 @@ bool DvFrameSource::next(DvFrame& out) {
     if (cursor_ >= count) return false;
     int64_t n = cursor_++;
     int64_t pos = file_.frameDataPosition(n);
-    if (!file_.file().readExact(pos, frame_.data(), frame_.size())) {
+    const bool readVideo = !(skipVideo_ && audioUsable_ && !join_);
+    if (readVideo && !file_.file().readExact(pos, frame_.data(), frame_.size())) {
         status_ = Status::failure(ErrorCode::kReadFailed, {}, file_.file().sysError());
         return false;
     }
     out = {};
-    out.data = frame_.data();
+    out.data = readVideo ? frame_.data() : nullptr;
     out.index = n;
     out.start = delivered_ * frameDuration();
     out.stop = out.start + frameDuration();

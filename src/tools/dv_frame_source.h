@@ -54,6 +54,10 @@ public:
     // Type 2: the audio stream's format (streamNumber -1 when it has none).
     const media::AviAudioFormat& audioFormat() const { return audio_.format(); }
 
+    // Type 2 only: when the caller needs nothing but the audio stream, the video chunks are not read
+    // (the frame's data is then null).
+    void skipVideo(bool skip) { skipVideo_ = skip; }
+
     // The next non-empty frame; false at the end (status() tells a failure from the end).
     bool next(DvFrame& out);
     const core::Status& status() const { return status_; }
@@ -67,6 +71,7 @@ private:
     media::AviAudioReader audio_;
     bool join_ = false;
     bool audioUsable_ = false;
+    bool skipVideo_ = false;
     std::vector<uint8_t> frame_;
     std::vector<uint8_t> pcmBytes_;  // pending audio stream bytes
     size_t pcmOffset_ = 0;
