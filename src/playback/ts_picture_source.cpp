@@ -1,6 +1,7 @@
 #include "playback/ts_picture_source.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "media/avchd_stream_info.h"
 #include "media/ts_packet.h"
@@ -49,7 +50,7 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
     ptsPerPicture_den_ = num;
     count_ = reader_->durationPts() * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
     gps_ = media::avchdHasGps(path);
-    pes_.reserve(1 << 20);
+    es_.reserve(1 << 20);
     lastIndex_ = -1;
     return core::Status::success();
 }
@@ -85,10 +86,53 @@ int64_t TsPictureSource::indexOf(int64_t pts) const {
     return (d * ptsPerPicture_den_ + ptsPerPicture_num_ / 2) / ptsPerPicture_num_;
 }
 
-void TsPictureSource::sendPes() {
-    if (!pes_.empty()) decoder_.send(pes_.data(), pes_.size(), pesPts_);
-    pes_.clear();
+void TsPictureSource::closePes() {
+    if (inPes_ && es_.size() > pesStart_) units_.push_back({pesStart_, es_.size() - pesStart_, pesPts_});
+    inPes_ = false;
+    pesStart_ = es_.size();
+}
+
+bool TsPictureSource::pumpUnits(bool& progressed) {
+    progressed = false;
+    while (nextUnit_ < units_.size()) {
+        const Unit& u = units_[nextUnit_];
+        bool full = false;
+        if (!decoder_.send(es_.data() + u.offset, u.size, u.pts, &full)) {
+            error_ = "Could not decode AVC picture";
+            return false;
+        }
+        if (full) return true;  // take pictures out first, then send this unit again
+        ++nextUnit_;
+        progressed = true;
+    }
+    return true;
+}
+
+void TsPictureSource::compactUnits() {
+    if (nextUnit_ < units_.size()) return;
+    units_.clear();
+    nextUnit_ = 0;
+    if (inPes_ && pesStart_ < es_.size()) {
+        const size_t n = es_.size() - pesStart_;
+        std::memmove(es_.data(), es_.data() + pesStart_, n);
+        es_.resize(n);
+    } else {
+        es_.clear();
+    }
+    pesStart_ = 0;
+}
+
+void TsPictureSource::resetFeed() {
+    decoder_.flush();
+    es_.clear();
+    units_.clear();
+    nextUnit_ = 0;
+    pesStart_ = 0;
+    inPes_ = false;
     pesPts_ = -1;
+    ended_ = false;
+    endSent_ = false;
+    records_.clear();
 }
 
 void TsPictureSource::onPacket(const uint8_t* pkt) {
@@ -106,14 +150,17 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
     const uint8_t* p = ts.payload();
     size_t n = static_cast<size_t>(ts.payloadSize());
     if (ts.payloadUnitStart) {
-        sendPes();
+        closePes();
         media::PesHeader h;
         if (!media::parsePesHeader(p, n, h) || static_cast<size_t>(h.payloadOffset) > n) return;
+        inPes_ = true;
+        pesStart_ = es_.size();
         pesPts_ = h.hasPts ? h.pts : -1;
         p += h.payloadOffset;
         n -= static_cast<size_t>(h.payloadOffset);
     }
-    pes_.insert(pes_.end(), p, p + n);
+    if (!inPes_) return;  // the tail of a PES cut by a seek: the decoder cannot use it
+    es_.insert(es_.end(), p, p + n);
 }
 
 bool TsPictureSource::feedOneSample() {
@@ -121,8 +168,7 @@ bool TsPictureSource::feedOneSample() {
     const int64_t got = reader_->fillSample(sample_.data(), sample_.size());
     if (got <= 0) {
         if (got < 0) error_ = "Could not read AVC file";
-        sendPes();
-        decoder_.sendEnd();
+        closePes();
         ended_ = true;
         return got == 0;
     }
@@ -138,14 +184,17 @@ bool TsPictureSource::feedOneSample() {
 bool TsPictureSource::decodeUntil(int64_t targetPts, ShownPicture& out) {
     RgbOut rgb;
     rgb.pixels = &out.rgb;
+    const int64_t half = ptsPerPicture_num_ / ptsPerPicture_den_ / 2;
     for (;;) {
+        bool received = false;
         while (decoder_.receive(rgb)) {
+            received = true;
             if (rgb.pts == AV_NOPTS_VALUE) continue;
             if (rgb.keyFrame || rgb.pictureType == 0) {
                 auto it = std::lower_bound(keyPts_.begin(), keyPts_.end(), rgb.pts);
                 if (it == keyPts_.end() || *it != rgb.pts) keyPts_.insert(it, rgb.pts);
             }
-            if (rgb.pts + ptsPerPicture_num_ / ptsPerPicture_den_ / 2 < targetPts) continue;
+            if (rgb.pts + half < targetPts) continue;
             out.width = rgb.width;
             out.height = rgb.height;
             out.stride = rgb.stride;
@@ -154,32 +203,29 @@ bool TsPictureSource::decodeUntil(int64_t targetPts, ShownPicture& out) {
             out.keyFrame = rgb.keyFrame;
             return true;
         }
-        if (ended_) return false;
-        if (!feedOneSample() && ended_) {
-            // Drain what the decoder still holds.
-            while (decoder_.receive(rgb)) {
-                if (rgb.pts == AV_NOPTS_VALUE || rgb.pts + ptsPerPicture_num_ / ptsPerPicture_den_ / 2 < targetPts)
-                    continue;
-                out.width = rgb.width;
-                out.height = rgb.height;
-                out.stride = rgb.stride;
-                out.pts = rgb.pts;
-                out.pictureType = rgb.pictureType;
-                out.keyFrame = rgb.keyFrame;
-                return true;
+        if (nextUnit_ < units_.size()) {
+            bool progressed = false;
+            if (!pumpUnits(progressed)) return false;
+            if (!progressed && !received) {
+                error_ = "Could not decode AVC picture";  // full, yet gives nothing out
+                return false;
             }
-            return false;
+            continue;
         }
+        if (ended_) {
+            if (endSent_) return false;  // everything held was given out
+            decoder_.sendEnd();
+            endSent_ = true;
+            continue;
+        }
+        compactUnits();
+        if (!feedOneSample() && !ended_) return false;
     }
 }
 
 bool TsPictureSource::seekBefore(int64_t index) {
     const int64_t time = std::max<int64_t>(0, index * pictureDuration_ - kSeekLead);
-    decoder_.flush();
-    pes_.clear();
-    pesPts_ = -1;
-    records_.clear();
-    ended_ = false;
+    resetFeed();
     return reader_->seek(time);
 }
 

@@ -40,15 +40,32 @@ private:
     bool decodeUntil(int64_t targetPts, ShownPicture& out);
     bool feedOneSample();
     void onPacket(const uint8_t* pkt);
-    void sendPes();
+    // Ends the PES being collected: its bytes become a whole unit for the decoder.
+    void closePes();
+    // Sends the queued units until the decoder is full; false on a hard decoder error.
+    bool pumpUnits(bool& progressed);
+    // Drops the units already sent, keeping the PES being collected (its bytes move to the front).
+    void compactUnits();
+    void resetFeed();
     void fillMetadata(int64_t pts, ShownPicture& out);
 
     std::unique_ptr<media::AvcReader> reader_;
     VideoDecoder decoder_;
     std::vector<uint8_t> sample_;
-    std::vector<uint8_t> pes_;  // the video PES being collected
+    // Video bytes read ahead of the decoder: whole PES units (one access unit each), then the PES
+    // being collected from pesStart_. Memory is kept between pictures.
+    struct Unit {
+        size_t offset, size;
+        int64_t pts;
+    };
+    std::vector<uint8_t> es_;
+    std::vector<Unit> units_;
+    size_t nextUnit_ = 0;
+    size_t pesStart_ = 0;
+    bool inPes_ = false;  // false after a seek until the next PES start
     int64_t pesPts_ = -1;
-    bool ended_ = false;
+    bool ended_ = false;    // the reader is at the end of the file
+    bool endSent_ = false;  // the decoder was told so
     std::map<int64_t, media::AvchdMetadataRecord> records_;  // by PTS, dropped as pictures pass
     std::vector<int64_t> keyPts_;                            // key pictures seen, sorted
     int64_t lastIndex_ = -1;

@@ -50,7 +50,8 @@ void VideoDecoder::close() {
     swsFormat_ = -1;
 }
 
-bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t pts) {
+bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t pts, bool* full) {
+    if (full) *full = false;
     if (!ctx_) return false;
     // The packet borrows the caller's bytes: send_packet copies what it keeps.
     av_packet_unref(packet_.get());
@@ -61,7 +62,10 @@ bool VideoDecoder::send(const uint8_t* data, size_t size, int64_t pts) {
     int err = avcodec_send_packet(ctx_.get(), packet_.get());
     packet_->data = nullptr;
     packet_->size = 0;
-    if (err == AVERROR(EAGAIN)) return true;  // the caller drains with receive() first
+    if (err == AVERROR(EAGAIN)) {  // the caller drains with receive() first
+        if (full) *full = true;
+        return true;
+    }
     if (err < 0 && err != AVERROR_INVALIDDATA) {
         error_ = media::codec::avErrorText(err);
         return false;

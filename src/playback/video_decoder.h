@@ -36,8 +36,10 @@ public:
     const std::string& error() const { return error_; }
 
     // Feeds one coded picture (or a run of elementary-stream bytes for a parser-fed stream) with its
-    // time stamp. Returns false on a hard error.
-    bool send(const uint8_t* data, size_t size, int64_t pts = AV_NOPTS_VALUE);
+    // time stamp. Returns false on a hard error. When the decoder holds as many pictures as it can
+    // (libavcodec's EAGAIN) the bytes are NOT taken: with full given, *full is set and the caller
+    // receives pictures and sends the same bytes again; without it the bytes are dropped.
+    bool send(const uint8_t* data, size_t size, int64_t pts = AV_NOPTS_VALUE, bool* full = nullptr);
     // Signals the end of the stream so that the pictures held back are given out.
     bool sendEnd();
     // The next decoded picture, converted into out; false when the decoder needs more input.
