@@ -187,13 +187,13 @@ Status CaptureSession::start() {
     accepting_ = true;
 
     writer_ = std::thread([this] { writerLoop(); });
-    watcher_ = std::thread([this] { watchLoop(); });
-
+    // The stream starts before the watcher, which is the one to stop it.
     if (!callerStream_)
         st = device_.startStream([this](std::span<const uint8_t> f) { onFrame(f); },
                                  [this](DeviceEvent e) { onEvent(e); });
+    if (!st) requestStop(StopReason::kReadError, st.message.empty() ? "Failed while reading capture device" : st.message);
+    watcher_ = std::thread([this] { watchLoop(); });
     if (!st) {
-        requestStop(StopReason::kReadError, st.message.empty() ? "Failed while reading capture device" : st.message);
         wait();
         return st;
     }

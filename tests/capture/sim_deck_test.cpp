@@ -47,6 +47,7 @@ protected:
 };
 
 TEST_F(SimDeckTest, TransportMovesTheTapeAndTimecodeFollowsIt) {
+    Recorder rec;  // outlives the deck that calls it
     SimDeck deck;
     ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kAsFastAsPossible}));
     EXPECT_EQ(deck.tapeFrames(), 120);
@@ -54,7 +55,6 @@ TEST_F(SimDeckTest, TransportMovesTheTapeAndTimecodeFollowsIt) {
     EXPECT_EQ(signalText(deck.queryTapeFormat()), "PAL");
     EXPECT_EQ(deviceTimecodeText(deck.queryTimecode()), "00:00:00:00");
 
-    Recorder rec;
     startRecording(deck, rec);
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(rec.count(), 0u);  // stopped: nothing streams
@@ -101,9 +101,9 @@ TEST_F(SimDeckTest, TransportMovesTheTapeAndTimecodeFollowsIt) {
 }
 
 TEST_F(SimDeckTest, PauseHoldsThePositionAndPlayGoesOn) {
+    Recorder rec;  // outlives the deck that calls it
     SimDeck deck;
     ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kRealTime}));
-    Recorder rec;
     startRecording(deck, rec);
     ASSERT_TRUE(deck.transport(TransportCommand::kPlay));
     ASSERT_TRUE(waitFor([&] { return rec.count() >= 5; }));
@@ -121,10 +121,10 @@ TEST_F(SimDeckTest, PauseHoldsThePositionAndPlayGoesOn) {
 }
 
 TEST_F(SimDeckTest, RealTimePacingStreamsAtTheFrameRate) {
+    Recorder rec;  // outlives the deck that calls it
     SimDeck deck;
     ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kRealTime, DeviceKind::kCamera, true}));
     EXPECT_EQ(modeText(deck.queryKind()), "Camera");
-    Recorder rec;
     auto t0 = std::chrono::steady_clock::now();
     startRecording(deck, rec);
     ASSERT_TRUE(waitFor([&] { return rec.count() >= 26; }));
@@ -135,12 +135,12 @@ TEST_F(SimDeckTest, RealTimePacingStreamsAtTheFrameRate) {
 }
 
 TEST_F(SimDeckTest, NoTapeAndUnplug) {
+    Recorder rec;  // outlives the deck that calls it
     SimDeck deck;
     ASSERT_TRUE(deck.load(tape("short.dv", gen::palClip(10)), {SimPacing::kAsFastAsPossible}));
     deck.ejectTape();
     EXPECT_EQ(signalText(deck.queryTapeFormat()), "No tape");
     EXPECT_EQ(deviceTimecodeText(deck.queryTimecode()), "");
-    Recorder rec;
     startRecording(deck, rec);
     EXPECT_TRUE(deck.transport(TransportCommand::kPlay));  // ignored without a tape
     std::this_thread::sleep_for(30ms);
@@ -177,9 +177,9 @@ TEST_F(SimDeckTest, NtscTapeAndDeviceIds) {
 }
 
 TEST_F(SimDeckTest, TransportThreadRunsCommandsAndQueriesAwayFromTheCaller) {
+    Recorder rec;  // outlives the deck that calls it
     SimDeck deck;
     ASSERT_TRUE(deck.load(tape("long.dv", gen::palClip(120)), {SimPacing::kAsFastAsPossible}));
-    Recorder rec;
     startRecording(deck, rec);
     TransportThread transport(deck);
     transport.post(TransportCommand::kForwardFrame);
