@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "media/avchd_stream_info.h"
+#include "media/hdv_stream_info.h"
 #include "media/ts_packet.h"
 #include "playback/map_request.h"
 
@@ -14,12 +16,81 @@ namespace {
 constexpr int64_t kSeekLead = 15000000;  // 1.5 s in 100-ns units
 }  // namespace
 
-core::Status TsPictureSource::openHdv(const std::string&, const PlayerConfig&) {
-    error_ = "Playback of HDV files is not available yet";
-    return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
+core::Status TsPictureSource::openHdv(const std::string& path, const PlayerConfig& config) {
+    hdv_ = true;
+    m2t_ = std::make_unique<media::M2tReader>();
+    const int reason = m2t_->open(path, true);
+    if (reason != media::kM2tOk) {
+        error_ = media::m2tFailureText(reason);
+        return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
+    }
+    if (!decoder_.open(config.mpeg2Decoder, 1)) {
+        error_ = "3rd party MPEG-2 video decoder filter is not compatible with ZORV Pro player:\r\n\r\nName:\t" +
+                 config.mpeg2Decoder + "\r\nGUID:\t";
+        return core::Status::failure(core::ErrorCode::kOpenFailed, error_.substr(0, 128));
+    }
+    sample_.resize(m2t_->maxSampleBytes());
+    int num = 0, den = 1;
+    media::mpegFrameRate(m2t_->frameRateCode(), num, den);
+    if (num <= 0) num = 25, den = 1;
+    setRate(num, den);
+    const int64_t last = std::max(lastVideoPts(), m2t_->endPts());
+    count_ = (last - startPts()) * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
+    hdvRecords_.setActive(true);
+    es_.reserve(1 << 20);
+    lastIndex_ = -1;
+    return core::Status::success();
+}
+
+void TsPictureSource::setRate(int64_t num, int64_t den) {
+    pictureDuration_ = (10000000 * den + num / 2) / num;
+    ptsPerPicture_num_ = 90000 * den;
+    ptsPerPicture_den_ = num;
+}
+
+int64_t TsPictureSource::fillSample() {
+    return hdv_ ? m2t_->fillSample(sample_.data(), sample_.size()) : reader_->fillSample(sample_.data(), sample_.size());
+}
+
+bool TsPictureSource::readerSeek(int64_t time) { return hdv_ ? m2t_->seek(time) : reader_->seek(time); }
+
+uint16_t TsPictureSource::videoPid() const { return hdv_ ? m2t_->videoPid() : media::avchd_pid::kVideo; }
+
+int64_t TsPictureSource::lastVideoPts() {
+    int64_t last = -1;
+    if (!readerSeek(m2t_->duration())) return last;
+    const int size = packetSize();
+    for (;;) {
+        const int64_t got = fillSample();
+        if (got <= 0) break;
+        for (int64_t at = 0; at + size <= got; at += size) {
+            const uint8_t* pkt = sample_.data() + at + (size - media::kTsPacketBytes);
+            media::TsPacket ts;
+            if (pkt[0] != media::kTsSyncByte || !media::parseTsPacket(pkt, ts) || !ts.payloadUnitStart ||
+                ts.pid != videoPid())
+                continue;
+            media::PesHeader h;
+            if (media::parsePesHeader(ts.payload(), static_cast<size_t>(ts.payloadSize()), h) && h.hasPts &&
+                h.pts >= startPts())
+                last = std::max(last, h.pts);
+        }
+    }
+    readerSeek(0);
+    return last;
+}
+
+void TsPictureSource::onHdvAux(const uint8_t* pkt) {
+    media::TsPacket ts;
+    if (!media::parseTsPacket(pkt, ts) || !ts.payloadUnitStart) return;
+    media::PesHeader h;
+    const size_t n = static_cast<size_t>(ts.payloadSize());
+    if (!media::parsePesHeader(ts.payload(), n, h) || !h.hasPts || static_cast<size_t>(h.payloadOffset) >= n) return;
+    media::addHdvAuxSample(hdvRecords_, ts.payload() + h.payloadOffset, n - static_cast<size_t>(h.payloadOffset),
+                           media::ptsToTime(h.pts - startPts()));
 }
 
 core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerConfig& config) {
+    hdv_ = false;
     reader_ = std::make_unique<media::AvcReader>();
     const int reason = reader_->open(path, true);
     if (reason != media::kAvcOk) {
@@ -45,9 +116,7 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
     else if (step == 3754 || step == 3753) num = 24000, den = 1001;
     else if (step == 3750) num = 24, den = 1;
     else if (step > 0) num = 90000, den = step;
-    pictureDuration_ = (10000000 * den + num / 2) / num;
-    ptsPerPicture_num_ = 90000 * den;
-    ptsPerPicture_den_ = num;
+    setRate(num, den);
     count_ = reader_->durationPts() * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
     gps_ = media::avchdHasGps(path);
     es_.reserve(1 << 20);
@@ -78,11 +147,11 @@ int64_t TsPictureSource::firstPictureStep() {
 }
 
 int64_t TsPictureSource::ptsOf(int64_t index) const {
-    return reader_->startPts() + index * ptsPerPicture_num_ / ptsPerPicture_den_;
+    return startPts() + index * ptsPerPicture_num_ / ptsPerPicture_den_;
 }
 
 int64_t TsPictureSource::indexOf(int64_t pts) const {
-    const int64_t d = pts - reader_->startPts();
+    const int64_t d = pts - startPts();
     return (d * ptsPerPicture_den_ + ptsPerPicture_num_ / 2) / ptsPerPicture_num_;
 }
 
@@ -98,7 +167,7 @@ bool TsPictureSource::pumpUnits(bool& progressed) {
         const Unit& u = units_[nextUnit_];
         bool full = false;
         if (!decoder_.send(es_.data() + u.offset, u.size, u.pts, &full)) {
-            error_ = "Could not decode AVC picture";
+            error_ = hdv_ ? "Could not decode MPEG-2 picture" : "Could not decode AVC picture";
             return false;
         }
         if (full) return true;  // take pictures out first, then send this unit again
@@ -133,12 +202,17 @@ void TsPictureSource::resetFeed() {
     ended_ = false;
     endSent_ = false;
     records_.clear();
+    hdvRecords_.clear();
 }
 
 void TsPictureSource::onPacket(const uint8_t* pkt) {
     media::TsPacket ts;
     if (!media::parseTsPacket(pkt, ts) || !ts.hasPayload) return;
-    if (ts.pid == media::avchd_pid::kAux) {
+    if (hdv_ && ts.pid == media::hdv_pid::kAux) {
+        onHdvAux(pkt);
+        return;
+    }
+    if (!hdv_ && ts.pid == media::avchd_pid::kAux) {
         const int64_t pts = media::avchdAuxPacketPts(pkt);
         if (pts < 0) return;
         media::AvchdMetadataRecord rec;
@@ -146,7 +220,7 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
             records_.insert_or_assign(pts, rec);
         return;
     }
-    if (ts.pid != media::avchd_pid::kVideo) return;
+    if (ts.pid != videoPid()) return;
     const uint8_t* p = ts.payload();
     size_t n = static_cast<size_t>(ts.payloadSize());
     if (ts.payloadUnitStart) {
@@ -165,14 +239,14 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
 
 bool TsPictureSource::feedOneSample() {
     if (ended_) return false;
-    const int64_t got = reader_->fillSample(sample_.data(), sample_.size());
+    const int64_t got = fillSample();
     if (got <= 0) {
-        if (got < 0) error_ = "Could not read AVC file";
+        if (got < 0) error_ = hdv_ ? "Could not read M2T file" : "Could not read AVC file";
         closePes();
         ended_ = true;
         return got == 0;
     }
-    const int size = reader_->packetSize();
+    const int size = packetSize();
     const int sync = size - media::kTsPacketBytes;
     for (int64_t at = 0; at + size <= got; at += size) {
         const uint8_t* pkt = sample_.data() + at + sync;
@@ -207,7 +281,7 @@ bool TsPictureSource::decodeUntil(int64_t targetPts, ShownPicture& out) {
             bool progressed = false;
             if (!pumpUnits(progressed)) return false;
             if (!progressed && !received) {
-                error_ = "Could not decode AVC picture";  // full, yet gives nothing out
+                error_ = "Could not decode picture";  // full, yet gives nothing out
                 return false;
             }
             continue;
@@ -226,10 +300,36 @@ bool TsPictureSource::decodeUntil(int64_t targetPts, ShownPicture& out) {
 bool TsPictureSource::seekBefore(int64_t index) {
     const int64_t time = std::max<int64_t>(0, index * pictureDuration_ - kSeekLead);
     resetFeed();
-    return reader_->seek(time);
+    return readerSeek(time);
 }
 
 void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
+    if (hdv_) {
+        out.windowKind = WindowKind::Hdv;
+        out.linePeriod = media::kHdShutterLinePeriod;
+        out.timecodeStyle = 2;
+        out.hdvTimecodeFrames = -1;
+        out.frameType = 0;
+        out.hasMetadata = false;
+        out.record.clear();
+        // The record of this very picture: a picture without aux data shows none (not its neighbour's).
+        const int64_t t = media::ptsToTime(pts - startPts());
+        std::optional<media::HdvMetadataRecord> rec = hdvRecords_.lookUp(t);
+        if (rec && rec->startTime - t < pictureDuration_ / 2) {
+            out.record = rec->toPackTable();
+            out.hasMetadata = true;
+            if (rec->timecodeStyle >= 2) out.timecodeStyle = rec->timecodeStyle;
+            out.hdvTimecodeFrames = rec->timecode;
+            switch (rec->pictureCode) {
+                case 1: out.frameType = 'I'; break;
+                case 2: out.frameType = 'B'; break;
+                case 3: out.frameType = 'P'; break;
+                case 5: out.frameType = 'E'; break;
+                default: break;
+            }
+        }
+        return;
+    }
     out.windowKind = gps_ ? WindowKind::AvchdGps : WindowKind::Avchd;
     out.timecodeStyle = 0;
     out.hdvTimecodeFrames = -1;
@@ -269,11 +369,11 @@ bool TsPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
     out.index = index;
     out.duration = pictureDuration_;
     out.time = index * pictureDuration_;
-    out.displayNum = displayNum_;
+    out.displayNum = displayNum_;  // 16:9 for both families
     out.displayDen = displayDen_;
     out.wide = true;
     fillMetadata(out.pts, out);
-    out.pts -= reader_->startPts();  // File progress counts from the first picture
+    out.pts -= startPts();  // File progress counts from the first picture
     lastIndex_ = index;
     return true;
 }

@@ -1,10 +1,11 @@
-// Pictures of an AVCHD file (H.264 video), read through the AVC reader with its per-picture metadata
-// packets and decoded with the chosen libavcodec decoder. Each picture's metadata is the record of the
-// auxiliary packet that carries its own presentation time. Stepping forward decodes on; any other move
+// Pictures of a 1080-line HDV file (MPEG-2 video, read through the M2T reader) or of an AVCHD file
+// (H.264 video, read through the AVC reader with its per-picture metadata packets), decoded with the
+// chosen libavcodec decoder. Each picture's metadata is the record of the auxiliary packet that carries
+// its own presentation time (HDV: through the time-keyed metadata cache). Stepping forward decodes on; any other move
 // seeks the reader a little before the target and decodes up to it (the decoder starts at a key
 // picture), so every step shows the picture asked for with its own tags.
 //
-// Not played yet: 1080-line HDV (MPEG-2 through the M2T reader) and the AC-3 sound of AVCHD files.
+// Not played yet: the sound of both families (MPEG-1 Layer II and AC-3).
 #pragma once
 
 #include <map>
@@ -12,6 +13,8 @@
 
 #include "media/avchd_avc_reader.h"
 #include "media/avchd_mdpm.h"
+#include "media/hdv_m2t_reader.h"
+#include "media/hdv_metadata.h"
 #include "playback/picture_source.h"
 #include "playback/video_decoder.h"
 
@@ -31,6 +34,16 @@ public:
     std::optional<std::string> mapPosition(const ShownPicture& picture) const override;
 
 private:
+    // The open reader of either family.
+    int64_t fillSample();
+    bool readerSeek(int64_t time);
+    int64_t startPts() const { return hdv_ ? m2t_->startPts() : reader_->startPts(); }
+    int packetSize() const { return hdv_ ? m2t_->packetSize() : reader_->packetSize(); }
+    uint16_t videoPid() const;
+    // HDV: the largest video PTS of the last group of pictures (the reader's end is its start).
+    int64_t lastVideoPts();
+    void setRate(int64_t num, int64_t den);
+    void onHdvAux(const uint8_t* pkt);
     // The presentation time (90 kHz) of picture index and back.
     int64_t ptsOf(int64_t index) const;
     int64_t indexOf(int64_t pts) const;
@@ -49,7 +62,10 @@ private:
     void resetFeed();
     void fillMetadata(int64_t pts, ShownPicture& out);
 
+    bool hdv_ = false;
     std::unique_ptr<media::AvcReader> reader_;
+    std::unique_ptr<media::M2tReader> m2t_;
+    media::HdvMetadataCache hdvRecords_;
     VideoDecoder decoder_;
     std::vector<uint8_t> sample_;
     // Video bytes read ahead of the decoder: whole PES units (one access unit each), then the PES
