@@ -170,6 +170,7 @@ Status CaptureSession::start() {
     sequence_ = 1;
     fileOpen_ = haveStartFrame_ = newReelPending_ = false;
     durationLimitFrames_ = -1;  // known at the first frame (frame rate)
+    lastSequences_ = 0;
     bufferDrops_ = framesDelivered_ = framesWritten_ = 0;
     paused_ = false;
     splitNow_ = false;
@@ -379,11 +380,15 @@ void CaptureSession::writerLoop() {
         }
 
         tools::SplitDecider::Verdict v;
+        // A change between 525/60 and 625/50 frames cannot go on in the same AVI file.
+        const bool systemChanged = lastSequences_ != 0 && info.sequences != lastSequences_;
+        lastSequences_ = info.sequences;
         if (settings_.useSplitter) {
-            if (splitNow_.exchange(false)) decider_.requestSplit();
+            if (splitNow_.exchange(false) || systemChanged) decider_.requestSplit();
             v = decider_.step(info);
         } else {
             v.deliver = true;
+            v.split = systemChanged;
         }
         if (v.split) {
             finishFile();

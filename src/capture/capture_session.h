@@ -216,6 +216,7 @@ private:
     int reelCounter_ = 0;
     int fileCount_ = 0;
     int sequence_ = 1;
+    int lastSequences_ = 0;
     std::vector<int16_t> pcm_;
 };
 

@@ -468,6 +468,46 @@ TEST_F(CaptureTest, StreamOwnedByTheCaller) {
     EXPECT_EQ(capturedFrames(session.files()), std::vector<uint64_t>(all.begin() + 30, all.end()));
 }
 
+// Frames handed over by the caller: 625/50 frames and then 525/60 frames whose timecode goes on
+// without a jump. The change of system alone starts a new file, with or without the splitter.
+TEST_F(CaptureTest, ChangeOfVideoSystemStartsANewFile) {
+    gen::ClipSpec ntsc = gen::ntscClip(10);
+    ntsc.runs = {gen::Run{0, gen::Timecode{0, 0, 0, 10}, 1, gen::DateTime{}}};
+    std::string palPath = tape("pal10.dv", gen::palClip(10)), ntscPath = tape("ntsc10.dv", ntsc);
+    for (bool splitter : {true, false}) {
+        SimDeck deck;  // only the holder of the session's device; the test delivers the frames
+        ASSERT_TRUE(deck.load(palPath));
+        CaptureSession session(deck);
+        CaptureSettings s = settings(1);
+        s.capturePath = base(splitter ? "Split" : "Whole");
+        s.useSplitter = splitter;
+        session.setSettings(s);
+        session.setStreamOwnedByCaller(true);
+        ASSERT_TRUE(session.start());
+        for (const std::string& path : {palPath, ntscPath}) {
+            media::DvMediaFile f;
+            ASSERT_TRUE(f.open(path));
+            std::vector<uint8_t> buf(f.frameSize());
+            for (int64_t n = 0; n < f.frameCount(); ++n) {
+                ASSERT_TRUE(waitFor([&] { return session.bufferHasRoom(); }));
+                ASSERT_TRUE(f.readFrame(n, buf.data()));
+                session.frameArrived(buf);
+            }
+        }
+        ASSERT_TRUE(waitFor([&] { return session.status().bufferFill == 0; }));
+        session.stop();
+        auto files = session.files();
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(files[0].frames, 10);
+        EXPECT_EQ(files[1].frames, 10);
+        EXPECT_EQ(fileFrames(files[0].path), fileFrames(palPath));
+        EXPECT_EQ(fileFrames(files[1].path), fileFrames(ntscPath));
+        media::DvMediaFile second;
+        ASSERT_TRUE(second.open(files[1].path));
+        EXPECT_EQ(second.frameSize(), 120000u);
+    }
+}
+
 // At the real frame rate a writer that stalls for 4 seconds loses nothing: the 150 slots hold about
 // 6 seconds of 625-line video.
 TEST_F(CaptureTest, FourSecondWriterStallAtRealTimeLosesNoFrame) {
