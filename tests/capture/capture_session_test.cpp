@@ -1,6 +1,9 @@
 // End-to-end captures from the simulated deck: files per recording with their names, log, batch list
 // and timecode lists, every frame in order; Split Now, pause, the stop conditions, unplugging, the
 // free-space rule and the buffer that bridges writer stalls.
+//
+// Not here: the window test (offscreen platform: open the Capture window on a simulated deck, capture a
+// few seconds, stop) belongs with the Qt Capture window in tests/app, which does not exist yet.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -506,6 +509,37 @@ TEST_F(CaptureTest, ChangeOfVideoSystemStartsANewFile) {
         ASSERT_TRUE(second.open(files[1].path));
         EXPECT_EQ(second.frameSize(), 120000u);
     }
+}
+
+TEST_F(CaptureTest, ReadFailureStopsWithItsMessage) {
+    std::string tapePath = tape("short.dv", gen::palClip(10));
+    SimDeck deck;
+    ASSERT_TRUE(deck.load(tapePath));
+    CaptureSession session(deck);
+    session.setSettings(settings(1));
+    session.setStreamOwnedByCaller(true);
+    ASSERT_TRUE(session.start());
+    media::DvMediaFile f;
+    ASSERT_TRUE(f.open(tapePath));
+    std::vector<uint8_t> buf(f.frameSize());
+    for (int64_t n = 0; n < 5; ++n) {
+        ASSERT_TRUE(f.readFrame(n, buf.data()));
+        session.frameArrived(buf);
+    }
+    session.frameArrived(std::span<const uint8_t>(buf.data(), 1000));  // not a whole frame: dropped
+    session.deviceEvent(DeviceEvent::kReadFailed);
+    core::Status st = session.wait();
+    EXPECT_EQ(st.code, core::ErrorCode::kReadFailed);
+    EXPECT_EQ(st.message, "Failed while reading capture device");
+    EXPECT_EQ(session.stopReason(), StopReason::kReadError);
+    EXPECT_EQ(session.status().droppedFrames, 1);
+    ASSERT_EQ(session.files().size(), 1u);
+    EXPECT_EQ(session.files()[0].frames, 5);
+    std::string log = readText(session.logPath());
+    EXPECT_NE(log.find("\r\nError: Failed while reading capture device\r\n\r\nCapture ended on "), std::string::npos)
+        << log;
+    session.frameArrived(buf);  // after the stop: ignored
+    EXPECT_EQ(session.status().framesCaptured, 5);
 }
 
 // At the real frame rate a writer that stalls for 4 seconds loses nothing: the 150 slots hold about
