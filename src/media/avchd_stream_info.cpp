@@ -71,6 +71,9 @@ bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     out.height = sps.codedHeight;
     out.rateNum = sps.rateNum;
     out.rateDen = sps.rateDen;
+    out.sarWidth = sps.sarWidth;
+    out.sarHeight = sps.sarHeight;
+    out.frameCoding = sps.frameMbsOnly;
     out.durationPts = 0;
     AvcReader reader;
     if (reader.open(path, false) == kAvcOk) out.durationPts = reader.durationPts();

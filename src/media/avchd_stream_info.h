@@ -25,6 +25,8 @@ struct AvchdStreamDescription {
     int64_t width = 0, height = 0;  // coded size
     int64_t rateNum = 0, rateDen = 1;
     int64_t durationPts = 0;   // last minus first video time stamp (90 kHz); 0 when unknown
+    int sarWidth = 0, sarHeight = 0;  // sample aspect ratio; 0/0 when the stream does not say
+    bool frameCoding = true;   // frames only (progressive); false when fields may be coded
 };
 
 struct AvchdAudioDescription {

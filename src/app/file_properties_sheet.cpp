@@ -1,0 +1,68 @@
+// The media headers come before any Qt header: they use names that Qt defines as macros ("slots").
+#include "media/avchd_stream_info.h"
+#include "media/recognize.h"
+// clang-format off
+#include "app/file_properties_sheet.h"
+// clang-format on
+
+#include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace zorv::app {
+
+CFilePropPage::CFilePropPage(const PropertyRows& rows, QWidget* parent) : QWidget(parent) {
+    list_ = new QTreeWidget(this);
+    list_->setColumnCount(2);
+    list_->setHeaderLabels({QStringLiteral("Property"), QStringLiteral("Value")});
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::NoSelection);
+    for (const auto& [property, value] : rows) new QTreeWidgetItem(list_, QStringList{property, value});
+    const int width = QFontMetrics(list_->font()).horizontalAdvance(QStringLiteral("Display aspect ratio:")) + 16;
+    list_->setColumnWidth(0, width);
+    list_->header()->setStretchLastSection(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+}
+
+QString CFilePropPage::value(const QString& property) const {
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        if (list_->topLevelItem(i)->text(0) == property) return list_->topLevelItem(i)->text(1);
+    return QString();
+}
+
+CFilePropertiesSheet::CFilePropertiesSheet(QWidget* parent, const std::string& path, const media::AvchdGpsValues* gps,
+                                           bool gpsDecimal)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("File properties"));
+    pages_ = new QTabWidget(this);
+    const media::Recognition r = media::recognize(path);
+    switch (r.type) {
+    case media::FileType::kAviType1:
+    case media::FileType::kAviType2:
+    case media::FileType::kRawDv: pages_->addTab(new CFilePropAvi(path), QStringLiteral("DV")); break;
+    case media::FileType::kHdv2:
+    case media::FileType::kHdv1: pages_->addTab(new CFilePropM2T(path), QStringLiteral("HDV")); break;
+    case media::FileType::kAvchd:
+        pages_->addTab(new CFilePropAVC(path), QStringLiteral("AVCHD"));
+        if (media::avchdHasGps(path)) pages_->addTab(new CFilePropAVCGPS(gps, gpsDecimal), QStringLiteral("Geotagging"));
+        break;
+    default: break;
+    }
+    // One button, "Close", where Cancel would be.
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pages_);
+    layout->addWidget(buttons);
+    resize(460, 420);
+}
+
+CFilePropPage* CFilePropertiesSheet::page(int index) const { return qobject_cast<CFilePropPage*>(pages_->widget(index)); }
+
+}  // namespace zorv::app
