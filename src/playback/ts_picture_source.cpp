@@ -58,7 +58,7 @@ uint16_t TsPictureSource::videoPid() const { return hdv_ ? m2t_->videoPid() : me
 
 int64_t TsPictureSource::lastVideoPts() {
     int64_t last = -1;
-    if (!readerSeek(m2t_->duration())) return last;
+    if (!readerSeek(hdv_ ? m2t_->duration() : reader_->duration())) return last;
     const int size = packetSize();
     for (;;) {
         const int64_t got = fillSample();
@@ -117,7 +117,9 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
     else if (step == 3750) num = 24, den = 1;
     else if (step > 0) num = 90000, den = step;
     setRate(num, den);
-    count_ = reader_->durationPts() * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
+    // The reader's end is the last time stamp in file order; a B picture there is not the last shown.
+    const int64_t last = std::max(lastVideoPts(), reader_->endPts());
+    count_ = (last - startPts()) * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
     gps_ = media::avchdHasGps(path);
     es_.reserve(1 << 20);
     lastIndex_ = -1;

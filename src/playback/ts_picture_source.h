@@ -40,7 +40,7 @@ private:
     int64_t startPts() const { return hdv_ ? m2t_->startPts() : reader_->startPts(); }
     int packetSize() const { return hdv_ ? m2t_->packetSize() : reader_->packetSize(); }
     uint16_t videoPid() const;
-    // HDV: the largest video PTS of the last group of pictures (the reader's end is its start).
+    // The largest video PTS from the reader's end on (HDV: the end is the last group's start).
     int64_t lastVideoPts();
     void setRate(int64_t num, int64_t den);
     void onHdvAux(const uint8_t* pkt);
