@@ -124,8 +124,16 @@ PropertyRows dvPropertyRows(const std::string& path, const QLocale& locale) {
 
     QString system, frameRate, videoSize, aspect, audio;
     if (ok && frames > 0) {
+        // Each frame read resets the audio quantisation and lock; keep the first frame's known values.
         media::DvMediaFile::StreamProperties props;
-        for (int64_t n = 0; n < std::min<int64_t>(frames, 10); ++n) dv.readStreamProperties(n, props);
+        int bits = -1, locked = -1;
+        for (int64_t n = 0; n < std::min<int64_t>(frames, 10); ++n) {
+            dv.readStreamProperties(n, props);
+            if (bits < 0) bits = props.audioBits;
+            if (locked < 0) locked = props.audioLocked;
+        }
+        props.audioBits = bits;
+        props.audioLocked = locked;
         if (pal) {
             system = QStringLiteral("625 (PAL)");
             frameRate = QStringLiteral("25 fps");
