@@ -1,0 +1,275 @@
+// The main window on generated media under the offscreen platform: a DV file opened from the command
+// line, stepping, scene jumps, the panel text, title and menu state; refusals; and an AVCHD file with
+// GPS whose Display Map opens the address of the shown picture's position.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <QAction>
+#include <QKeyEvent>
+
+#include "app/main_dialog.h"
+#include "app/menu_state.h"
+#include "app_test_support.h"
+#include "core/settings_store.h"
+#include "gen/avchd_writer.h"
+#include "gen/clip_writer.h"
+#include "gen/hdv_writer.h"
+#include "media/avi_chunks.h"
+#include "media/codec/codec_registry.h"
+#include "media/file_io.h"
+#include "playback/map_request.h"
+
+namespace zorv::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        apptest::ensureQtApplication();
+        dir_ = fs::temp_directory_path() / ("zorv-app-main-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        store_ = std::make_unique<core::SettingsStore>(dir_ / "settings.ini");
+    }
+    void TearDown() override {
+        window_.reset();
+        fs::remove_all(dir_);
+    }
+    CMainDialog& makeWindow() {
+        window_ = std::make_unique<CMainDialog>(*store_, false);
+        window_->show();
+        return *window_;
+    }
+    bool key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, k, mods);
+        return window_->handleKey(&e);
+    }
+    int64_t index() { return window_->player() ? window_->player()->pictureIndex() : -1; }
+    bool enabled(int id) { return window_->action(id) && window_->action(id)->isEnabled(); }
+
+    // The sample clip (scene cut at frame 125) with the reel name "TAPE07" in its timecode list.
+    std::string sampleWithReel() {
+        const std::string cached = gen::cachedClip("app-sample.avi", gen::sampleClip(), gen::Container::Avi1);
+        const fs::path path = dir_ / "holiday.avi";
+        fs::copy_file(cached, path, fs::copy_options::overwrite_existing);
+        media::File f;
+        EXPECT_TRUE(f.open(path.string(), media::File::Mode::kReadWrite));
+        media::AviChunks chunks(f.fd(), 1);
+        EXPECT_TRUE(chunks.writeTimecodeList(0, 0, 0, 0, false, "TAPE07"));
+        return path.string();
+    }
+
+    fs::path dir_;
+    std::unique_ptr<core::SettingsStore> store_;
+    std::unique_ptr<CMainDialog> window_;
+    apptest::Prompts prompts_;
+};
+
+TEST_F(MainDialogTest, DvFileFromTheCommandLineStepsAndJumpsToTheNextScene) {
+    const std::string path = sampleWithReel();
+    CMainDialog& w = makeWindow();
+    EXPECT_EQ(w.windowTitle(), "ZORV Pro");
+    EXPECT_FALSE(enabled(cmd::kClose));
+    EXPECT_TRUE(key(Qt::Key_Space)) << "taken, and harmless, without a file";
+
+    w.openAtStart(QString::fromStdString(path));
+    ASSERT_TRUE(apptest::pumpUntil([&] { return w.fileOpen(); })) << "command-line file not opened";
+    EXPECT_TRUE(prompts_.seen.empty());
+    EXPECT_EQ(w.windowTitle(), "holiday.avi (TAPE07)");
+    EXPECT_EQ(w.fileKind(), FileKind::kDvAvi);
+    EXPECT_EQ(w.aviType(), 1);
+    ASSERT_EQ(store_->recentFiles().size(), 1u);
+    EXPECT_EQ(store_->recentFiles()[0], path);
+
+    // Menu state of a "dvsd" AVI Type 1 file.
+    EXPECT_TRUE(enabled(cmd::kClose) && enabled(cmd::kSaveImage) && enabled(cmd::kProperties));
+    EXPECT_FALSE(enabled(cmd::kConvertAvi1));
+    EXPECT_TRUE(enabled(cmd::kConvertAvi2) && enabled(cmd::kConvertRawDv));
+    EXPECT_TRUE(enabled(cmd::kSplit) && enabled(cmd::kModify) && enabled(cmd::kDirectBurnIn));
+    EXPECT_FALSE(enabled(cmd::kDisplayMap));
+    EXPECT_EQ(w.action(cmd::kFwdSecond)->text(), "F&wd 1 sec\tShift+Right");
+
+    // The panel shows the first frame's metadata.
+    EXPECT_EQ(index(), 0);
+    EXPECT_TRUE(w.panelText().contains("00:00:00:00")) << w.panelText().toStdString();
+    EXPECT_TRUE(w.panelText().contains("10:30:00")) << w.panelText().toStdString();
+
+    // Right: one frame on, with that frame's own timecode.
+    EXPECT_TRUE(key(Qt::Key_Right));
+    EXPECT_EQ(index(), 1);
+    EXPECT_TRUE(w.panelText().contains("00:00:00:01")) << w.panelText().toStdString();
+    // Shift+Right: one second; Left: one frame back.
+    key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(index(), 26);
+    key(Qt::Key_Left);
+    EXPECT_EQ(index(), 25);
+    EXPECT_TRUE(w.panelText().contains("00:00:01:00")) << w.panelText().toStdString();
+
+    // Page Down: scans once, then the scene cut at 5 s with its jumped timecode and clock.
+    EXPECT_TRUE(key(Qt::Key_PageDown));
+    EXPECT_EQ(index(), 125);
+    EXPECT_TRUE(w.panelText().contains("00:10:00:00")) << w.panelText().toStdString();
+    EXPECT_TRUE(w.panelText().contains("12:00:00")) << w.panelText().toStdString();
+    EXPECT_EQ(w.sliderValue(), 1000);
+    EXPECT_TRUE(prompts_.seen.empty());
+
+    // Page Up goes back to the first scene; Ctrl+Left stays clamped at the start.
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(index(), 0);
+    key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(index(), 249);
+    key(Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(index(), 0);
+
+    // Play, then Period stops on the first picture.
+    key(Qt::Key_Space);
+    EXPECT_TRUE(w.playing());
+    key(Qt::Key_Period);
+    EXPECT_FALSE(w.playing());
+    EXPECT_EQ(index(), 0);
+
+    w.command(cmd::kClose);
+    EXPECT_FALSE(w.fileOpen());
+    EXPECT_EQ(w.windowTitle(), "ZORV Pro");
+    EXPECT_EQ(w.menuState(), noFileMenuState());
+    EXPECT_FALSE(enabled(cmd::kPlayPause) || enabled(cmd::kNextScene) || enabled(cmd::kSaveImage));
+    EXPECT_TRUE(w.panelText().isEmpty());
+}
+
+TEST_F(MainDialogTest, RawDvWithoutReelHasNoFileTools) {
+    const std::string path = gen::cachedClip("app-raw.dv", gen::palClip(50), gen::Container::RawDv);
+    CMainDialog& w = makeWindow();
+    ASSERT_TRUE(w.openFile(QString::fromStdString(path)));
+    EXPECT_EQ(w.fileKind(), FileKind::kRawDv);
+    EXPECT_EQ(w.windowTitle(), "app-raw.dv (no reel)");
+    EXPECT_TRUE(enabled(cmd::kConvertAvi1) && enabled(cmd::kConvertAvi2));
+    EXPECT_FALSE(enabled(cmd::kConvertRawDv) || enabled(cmd::kSplit) || enabled(cmd::kBurnIn) ||
+                 enabled(cmd::kExtractAudio));
+    EXPECT_TRUE(enabled(cmd::kExportMetadata));
+}
+
+TEST_F(MainDialogTest, RefusesHdv1AndUnknownFilesWithThePath) {
+    gen::HdvSpec spec;
+    spec.line720 = true;
+    const std::string hdv1 = gen::cachedHdv("app-hdv1.m2t", spec);
+    ASSERT_FALSE(hdv1.empty());
+    CMainDialog& w = makeWindow();
+    EXPECT_FALSE(w.openFile(QString::fromStdString(hdv1)));
+    EXPECT_FALSE(w.fileOpen());
+    ASSERT_EQ(prompts_.seen.size(), 1u);
+    EXPECT_EQ(prompts_.seen[0].title, "Error!");
+    EXPECT_TRUE(prompts_.seen[0].text.startsWith("File is 720-line HDV M2T format:\r\n\r\n" + QString::fromStdString(hdv1)));
+
+    const fs::path junk = dir_ / "notes.avi";
+    {
+        std::FILE* f = std::fopen(junk.c_str(), "wb");
+        for (int i = 0; i < 200000; ++i) std::fputc('x', f);
+        std::fclose(f);
+    }
+    EXPECT_FALSE(w.openFile(QString::fromStdString(junk.string())));
+    ASSERT_EQ(prompts_.seen.size(), 2u);
+    EXPECT_EQ(prompts_.seen[1].text,
+              "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n" +
+                  QString::fromStdString(junk.string()));
+
+    EXPECT_FALSE(w.openFile(QString::fromStdString((dir_ / "missing.avi").string())));
+    EXPECT_TRUE(prompts_.seen.back().text.startsWith("Unable to open the requested file:\r\n\r\n"));
+    EXPECT_TRUE(store_->recentFiles().empty());
+}
+
+gen::AvchdSpec gpsTrack() {
+    gen::AvchdSpec s;
+    s.frames = 250;
+    s.width = 640;
+    s.height = 352;
+    s.gps = gen::GpsMode::Track;
+    s.gopSize = 12;
+    return s;
+}
+
+std::string writtenPosition(const gen::AvchdSpec& spec, int64_t n) {
+    const gen::GpsFix f = gen::avchdGpsFix(spec, n);
+    double lat = f.latDeg + f.latMin / 60.0 + f.latSecX100 / 360000.0;
+    double lon = f.lonDeg + f.lonMin / 60.0 + f.lonSecX100 / 360000.0;
+    if (f.latRef == 'S') lat = -lat;
+    if (f.lonRef == 'W') lon = -lon;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.5f,%.5f", lat, lon);
+    return buf;
+}
+
+TEST_F(MainDialogTest, AvchdWithoutDecodersIsRefusedWithTheDecoderMessage) {
+    const std::string path = gen::cachedAvchd("app-gps.m2ts", gpsTrack());
+    CMainDialog& w = makeWindow();
+    EXPECT_FALSE(w.openFile(QString::fromStdString(path)));
+    ASSERT_EQ(prompts_.seen.size(), 1u);
+    EXPECT_EQ(prompts_.seen[0].title, "No AVCHD video decoder configured");
+    EXPECT_FALSE(w.fileOpen());
+}
+
+TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {
+    using media::codec::CodecRole;
+    auto video = media::codec::findCodecByName(CodecRole::kH264VideoDecoder, "h264");
+    auto audio = media::codec::findCodecByName(CodecRole::kAc3AudioDecoder, "ac3");
+    ASSERT_TRUE(video && audio);
+    store_->writeDecoderSelection(core::DecoderRole::kAvcVideo, video->selection());
+    store_->writeDecoderSelection(core::DecoderRole::kAvcAudio, audio->selection());
+
+    const gen::AvchdSpec spec = gpsTrack();
+    const std::string path = gen::cachedAvchd("app-gps.m2ts", spec);
+    std::vector<QString> opened;
+    CMainDialog::setUrlOpener([&](const QString& url) {
+        opened.push_back(url);
+        return true;
+    });
+    CMainDialog& w = makeWindow();
+    ASSERT_TRUE(w.openFile(QString::fromStdString(path))) << (prompts_.seen.empty() ? "" : prompts_.seen[0].text.toStdString());
+    EXPECT_EQ(w.fileKind(), FileKind::kAvchd);
+    EXPECT_TRUE(w.hasGeotagging());
+    EXPECT_TRUE(enabled(cmd::kDisplayMap));
+    EXPECT_FALSE(enabled(cmd::kSplit) || enabled(cmd::kNextScene) || enabled(cmd::kFwdMinute));
+    EXPECT_EQ(w.action(cmd::kFwdSecond)->text(), "F&wd I-frame\tShift+Right");
+
+    // Move on by two seconds of pictures (the track moves once per second) and open the map there.
+    ASSERT_TRUE(w.player()->setPictureIndex(60).ok());
+    const int64_t n = index();
+    EXPECT_EQ(n, 60);
+    EXPECT_TRUE(key(Qt::Key_M, Qt::ControlModifier));
+    ASSERT_EQ(opened.size(), 1u);
+    const std::string pos = writtenPosition(spec, n);
+    EXPECT_EQ(opened[0].toStdString(), playback::mapRequestUrl(pos));
+    EXPECT_TRUE(opened[0].contains(QString::fromStdString("ll=" + pos + "&q=" + pos)));
+    EXPECT_EQ(w.lastMapUrl(), opened[0]);
+    EXPECT_TRUE(prompts_.seen.empty());
+    CMainDialog::setUrlOpener({});
+}
+
+TEST_F(MainDialogTest, ExitSavesThePlacementOnlyWhenRemembered) {
+    CMainDialog& w = makeWindow();
+    w.setGeometry(100, 80, 500, 420);
+    w.setBatchWindow(&w);
+    EXPECT_FALSE(w.close()) << "exit refused while the Batch window is open";
+    ASSERT_FALSE(prompts_.seen.empty());
+    EXPECT_EQ(prompts_.seen.back().title, "Batch Processing window is active");
+    w.setBatchWindow(nullptr);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWPos", -5), 0);
+    EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWx", -1), -1);
+
+    store_->writeInt(core::kSectionOptions, "RMWPos", 1);
+    CMainDialog& again = makeWindow();
+    EXPECT_TRUE(again.options().rememberMainWindowPosition);
+    again.setGeometry(120, 90, 520, 430);
+    EXPECT_TRUE(again.close());
+    EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWPos", -5), 1);
+    EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWw", -1), 520);
+    EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWh", -1), 430);
+}
+
+}  // namespace
+}  // namespace zorv::app
