@@ -87,7 +87,7 @@ struct BatchRunner::FileContext {
     FileType type = FileType::kUnknown;
     Slot* slot = nullptr;
     BatchRunner* runner = nullptr;
-    void log(const std::string& line) { runner->emit(index, line); }
+    void log(const std::string& line) { runner->logFileLine(index, line); }
     // The output name in the folder for this operation, made unique and reserved.
     std::string output() {
         return runner->reserveOutput(outputStem(runner->settings_.outputFolder, path) +
@@ -173,10 +173,10 @@ void BatchRunner::jobThread(std::vector<std::string> files) {
         start_ = now();
         lastRemaining_ = start_;
     }
-    emitJob(kLogTitleLine);
-    emitJob(kLogPathPrefix + logPath());
-    emitJob(stampLine("Started on ", std::time(nullptr)));
-    if (changesInputFiles(settings_.op)) emitJob(kLogInputNote);
+    logJobLine(kLogTitleLine);
+    logJobLine(kLogPathPrefix + logPath());
+    logJobLine(stampLine("Started on ", std::time(nullptr)));
+    if (changesInputFiles(settings_.op)) logJobLine(kLogInputNote);
 
     next_.store(0);
     const int workers = std::min<int>(settings_.jobs, static_cast<int>(std::max<size_t>(files_.size(), 1)));
@@ -187,9 +187,9 @@ void BatchRunner::jobThread(std::vector<std::string> files) {
 
     if (abort_.load()) {
         abortedJob_.store(true);
-        emitJob(kLogAborted);
+        logJobLine(kLogAborted);
     }
-    emitJob(stampLine("\r\nFinished on ", std::time(nullptr)));
+    logJobLine(stampLine("\r\nFinished on ", std::time(nullptr)));
     {
         std::lock_guard lock(mutex_);
         log_.close();
@@ -282,7 +282,7 @@ void BatchRunner::processFile(size_t index) {
     }
 }
 
-void BatchRunner::emit(size_t index, const std::string& line) {
+void BatchRunner::logFileLine(size_t index, const std::string& line) {
     std::lock_guard lock(mutex_);
     if (index != flushHead_) {
         blocks_[index].push_back(line);
@@ -293,7 +293,7 @@ void BatchRunner::emit(size_t index, const std::string& line) {
     if (lineCallback_) lineCallback_(line);
 }
 
-void BatchRunner::emitJob(const std::string& line) {
+void BatchRunner::logJobLine(const std::string& line) {
     std::lock_guard lock(mutex_);
     log_.line(line);
     newLines_.push_back(line);

@@ -119,8 +119,8 @@ private:
     void jobThread(std::vector<std::string> files);
     void fileThread();
     void processFile(size_t index);
-    void emit(size_t index, const std::string& line);
-    void emitJob(const std::string& line);
+    void logFileLine(size_t index, const std::string& line);
+    void logJobLine(const std::string& line);
     void finishBlock(size_t index);
     std::string reserveOutput(const std::string& path);
     std::time_t now() const;
