@@ -1,6 +1,7 @@
 // zorv burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user]
 //                [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio] [--overwrite]
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,10 @@
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
 #include "playback/overlay_drawer.h"
+#include "tools/avi_picture_sink.h"
 #include "tools/burn_in.h"
+#include "tools/stream_burn_in.h"
+#include "tools/ts_burn_source.h"
 
 namespace zorv::cli {
 
@@ -71,6 +75,48 @@ std::optional<uint32_t> parseItems(std::string_view list) {
         list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
     }
     return mask;
+}
+
+// HDV2 or AVCHD: the selected decoder (else the first that works), drawn, into an AVI file.
+int burnStream(const std::string& input, const std::string& output, bool hdv, const std::string& compressorName,
+               bool audio, bool overwrite, const core::Options& options) {
+    using media::codec::CodecRole;
+    const CodecRole role = hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder;
+    const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
+    std::optional<media::codec::CodecEntry> decoder = media::codec::findCodec(role, chosen.id);
+    if (!decoder && !media::codec::availableCodecs(role).empty()) decoder = media::codec::availableCodecs(role).front();
+    if (!decoder) {
+        printError(hdv ? "No HDV MPEG-2 video decoder configured" : tools::kNoAvchdDecoder);
+        return 1;
+    }
+    std::string encoder;
+    if (!compressorName.empty()) {
+        auto entry = media::codec::findCodecByName(CodecRole::kVideoCompressor, compressorName);
+        if (!entry) {
+            printError("Unknown compressor: " + compressorName);
+            return 2;
+        }
+        encoder = entry->name;
+    }
+    if (!confirmOutput(output, overwrite)) return 1;
+    auto source = std::make_unique<tools::TsBurnSource>();
+    const tools::StreamFamily family = hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd;
+    core::Status s = source->open(input, family, decoder->name, audio);
+    if (!s) {
+        printError(s.message);
+        return 1;
+    }
+    int64_t num = 25, den = 1;
+    source->pictureRate(num, den);
+    auto sink = std::make_unique<tools::AviPictureSink>(encoder, num, den, audio);
+    const auto overlay = playback::OverlaySettings::fromOptions(options);
+    tools::StreamBurnInJob job(family, output, std::move(source), std::move(sink),
+                               playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv
+                                                                            : playback::LayerFamily::Avchd));
+    job.setDecoder(decoder->displayName, decoder->id.toString());
+    const int rc = runJob(job, "Burning-in to Output File ... " + output, tools::kBurnInComplete);
+    if (rc == 0 && job.lostPictures() > 0) std::printf("%s\n", job.message().c_str());
+    return rc;
 }
 
 }  // namespace
@@ -164,11 +210,16 @@ int cmdBurn(int argc, char** argv) {
         return 1;
     }
     const media::FileType type = r.type;
+    if (type == media::FileType::kHdv2 || type == media::FileType::kAvchd) {
+        if (inPlace) {
+            printError("HDV and AVCHD files are burnt in to an output file only");
+            return 2;
+        }
+        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output, type == media::FileType::kHdv2,
+                          compressor, audio, overwrite, options);
+    }
     if (type != media::FileType::kAviType1 && type != media::FileType::kAviType2) {
-        if (!compressor.empty() || audio)
-            printError("Burn-in of HDV and AVCHD files is not available on the command line yet");
-        else
-            printError("Only DV AVI files (Type 1 and Type 2) can be burnt in here");
+        printError("Only DV AVI files (Type 1 and Type 2), 1080-line HDV and AVCHD files can be burnt in");
         return 1;
     }
 

@@ -93,6 +93,8 @@ Status StreamBurnInJob::run() {
     Status result;
     BurnOutcome outcome = BurnOutcome::kComplete;
     DecodedPicture pic;
+    std::vector<int16_t> audio;
+    int rate = 0, channels = 0;
     for (;;) {
         if (timedOut_.load()) {
             outcome = BurnOutcome::kTimedOut;
@@ -134,6 +136,7 @@ Status StreamBurnInJob::run() {
         }
         if (prepared) drawer->draw(pic.picture, pic.info);
         s = sink_->write(pic.picture, pic.start);
+        if (s && source_->takeAudio(audio, rate, channels)) s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
         if (!s) {
             outcome = BurnOutcome::kFailed;
             result = Status::failure(ErrorCode::kWriteFailed, failedText, s.sysError);
@@ -144,6 +147,13 @@ Status StreamBurnInJob::run() {
         progress_.setDone(duration > 0 ? std::min(pic.start, duration) : 0);
     }
     stopWatch();
+    if (outcome == BurnOutcome::kComplete && source_->takeAudio(audio, rate, channels)) {
+        s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
+        if (!s) {
+            outcome = BurnOutcome::kFailed;
+            result = Status::failure(ErrorCode::kWriteFailed, failedText, s.sysError);
+        }
+    }
     Status closed = sink_->close();
     if (outcome == BurnOutcome::kComplete && !closed) {
         outcome = BurnOutcome::kFailed;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/job.h"
 #include "core/rgb_picture.h"
@@ -42,6 +43,11 @@ public:
     virtual Result next(DecodedPicture& out) = 0;
     // Duration of the file in 100-ns units (for the progress); 0 when unknown.
     virtual int64_t duration() const = 0;
+    // Moves the sound decoded so far (interleaved 16-bit samples) into samples; false when none.
+    virtual bool takeAudio(std::vector<int16_t>& samples, int& rate, int& channels) {
+        (void)samples, (void)rate, (void)channels;
+        return false;
+    }
 };
 
 // The output AVI: created at open, written picture by picture, completed at close.
@@ -50,6 +56,11 @@ public:
     virtual ~PictureSink() = default;
     virtual core::Status open(const std::string& path) = 0;
     virtual core::Status write(const core::RgbPicture& picture, int64_t start) = 0;
+    // Interleaved 16-bit samples that belong with the pictures written so far.
+    virtual core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) {
+        (void)samples, (void)count, (void)rate, (void)channels;
+        return core::Status::success();
+    }
     virtual core::Status close() = 0;
 };
 

@@ -33,3 +33,33 @@ TEST(CliBurn, BurnsAClipIntoItsDefaultOutputAndChecksItsOptions) {
 
 }  // namespace
 }  // namespace zorv::testing
+
+namespace zorv::testing {
+namespace {
+
+TEST(CliBurn, AvchdUncompressedWithAudioIsRawVideoAndPcmWithEveryPicture) {
+    TempDir dir;
+    const std::string in = dir.file("clip.mts");
+    // Big enough for the AVCHD recognition (it reads 376000 bytes).
+    ASSERT_EQ(runGen("avchd " + quote(in) + " --frames 40 --size 1440x1080").status, 0);
+    const std::string out = dir.file("clip-burn.avi");
+    RunResult r = runZorv("burn " + quote(in) + " --compressor Uncompressed --audio");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Burn-in complete."), std::string::npos) << r.out;
+    const RunResult probe = runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+                                       "-of csv=p=0 " + quote(out));
+    EXPECT_EQ(probe.out.substr(0, probe.out.find('\n')), "rawvideo,40") << probe.out;
+    EXPECT_NE(probe.out.find("pcm_s16le,"), std::string::npos) << probe.out;
+
+    // A compressor's packets, without sound.
+    const std::string ffv1 = dir.file("ffv1.avi");
+    r = runZorv("burn " + quote(in) + " --compressor ffv1 -o " + quote(ffv1));
+    EXPECT_EQ(r.status, 0) << r.out;
+    const RunResult probe2 = runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+                                        "-of csv=p=0 " + quote(ffv1));
+    EXPECT_EQ(probe2.out, "ffv1,40\n");
+    EXPECT_EQ(runZorv("burn " + quote(in) + " --in-place").status, 2);
+}
+
+}  // namespace
+}  // namespace zorv::testing

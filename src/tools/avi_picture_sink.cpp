@@ -1,0 +1,172 @@
+#include "tools/avi_picture_sink.h"
+
+#include <cstring>
+#include <vector>
+
+#include "media/avi_av_writer.h"
+#include "media/codec/av_handles.h"
+#include "media/codec/codec_registry.h"
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+namespace codec = media::codec;
+
+struct AviPictureSink::Impl {
+    std::string compressor, path;
+    int64_t rateNum = 25, rateDen = 1;
+    bool audio = false;
+    bool started = false;
+    media::AviAvWriter writer;
+    std::vector<uint8_t> rows;
+    std::vector<int16_t> pendingAudio;  // sound that came before the first picture
+    codec::CodecContextPtr encoder;
+    codec::FramePtr frame;
+    codec::PacketPtr packet = codec::makePacket();
+    SwsContext* sws = nullptr;
+    int64_t pictures = 0;
+    int audioRate = 0, audioChannels = 0;
+
+    ~Impl() { sws_freeContext(sws); }
+
+    Status openEncoder(int w, int h, media::AviVideoFormat& fmt) {
+        const AVCodec* c = avcodec_find_encoder_by_name(compressor.c_str());
+        if (!c) return Status::failure(ErrorCode::kOpenFailed, "Unknown compressor " + compressor);
+        encoder.reset(avcodec_alloc_context3(c));
+        if (!encoder) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        AVPixelFormat pf = AV_PIX_FMT_NONE;
+        const AVPixelFormat* formats = c->pix_fmts;
+        for (int i = 0; formats && formats[i] != AV_PIX_FMT_NONE; ++i)
+            if (formats[i] == AV_PIX_FMT_YUV420P || formats[i] == AV_PIX_FMT_YUVJ420P) pf = formats[i];
+        if (pf == AV_PIX_FMT_NONE) pf = formats ? formats[0] : AV_PIX_FMT_YUV420P;
+        encoder->width = w;
+        encoder->height = h;
+        encoder->pix_fmt = pf;
+        encoder->time_base = AVRational{static_cast<int>(rateDen), static_cast<int>(rateNum)};
+        encoder->framerate = AVRational{static_cast<int>(rateNum), static_cast<int>(rateDen)};
+        encoder->thread_count = 2;
+        encoder->gop_size = 1;
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (pf == AV_PIX_FMT_YUVJ420P) encoder->color_range = AVCOL_RANGE_JPEG;
+        if (avcodec_open2(encoder.get(), c, nullptr) < 0)
+            return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
+        frame = codec::makePicture(w, h, pf);
+        sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!frame || !sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        fmt.compression = codec::aviFourcc(compressor);
+        if (fmt.compression == 0) fmt.compression = encoder->codec_tag;
+        fmt.bitCount = 24;
+        fmt.imageSize = static_cast<uint32_t>(w * h * 3);
+        if (encoder->extradata && encoder->extradata_size > 0)
+            fmt.extraData.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
+        return Status::success();
+    }
+
+    Status drainPackets() {
+        for (;;) {
+            const int err = avcodec_receive_packet(encoder.get(), packet.get());
+            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return Status::success();
+            if (err < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+            Status s = writer.writeVideo(packet->data, static_cast<size_t>(packet->size), packet->flags & AV_PKT_FLAG_KEY);
+            av_packet_unref(packet.get());
+            if (!s) return s;
+        }
+    }
+};
+
+AviPictureSink::AviPictureSink(std::string compressor, int64_t rateNum, int64_t rateDen, bool audio)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->compressor = std::move(compressor);
+    impl_->rateNum = rateNum > 0 ? rateNum : 25;
+    impl_->rateDen = rateDen > 0 ? rateDen : 1;
+    impl_->audio = audio;
+}
+
+AviPictureSink::~AviPictureSink() = default;
+
+Status AviPictureSink::open(const std::string& path) {
+    impl_->path = path;
+    return Status::success();
+}
+
+Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
+    Impl& im = *impl_;
+    const int w = picture.width, h = picture.height;
+    if (!im.started) {
+        media::AviVideoFormat fmt;
+        fmt.width = w;
+        fmt.height = h;
+        fmt.rateNum = im.rateNum;
+        fmt.rateDen = im.rateDen;
+        if (!im.compressor.empty()) {
+            Status s = im.openEncoder(w, h, fmt);
+            if (!s) return s;
+        }
+        Status s = im.writer.open(im.path, fmt, im.audio);
+        if (!s) return s;
+        im.started = true;
+        if (im.audioRate > 0) im.writer.setAudio({im.audioRate, im.audioChannels});
+        if (!im.pendingAudio.empty()) {
+            s = im.writer.writeAudio(reinterpret_cast<const uint8_t*>(im.pendingAudio.data()), im.pendingAudio.size() * 2);
+            im.pendingAudio.clear();
+            if (!s) return s;
+        }
+    }
+    if (im.compressor.empty()) {
+        // DIB rows: bottom-up, blue green red, each row padded to 4 bytes.
+        const int stride = core::RgbPicture::strideFor(w);
+        im.rows.assign(static_cast<size_t>(stride) * h, 0);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* src = picture.row(y);
+            uint8_t* dst = im.rows.data() + static_cast<size_t>(h - 1 - y) * stride;
+            for (int x = 0; x < w; ++x) {
+                dst[3 * x] = src[3 * x + 2];
+                dst[3 * x + 1] = src[3 * x + 1];
+                dst[3 * x + 2] = src[3 * x];
+            }
+        }
+        return im.writer.writeVideo(im.rows.data(), im.rows.size(), true);
+    }
+    if (av_frame_make_writable(im.frame.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    const uint8_t* src[4] = {picture.data, nullptr, nullptr, nullptr};
+    const int srcStride[4] = {picture.stride, 0, 0, 0};
+    sws_scale(im.sws, src, srcStride, 0, h, im.frame->data, im.frame->linesize);
+    im.frame->pts = im.pictures++;
+    if (avcodec_send_frame(im.encoder.get(), im.frame.get()) < 0)
+        return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    return im.drainPackets();
+}
+
+Status AviPictureSink::writeAudio(const int16_t* samples, size_t count, int rate, int channels) {
+    Impl& im = *impl_;
+    if (!im.audio || count == 0) return Status::success();
+    if (im.audioRate == 0) {
+        im.audioRate = rate;
+        im.audioChannels = channels;
+        if (im.started) im.writer.setAudio({rate, channels});
+    }
+    if (!im.started) {
+        im.pendingAudio.insert(im.pendingAudio.end(), samples, samples + count);
+        return Status::success();
+    }
+    return im.writer.writeAudio(reinterpret_cast<const uint8_t*>(samples), count * 2);
+}
+
+Status AviPictureSink::close() {
+    Impl& im = *impl_;
+    if (!im.started) return Status::success();
+    Status s;
+    if (im.encoder) {
+        avcodec_send_frame(im.encoder.get(), nullptr);
+        s = im.drainPackets();
+    }
+    Status c = im.writer.close();
+    return s ? c : s;
+}
+
+}  // namespace zorv::tools

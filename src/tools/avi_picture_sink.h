@@ -1,0 +1,29 @@
+// The output of HDV/AVCHD burn-in: pictures go into an AVI file either uncompressed (24-bit RGB DIB
+// rows, bottom-up, blue first) or through the selected libavcodec compressor, with the sound as
+// 16-bit PCM when asked for. The file is created with the first picture, whose size it takes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tools/stream_burn_in.h"
+
+namespace zorv::tools {
+
+class AviPictureSink final : public PictureSink {
+public:
+    // compressor: a libavcodec encoder name, or empty for uncompressed output.
+    AviPictureSink(std::string compressor, int64_t rateNum, int64_t rateDen, bool audio);
+    ~AviPictureSink() override;
+
+    core::Status open(const std::string& path) override;
+    core::Status write(const core::RgbPicture& picture, int64_t start) override;
+    core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) override;
+    core::Status close() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zorv::tools
