@@ -129,9 +129,11 @@ bool parseH264Sps(const uint8_t* p, size_t n, H264Sps& out) {
                 s.hasTiming = true;
                 s.numUnitsInTick = units;
                 s.timeScale = scale;
+                // A tick is one field: a frame lasts two ticks (H.264 Annex E), so a 1080i camcorder's
+                // 60000/1001 gives 29.97 frames per second and x264's 25p (50/1) gives 25.
                 if (units != 0 && scale != 0) {
                     s.rateNum = scale;
-                    s.rateDen = units;
+                    s.rateDen = 2 * static_cast<int64_t>(units);
                 }
             }
         }

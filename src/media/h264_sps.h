@@ -26,8 +26,8 @@ struct H264Sps {
     bool hasTiming = false;
     uint32_t numUnitsInTick = 0;
     uint32_t timeScale = 0;
-    // time_scale / num_units_in_tick, or 30000 / 1001 without timing information (or with a zero
-    // field in it).
+    // Frames per second: time_scale / (2 x num_units_in_tick), or 30000 / 1001 without timing
+    // information (or with a zero field in it).
     int64_t rateNum = kDefaultAvcRateNum;
     int64_t rateDen = kDefaultAvcRateDen;
     int aspectRatioIdc = 0;        // 0 unspecified, 1-16 Table E-1, 255 explicit

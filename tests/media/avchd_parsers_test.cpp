@@ -155,7 +155,7 @@ TEST(H264Sps, SizeRateAndAspect) {
     EXPECT_EQ(s.codedHeight, 1088);  // no cropping applied
     EXPECT_TRUE(s.hasTiming);
     EXPECT_EQ(s.rateNum, 60000);
-    EXPECT_EQ(s.rateDen, 1001);
+    EXPECT_EQ(s.rateDen, 2002);  // 29.97 frames, 59.94 fields
     EXPECT_EQ(s.sarWidth, 4);
     EXPECT_EQ(s.sarHeight, 3);
     EXPECT_EQ(h264ProfileText(s.profileIdc), "High");

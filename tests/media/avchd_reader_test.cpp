@@ -67,7 +67,7 @@ TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
         EXPECT_EQ(r.sps().codedWidth, 640);
         EXPECT_EQ(r.sps().codedHeight, 352);
         EXPECT_TRUE(r.sps().hasTiming);
-        EXPECT_EQ(r.sps().rateNum / r.sps().rateDen, 50);  // time_scale / num_units_in_tick
+        EXPECT_EQ(r.sps().rateNum / r.sps().rateDen, 25);  // time_scale / (2 x num_units_in_tick), as ffprobe
         EXPECT_TRUE(r.pcrOnOwnPid());
     }
 }

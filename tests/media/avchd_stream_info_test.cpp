@@ -30,8 +30,8 @@ TEST(AvchdStreamInfo, VideoDescriptionOfAFullHdStream) {
     EXPECT_EQ(d.levelText, "@L4.0");
     EXPECT_EQ(d.width, 1920);
     EXPECT_EQ(d.height, 1088);
-    EXPECT_EQ(d.rateNum, 50);
-    EXPECT_EQ(d.rateDen, 1);
+    EXPECT_EQ(d.rateNum, 50);  // x264 25p: 50 ticks a second, two a frame
+    EXPECT_EQ(d.rateDen, 2);
     EXPECT_EQ(d.durationPts, 49 * 3600);
 
     AvchdAudioDescription a;
