@@ -64,11 +64,9 @@ const SkipRow kSkipRows[] = {
       "File skipped - splitting of HDV M2T file type not currently supported",
       "File skipped - splitting of AVCHD M2TS file type not currently supported",
       "File skipped - splitting of MPEG-2 MOD file type not currently supported"}},
-    // The exports read the metadata of DV frames; the stream families have no export writer yet.
+    // The metadata export reads DV frames and HDV/AVCHD pictures; subtitles are DV only.
     {BatchOp::kExportMetadata,
-     {nullptr, nullptr, nullptr, nullptr, "File skipped - metadata export of HDV M2T file type not currently supported",
-      "File skipped - metadata export of HDV M2T file type not currently supported",
-      "File skipped - metadata export of AVCHD M2TS file type not currently supported",
+     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
       "File skipped - metadata export of MPEG-2 MOD file type not supported"}},
     {BatchOp::kExportSubtitles,
      {nullptr, nullptr, nullptr, nullptr, "File skipped - subtitle export of HDV M2T file type not currently supported",

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "media/recognize.h"
+#include "tools/stream_csv_export.h"
+
 namespace zorv::tools {
 
 ExportJob::ExportJob(std::string input, std::string output, const CsvExportSettings& settings, bool overwrite)
@@ -25,8 +28,14 @@ bool ExportJob::start() {
     if (worker_.joinable()) return false;
     finished_ = false;
     worker_ = std::thread([this] {
-        result_ = subtitles_ ? exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_)
-                             : exportMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
+        if (subtitles_) {
+            result_ = exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
+        } else if (isStreamExportType(media::recognize(input_).type)) {
+            // HDV and AVCHD streams: the DV columns from each picture's record, plus GPS.
+            result_ = exportStreamMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
+        } else {
+            result_ = exportMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
+        }
         finished_ = true;
     });
     return true;

@@ -40,6 +40,8 @@ TEST(BatchRules, SkipLinesByOperationAndType) {
     EXPECT_STREQ(skipLine(BatchOp::kFixPremiere, FileType::kAvchd),
                  "File skipped - AVCHD M2TS file type does not support a Premiere start timecode");
     EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kRawDv), nullptr);
+    EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kHdv2), nullptr);
+    EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kAvchd), nullptr);
     for (int t = 1; t <= 7; ++t) {
         // Every operation takes AVI Type 1 except conversion to the same type.
         for (const auto& e : operationList()) {
