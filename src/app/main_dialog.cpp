@@ -24,6 +24,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/batch_dialog.h"
+#include "app/capture_dialog.h"
 #include "app/file_properties.h"
 #include "app/metadata_panel.h"
 #include "app/opt_render.h"
@@ -654,10 +656,24 @@ void CMainDialog::command(int id) {
     case cmd::kSaveImage: saveImage(); break;
     case cmd::kDisplayMap: displayMap(); break;
     case cmd::kBatch:
+        if (batchWindow_) {
+            batchWindow_->raise();
+            batchWindow_->activateWindow();
+        } else {
+            QWidget* w = openBatchDialog(this, options_);
+            setBatchWindow(w);
+            connect(w, &QObject::destroyed, this, [this] { setBatchWindow(nullptr); });
+        }
+        break;
     case cmd::kCapture:
-        showMessage(this, QMessageBox::Information, kAppTitle,
-                    id == cmd::kBatch ? QStringLiteral("The Batch Processing window is not available in this build.")
-                                      : QStringLiteral("The Capture window is not available in this build."));
+        if (captureWindow_) {
+            captureWindow_->raise();
+            captureWindow_->activateWindow();
+        } else {
+            QWidget* w = openCaptureDialog(this, options_, settings_);
+            setCaptureWindow(w);
+            connect(w, &QObject::destroyed, this, [this] { setCaptureWindow(nullptr); });
+        }
         break;
     case cmd::kProperties:
         if (fileOpen()) showFileProperties(this, path_);
