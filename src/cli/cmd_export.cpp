@@ -11,7 +11,9 @@
 #include "cli/run_with_progress.h"
 #include "core/options.h"
 #include "media/dv_media_file.h"
+#include "media/recognize.h"
 #include "tools/csv_export.h"
+#include "tools/stream_csv_export.h"
 
 namespace zorv::cli {
 
@@ -25,6 +27,9 @@ void usage(FILE* out) {
         "Writes one line of fifteen comma-separated fields per selected frame of a DV file: position,\n"
         "timecode, user bits, recording date, recording time, shutter, iris, stabilizer, gain, exposure\n"
         "mode, white balance, focus distance, focus mode, audio sampling, audio lock.\n"
+        "HDV and AVCHD files get one line per picture (position as hh:mm:ss.mmm, or the picture index\n"
+        "with --frame-numbers) and five more fields: latitude, longitude, altitude, speed, track\n"
+        "(filled from the GPS data of AVCHD files).\n"
         "  --mode all       every frame\n"
         "  --mode changes   frame 0 and every frame with a change or discontinuity (default)\n"
         "  --mode scenes    frame 0 and every frame where a change selected by --triggers occurs\n"
@@ -106,12 +111,26 @@ int cmdExport(int argc, char** argv) {
     }
     if (output.empty()) output = outputPathFor(input, ".csv");
 
+    const tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
+    if (tools::isStreamExportType(media::recognize(input).type)) {
+        core::Progress progress;
+        core::Status st;
+        runWithProgress("Exporting metadata", progress, [&] {
+            st = tools::exportStreamMetadataCsvFile(input, output, settings, overwrite, &progress);
+            return st.ok();
+        });
+        if (!st) {
+            printExportFailure(st);
+            return 1;
+        }
+        return 0;
+    }
+
     media::DvMediaFile file;
     if (!openMedia(file, input, true)) return 1;
     media::File out;
     if (!createOutput(out, output, overwrite)) return 1;
 
-    const tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
     core::Progress progress;
     core::Status st;
     runWithProgress("Exporting metadata", progress, [&] {
