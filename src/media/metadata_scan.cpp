@@ -1,9 +1,11 @@
 // The metadata scan and the per-frame detection of in-order passes, as members of DvMediaFile.
 #include <algorithm>
+#include <cerrno>
 
 #include "core/dv_decode.h"
 #include "core/dv_pack_fill.h"
 #include "media/dv_media_file.h"
+#include "media/mapped_window.h"
 
 namespace zorv::media {
 
@@ -16,6 +18,17 @@ core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
     v.frameRate = keepFileValues.frameRate;
     v.timecodeStyle = keepFileValues.timecodeStyle;
     return v;
+}
+
+struct FillJob {
+    core::MetadataRecord* record;
+    const uint8_t* frame;
+    size_t size;
+};
+
+void fillFromMapping(void* job) {
+    auto* j = static_cast<FillJob*>(job);
+    core::fillRecord(*j->record, j->frame, j->size);
 }
 
 }  // namespace
@@ -31,6 +44,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
     const size_t size = index_.frameSize;
     uint8_t* buf = frameBuf_.data();
     previous_ = freshValues(current_);
+    MappedWindow window(file_.fd(), file_.size());
     if (progress) {
         progress->setTotal(std::max<int64_t>(count - 1, 1));
         progress->setDone(0);
@@ -42,13 +56,24 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
             scenes_.addDroppedFrame(n);
             continue;
         }
-        const int64_t got = file_.readAt(static_cast<int64_t>(e.offset), buf, size);
-        if (got != static_cast<int64_t>(size)) {
-            setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);
-            return false;
+        // The packs are read where the page cache holds them; a frame the mapping cannot give
+        // (past the end, or no mapping possible) is read into the buffer as before.
+        const uint8_t* mapped = window.view(static_cast<int64_t>(e.offset), size);
+        if (mapped) {
+            FillJob job{&record_, mapped, size};
+            if (!guardedCall(fillFromMapping, &job)) {  // the file shrank under the mapping
+                setError(core::ErrorCode::kReadFailed, EIO);
+                return false;
+            }
+        } else {
+            const int64_t got = file_.readAt(static_cast<int64_t>(e.offset), buf, size);
+            if (got != static_cast<int64_t>(size)) {
+                setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);
+                return false;
+            }
+            core::fillRecord(record_, buf, size);
         }
         position_ = static_cast<int64_t>(e.offset);
-        core::fillRecord(record_, buf, size);
         core::decodeRecord(record_, current_);
         if (n > 0) scenes_.compareFrame(n, current_, previous_, false);
         if (observer && !observer->onFrame(n, record_, current_)) {
