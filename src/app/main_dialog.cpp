@@ -660,7 +660,11 @@ void CMainDialog::command(int id) {
             batchWindow_->raise();
             batchWindow_->activateWindow();
         } else {
-            QWidget* w = openBatchDialog(this, options_);
+            // The window keeps its last choices in this window's settings store.
+            auto* w = new CBatchDialog(this, options_, settings_);
+            w->setAttribute(Qt::WA_DeleteOnClose);
+            w->setModal(false);
+            w->show();
             setBatchWindow(w);
             connect(w, &QObject::destroyed, this, [this] { setBatchWindow(nullptr); });
         }

@@ -9,6 +9,7 @@
 
 #include <QScreen>
 
+#include "app/batch_dialog.h"
 #include "app/capture_dialog.h"
 #include "app/main_dialog.h"
 #include "app/menu_state.h"
@@ -141,6 +142,25 @@ TEST_F(CaptureDialogTest, MainWindowRefusesToCloseWhileTheCaptureWindowIsOpen) {
     ASSERT_TRUE(apptest::pumpUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return main.findChild<CCaptureDialog*>() == nullptr;
+    }));
+    EXPECT_TRUE(main.close());
+}
+
+TEST_F(CaptureDialogTest, BatchMenuOpensOneBatchWindowThatAlsoHoldsOffExit) {
+    CMainDialog main(*store_, false);
+    main.show();
+    main.command(cmd::kBatch);
+    main.command(cmd::kBatch);  // raises the open window instead of a second one
+    const auto windows = main.findChildren<CBatchDialog*>();
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_FALSE(main.close());
+    ASSERT_FALSE(prompts_.seen.empty());
+    EXPECT_EQ(prompts_.seen.back().title, "Batch Processing window is active");
+
+    windows[0]->close();
+    ASSERT_TRUE(apptest::pumpUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return main.findChild<CBatchDialog*>() == nullptr;
     }));
     EXPECT_TRUE(main.close());
 }
