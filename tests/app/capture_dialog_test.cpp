@@ -165,5 +165,28 @@ TEST_F(CaptureDialogTest, BatchMenuOpensOneBatchWindowThatAlsoHoldsOffExit) {
     EXPECT_TRUE(main.close());
 }
 
+TEST_F(CaptureDialogTest, UnpluggingDuringCaptureEndsItWithTheRemovalMessage) {
+    auto dialog = openOnTape();
+    auto* deck = dynamic_cast<capture::SimDeck*>(dialog->device());
+    ASSERT_NE(deck, nullptr);
+    const std::string base = (dir_ / "Unplugged").string();
+    dialog->setCapturePath(QString::fromStdString(base));
+    dialog->setUseSplitter(false);
+    dialog->toggleCapture();
+    ASSERT_TRUE(dialog->capturing());
+    dialog->transport(capture::TransportCommand::kPlay);
+    ASSERT_TRUE(apptest::pumpUntil([&] { return dialog->statusLine("File number") == "1"; }));
+    deck->unplug();
+    ASSERT_TRUE(apptest::pumpUntil([&] { return !dialog->capturing() && !dialog->deviceOpen(); }));
+    ASSERT_FALSE(prompts_.seen.empty());
+    EXPECT_EQ(prompts_.seen.back().title, "Device removed or unplugged");
+    EXPECT_EQ(prompts_.seen.back().text, "Currently used Capture device has been removed.");
+    EXPECT_EQ(dialog->captureButtonText(), "Capture");
+    ASSERT_EQ(dialog->lastFiles().size(), 1u);
+    media::DvMediaFile avi;
+    ASSERT_TRUE(avi.open(base + ".avi"));
+    EXPECT_EQ(avi.frameCount(), dialog->lastFiles()[0].frames);
+}
+
 }  // namespace
 }  // namespace zorv::app
