@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "core/dv_layout.h"
+#include "media/write_all.h"
 
 namespace zorv::media {
 
@@ -100,8 +104,8 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
     dvInfo_[6] = dvInfo_[7] = 0;
     haveDvInfo_ = false;
 
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
         int err = errno;
         error_ = Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", err);
         return error_;
@@ -268,18 +272,15 @@ Status AviWriter::fail(int err) {
 Status AviWriter::writeRaw(const void* data, size_t size) {
     if (!error_.ok()) return error_;
     if (size == 0) return Status::success();
-    errno = 0;
-    if (std::fwrite(data, 1, size, file_) != size) return fail(errno ? errno : EIO);
+    struct iovec iov {const_cast<void*>(data), size};
+    if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
     pos_ += size;
     return Status::success();
 }
 
 Status AviWriter::writeAt(uint64_t pos, const void* data, size_t size) {
     if (!error_.ok()) return error_;
-    errno = 0;
-    if (fseeko(file_, static_cast<off_t>(pos), SEEK_SET) != 0) return fail(errno ? errno : EIO);
-    if (std::fwrite(data, 1, size, file_) != size) return fail(errno ? errno : EIO);
-    if (fseeko(file_, static_cast<off_t>(pos_), SEEK_SET) != 0) return fail(errno ? errno : EIO);
+    if (int err = pwriteAll(fd_, data, size, static_cast<int64_t>(pos)); err != 0) return fail(err);
     return Status::success();
 }
 
@@ -289,12 +290,14 @@ Status AviWriter::writeChunk(uint32_t fourcc, std::span<const uint8_t> data, boo
     std::memcpy(hdr, &fourcc, 4);
     for (int i = 0; i < 4; ++i) hdr[4 + i] = static_cast<uint8_t>(n >> (8 * i));
     ChunkRef ref{pos_, n};
-    if (Status s = writeRaw(hdr, 8); !s) return s;
-    if (Status s = writeRaw(data.data(), data.size()); !s) return s;
-    if (data.size() & 1) {
-        uint8_t pad = 0;
-        if (Status s = writeRaw(&pad, 1); !s) return s;
-    }
+    if (!error_.ok()) return error_;
+    // Header, data and padding in one call, straight from the caller's buffer.
+    static const uint8_t kPad = 0;
+    struct iovec iov[3] = {{hdr, 8},
+                           {const_cast<uint8_t*>(data.data()), data.size()},
+                           {const_cast<uint8_t*>(&kPad), data.size() & 1}};
+    if (int err = writeAllV(fd_, iov, 3); err != 0) return fail(err);
+    pos_ += 8 + data.size() + (data.size() & 1);
     (video ? videoRefs_ : audioRefs_).push_back(ref);
     if (riffCount_ == 1) idx1_.push_back({fourcc, n ? kKeyFrame : 0u, 0u, n});
     // idx1 offsets are filled in from the kept positions when the index is written.
@@ -433,7 +436,7 @@ void AviWriter::noteDvInfo(std::span<const uint8_t> frame) {
 }
 
 Status AviWriter::appendFrame(std::span<const uint8_t> frame, std::span<const uint8_t> pcm, bool empty) {
-    if (!file_) return Status::failure(ErrorCode::kWriteFailed, "AVI file is not open");
+    if (fd_ < 0) return Status::failure(ErrorCode::kWriteFailed, "AVI file is not open");
     if (!error_.ok()) return error_;
     const bool type2 = opt_.type == AviType::kType2;
     if (!type2) pcm = {};
@@ -460,7 +463,7 @@ Status AviWriter::writeFrame(std::span<const uint8_t> frame, std::span<const uin
 Status AviWriter::writeEmptyFrame(std::span<const uint8_t> pcm) { return appendFrame({}, pcm, true); }
 
 Status AviWriter::close() {
-    if (!file_) return error_;
+    if (fd_ < 0) return error_;
     if (error_.ok()) {
         if (finishRiff()) {
             std::vector<uint8_t> header = buildHeader();
@@ -471,10 +474,9 @@ Status AviWriter::close() {
             else
                 writeAt(8, header.data() + 8, header.size() - 20);
         }
-        if (error_.ok() && std::fflush(file_) != 0) fail(errno ? errno : EIO);
     }
-    if (std::fclose(file_) != 0) fail(errno ? errno : EIO);
-    file_ = nullptr;
+    if (::close(fd_) != 0 && errno != EINTR) fail(errno ? errno : EIO);
+    fd_ = -1;
     return error_;
 }
 

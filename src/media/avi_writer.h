@@ -55,7 +55,7 @@ public:
     // Writes the indexes, completes the headers and closes the file. Safe to call twice.
     core::Status close();
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     int64_t framesWritten() const { return totalFrames_; }
     int64_t riffCount() const { return riffCount_; }
 
@@ -88,7 +88,7 @@ private:
     void noteDvInfo(std::span<const uint8_t> frame);
 
     AviWriterOptions opt_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     core::Status error_;
     uint64_t pos_ = 0;
     uint64_t headerSize_ = 0;

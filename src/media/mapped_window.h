@@ -13,7 +13,7 @@ namespace zorv::media {
 
 class MappedWindow {
 public:
-    static constexpr size_t kDefaultWindow = size_t(64) << 20;
+    static constexpr size_t kDefaultWindow = size_t(32) << 20;
 
     // Maps nothing yet; fd stays owned by the caller and must outlive the window. fileSize bounds
     // every view.

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 
@@ -20,16 +19,16 @@ public:
     core::Status open(const std::string& path);
     // Appends one whole frame with one write.
     core::Status writeFrame(std::span<const uint8_t> frame);
-    // Flushes and closes; reports any write that failed before. Safe to call twice.
+    // Closes; reports any write that failed before. Safe to call twice.
     core::Status close();
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     int64_t framesWritten() const { return frames_; }
 
 private:
     core::Status fail(int err);
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     core::Status error_;
     int64_t frames_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "tools/dv_frame_source.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -36,6 +38,9 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     size_t fs = file_.frameSize();
     if (fs == 0 || fs > core::dv::kMaxFrameSize) return Status::failure(ErrorCode::kReadFailed);
     frame_.assign(fs, 0);
+    // Frames are read front to back: a larger kernel read-ahead keeps the reads off the disk's
+    // latency while the writer runs.
+    ::posix_fadvise(file_.file().fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     pcm_.assign(2 * dvaudioMax(), 0);
     if (t == media::FileType::kAviType2) {
         Status s = audio_.open(file_.file());
