@@ -16,6 +16,7 @@
 #include "cli/commands.h"
 #include "core/options.h"
 #include "playback/overlay_drawer.h"
+#include "tools/stream_burn_factory.h"
 
 namespace zorv::cli {
 
@@ -127,9 +128,19 @@ int cmdBatch(int argc, char** argv) {
     settings.outputFolder = folder;
     settings.options = core::Options::defaults();
     settings.jobs = jobs;
-    if (op->code == batch::BatchOp::kBurnIn)
-        settings.drawers = playback::overlayDrawerFactory(playback::OverlaySettings::fromOptions(settings.options),
-                                                          playback::LayerFamily::Dv);
+    if (op->code == batch::BatchOp::kBurnIn) {
+        const auto overlay = playback::OverlaySettings::fromOptions(settings.options);
+        settings.drawers = playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv);
+        settings.streamBurn = [overlay, options = settings.options](media::FileType type, const std::string& input,
+                                                                    const std::string& output, std::string& error) {
+            const bool hdv = type == media::FileType::kHdv2;
+            return tools::makeStreamBurnJob(
+                hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output, options,
+                tools::streamBurnChoice(options),
+                playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
+                error);
+        };
+    }
     batch::BatchRunner runner(std::move(settings));
 
     gInterrupted.store(false);

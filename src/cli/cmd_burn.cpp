@@ -13,10 +13,8 @@
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
 #include "playback/overlay_drawer.h"
-#include "tools/avi_picture_sink.h"
 #include "tools/burn_in.h"
-#include "tools/stream_burn_in.h"
-#include "tools/ts_burn_source.h"
+#include "tools/stream_burn_factory.h"
 
 namespace zorv::cli {
 
@@ -80,42 +78,30 @@ std::optional<uint32_t> parseItems(std::string_view list) {
 // HDV2 or AVCHD: the selected decoder (else the first that works), drawn, into an AVI file.
 int burnStream(const std::string& input, const std::string& output, bool hdv, const std::string& compressorName,
                bool audio, bool overwrite, const core::Options& options) {
-    using media::codec::CodecRole;
-    const CodecRole role = hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder;
-    const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
-    std::optional<media::codec::CodecEntry> decoder = media::codec::findCodec(role, chosen.id);
-    if (!decoder && !media::codec::availableCodecs(role).empty()) decoder = media::codec::availableCodecs(role).front();
-    if (!decoder) {
-        printError(hdv ? "No HDV MPEG-2 video decoder configured" : tools::kNoAvchdDecoder);
-        return 1;
-    }
-    std::string encoder;
+    tools::StreamBurnChoice choice;
+    choice.audio = audio;
     if (!compressorName.empty()) {
-        auto entry = media::codec::findCodecByName(CodecRole::kVideoCompressor, compressorName);
+        auto entry = media::codec::findCodecByName(media::codec::CodecRole::kVideoCompressor, compressorName);
         if (!entry) {
             printError("Unknown compressor: " + compressorName);
             return 2;
         }
-        encoder = entry->name;
+        choice.compressor = entry->name;
     }
-    if (!confirmOutput(output, overwrite)) return 1;
-    auto source = std::make_unique<tools::TsBurnSource>();
     const tools::StreamFamily family = hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd;
-    core::Status s = source->open(input, family, decoder->name, audio);
-    if (!s) {
-        printError(s.message);
+    const auto overlay = playback::OverlaySettings::fromOptions(options);
+    std::string error;
+    auto job = tools::makeStreamBurnJob(family, input, output, options, choice,
+                                        playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv
+                                                                                     : playback::LayerFamily::Avchd),
+                                        error);
+    if (!job) {
+        printError(error);
         return 1;
     }
-    int64_t num = 25, den = 1;
-    source->pictureRate(num, den);
-    auto sink = std::make_unique<tools::AviPictureSink>(encoder, num, den, audio);
-    const auto overlay = playback::OverlaySettings::fromOptions(options);
-    tools::StreamBurnInJob job(family, output, std::move(source), std::move(sink),
-                               playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv
-                                                                            : playback::LayerFamily::Avchd));
-    job.setDecoder(decoder->displayName, decoder->id.toString());
-    const int rc = runJob(job, "Burning-in to Output File ... " + output, tools::kBurnInComplete);
-    if (rc == 0 && job.lostPictures() > 0) std::printf("%s\n", job.message().c_str());
+    if (!confirmOutput(output, overwrite)) return 1;
+    const int rc = runJob(*job, "Burning-in to Output File ... " + output, tools::kBurnInComplete);
+    if (rc == 0 && job->lostPictures() > 0) std::printf("%s\n", job->message().c_str());
     return rc;
 }
 

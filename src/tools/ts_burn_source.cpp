@@ -91,6 +91,9 @@ struct EsDecoder {
     void end() {
         flushPes();
         if (parser) send(nullptr, 0, AV_NOPTS_VALUE);
+        // Pictures are taken out before the end is signalled: a packet the decoder has accepted but not
+        // yet decoded is not decoded once it drains (the last B picture of a stream would be lost).
+        if (onFull) onFull();
         push(nullptr);
     }
 };

@@ -1,0 +1,50 @@
+#include "tools/stream_burn_factory.h"
+
+#include <optional>
+
+#include "media/codec/codec_registry.h"
+#include "tools/avi_picture_sink.h"
+#include "tools/ts_burn_source.h"
+
+namespace zorv::tools {
+
+namespace codec = media::codec;
+
+StreamBurnChoice streamBurnChoice(const core::Options& options) {
+    StreamBurnChoice c;
+    c.audio = options.includeAudio;
+    if (auto entry = codec::findCodec(codec::CodecRole::kVideoCompressor, options.outputCompressor.id)) c.compressor = entry->name;
+    return c;
+}
+
+std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
+                                                   const std::string& output, const core::Options& options,
+                                                   const StreamBurnChoice& choice, DrawerFactory drawers,
+                                                   std::string& error) {
+    const bool hdv = family == StreamFamily::kHdv;
+    const codec::CodecRole role = hdv ? codec::CodecRole::kMpeg2VideoDecoder : codec::CodecRole::kH264VideoDecoder;
+    const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
+    std::optional<codec::CodecEntry> decoder = codec::findCodec(role, chosen.id);
+    if (!decoder) {
+        const auto all = codec::availableCodecs(role);
+        if (!all.empty()) decoder = all.front();
+    }
+    if (!decoder) {
+        error = hdv ? kNoHdvDecoder : kNoAvchdDecoder;
+        return nullptr;
+    }
+    auto source = std::make_unique<TsBurnSource>();
+    const core::Status s = source->open(input, family, decoder->name, choice.audio);
+    if (!s) {
+        error = s.message;
+        return nullptr;
+    }
+    int64_t num = 25, den = 1;
+    source->pictureRate(num, den);
+    auto sink = std::make_unique<AviPictureSink>(choice.compressor, num, den, choice.audio);
+    auto job = std::make_unique<StreamBurnInJob>(family, output, std::move(source), std::move(sink), std::move(drawers));
+    job->setDecoder(decoder->displayName, decoder->id.toString());
+    return job;
+}
+
+}  // namespace zorv::tools
