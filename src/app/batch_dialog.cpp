@@ -29,6 +29,7 @@
 #include "media/recognize.h"
 #include "playback/overlay_drawer.h"
 #include "tools/modify_settings.h"
+#include "tools/stream_burn_factory.h"
 
 namespace zorv::app {
 
@@ -319,9 +320,19 @@ void CBatchDialog::onStart() {
     settings.outputFolder = folder;
     settings.options = options_;
     settings.jobs = 1;
-    if (op == BatchOp::kBurnIn)
-        settings.drawers = playback::overlayDrawerFactory(playback::OverlaySettings::fromOptions(options_),
-                                                          playback::LayerFamily::Dv);
+    if (op == BatchOp::kBurnIn) {
+        const auto overlay = playback::OverlaySettings::fromOptions(options_);
+        settings.drawers = playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv);
+        settings.streamBurn = [overlay, options = options_](media::FileType type, const std::string& input,
+                                                            const std::string& output, std::string& error) {
+            const bool hdv = type == media::FileType::kHdv2;
+            return tools::makeStreamBurnJob(
+                hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output, options,
+                tools::streamBurnChoice(options),
+                playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
+                error);
+        };
+    }
     if (runner_) runner_->wait();
     runner_ = std::make_unique<batch::BatchRunner>(std::move(settings));
     warnedLog_ = false;

@@ -16,6 +16,7 @@
 #include "tools/audio_extract.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/burn_in.h"
+#include "tools/stream_burn_factory.h"
 #include "tools/csv_export.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
@@ -252,7 +253,34 @@ void burnIn(CMainDialog& w, bool direct) {
         return;
     const FileKind kind = w.fileKind();
     if (kind == FileKind::kHdv || kind == FileKind::kAvchd) {
-        reportFailure(owner, QString::fromLatin1(kind == FileKind::kHdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts));
+        const bool hdv = kind == FileKind::kHdv;
+        const QString failed = QString::fromLatin1(hdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts);
+        const std::string input = w.filePath();
+        const QString output = chooseOutput(owner, proposedName(input, "-burn.avi"),
+                                            QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
+                                            QStringLiteral("avi"));
+        if (output.isEmpty()) return;
+        const auto overlay = playback::OverlaySettings::fromOptions(w.options());
+        std::string error;
+        auto job = tools::makeStreamBurnJob(
+            hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output.toStdString(), w.options(),
+            tools::streamBurnChoice(w.options()),
+            playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
+            error);
+        if (!job) {
+            reportFailure(owner, failed + QStringLiteral("\n\n") + q(error));
+            return;
+        }
+        core::Status s;
+        const RunEnd end = runJob(w, *job, QString::fromLatin1(tools::kBurnInProgressTitle),
+                                  QStringLiteral("Burning-in to Output File ...\n%1").arg(nameOf(output)), s);
+        // The job's own text: complete (with any lost pictures), timed out, not compatible or failed.
+        const QString text = job->message().empty() ? failed : q(job->message());
+        if (end == RunEnd::kDone && s.ok() && job->outcome() != tools::BurnOutcome::kComplete) {
+            reportFailure(owner, text);
+            return;
+        }
+        reportEnd(owner, end, s, text, text, QString::fromLatin1(tools::kBurnInHalted));
         return;
     }
     const std::string input = w.filePath();
