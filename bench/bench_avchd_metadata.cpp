@@ -20,12 +20,12 @@ const std::string& streamPath() {
     static const std::string path = [] {
         if (const char* env = std::getenv("ZORV_BENCH_AVCHD")) return std::string(env);
         const std::string p = (std::filesystem::temp_directory_path() / ("zorv-bench-avchd-" + std::to_string(::getpid()) + ".mts")).string();
-        zorv::gen::AvchdSpec spec;
-        spec.frames = 1500;
-        spec.gps = zorv::gen::GpsMode::Track;
-        spec.videoBitRate = 16000000;
-        spec.gopSize = 12;
-        if (!zorv::gen::writeAvchd(spec, p)) return std::string();
+        zorv::gen::AvchdSpec desc;
+        desc.frames = 1500;
+        desc.gps = zorv::gen::GpsMode::Track;
+        desc.videoBitRate = 16000000;
+        desc.gopSize = 12;
+        if (!zorv::gen::writeAvchd(desc, p)) return std::string();
         std::atexit([] {
             if (!std::getenv("ZORV_BENCH_AVCHD")) std::filesystem::remove(streamPath());
         });

@@ -19,9 +19,9 @@ namespace {
 using zorv::gen::System;
 
 std::vector<uint8_t> renderFrame(System system) {
-    zorv::gen::ClipSpec spec = system == System::Pal ? zorv::gen::palClip(2) : zorv::gen::ntscClip(2, true);
+    zorv::gen::ClipSpec desc = system == System::Pal ? zorv::gen::palClip(2) : zorv::gen::ntscClip(2, true);
     zorv::gen::ClipFrames frames;
-    if (!frames.open(spec).ok()) return {};
+    if (!frames.open(desc).ok()) return {};
     std::vector<uint8_t> out;
     frames.render(1, out);
     return out;
@@ -52,10 +52,10 @@ BENCHMARK(BM_FillDecodeCompare)->Arg(1)->Arg(0)->ArgName("pal");
 
 void BM_ScanFile(benchmark::State& state) {
     System system = state.range(0) ? System::Pal : System::Ntsc;
-    zorv::gen::ClipSpec spec = system == System::Pal ? zorv::gen::palClip(1500) : zorv::gen::ntscClip(1800, true);
+    zorv::gen::ClipSpec desc = system == System::Pal ? zorv::gen::palClip(1500) : zorv::gen::ntscClip(1800, true);
     std::string path = (std::filesystem::temp_directory_path() /
                         (system == System::Pal ? "zorv-bench-scan-pal.avi" : "zorv-bench-scan-ntsc.avi")).string();
-    if (!zorv::gen::writeClip(spec, path, zorv::gen::Container::Avi1).ok()) {
+    if (!zorv::gen::writeClip(desc, path, zorv::gen::Container::Avi1).ok()) {
         state.SkipWithError("could not generate the clip");
         return;
     }

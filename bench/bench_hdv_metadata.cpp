@@ -16,10 +16,10 @@ namespace {
 
 const std::string& stream60s() {
     static const std::string path = [] {
-        zorv::gen::HdvSpec spec;
-        spec.frames = 1500;
-        spec.uniquePictures = 60;
-        return zorv::gen::cachedHdv("bench60.m2t", spec);
+        zorv::gen::HdvSpec desc;
+        desc.frames = 1500;
+        desc.uniquePictures = 60;
+        return zorv::gen::cachedHdv("bench60.m2t", desc);
     }();
     return path;
 }

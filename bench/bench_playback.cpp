@@ -71,13 +71,13 @@ void BM_PlayPalDv30s(benchmark::State& state) {
 BENCHMARK(BM_PlayPalDv30s)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTime();
 
 void BM_PlayAvchd1080i30s(benchmark::State& state) {
-    zorv::gen::AvchdSpec spec;
-    spec.frames = 750;
-    spec.width = 1920;
-    spec.height = 1080;
-    spec.fps = 25;
-    spec.gps = zorv::gen::GpsMode::Track;
-    static const std::string path = zorv::gen::cachedAvchd("bench-play-avchd-30s.m2ts", spec);
+    zorv::gen::AvchdSpec desc;
+    desc.frames = 750;
+    desc.width = 1920;
+    desc.height = 1080;
+    desc.fps = 25;
+    desc.gps = zorv::gen::GpsMode::Track;
+    static const std::string path = zorv::gen::cachedAvchd("bench-play-avchd-30s.m2ts", desc);
     if (path.empty()) {
         state.SkipWithError("could not write the stream");
         return;

@@ -107,10 +107,10 @@ void CCaptureDialog::buildUi() {
     sg->addWidget(new QLabel(QStringLiteral("Date/Time"), source), 2, 2);
     sg->addWidget(dateTime_, 2, 3);
     auto* buttons = new QHBoxLayout;
-    for (const TransportButtonSpec& spec : kTransportButtons) {
-        auto* b = new QPushButton(QString::fromLatin1(spec.text), source);
-        b->setToolTip(QString::fromLatin1(spec.tip));
-        const TransportCommand command = spec.command;
+    for (const TransportButtonSpec& desc : kTransportButtons) {
+        auto* b = new QPushButton(QString::fromLatin1(desc.text), source);
+        b->setToolTip(QString::fromLatin1(desc.tip));
+        const TransportCommand command = desc.command;
         connect(b, &QPushButton::clicked, this, [this, command] { transport(command); });
         buttons->addWidget(b);
         transportButtons_.push_back(b);

@@ -20,10 +20,10 @@ public:
     bool open(int sampleRate, int channels) override {
         if (stream_ && rate_ == sampleRate && channels_ == channels) return true;
         close();
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_S16NE;
-        spec.rate = static_cast<uint32_t>(sampleRate);
-        spec.channels = static_cast<uint8_t>(channels);
+        pa_sample_spec desc{};
+        desc.format = PA_SAMPLE_S16NE;
+        desc.rate = static_cast<uint32_t>(sampleRate);
+        desc.channels = static_cast<uint8_t>(channels);
         pa_buffer_attr attr{};
         const uint32_t bytesPer100ms = static_cast<uint32_t>(sampleRate / 10 * channels * 2);
         attr.maxlength = static_cast<uint32_t>(-1);
@@ -32,7 +32,7 @@ public:
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
         int err = 0;
-        stream_ = pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Playback", &spec, nullptr, &attr, &err);
+        stream_ = pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Playback", &desc, nullptr, &attr, &err);
         if (!stream_) return false;
         rate_ = sampleRate;
         channels_ = channels;
@@ -68,9 +68,9 @@ public:
 
     // Whether a server answers at all (checked once when the output is chosen).
     static bool serverAvailable() {
-        pa_sample_spec spec{PA_SAMPLE_S16NE, 48000, 2};
+        pa_sample_spec desc{PA_SAMPLE_S16NE, 48000, 2};
         int err = 0;
-        pa_simple* s = pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Probe", &spec, nullptr, nullptr, &err);
+        pa_simple* s = pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Probe", &desc, nullptr, nullptr, &err);
         if (!s) return false;
         pa_simple_free(s);
         return true;

@@ -154,9 +154,9 @@ TEST_F(MainDialogTest, RawDvWithoutReelHasNoFileTools) {
 }
 
 TEST_F(MainDialogTest, RefusesHdv1AndUnknownFilesWithThePath) {
-    gen::HdvSpec spec;
-    spec.line720 = true;
-    const std::string hdv1 = gen::cachedHdv("app-hdv1.m2t", spec);
+    gen::HdvSpec desc;
+    desc.line720 = true;
+    const std::string hdv1 = gen::cachedHdv("app-hdv1.m2t", desc);
     ASSERT_FALSE(hdv1.empty());
     CMainDialog& w = makeWindow();
     EXPECT_FALSE(w.openFile(QString::fromStdString(hdv1)));
@@ -192,8 +192,8 @@ gen::AvchdSpec gpsTrack() {
     return s;
 }
 
-std::string writtenPosition(const gen::AvchdSpec& spec, int64_t n) {
-    const gen::GpsFix f = gen::avchdGpsFix(spec, n);
+std::string writtenPosition(const gen::AvchdSpec& desc, int64_t n) {
+    const gen::GpsFix f = gen::avchdGpsFix(desc, n);
     double lat = f.latDeg + f.latMin / 60.0 + f.latSecX100 / 360000.0;
     double lon = f.lonDeg + f.lonMin / 60.0 + f.lonSecX100 / 360000.0;
     if (f.latRef == 'S') lat = -lat;
@@ -220,8 +220,8 @@ TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {
     store_->writeDecoderSelection(core::DecoderRole::kAvcVideo, video->selection());
     store_->writeDecoderSelection(core::DecoderRole::kAvcAudio, audio->selection());
 
-    const gen::AvchdSpec spec = gpsTrack();
-    const std::string path = gen::cachedAvchd("app-gps.m2ts", spec);
+    const gen::AvchdSpec desc = gpsTrack();
+    const std::string path = gen::cachedAvchd("app-gps.m2ts", desc);
     std::vector<QString> opened;
     CMainDialog::setUrlOpener([&](const QString& url) {
         opened.push_back(url);
@@ -241,7 +241,7 @@ TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {
     EXPECT_EQ(n, 60);
     EXPECT_TRUE(key(Qt::Key_M, Qt::ControlModifier));
     ASSERT_EQ(opened.size(), 1u);
-    const std::string pos = writtenPosition(spec, n);
+    const std::string pos = writtenPosition(desc, n);
     EXPECT_EQ(opened[0].toStdString(), playback::mapRequestUrl(pos));
     EXPECT_TRUE(opened[0].contains(QString::fromStdString("ll=" + pos + "&q=" + pos)));
     EXPECT_EQ(w.lastMapUrl(), opened[0]);

@@ -42,9 +42,9 @@ class ThreeRecordings : public CaptureTest, public ::testing::WithParamInterface
 
 TEST_P(ThreeRecordings, OneFilePerRecordingWithLogBatchListAndTimecodeLists) {
     const int format = GetParam();
-    gen::ClipSpec spec = threeRecordings(20);
-    spec.userBits = 0x12345678u;
-    std::string tapePath = tape("three_userbits.dv", spec);
+    gen::ClipSpec desc = threeRecordings(20);
+    desc.userBits = 0x12345678u;
+    std::string tapePath = tape("three_userbits.dv", desc);
     SimDeck deck;
     ASSERT_TRUE(deck.load(tapePath, {SimPacing::kAsFastAsPossible}));
     CaptureSession session(deck);
@@ -119,10 +119,10 @@ TEST_F(CaptureTest, Type2FilesAndSequenceNumbersAfterExistingFiles) {
 }
 
 TEST_F(CaptureTest, TapeWithoutTimecodeAndBackwardJumpsGiveReelLetters) {
-    gen::ClipSpec spec = gen::palClip(30);
-    spec.customize = [](int64_t, gen::FrameMeta& m) { m.hasTimecode = false; };
+    gen::ClipSpec desc = gen::palClip(30);
+    desc.customize = [](int64_t, gen::FrameMeta& m) { m.hasTimecode = false; };
     SimDeck deck;
-    ASSERT_TRUE(deck.load(tape("notc.dv", spec), {SimPacing::kAsFastAsPossible}));
+    ASSERT_TRUE(deck.load(tape("notc.dv", desc), {SimPacing::kAsFastAsPossible}));
     CaptureSession session(deck);
     session.setSettings(settings(2));
     captureWholeTape(deck, session);
@@ -153,9 +153,9 @@ TEST_F(CaptureTest, TapeWithoutTimecodeAndBackwardJumpsGiveReelLetters) {
 }
 
 TEST_F(CaptureTest, PrerollDiscardsFramesAndLogsTheFirstKeptTimecode) {
-    gen::ClipSpec spec = threeRecordings(40);
+    gen::ClipSpec desc = threeRecordings(40);
     SimDeck deck;
-    ASSERT_TRUE(deck.load(tape("three40.dv", spec), {SimPacing::kAsFastAsPossible}));
+    ASSERT_TRUE(deck.load(tape("three40.dv", desc), {SimPacing::kAsFastAsPossible}));
     CaptureSession session(deck);
     CaptureSettings s = settings(2);
     s.prerollSeconds = 1;

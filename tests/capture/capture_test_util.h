@@ -67,12 +67,12 @@ inline TdatValues tdatOf(const std::string& path) {
 // A PAL tape of three recordings of `each` frames: timecode 00:00:00:00, 00:10:00:00, 01:00:00:00;
 // recording clock 2011-06-15 10:30:00, 2011-06-15 12:00:00, 2012-01-02 08:15:30.
 inline gen::ClipSpec threeRecordings(int64_t each) {
-    gen::ClipSpec spec = gen::palClip(3 * each);
-    spec.runs = {gen::Run{0, gen::Timecode{0, 0, 0, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}},
+    gen::ClipSpec desc = gen::palClip(3 * each);
+    desc.runs = {gen::Run{0, gen::Timecode{0, 0, 0, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}},
                  gen::Run{each, gen::Timecode{0, 10, 0, 0}, 1, gen::DateTime{2011, 6, 15, 12, 0, 0}},
                  gen::Run{2 * each, gen::Timecode{1, 0, 0, 0}, 1, gen::DateTime{2012, 1, 2, 8, 15, 30}}};
-    spec.recordingStarts = {0, each, 2 * each};
-    return spec;
+    desc.recordingStarts = {0, each, 2 * each};
+    return desc;
 }
 
 class CaptureTest : public ::testing::Test {
@@ -86,8 +86,8 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     // A tape file from the generator cache (shared by the tests of this process).
-    std::string tape(const std::string& name, const gen::ClipSpec& spec) {
-        std::string path = gen::cachedClip(name, spec, gen::Container::RawDv);
+    std::string tape(const std::string& name, const gen::ClipSpec& desc) {
+        std::string path = gen::cachedClip(name, desc, gen::Container::RawDv);
         EXPECT_FALSE(path.empty());
         return path;
     }

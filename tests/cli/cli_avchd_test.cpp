@@ -60,10 +60,10 @@ TEST_F(AvchdCli, GpxTrackMatchesTheWrittenPositions) {
     EXPECT_EQ(count.out.substr(0, count.out.find_last_not_of(" \n") + 1), "5");
 
     const std::regex pt("<trkpt lat=\"([-0-9.]+)\" lon=\"([-0-9.]+)\">\\s*<ele>([-0-9.]+)</ele>\\s*<time>([^<]+)</time>");
-    const gen::AvchdSpec spec = trackSpec();
+    const gen::AvchdSpec desc = trackSpec();
     int64_t second = 0;
     for (auto it = std::sregex_iterator(gpx.begin(), gpx.end(), pt); it != std::sregex_iterator(); ++it, ++second) {
-        const gen::GpsFix f = gen::avchdGpsFix(spec, second * 25);
+        const gen::GpsFix f = gen::avchdGpsFix(desc, second * 25);
         const double lat = f.latDeg + f.latMin / 60.0 + f.latSecX100 / 360000.0;
         const double lon = -(f.lonDeg + f.lonMin / 60.0 + f.lonSecX100 / 360000.0);
         EXPECT_NEAR(std::stod((*it)[1]), lat, 1e-7);

@@ -46,7 +46,7 @@ struct EncodedPicture {
     int pictureType = 0xFF;
 };
 
-int64_t ticksPerPicture(const AvchdSpec& spec) { return spec.fps == 30 ? 3003 : 90000 / spec.fps; }
+int64_t ticksPerPicture(const AvchdSpec& desc) { return desc.fps == 30 ? 3003 : 90000 / desc.fps; }
 
 int audType(const uint8_t* d, size_t n) {
     media::StartCode sc;
@@ -59,27 +59,27 @@ int audType(const uint8_t* d, size_t n) {
     return 0xFF;
 }
 
-core::Status encodeVideo(const AvchdSpec& spec, std::vector<EncodedPicture>& out) {
+core::Status encodeVideo(const AvchdSpec& desc, std::vector<EncodedPicture>& out) {
     av_log_set_level(AV_LOG_ERROR);  // the encoder statistics are not wanted in test output
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec) return core::Status::failure(core::ErrorCode::kOpenFailed, "no libx264 encoder");
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
-    ctx->width = spec.width;
-    ctx->height = spec.height;
+    ctx->width = desc.width;
+    ctx->height = desc.height;
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->time_base = spec.fps == 30 ? AVRational{1001, 30000} : AVRational{1, spec.fps};
+    ctx->time_base = desc.fps == 30 ? AVRational{1001, 30000} : AVRational{1, desc.fps};
     ctx->framerate = AVRational{ctx->time_base.den, ctx->time_base.num};
     ctx->sample_aspect_ratio = AVRational{1, 1};
-    ctx->bit_rate = spec.videoBitRate;
+    ctx->bit_rate = desc.videoBitRate;
     ctx->thread_count = 2;
     av_opt_set(ctx->priv_data, "preset", "superfast", 0);
     char params[160];
     std::snprintf(params, sizeof params, "aud=1:keyint=%d:min-keyint=%d:scenecut=0:bframes=2:b-pyramid=none:open-gop=0",
-                  spec.gopSize, spec.gopSize);
+                  desc.gopSize, desc.gopSize);
     av_opt_set(ctx->priv_data, "x264-params", params, 0);
     int err = avcodec_open2(ctx.get(), codec, nullptr);
     if (err < 0) return core::Status::failure(core::ErrorCode::kOpenFailed, "libx264: " + media::codec::avErrorText(err));
-    FramePtr frame = media::codec::makePicture(spec.width, spec.height, AV_PIX_FMT_YUV420P);
+    FramePtr frame = media::codec::makePicture(desc.width, desc.height, AV_PIX_FMT_YUV420P);
     PacketPtr pkt = media::codec::makePacket();
     auto drain = [&]() {
         while (avcodec_receive_packet(ctx.get(), pkt.get()) == 0) {
@@ -92,8 +92,8 @@ core::Status encodeVideo(const AvchdSpec& spec, std::vector<EncodedPicture>& out
             av_packet_unref(pkt.get());
         }
     };
-    const int w = spec.width, h = spec.height;
-    for (int64_t n = 0; n < spec.frames; ++n) {
+    const int w = desc.width, h = desc.height;
+    for (int64_t n = 0; n < desc.frames; ++n) {
         av_frame_make_writable(frame.get());
         for (int y = 0; y < h; ++y) {
             uint8_t* row = frame->data[0] + y * frame->linesize[0];
@@ -113,13 +113,13 @@ core::Status encodeVideo(const AvchdSpec& spec, std::vector<EncodedPicture>& out
     return core::Status::success();
 }
 
-core::Status encodeAudio(const AvchdSpec& spec, int64_t count, std::vector<std::vector<uint8_t>>& out) {
+core::Status encodeAudio(const AvchdSpec& desc, int64_t count, std::vector<std::vector<uint8_t>>& out) {
     const AVCodec* codec = avcodec_find_encoder_by_name("ac3");
     if (!codec) return core::Status::failure(core::ErrorCode::kOpenFailed, "no AC-3 encoder");
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
     ctx->sample_rate = 48000;
     ctx->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    if (spec.lfe) {
+    if (desc.lfe) {
         const AVChannelLayout l = AV_CHANNEL_LAYOUT_2POINT1;
         av_channel_layout_copy(&ctx->ch_layout, &l);
     } else {
@@ -201,9 +201,9 @@ void addRational(std::vector<uint8_t>& v, uint8_t id, uint32_t num, uint32_t den
 
 }  // namespace
 
-DateTime avchdRecTime(const AvchdSpec& spec, int64_t display) {
-    const int64_t secs = spec.fps == 30 ? display * 1001 / 30000 : display / spec.fps;
-    DateTime d = spec.rec;
+DateTime avchdRecTime(const AvchdSpec& desc, int64_t display) {
+    const int64_t secs = desc.fps == 30 ? display * 1001 / 30000 : display / desc.fps;
+    DateTime d = desc.rec;
     int64_t total = d.hour * 3600 + d.minute * 60 + d.second + secs;
     int64_t days = total / 86400;
     total %= 86400;
@@ -225,8 +225,8 @@ DateTime avchdRecTime(const AvchdSpec& spec, int64_t display) {
     return d;
 }
 
-GpsFix avchdGpsFix(const AvchdSpec& spec, int64_t display) {
-    const int64_t secs = spec.gps == GpsMode::Track ? (spec.fps == 30 ? display * 1001 / 30000 : display / spec.fps) : 0;
+GpsFix avchdGpsFix(const AvchdSpec& desc, int64_t display) {
+    const int64_t secs = desc.gps == GpsMode::Track ? (desc.fps == 30 ? display * 1001 / 30000 : display / desc.fps) : 0;
     // Start at 51 deg 28' 40.12" N, 0 deg 0' 5.31" W; moving north-east 3.75 m/s.
     const int64_t lat = (51 * 3600 + 28 * 60) * 100 + 4012 + secs * 12;  // 1/100 arc seconds
     const int64_t lon = 531 + secs * 19;
@@ -240,27 +240,27 @@ GpsFix avchdGpsFix(const AvchdSpec& spec, int64_t display) {
     f.lonMin = static_cast<int>(lon / 6000 % 60);
     f.lonSecX100 = static_cast<int>(lon % 6000);
     f.altitudeX10 = 455 + static_cast<int>(secs % 7);
-    f.speedX10 = spec.gps == GpsMode::Track ? 135 : 0;
+    f.speedX10 = desc.gps == GpsMode::Track ? 135 : 0;
     f.trackX100 = 4500;
     return f;
 }
 
-std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& spec, int64_t display) {
+std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& desc, int64_t display) {
     std::vector<uint8_t> v{0};
-    const bool df = spec.fps == 30;
-    const Timecode tc = framesToTimecode(timecodeToFrames(spec.tc, spec.fps, df) + display, spec.fps, df);
-    const DateTime d = avchdRecTime(spec, display);
-    addTag(v, 0x18, spec.timeZone, bcd(d.year / 100), bcd(d.year % 100), bcd(d.month));
+    const bool df = desc.fps == 30;
+    const Timecode tc = framesToTimecode(timecodeToFrames(desc.tc, desc.fps, df) + display, desc.fps, df);
+    const DateTime d = avchdRecTime(desc, display);
+    addTag(v, 0x18, desc.timeZone, bcd(d.year / 100), bcd(d.year % 100), bcd(d.month));
     addTag(v, 0x19, bcd(d.day), bcd(d.hour), bcd(d.minute), bcd(d.second));
     const Pack t = timecodePack(tc, df);
     addTag(v, 0x13, t.pc[0], t.pc[1], t.pc[2], t.pc[3]);
-    const Pack ub = userBitsPack(spec.userBits);
+    const Pack ub = userBitsPack(desc.userBits);
     addTag(v, 0x14, ub.pc[0], ub.pc[1], ub.pc[2], ub.pc[3]);
-    for (const Pack& p : {spec.camera1, spec.camera2, spec.shutter})
+    for (const Pack& p : {desc.camera1, desc.camera2, desc.shutter})
         if (p.id != 0xFF) addTag(v, p.id, p.pc[0], p.pc[1], p.pc[2], p.pc[3]);
-    addRational(v, 0xA1, spec.exposureNum, spec.exposureDen);
-    if (spec.gps != GpsMode::None) {
-        const GpsFix f = avchdGpsFix(spec, display);
+    addRational(v, 0xA1, desc.exposureNum, desc.exposureDen);
+    if (desc.gps != GpsMode::None) {
+        const GpsFix f = avchdGpsFix(desc, display);
         addTag(v, 0xB0, 2, 2, 0, 0);
         addTag(v, 0xB1, static_cast<uint8_t>(f.latRef), 0, 0, 0);
         addRational(v, 0xB2, static_cast<uint32_t>(f.latDeg), 1);
@@ -277,7 +277,7 @@ std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& spec, int64_t display) {
         addTag(v, 0xC3, 'T', 0, 0, 0);
         addRational(v, 0xC4, static_cast<uint32_t>(f.trackX100), 100);
     }
-    if (display == spec.oversizePicture) {
+    if (display == desc.oversizePicture) {
         while ((v.size() - 1) / 5 < 40) addTag(v, 0xE1, 0, 0, 0, 0);
         v.resize(1 + 40 * 5);
     }
@@ -285,30 +285,30 @@ std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& spec, int64_t display) {
     return v;
 }
 
-core::Status writeAvchd(const AvchdSpec& spec, const std::string& path, AvchdWritten* written) {
+core::Status writeAvchd(const AvchdSpec& desc, const std::string& path, AvchdWritten* written) {
     std::vector<EncodedPicture> video;
-    if (auto s = encodeVideo(spec, video); !s) return s;
-    const int64_t tpp = ticksPerPicture(spec);
-    const int64_t audioCount = spec.audio ? (spec.frames * tpp) / kAc3FrameTicks + 1 : 0;
+    if (auto s = encodeVideo(desc, video); !s) return s;
+    const int64_t tpp = ticksPerPicture(desc);
+    const int64_t audioCount = desc.audio ? (desc.frames * tpp) / kAc3FrameTicks + 1 : 0;
     std::vector<std::vector<uint8_t>> audio;
-    if (spec.audio)
-        if (auto s = encodeAudio(spec, audioCount, audio); !s) return s;
+    if (desc.audio)
+        if (auto s = encodeAudio(desc, audioCount, audio); !s) return s;
 
     AvchdWritten info;
-    info.pictures.resize(static_cast<size_t>(spec.frames));
+    info.pictures.resize(static_cast<size_t>(desc.frames));
     std::vector<uint8_t> out;
     TsMuxConfig cfg;
-    cfg.packetSize = spec.packetSize;
+    cfg.packetSize = desc.packetSize;
     cfg.pmtPid = kPmtPid;
-    cfg.pcrPid = spec.pcrOnVideo ? kVideoPid : kPcrPid;
+    cfg.pcrPid = desc.pcrOnVideo ? kVideoPid : kPcrPid;
     cfg.streams.push_back({kVideoPid, 0x1B, {}});
-    if (spec.audio) cfg.streams.push_back({kAudioPid, 0x81, {}});
+    if (desc.audio) cfg.streams.push_back({kAudioPid, 0x81, {}});
     TsMuxer mux(cfg, out);
 
     size_t audioIndex = 0;
     auto writeAudioUntil = [&](int64_t limit) {
         while (audioIndex < audio.size()) {
-            const int64_t apts = spec.ptsBase + static_cast<int64_t>(audioIndex) * kAc3FrameTicks;
+            const int64_t apts = desc.ptsBase + static_cast<int64_t>(audioIndex) * kAc3FrameTicks;
             if (apts > limit) break;
             mux.writePes(kAudioPid, 0xBD, audio[audioIndex], apts);
             info.ac3.insert(info.ac3.end(), audio[audioIndex].begin(), audio[audioIndex].end());
@@ -317,18 +317,18 @@ core::Status writeAvchd(const AvchdSpec& spec, const std::string& path, AvchdWri
     };
     for (size_t i = 0; i < video.size(); ++i) {
         const EncodedPicture& pic = video[i];
-        const int64_t pts = spec.ptsBase + pic.pts * tpp;
-        const int64_t dts = spec.ptsBase + pic.dts * tpp;
+        const int64_t pts = desc.ptsBase + pic.pts * tpp;
+        const int64_t dts = desc.ptsBase + pic.dts * tpp;
         const int64_t pcr = dts - 4500;
         mux.setArrivalTime(pcr * 300);
-        if (i % static_cast<size_t>(spec.gopSize) == 0) mux.writeTables();
-        if (!spec.pcrOnVideo) mux.writePcrPacket(kPcrPid, pcr);
-        const bool dropped = std::find(spec.dropMeta.begin(), spec.dropMeta.end(), pic.pts) != spec.dropMeta.end();
+        if (i % static_cast<size_t>(desc.gopSize) == 0) mux.writeTables();
+        if (!desc.pcrOnVideo) mux.writePcrPacket(kPcrPid, pcr);
+        const bool dropped = std::find(desc.dropMeta.begin(), desc.dropMeta.end(), pic.pts) != desc.dropMeta.end();
         std::vector<uint8_t> tags;
-        if (!dropped) tags = avchdMdpmTags(spec, pic.pts);
+        if (!dropped) tags = avchdMdpmTags(desc, pic.pts);
         const std::vector<uint8_t> au = withSei(pic.data, dropped ? nullptr : &tags);
-        mux.writePes(kVideoPid, 0xE0, au, pts, dts, spec.pcrOnVideo ? pcr : -1, false);
-        if (pic.pts >= 0 && pic.pts < spec.frames) info.pictures[static_cast<size_t>(pic.pts)] = {pts, dts, pic.pictureType, !dropped};
+        mux.writePes(kVideoPid, 0xE0, au, pts, dts, desc.pcrOnVideo ? pcr : -1, false);
+        if (pic.pts >= 0 && pic.pts < desc.frames) info.pictures[static_cast<size_t>(pic.pts)] = {pts, dts, pic.pictureType, !dropped};
         writeAudioUntil(dts + tpp);
     }
     writeAudioUntil(INT64_MAX);
@@ -343,7 +343,7 @@ core::Status writeAvchd(const AvchdSpec& spec, const std::string& path, AvchdWri
     return core::Status::success();
 }
 
-std::string cachedAvchd(const std::string& name, const AvchdSpec& spec, AvchdWritten* written) {
+std::string cachedAvchd(const std::string& name, const AvchdSpec& desc, AvchdWritten* written) {
     struct Dir {
         std::filesystem::path path;
         Dir() {
@@ -364,7 +364,7 @@ std::string cachedAvchd(const std::string& name, const AvchdSpec& spec, AvchdWri
     if (it == made.end()) {
         const std::string path = (dir.path / name).string();
         AvchdWritten info;
-        if (!writeAvchd(spec, path, &info)) return {};
+        if (!writeAvchd(desc, path, &info)) return {};
         it = made.emplace(name, std::make_pair(path, std::move(info))).first;
     }
     if (written) *written = it->second.second;

@@ -64,16 +64,16 @@ struct AvchdWritten {
     int64_t fileSize = 0;
 };
 
-core::Status writeAvchd(const AvchdSpec& spec, const std::string& path, AvchdWritten* written = nullptr);
+core::Status writeAvchd(const AvchdSpec& desc, const std::string& path, AvchdWritten* written = nullptr);
 
 // The GPS fix of picture n: fixed, or (Track) moving once per second.
-GpsFix avchdGpsFix(const AvchdSpec& spec, int64_t display);
+GpsFix avchdGpsFix(const AvchdSpec& desc, int64_t display);
 // The recording clock at picture n (one second per fps pictures).
-DateTime avchdRecTime(const AvchdSpec& spec, int64_t display);
+DateTime avchdRecTime(const AvchdSpec& desc, int64_t display);
 // The MDPM payload (count byte, then 5-byte tags) of picture n.
-std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& spec, int64_t display);
+std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& desc, int64_t display);
 
 // A cache for tests: writes the stream once per process into a temporary folder and returns its path.
-std::string cachedAvchd(const std::string& name, const AvchdSpec& spec, AvchdWritten* written = nullptr);
+std::string cachedAvchd(const std::string& name, const AvchdSpec& desc, AvchdWritten* written = nullptr);
 
 }  // namespace zorv::gen

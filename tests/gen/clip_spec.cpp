@@ -26,40 +26,40 @@ DateTime fromEpoch(int64_t s) {
 }
 
 // Whole seconds of recording after k frames.
-int64_t elapsedSeconds(const ClipSpec& spec, int64_t k) {
-    return spec.pal() ? k / 25 : k * 1001 / 30000;
+int64_t elapsedSeconds(const ClipSpec& desc, int64_t k) {
+    return desc.pal() ? k / 25 : k * 1001 / 30000;
 }
 
-size_t runIndex(const ClipSpec& spec, int64_t n) {
+size_t runIndex(const ClipSpec& desc, int64_t n) {
     size_t i = 0;
-    for (size_t r = 0; r < spec.runs.size(); ++r)
-        if (spec.runs[r].first <= n) i = r;
+    for (size_t r = 0; r < desc.runs.size(); ++r)
+        if (desc.runs[r].first <= n) i = r;
     return i;
 }
 
-bool countsDropFrame(const ClipSpec& spec) { return spec.dropFrame && !spec.pal(); }
+bool countsDropFrame(const ClipSpec& desc) { return desc.dropFrame && !desc.pal(); }
 
 // Timecode of frame n within run i, as a frame count.
-int64_t timecodeFrames(const ClipSpec& spec, size_t i, int64_t n) {
-    const Run& run = spec.runs[i];
+int64_t timecodeFrames(const ClipSpec& desc, size_t i, int64_t n) {
+    const Run& run = desc.runs[i];
     int64_t base;
     if (run.tc)
-        base = timecodeToFrames(*run.tc, spec.frameRate(), countsDropFrame(spec));
+        base = timecodeToFrames(*run.tc, desc.frameRate(), countsDropFrame(desc));
     else if (i == 0)
         base = 0;
     else
-        base = timecodeFrames(spec, i - 1, run.first - 1) + spec.runs[i - 1].tcStep;
+        base = timecodeFrames(desc, i - 1, run.first - 1) + desc.runs[i - 1].tcStep;
     return base + (n - run.first) * run.tcStep;
 }
 
 // Recording time of frame n within run i, in seconds since 1970.
-int64_t recSeconds(const ClipSpec& spec, size_t i, int64_t n) {
+int64_t recSeconds(const ClipSpec& desc, size_t i, int64_t n) {
     // The anchor is the latest run at or before i that sets the clock.
     size_t a = i;
-    while (a > 0 && !spec.runs[a].rec) --a;
-    const Run& anchor = spec.runs[a];
+    while (a > 0 && !desc.runs[a].rec) --a;
+    const Run& anchor = desc.runs[a];
     int64_t epoch = toEpoch(anchor.rec ? *anchor.rec : DateTime{});
-    return epoch + elapsedSeconds(spec, n - anchor.first);
+    return epoch + elapsedSeconds(desc, n - anchor.first);
 }
 
 // Index 0 = 48 kHz, 1 = 44.1 kHz, 2 = 32 kHz: the AAUX SMP code.
@@ -71,25 +71,25 @@ constexpr int kMinSamples525[3] = {1580, 1452, 1053};
 
 // AAUX source pack: AF_SIZE and locked flag, one channel per block, the system, then rate and
 // quantisation. 44.1 kHz is never locked.
-Pack audioSourcePack(const ClipSpec& spec, int64_t n) {
-    const bool pal = spec.pal();
-    const int code = rateCode(spec.audio.sampleRate);
+Pack audioSourcePack(const ClipSpec& desc, int64_t n) {
+    const bool pal = desc.pal();
+    const int code = rateCode(desc.audio.sampleRate);
     const int minimum = pal ? kMinSamples625[code] : kMinSamples525[code];
-    const bool locked = spec.audio.sampleRate != 44100;
-    const uint8_t pc1 = static_cast<uint8_t>((locked ? 0x00 : 0x80) | 0x40 | (audioSamples(spec, n) - minimum));
-    const uint8_t pc4 = static_cast<uint8_t>(0xC0 | code << 3 | (spec.audio.bits == 12 ? 1 : 0));
+    const bool locked = desc.audio.sampleRate != 44100;
+    const uint8_t pc1 = static_cast<uint8_t>((locked ? 0x00 : 0x80) | 0x40 | (audioSamples(desc, n) - minimum));
+    const uint8_t pc4 = static_cast<uint8_t>(0xC0 | code << 3 | (desc.audio.bits == 12 ? 1 : 0));
     return Pack{0x50, {pc1, 0x30, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), pc4}};
 }
 
 }  // namespace
 
-int audioSamples(const ClipSpec& spec, int64_t n) {
-    return static_cast<int>(audioSampleStart(spec, n + 1) - audioSampleStart(spec, n));
+int audioSamples(const ClipSpec& desc, int64_t n) {
+    return static_cast<int>(audioSampleStart(desc, n + 1) - audioSampleStart(desc, n));
 }
 
-int64_t audioSampleStart(const ClipSpec& spec, int64_t n) {
-    const int64_t rate = spec.audio.sampleRate;
-    if (spec.pal()) return n * rate / 25;
+int64_t audioSampleStart(const ClipSpec& desc, int64_t n) {
+    const int64_t rate = desc.audio.sampleRate;
+    if (desc.pal()) return n * rate / 25;
     if (rate == 48000) {
         static const int64_t kBefore[5] = {0, 1600, 3202, 4804, 6406};
         return n / 5 * 8008 + kBefore[n % 5];
@@ -97,11 +97,11 @@ int64_t audioSampleStart(const ClipSpec& spec, int64_t n) {
     return n * rate * 1001 / 30000;
 }
 
-void toneSamples(const ClipSpec& spec, int pair, int64_t start, int count, int16_t* out) {
+void toneSamples(const ClipSpec& desc, int pair, int64_t start, int count, int16_t* out) {
     // Left and right of pair 0 at 440 and 660 Hz, of pair 1 at 550 and 880 Hz.
     static const double kHz[2][2] = {{440.0, 660.0}, {550.0, 880.0}};
     static const double kLevel[2][2] = {{12000.0, 8000.0}, {6000.0, 10000.0}};
-    const double rate = spec.audio.sampleRate;
+    const double rate = desc.audio.sampleRate;
     for (int s = 0; s < count; ++s) {
         // Whole cycles are dropped before the sine so that long clips keep their precision.
         for (int c = 0; c < 2; ++c) {
@@ -162,35 +162,35 @@ ClipSpec sampleClip() {
     return s;
 }
 
-FrameMeta frameMeta(const ClipSpec& spec, int64_t n) {
+FrameMeta frameMeta(const ClipSpec& desc, int64_t n) {
     FrameMeta m;
-    const bool pal = spec.pal();
-    if (!spec.runs.empty()) {
-        size_t i = runIndex(spec, n);
-        m.tc = framesToTimecode(timecodeFrames(spec, i, n), spec.frameRate(), countsDropFrame(spec));
-        m.rec = fromEpoch(recSeconds(spec, i, n));
+    const bool pal = desc.pal();
+    if (!desc.runs.empty()) {
+        size_t i = runIndex(desc, n);
+        m.tc = framesToTimecode(timecodeFrames(desc, i, n), desc.frameRate(), countsDropFrame(desc));
+        m.rec = fromEpoch(recSeconds(desc, i, n));
     } else {
         m.hasTimecode = false;
         m.hasRec = false;
     }
-    m.dropFrameFlag = spec.dropFrame;
-    m.hasUserBits = spec.userBits.has_value();
-    m.userBits = spec.userBits.value_or(0);
-    m.widescreen = spec.widescreen;
-    m.recordingStart = std::find(spec.recordingStarts.begin(), spec.recordingStarts.end(), n) !=
-                       spec.recordingStarts.end();
-    m.hasCamera = spec.camera;
-    m.camera1 = spec.camera1;
-    m.camera2 = spec.camera2;
-    m.shutter = spec.shutter;
-    m.audioSource = audioSourcePack(spec, n);
-    m.hasAudioSource = spec.audio.present;
+    m.dropFrameFlag = desc.dropFrame;
+    m.hasUserBits = desc.userBits.has_value();
+    m.userBits = desc.userBits.value_or(0);
+    m.widescreen = desc.widescreen;
+    m.recordingStart = std::find(desc.recordingStarts.begin(), desc.recordingStarts.end(), n) !=
+                       desc.recordingStarts.end();
+    m.hasCamera = desc.camera;
+    m.camera1 = desc.camera1;
+    m.camera2 = desc.camera2;
+    m.shutter = desc.shutter;
+    m.audioSource = audioSourcePack(desc, n);
+    m.hasAudioSource = desc.audio.present;
     m.audioControl = Pack{0x51, {0x33, 0xCF, 0xA0, 0xFF}};
     m.videoSource = Pack{0x60, {0xFF, 0xFF, static_cast<uint8_t>(pal ? 0xE0 : 0xC0), 0xFF}};
     m.videoControl = Pack{0x61, {0x33, 0xC8, 0xFC, 0xFF}};
-    m.laterSequencesOnly = spec.laterSequencesOnly;
-    m.ffHeaderJunk = spec.ffHeaderJunk;
-    if (spec.customize) spec.customize(n, m);
+    m.laterSequencesOnly = desc.laterSequencesOnly;
+    m.ffHeaderJunk = desc.ffHeaderJunk;
+    if (desc.customize) desc.customize(n, m);
     return m;
 }
 

@@ -109,17 +109,17 @@ ClipSpec sampleClip();
 
 // Audio samples per channel in frame n, and the number of samples before it (locked audio: 1600,
 // 1602, 1602, 1602, 1602 at 48 kHz 525/60; other 525/60 rates spread evenly).
-int audioSamples(const ClipSpec& spec, int64_t n);
-int64_t audioSampleStart(const ClipSpec& spec, int64_t n);
+int audioSamples(const ClipSpec& desc, int64_t n);
+int64_t audioSampleStart(const ClipSpec& desc, int64_t n);
 // The tone of stereo pair `pair` (0, or 1 for 12-bit four-channel audio) from sample `start` on:
 // count interleaved left/right values into out.
-void toneSamples(const ClipSpec& spec, int pair, int64_t start, int count, int16_t* out);
+void toneSamples(const ClipSpec& desc, int pair, int64_t start, int count, int16_t* out);
 
 // Timecode arithmetic of the generator (frame counts wrap at one day).
 int64_t timecodeToFrames(const Timecode& tc, int fps, bool dropFrame);
 Timecode framesToTimecode(int64_t frames, int fps, bool dropFrame);
 
 // The metadata of frame n of a clip.
-FrameMeta frameMeta(const ClipSpec& spec, int64_t n);
+FrameMeta frameMeta(const ClipSpec& desc, int64_t n);
 
 }  // namespace zorv::gen

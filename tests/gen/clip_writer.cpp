@@ -55,16 +55,16 @@ void drawPicture(AVFrame* f, int k, bool pal) {
 
 }  // namespace
 
-Status ClipFrames::open(const ClipSpec& spec) {
-    spec_ = spec;
+Status ClipFrames::open(const ClipSpec& desc) {
+    spec_ = desc;
     pictures_.clear();
     media::codec::DvEncoder enc;
-    if (Status s = enc.open(spec.pal()); !s) return s;
+    if (Status s = enc.open(desc.pal()); !s) return s;
     media::codec::FramePtr pic = enc.makeInputPicture();
     if (!pic) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
     for (int k = 0; k < kPictureCount; ++k) {
         if (av_frame_make_writable(pic.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-        drawPicture(pic.get(), k, spec.pal());
+        drawPicture(pic.get(), k, desc.pal());
         std::vector<uint8_t> bytes;
         if (Status s = enc.encode(pic.get(), bytes); !s) return s;
         pictures_.push_back(std::move(bytes));
@@ -105,17 +105,17 @@ void ClipFrames::audioPcm(int64_t n, std::vector<uint8_t>& out) const {
     }
 }
 
-Status writeClip(const ClipSpec& spec, const std::string& path, Container container, IndexStyle style) {
+Status writeClip(const ClipSpec& desc, const std::string& path, Container container, IndexStyle style) {
     ClipFrames frames;
-    if (Status s = frames.open(spec); !s) return s;
+    if (Status s = frames.open(desc); !s) return s;
     std::vector<uint8_t> frame;
-    frame.reserve(spec.frameSize());
+    frame.reserve(desc.frameSize());
 
     if (container == Container::RawDv) {
         media::RawDvWriter w;
         if (Status s = w.open(path); !s) return s;
-        for (int64_t n = 0; n < spec.frames; ++n) {
-            if (spec.isDropped(n)) continue;
+        for (int64_t n = 0; n < desc.frames; ++n) {
+            if (desc.isDropped(n)) continue;
             frames.render(n, frame);
             if (Status s = w.writeFrame(frame); !s) return s;
         }
@@ -124,21 +124,21 @@ Status writeClip(const ClipSpec& spec, const std::string& path, Container contai
 
     media::AviWriterOptions opt;
     opt.type = container == Container::Avi2 ? media::AviType::kType2 : media::AviType::kType1;
-    opt.pal = spec.pal();
+    opt.pal = desc.pal();
     opt.openDml = style == IndexStyle::OpenDml;
     opt.idx1FromFileStart = style == IndexStyle::Idx1FromFile;
-    opt.riffLimit = spec.riffLimit;
-    opt.reservedListSize = spec.reservedListSize;
-    opt.audioSampleRate = static_cast<uint32_t>(spec.audio.sampleRate);
+    opt.riffLimit = desc.riffLimit;
+    opt.reservedListSize = desc.reservedListSize;
+    opt.audioSampleRate = static_cast<uint32_t>(desc.audio.sampleRate);
     std::vector<uint8_t> audio;
     audio.reserve(4 * media::dvaudio::kMaxSamplesPerFrame);
     media::AviWriter w;
     if (Status s = w.open(path, opt); !s) return s;
-    for (int64_t n = 0; n < spec.frames; ++n) {
+    for (int64_t n = 0; n < desc.frames; ++n) {
         frames.audioPcm(n, audio);
         std::span<const uint8_t> pcm(audio);
         Status s;
-        if (spec.isDropped(n)) {
+        if (desc.isDropped(n)) {
             s = w.writeEmptyFrame(pcm);
         } else {
             frames.render(n, frame);
@@ -181,14 +181,14 @@ struct CacheDir {
 
 }  // namespace
 
-std::string cachedClip(const std::string& name, const ClipSpec& spec, Container container, IndexStyle style) {
+std::string cachedClip(const std::string& name, const ClipSpec& desc, Container container, IndexStyle style) {
     static std::mutex mu;
     static CacheDir dir;
     static std::map<std::string, std::string> made;
     std::lock_guard<std::mutex> lock(mu);
     if (auto it = made.find(name); it != made.end()) return it->second;
     std::string path = (dir.path / name).string();
-    if (!writeClip(spec, path, container, style)) return {};
+    if (!writeClip(desc, path, container, style)) return {};
     made[name] = path;
     return path;
 }

@@ -15,14 +15,14 @@ namespace zorv::gen {
 class ClipFrames {
 public:
     // Encodes the pictures for the clip's system.
-    core::Status open(const ClipSpec& spec);
+    core::Status open(const ClipSpec& desc);
     // Frame n of the clip, pictures and packs, in out (resized to the frame size).
     void render(int64_t n, std::vector<uint8_t>& out) const;
     // The size of the PCM audio that a Type 2 file carries for frame n: 16-bit stereo.
     size_t audioBytes(int64_t n) const;
     // That audio (the tone's first stereo pair, or silence) as little-endian bytes in out.
     void audioPcm(int64_t n, std::vector<uint8_t>& out) const;
-    const ClipSpec& spec() const { return spec_; }
+    const ClipSpec& desc() const { return spec_; }
 
 private:
     ClipSpec spec_;
@@ -32,12 +32,12 @@ private:
 
 // Writes the clip. IndexStyle applies to AVI containers; dropped frames become empty index entries in
 // AVI files and are left out of Raw DV files.
-core::Status writeClip(const ClipSpec& spec, const std::string& path, Container container,
+core::Status writeClip(const ClipSpec& desc, const std::string& path, Container container,
                        IndexStyle style = IndexStyle::OpenDml);
 
 // A cache for tests: writes the clip to a file named `name` in a temporary folder of this process
 // (removed at exit) the first time it is asked for and returns its path (empty on failure).
-std::string cachedClip(const std::string& name, const ClipSpec& spec, Container container,
+std::string cachedClip(const std::string& name, const ClipSpec& desc, Container container,
                        IndexStyle style = IndexStyle::OpenDml);
 
 }  // namespace zorv::gen

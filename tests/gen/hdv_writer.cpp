@@ -39,8 +39,8 @@ struct Pids {
     uint16_t pmt, video, audio, aux;
 };
 
-Pids pidsFor(const HdvSpec& spec) {
-    if (spec.line720) return {0x0100, 0x1000, 0x1002, 0x0F02};
+Pids pidsFor(const HdvSpec& desc) {
+    if (desc.line720) return {0x0100, 0x1000, 0x1002, 0x0F02};
     return {0x0081, 0x0810, 0x0814, 0x0811};
 }
 
@@ -55,7 +55,7 @@ int pictureCodeOf(const AVPacket* pkt, const uint8_t* data, size_t n) {
     return (pkt->flags & AV_PKT_FLAG_KEY) ? 1 : 3;
 }
 
-core::Status encodeVideo(const HdvSpec& spec, int width, int height, int64_t count,
+core::Status encodeVideo(const HdvSpec& desc, int width, int height, int64_t count,
                          std::vector<EncodedPicture>& out) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
     if (!codec) return core::Status::failure(core::ErrorCode::kOpenFailed, "no MPEG-2 video encoder");
@@ -63,14 +63,14 @@ core::Status encodeVideo(const HdvSpec& spec, int width, int height, int64_t cou
     ctx->width = width;
     ctx->height = height;
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->time_base = spec.ntsc ? AVRational{1001, 30000} : AVRational{1, 25};
-    ctx->framerate = spec.ntsc ? AVRational{30000, 1001} : AVRational{25, 1};
+    ctx->time_base = desc.ntsc ? AVRational{1001, 30000} : AVRational{1, 25};
+    ctx->framerate = desc.ntsc ? AVRational{30000, 1001} : AVRational{25, 1};
     ctx->sample_aspect_ratio = width == 1440 ? AVRational{4, 3} : AVRational{1, 1};
-    ctx->gop_size = spec.gopSize;
+    ctx->gop_size = desc.gopSize;
     ctx->max_b_frames = 2;
-    ctx->bit_rate = spec.videoBitRate;
-    ctx->rc_max_rate = spec.videoBitRate * 2;
-    ctx->rc_buffer_size = spec.videoBitRate;
+    ctx->bit_rate = desc.videoBitRate;
+    ctx->rc_max_rate = desc.videoBitRate * 2;
+    ctx->rc_buffer_size = desc.videoBitRate;
     ctx->flags |= AV_CODEC_FLAG_CLOSED_GOP;
     av_opt_set_int(ctx->priv_data, "sc_threshold", 1000000000, 0);
     int err = avcodec_open2(ctx.get(), codec, nullptr);
@@ -160,10 +160,10 @@ DateTime addSeconds(DateTime d, int64_t s) {
 
 }  // namespace
 
-std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t pts, int pictureCode) {
-    const int fps = spec.ntsc ? 30 : 25;
-    const Timecode tc = framesToTimecode(timecodeToFrames(spec.tc, fps, spec.ntsc) + display, fps, spec.ntsc);
-    const DateTime now = addSeconds(spec.rec, display * (spec.ntsc ? 1001 : 1000) / (fps * 1000));
+std::vector<uint8_t> hdvAuxItems(const HdvSpec& desc, int64_t display, int64_t pts, int pictureCode) {
+    const int fps = desc.ntsc ? 30 : 25;
+    const Timecode tc = framesToTimecode(timecodeToFrames(desc.tc, fps, desc.ntsc) + display, fps, desc.ntsc);
+    const DateTime now = addSeconds(desc.rec, display * (desc.ntsc ? 1001 : 1000) / (fps * 1000));
     // A camcorder fills the time zone and frame bytes of these packs (an item whose first data byte
     // is 0xFF counts as empty).
     Pack date = recDatePack(now);
@@ -175,8 +175,8 @@ std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t p
         v.push_back(id);
         v.insert(v.end(), pc.begin(), pc.end());
     };
-    const std::array<uint8_t, 4> ub{static_cast<uint8_t>(spec.userBits), static_cast<uint8_t>(spec.userBits >> 8),
-                                    static_cast<uint8_t>(spec.userBits >> 16), static_cast<uint8_t>(spec.userBits >> 24)};
+    const std::array<uint8_t, 4> ub{static_cast<uint8_t>(desc.userBits), static_cast<uint8_t>(desc.userBits >> 8),
+                                    static_cast<uint8_t>(desc.userBits >> 16), static_cast<uint8_t>(desc.userBits >> 24)};
     shortItem(0x01, ub);
     shortItem(0x05, date.pc);
     shortItem(0x06, time.pc);
@@ -190,9 +190,9 @@ std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t p
     item[12] = static_cast<uint8_t>(pts >> 16);
     item[13] = static_cast<uint8_t>(pts >> 24);
     item[14] = static_cast<uint8_t>((pts >> 32) & 1);
-    item[21] = spec.ntsc ? 4 : 3;
+    item[21] = desc.ntsc ? 4 : 3;
     item[30] = 0x07;
-    item[31] = static_cast<uint8_t>((spec.ntsc ? 0x40 : 0) | bcd(tc.frames));
+    item[31] = static_cast<uint8_t>((desc.ntsc ? 0x40 : 0) | bcd(tc.frames));
     item[32] = bcd(tc.seconds);
     item[33] = bcd(tc.minutes);
     item[34] = bcd(tc.hours);
@@ -207,48 +207,48 @@ std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t p
             v.insert(v.end(), p.pc.begin(), p.pc.end());
         }
     };
-    packList(0x48, {userBitsPack(spec.userBits), date, time, spec.camera1, spec.camera2, spec.shutter});
-    for (uint8_t id = 0x49; id <= 0x4B; ++id) packList(id, {spec.camera1, spec.camera2, spec.shutter});
+    packList(0x48, {userBitsPack(desc.userBits), date, time, desc.camera1, desc.camera2, desc.shutter});
+    for (uint8_t id = 0x49; id <= 0x4B; ++id) packList(id, {desc.camera1, desc.camera2, desc.shutter});
     v.push_back(0xFF);  // end of the run
     return v;
 }
 
-core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* written) {
-    const int width = spec.line720 ? 1280 : 1440;
-    const int height = spec.line720 ? 720 : 1080;
-    const int64_t frames = std::max<int64_t>(1, spec.frames);
-    int64_t unique = spec.uniquePictures > 0 ? std::min(spec.uniquePictures, frames) : frames;
-    if (unique < frames) unique = std::max<int64_t>(spec.gopSize, unique / spec.gopSize * spec.gopSize);
+core::Status writeHdv(const HdvSpec& desc, const std::string& path, HdvWritten* written) {
+    const int width = desc.line720 ? 1280 : 1440;
+    const int height = desc.line720 ? 720 : 1080;
+    const int64_t frames = std::max<int64_t>(1, desc.frames);
+    int64_t unique = desc.uniquePictures > 0 ? std::min(desc.uniquePictures, frames) : frames;
+    if (unique < frames) unique = std::max<int64_t>(desc.gopSize, unique / desc.gopSize * desc.gopSize);
 
     std::vector<EncodedPicture> video;
-    core::Status st = encodeVideo(spec, width, height, unique, video);
+    core::Status st = encodeVideo(desc, width, height, unique, video);
     if (!st) return st;
-    const int64_t dur = spec.ntsc ? 3003 : 3600;  // 90 kHz per picture
+    const int64_t dur = desc.ntsc ? 3003 : 3600;  // 90 kHz per picture
 
     // Audio: one MPEG-1 Layer II frame per 1152 samples (2160 ticks), repeated after 100 frames.
-    const int64_t audioTotal = spec.audio ? (frames * dur + 2159) / 2160 : 0;
+    const int64_t audioTotal = desc.audio ? (frames * dur + 2159) / 2160 : 0;
     std::vector<std::vector<uint8_t>> audio;
-    if (spec.audio) {
+    if (desc.audio) {
         st = encodeAudio(std::min<int64_t>(audioTotal, 100), audio);
         if (!st) return st;
     }
 
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return core::Status::failure(core::ErrorCode::kOpenFailed, "cannot create " + path, errno);
-    const Pids pids = pidsFor(spec);
+    const Pids pids = pidsFor(desc);
     std::vector<uint8_t> out;
     TsMuxConfig cfg;
-    cfg.packetSize = spec.packetSize;
+    cfg.packetSize = desc.packetSize;
     cfg.pmtPid = pids.pmt;
     cfg.pcrPid = pids.video;
     cfg.streams = {{pids.video, 0x02, {}}, {pids.audio, 0x03, {}}, {pids.aux, 0xA0, {}}};
     TsMuxer mux(cfg, out);
 
     const int64_t packetsPerPicture = std::max<int64_t>(
-        1, spec.muxRate / 8 / 188 * dur / 90000);
+        1, desc.muxRate / 8 / 188 * dur / 90000);
     mux.setTicksPerPacket(dur * 300 / packetsPerPicture);
 
-    if (!spec.reelName.empty()) {
+    if (!desc.reelName.empty()) {
         std::array<uint8_t, 188> reel{};
         reel.fill(0xFF);
         reel[0] = 0x47;
@@ -256,7 +256,7 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
         reel[2] = 0xFD;
         reel[3] = 0x10;
         std::memset(reel.data() + 4, 0, 184);
-        std::memcpy(reel.data() + 72, spec.reelName.data(), std::min<size_t>(spec.reelName.size(), 39));
+        std::memcpy(reel.data() + 72, desc.reelName.data(), std::min<size_t>(desc.reelName.size(), 39));
         mux.writeRawPacket(reel);
     }
 
@@ -270,13 +270,13 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
         const int64_t cycle = k / unique;
         HdvPicture pic;
         pic.display = ep.pts + cycle * unique;
-        pic.pts = spec.ptsBase + pic.display * dur;
-        pic.dts = spec.ptsBase + (ep.dts + cycle * unique) * dur;
+        pic.pts = desc.ptsBase + pic.display * dur;
+        pic.dts = desc.ptsBase + (ep.dts + cycle * unique) * dur;
         pic.pictureCode = ep.pictureCode;
-        pic.aux = std::find(spec.dropAux.begin(), spec.dropAux.end(), pic.display) == spec.dropAux.end();
-        const int fps = spec.ntsc ? 30 : 25;
-        pic.tcFrames = timecodeToFrames(framesToTimecode(timecodeToFrames(spec.tc, fps, spec.ntsc) + pic.display, fps, spec.ntsc),
-                                        fps, spec.ntsc);
+        pic.aux = std::find(desc.dropAux.begin(), desc.dropAux.end(), pic.display) == desc.dropAux.end();
+        const int fps = desc.ntsc ? 30 : 25;
+        pic.tcFrames = timecodeToFrames(framesToTimecode(timecodeToFrames(desc.tc, fps, desc.ntsc) + pic.display, fps, desc.ntsc),
+                                        fps, desc.ntsc);
         pic.sequenceHeader = ep.pictureCode == 1;
         const int64_t slotStart = pic.dts - 2 * dur;
         mux.setArrivalTime(slotStart * 300);
@@ -293,7 +293,7 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
             mux.writeRawPacket(t);
         }
         if (pic.aux) {
-            std::vector<uint8_t> items = hdvAuxItems(spec, pic.display, pic.pts, pic.pictureCode);
+            std::vector<uint8_t> items = hdvAuxItems(desc, pic.display, pic.pts, pic.pictureCode);
             std::vector<uint8_t> pes(6 + items.size());
             pes[2] = 0x01;
             pes[3] = 0xBF;
@@ -304,9 +304,9 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
         }
         mux.writePes(pids.video, 0xE0, ep.data, pic.pts, pic.dts, slotStart, false);
         // Audio due up to the end of this slot.
-        while (audioIndex < audioTotal && spec.ptsBase + audioIndex * 2160 < slotStart + 3 * dur) {
+        while (audioIndex < audioTotal && desc.ptsBase + audioIndex * 2160 < slotStart + 3 * dur) {
             const auto& a = audio[static_cast<size_t>(audioIndex % static_cast<int64_t>(audio.size()))];
-            const int64_t apts = spec.ptsBase + audioIndex * 2160;
+            const int64_t apts = desc.ptsBase + audioIndex * 2160;
             if (info.firstAudioPts < 0) info.firstAudioPts = apts;
             mux.writePes(pids.audio, 0xC0, a, apts);
             ++audioIndex;
@@ -325,7 +325,7 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
     // Remaining audio, then whole read units of null packets so the file ends on a unit boundary.
     while (audioIndex < audioTotal) {
         const auto& a = audio[static_cast<size_t>(audioIndex % static_cast<int64_t>(audio.size()))];
-        mux.writePes(pids.audio, 0xC0, a, spec.ptsBase + audioIndex * 2160);
+        mux.writePes(pids.audio, 0xC0, a, desc.ptsBase + audioIndex * 2160);
         ++audioIndex;
     }
     info.audioFrames = audioTotal;
@@ -336,7 +336,7 @@ core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* 
     return core::Status::success();
 }
 
-std::string cachedHdv(const std::string& name, const HdvSpec& spec, HdvWritten* written) {
+std::string cachedHdv(const std::string& name, const HdvSpec& desc, HdvWritten* written) {
     struct Dir {
         std::filesystem::path path;
         Dir() {
@@ -357,7 +357,7 @@ std::string cachedHdv(const std::string& name, const HdvSpec& spec, HdvWritten* 
     if (it == made.end()) {
         const std::string path = (dir.path / name).string();
         HdvWritten info;
-        if (!writeHdv(spec, path, &info)) return {};
+        if (!writeHdv(desc, path, &info)) return {};
         it = made.emplace(name, std::make_pair(path, std::move(info))).first;
     }
     if (written) *written = it->second.second;

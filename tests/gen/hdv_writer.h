@@ -53,12 +53,12 @@ struct HdvWritten {
     int width = 0, height = 0;
 };
 
-core::Status writeHdv(const HdvSpec& spec, const std::string& path, HdvWritten* written = nullptr);
+core::Status writeHdv(const HdvSpec& desc, const std::string& path, HdvWritten* written = nullptr);
 
 // The aux item run of one picture (items 0x01, 0x05, 0x06, 0x44, 0x48-0x4B).
-std::vector<uint8_t> hdvAuxItems(const HdvSpec& spec, int64_t display, int64_t pts, int pictureCode);
+std::vector<uint8_t> hdvAuxItems(const HdvSpec& desc, int64_t display, int64_t pts, int pictureCode);
 
 // A cache for tests: writes the stream once per process into a temporary folder and returns its path.
-std::string cachedHdv(const std::string& name, const HdvSpec& spec, HdvWritten* written = nullptr);
+std::string cachedHdv(const std::string& name, const HdvSpec& desc, HdvWritten* written = nullptr);
 
 }  // namespace zorv::gen

@@ -53,15 +53,15 @@ void expectTags(const AvchdMetadataRecord& rec, const std::vector<uint8_t>& tags
 
 TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
     for (int size : {192, 188}) {
-        gen::AvchdSpec spec = smallSpec(30);
-        spec.packetSize = size;
-        const std::string path = gen::cachedAvchd("open" + std::to_string(size) + ".m2ts", spec);
+        gen::AvchdSpec desc = smallSpec(30);
+        desc.packetSize = size;
+        const std::string path = gen::cachedAvchd("open" + std::to_string(size) + ".m2ts", desc);
         ASSERT_FALSE(path.empty());
         AvcReader r;
         ASSERT_EQ(r.open(path), kAvcOk) << size;
         EXPECT_EQ(r.packetSize(), size);
-        EXPECT_EQ(r.startPts(), spec.ptsBase);
-        EXPECT_EQ(r.endPts(), spec.ptsBase + 29 * 3600);
+        EXPECT_EQ(r.startPts(), desc.ptsBase);
+        EXPECT_EQ(r.endPts(), desc.ptsBase + 29 * 3600);
         EXPECT_EQ(r.duration(), 29 * 400000);
         EXPECT_EQ(r.sps().profileIdc, 100);
         EXPECT_EQ(r.sps().codedWidth, 640);
@@ -73,9 +73,9 @@ TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
 }
 
 TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedSize) {
-    gen::AvchdSpec spec;
-    spec.frames = 50;  // recognition reads at least 376000 bytes
-    const std::string path = gen::cachedAvchd("hd.mts", spec);
+    gen::AvchdSpec desc;
+    desc.frames = 50;  // recognition reads at least 376000 bytes
+    const std::string path = gen::cachedAvchd("hd.mts", desc);
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(recognize(path).type, FileType::kAvchd);
     AvcReader r;
@@ -86,11 +86,11 @@ TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedSize) {
 }
 
 TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
-    gen::AvchdSpec spec = smallSpec(40);
-    spec.dropMeta = {5, 6, 13};
-    spec.oversizePicture = 20;
+    gen::AvchdSpec desc = smallSpec(40);
+    desc.dropMeta = {5, 6, 13};
+    desc.oversizePicture = 20;
     gen::AvchdWritten written;
-    const std::string path = gen::cachedAvchd("order.m2ts", spec, &written);
+    const std::string path = gen::cachedAvchd("order.m2ts", desc, &written);
     ASSERT_FALSE(path.empty());
 
     AvcReader r;
@@ -123,7 +123,7 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
     }
     // Count 40 goes out as 30 with 30 tags.
     EXPECT_EQ(aux[20][35], 30);
-    EXPECT_EQ(aux[19][35], gen::avchdMdpmTags(spec, 19)[0]);
+    EXPECT_EQ(aux[19][35], gen::avchdMdpmTags(desc, 19)[0]);
 
     const auto pics = readAll(path);
     ASSERT_EQ(pics.size(), 40u);
@@ -133,7 +133,7 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
     }
     // A picture without MDPM repeats the tags of the picture before it in decode order; its own
     // time is still its own.
-    for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}}) expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(spec, i));
+    for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}}) expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(desc, i));
     EXPECT_FALSE(pics[5].rec.slots == AvchdMetadataRecord().slots);
     EXPECT_TRUE(pics[5].rec.has(0x19));
 }
@@ -168,15 +168,15 @@ TEST(AvcReader, OpenFailureReasons) {
     EXPECT_EQ(r.open(dir.file("nulls.m2ts")), kAvcNoFirstTimeStamp);
     EXPECT_FALSE(r.isOpen());
 
-    gen::AvchdSpec spec = smallSpec(60);
-    spec.audio = false;
-    ASSERT_TRUE(gen::writeAvchd(spec, dir.file("silent.m2ts")));
+    gen::AvchdSpec desc = smallSpec(60);
+    desc.audio = false;
+    ASSERT_TRUE(gen::writeAvchd(desc, dir.file("silent.m2ts")));
     EXPECT_EQ(r.open(dir.file("silent.m2ts")), kAvcNoHeaderPackets);
 
     // PCR on the video PID and nothing on 0x1001: valid.
-    spec.audio = true;
-    spec.pcrOnVideo = true;
-    ASSERT_TRUE(gen::writeAvchd(spec, dir.file("pcr.m2ts")));
+    desc.audio = true;
+    desc.pcrOnVideo = true;
+    ASSERT_TRUE(gen::writeAvchd(desc, dir.file("pcr.m2ts")));
     ASSERT_EQ(r.open(dir.file("pcr.m2ts")), kAvcOk);
     EXPECT_FALSE(r.pcrOnOwnPid());
     EXPECT_EQ(readAll(dir.file("pcr.m2ts")).size(), 60u);
@@ -197,8 +197,8 @@ TEST(AvcReader, WithoutMetadataFlagPassesTheFileThrough) {
 }
 
 TEST(AvcReader, FfprobeAgreesOnCodecsSizeAndFrames) {
-    gen::AvchdSpec spec = smallSpec(30);
-    const std::string path = gen::cachedAvchd("open192.m2ts", spec);
+    gen::AvchdSpec desc = smallSpec(30);
+    const std::string path = gen::cachedAvchd("open192.m2ts", desc);
     AvcReader r;
     ASSERT_EQ(r.open(path), kAvcOk);
     const std::string codecs = avitest::run("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + path + "'");

@@ -20,9 +20,9 @@ gen::AvchdSpec infoSpec() {
 }
 
 TEST(AvchdStreamInfo, VideoDescriptionOfAFullHdStream) {
-    gen::AvchdSpec spec;
-    spec.frames = 50;
-    const std::string path = gen::cachedAvchd("hd.mts", spec);
+    gen::AvchdSpec desc;
+    desc.frames = 50;
+    const std::string path = gen::cachedAvchd("hd.mts", desc);
     ASSERT_FALSE(path.empty());
     AvchdStreamDescription d;
     ASSERT_TRUE(describeAvchdStream(path, d));
@@ -43,9 +43,9 @@ TEST(AvchdStreamInfo, VideoDescriptionOfAFullHdStream) {
 }
 
 TEST(AvchdStreamInfo, AudioWithLfeAndTheGpsTest) {
-    gen::AvchdSpec spec = infoSpec();
-    spec.lfe = true;
-    const std::string withGps = gen::cachedAvchd("lfe.m2ts", spec);
+    gen::AvchdSpec desc = infoSpec();
+    desc.lfe = true;
+    const std::string withGps = gen::cachedAvchd("lfe.m2ts", desc);
     ASSERT_FALSE(withGps.empty());
     AvchdAudioDescription a;
     ASSERT_TRUE(describeAvchdAudio(withGps, a));
@@ -53,9 +53,9 @@ TEST(AvchdStreamInfo, AudioWithLfeAndTheGpsTest) {
     EXPECT_EQ(a.channels, 3);
     EXPECT_TRUE(avchdHasGps(withGps));
 
-    spec.gps = gen::GpsMode::None;
-    spec.lfe = false;
-    const std::string noGps = gen::cachedAvchd("nogps.m2ts", spec);
+    desc.gps = gen::GpsMode::None;
+    desc.lfe = false;
+    const std::string noGps = gen::cachedAvchd("nogps.m2ts", desc);
     EXPECT_FALSE(avchdHasGps(noGps));
     AvchdStreamDescription d;
     EXPECT_TRUE(describeAvchdStream(noGps, d));
@@ -63,10 +63,10 @@ TEST(AvchdStreamInfo, AudioWithLfeAndTheGpsTest) {
 }
 
 TEST(AvchdStreamInfo, MapPositionOfAPicture) {
-    gen::AvchdSpec spec = infoSpec();
-    spec.frames = 60;
-    spec.gps = gen::GpsMode::Track;
-    const std::string path = gen::cachedAvchd("track.m2ts", spec);
+    gen::AvchdSpec desc = infoSpec();
+    desc.frames = 60;
+    desc.gps = gen::GpsMode::Track;
+    const std::string path = gen::cachedAvchd("track.m2ts", desc);
     std::vector<std::string> positions;
     ASSERT_EQ(readAvchdMetadata(path,
                                 [&](const AvchdMetadataRecord& rec, int64_t) {
@@ -78,7 +78,7 @@ TEST(AvchdStreamInfo, MapPositionOfAPicture) {
               0);
     ASSERT_EQ(positions.size(), 60u);
     for (int64_t n : {int64_t{0}, int64_t{59}}) {
-        const gen::GpsFix f = gen::avchdGpsFix(spec, n);
+        const gen::GpsFix f = gen::avchdGpsFix(desc, n);
         const double lat = f.latDeg + f.latMin / 60.0 + f.latSecX100 / 360000.0;
         const double lon = -(f.lonDeg + f.lonMin / 60.0 + f.lonSecX100 / 360000.0);
         char want[64];

@@ -36,9 +36,9 @@ protected:
     // Writes n frames of a generated clip; frames listed in drop are written empty. Returns the
     // bytes of the non-empty frames in order.
     std::string writeFrames(const std::string& file, AviWriterOptions opt, int n, std::vector<int> drop = {}) {
-        gen::ClipSpec spec = opt.pal ? gen::palClip(n) : gen::ntscClip(n);
+        gen::ClipSpec desc = opt.pal ? gen::palClip(n) : gen::ntscClip(n);
         gen::ClipFrames frames;
-        EXPECT_TRUE(frames.open(spec).ok());
+        EXPECT_TRUE(frames.open(desc).ok());
         AviWriter w;
         EXPECT_TRUE(w.open(file, opt).ok());
         std::string expected;

@@ -145,9 +145,9 @@ public:
 };
 
 TEST(MetadataScan, SceneCutDroppedFramesAndObserver) {
-    gen::ClipSpec spec = gen::sampleClip();
-    spec.dropped = {10, 11};
-    const std::string path = gen::cachedClip("scan-sample", spec, gen::Container::Avi2, gen::IndexStyle::OpenDml);
+    gen::ClipSpec desc = gen::sampleClip();
+    desc.dropped = {10, 11};
+    const std::string path = gen::cachedClip("scan-sample", desc, gen::Container::Avi2, gen::IndexStyle::OpenDml);
     ASSERT_FALSE(path.empty());
 
     DvMediaFile f;

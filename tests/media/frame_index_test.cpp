@@ -30,11 +30,11 @@ struct Layout {
 class GeneratedIndex : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(GeneratedIndex, EveryFrameAtItsPositionAndDroppedFramesEmpty) {
-    gen::ClipSpec spec = gen::palClip(40);
-    spec.dropped = {5, 6, 30};
-    spec.riffLimit = 2 * 1024 * 1024;  // several RIFF chunks when OpenDML is used
+    gen::ClipSpec desc = gen::palClip(40);
+    desc.dropped = {5, 6, 30};
+    desc.riffLimit = 2 * 1024 * 1024;  // several RIFF chunks when OpenDML is used
     const Layout l = GetParam();
-    const std::string path = gen::cachedClip(std::string("idx-") + l.name, spec, l.container, l.style);
+    const std::string path = gen::cachedClip(std::string("idx-") + l.name, desc, l.container, l.style);
     ASSERT_FALSE(path.empty());
 
     DvMediaFile f;
@@ -46,7 +46,7 @@ TEST_P(GeneratedIndex, EveryFrameAtItsPositionAndDroppedFramesEmpty) {
     EXPECT_GE(f.readBufferSize(), 144000);
 
     gen::ClipFrames frames;
-    ASSERT_TRUE(frames.open(spec).ok());
+    ASSERT_TRUE(frames.open(desc).ok());
     std::vector<uint8_t> want, got(f.frameSize());
     for (int64_t n : {0, 4, 7, 29, 31, 39}) {
         // Raw DV leaves dropped frames out: its frame k is the clip's k-th kept frame.
@@ -54,7 +54,7 @@ TEST_P(GeneratedIndex, EveryFrameAtItsPositionAndDroppedFramesEmpty) {
         if (raw) {
             if (n >= 37) continue;
             for (int64_t k = 0, kept = -1; k < 40; ++k)
-                if (!spec.isDropped(k) && ++kept == n) { clipFrame = k; break; }
+                if (!desc.isDropped(k) && ++kept == n) { clipFrame = k; break; }
         }
         ASSERT_TRUE(f.readFrame(n, got.data())) << n;
         frames.render(clipFrame, want);

@@ -85,12 +85,12 @@ TEST(GenPacks, BcdLayoutOfTimecodeAndRecordingPacks) {
 
 class GenFrameTest : public ::testing::Test {
 protected:
-    std::vector<uint8_t> render(const ClipSpec& spec, int64_t n) {
+    std::vector<uint8_t> render(const ClipSpec& desc, int64_t n) {
         ClipFrames f;
-        EXPECT_TRUE(f.open(spec).ok());
+        EXPECT_TRUE(f.open(desc).ok());
         std::vector<uint8_t> out;
         f.render(n, out);
-        EXPECT_EQ(out.size(), spec.frameSize());
+        EXPECT_EQ(out.size(), desc.frameSize());
         return out;
     }
 };

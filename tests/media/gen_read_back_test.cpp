@@ -31,10 +31,10 @@ TEST_P(GenReadBack, RecognisedAndIndexedFrameByFrame) {
     const Case& c = GetParam();
     std::filesystem::path file = std::filesystem::temp_directory_path() /
                                  ("zorv-rb-" + std::to_string(::getpid()) + "-" + c.name);
-    ClipSpec spec = c.system == System::Pal ? palClip(24) : ntscClip(24, true);
-    spec.riffLimit = c.riffLimit;
-    if (c.container != Container::RawDv) spec.dropped = {0, 9, 23};
-    ASSERT_TRUE(writeClip(spec, file.string(), c.container, c.style).ok());
+    ClipSpec desc = c.system == System::Pal ? palClip(24) : ntscClip(24, true);
+    desc.riffLimit = c.riffLimit;
+    if (c.container != Container::RawDv) desc.dropped = {0, 9, 23};
+    ASSERT_TRUE(writeClip(desc, file.string(), c.container, c.style).ok());
 
     media::Recognition r = media::recognize(file.string());
     ASSERT_TRUE(r.ok());
@@ -47,16 +47,16 @@ TEST_P(GenReadBack, RecognisedAndIndexedFrameByFrame) {
     bool built = c.container == Container::RawDv ? media::buildRawDvIndex(f, index, err)
                                                  : media::buildAviIndex(f, index, err);
     ASSERT_TRUE(built) << err.message;
-    EXPECT_EQ(index.frameSize, spec.frameSize());
+    EXPECT_EQ(index.frameSize, desc.frameSize());
     ASSERT_EQ(index.frameCount(), 24);
-    EXPECT_EQ(index.nonEmptyFrames, 24 - static_cast<int64_t>(spec.dropped.size()));
+    EXPECT_EQ(index.nonEmptyFrames, 24 - static_cast<int64_t>(desc.dropped.size()));
 
     ClipFrames frames;
-    ASSERT_TRUE(frames.open(spec).ok());
-    std::vector<uint8_t> want, got(spec.frameSize());
+    ASSERT_TRUE(frames.open(desc).ok());
+    std::vector<uint8_t> want, got(desc.frameSize());
     for (int64_t n = 0; n < 24; ++n) {
         const media::FrameEntry& e = index.entries[static_cast<size_t>(n)];
-        ASSERT_EQ(e.empty(), spec.isDropped(n)) << n;
+        ASSERT_EQ(e.empty(), desc.isDropped(n)) << n;
         if (e.empty()) continue;
         frames.render(n, want);
         ASSERT_TRUE(f.readExact(static_cast<int64_t>(e.offset), got.data(), got.size())) << n;

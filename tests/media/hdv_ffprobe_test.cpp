@@ -60,13 +60,13 @@ TEST(HdvGeneratedStreams, FfprobeAgreesOnCodecsSizeAndFrameCount) {
                           {"ntsc.m2t", false, 188, true}, {"l720.m2t", true, 188, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        gen::HdvSpec spec;
-        spec.line720 = c.line720;
-        spec.packetSize = c.packet;
-        spec.ntsc = c.ntsc;
-        spec.frames = 40;
+        gen::HdvSpec desc;
+        desc.line720 = c.line720;
+        desc.packetSize = c.packet;
+        desc.ntsc = c.ntsc;
+        desc.frames = 40;
         gen::HdvWritten w;
-        const std::string path = gen::cachedHdv(c.name, spec, &w);
+        const std::string path = gen::cachedHdv(c.name, desc, &w);
         ASSERT_FALSE(path.empty());
 
         const Recognition r = recognize(path);
@@ -79,7 +79,7 @@ TEST(HdvGeneratedStreams, FfprobeAgreesOnCodecsSizeAndFrameCount) {
         EXPECT_EQ(p.audio, "mp2");
         EXPECT_EQ(p.width, c.line720 ? 1280 : 1440);
         EXPECT_EQ(p.height, c.line720 ? 720 : 1080);
-        EXPECT_EQ(p.frames, spec.frames);
+        EXPECT_EQ(p.frames, desc.frames);
 
         HdvStreamInfo info;
         ASSERT_TRUE(scanHdvStream(path, c.line720, info));
@@ -87,7 +87,7 @@ TEST(HdvGeneratedStreams, FfprobeAgreesOnCodecsSizeAndFrameCount) {
         EXPECT_EQ(info.video.height, p.height);
         EXPECT_EQ(info.videoPictures, p.frames);
         EXPECT_EQ(info.video.frameRateCode, c.ntsc ? 4 : 3);
-        EXPECT_EQ(static_cast<int64_t>(info.records.size()), spec.frames);
+        EXPECT_EQ(static_cast<int64_t>(info.records.size()), desc.frames);
         if (c.ntsc) {
             EXPECT_EQ(info.records.front().timecodeStyle, 4);
         }

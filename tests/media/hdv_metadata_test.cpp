@@ -207,11 +207,11 @@ TEST(MetadataCache, HdvAuxSamplesBecomeRecordsKeyedByStartTime) {
 }
 
 TEST(HdvStreamScan, RecordsOfEveryPictureMatchWhatTheCamcorderWrote) {
-    gen::HdvSpec spec;
-    spec.tc = {1, 2, 3, 4};
-    spec.dropAux = {7, 20};
+    gen::HdvSpec desc;
+    desc.tc = {1, 2, 3, 4};
+    desc.dropAux = {7, 20};
     gen::HdvWritten w;
-    const std::string path = gen::cachedHdv("scan.m2t", spec, &w);
+    const std::string path = gen::cachedHdv("scan.m2t", desc, &w);
     HdvStreamInfo info;
     ASSERT_TRUE(scanHdvStream(path, false, info));
     EXPECT_EQ(info.video.width, 1440);
@@ -220,12 +220,12 @@ TEST(HdvStreamScan, RecordsOfEveryPictureMatchWhatTheCamcorderWrote) {
     EXPECT_EQ(info.audio.layer, 2);
     EXPECT_EQ(info.audio.sampleRate, 48000);
     EXPECT_EQ(info.audio.bitRateKbps, 384);
-    EXPECT_EQ(info.videoPictures, spec.frames);
+    EXPECT_EQ(info.videoPictures, desc.frames);
     EXPECT_EQ(info.audioFrames, w.audioFrames);
-    ASSERT_EQ(info.records.size(), static_cast<size_t>(spec.frames - 2));
+    ASSERT_EQ(info.records.size(), static_cast<size_t>(desc.frames - 2));
     const int64_t base = core::timecodeToFrames({1, 2, 3, 4}, 2);
     size_t k = 0;
-    for (int64_t display = 0; display < spec.frames; ++display) {
+    for (int64_t display = 0; display < desc.frames; ++display) {
         if (display == 7 || display == 20) continue;
         const HdvMetadataRecord& r = info.records[k++];
         EXPECT_EQ(r.startTime, display * 400000);

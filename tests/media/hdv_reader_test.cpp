@@ -43,18 +43,18 @@ int64_t lastSequencePts(const gen::HdvWritten& w) {
 
 TEST(M2tReaderOpen, FindsFirstAndLastSequenceOfGeneratedStreams) {
     for (int packet : {188, 192}) {
-        gen::HdvSpec spec;
-        spec.packetSize = packet;
+        gen::HdvSpec desc;
+        desc.packetSize = packet;
         gen::HdvWritten w;
-        const std::string path = gen::cachedHdv("open" + std::to_string(packet) + ".m2t", spec, &w);
+        const std::string path = gen::cachedHdv("open" + std::to_string(packet) + ".m2t", desc, &w);
         ASSERT_FALSE(path.empty());
         M2tReader r;
         ASSERT_EQ(r.open(path), 0) << packet;
         EXPECT_EQ(r.packetSize(), packet);
         EXPECT_EQ(r.unitBytes(), packet * 256);
-        EXPECT_EQ(r.startPts(), spec.ptsBase);
+        EXPECT_EQ(r.startPts(), desc.ptsBase);
         EXPECT_EQ(r.endPts(), lastSequencePts(w));
-        EXPECT_EQ(r.duration(), (lastSequencePts(w) - spec.ptsBase) * 1000 / 9);
+        EXPECT_EQ(r.duration(), (lastSequencePts(w) - desc.ptsBase) * 1000 / 9);
         EXPECT_EQ(r.frameRateCode(), 3);  // 25 pictures/s
         ASSERT_GE(r.sequenceHeader().size(), 12u);
         EXPECT_EQ(r.sequenceHeader()[3], 0xB3);
@@ -105,19 +105,19 @@ TEST(M2tReaderOpen, ReasonsForFilesItCannotUse) {
 }
 
 TEST(M2tReaderOpen, WaitForAudioNeedsAnAudioPacketToSettleThePmt) {
-    gen::HdvSpec spec;
-    spec.audio = false;
-    spec.frames = 30;
-    const std::string path = gen::cachedHdv("silent.m2t", spec);
+    gen::HdvSpec desc;
+    desc.audio = false;
+    desc.frames = 30;
+    const std::string path = gen::cachedHdv("silent.m2t", desc);
     M2tReader r;
     EXPECT_EQ(r.open(path), 7);
     EXPECT_EQ(r.open(path, true, M2tReader::Flags{false, false}), 0);
 }
 
 TEST(M2tReaderStream, SeekInA192ByteStreamKeepsTheArrivalPrefixes) {
-    gen::HdvSpec spec;
-    spec.packetSize = 192;
-    const std::string path = gen::cachedHdv("open192.m2t", spec);
+    gen::HdvSpec desc;
+    desc.packetSize = 192;
+    const std::string path = gen::cachedHdv("open192.m2t", desc);
     M2tReader r;
     ASSERT_EQ(r.open(path), 0);
     ASSERT_TRUE(r.seek(r.duration()));  // the end: the last sequence start
@@ -254,15 +254,15 @@ TEST(M2tReaderStream, SequenceStartAtOrBeforeAPosition) {
 }
 
 TEST(M2t720Reader, OpensAHdv1Stream) {
-    gen::HdvSpec spec;
-    spec.line720 = true;
-    spec.frames = 30;
+    gen::HdvSpec desc;
+    desc.line720 = true;
+    desc.frames = 30;
     gen::HdvWritten w;
-    const std::string path = gen::cachedHdv("r720.m2t", spec, &w);
+    const std::string path = gen::cachedHdv("r720.m2t", desc, &w);
     M2t720Reader r;
     ASSERT_EQ(r.open(path), 0);
     EXPECT_EQ(r.videoPid(), 0x1000);
-    EXPECT_EQ(r.startPts(), spec.ptsBase);
+    EXPECT_EQ(r.startPts(), desc.ptsBase);
     EXPECT_EQ(r.endPts(), lastSequencePts(w));
     // The 1080 reader finds no sequence on PID 0x0810 there.
     M2tReader r1080;

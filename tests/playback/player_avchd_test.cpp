@@ -33,8 +33,8 @@ gen::AvchdSpec trackSpec() {
 }
 
 // The map position the generator's GPS fix of picture n gives.
-std::string writtenPosition(const gen::AvchdSpec& spec, int64_t n) {
-    const gen::GpsFix f = gen::avchdGpsFix(spec, n);
+std::string writtenPosition(const gen::AvchdSpec& desc, int64_t n) {
+    const gen::GpsFix f = gen::avchdGpsFix(desc, n);
     double lat = f.latDeg + f.latMin / 60.0 + f.latSecX100 / 360000.0;
     double lon = f.lonDeg + f.lonMin / 60.0 + f.lonSecX100 / 360000.0;
     if (f.latRef == 'S') lat = -lat;

@@ -30,7 +30,7 @@ gen::Timecode shownTimecode(const ShownPicture& pic) {
 }
 
 // The timecode the generator wrote into frame n.
-gen::Timecode writtenTimecode(const gen::ClipSpec& spec, int64_t n) { return gen::frameMeta(spec, n).tc; }
+gen::Timecode writtenTimecode(const gen::ClipSpec& desc, int64_t n) { return gen::frameMeta(desc, n).tc; }
 
 // Waits until the player shows a picture with a serial above `after`.
 bool waitForPicture(const Player& player, int64_t after, std::chrono::milliseconds limit = 5000ms) {
@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, PlayerDvTest,
                          });
 
 TEST(PlayerDvScenes, NextAndPreviousSceneAfterTheScan) {
-    const gen::ClipSpec spec = gen::sampleClip();
-    const std::string path = gen::cachedClip("player-sample", spec, gen::Container::Avi1);
+    const gen::ClipSpec desc = gen::sampleClip();
+    const std::string path = gen::cachedClip("player-sample", desc, gen::Container::Avi1);
     ASSERT_FALSE(path.empty());
     Player player;
     ASSERT_TRUE(player.open(path, silent()).ok());

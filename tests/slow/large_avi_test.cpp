@@ -87,11 +87,11 @@ void compareFrames(const fs::path& a, const fs::path& b, bool exact) {
 
 TEST(SlowLargeAvi, ConvertsAndReadsBackPastFourGigabytes) {
     WorkDir dir;
-    gen::ClipSpec spec = gen::palClip(kFrames);
-    spec.audio.tone = true;
+    gen::ClipSpec desc = gen::palClip(kFrames);
+    desc.audio.tone = true;
     const fs::path t2 = dir.path / "big2.avi", t1 = dir.path / "big1.avi", raw = dir.path / "big.dv",
                    back = dir.path / "back2.avi", wav = dir.path / "back2.wav";
-    ASSERT_TRUE(gen::writeClip(spec, t2.string(), gen::Container::Avi2));
+    ASSERT_TRUE(gen::writeClip(desc, t2.string(), gen::Container::Avi2));
     ASSERT_GT(fs::file_size(t2), 4ull << 30);
 
     // Type 2 to Type 1: the audio stream joined into the frames, the video bytes untouched.
@@ -138,7 +138,7 @@ TEST(SlowLargeAvi, ConvertsAndReadsBackPastFourGigabytes) {
     Bytes got(4 * 1920);
     int64_t differing = 0;
     for (int64_t n = 0; n < kFrames; ++n) {
-        gen::toneSamples(spec, 0, gen::audioSampleStart(spec, n), 1920, expected.data());
+        gen::toneSamples(desc, 0, gen::audioSampleStart(desc, n), 1920, expected.data());
         in.read(reinterpret_cast<char*>(got.data()), std::streamsize(got.size()));
         ASSERT_TRUE(in) << n;
         for (size_t i = 0; i < expected.size(); ++i) {

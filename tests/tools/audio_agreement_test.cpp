@@ -74,13 +74,13 @@ bool convert(const fs::path& in, const fs::path& out, ConvertTarget t) {
 }
 
 // The generator's tone (first stereo pair) for the whole clip, as the bytes a WAV file holds.
-Bytes expectedTone(const gen::ClipSpec& spec) {
+Bytes expectedTone(const gen::ClipSpec& desc) {
     Bytes out;
     std::vector<int16_t> pcm;
-    for (int64_t n = 0; n < spec.frames; ++n) {
-        int count = gen::audioSamples(spec, n);
+    for (int64_t n = 0; n < desc.frames; ++n) {
+        int count = gen::audioSamples(desc, n);
         pcm.resize(2 * size_t(count));
-        gen::toneSamples(spec, 0, gen::audioSampleStart(spec, n), count, pcm.data());
+        gen::toneSamples(desc, 0, gen::audioSampleStart(desc, n), count, pcm.data());
         for (int16_t v : pcm) {
             out.push_back(uint8_t(v));
             out.push_back(uint8_t(uint16_t(v) >> 8));
@@ -103,28 +103,28 @@ std::string caseName(const Case& c) {
 }
 
 gen::ClipSpec toneClip(const Case& c, int64_t frames) {
-    gen::ClipSpec spec = c.pal ? gen::palClip(frames) : gen::ntscClip(frames);
-    spec.audio.tone = true;
-    spec.audio.sampleRate = c.rate;
-    spec.audio.bits = c.bits;
-    return spec;
+    gen::ClipSpec desc = c.pal ? gen::palClip(frames) : gen::ntscClip(frames);
+    desc.audio.tone = true;
+    desc.audio.sampleRate = c.rate;
+    desc.audio.bits = c.bits;
+    return desc;
 }
 
 TEST(AudioAgreement, ExtractedWavEqualsFfmpegOnGeneratedDv) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
     for (const Case& c : kCases) {
         SCOPED_TRACE(caseName(c));
-        gen::ClipSpec spec = toneClip(c, 27);  // not a multiple of five: the 525/60 pattern ends mid-cycle
+        gen::ClipSpec desc = toneClip(c, 27);  // not a multiple of five: the 525/60 pattern ends mid-cycle
         for (gen::Container k : {gen::Container::RawDv, gen::Container::Avi1}) {
             fs::path in = workDir() / (caseName(c) + (k == gen::Container::RawDv ? ".dv" : ".avi"));
-            ASSERT_TRUE(gen::writeClip(spec, in.string(), k));
+            ASSERT_TRUE(gen::writeClip(desc, in.string(), k));
             Bytes ours = extract(in);
             Bytes theirs = ffmpegPcm(in);
             ASSERT_EQ(ours.size(), theirs.size());
             EXPECT_TRUE(ours == theirs);
             // 16-bit samples are the generator's own; 12-bit ones are its tone through the companding.
             if (c.bits == 16) {
-                EXPECT_TRUE(ours == expectedTone(spec));
+                EXPECT_TRUE(ours == expectedTone(desc));
             }
         }
     }
@@ -135,11 +135,11 @@ TEST(AudioAgreement, Type2AudioSurvivesConversionAtEveryRate) {
     for (const Case& c : kCases) {
         if (c.bits == 12) continue;  // a Type 2 stream is 16-bit
         SCOPED_TRACE(caseName(c));
-        gen::ClipSpec spec = toneClip(c, 23);
+        gen::ClipSpec desc = toneClip(c, 23);
         fs::path t2 = workDir() / (caseName(c) + "_t2.avi"), t1 = workDir() / (caseName(c) + "_t1.avi");
         fs::path back = workDir() / (caseName(c) + "_back.avi");
-        ASSERT_TRUE(gen::writeClip(spec, t2.string(), gen::Container::Avi2));
-        const Bytes tone = expectedTone(spec);
+        ASSERT_TRUE(gen::writeClip(desc, t2.string(), gen::Container::Avi2));
+        const Bytes tone = expectedTone(desc);
         ASSERT_EQ(ffmpegPcm(t2), tone);
         ASSERT_TRUE(convert(t2, t1, ConvertTarget::kAviType1));
         // ffmpeg hears in our DV frames exactly what the Type 2 stream held.
@@ -166,10 +166,10 @@ TEST(AudioAgreement, TwelveBitDvToType2KeepsTheFirstPair) {
 }
 
 TEST(AudioAgreement, ClipWithoutSoundHasNoAudioToExtract) {
-    gen::ClipSpec spec = gen::ntscClip(6);
-    spec.audio.present = false;
+    gen::ClipSpec desc = gen::ntscClip(6);
+    desc.audio.present = false;
     fs::path in = workDir() / "mute.avi";
-    ASSERT_TRUE(gen::writeClip(spec, in.string(), gen::Container::Avi1));
+    ASSERT_TRUE(gen::writeClip(desc, in.string(), gen::Container::Avi1));
     AudioExtractJob job(in.string(), (workDir() / "mute.wav").string());
     EXPECT_EQ(job.build().message, kNoAudioStream);
     EXPECT_FALSE(fs::exists(workDir() / "mute.wav"));

@@ -44,15 +44,15 @@ TEST(Ac3Extract, OutputName) {
 TEST(Ac3Extract, CopiesTheStreamsFramesExactly) {
     for (int packet : {192, 188}) {
         Dir dir;
-        gen::AvchdSpec spec;
-        spec.frames = 75;
-        spec.width = 320;
-        spec.height = 192;
-        spec.packetSize = packet;
-        spec.lfe = packet == 188;
+        gen::AvchdSpec desc;
+        desc.frames = 75;
+        desc.width = 320;
+        desc.height = 192;
+        desc.packetSize = packet;
+        desc.lfe = packet == 188;
         gen::AvchdWritten written;
         const std::string in = dir.file("clip.m2ts");
-        ASSERT_TRUE(gen::writeAvchd(spec, in, &written));
+        ASSERT_TRUE(gen::writeAvchd(desc, in, &written));
         const std::string out = ac3OutputName(in);
         Ac3ExtractJob job(in, out);
         ASSERT_TRUE(job.build());
@@ -64,7 +64,7 @@ TEST(Ac3Extract, CopiesTheStreamsFramesExactly) {
         EXPECT_TRUE(slurp(out) == written.ac3) << packet;
 
         const std::string probe = shell("ffprobe -v error -show_entries stream=codec_name,channels -of compact '" + out + "'");
-        EXPECT_NE(probe.find("codec_name=ac3|channels=" + std::string(spec.lfe ? "3" : "2")), std::string::npos) << probe;
+        EXPECT_NE(probe.find("codec_name=ac3|channels=" + std::string(desc.lfe ? "3" : "2")), std::string::npos) << probe;
         // Decoded length: every frame is 1536 samples at 48 kHz.
         const std::string decoded = shell("ffmpeg -v error -i '" + out + "' -f s16le -ac 1 - 2>/dev/null | wc -c");
         EXPECT_EQ(std::stoll(decoded), written.audioFrames * 1536 * 2);
@@ -79,11 +79,11 @@ TEST(Ac3Extract, FailureTexts) {
     EXPECT_EQ(s.message, "Failed to open the input file:\r\n\r\n" + dir.file("none.mts"));
     EXPECT_EQ(missing.openReason(), 1);
 
-    gen::AvchdSpec spec;
-    spec.frames = 60;
-    spec.width = 320;
-    spec.height = 192;
-    ASSERT_TRUE(gen::writeAvchd(spec, dir.file("ok.mts")));
+    gen::AvchdSpec desc;
+    desc.frames = 60;
+    desc.width = 320;
+    desc.height = 192;
+    ASSERT_TRUE(gen::writeAvchd(desc, dir.file("ok.mts")));
     Ac3ExtractJob noDir(dir.file("ok.mts"), dir.file("no/such/dir.ac3"));
     const core::Status c = noDir.build();
     EXPECT_EQ(c.message, "Unable to create audio extraction file");

@@ -53,9 +53,9 @@ std::vector<int16_t> tone(int samples, int64_t start, int rate) {
 
 // An AVI Type 2 file of generated frames with a tone in its audio stream; returns its PCM bytes.
 Bytes writeType2(const fs::path& path, bool pal, int frames, int rate) {
-    gen::ClipSpec spec = pal ? gen::palClip(frames) : gen::ntscClip(frames);
+    gen::ClipSpec desc = pal ? gen::palClip(frames) : gen::ntscClip(frames);
     gen::ClipFrames clip;
-    EXPECT_TRUE(clip.open(spec));
+    EXPECT_TRUE(clip.open(desc));
     media::AviWriterOptions opt;
     opt.type = media::AviType::kType2;
     opt.pal = pal;

@@ -94,10 +94,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    std::string clip(const gen::ClipSpec& spec, gen::Container c, const std::string& name = "Clip.avi",
+    std::string clip(const gen::ClipSpec& desc, gen::Container c, const std::string& name = "Clip.avi",
                      gen::IndexStyle style = gen::IndexStyle::OpenDml) {
         std::string path = (dir_ / name).string();
-        EXPECT_TRUE(gen::writeClip(spec, path, c, style));
+        EXPECT_TRUE(gen::writeClip(desc, path, c, style));
         return path;
     }
 
@@ -119,11 +119,11 @@ protected:
 };
 
 TEST_F(DvFileSplitterTest, TimecodeJumpsGiveExactFilesWithTimecodeListReelAndDate) {
-    gen::ClipSpec spec = gen::palClip(120);
-    spec.runs = {gen::Run{0, gen::Timecode{0, 0, 10, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}},
+    gen::ClipSpec desc = gen::palClip(120);
+    desc.runs = {gen::Run{0, gen::Timecode{0, 0, 10, 0}, 1, gen::DateTime{2011, 6, 15, 10, 30, 0}},
                  gen::Run{40, gen::Timecode{0, 5, 0, 0}, 1, gen::DateTime{2011, 6, 15, 11, 0, 0}},
                  gen::Run{80, gen::Timecode{0, 4, 0, 0}, 1, gen::DateTime{2012, 1, 2, 3, 4, 5}}};
-    std::string input = clip(spec, gen::Container::Avi1);
+    std::string input = clip(desc, gen::Container::Avi1);
 
     SplitSettings s;
     s.reelName = "Tape";
@@ -176,10 +176,10 @@ TEST_F(DvFileSplitterTest, TimecodeJumpsGiveExactFilesWithTimecodeListReelAndDat
 }
 
 TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
-    gen::ClipSpec spec = gen::palClip(90);
-    spec.runs = {gen::Run{0, gen::Timecode{1, 0, 0, 0}, 1, {}}, gen::Run{30, gen::Timecode{0, 30, 0, 0}, 1, {}},
+    gen::ClipSpec desc = gen::palClip(90);
+    desc.runs = {gen::Run{0, gen::Timecode{1, 0, 0, 0}, 1, {}}, gen::Run{30, gen::Timecode{0, 30, 0, 0}, 1, {}},
                  gen::Run{60, gen::Timecode{0, 10, 0, 0}, 1, {}}};
-    std::string input = clip(spec, gen::Container::Avi2, "Clip.avi", gen::IndexStyle::Idx1FromMovi);
+    std::string input = clip(desc, gen::Container::Avi2, "Clip.avi", gen::IndexStyle::Idx1FromMovi);
     SplitSettings s;
     s.reelName = "Tape";
     s.nameFormat = 1;
@@ -197,9 +197,9 @@ TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
 }
 
 TEST_F(DvFileSplitterTest, PrerollDropsTheFirstSecondOfEveryFile) {
-    gen::ClipSpec spec = gen::palClip(100);
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{50, gen::Timecode{2, 0, 0, 0}, 1, {}}};
-    std::string input = clip(spec, gen::Container::Avi1);
+    gen::ClipSpec desc = gen::palClip(100);
+    desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{50, gen::Timecode{2, 0, 0, 0}, 1, {}}};
+    std::string input = clip(desc, gen::Container::Avi1);
     SplitSettings s;
     s.prerollSeconds = 1;
     DvFileSplitter splitter;
@@ -226,9 +226,9 @@ TEST_F(DvFileSplitterTest, NothingLeftAfterPrerollCreatesNoFiles) {
 }
 
 TEST_F(DvFileSplitterTest, ExistingNamesGetACounter) {
-    gen::ClipSpec spec = gen::palClip(20);
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{10, gen::Timecode{0, 1, 0, 0}, 1, {}}};
-    std::string input = clip(spec, gen::Container::Avi1);
+    gen::ClipSpec desc = gen::palClip(20);
+    desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{10, gen::Timecode{0, 1, 0, 0}, 1, {}}};
+    std::string input = clip(desc, gen::Container::Avi1);
     std::ofstream((dir_ / "Clip 0001.avi").string()).put('x');
     std::ofstream((dir_ / "Clip.log").string()).put('x');
     SplitSettings s;
@@ -245,9 +245,9 @@ TEST_F(DvFileSplitterTest, ExistingNamesGetACounter) {
 }
 
 TEST_F(DvFileSplitterTest, StalledWriterLosesNoFrames) {
-    gen::ClipSpec spec = gen::palClip(80);
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{20, gen::Timecode{0, 1, 0, 0}, 1, {}}};
-    std::string input = clip(spec, gen::Container::Avi1);
+    gen::ClipSpec desc = gen::palClip(80);
+    desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{20, gen::Timecode{0, 1, 0, 0}, 1, {}}};
+    std::string input = clip(desc, gen::Container::Avi1);
     SplitSettings s;
     s.bufferSlots = 4;
     DvFileSplitter splitter;

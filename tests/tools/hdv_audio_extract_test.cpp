@@ -30,11 +30,11 @@ std::string tempWav(const std::string& name) {
 
 TEST(HdvAudioExtract, WavDecodesInFfmpegWithTheStreamsDuration) {
     for (int packet : {188, 192}) {
-        gen::HdvSpec spec;
-        spec.packetSize = packet;
-        spec.frames = 50;
+        gen::HdvSpec desc;
+        desc.packetSize = packet;
+        desc.frames = 50;
         gen::HdvWritten w;
-        const std::string in = gen::cachedHdv("audio" + std::to_string(packet) + ".m2t", spec, &w);
+        const std::string in = gen::cachedHdv("audio" + std::to_string(packet) + ".m2t", desc, &w);
         ASSERT_FALSE(in.empty());
         const std::string out = tempWav("hdv" + std::to_string(packet));
         HdvAudioExtractJob job(in, out);

@@ -215,12 +215,12 @@ TEST(SplitDecider, ForcedSplit) {
 }
 
 TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
-    gen::ClipSpec spec = gen::palClip(3);
-    spec.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{2008, 12, 31, 23, 59, 58}}};
-    spec.userBits = 0x12345678u;
-    spec.recordingStarts = {0};
+    gen::ClipSpec desc = gen::palClip(3);
+    desc.runs = {gen::Run{0, gen::Timecode{1, 2, 3, 4}, 1, gen::DateTime{2008, 12, 31, 23, 59, 58}}};
+    desc.userBits = 0x12345678u;
+    desc.recordingStarts = {0};
     gen::ClipFrames frames;
-    ASSERT_TRUE(frames.open(spec));
+    ASSERT_TRUE(frames.open(desc));
     std::vector<uint8_t> f;
     frames.render(2, f);
     SplitFrameInfo i = readSplitFrameInfo(f.data(), f.size());
@@ -244,11 +244,11 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
     }());
     EXPECT_EQ(splitNameSuffix(3, 1, i), " 2008-12-31 23.59.58");
 
-    spec.customize = [](int64_t, gen::FrameMeta& m) {
+    desc.customize = [](int64_t, gen::FrameMeta& m) {
         m.hasRec = false;
         m.hasTimecode = false;
     };
-    ASSERT_TRUE(frames.open(spec));
+    ASSERT_TRUE(frames.open(desc));
     frames.render(1, f);
     i = readSplitFrameInfo(f.data(), f.size());
     EXPECT_FALSE(i.recValid);

@@ -68,9 +68,9 @@ const std::string& hdvPath() {
 }
 
 gen::AvchdSpec trackSpec() {
-    gen::AvchdSpec spec;
-    spec.gps = gen::GpsMode::Track;
-    return spec;
+    gen::AvchdSpec desc;
+    desc.gps = gen::GpsMode::Track;
+    return desc;
 }
 
 const std::string& avchdPath() {

@@ -30,31 +30,31 @@ int runAvchd(int argc, char** argv) {
     };
     if (argc < 3) return fail("missing output file");
     const std::string out = argv[2];
-    gen::AvchdSpec spec;
+    gen::AvchdSpec desc;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--gps-track") spec.gps = gen::GpsMode::Track;
-        else if (a == "--no-gps") spec.gps = gen::GpsMode::None;
-        else if (a == "--pcr-on-video") spec.pcrOnVideo = true;
-        else if (a == "--lfe") spec.lfe = true;
-        else if (a == "--no-audio") spec.audio = false;
+        if (a == "--gps-track") desc.gps = gen::GpsMode::Track;
+        else if (a == "--no-gps") desc.gps = gen::GpsMode::None;
+        else if (a == "--pcr-on-video") desc.pcrOnVideo = true;
+        else if (a == "--lfe") desc.lfe = true;
+        else if (a == "--no-audio") desc.audio = false;
         else {
             if (i + 1 >= argc) return fail("missing value for " + a);
             const std::string v = argv[++i];
             char* end = nullptr;
             if (a == "--frames") {
-                spec.frames = std::strtoll(v.c_str(), &end, 10);
-                if (*end || spec.frames < 1) return fail("bad frame count " + v);
+                desc.frames = std::strtoll(v.c_str(), &end, 10);
+                if (*end || desc.frames < 1) return fail("bad frame count " + v);
             } else if (a == "--packet") {
                 if (v != "188" && v != "192") return fail("packet size must be 188 or 192");
-                spec.packetSize = std::atoi(v.c_str());
+                desc.packetSize = std::atoi(v.c_str());
             } else if (a == "--size") {
-                if (std::sscanf(v.c_str(), "%dx%d", &spec.width, &spec.height) != 2 || spec.width < 16 ||
-                    spec.height < 16 || spec.width % 2 || spec.height % 2)
+                if (std::sscanf(v.c_str(), "%dx%d", &desc.width, &desc.height) != 2 || desc.width < 16 ||
+                    desc.height < 16 || desc.width % 2 || desc.height % 2)
                     return fail("bad size " + v);
             } else if (a == "--fps") {
                 if (v != "25" && v != "30") return fail("fps must be 25 or 30");
-                spec.fps = std::atoi(v.c_str());
+                desc.fps = std::atoi(v.c_str());
             } else if (a == "--drop-meta") {
                 size_t p = 0;
                 while (p <= v.size()) {
@@ -62,16 +62,16 @@ int runAvchd(int argc, char** argv) {
                     const std::string part = v.substr(p, q == std::string::npos ? std::string::npos : q - p);
                     const long long n = std::strtoll(part.c_str(), &end, 10);
                     if (part.empty() || *end || n < 0) return fail("bad picture number " + part);
-                    spec.dropMeta.push_back(n);
+                    desc.dropMeta.push_back(n);
                     if (q == std::string::npos) break;
                     p = q + 1;
                 }
             } else if (a == "--tc") {
-                if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &spec.tc.hours, &spec.tc.minutes, &spec.tc.seconds,
-                                &spec.tc.frames) != 4)
+                if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &desc.tc.hours, &desc.tc.minutes, &desc.tc.seconds,
+                                &desc.tc.frames) != 4)
                     return fail("bad timecode " + v);
             } else if (a == "--date") {
-                gen::DateTime& d = spec.rec;
+                gen::DateTime& d = desc.rec;
                 if (std::sscanf(v.c_str(), "%d-%d-%dT%d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute,
                                 &d.second) != 6)
                     return fail("bad date " + v);
@@ -80,7 +80,7 @@ int runAvchd(int argc, char** argv) {
             }
         }
     }
-    const core::Status s = gen::writeAvchd(spec, out);
+    const core::Status s = gen::writeAvchd(desc, out);
     if (s) return 0;
     std::fprintf(stderr, "zorv-gen: %s: %s\n", out.c_str(), s.message.c_str());
     return 1;

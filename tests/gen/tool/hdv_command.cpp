@@ -29,15 +29,15 @@ int runHdv(int argc, char** argv) {
     };
     if (argc < 3) return fail("missing output file");
     const std::string out = argv[2];
-    gen::HdvSpec spec;
+    gen::HdvSpec desc;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--720") {
-            spec.line720 = true;
+            desc.line720 = true;
             continue;
         }
         if (a == "--ntsc") {
-            spec.ntsc = true;
+            desc.ntsc = true;
             continue;
         }
         if (i + 1 >= argc) return fail("missing value for " + a);
@@ -46,9 +46,9 @@ int runHdv(int argc, char** argv) {
         if (a == "--frames" || a == "--packet" || a == "--unique") {
             const long long n = std::strtoll(v.c_str(), &end, 10);
             if (end == v.c_str() || *end || n < 1) return fail("bad number " + v);
-            if (a == "--frames") spec.frames = n;
-            else if (a == "--unique") spec.uniquePictures = n;
-            else if (n == 188 || n == 192) spec.packetSize = static_cast<int>(n);
+            if (a == "--frames") desc.frames = n;
+            else if (a == "--unique") desc.uniquePictures = n;
+            else if (n == 188 || n == 192) desc.packetSize = static_cast<int>(n);
             else return fail("packet size must be 188 or 192");
         } else if (a == "--drop-aux") {
             size_t p = 0;
@@ -57,25 +57,25 @@ int runHdv(int argc, char** argv) {
                 const std::string part = v.substr(p, q == std::string::npos ? std::string::npos : q - p);
                 const long long n = std::strtoll(part.c_str(), &end, 10);
                 if (part.empty() || *end || n < 0) return fail("bad picture number " + part);
-                spec.dropAux.push_back(n);
+                desc.dropAux.push_back(n);
                 if (q == std::string::npos) break;
                 p = q + 1;
             }
         } else if (a == "--tc") {
-            if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &spec.tc.hours, &spec.tc.minutes, &spec.tc.seconds,
-                            &spec.tc.frames) != 4)
+            if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &desc.tc.hours, &desc.tc.minutes, &desc.tc.seconds,
+                            &desc.tc.frames) != 4)
                 return fail("bad timecode " + v);
         } else if (a == "--date") {
-            auto& d = spec.rec;
+            auto& d = desc.rec;
             if (std::sscanf(v.c_str(), "%d-%d-%dT%d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second) != 6)
                 return fail("bad date " + v);
         } else if (a == "--reel") {
-            spec.reelName = v;
+            desc.reelName = v;
         } else {
             return fail("unknown option " + a);
         }
     }
-    const core::Status s = gen::writeHdv(spec, out);
+    const core::Status s = gen::writeHdv(desc, out);
     if (s) return 0;
     std::fprintf(stderr, "zorv-gen: %s: %s%s%s\n", out.c_str(), s.message.c_str(), s.sysError ? ": " : "",
                  s.sysError ? std::strerror(s.sysError) : "");

@@ -61,7 +61,7 @@ int report(const core::Status& s, const std::string& path) {
 int runClip(int argc, char** argv) {
     if (argc < 3) return usageError("missing output file");
     std::string out = argv[2];
-    gen::ClipSpec spec;
+    gen::ClipSpec desc;
     gen::Container container = gen::Container::Avi1;
     gen::IndexStyle style = gen::IndexStyle::OpenDml;
     gen::Timecode tc;
@@ -70,18 +70,18 @@ int runClip(int argc, char** argv) {
         std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (a == "--df") {
-            spec.dropFrame = true;
+            desc.dropFrame = true;
             continue;
         }
         const char* v = value();
         if (!v) return usageError("missing value for " + a);
         std::string s = v;
         if (a == "--system") {
-            if (s == "pal") spec.system = gen::System::Pal;
-            else if (s == "ntsc") spec.system = gen::System::Ntsc;
+            if (s == "pal") desc.system = gen::System::Pal;
+            else if (s == "ntsc") desc.system = gen::System::Ntsc;
             else return usageError("unknown system " + s);
         } else if (a == "--frames") {
-            if (!parseInt64(v, spec.frames) || spec.frames < 1) return usageError("bad frame count " + s);
+            if (!parseInt64(v, desc.frames) || desc.frames < 1) return usageError("bad frame count " + s);
         } else if (a == "--container") {
             if (s == "avi1") container = gen::Container::Avi1;
             else if (s == "avi2") container = gen::Container::Avi2;
@@ -95,7 +95,7 @@ int runClip(int argc, char** argv) {
         } else if (a == "--riff-limit") {
             int64_t n = 0;
             if (!parseInt64(v, n) || n < 1) return usageError("bad RIFF limit " + s);
-            spec.riffLimit = static_cast<uint64_t>(n);
+            desc.riffLimit = static_cast<uint64_t>(n);
         } else if (a == "--drop") {
             size_t p = 0;
             while (p < s.size()) {
@@ -103,20 +103,20 @@ int runClip(int argc, char** argv) {
                 std::string part = s.substr(p, q == std::string::npos ? std::string::npos : q - p);
                 int64_t n = 0;
                 if (!parseInt64(part.c_str(), n) || n < 0) return usageError("bad frame number " + part);
-                spec.dropped.push_back(n);
+                desc.dropped.push_back(n);
                 if (q == std::string::npos) break;
                 p = q + 1;
             }
         } else if (a == "--audio") {
-            if (s == "tone") spec.audio.tone = true;
-            else if (s == "none") spec.audio.present = false;
+            if (s == "tone") desc.audio.tone = true;
+            else if (s == "none") desc.audio.present = false;
             else if (s != "silence") return usageError("unknown audio " + s);
         } else if (a == "--rate") {
             if (s != "48000" && s != "44100" && s != "32000") return usageError("unsupported audio rate " + s);
-            spec.audio.sampleRate = std::atoi(v);
+            desc.audio.sampleRate = std::atoi(v);
         } else if (a == "--bits") {
             if (s != "16" && s != "12") return usageError("unsupported audio bits " + s);
-            spec.audio.bits = std::atoi(v);
+            desc.audio.bits = std::atoi(v);
         } else if (a == "--tc") {
             if (std::sscanf(v, "%d:%d:%d:%d", &tc.hours, &tc.minutes, &tc.seconds, &tc.frames) != 4)
                 return usageError("bad timecode " + s);
@@ -128,9 +128,9 @@ int runClip(int argc, char** argv) {
             return usageError("unknown option " + a);
         }
     }
-    if (spec.audio.bits == 12 && spec.audio.sampleRate != 32000) return usageError("12-bit audio is 32 kHz only");
-    spec.runs = {gen::Run{0, tc, 1, date}};
-    return report(gen::writeClip(spec, out, container, style), out);
+    if (desc.audio.bits == 12 && desc.audio.sampleRate != 32000) return usageError("12-bit audio is 32 kHz only");
+    desc.runs = {gen::Run{0, tc, 1, date}};
+    return report(gen::writeClip(desc, out, container, style), out);
 }
 
 }  // namespace
