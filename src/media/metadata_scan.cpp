@@ -11,6 +11,10 @@ namespace zorv::media {
 
 namespace {
 
+// The part of the file mapped at a time: large enough that moving it costs nothing, small enough that
+// the mapped pages keep the process well under 32 MiB.
+constexpr size_t kScanWindowBytes = size_t(8) << 20;
+
 // Starts the previous-frame values afresh while keeping what is decided once per file.
 core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
     core::DecodedValues v;
@@ -44,7 +48,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
     const size_t size = index_.frameSize;
     uint8_t* buf = frameBuf_.data();
     previous_ = freshValues(current_);
-    MappedWindow window(file_.fd(), file_.size());
+    MappedWindow window(file_.fd(), file_.size(), kScanWindowBytes);
     if (progress) {
         progress->setTotal(std::max<int64_t>(count - 1, 1));
         progress->setDone(0);
