@@ -35,22 +35,6 @@ struct Item {
     core::TextBuf text;
 };
 
-void jsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
 
 }  // namespace
 

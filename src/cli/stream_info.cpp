@@ -45,22 +45,6 @@ char pictureLetter(uint8_t code) {
     }
 }
 
-void jsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
 
 // Opens with the stream reader for its failure reasons, then scans the whole stream.
 bool loadHdv(const std::string& path, bool line720, media::HdvStreamInfo& info, media::M2tReader& reader) {

@@ -17,22 +17,6 @@ namespace zorv::cli {
 
 namespace {
 
-void jsonText(std::string& out, std::string_view s) {
-    out += '"';
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
 
 struct AvchdPicture {
     media::AvchdMetadataRecord rec;
@@ -183,15 +167,15 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
         return 0;
     }
     std::string out = "{\"file\":";
-    jsonText(out, path);
+    jsonString(out, path);
     out += ",\"frame\":" + std::to_string(n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
            ",\"pts\":" + std::to_string(pic.pts) + ",\"pictureType\":" + std::to_string(pic.rec.pictureType) +
            ",\"items\":{";
     for (size_t i = 0; i < std::size(items); ++i) {
         if (i) out += ',';
-        jsonText(out, items[i].key);
+        jsonString(out, items[i].key);
         out += ':';
-        jsonText(out, items[i].text.view());
+        jsonString(out, items[i].text.view());
     }
     out += "},\"tags\":{";
     bool first = true;
