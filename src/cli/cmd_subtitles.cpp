@@ -65,33 +65,9 @@ int cmdSubtitles(int argc, char** argv) {
                 printError("--format takes srt or vtt");
                 return 2;
             }
-        } else if (a == "--triggers") {
-            const char* v = value();
-            auto mask = v ? parseTriggers(v) : std::nullopt;
-            if (!mask) {
-                printError("--triggers takes a list of trigger names or a number");
-                return 2;
-            }
-            options.sceneTriggerMask = *mask;
-        } else if (a == "--date-format" || a == "--df-format") {
-            const char* v = value();
-            auto n = v ? parseInt(v) : std::nullopt;
-            if (!n) {
-                printError(std::string(a) + " takes a number");
-                return 2;
-            }
-            (a == "--date-format" ? options.dateFormat : options.dropFrameDisplay) = static_cast<int>(*n);
-        } else if (a == "--frame-numbers") {
-            options.progressAsFrameNumber = true;
-        } else if (a == "-o" || a == "--output") {
-            const char* v = value();
-            if (!v) {
-                usage(stderr);
-                return 2;
-            }
-            output = v;
-        } else if (a == "--overwrite") {
-            overwrite = true;
+        } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
+            if (r == kExportOptionNeedsUsage) usage(stderr);
+            if (r != 0) return 2;
         } else if (!a.empty() && a[0] == '-') {
             printError("unknown option " + std::string(a));
             usage(stderr);

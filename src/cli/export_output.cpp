@@ -34,4 +34,36 @@ void printExportFailure(const core::Status& status) {
     printError(text);
 }
 
+int parseExportOption(std::string_view a, const std::function<const char*()>& value, core::Options& options,
+                      std::string& output, bool& overwrite) {
+    if (a == "--triggers") {
+        const char* v = value();
+        auto mask = v ? parseTriggers(v) : std::nullopt;
+        if (!mask) {
+            printError("--triggers takes a list of trigger names or a number");
+            return 2;
+        }
+        options.sceneTriggerMask = *mask;
+    } else if (a == "--date-format" || a == "--df-format") {
+        const char* v = value();
+        auto n = v ? parseInt(v) : std::nullopt;
+        if (!n) {
+            printError(std::string(a) + " takes a number");
+            return 2;
+        }
+        (a == "--date-format" ? options.dateFormat : options.dropFrameDisplay) = static_cast<int>(*n);
+    } else if (a == "--frame-numbers") {
+        options.progressAsFrameNumber = true;
+    } else if (a == "-o" || a == "--output") {
+        const char* v = value();
+        if (!v) return kExportOptionNeedsUsage;
+        output = v;
+    } else if (a == "--overwrite") {
+        overwrite = true;
+    } else {
+        return kNotExportOption;
+    }
+    return 0;
+}
+
 }  // namespace zorv::cli

@@ -2,9 +2,12 @@
 // overwriting, and reporting a failed export.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "core/error.h"
+#include "core/options.h"
 #include "media/file_io.h"
 
 namespace zorv::cli {
@@ -14,6 +17,15 @@ std::string outputPathFor(const std::string& input, const char* suffix);
 
 // Creates path for writing; refuses an existing file unless overwrite. Prints the message on failure.
 bool createOutput(media::File& out, const std::string& path, bool overwrite);
+
+// Options the export commands share: --triggers, --date-format, --df-format, --frame-numbers,
+// -o/--output and --overwrite. value() takes the option's argument (null when there is none).
+// Returns kNotExportOption for any other argument, 0 when taken, 2 after printing what is wrong, and
+// kExportOptionNeedsUsage when the caller should print its usage.
+inline constexpr int kNotExportOption = -1;
+inline constexpr int kExportOptionNeedsUsage = -2;
+int parseExportOption(std::string_view arg, const std::function<const char*()>& value, core::Options& options,
+                      std::string& output, bool& overwrite);
 
 // Prints a failed export: the message, the system's error text when there is one.
 void printExportFailure(const core::Status& status);
