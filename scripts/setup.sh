@@ -25,3 +25,21 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The GPX 1.1 schema, for validating `zorv gpx` output with xmllint. Debian carries the Topografix
+# schema inside the pytrainer package; take that one file out of the package without installing it.
+gpx_xsd=/usr/local/share/xml/gpx/gpx-1.1.xsd
+if [ ! -s "$gpx_xsd" ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  tmp="$(mktemp -d)"
+  if (cd "$tmp" && { apt-get download pytrainer >/dev/null 2>&1 \
+        || { $SUDO apt-get update -qq && apt-get download pytrainer >/dev/null 2>&1; }; }); then
+    dpkg-deb --fsys-tarfile "$tmp"/pytrainer_*.deb \
+      | tar -x -C "$tmp" ./usr/share/pytrainer/schemas/Topografix_gpx11.xsd
+    $SUDO install -D -m 644 "$tmp/usr/share/pytrainer/schemas/Topografix_gpx11.xsd" "$gpx_xsd"
+  else
+    echo "setup: could not download the GPX 1.1 schema; the GPX schema test will be skipped" >&2
+  fi
+  rm -rf "$tmp"
+fi

@@ -79,6 +79,8 @@ int cmdGpx(int argc, char** argv) {
     const int rc = media::readAvchdMetadata(input, [&](const media::AvchdMetadataRecord& rec, int64_t) {
         media::AvchdGpsValues g;
         if (!media::avchdGpsValues(rec, g)) return true;
+        // A damaged position pack can decode to 95 degrees north; GPX readers reject such a point.
+        if (!(g.latitude >= -90.0 && g.latitude <= 90.0 && g.longitude >= -180.0 && g.longitude < 180.0)) return true;
         if (have && g.latitude == lastLat && g.longitude == lastLon) return true;
         have = true;
         lastLat = g.latitude;

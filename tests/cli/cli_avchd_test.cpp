@@ -1,5 +1,5 @@
-// zorv gpx, info and frame on AVCHD streams written by zorv-gen: the GPX track is well-formed GPX 1.1
-// whose points are the generator's positions, one per change, timed in UTC from the recording date.
+// zorv gpx, info and frame on AVCHD streams written by zorv-gen: the GPX track validates against the GPX 1.1
+// schema and its points are the generator's positions, one per change, timed in UTC from the recording date.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,6 +52,14 @@ TEST_F(AvchdCli, GpxTrackMatchesTheWrittenPositions) {
     ASSERT_EQ(r.status, 0) << r.out;
     const RunResult lint = runCommand("xmllint --noout " + quote(out));
     EXPECT_EQ(lint.status, 0) << lint.out;
+    // The set-up script installs the Topografix GPX 1.1 schema; without it only well-formedness is known.
+    const std::string schema = "/usr/local/share/xml/gpx/gpx-1.1.xsd";
+    if (std::ifstream(schema).good()) {
+        const RunResult valid = runCommand("xmllint --noout --schema " + schema + " " + quote(out));
+        EXPECT_EQ(valid.status, 0) << valid.out;
+    } else {
+        ADD_FAILURE() << "GPX 1.1 schema missing at " << schema << " (run scripts/setup.sh)";
+    }
     const std::string gpx = slurp(out);
     EXPECT_NE(gpx.find("<gpx version=\"1.1\""), std::string::npos);
     EXPECT_NE(gpx.find("xmlns=\"http://www.topografix.com/GPX/1/1\""), std::string::npos);
