@@ -15,6 +15,8 @@ int runHdv(int argc, char** argv);
 extern const char kHdvUsage[];
 int runAvchd(int argc, char** argv);
 extern const char kAvchdUsage[];
+int runBroken(int argc, char** argv);
+extern const char kBrokenUsage[];
 
 namespace {
 
@@ -142,6 +144,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         std::fputs(kHdvUsage, stdout);
         std::fputs(kAvchdUsage, stdout);
+        std::fputs(kBrokenUsage, stdout);
         return 0;
     }
     if (cmd == "sample") {
@@ -151,5 +154,6 @@ int main(int argc, char** argv) {
     if (cmd == "clip") return runClip(argc, argv);
     if (cmd == "hdv") return runHdv(argc, argv);
     if (cmd == "avchd") return runAvchd(argc, argv);
+    if (cmd == "broken") return runBroken(argc, argv);
     return usageError("unknown command " + cmd);
 }
