@@ -36,6 +36,9 @@ public:
 
     // True when the output has a volume and mute control that does something.
     virtual bool hasMixer() const = 0;
+    // True when the samples are played out in real time, so that latency() tells what is being heard
+    // and the player's clock can follow the sound.
+    virtual bool paced() const { return false; }
     virtual const char* name() const = 0;
 
     // 0..100 %.

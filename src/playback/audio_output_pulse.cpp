@@ -28,7 +28,8 @@ public:
         const uint32_t bytesPer100ms = static_cast<uint32_t>(sampleRate / 10 * channels * 2);
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.tlength = 2 * bytesPer100ms;
-        attr.prebuf = static_cast<uint32_t>(-1);
+        // Playback starts after one picture's worth of sound, so that the clock can follow it at once.
+        attr.prebuf = bytesPer100ms * 2 / 5;
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
         int err = 0;
@@ -64,6 +65,7 @@ public:
         return us == static_cast<pa_usec_t>(-1) ? 0 : static_cast<int64_t>(us) * 10;
     }
     bool hasMixer() const override { return true; }
+    bool paced() const override { return true; }
     const char* name() const override { return "PulseAudio"; }
 
     // Whether a server answers at all (checked once when the output is chosen).

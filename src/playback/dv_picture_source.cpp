@@ -73,7 +73,10 @@ bool DvPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
     out.displayNum = out.wide ? 16 : 4;
     out.displayDen = out.wide ? 9 : 3;
 
-    if (audio) readAudio(*audio);
+    if (audio) {
+        readAudio(*audio);
+        audio->startTime = out.time;
+    }
     return true;
 }
 

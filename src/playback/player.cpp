@@ -1,6 +1,7 @@
 #include "playback/player.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -112,6 +113,17 @@ public:
             for (const auto& ev : toSend) eventCb(ev);
     }
 
+    // With a device that plays in real time the sound is the master: the clock is moved to the time
+    // being heard when the two drift apart by more than a few milliseconds.
+    void followSound() {
+        if (!audio->paced() || audioBlock.sampleRate <= 0) return;
+        const int64_t written =
+            audioBlock.startTime + static_cast<int64_t>(audioBlock.frames) * 10000000 / audioBlock.sampleRate;
+        const int64_t heard = written - audio->latency();
+        constexpr int64_t kTolerance = 400000;  // 40 ms
+        if (heard >= 0 && std::llabs(clock.now() - heard) > kTolerance) clock.set(heard);
+    }
+
     void loop() {
         std::unique_lock<std::mutex> lk(mutex);
         while (!quit) {
@@ -142,10 +154,16 @@ public:
             if (sound && audioBlock.frames > 0) {
                 // Written ahead of the picture without the lock: the device may block while full.
                 lk.unlock();
-                if (audio->open(audioBlock.sampleRate, audioBlock.channels))
-                    audio->write(audioBlock.samples.data(), audioBlock.frames);
+                const bool written = audio->open(audioBlock.sampleRate, audioBlock.channels) &&
+                                     audio->write(audioBlock.samples.data(), audioBlock.frames);
                 lk.lock();
-                if (gen != generation || quit) continue;
+                if (gen != generation || quit) {
+                    // A seek, pause or stop came while this block was being written: its flush may
+                    // have run before the write, so the stale sound goes now.
+                    audio->flush();
+                    continue;
+                }
+                if (written) followSound();
             }
             const auto due = clock.when(work.time);
             cv.wait_until(lk, due, [&] { return quit || gen != generation; });
@@ -271,7 +289,9 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
     p.audioOn = config.audio;
     const int volume = p.audio->volume();
     const bool muted = p.audio->muted();
-    p.audio = config.audio ? makeAudioOutput(config.audioBackend) : makeNullAudioOutput();
+    if (config.makeAudio) p.audio = config.makeAudio();
+    if (!config.makeAudio || !p.audio)
+        p.audio = config.audio ? makeAudioOutput(config.audioBackend) : makeNullAudioOutput();
     p.audio->setVolume(volume);
     p.audio->setMute(muted);
     p.dropped = 0;

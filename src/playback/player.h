@@ -38,6 +38,8 @@ struct PlayerConfig {
     std::string ac3Decoder = "ac3";
     bool audio = true;                               // false: no sound is decoded or written
     AudioBackendKind audioBackend = AudioBackendKind::kAuto;
+    // When set, makes the sound output instead of audioBackend (an output of the caller's own).
+    std::function<std::unique_ptr<AudioOutput>()> makeAudio;
 };
 
 enum class PlayerEventKind {

@@ -37,9 +37,19 @@ core::Status TsPictureSource::openHdv(const std::string& path, const PlayerConfi
     const int64_t last = std::max(lastVideoPts(), m2t_->endPts());
     count_ = (last - startPts()) * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
     hdvRecords_.setActive(true);
+    if (config.audio) {
+        const AVCodec* mp2 = avcodec_find_decoder(AV_CODEC_ID_MP2);
+        if (mp2) openAudio(mp2->name);
+        audioPid_ = media::hdv_pid::kAudio;
+    }
     es_.reserve(1 << 20);
     lastIndex_ = -1;
     return core::Status::success();
+}
+
+void TsPictureSource::openAudio(const std::string& decoderName) {
+    // A stream whose sound cannot be decoded plays silently.
+    audio_.open(decoderName, startPts());
 }
 
 void TsPictureSource::setRate(int64_t num, int64_t den) {
@@ -121,6 +131,10 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
     const int64_t last = std::max(lastVideoPts(), reader_->endPts());
     count_ = (last - startPts()) * ptsPerPicture_den_ / ptsPerPicture_num_ + 1;
     gps_ = media::avchdHasGps(path);
+    if (config.audio) {
+        openAudio(config.ac3Decoder);
+        audioPid_ = media::avchd_pid::kAudio;
+    }
     es_.reserve(1 << 20);
     lastIndex_ = -1;
     return core::Status::success();
@@ -205,6 +219,7 @@ void TsPictureSource::resetFeed() {
     endSent_ = false;
     records_.clear();
     hdvRecords_.clear();
+    inAudioPes_ = false;
 }
 
 void TsPictureSource::onPacket(const uint8_t* pkt) {
@@ -222,6 +237,10 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
             records_.insert_or_assign(pts, rec);
         return;
     }
+    if (ts.pid == audioPid_ && audioPid_ != 0) {
+        onAudioPacket(ts);
+        return;
+    }
     if (ts.pid != videoPid()) return;
     const uint8_t* p = ts.payload();
     size_t n = static_cast<size_t>(ts.payloadSize());
@@ -237,6 +256,27 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
     }
     if (!inPes_) return;  // the tail of a PES cut by a seek: the decoder cannot use it
     es_.insert(es_.end(), p, p + n);
+}
+
+void TsPictureSource::onAudioPacket(const media::TsPacket& ts) {
+    if (!audio_.isOpen()) return;
+    const uint8_t* p = ts.payload();
+    size_t n = static_cast<size_t>(ts.payloadSize());
+    int64_t pts = -1;
+    if (ts.payloadUnitStart) {
+        media::PesHeader h;
+        inAudioPes_ = false;
+        if (!media::parsePesHeader(p, n, h) || static_cast<size_t>(h.payloadOffset) > n) return;
+        pts = h.hasPts ? h.pts : -1;
+        // Sound well before the picture asked for (the lead of a seek, or the header copy of the
+        // stream's first audio packet that follows a seek) is not decoded at all.
+        constexpr int64_t kMargin = 9000;  // 100 ms at 90 kHz
+        if (pts >= 0 && pts + kMargin < audio_.handOutPts()) return;
+        inAudioPes_ = true;
+        p += h.payloadOffset;
+        n -= static_cast<size_t>(h.payloadOffset);
+    }
+    if (inAudioPes_ && n > 0) audio_.feed(p, n, pts);
 }
 
 bool TsPictureSource::feedOneSample() {
@@ -357,11 +397,13 @@ bool TsPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
             error_ = "Could not set position";
             return false;
         }
+        audio_.reset(target);
     }
     bool ok = decodeUntil(target, out);
     if (ok && out.pts > target + ptsPerPicture_num_ / ptsPerPicture_den_ && index > 0) {
         // Landed after the target: start further back once.
         if (!seekBefore(std::max<int64_t>(0, index - 3 * kSeekLead / pictureDuration_))) return false;
+        audio_.reset(target);
         ok = decodeUntil(target, out);
     }
     if (!ok) {
@@ -377,7 +419,25 @@ bool TsPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
     fillMetadata(out.pts, out);
     out.pts -= startPts();  // File progress counts from the first picture
     lastIndex_ = index;
+    soundOf(index, audio);
     return true;
+}
+
+void TsPictureSource::soundOf(int64_t index, AudioBlock* audio) {
+    if (!audio_.isOpen()) return;
+    if (!audio) {
+        audio_.skip(ptsOf(index + 1));
+        return;
+    }
+    if (index + 1 < count_) {
+        audio_.take(ptsOf(index + 1), *audio);
+        return;
+    }
+    // The last picture takes the rest of the sound: read the stream to its end first.
+    while (!ended_ && feedOneSample()) {
+    }
+    audio_.finish();
+    audio_.take(-1, *audio);
 }
 
 int64_t TsPictureSource::keyPicture(int64_t index, int direction) {

@@ -5,7 +5,8 @@
 // seeks the reader a little before the target and decodes up to it (the decoder starts at a key
 // picture), so every step shows the picture asked for with its own tags.
 //
-// Not played yet: the sound of both families (MPEG-1 Layer II and AC-3).
+// The sound (HDV: MPEG-1 Layer II on PID 0x0814, AVCHD: AC-3 on PID 0x1100) is decoded as the stream
+// is read and handed out with each picture: the share from that picture's start to the next one's.
 #pragma once
 
 #include <map>
@@ -15,7 +16,9 @@
 #include "media/avchd_mdpm.h"
 #include "media/hdv_m2t_reader.h"
 #include "media/hdv_metadata.h"
+#include "media/ts_packet.h"
 #include "playback/picture_source.h"
+#include "playback/stream_audio_decoder.h"
 #include "playback/video_decoder.h"
 
 namespace zorv::playback {
@@ -61,12 +64,19 @@ private:
     void compactUnits();
     void resetFeed();
     void fillMetadata(int64_t pts, ShownPicture& out);
+    void openAudio(const std::string& decoderName);
+    void onAudioPacket(const media::TsPacket& ts);
+    // Hands out (or passes over) the sound of picture index after it was decoded.
+    void soundOf(int64_t index, AudioBlock* audio);
 
     bool hdv_ = false;
     std::unique_ptr<media::AvcReader> reader_;
     std::unique_ptr<media::M2tReader> m2t_;
     media::HdvMetadataCache hdvRecords_;
     VideoDecoder decoder_;
+    StreamAudioDecoder audio_;
+    uint16_t audioPid_ = 0;
+    bool inAudioPes_ = false;
     std::vector<uint8_t> sample_;
     // Video bytes read ahead of the decoder: whole PES units (one access unit each), then the PES
     // being collected from pesStart_. Memory is kept between pictures.
