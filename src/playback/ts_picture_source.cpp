@@ -68,7 +68,11 @@ uint16_t TsPictureSource::videoPid() const { return hdv_ ? m2t_->videoPid() : me
 
 int64_t TsPictureSource::lastVideoPts() {
     int64_t last = -1;
-    if (!readerSeek(hdv_ ? m2t_->duration() : reader_->duration())) return last;
+    // HDV seeks land on the last group's sequence start, before every picture of that group. An AVCHD
+    // seek lands on the read unit at the estimated byte position, which may lie after the last
+    // picture shown (a P picture coded before its B pictures): start a seek lead earlier.
+    const int64_t from = hdv_ ? m2t_->duration() : std::max<int64_t>(0, reader_->duration() - kSeekLead);
+    if (!readerSeek(from)) return last;
     const int size = packetSize();
     for (;;) {
         const int64_t got = fillSample();
