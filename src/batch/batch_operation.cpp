@@ -64,14 +64,12 @@ const SkipRow kSkipRows[] = {
       "File skipped - splitting of HDV M2T file type not currently supported",
       "File skipped - splitting of AVCHD M2TS file type not currently supported",
       "File skipped - splitting of MPEG-2 MOD file type not currently supported"}},
-    // The metadata export reads DV frames and HDV/AVCHD pictures; subtitles are DV only.
+    // The exports read DV frames and HDV/AVCHD pictures.
     {BatchOp::kExportMetadata,
      {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
       "File skipped - metadata export of MPEG-2 MOD file type not supported"}},
     {BatchOp::kExportSubtitles,
-     {nullptr, nullptr, nullptr, nullptr, "File skipped - subtitle export of HDV M2T file type not currently supported",
-      "File skipped - subtitle export of HDV M2T file type not currently supported",
-      "File skipped - subtitle export of AVCHD M2TS file type not currently supported",
+     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
       "File skipped - subtitle export of MPEG-2 MOD file type not supported"}},
     // The start date and time is read from the first DV frame's packs only.
     {BatchOp::kAppendDateToName,

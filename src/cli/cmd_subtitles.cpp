@@ -1,4 +1,4 @@
-// zorv subtitles FILE: the camcorder metadata of a DV file as a subtitle track.
+// zorv subtitles FILE: the camcorder metadata of a DV, HDV or AVCHD file as a subtitle track.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -9,6 +9,8 @@
 #include "cli/run_with_progress.h"
 #include "core/options.h"
 #include "media/dv_media_file.h"
+#include "media/recognize.h"
+#include "tools/stream_subtitle_export.h"
 #include "tools/subtitle_export.h"
 
 namespace zorv::cli {
@@ -19,9 +21,9 @@ void usage(FILE* out) {
     std::fputs(
         "usage: zorv subtitles FILE [--layout N] [--format srt|vtt] [--triggers LIST]\n"
         "                           [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
-        "                           [-o OUT] [--overwrite]\n"
-        "Writes the metadata of a DV file as subtitles timed on the file's own timeline: one cue per run\n"
-        "of frames showing the same text, a new cue at each scene start.\n"
+        "                           [--gps] [--gps-decimal] [-o OUT] [--overwrite]\n"
+        "Writes the metadata of a DV, HDV or AVCHD file as subtitles timed on the file's own timeline:\n"
+        "one cue per run of frames (pictures) showing the same text; for DV a new cue at each scene start.\n"
         "  --layout N       0 All metadata (default), 1 Date above Time (2 lines),\n"
         "                   2 Time above Date (2 lines), 3 Date then Time (1 line),\n"
         "                   4 Time then Date (1 line)\n"
@@ -30,6 +32,8 @@ void usage(FILE* out) {
         "  --date-format    1 dd/mm/yy (default), 2 mm/dd/yy, 3 yy-mm-dd\n"
         "  --df-format      drop-frame separators: 0 hh:mm:ss;ff (default), 1 hh;mm;ss;ff\n"
         "  --frame-numbers  file position as a frame number (layout 0)\n"
+        "  --gps            AVCHD: a line of GPS items under layout 0\n"
+        "  --gps-decimal    latitude and longitude in decimal degrees\n"
         "  -o OUT           output file (default: FILE without extension + .srt or .vtt)\n"
         "  --overwrite      replace an existing output file\n",
         out);
@@ -65,6 +69,10 @@ int cmdSubtitles(int argc, char** argv) {
                 printError("--format takes srt or vtt");
                 return 2;
             }
+        } else if (a == "--gps") {
+            options.showGpsItems = true;
+        } else if (a == "--gps-decimal") {
+            options.gpsInDecimal = true;
         } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
             if (r == kExportOptionNeedsUsage) usage(stderr);
             if (r != 0) return 2;
@@ -85,15 +93,27 @@ int cmdSubtitles(int argc, char** argv) {
     }
     if (output.empty()) output = outputPathFor(input, tools::subtitleExtension(format));
 
-    media::DvMediaFile file;
-    if (!openMedia(file, input, true)) return 1;
-    media::File out;
-    if (!createOutput(out, output, overwrite)) return 1;
-
     tools::SubtitleSettings settings = tools::SubtitleSettings::fromOptions(options);
     settings.format = format;
     core::Progress progress;
     core::Status st;
+
+    if (tools::isStreamExportType(media::recognize(input).type)) {
+        runWithProgress("Exporting subtitles", progress, [&] {
+            st = tools::exportStreamSubtitlesFile(input, output, settings, overwrite, &progress);
+            return st.ok();
+        });
+        if (!st) {
+            printExportFailure(st);
+            return 1;
+        }
+        return 0;
+    }
+
+    media::DvMediaFile file;
+    if (!openMedia(file, input, true)) return 1;
+    media::File out;
+    if (!createOutput(out, output, overwrite)) return 1;
     runWithProgress("Exporting subtitles", progress, [&] {
         st = tools::exportSubtitles(file, out, settings, &progress);
         return st.ok();

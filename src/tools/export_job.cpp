@@ -4,6 +4,7 @@
 
 #include "media/recognize.h"
 #include "tools/stream_csv_export.h"
+#include "tools/stream_subtitle_export.h"
 
 namespace zorv::tools {
 
@@ -28,9 +29,13 @@ bool ExportJob::start() {
     if (worker_.joinable()) return false;
     finished_ = false;
     worker_ = std::thread([this] {
-        if (subtitles_) {
+        const bool stream = isStreamExportType(media::recognize(input_).type);
+        if (subtitles_ && stream) {
+            // HDV and AVCHD streams: cues timed by the pictures' own times.
+            result_ = exportStreamSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
+        } else if (subtitles_) {
             result_ = exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
-        } else if (isStreamExportType(media::recognize(input_).type)) {
+        } else if (stream) {
             // HDV and AVCHD streams: the DV columns from each picture's record, plus GPS.
             result_ = exportStreamMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
         } else {

@@ -69,6 +69,7 @@ SubtitleSettings SubtitleSettings::fromOptions(const core::Options& options) {
     s.display.progressAsFrameNumber = o.progressAsFrameNumber;
     s.display.gpsDecimal = o.gpsInDecimal;
     s.sceneTriggerMask = o.sceneTriggerMask;
+    s.showGps = o.showGpsItems;
     return s;
 }
 
@@ -130,16 +131,10 @@ size_t SubtitleTextFormatter::format(int64_t n, const MetadataRecord& rec, const
     return t.size();
 }
 
-SubtitleWriter::SubtitleWriter(media::DvMediaFile& source, media::File& out, const SubtitleSettings& settings,
-                               int64_t offset)
-    : source_(source),
-      out_(out),
-      settings_(settings),
-      formatter_(settings, source.linePeriod()),
-      pal_(core::dv::isPal(source.frameSize())),
-      offset_(offset) {}
+SubtitleCueWriter::SubtitleCueWriter(media::File& out, SubtitleFormat format, int64_t offset)
+    : out_(out), format_(format), offset_(offset) {}
 
-bool SubtitleWriter::write(const char* text, size_t size) {
+bool SubtitleCueWriter::write(const char* text, size_t size) {
     if (!out_.writeAt(offset_, text, size)) {
         sysError_ = out_.sysError() ? out_.sysError() : EIO;
         return false;
@@ -148,15 +143,75 @@ bool SubtitleWriter::write(const char* text, size_t size) {
     return true;
 }
 
-bool SubtitleWriter::begin() {
-    lastFrame_ = -1;
-    cueStart_ = -1;
-    cueSize_ = 0;
-    if (settings_.format == SubtitleFormat::kWebVtt) {
+bool SubtitleCueWriter::begin() {
+    open_ = false;
+    if (format_ == SubtitleFormat::kWebVtt) {
         static const char kVttHeader[] = "WEBVTT\n\n";
         return write(kVttHeader, sizeof kVttHeader - 1);
     }
     return true;
+}
+
+bool SubtitleCueWriter::showing(const char* text, size_t size) const {
+    return open_ && size == size_ && std::memcmp(text, text_, size) == 0;
+}
+
+bool SubtitleCueWriter::open(int64_t startMs, const char* text, size_t size) {
+    if (!close(startMs)) return false;
+    if (size > sizeof text_) size = sizeof text_;
+    open_ = true;
+    startMs_ = startMs;
+    size_ = size;
+    std::memcpy(text_, text, size);
+    return true;
+}
+
+bool SubtitleCueWriter::close(int64_t endMs) {
+    if (!open_) return true;
+    open_ = false;
+    if (size_ == 0) return true;  // nothing shown over this run
+    if (endMs <= startMs_) endMs = startMs_ + 1;
+    const bool vtt = format_ == SubtitleFormat::kWebVtt;
+    const char* eol = vtt ? "\n" : "\r\n";
+    TextBuilder t(cueBuf_, sizeof cueBuf_);
+    if (!vtt) {
+        t.number(cues_ + 1);
+        t.text(eol);
+    }
+    appendTimestamp(t, startMs_, vtt ? '.' : ',');
+    t.text(" --> ");
+    appendTimestamp(t, endMs, vtt ? '.' : ',');
+    t.text(eol);
+    for (size_t i = 0; i < size_; ++i) {
+        const char c = text_[i];
+        if (c == '\n') {
+            t.text(eol);
+        } else if (vtt && c == '<') {
+            t.text("&lt;");
+        } else if (vtt && c == '&') {
+            t.text("&amp;");
+        } else {
+            t.ch(c);
+        }
+    }
+    t.text(eol);
+    t.text(eol);
+    if (!write(t.data(), t.size())) return false;
+    ++cues_;
+    return true;
+}
+
+SubtitleWriter::SubtitleWriter(media::DvMediaFile& source, media::File& out, const SubtitleSettings& settings,
+                               int64_t offset)
+    : source_(source),
+      settings_(settings),
+      formatter_(settings, source.linePeriod()),
+      cues_(out, settings.format, offset),
+      pal_(core::dv::isPal(source.frameSize())) {}
+
+bool SubtitleWriter::begin() {
+    lastFrame_ = -1;
+    return cues_.begin();
 }
 
 bool SubtitleWriter::startsScene(int64_t n) const {
@@ -180,55 +235,16 @@ bool SubtitleWriter::startsScene(int64_t n) const {
     return (mask & core::kTriggerDroppedFrame) && lastFrame_ >= 0 && n > lastFrame_ + 1;
 }
 
-bool SubtitleWriter::flush(int64_t endFrame) {
-    if (cueStart_ < 0) return true;
-    const int64_t start = cueStart_;
-    cueStart_ = -1;
-    if (cueSize_ == 0) return true;  // nothing shown over this run
-    const bool vtt = settings_.format == SubtitleFormat::kWebVtt;
-    const char* eol = vtt ? "\n" : "\r\n";
-    TextBuilder t(cueBuf_, sizeof cueBuf_);
-    if (!vtt) {
-        t.number(cues_ + 1);
-        t.text(eol);
-    }
-    appendTimestamp(t, subtitleFrameStartMs(start, pal_), vtt ? '.' : ',');
-    t.text(" --> ");
-    appendTimestamp(t, subtitleFrameStartMs(endFrame, pal_), vtt ? '.' : ',');
-    t.text(eol);
-    for (size_t i = 0; i < cueSize_; ++i) {
-        const char c = cueText_[i];
-        if (c == '\n') {
-            t.text(eol);
-        } else if (vtt && c == '<') {
-            t.text("&lt;");
-        } else if (vtt && c == '&') {
-            t.text("&amp;");
-        } else {
-            t.ch(c);
-        }
-    }
-    t.text(eol);
-    t.text(eol);
-    if (!write(t.data(), t.size())) return false;
-    ++cues_;
-    return true;
-}
-
 bool SubtitleWriter::onFrame(int64_t n, const MetadataRecord& record, const core::DecodedValues& values) {
     const size_t size = formatter_.format(n, record, values);
-    const bool same = cueStart_ >= 0 && size == cueSize_ && std::memcmp(formatter_.data(), cueText_, size) == 0;
-    if (!same || startsScene(n)) {
-        if (!flush(n)) return false;
-        cueStart_ = n;
-        cueSize_ = size;
-        std::memcpy(cueText_, formatter_.data(), size);
+    if (!cues_.showing(formatter_.data(), size) || startsScene(n)) {
+        if (!cues_.open(subtitleFrameStartMs(n, pal_), formatter_.data(), size)) return false;
     }
     lastFrame_ = n;
     return true;
 }
 
-bool SubtitleWriter::finish() { return flush(source_.frameCount()); }
+bool SubtitleWriter::finish() { return cues_.close(subtitleFrameStartMs(source_.frameCount(), pal_)); }
 
 core::Status exportSubtitles(media::DvMediaFile& source, media::File& out, const SubtitleSettings& settings,
                              core::Progress* progress) {

@@ -45,8 +45,9 @@ const char* subtitleExtension(SubtitleFormat format);
 struct SubtitleSettings {
     SubtitleLayout layout = SubtitleLayout::kAllMetadata;
     SubtitleFormat format = SubtitleFormat::kSubRip;
-    core::DisplaySettings display;       // date order, drop-frame separators, position form
+    core::DisplaySettings display;       // date order, drop-frame separators, position form, GPS form
     uint32_t sceneTriggerMask = 0x10;    // frames that start a scene start a new cue
+    bool showGps = false;                // AVCHD: a GPS line under "All metadata" ("Display Geotagging data")
 
     static SubtitleSettings fromOptions(const core::Options& options);
 };
@@ -72,6 +73,42 @@ private:
     char buf_[kSubtitleTextCapacity];
 };
 
+// Writes cues one write each: a cue opens with its start time and text and is written when the next
+// one opens or when it is closed. A cue whose text is empty is not written (nothing is shown then).
+// Text lines are separated by '\n' and written with the format's line end; WebVTT escapes < and &.
+class SubtitleCueWriter {
+public:
+    SubtitleCueWriter(media::File& out, SubtitleFormat format, int64_t offset = 0);
+
+    // Writes the file header (WebVTT only); false on a write failure.
+    bool begin();
+    // Whether a cue is open and shows exactly this text.
+    bool showing(const char* text, size_t size) const;
+    // Closes the open cue at startMs and opens the next one.
+    bool open(int64_t startMs, const char* text, size_t size);
+    // Writes the open cue (if any) ending at endMs (at least 1 ms after its start).
+    bool close(int64_t endMs);
+    bool isOpen() const { return open_; }
+
+    int64_t cuesWritten() const { return cues_; }
+    int sysError() const { return sysError_; }
+    int64_t offset() const { return offset_; }
+
+private:
+    bool write(const char* text, size_t size);
+
+    media::File& out_;
+    SubtitleFormat format_;
+    int64_t offset_;
+    int64_t cues_ = 0;
+    int sysError_ = 0;
+    bool open_ = false;
+    int64_t startMs_ = 0;
+    size_t size_ = 0;
+    char text_[kSubtitleTextCapacity];
+    char cueBuf_[kSubtitleTextCapacity * 2 + 96];
+};
+
 // The scan observer that collects runs of equal text and writes one cue per run (one write each).
 class SubtitleWriter : public media::ScanObserver {
 public:
@@ -84,27 +121,18 @@ public:
     // Writes the last cue, ending at the end of the file; false on a write failure.
     bool finish();
 
-    int64_t cuesWritten() const { return cues_; }
-    int sysError() const { return sysError_; }
+    int64_t cuesWritten() const { return cues_.cuesWritten(); }
+    int sysError() const { return cues_.sysError(); }
 
 private:
-    bool write(const char* text, size_t size);
-    bool flush(int64_t endFrame);
     bool startsScene(int64_t n) const;
 
     media::DvMediaFile& source_;
-    media::File& out_;
     SubtitleSettings settings_;
     SubtitleTextFormatter formatter_;
+    SubtitleCueWriter cues_;
     bool pal_;
-    int64_t offset_;
-    int64_t cues_ = 0;
-    int sysError_ = 0;
     int64_t lastFrame_ = -1;        // last frame read
-    int64_t cueStart_ = -1;         // first frame of the pending cue; -1 when none
-    size_t cueSize_ = 0;
-    char cueText_[kSubtitleTextCapacity];
-    char cueBuf_[kSubtitleTextCapacity * 2 + 96];
 };
 
 // Exports subtitles of an open DV file into out (the file is scanned again from frame 0, reopened

@@ -109,11 +109,14 @@ std::vector<OpCase> cases() {
          {{"a1", "Exporting metadata ...", "Metadata export complete"},
           {"raw", "Exporting metadata ...", "Metadata export complete"},
           {"hdv", "Exporting metadata ...", "Metadata export complete"},
+          {"hdv720", "Exporting metadata ...", "Metadata export complete"},
           {"avchd", "Exporting metadata ...", "Metadata export complete"}}},
         {BatchOp::kExportSubtitles,
          {{"a2", "Exporting subtitles ...", "Subtitle export complete"},
           {"raw", "Exporting subtitles ...", "Subtitle export complete"},
-          {"hdv", "File skipped - subtitle export of HDV M2T file type not currently supported", nullptr}}},
+          {"hdv", "Exporting subtitles ...", "Subtitle export complete"},
+          {"hdv720", "Exporting subtitles ...", "Subtitle export complete"},
+          {"avchd", "Exporting subtitles ...", "Subtitle export complete"}}},
         {BatchOp::kSetDateModified,
          {{"a1", "Setting \"Date Modified\" to start date/time ...", "Date Modified set"},
           {"raw", "Setting \"Date Modified\" to start date/time ...", "Date Modified set"},
@@ -196,6 +199,11 @@ TEST_F(BatchRunnerTest, EveryOperationSkipsRunsAndLogsEachFileInOrder) {
         if (c.op == BatchOp::kExtractAudio) {
             EXPECT_TRUE(fs::exists(out.file("Avchd.ac3")));
             EXPECT_TRUE(fs::exists(out.file("Hdv.wav")));
+        }
+        if (c.op == BatchOp::kExportSubtitles) {
+            // One output per input that was taken, named after it.
+            for (const char* name : {"Clip1.srt", "Clip2.srt", "Tape.srt", "Hdv.srt", "Hdv720.srt", "Avchd.srt"})
+                EXPECT_GT(fs::file_size(out.file(name)), 0u) << name;
         }
         if (c.op == BatchOp::kSplit) EXPECT_TRUE(fs::exists(out.file("Clip1 0001.avi")));
         if (c.op == BatchOp::kAppendDateToName) {

@@ -1,0 +1,223 @@
+#include "tools/stream_subtitle_export.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "core/metadata_record.h"
+#include "media/avchd_avc_reader.h"
+#include "media/file_io.h"
+#include "media/hdv_aux_items.h"
+#include "media/hdv_stream_info.h"
+#include "media/recognize.h"
+#include "tools/text_builder.h"
+
+namespace zorv::tools {
+
+namespace {
+
+using core::TextBuf;
+using core::TextVariant;
+
+constexpr const char* kItemGap = "  ";
+constexpr int64_t kSecond = 10000000;  // 100-ns units
+
+// Appends the non-empty items with a gap between them; the right-aligned frame numbers lose their
+// leading spaces.
+void appendItems(TextBuilder& t, const TextBuf* const* items, int count) {
+    bool first = true;
+    for (int i = 0; i < count; ++i) {
+        const char* s = items[i]->s;
+        while (*s == ' ') ++s;
+        if (*s == '\0') continue;
+        if (!first) t.text(kItemGap);
+        t.text(s);
+        first = false;
+    }
+}
+
+void pictureTime(TextBuf& out, int64_t start) {
+    const int64_t ms = streamTimeMs(start < 0 ? 0 : start);
+    std::snprintf(out.s, sizeof out.s, "%02d:%02d:%02d.%03d", static_cast<int>(ms / 3600000),
+                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000));
+}
+
+// One picture period of a rate num/den pictures a second; 29.97 when the stream gives none.
+int64_t periodFromRate(int64_t num, int64_t den) {
+    if (num <= 0 || den <= 0) return kSecond * 1001 / 30000;
+    return kSecond * den / num;
+}
+
+core::Status writeFailed(int sysError) {
+    return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to export subtitles", sysError);
+}
+
+core::Status cancelled() { return core::Status::failure(core::ErrorCode::kCancelled, "Operation Cancelled"); }
+
+}  // namespace
+
+StreamSubtitleFormatter::StreamSubtitleFormatter(const SubtitleSettings& settings, bool avchd)
+    : settings_(settings), avchd_(avchd) {}
+
+size_t StreamSubtitleFormatter::format(const StreamPicture& p) {
+    TextBuilder t(buf_, sizeof buf_ - 1);
+    const core::MetadataRecord& rec = p.record;
+    const core::DisplaySettings& d = settings_.display;
+    // The date and time are DV packs by now; the AVCHD forms differ in the timecode (30-frame
+    // material is drop-frame) and the iris (tag 0xA1 when the camera pack is absent).
+    constexpr TextVariant kDv = TextVariant::MetadataWindow;
+    const TextVariant own = avchd_ ? TextVariant::Avchd : TextVariant::MetadataWindow;
+    const int style = p.values.timecodeStyle;
+
+    if (settings_.layout == SubtitleLayout::kAllMetadata) {
+        TextBuf tc, recTime, shutter, gain, wb, userBits, recDate, iris, focusDist, stab, position, expo, focusMode;
+        core::formatTimecode(tc, rec, style, d, own);
+        core::formatRecTime(recTime, rec, kDv);
+        shutter_.format(shutter, rec, style, media::kHdShutterLinePeriod, kDv);
+        core::formatGain(gain, rec, kDv);
+        core::formatWhiteBalance(wb, rec, kDv);
+        core::formatUserBits(userBits, rec, kDv);
+        core::formatRecDate(recDate, rec, d, kDv);
+        core::formatIris(iris, rec, own);
+        core::formatFocusDistance(focusDist, rec, kDv);
+        core::formatStabilizer(stab, rec, kDv);
+        if (d.progressAsFrameNumber) std::snprintf(position.s, sizeof position.s, "%lld", static_cast<long long>(p.index));
+        else pictureTime(position, p.startTime);
+        core::formatExposureMode(expo, rec, kDv);
+        core::formatFocusMode(focusMode, rec, kDv);
+        const TextBuf* row1[] = {&tc, &recTime, &shutter, &gain, &wb};
+        const TextBuf* row2[] = {&userBits, &recDate, &iris, &focusDist, &stab};
+        const TextBuf* row3[] = {&position, &expo, &focusMode};
+        appendItems(t, row1, 5);
+        t.ch('\n');
+        appendItems(t, row2, 5);
+        t.ch('\n');
+        appendItems(t, row3, 3);
+        if (avchd_ && settings_.showGps && rec.has(0xB0)) {
+            TextBuf lat, lon, alt, speed, track;
+            core::formatLatitude(lat, rec, d, TextVariant::Avchd);
+            core::formatLongitude(lon, rec, d, TextVariant::Avchd);
+            core::formatAltitude(alt, rec, TextVariant::Avchd);
+            core::formatSpeed(speed, rec, TextVariant::Avchd);
+            core::formatTrack(track, rec, TextVariant::Avchd);
+            const TextBuf* row4[] = {&lat, &lon, &alt, &speed, &track};
+            t.ch('\n');
+            appendItems(t, row4, 5);
+        }
+    } else if (rec.has(core::pack::kRecDate) || rec.has(core::pack::kRecTime)) {
+        TextBuf date, time;
+        core::formatRecDate(date, rec, d, kDv);
+        core::formatRecTime(time, rec, kDv);
+        const SubtitleLayout l = settings_.layout;
+        const bool dateFirst = l == SubtitleLayout::kDateAboveTime || l == SubtitleLayout::kDateThenTime;
+        const char gap = l == SubtitleLayout::kDateAboveTime || l == SubtitleLayout::kTimeAboveDate ? '\n' : ' ';
+        t.text(dateFirst ? date.s : time.s);
+        t.ch(gap);
+        t.text(dateFirst ? time.s : date.s);
+    }
+    buf_[t.size()] = '\0';
+    return t.size();
+}
+
+StreamSubtitleWriter::StreamSubtitleWriter(media::File& out, const SubtitleSettings& settings, bool avchd,
+                                           int64_t picturePeriod)
+    : formatter_(settings, avchd), cues_(out, settings.format), period_(picturePeriod > 0 ? picturePeriod : 1) {}
+
+bool StreamSubtitleWriter::picture(const StreamPicture& p) {
+    const size_t size = formatter_.format(p);
+    // Pictures without metadata between the last one and this one show nothing.
+    const bool gap = lastStart_ >= 0 && p.startTime - lastStart_ > period_ + period_ / 2;
+    if (gap && !cues_.close(streamTimeMs(lastStart_ + period_))) return false;
+    if (!cues_.showing(formatter_.data(), size)) {
+        if (!cues_.open(streamTimeMs(p.startTime), formatter_.data(), size)) return false;
+    }
+    lastStart_ = p.startTime;
+    return true;
+}
+
+bool StreamSubtitleWriter::finish() {
+    if (lastStart_ < 0) return true;
+    return cues_.close(streamTimeMs(lastStart_ + period_));
+}
+
+core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::string& outPath,
+                                       const SubtitleSettings& settings, bool overwrite, core::Progress* progress) {
+    const media::Recognition rec = media::recognize(inPath);
+    if (!rec.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to open the input file");
+    if (!isStreamExportType(rec.type)) {
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "The file is not an HDV or AVCHD file");
+    }
+    const bool avchd = rec.type == media::FileType::kAvchd;
+    int style = 4;
+    int64_t period = 0;
+    if (avchd) {
+        media::AvcReader reader;
+        const int reason = reader.open(inPath, false);
+        if (reason != 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
+        const double rate = reader.sps().frameRate();
+        style = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
+        period = rate > 1.0 ? static_cast<int64_t>(kSecond / rate + 0.5) : periodFromRate(0, 0);
+    }
+
+    // The HDV stream is read before the output is made: its picture rate times the last cue.
+    media::HdvStreamInfo info;
+    if (!avchd) {
+        core::Status st = media::scanHdvStream(inPath, rec.type == media::FileType::kHdv1, info,
+                                               [progress](int64_t done, int64_t total) {
+                                                   if (!progress) return true;
+                                                   progress->setTotal(total);
+                                                   progress->setDone(done);
+                                                   return !progress->cancelled();
+                                               });
+        if (st.code == core::ErrorCode::kCancelled) return cancelled();
+        if (!st) return st;
+        int num = 0, den = 1;
+        media::mpegFrameRate(info.video.frameRateCode, num, den);
+        period = periodFromRate(num, den);
+    }
+
+    media::File out;
+    if (!out.open(outPath, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
+        if (out.sysError() == EEXIST) {
+            return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
+        }
+        return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
+    }
+    StreamSubtitleWriter writer(out, settings, avchd, period);
+    if (!writer.begin()) return writeFailed(writer.sysError());
+
+    StreamPicture picture;
+    if (avchd) {
+        bool failed = false, stopped = false;
+        const int64_t total = rec.fileSize > 0 ? rec.fileSize : 1;
+        if (progress) progress->setTotal(total);
+        const int reason = media::readAvchdMetadata(inPath, [&](const media::AvchdMetadataRecord& r, int64_t) {
+            if (progress && progress->cancelled()) {
+                stopped = true;
+                return false;
+            }
+            avchdStreamPicture(r, style, picture);
+            if (!writer.picture(picture)) {
+                failed = true;
+                return false;
+            }
+            ++picture.index;
+            return true;
+        });
+        if (failed) return writeFailed(writer.sysError());
+        if (stopped) return cancelled();
+        if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
+        if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
+        if (progress) progress->setDone(total);
+    } else {
+        for (const media::HdvMetadataRecord& r : info.records) {
+            if (progress && progress->cancelled()) return cancelled();
+            hdvStreamPicture(r, picture);
+            if (!writer.picture(picture)) return writeFailed(writer.sysError());
+            ++picture.index;
+        }
+    }
+    if (!writer.finish()) return writeFailed(writer.sysError());
+    return core::Status::success();
+}
+
+}  // namespace zorv::tools
