@@ -15,6 +15,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Waits (up to 10 s) until the player shows a picture after index.
+bool waitPast(const Player& player, int64_t index) {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (player.pictureIndex() <= index) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
 PlayerConfig silent() {
     PlayerConfig c;
     c.audio = false;
@@ -130,6 +140,33 @@ TEST_F(PlayerAvchdTest, PlaysToTheEndWithEachPicturesTags) {
     }
     ASSERT_TRUE(complete);
     expectOwnTags(249);
+}
+
+// Pause holds the shown picture with its own tags; a seek while running plays on from the target;
+// stop returns to the first picture.
+TEST_F(PlayerAvchdTest, PauseHoldsThePictureAndASeekWhileRunningPlaysOn) {
+    ASSERT_TRUE(player_.setPictureIndex(100).ok());
+    const int64_t from = player_.pictureIndex();
+    ASSERT_TRUE(player_.run().ok());
+    ASSERT_TRUE(waitPast(player_, from + 2));
+    ASSERT_TRUE(player_.pause().ok());
+    EXPECT_EQ(player_.state(), PlayerState::kPaused);
+    const int64_t held = player_.pictureIndex();
+    EXPECT_GT(held, 100);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(player_.pictureIndex(), held);
+    expectOwnTags(held);
+
+    ASSERT_TRUE(player_.run().ok());
+    ASSERT_TRUE(player_.setPictureIndex(200).ok());
+    ASSERT_TRUE(waitPast(player_, 200));
+    ASSERT_TRUE(player_.pause().ok());
+    EXPECT_GT(player_.pictureIndex(), 200);
+    expectOwnTags(player_.pictureIndex());
+
+    ASSERT_TRUE(player_.stop().ok());
+    EXPECT_EQ(player_.state(), PlayerState::kStopped);
+    expectOwnTags(0);
 }
 
 }  // namespace

@@ -14,6 +14,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Waits (up to 10 s) until the player shows a picture after index.
+bool waitPast(const Player& player, int64_t index) {
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (player.pictureIndex() <= index) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
 PlayerConfig silent() {
     PlayerConfig c;
     c.audio = false;
@@ -97,13 +107,40 @@ TEST_F(PlayerHdvTest, PlaysToTheEndWithEachPicturesMetadata) {
     ShownPicture pic;
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (!complete && std::chrono::steady_clock::now() < end) {
-        if (player_.currentPicture(pic) && pic.hasMetadata)
+        if (player_.currentPicture(pic) && pic.hasMetadata) {
             EXPECT_EQ(pic.hdvTimecodeFrames, byDisplay_[pic.index].tcFrames) << "picture " << pic.index;
+        }
         while (player_.pollEvent(ev)) complete = complete || ev.kind == PlayerEventKind::kComplete;
         std::this_thread::sleep_for(3ms);
     }
     ASSERT_TRUE(complete);
     expectOwnMetadata(spec_.frames - 1);
+}
+
+// Pause holds the shown picture with its own aux data; a seek while running plays on from the target;
+// stop returns to the first picture.
+TEST_F(PlayerHdvTest, PauseHoldsThePictureAndASeekWhileRunningPlaysOn) {
+    const int64_t from = player_.pictureIndex();
+    ASSERT_TRUE(player_.run().ok());
+    ASSERT_TRUE(waitPast(player_, from + 2));
+    ASSERT_TRUE(player_.pause().ok());
+    EXPECT_EQ(player_.state(), PlayerState::kPaused);
+    const int64_t held = player_.pictureIndex();
+    EXPECT_GT(held, 0);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(player_.pictureIndex(), held);
+    expectOwnMetadata(held);
+
+    ASSERT_TRUE(player_.run().ok());
+    ASSERT_TRUE(player_.setPictureIndex(20).ok());
+    ASSERT_TRUE(waitPast(player_, 20));
+    ASSERT_TRUE(player_.pause().ok());
+    EXPECT_GT(player_.pictureIndex(), 20);
+    expectOwnMetadata(player_.pictureIndex());
+
+    ASSERT_TRUE(player_.stop().ok());
+    EXPECT_EQ(player_.state(), PlayerState::kStopped);
+    expectOwnMetadata(0);
 }
 
 }  // namespace
