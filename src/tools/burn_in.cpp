@@ -10,9 +10,9 @@
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
 #include "media/codec/av_handles.h"
-#include "media/codec/dv_encoder.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
+#include "tools/burn_in_dv_segments.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -54,30 +54,43 @@ struct Slot {
     core::MetadataRecord record;
     BurnFrameInfo info;
     bool wide = false;
-    std::vector<uint8_t> in;   // the frame as read (with decoder padding)
-    std::vector<uint8_t> out;  // the frame to write
+    std::vector<uint8_t> data;  // the frame as read (with decoder padding); drawn segments replaced in place
     Status status;
 };
 
-// Replaces the video DIF blocks of frame by those of encoded; header, subcode, VAUX and audio
-// blocks stay.
-void spliceVideoBlocks(uint8_t* frame, const uint8_t* encoded, size_t frameSize) {
-    const int sequences = core::dv::sequenceCount(frameSize);
-    for (int s = 0; s < sequences; ++s) {
-        const size_t base = static_cast<size_t>(s) * core::dv::kSequenceSize;
-        for (size_t b = 7; b < core::dv::kBlocksPerSequence; ++b) {
-            if ((b - 6) % 16 == 0) continue;  // audio block
-            std::memcpy(frame + base + b * core::dv::kDifBlockSize, encoded + base + b * core::dv::kDifBlockSize,
-                        core::dv::kDifBlockSize);
-        }
+// Which of a frame's video segments a codec call works on.
+struct SegmentMask {
+    std::vector<uint8_t> on;
+};
+
+// Stands in for the codec's job runner: the DV decoder and encoder hand it one job per video segment,
+// in frame order, and it runs only the marked ones. Any other call (a count that is not one job per
+// segment) runs every job.
+int runMarkedSegments(AVCodecContext* c, int (*func)(AVCodecContext*, void*), void* arg, int* ret, int count, int size) {
+    const auto* mask = static_cast<const SegmentMask*>(c->opaque);
+    const bool filter = mask && static_cast<size_t>(count) == mask->on.size();
+    for (int i = 0; i < count; ++i) {
+        int r = 0;
+        if (!filter || mask->on[static_cast<size_t>(i)]) r = func(c, static_cast<char*>(arg) + static_cast<ptrdiff_t>(i) * size);
+        if (ret) ret[i] = r;
     }
+    return 0;
 }
 
-// One worker's codecs and drawing state.
+// A macroblock that lies (partly) in the drawn band: its segment and its rectangle cut to the band.
+struct BandMacroblock {
+    int segment;
+    dvseg::Rect rect;
+};
+
+// One worker's codecs and drawing state. Only the segments whose macroblocks reach into the band of
+// rows the drawing may change are decoded, and only those holding a macroblock the drawing did change
+// are re-encoded and put back into the frame; every other DIF block keeps its bytes.
 class FrameWorker {
 public:
     FrameWorker(bool pal, size_t frameSize, std::unique_ptr<PictureDrawer> drawer)
-        : pal_(pal), frameSize_(frameSize), drawer_(std::move(drawer)) {}
+        : pal_(pal), frameSize_(frameSize), width_(720), height_(pal ? 576 : 480),
+          format_(pal ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV411P), drawer_(std::move(drawer)) {}
     ~FrameWorker() {
         sws_freeContext(toRgb_);
         sws_freeContext(toYuv_);
@@ -91,100 +104,186 @@ public:
         decoder_->thread_count = 1;
         if (avcodec_open2(decoder_.get(), dec, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not create DV decoder");
-        Status s = encoder_.open(pal_);
-        if (!s) return Status::failure(ErrorCode::kOpenFailed, "Could not create DV encoder");
-        picture_ = encoder_.makeInputPicture();
+        decoder_->opaque = &decodeMask_;
+        decoder_->execute = runMarkedSegments;
+
+        const AVCodec* enc = avcodec_find_encoder_by_name("dvvideo");
+        if (!enc) return Status::failure(ErrorCode::kOpenFailed, "Could not create DV encoder");
+        encoder_.reset(avcodec_alloc_context3(enc));
+        if (!encoder_) return Status::failure(ErrorCode::kOutOfMemory, "Could not create DV encoder");
+        encoder_->width = width_;
+        encoder_->height = height_;
+        encoder_->pix_fmt = format_;
+        encoder_->time_base = pal_ ? AVRational{1, 25} : AVRational{1001, 30000};
+        encoder_->framerate = pal_ ? AVRational{25, 1} : AVRational{30000, 1001};
+        encoder_->sample_aspect_ratio = pal_ ? AVRational{16, 15} : AVRational{8, 9};
+        encoder_->thread_count = 1;
+        if (avcodec_open2(encoder_.get(), enc, nullptr) < 0)
+            return Status::failure(ErrorCode::kOpenFailed, "Could not create DV encoder");
+        encoder_->opaque = &encodeMask_;
+        encoder_->execute = runMarkedSegments;
+
         decoded_ = media::codec::makeFrame();
         packet_ = media::codec::makePacket();
-        if (!picture_ || !decoded_ || !packet_) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        encoded_ = media::codec::makePacket();
+        if (!decoded_ || !packet_ || !encoded_) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        const int segments = dvseg::segmentCount(pal_);
+        segments_.resize(static_cast<size_t>(segments));
+        for (int s = 0; s < segments; ++s) segments_[static_cast<size_t>(s)] = dvseg::segmentMacroblocks(pal_, s);
+        decodeMask_.on.assign(static_cast<size_t>(segments), 0);
+        encodeMask_.on.assign(static_cast<size_t>(segments), 0);
+        bandMacroblocks_.reserve(static_cast<size_t>(segments) * dvseg::kMacroblocksPerSegment);
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format_);
+        chromaW_ = desc->log2_chroma_w;
+        chromaH_ = desc->log2_chroma_h;
         return Status::success();
     }
 
-    // Decodes, draws and re-encodes one frame into slot.out.
+    // Decodes, draws and re-encodes the frame in slot.data.
     Status process(Slot& slot) {
-        slot.out.assign(slot.in.begin(), slot.in.begin() + static_cast<ptrdiff_t>(frameSize_));
-        packet_->data = slot.in.data();
+        if (!prepared_ || slot.wide != wide_) {
+            wide_ = slot.wide;
+            prepared_ = drawer_ && drawer_->prepare(width_, height_, wide_, 0, 0);
+            if (prepared_) setBand();
+        }
+        if (!prepared_ || bandRows_ <= 0) return Status::success();
+
+        packet_->data = slot.data.data();
         packet_->size = static_cast<int>(frameSize_);
         int err = avcodec_send_packet(decoder_.get(), packet_.get());
         if (err >= 0) err = avcodec_receive_frame(decoder_.get(), decoded_.get());
         if (err < 0) return Status::success();  // an undecodable frame passes unchanged
-        const int w = decoded_->width, h = decoded_->height;
-        if (w != encoder_.width() || h != encoder_.height()) {
-            av_frame_unref(decoded_.get());
+        struct Unref {
+            AVFrame* f;
+            ~Unref() { av_frame_unref(f); }
+        } unref{decoded_.get()};
+        if (decoded_->width != width_ || decoded_->height != height_ || decoded_->format != format_ ||
+            av_frame_make_writable(decoded_.get()) < 0)
             return Status::success();
-        }
-        if (!prepared_ || slot.wide != wide_) {
-            wide_ = slot.wide;
-            prepared_ = drawer_ && drawer_->prepare(w, h, wide_, 0, 0);
-            bandRows_ = -1;
-        }
-        if (!prepared_) {
-            av_frame_unref(decoded_.get());
-            return Status::success();
-        }
-        const auto fmt = static_cast<AVPixelFormat>(decoded_->format);
-        if (fmt == encoder_.pixelFormat()) {
-            av_frame_copy(picture_.get(), decoded_.get());
-        } else {
-            SwsContext* conv = sws_getCachedContext(nullptr, w, h, fmt, w, h, encoder_.pixelFormat(), SWS_POINT, nullptr,
-                                                    nullptr, nullptr);
-            if (!conv) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-            sws_scale(conv, decoded_->data, decoded_->linesize, 0, h, picture_->data, picture_->linesize);
-            sws_freeContext(conv);
-        }
-        av_frame_unref(decoded_.get());
 
-        // Convert the band of rows the drawing touches to RGB, draw, and convert it back.
-        int top = 0, rows = h;
-        drawer_->band(top, rows);
-        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(encoder_.pixelFormat());
-        const int vAlign = 1 << desc->log2_chroma_h;
-        int bottom = std::min(h, ((top + rows + vAlign - 1) / vAlign) * vAlign);
-        top = std::max(0, top / vAlign * vAlign);
-        rows = bottom - top;
-        if (rows <= 0) return Status::success();
-        if (rows != bandRows_) {
-            bandRows_ = rows;
-            toRgb_ = sws_getCachedContext(toRgb_, w, rows, encoder_.pixelFormat(), w, rows, AV_PIX_FMT_RGB24,
-                                          SWS_POINT, nullptr, nullptr, nullptr);
-            toYuv_ = sws_getCachedContext(toYuv_, w, rows, AV_PIX_FMT_RGB24, w, rows, encoder_.pixelFormat(),
-                                          SWS_POINT, nullptr, nullptr, nullptr);
-            rgbStride_ = core::RgbPicture::strideFor(w);
-            rgb_.assign(static_cast<size_t>(rgbStride_) * rows, 0);
-        }
-        if (!toRgb_ || !toYuv_) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        // The band to RGB, drawn on, and the macroblocks whose pixels changed.
         uint8_t* planes[4] = {};
-        for (int p = 0; p < 3; ++p) {
-            const int shift = p == 0 ? 0 : desc->log2_chroma_h;
-            planes[p] = picture_->data[p] + static_cast<ptrdiff_t>(top >> shift) * picture_->linesize[p];
-        }
+        for (int p = 0; p < 3; ++p)
+            planes[p] = decoded_->data[p] + static_cast<ptrdiff_t>(bandTop_ >> (p ? chromaH_ : 0)) * decoded_->linesize[p];
         uint8_t* rgbPlanes[4] = {rgb_.data(), nullptr, nullptr, nullptr};
         int rgbStrides[4] = {rgbStride_, 0, 0, 0};
-        sws_scale(toRgb_, planes, picture_->linesize, 0, rows, rgbPlanes, rgbStrides);
-        core::RgbPicture view{rgb_.data(), w, h, rgbStride_, top, rows};
+        sws_scale(toRgb_, planes, decoded_->linesize, 0, bandRows_, rgbPlanes, rgbStrides);
+        std::memcpy(before_.data(), rgb_.data(), rgb_.size());
+        core::RgbPicture view{rgb_.data(), width_, height_, rgbStride_, bandTop_, bandRows_};
         drawer_->draw(view, slot.info);
-        sws_scale(toYuv_, rgbPlanes, rgbStrides, 0, rows, planes, picture_->linesize);
+        bool any = false;
+        for (size_t i = 0; i < bandMacroblocks_.size(); ++i) {
+            const bool c = changed(bandMacroblocks_[i].rect);
+            changed_[i] = c;
+            if (c) encodeMask_.on[static_cast<size_t>(bandMacroblocks_[i].segment)] = 1;
+            any = any || c;
+        }
+        if (!any) return Status::success();
 
-        Status s = encoder_.encode(picture_.get(), encoded_);
-        if (!s) return Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi);
-        spliceVideoBlocks(slot.out.data(), encoded_.data(), frameSize_);
-        return Status::success();
+        // Changed macroblocks back to YUV; the others keep their decoded pixels.
+        uint8_t* yuvPlanes[4] = {yuvBand_->data[0], yuvBand_->data[1], yuvBand_->data[2], nullptr};
+        sws_scale(toYuv_, rgbPlanes, rgbStrides, 0, bandRows_, yuvPlanes, yuvBand_->linesize);
+        for (size_t i = 0; i < bandMacroblocks_.size(); ++i)
+            if (changed_[i]) putBack(bandMacroblocks_[i].rect);
+
+        Status s = encode(slot.data.data());
+        std::fill(encodeMask_.on.begin(), encodeMask_.on.end(), uint8_t{0});
+        return s;
     }
 
 private:
+    // The drawer's band widened to whole chroma rows, the segments it reaches and the scratch pictures.
+    void setBand() {
+        int top = 0, rows = height_;
+        drawer_->band(top, rows);
+        const int vAlign = 1 << chromaH_;
+        const int bottom = std::min(height_, ((top + rows + vAlign - 1) / vAlign) * vAlign);
+        top = std::max(0, top / vAlign * vAlign);
+        bandTop_ = top;
+        bandRows_ = std::max(0, bottom - top);
+        std::fill(decodeMask_.on.begin(), decodeMask_.on.end(), uint8_t{0});
+        bandMacroblocks_.clear();
+        for (size_t s = 0; s < segments_.size(); ++s)
+            for (const dvseg::Rect& r : segments_[s]) {
+                if (!r.overlapsRows(bandTop_, bandRows_)) continue;
+                decodeMask_.on[s] = 1;
+                const int y0 = std::max<int>(r.y, bandTop_), y1 = std::min<int>(r.y + r.h, bandTop_ + bandRows_);
+                bandMacroblocks_.push_back(BandMacroblock{static_cast<int>(s), dvseg::Rect{r.x, static_cast<int16_t>(y0), r.w,
+                                                                                           static_cast<int16_t>(y1 - y0)}});
+            }
+        changed_.assign(bandMacroblocks_.size(), 0);
+        if (bandRows_ <= 0) return;
+        toRgb_ = sws_getCachedContext(toRgb_, width_, bandRows_, format_, width_, bandRows_, AV_PIX_FMT_RGB24, SWS_POINT,
+                                      nullptr, nullptr, nullptr);
+        toYuv_ = sws_getCachedContext(toYuv_, width_, bandRows_, AV_PIX_FMT_RGB24, width_, bandRows_, format_, SWS_POINT,
+                                      nullptr, nullptr, nullptr);
+        rgbStride_ = core::RgbPicture::strideFor(width_);
+        rgb_.assign(static_cast<size_t>(rgbStride_) * bandRows_, 0);
+        before_.assign(rgb_.size(), 0);
+        yuvBand_ = media::codec::makePicture(width_, bandRows_, format_);
+        if (!toRgb_ || !toYuv_ || !yuvBand_) bandRows_ = 0;
+    }
+
+    // Whether the drawing changed a pixel of the rectangle (rows inside the band).
+    bool changed(const dvseg::Rect& r) const {
+        const size_t off = static_cast<size_t>(r.x) * 3, n = static_cast<size_t>(r.w) * 3;
+        for (int y = r.y; y < r.y + r.h; ++y) {
+            const size_t row = static_cast<size_t>(y - bandTop_) * rgbStride_ + off;
+            if (std::memcmp(rgb_.data() + row, before_.data() + row, n) != 0) return true;
+        }
+        return false;
+    }
+
+    // Copies the rectangle's converted pixels (luma and chroma) into the decoded picture.
+    void putBack(const dvseg::Rect& r) {
+        for (int p = 0; p < 3; ++p) {
+            const int sx = p ? chromaW_ : 0, sy = p ? chromaH_ : 0;
+            const int x = r.x >> sx, w = r.w >> sx;
+            for (int y = r.y >> sy; y < (r.y + r.h) >> sy; ++y)
+                std::memcpy(decoded_->data[p] + static_cast<ptrdiff_t>(y) * decoded_->linesize[p] + x,
+                            yuvBand_->data[p] + static_cast<ptrdiff_t>(y - (bandTop_ >> sy)) * yuvBand_->linesize[p] + x,
+                            static_cast<size_t>(w));
+        }
+    }
+
+    // Encodes the marked segments of the decoded picture and puts their DIF blocks into frame.
+    Status encode(uint8_t* frame) {
+        decoded_->pts = pts_++;
+        int err = avcodec_send_frame(encoder_.get(), decoded_.get());
+        if (err >= 0) err = avcodec_receive_packet(encoder_.get(), encoded_.get());
+        if (err < 0 || static_cast<size_t>(encoded_->size) != frameSize_) {
+            av_packet_unref(encoded_.get());
+            return Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi);
+        }
+        constexpr size_t kSegmentBytes = dvseg::kMacroblocksPerSegment * core::dv::kDifBlockSize;
+        for (size_t s = 0; s < encodeMask_.on.size(); ++s) {
+            if (!encodeMask_.on[s]) continue;
+            const size_t off = dvseg::segmentOffset(static_cast<int>(s));
+            std::memcpy(frame + off, encoded_->data + off, kSegmentBytes);
+        }
+        av_packet_unref(encoded_.get());
+        return Status::success();
+    }
+
     bool pal_;
     size_t frameSize_;
+    int width_, height_;
+    AVPixelFormat format_;
+    int chromaW_ = 0, chromaH_ = 0;
     std::unique_ptr<PictureDrawer> drawer_;
-    media::codec::CodecContextPtr decoder_;
-    media::codec::DvEncoder encoder_;
-    media::codec::FramePtr picture_, decoded_;
-    media::codec::PacketPtr packet_;
-    std::vector<uint8_t> encoded_;
+    media::codec::CodecContextPtr decoder_, encoder_;
+    media::codec::FramePtr decoded_, yuvBand_;
+    media::codec::PacketPtr packet_, encoded_;
+    int64_t pts_ = 0;
+    std::vector<dvseg::SegmentRects> segments_;
+    SegmentMask decodeMask_, encodeMask_;
+    std::vector<BandMacroblock> bandMacroblocks_;
+    std::vector<uint8_t> changed_;  // per band macroblock, for the frame in hand
     SwsContext* toRgb_ = nullptr;
     SwsContext* toYuv_ = nullptr;
-    std::vector<uint8_t> rgb_;
+    std::vector<uint8_t> rgb_, before_;
     int rgbStride_ = 0;
-    int bandRows_ = -1;
+    int bandTop_ = 0, bandRows_ = 0;
     bool prepared_ = false;
     bool wide_ = false;
 };
@@ -301,8 +400,7 @@ Status DvBurnInJob::run() {
     }
     im.slots.assign(kRingSlots, Slot{});
     for (Slot& s : im.slots) {
-        s.in.resize(frameSize + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-        s.out.reserve(frameSize);
+        s.data.resize(frameSize + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     }
     im.nextToWork = im.filled = 0;
     im.stop = false;
@@ -356,11 +454,11 @@ Status DvBurnInJob::run() {
                 continue;
             }
             Slot& slot = im.slots[static_cast<size_t>(sequence % kRingSlots)];
-            if (!in.readExact(pos, slot.in.data(), frameSize)) {
+            if (!in.readExact(pos, slot.data.data(), frameSize)) {
                 result = Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, in.sysError());
                 break;
             }
-            core::fillRecord(rec, slot.in.data(), frameSize);
+            core::fillRecord(rec, slot.data.data(), frameSize);
             core::updateDisplayValues(rec, display);
             bool draw = true;
             if (scenes) {
@@ -398,7 +496,7 @@ Status DvBurnInJob::run() {
             result = slot.status;
             break;
         }
-        const uint8_t* data = slot.draw ? slot.out.data() : slot.in.data();
+        const uint8_t* data = slot.data.data();
         bool ok = true;
         if (!settings_.toInputFile && slot.position >= copiedUpTo) ok = copyTo(slot.position);
         if (ok && (slot.draw || !settings_.toInputFile)) ok = out.writeAt(slot.position, data, frameSize);

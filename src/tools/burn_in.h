@@ -1,8 +1,10 @@
 // Burn-in: a copy of a recording with the camcorder metadata drawn permanently into its pictures.
 //
 // DV AVI files (Type 1 and Type 2) are decoded with libavcodec's DV decoder, drawn on and re-encoded
-// as DV; only the video DIF blocks of each frame are replaced, so the frame's header, subcode, VAUX
-// and audio blocks (with all packs) stay as they were. Frames are worked on by a small pool of
+// as DV. Only the video segments that the text reaches are touched: the segments with a macroblock in
+// the band of rows the drawing may change are decoded, and the segments with a macroblock whose pixels
+// the drawing did change are re-encoded and put back. Every other DIF block (header, subcode, VAUX,
+// audio, and the picture away from the text) keeps its bytes. Frames are worked on by a small pool of
 // threads (one per core, at most 2) in a ring of a few frames, written back in order. The output is
 // either a new AVI file with the input's layout (every byte outside the frames' data copied) or the
 // input file itself. Frames outside the range, frames that carry no metadata in scene mode and empty
