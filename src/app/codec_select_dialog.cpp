@@ -84,12 +84,37 @@ QString report(const std::string& name, const QString& status) {
     return QStringLiteral("Decoder:\t%1\r\nStatus:\t%2").arg(QString::fromStdString(name), status);
 }
 
+// The role's test, as the registry ran it once for every codec of the role (cached per process).
 bool passesTest(CodecRole role, const CodecEntry& e) {
-    // The registry tests every codec of a role once per process and keeps the passing ones.
-    return media::codec::findCodec(role, e.id).has_value();
+    for (const CodecEntry& a : media::codec::availableCodecs(role))
+        if (a.name == e.name) return true;
+    return false;
+}
+
+std::mutex& sourceMutex() {
+    static std::mutex m;
+    return m;
+}
+CodecCandidateSource& candidateSource() {
+    static CodecCandidateSource source;
+    return source;
+}
+
+std::vector<CodecEntry> candidates(CodecRole role) {
+    CodecCandidateSource source;
+    {
+        std::lock_guard<std::mutex> lk(sourceMutex());
+        source = candidateSource();
+    }
+    return source ? source(role) : media::codec::codecCandidates(role);
 }
 
 }  // namespace
+
+void setCodecCandidateSource(CodecCandidateSource source) {
+    std::lock_guard<std::mutex> lk(sourceMutex());
+    candidateSource() = std::move(source);
+}
 
 const std::vector<core::Guid>& CCodecSelectDialog::rejectList() {
     static const std::vector<core::Guid> list = [] {
@@ -110,6 +135,7 @@ struct CCodecSelectDialog::Search {
     QStringList reports;
     bool failed = false;
     std::future<void> done;
+    QPointer<CCodecSelectDialog> owner;  // read on the window thread only
 };
 
 CCodecSelectDialog::CCodecSelectDialog(QWidget* parent, CodecRole role, const core::DecoderSelection& current,
@@ -156,12 +182,12 @@ void CCodecSelectDialog::startSearch() {
     ok_->setEnabled(false);
     searching_ = true;
     search_ = std::make_shared<Search>();
+    search_->owner = this;
     std::shared_ptr<Search> s = search_;
-    QPointer<CCodecSelectDialog> self(this);
     const CodecRole role = role_;
-    std::packaged_task<void()> task([s, self, role] {
+    std::packaged_task<void()> task([s, role] {
         if (role == CodecRole::kVideoCompressor) s->found.push_back(media::codec::uncompressedEntry());
-        for (const CodecEntry& e : media::codec::codecCandidates(role)) {
+        for (const CodecEntry& e : candidates(role)) {
             const auto& rejects = rejectList();
             if (role == CodecRole::kMpeg2VideoDecoder && std::find(rejects.begin(), rejects.end(), e.id) != rejects.end()) {
                 s->reports << report(e.displayName, QStringLiteral("Failed\r\nReason:\tRejected"));
@@ -169,15 +195,20 @@ void CCodecSelectDialog::startSearch() {
             }
             if (!passesTest(role, e)) {
                 s->reports << report(e.displayName,
-                                     QStringLiteral("Failed\r\nReason:\tInput connection 0x%1").arg(kTestFailed, 8, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x")));
+                                     QStringLiteral("Failed\r\nReason:\tInput connection 0x%1")
+                                         .arg(QStringLiteral("%1").arg(kTestFailed, 8, 16, QLatin1Char('0')).toUpper()));
                 continue;
             }
             s->found.push_back(e);
             s->reports << report(e.displayName, QStringLiteral("OK"));
         }
-        QMetaObject::invokeMethod(qApp, [self] {
-            if (self) self->onSearchDone();
-        }, Qt::QueuedConnection);
+        // The completion runs on the window thread, and only when the dialog is still open.
+        QMetaObject::invokeMethod(
+            qApp,
+            [s] {
+                if (s->owner && s->owner->search_ == s) s->owner->onSearchDone();
+            },
+            Qt::QueuedConnection);
     });
     search_->done = task.get_future();
     std::thread(std::move(task)).detach();
@@ -238,9 +269,9 @@ void CCodecSelectDialog::showProperties() {
     layout->addWidget(table);
     layout->addWidget(close);
     pages.resize(640, 360);
-    pages.exec();
+    runDialog(pages);
     // The codec is tested again after its settings were shown.
-    if (!passesTest(role_, entry)) {
+    if (!media::codec::testCodec(role_, entry.name)) {
         found_.erase(found_.begin() + i);
         list_->removeItem(i);
         showMessage(this, QMessageBox::Information, QStringLiteral("Filter removed from list"),
@@ -262,7 +293,7 @@ void CCodecSelectDialog::done(int result) { QDialog::done(result); }
 std::optional<core::DecoderSelection> runCodecSelect(QWidget* parent, CodecRole role, const core::DecoderSelection& current,
                                                      bool shiftHeld) {
     CCodecSelectDialog dialog(parent, role, current, shiftHeld);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (runDialog(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.selection();
 }
 

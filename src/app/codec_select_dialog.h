@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,6 +84,12 @@ public:
     COutputCompressorSelect(QWidget* parent, const core::DecoderSelection& current, bool shiftHeld)
         : CCodecSelectDialog(parent, media::codec::CodecRole::kVideoCompressor, current, shiftHeld) {}
 };
+
+// Where the search finds the codecs it examines: media::codec::codecCandidates unless replaced (a
+// test offers its own list, e.g. with a class identifier from the reject list). An empty function
+// restores the default. The function runs on the search thread.
+using CodecCandidateSource = std::function<std::vector<media::codec::CodecEntry>(media::codec::CodecRole)>;
+void setCodecCandidateSource(CodecCandidateSource source);
 
 // Runs the role's dialog modally; the chosen codec on OK, nothing on Cancel.
 std::optional<core::DecoderSelection> runCodecSelect(QWidget* parent, media::codec::CodecRole role,

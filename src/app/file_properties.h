@@ -5,8 +5,15 @@
 
 #include <QWidget>
 
+namespace zorv::media {
+struct AvchdGpsValues;
+}
+
 namespace zorv::app {
 
-void showFileProperties(QWidget* parent, const std::string& path);
+// gps: the shown picture's position for the Geotagging page (AVCHD), null when it has none;
+// gpsDecimal: degrees as decimal numbers (General page).
+void showFileProperties(QWidget* parent, const std::string& path, const media::AvchdGpsValues* gps = nullptr,
+                        bool gpsDecimal = false);
 
 }  // namespace zorv::app

@@ -1,4 +1,8 @@
+// The media headers come before any Qt header: they use names that Qt defines as macros ("slots").
+#include "media/avchd_stream_info.h"
+// clang-format off
 #include "app/main_dialog.h"
+// clang-format on
 
 #include <cstring>
 #include <filesystem>
@@ -680,7 +684,14 @@ void CMainDialog::command(int id) {
         }
         break;
     case cmd::kProperties:
-        if (fileOpen()) showFileProperties(this, path_);
+        if (fileOpen()) {
+            // The Geotagging page shows the position of the picture on screen.
+            media::AvchdGpsValues gps;
+            core::MetadataRecord shown;
+            const bool hasGps = kind_ == FileKind::kAvchd && player_ && player_->currentMetadata(shown) &&
+                                media::avchdGpsValues(shown, gps);
+            showFileProperties(this, path_, hasGps ? &gps : nullptr, options_.gpsInDecimal);
+        }
         break;
     case cmd::kExit: close(); break;
     case cmd::kPlayPause: if (ready) playPause(); break;

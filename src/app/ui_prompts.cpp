@@ -1,5 +1,6 @@
 #include "app/ui_prompts.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QPushButton>
 
@@ -10,7 +11,22 @@ PromptHook& hook() {
     static PromptHook h;
     return h;
 }
+DialogHook& dialogHook() {
+    static DialogHook h;
+    return h;
+}
 }  // namespace
+
+void setDialogHook(DialogHook h) { dialogHook() = std::move(h); }
+
+int runDialog(QDialog& dialog) {
+    if (!dialogHook()) return dialog.exec();
+    dialog.setResult(QDialog::Rejected);
+    dialog.open();
+    dialogHook()(dialog);
+    if (dialog.isVisible()) dialog.reject();  // a hook that leaves it open cancels it
+    return dialog.result();
+}
 
 void setPromptHook(PromptHook h) { hook() = std::move(h); }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class QDialog;
 class QWidget;
 
 namespace zorv::app {
@@ -45,6 +46,13 @@ QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon,
 // Returns the chosen path, empty when cancelled.
 QString askSaveFileName(QWidget* parent, const QString& title, const QString& proposedPath, const QString& filter,
                         const QString& defaultSuffix = QString());
+
+// Modal windows of the program's own (selection dialogs, a codec's settings, the properties sheet)
+// run through runDialog(). With a hook installed the dialog is opened without a modal loop and handed
+// to the hook, which drives it and closes it; the dialog's result is returned either way.
+using DialogHook = std::function<void(QDialog&)>;
+void setDialogHook(DialogHook hook);
+int runDialog(QDialog& dialog);
 
 // The text as a message box shows it: Windows line breaks become plain ones.
 QString displayText(const QString& text);

@@ -150,6 +150,10 @@ double degrees(const core::MetadataRecord& t, uint8_t deg) {
 bool avchdGpsValues(const AvchdMetadataRecord& rec, AvchdGpsValues& out) {
     core::MetadataRecord t;
     rec.toMetadataRecord(t);
+    return avchdGpsValues(t, out);
+}
+
+bool avchdGpsValues(const core::MetadataRecord& t, AvchdGpsValues& out) {
     for (uint8_t id : {0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8})
         if (!t.has(id)) return false;
     AvchdGpsValues v;

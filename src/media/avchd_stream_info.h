@@ -60,6 +60,8 @@ struct AvchdGpsValues {
 };
 // False unless the GPS version tag and every latitude and longitude tag are present.
 bool avchdGpsValues(const AvchdMetadataRecord& rec, AvchdGpsValues& out);
+// The same from the pack table of a picture (GPS tags in the pack slots 0xB0-0xC4).
+bool avchdGpsValues(const core::MetadataRecord& table, AvchdGpsValues& out);
 
 // The picture's position as "lat,lon" in decimal degrees for a map; false without GPS.
 bool avchdMapPosition(const AvchdMetadataRecord& rec, core::TextBuf& out);
