@@ -2,6 +2,7 @@
 // ffprobe and by decoding the frames with libavcodec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "media/dv_media_file.h"
 #include "playback/overlay_drawer.h"
 #include "tools/burn_in.h"
+#include "tools/burn_in_dv_segments.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -176,8 +178,26 @@ TEST(DvBurnIn, AllFramesToOutputKeepLayoutAudioAndPictureOutsideTheBand) {
         if (!video[i] && a[i] != b[i]) ++outsideDiffs;
     EXPECT_EQ(outsideDiffs, 0u);
 
-    // Every frame decodes; outside the band only re-encoding loss, inside it the text.
+    // The video segments with no macroblock in the band keep their bytes; some in it were replaced.
     const Band band = bandOf(overlay);
+    size_t keptSegments = 0, replacedSegments = 0;
+    for (int64_t p : positions)
+        for (int seg = 0; seg < tools::dvseg::segmentCount(true); ++seg) {
+            bool reaches = false;
+            for (const auto& r : tools::dvseg::segmentMacroblocks(true, seg)) reaches |= r.overlapsRows(band.top - 1, band.rows + 2);
+            const size_t off = static_cast<size_t>(p) + tools::dvseg::segmentOffset(seg);
+            const bool same = std::equal(a.begin() + off, a.begin() + off + 400, b.begin() + off);
+            if (!reaches) {
+                EXPECT_TRUE(same) << "segment " << seg;
+                ++keptSegments;
+            } else if (!same) {
+                ++replacedSegments;
+            }
+        }
+    EXPECT_GT(keptSegments, 0u);
+    EXPECT_GT(replacedSegments, 0u);
+
+    // Every frame decodes; outside the band only re-encoding loss, inside it the text.
     DvDecoder decIn, decOut;
     for (size_t n = 0; n < positions.size(); ++n) {
         FramePtr fa = decIn.decode(a.data() + positions[n], 144000);
