@@ -1,5 +1,7 @@
 #include "playback/font_face.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 
@@ -169,6 +171,27 @@ int FontFace::textWidth(std::string_view text) const {
     int w = 0;
     for (size_t i = 0; i < text.size();) w += glyph(nextCodePoint(text, i)).advance;
     return w;
+}
+
+void FontFace::inkBounds(int x, int y, std::string_view text, int& x0, int& y0, int& x1, int& y1) const {
+    x0 = y0 = x1 = y1 = 0;
+    bool any = false;
+    const int baseline = y + ascent_;
+    int pen = x;
+    for (size_t i = 0; i < text.size();) {
+        const Glyph& g = glyph(nextCodePoint(text, i));
+        if (g.width > 0 && g.rows > 0) {
+            const int gx = pen + g.left, gy = baseline - g.top;
+            if (!any) {
+                x0 = gx, y0 = gy, x1 = gx + g.width, y1 = gy + g.rows;
+                any = true;
+            } else {
+                x0 = std::min(x0, gx), y0 = std::min(y0, gy);
+                x1 = std::max(x1, gx + g.width), y1 = std::max(y1, gy + g.rows);
+            }
+        }
+        pen += g.advance;
+    }
 }
 
 void FontFace::draw(core::RgbPicture& picture, int x, int y, std::string_view text, uint8_t r0, uint8_t g0,

@@ -51,6 +51,8 @@ public:
     }
     // Advance width of a text in pixels.
     int textWidth(std::string_view text) const;
+    // The pixels draw() at (x, y) can change: [x0, x1) x [y0, y1), empty (x0 == x1) for a blank text.
+    void inkBounds(int x, int y, std::string_view text, int& x0, int& y0, int& x1, int& y1) const;
 
 private:
     struct Glyph {

@@ -16,7 +16,16 @@ public:
         top = b.top;
         rows = b.rows;
     }
-    void draw(core::RgbPicture& picture, const tools::BurnFrameInfo& f) override {
+    void draw(core::RgbPicture& picture, const tools::BurnFrameInfo& f) override { layer_.draw(picture, frameOf(f)); }
+    bool inkBoxes(const tools::BurnFrameInfo& f, std::vector<Box>& out) override {
+        if (!layer_.inkBoxes(frameOf(f), boxes_)) return false;
+        out.clear();
+        for (const InkBox& b : boxes_) out.push_back(Box{b.x0, b.y0, b.x1, b.y1});
+        return true;
+    }
+
+private:
+    static OverlayFrame frameOf(const tools::BurnFrameInfo& f) {
         OverlayFrame frame;
         frame.record = f.record;
         frame.frameNumber = f.frameNumber;
@@ -26,11 +35,11 @@ public:
         frame.pts = f.pts;
         frame.pictureType = f.pictureType;
         frame.frameType = f.frameType;
-        layer_.draw(picture, frame);
+        return frame;
     }
 
-private:
     OverlayLayer layer_;
+    std::vector<InkBox> boxes_;
 };
 
 }  // namespace

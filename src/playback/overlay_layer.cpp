@@ -302,10 +302,12 @@ bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRe
 }
 
 bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
+    const bool laidOut = laidOut_;
+    laidOut_ = false;
     if (!prepared_ || picture.width != width_ || picture.height != height_ || !picture.holds(band_.top, band_.rows))
         return false;
     const core::MetadataRecord& rec = frame.record ? *frame.record : empty_;
-    if (!chooseCells(frame, rec)) return true;
+    if (laidOut ? placed_.empty() : !chooseCells(frame, rec)) return true;
 
     // Copy the band into the scratch bitmap, draw there.
     const int stride = core::RgbPicture::strideFor(width_);
@@ -332,6 +334,25 @@ bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
             for (size_t k = 0; k < 3; ++k)
                 dst[x + k] = static_cast<uint8_t>((dst[x + k] * t + src[x + k] * (100 - t)) / 100);
         }
+    }
+    return true;
+}
+
+bool OverlayLayer::inkBoxes(const OverlayFrame& frame, std::vector<InkBox>& out) {
+    out.clear();
+    laidOut_ = false;
+    if (!prepared_) return false;
+    chooseCells(frame, frame.record ? *frame.record : empty_);
+    laidOut_ = true;
+    const int bandEnd = band_.top + band_.rows;
+    for (size_t i = 0; i < placed_.size(); ++i) {
+        InkBox b;
+        font_.inkBounds(placed_[i].x, placed_[i].y, texts_[i].view(), b.x0, b.y0, b.x1, b.y1);
+        if (b.x0 == b.x1) continue;
+        // The outline reaches two pixels beyond the glyphs on every side.
+        b.x0 = std::max(0, b.x0 - 2), b.x1 = std::min(width_, b.x1 + 2);
+        b.y0 = std::max(band_.top, b.y0 - 2), b.y1 = std::min(bandEnd, b.y1 + 2);
+        if (b.x0 < b.x1 && b.y0 < b.y1) out.push_back(b);
     }
     return true;
 }

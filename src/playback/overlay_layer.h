@@ -65,6 +65,11 @@ struct OverlayFrame {
     char frameType = 0;              // HDV Frame type letter (0: empty text)
 };
 
+// A rectangle of pixels [x0, x1) x [y0, y1).
+struct InkBox {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 // The picture rows a drawing can change.
 struct Band {
     int top = 0;
@@ -94,6 +99,10 @@ public:
     // Draws the enabled items of the frame; the picture must hold band(). Returns false, leaving the
     // picture as it was, when the layer is not prepared or the picture does not fit it.
     bool draw(core::RgbPicture& picture, const OverlayFrame& frame);
+    // Lays out the frame's texts and gives the rectangles that hold every pixel draw() can change for
+    // it (outline included, clipped to the band); the next draw() must be of the same frame and uses
+    // this layout. False when the layer is not prepared.
+    bool inkBoxes(const OverlayFrame& frame, std::vector<InkBox>& out);
 
     // Derived values (after set/prepare).
     uint8_t textLevel() const { return textLevel_; }
@@ -138,6 +147,7 @@ private:
     FontFace font_;
     std::vector<uint8_t> scratch_;
     std::vector<Placed> placed_;
+    bool laidOut_ = false;  // placed_ and texts_ hold the next frame's layout
     std::vector<core::TextBuf> texts_;
     core::ShutterFormatter shutter_;
     core::MetadataRecord empty_;

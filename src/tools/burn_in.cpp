@@ -147,6 +147,7 @@ public:
             if (prepared_) setBand();
         }
         if (!prepared_ || bandRows_ <= 0) return Status::success();
+        if (!chooseSegments(slot.info)) return Status::success();  // nothing to draw
 
         packet_->data = slot.data.data();
         packet_->size = static_cast<int>(frameSize_);
@@ -173,7 +174,7 @@ public:
         drawer_->draw(view, slot.info);
         bool any = false;
         for (size_t i = 0; i < bandMacroblocks_.size(); ++i) {
-            const bool c = changed(bandMacroblocks_[i].rect);
+            const bool c = inked_[i] && changed(bandMacroblocks_[i].rect);
             changed_[i] = c;
             if (c) encodeMask_.on[static_cast<size_t>(bandMacroblocks_[i].segment)] = 1;
             any = any || c;
@@ -192,6 +193,26 @@ public:
     }
 
 private:
+    // Marks the band macroblocks the frame's text can reach and the segments to decode for them;
+    // false when the text reaches none.
+    bool chooseSegments(const BurnFrameInfo& info) {
+        std::fill(decodeMask_.on.begin(), decodeMask_.on.end(), uint8_t{0});
+        const bool known = drawer_->inkBoxes(info, boxes_);
+        bool any = false;
+        for (size_t i = 0; i < bandMacroblocks_.size(); ++i) {
+            const dvseg::Rect& r = bandMacroblocks_[i].rect;
+            bool inked = !known;
+            for (size_t b = 0; !inked && b < boxes_.size(); ++b) {
+                const PictureDrawer::Box& box = boxes_[b];
+                inked = box.x0 < r.x + r.w && r.x < box.x1 && box.y0 < r.y + r.h && r.y < box.y1;
+            }
+            inked_[i] = inked;
+            if (inked) decodeMask_.on[static_cast<size_t>(bandMacroblocks_[i].segment)] = 1;
+            any = any || inked;
+        }
+        return any;
+    }
+
     // The drawer's band widened to whole chroma rows, the segments it reaches and the scratch pictures.
     void setBand() {
         int top = 0, rows = height_;
@@ -201,17 +222,17 @@ private:
         top = std::max(0, top / vAlign * vAlign);
         bandTop_ = top;
         bandRows_ = std::max(0, bottom - top);
-        std::fill(decodeMask_.on.begin(), decodeMask_.on.end(), uint8_t{0});
         bandMacroblocks_.clear();
         for (size_t s = 0; s < segments_.size(); ++s)
             for (const dvseg::Rect& r : segments_[s]) {
                 if (!r.overlapsRows(bandTop_, bandRows_)) continue;
-                decodeMask_.on[s] = 1;
                 const int y0 = std::max<int>(r.y, bandTop_), y1 = std::min<int>(r.y + r.h, bandTop_ + bandRows_);
                 bandMacroblocks_.push_back(BandMacroblock{static_cast<int>(s), dvseg::Rect{r.x, static_cast<int16_t>(y0), r.w,
                                                                                            static_cast<int16_t>(y1 - y0)}});
             }
         changed_.assign(bandMacroblocks_.size(), 0);
+        inked_.assign(bandMacroblocks_.size(), 0);
+        boxes_.reserve(core::kBurnItemCount);
         if (bandRows_ <= 0) return;
         toRgb_ = sws_getCachedContext(toRgb_, width_, bandRows_, format_, width_, bandRows_, AV_PIX_FMT_RGB24, SWS_POINT,
                                       nullptr, nullptr, nullptr);
@@ -279,6 +300,8 @@ private:
     SegmentMask decodeMask_, encodeMask_;
     std::vector<BandMacroblock> bandMacroblocks_;
     std::vector<uint8_t> changed_;  // per band macroblock, for the frame in hand
+    std::vector<uint8_t> inked_;    // per band macroblock: the frame's text can reach it
+    std::vector<PictureDrawer::Box> boxes_;
     SwsContext* toRgb_ = nullptr;
     SwsContext* toYuv_ = nullptr;
     std::vector<uint8_t> rgb_, before_;

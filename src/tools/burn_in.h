@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/job.h"
 #include "core/metadata_record.h"
@@ -94,6 +95,15 @@ public:
     // The first row and the number of rows that draw() reads and changes.
     virtual void band(int& top, int& rows) const = 0;
     virtual void draw(core::RgbPicture& picture, const BurnFrameInfo& frame) = 0;
+    // Rectangles [x0, x1) x [y0, y1) holding every pixel the next draw() of this frame can change;
+    // false when the drawer cannot tell (the whole band may change).
+    struct Box {
+        int x0, y0, x1, y1;
+    };
+    virtual bool inkBoxes(const BurnFrameInfo& frame, std::vector<Box>& out) {
+        (void)frame, (void)out;
+        return false;
+    }
 };
 using DrawerFactory = std::function<std::unique_ptr<PictureDrawer>()>;
 

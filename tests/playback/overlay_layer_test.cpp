@@ -187,6 +187,46 @@ TEST(OverlayLayerPixels, OnlyTheBandChanges) {
     EXPECT_EQ(part.bytes, pic.bytes);
 }
 
+// Burn-in decodes and re-encodes only where the ink boxes say the text can go: every changed pixel must
+// lie inside one, for the fixed layout, the wide 16:9 font and user positioning, and the drawing that
+// follows the boxes is the same as one without them.
+TEST(OverlayLayerPixels, InkBoxesHoldEveryChangedPixel) {
+    struct Case {
+        int mode;
+        bool wide;
+    };
+    for (const Case c : {Case{2, false}, Case{1, true}, Case{0, false}}) {
+        OverlayLayer layer = dvLayer(c.mode, 100, 0, 0);
+        layer.setItems(0x1FFFF);
+        ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{c.wide}));
+        Picture base(720, 576, 0, 0, 0);
+        base.noise(5);
+        auto rec = dvRecord();
+        std::vector<InkBox> boxes;
+        ASSERT_TRUE(layer.inkBoxes(OverlayFrame{&rec}, boxes));
+        ASSERT_FALSE(boxes.empty());
+        Picture pic = base;
+        auto v = pic.view();
+        ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
+        Picture plain = base;
+        auto pv = plain.view();
+        ASSERT_TRUE(layer.draw(pv, OverlayFrame{&rec}));
+        EXPECT_EQ(pic.bytes, plain.bytes) << "mode " << c.mode;
+        int changed = 0, outside = 0;
+        for (int y = 0; y < 576; ++y)
+            for (int x = 0; x < 720; ++x) {
+                if (std::equal(pic.at(x, y), pic.at(x, y) + 3, base.at(x, y))) continue;
+                ++changed;
+                const bool inside = std::any_of(boxes.begin(), boxes.end(), [&](const InkBox& b) {
+                    return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1;
+                });
+                if (!inside) ++outside;
+            }
+        EXPECT_GT(changed, 1000) << "mode " << c.mode;
+        EXPECT_EQ(outside, 0) << "mode " << c.mode;
+    }
+}
+
 TEST(OverlayLayerPixels, BurnInDrawsNothingForAFrameWithoutMetadata) {
     OverlayLayer layer = dvLayer(2, 90, 10, 0);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
