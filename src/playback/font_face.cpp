@@ -208,14 +208,14 @@ void FontFace::draw(core::RgbPicture& picture, int x, int y, std::string_view te
             if (py < rowBegin || py >= rowEnd) continue;
             uint8_t* row = picture.row(py);
             const uint8_t* cov = g.coverage.data() + static_cast<size_t>(r) * g.width;
-            for (int c = 0; c < g.width; ++c) {
-                const int px = gx + c;
-                const unsigned a = cov[c];
-                if (a == 0 || px < 0 || px >= picture.width) continue;
-                uint8_t* p = row + px * 3;
-                p[0] = static_cast<uint8_t>((p[0] * (255 - a) + r0 * a + 127) / 255);
-                p[1] = static_cast<uint8_t>((p[1] * (255 - a) + g0 * a + 127) / 255);
-                p[2] = static_cast<uint8_t>((p[2] * (255 - a) + b0 * a + 127) / 255);
+            // Columns inside the picture; a pixel with no coverage comes out as it was, so none is skipped.
+            const int c0 = std::max(0, -gx), c1 = std::min(g.width, picture.width - gx);
+            for (int c = c0; c < c1; ++c) {
+                const unsigned a = cov[c], keep = 255 - a;
+                uint8_t* p = row + (gx + c) * 3;
+                p[0] = static_cast<uint8_t>((p[0] * keep + r0 * a + 127) / 255);
+                p[1] = static_cast<uint8_t>((p[1] * keep + g0 * a + 127) / 255);
+                p[2] = static_cast<uint8_t>((p[2] * keep + b0 * a + 127) / 255);
             }
         }
         pen += g.advance;
