@@ -5,9 +5,13 @@
 #include <QApplication>
 #include <QString>
 #include <deque>
+#include <ostream>
 #include <vector>
 
 #include "app/ui_prompts.h"
+
+// Failed expectations print strings as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace zorv::app::test {
 
