@@ -104,6 +104,7 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
     dvInfo_[6] = dvInfo_[7] = 0;
     haveDvInfo_ = false;
 
+    batch_.clear();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         int err = errno;
@@ -270,7 +271,7 @@ Status AviWriter::fail(int err) {
 }
 
 Status AviWriter::writeRaw(const void* data, size_t size) {
-    if (!error_.ok()) return error_;
+    if (Status s = flush(); !s) return s;
     if (size == 0) return Status::success();
     struct iovec iov {const_cast<void*>(data), size};
     if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
@@ -279,29 +280,27 @@ Status AviWriter::writeRaw(const void* data, size_t size) {
 }
 
 Status AviWriter::writeAt(uint64_t pos, const void* data, size_t size) {
-    if (!error_.ok()) return error_;
+    if (Status s = flush(); !s) return s;
     if (int err = pwriteAll(fd_, data, size, static_cast<int64_t>(pos)); err != 0) return fail(err);
     return Status::success();
 }
 
-Status AviWriter::writeChunk(uint32_t fourcc, std::span<const uint8_t> data, bool video) {
+void AviWriter::queueChunkHeader(uint32_t fourcc, uint32_t size, bool video) {
     uint8_t hdr[8];
-    uint32_t n = static_cast<uint32_t>(data.size());
     std::memcpy(hdr, &fourcc, 4);
-    for (int i = 0; i < 4; ++i) hdr[4 + i] = static_cast<uint8_t>(n >> (8 * i));
-    ChunkRef ref{pos_, n};
-    if (!error_.ok()) return error_;
-    // Header, data and padding in one call, straight from the caller's buffer.
-    static const uint8_t kPad = 0;
-    struct iovec iov[3] = {{hdr, 8},
-                           {const_cast<uint8_t*>(data.data()), data.size()},
-                           {const_cast<uint8_t*>(&kPad), data.size() & 1}};
-    if (int err = writeAllV(fd_, iov, 3); err != 0) return fail(err);
-    pos_ += 8 + data.size() + (data.size() & 1);
+    for (int i = 0; i < 4; ++i) hdr[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+    const ChunkRef ref{pos_, size};
+    batch_.copy(hdr, 8);
+    pos_ += 8 + size + (size & 1);
     (video ? videoRefs_ : audioRefs_).push_back(ref);
-    if (riffCount_ == 1) idx1_.push_back({fourcc, n ? kKeyFrame : 0u, 0u, n});
-    // idx1 offsets are filled in from the kept positions when the index is written.
-    if (riffCount_ == 1) idx1_.back()[2] = static_cast<uint32_t>(ref.pos);
+    // idx1 offsets are made relative when the index is written.
+    if (riffCount_ == 1) idx1_.push_back({fourcc, size ? kKeyFrame : 0u, static_cast<uint32_t>(ref.pos), size});
+}
+
+Status AviWriter::flush() {
+    if (!error_.ok()) return error_;
+    if (fd_ < 0 || batch_.empty()) return Status::success();
+    if (int err = batch_.flush(fd_); err != 0) return fail(err);
     return Status::success();
 }
 
@@ -405,17 +404,21 @@ Status AviWriter::finishRiff() {
     return Status::success();
 }
 
-void AviWriter::noteDvInfo(std::span<const uint8_t> frame) {
+void AviWriter::noteDvInfo(const PatchedFrame& frame) {
     namespace dv = core::dv;
     haveDvInfo_ = true;
-    const int seqs = dv::sequenceCount(frame.size());
+    const int seqs = dv::sequenceCount(frame.data.size());
+    uint8_t p[5];
+    auto pack = [&](size_t offset) {
+        for (size_t i = 0; i < 5; ++i) p[i] = frame.at(offset + i);
+    };
     bool foundV[2] = {false, false};
     bool foundA[2][2] = {{false, false}, {false, false}};
     for (int s = 0; s < seqs; ++s) {
-        const uint8_t* seq = frame.data() + dv::kSequenceSize * s;
+        const size_t seq = dv::kSequenceSize * static_cast<size_t>(s);
         const int ch = s < seqs / 2 ? 0 : 1;
         for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
-            const uint8_t* p = seq + dv::aauxPackOffset(a);
+            pack(seq + dv::aauxPackOffset(a));
             for (int k = 0; k < 2; ++k) {
                 if (p[0] == 0x50 + k && !foundA[ch][k]) {
                     foundA[ch][k] = true;
@@ -424,7 +427,7 @@ void AviWriter::noteDvInfo(std::span<const uint8_t> frame) {
             }
         }
         for (int v = 0; v < dv::kVauxPacksPerSequence; ++v) {
-            const uint8_t* p = seq + dv::vauxPackOffset(v);
+            pack(seq + dv::vauxPackOffset(v));
             for (int k = 0; k < 2; ++k) {
                 if (p[0] == 0x60 + k && !foundV[k]) {
                     foundV[k] = true;
@@ -435,20 +438,31 @@ void AviWriter::noteDvInfo(std::span<const uint8_t> frame) {
     }
 }
 
-Status AviWriter::appendFrame(std::span<const uint8_t> frame, std::span<const uint8_t> pcm, bool empty) {
+Status AviWriter::appendFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm, bool empty, bool copyPcm) {
     if (fd_ < 0) return Status::failure(ErrorCode::kWriteFailed, "AVI file is not open");
     if (!error_.ok()) return error_;
     const bool type2 = opt_.type == AviType::kType2;
     if (!type2) pcm = {};
-    if (!empty && frame.size() % core::dv::kSequenceSize != 0)
+    const size_t size = frame.data.size();
+    if (!empty && size % core::dv::kSequenceSize != 0)
         return Status::failure(ErrorCode::kWriteFailed, "Not a whole DV frame");
-    uint64_t bytes = 8 + frame.size() + (pcm.empty() ? 0 : 8 + pcm.size() + (pcm.size() & 1));
+    uint64_t bytes = 8 + size + (pcm.empty() ? 0 : 8 + pcm.size() + (pcm.size() & 1));
     if (Status s = ensureRoom(bytes, pcm.empty() ? 1 : 2); !s) return s;
+    // Headers, padding, patched blocks and (when asked) the audio go into the batch's own memory.
+    const size_t copyBytes = 16 + 2 + GatherBatch::copyBytesFor(frame) + (copyPcm ? pcm.size() : 0);
+    if (!batch_.fits(GatherBatch::iovecsFor(frame) + 6, copyBytes))
+        if (Status s = flush(); !s) return s;
     if (!empty && !haveDvInfo_ && !type2) noteDvInfo(frame);
-    if (!empty && frame.size() > maxChunk_) maxChunk_ = static_cast<uint32_t>(frame.size());
-    if (Status s = writeChunk(fcc(type2 ? "00dc" : "00__"), frame, true); !s) return s;
+    if (!empty && size > maxChunk_) maxChunk_ = static_cast<uint32_t>(size);
+    static const uint8_t kPad = 0;
+    queueChunkHeader(fcc(type2 ? "00dc" : "00__"), static_cast<uint32_t>(size), true);
+    batch_.frame(frame);
+    if (size & 1) batch_.copy(&kPad, 1);
     if (!pcm.empty()) {
-        if (Status s = writeChunk(fcc("01wb"), pcm, false); !s) return s;
+        queueChunkHeader(fcc("01wb"), static_cast<uint32_t>(pcm.size()), false);
+        if (copyPcm) batch_.copy(pcm.data(), pcm.size());
+        else batch_.ref(pcm.data(), pcm.size());
+        if (pcm.size() & 1) batch_.copy(&kPad, 1);
         audioBytes_ += pcm.size();
     }
     ++totalFrames_;
@@ -457,15 +471,24 @@ Status AviWriter::appendFrame(std::span<const uint8_t> frame, std::span<const ui
 
 Status AviWriter::writeFrame(std::span<const uint8_t> frame, std::span<const uint8_t> pcm) {
     if (frame.empty()) return writeEmptyFrame(pcm);
-    return appendFrame(frame, pcm, false);
+    // Header, data and padding in one call, straight from the caller's buffers.
+    if (Status s = appendFrame(PatchedFrame{frame}, pcm, false, false); !s) return s;
+    return flush();
 }
 
-Status AviWriter::writeEmptyFrame(std::span<const uint8_t> pcm) { return appendFrame({}, pcm, true); }
+Status AviWriter::writeEmptyFrame(std::span<const uint8_t> pcm) {
+    if (Status s = appendFrame(PatchedFrame{}, pcm, true, false); !s) return s;
+    return flush();
+}
+
+Status AviWriter::queueFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm) {
+    return appendFrame(frame, pcm, frame.data.empty(), true);
+}
 
 Status AviWriter::close() {
     if (fd_ < 0) return error_;
     if (error_.ok()) {
-        if (finishRiff()) {
+        if (flush() && finishRiff()) {
             std::vector<uint8_t> header = buildHeader();
             // The header keeps its size: only counts, sizes and index entries change. The RIFF
             // size (bytes 4-7) and the 'movi' list header at its end are already patched.

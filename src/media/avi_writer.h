@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "media/write_all.h"
 
 namespace zorv::media {
 
@@ -52,6 +53,13 @@ public:
     // carry audio for it.
     core::Status writeEmptyFrame(std::span<const uint8_t> pcm = {});
 
+    // Queues one whole DV frame for a later gathered write: the frame's data is referenced and must
+    // stay valid and unchanged until flush() or close(); the patched blocks and pcm are copied. Many
+    // frames go to the kernel in one call. A write failure shows at the call that flushes.
+    core::Status queueFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm = {});
+    // Writes what queueFrame() holds.
+    core::Status flush();
+
     // Writes the indexes, completes the headers and closes the file. Safe to call twice.
     core::Status close();
 
@@ -74,8 +82,8 @@ private:
         uint32_t duration;
     };
 
-    core::Status writeChunk(uint32_t fourcc, std::span<const uint8_t> data, bool video);
-    core::Status appendFrame(std::span<const uint8_t> frame, std::span<const uint8_t> pcm, bool empty);
+    void queueChunkHeader(uint32_t fourcc, uint32_t size, bool video);
+    core::Status appendFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm, bool empty, bool copyPcm);
     core::Status ensureRoom(uint64_t chunkBytes, size_t newEntries);
     core::Status startRiff();
     core::Status finishRiff();
@@ -85,7 +93,7 @@ private:
     core::Status writeAt(uint64_t pos, const void* data, size_t size);
     core::Status fail(int err);
     std::vector<uint8_t> buildHeader() const;
-    void noteDvInfo(std::span<const uint8_t> frame);
+    void noteDvInfo(const PatchedFrame& frame);
 
     AviWriterOptions opt_;
     int fd_ = -1;
@@ -103,6 +111,7 @@ private:
     std::vector<ChunkRef> videoRefs_, audioRefs_;     // current RIFF
     std::vector<std::array<uint32_t, 4>> idx1_;       // first RIFF (or the only one)
     std::vector<SuperEntry> videoSuper_, audioSuper_;
+    GatherBatch batch_;
     uint32_t dvInfo_[8];
     bool haveDvInfo_ = false;
 };

@@ -71,8 +71,8 @@ bool guardedCall(void (*fn)(void*), void* context) {
     return true;
 }
 
-MappedWindow::MappedWindow(int fd, int64_t fileSize, size_t windowBytes)
-    : fd_(fd), fileSize_(fileSize), windowBytes_(std::max(windowBytes, pageSize())) {}
+MappedWindow::MappedWindow(int fd, int64_t fileSize, size_t windowBytes, bool populate)
+    : fd_(fd), fileSize_(fileSize), windowBytes_(std::max(windowBytes, pageSize())), populate_(populate) {}
 
 MappedWindow::~MappedWindow() { unmap(); }
 
@@ -93,7 +93,7 @@ const uint8_t* MappedWindow::view(int64_t offset, size_t n) {
     const int64_t want = std::max<int64_t>(static_cast<int64_t>(windowBytes_), offset - start + static_cast<int64_t>(n));
     const size_t length = static_cast<size_t>(std::min<int64_t>(want, fileSize_ - start));
     if (length == 0) return nullptr;
-    void* p = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
+    void* p = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | (populate_ ? MAP_POPULATE : 0), fd_, static_cast<off_t>(start));
     if (p == MAP_FAILED) {
         errno_ = errno ? errno : EIO;
         return nullptr;

@@ -16,8 +16,9 @@ public:
     static constexpr size_t kDefaultWindow = size_t(32) << 20;
 
     // Maps nothing yet; fd stays owned by the caller and must outlive the window. fileSize bounds
-    // every view.
-    MappedWindow(int fd, int64_t fileSize, size_t windowBytes = kDefaultWindow);
+    // every view. populate: each window's pages are mapped in one go when it is mapped (for readers
+    // that use every byte) instead of page by page as they are touched.
+    MappedWindow(int fd, int64_t fileSize, size_t windowBytes = kDefaultWindow, bool populate = false);
     ~MappedWindow();
     MappedWindow(const MappedWindow&) = delete;
     MappedWindow& operator=(const MappedWindow&) = delete;
@@ -28,6 +29,10 @@ public:
     const uint8_t* view(int64_t offset, size_t n);
 
     int sysError() const { return errno_; }
+    // True when view(offset, n) would use the current window (earlier views stay valid).
+    bool contains(int64_t offset, size_t n) const {
+        return base_ && offset >= start_ && static_cast<uint64_t>(offset - start_) + n <= length_;
+    }
 
 private:
     void unmap();
@@ -35,6 +40,7 @@ private:
     int fd_;
     int64_t fileSize_;
     size_t windowBytes_;
+    bool populate_;
     uint8_t* base_ = nullptr;
     int64_t start_ = 0;  // file offset of base_
     size_t length_ = 0;

@@ -18,6 +18,7 @@ Status RawDvWriter::open(const std::string& path) {
     close();
     error_ = Status::success();
     frames_ = 0;
+    batch_.clear();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         int err = errno;
@@ -33,7 +34,7 @@ Status RawDvWriter::fail(int err) {
 
 Status RawDvWriter::writeFrame(std::span<const uint8_t> frame) {
     if (fd_ < 0) return Status::failure(ErrorCode::kWriteFailed, "Raw DV file is not open");
-    if (!error_.ok()) return error_;
+    if (Status s = flush(); !s) return s;
     // Straight from the caller's frame to the kernel: no buffer copy in between.
     struct iovec iov {const_cast<uint8_t*>(frame.data()), frame.size()};
     if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
@@ -41,8 +42,26 @@ Status RawDvWriter::writeFrame(std::span<const uint8_t> frame) {
     return Status::success();
 }
 
+Status RawDvWriter::queueFrame(const PatchedFrame& frame) {
+    if (fd_ < 0) return Status::failure(ErrorCode::kWriteFailed, "Raw DV file is not open");
+    if (!error_.ok()) return error_;
+    if (!batch_.fits(GatherBatch::iovecsFor(frame), GatherBatch::copyBytesFor(frame)))
+        if (Status s = flush(); !s) return s;
+    batch_.frame(frame);
+    ++frames_;
+    return Status::success();
+}
+
+Status RawDvWriter::flush() {
+    if (!error_.ok()) return error_;
+    if (fd_ < 0 || batch_.empty()) return Status::success();
+    if (int err = batch_.flush(fd_); err != 0) return fail(err);
+    return Status::success();
+}
+
 Status RawDvWriter::close() {
     if (fd_ < 0) return error_;
+    flush();
     if (::close(fd_) != 0 && errno != EINTR) fail(errno ? errno : EIO);
     fd_ = -1;
     return error_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "media/write_all.h"
 
 namespace zorv::media {
 
@@ -19,6 +20,10 @@ public:
     core::Status open(const std::string& path);
     // Appends one whole frame with one write.
     core::Status writeFrame(std::span<const uint8_t> frame);
+    // Queues one whole frame for a later gathered write: its data must stay valid and unchanged until
+    // flush() or close(); the patched blocks are copied. A failure shows at the call that flushes.
+    core::Status queueFrame(const PatchedFrame& frame);
+    core::Status flush();
     // Closes; reports any write that failed before. Safe to call twice.
     core::Status close();
 
@@ -28,6 +33,7 @@ public:
 private:
     core::Status fail(int err);
 
+    GatherBatch batch_{size_t(256) << 10};
     int fd_ = -1;
     core::Status error_;
     int64_t frames_ = 0;

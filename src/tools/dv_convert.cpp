@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "media/avi_writer.h"
 #include "media/dv_audio.h"
+#include "media/mapped_window.h"
 #include "media/rawdv_writer.h"
 
 namespace zorv::tools {
@@ -101,6 +103,16 @@ Status DvConvertJob::wait() {
     return result_;
 }
 
+namespace {
+template <class F>
+bool guarded(F& f) {
+    return media::guardedCall([](void* c) { (*static_cast<F*>(c))(); }, &f);
+}
+}  // namespace
+
+// The frames are seen through the source's memory map and queued to the writer, which hands many
+// frames at a time to the kernel: each byte of video is copied once, from the input's page cache
+// into the output's. Before the map moves, the writer writes what it holds.
 Status DvConvertJob::run() {
     auto failed = [&](Status s) {
         if (s.code == ErrorCode::kCancelled) s.message = kOperationCancelled;
@@ -113,9 +125,10 @@ Status DvConvertJob::run() {
         media::RawDvWriter out;
         Status s = out.open(output_);
         if (!s) return Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", s.sysError);
+        source_.setMapped(true, [&] { out.flush(); });
         while (source_.next(f)) {
-            // "DV Grabber": each whole frame is appended with one write.
-            s = out.writeFrame({f.data, source_.frameSize()});
+            // "DV Grabber": whole frames, appended in order.
+            s = out.queueFrame(f.bytes());
             if (!s) return failed(s);
             progress_.setDone(++done);
             if (progress_.cancelled()) return failed(Status::failure(ErrorCode::kCancelled));
@@ -150,20 +163,24 @@ Status DvConvertJob::run() {
     media::AviWriter out;
     Status s = out.open(output_, opt);
     if (!s) return Status::failure(ErrorCode::kOpenFailed, "Could not set the output file name", s.sysError);
+    source_.setMapped(true, [&] { out.flush(); });
     std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame);
     std::vector<uint8_t> pcmBytes(4 * media::dvaudio::kMaxSamplesPerFrame);
     int64_t delivered = 0;
-    while (source_.next(f)) {
+    const bool type2 = opt.type == media::AviType::kType2;
+    const size_t frameSize = source_.frameSize();
+    // One frame's work; its reads of mapped bytes run guarded against the file being truncated.
+    auto one = [&] {
         std::span<const uint8_t> audio;
-        if (opt.type == media::AviType::kType2) {
+        if (type2) {
             int samples = 0;
             const int16_t* from = nullptr;
+            std::optional<media::dvaudio::AudioInfo> info;
             if (f.pcm) {
                 samples = f.pcmSamples;
                 from = f.pcm;
-            } else if (auto info = media::dvaudio::readAudioInfo(f.data, source_.frameSize());
-                       info && info->sampleRate == rate) {
-                samples = media::dvaudio::extractPcm(f.data, source_.frameSize(), *info, 0, pcm.data());
+            } else if (f.data && (info = media::dvaudio::readAudioInfo(f.data, frameSize)) && info->sampleRate == rate) {
+                samples = media::dvaudio::extractPcm(f.data, frameSize, *info, 0, pcm.data());
                 from = pcm.data();
             } else {
                 // A frame without its audio: silence keeps the streams in step.
@@ -177,8 +194,14 @@ Status DvConvertJob::run() {
             }
             audio = {pcmBytes.data(), size_t(4 * samples)};
         }
-        s = out.writeFrame({f.data, source_.frameSize()}, audio);
-        if (!s) return failed(s);
+        s = out.queueFrame(f.bytes(), audio);
+    };
+    while (source_.next(f)) {
+        if (!guarded(one)) s = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+        if (!s) {
+            out.close();
+            return failed(s);
+        }
         ++delivered;
         progress_.setDone(++done);
         if (progress_.cancelled()) {
@@ -186,7 +209,10 @@ Status DvConvertJob::run() {
             return failed(Status::failure(ErrorCode::kCancelled));
         }
     }
-    if (!source_.status()) return failed(source_.status());
+    if (!source_.status()) {
+        out.close();
+        return failed(source_.status());
+    }
     s = out.close();
     if (!s) return failed(s);
     return finishAvi();

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -21,6 +23,14 @@ using core::FrameRingBuffer;
 using core::Status;
 
 namespace {
+
+// The part of the input the sink maps at a time.
+constexpr size_t kSinkWindow = size_t(8) << 20;
+
+template <class F>
+bool guarded(F& f) {
+    return media::guardedCall([](void* c) { (*static_cast<F*>(c))(); }, &f);
+}
 
 // Item text of the reserved INFO list: "zorv" 28 times with single spaces (139 characters), which
 // makes the list exactly 160 bytes, the size the timecode list replaces in place.
@@ -164,6 +174,13 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     rules.prerollSeconds = settings_.prerollSeconds;
     decider_.reset(rules);
     pcm_.assign(2 * media::dvaudio::kMaxSamplesPerFrame, 0);
+    const size_t maxBlocks = size_t(core::dv::sequenceCount(source_.frameSize())) * core::dv::kAauxPacksPerSequence;
+    slotBytes_.assign(16 + maxBlocks * (2 + core::dv::kDifBlockSize), 0);
+    scratch_.assign(source_.frameSize(), 0);
+    firstFrame_.assign(source_.frameSize(), 0);
+    source_.setMapped(true);
+    sinkWindow_ = std::make_unique<media::MappedWindow>(source_.file().file().fd(), source_.file().fileSize(),
+                                                        kSinkWindow, true);
 
     sourceThread_ = std::thread([this] { sourceLoop(); });
 
@@ -173,27 +190,68 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     return Status::success();
 }
 
+// Entry layout: frame position (8 bytes), changed block count (4), the block numbers (2 each), then
+// the blocks' bytes from offset 16 + 2 * maxBlocks.
+std::span<const uint8_t> DvFileSplitter::describeFrame(const DvFrame& frame) {
+    const int64_t pos = source_.file().frameDataPosition(frame.index);
+    const uint32_t count = static_cast<uint32_t>(frame.patchedCount);
+    const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
+    uint8_t* p = slotBytes_.data();
+    std::memcpy(p, &pos, 8);
+    std::memcpy(p + 8, &count, 4);
+    if (count > 0) {
+        std::memcpy(p + 16, frame.patchedBlocks, 2 * size_t(count));
+        std::memcpy(p + 16 + 2 * maxBlocks, frame.patch, core::dv::kDifBlockSize * count);
+    }
+    return {p, 16 + 2 * maxBlocks + core::dv::kDifBlockSize * count};
+}
+
+bool DvFileSplitter::resolveFrame(std::span<const uint8_t> entry, SlotFrame& out) {
+    const size_t size = source_.frameSize();
+    const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
+    if (entry.size() < 16) return false;
+    int64_t pos = 0;
+    uint32_t count = 0;
+    std::memcpy(&pos, entry.data(), 8);
+    std::memcpy(&count, entry.data() + 8, 4);
+    if (!sinkWindow_->contains(pos, size)) writer_.flush();  // the batch refers to the old map
+    out.data = sinkWindow_->view(pos, size);
+    if (!out.data) return false;
+    out.bytes = {{out.data, size},
+                 entry.data() + 16 + 2 * maxBlocks,
+                 reinterpret_cast<const uint16_t*>(entry.data() + 16),
+                 static_cast<int>(count)};
+    return true;
+}
+
 void DvFileSplitter::sourceLoop() {
     DvFrame frame;
     const size_t size = source_.frameSize();
+    Status failure;
     while (source_.next(frame)) {
         if (progress_.cancelled()) {
             buffer_.abort();
             return;
         }
-        SplitFrameInfo info = readSplitFrameInfo(frame.data, size);
+        SplitFrameInfo info;
+        auto read = [&] { info = readSplitFrameInfo(frame.data, size); };
+        if (!guarded(read)) {
+            failure = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+            break;
+        }
         SplitDecider::Verdict v = decider_.step(info);
         if (v.split && !buffer_.putEndOfFile()) return;
         if (v.deliver) {
             uint32_t flags = (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) |
                              (v.newReel ? FrameRingBuffer::kNewReel : 0);
-            if (!buffer_.putFrame({frame.data, size}, flags)) return;
+            if (!buffer_.putFrame(describeFrame(frame), flags)) return;
         }
         progress_.setDone(frame.index + 1);
     }
-    if (!source_.status().ok()) {
+    if (failure.ok()) failure = source_.status();
+    if (!failure.ok()) {
         std::lock_guard<std::mutex> g(sourceMutex_);
-        sourceStatus_ = source_.status();
+        sourceStatus_ = failure;
     }
     buffer_.putEndOfInput();
 }
@@ -230,6 +288,17 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
         std::snprintf(msg, sizeof msg, "Failed to get status of first frame (0x%x)", static_cast<unsigned>(status));
         return Status::failure(ErrorCode::kReadFailed, msg);
     }
+    // The file's first frame, whole and joined, for its name and audio rate.
+    SlotFrame first;
+    bool whole = resolveFrame(data, first);
+    auto copyFirst = [&] {
+        std::memcpy(firstFrame_.data(), first.data, firstFrame_.size());
+        for (int i = 0; i < first.bytes.blockCount; ++i)
+            std::memcpy(firstFrame_.data() + core::dv::kDifBlockSize * first.bytes.blocks[i],
+                        first.bytes.patch + core::dv::kDifBlockSize * size_t(i), core::dv::kDifBlockSize);
+    };
+    if (!whole || !guarded(copyFirst)) return Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI");
+    data = {firstFrame_.data(), firstFrame_.size()};
     if ((flags & FrameRingBuffer::kNewReel) && !baseReel_.empty())
         currentReel_ = reelWithLetter(baseReel_, reelCounter_++);
 
@@ -310,20 +379,41 @@ void DvFileSplitter::sinkLoop() {
         }
         if (e.kind == FrameRingBuffer::EntryKind::kFrame) {
             Status st;
-            if (type2) {
+            core::FoundTimecode tc;
+            SlotFrame f;
+            if (!resolveFrame(e.data, f)) st = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+            // The frame's reads of mapped bytes run guarded against the input being truncated.
+            auto one = [&] {
+                const size_t size = f.bytes.data.size();
                 std::span<const uint8_t> pcm;
-                if (auto info = media::dvaudio::readAudioInfo(e.data.data(), e.data.size())) {
-                    int n = media::dvaudio::extractPcm(e.data.data(), e.data.size(), *info, 0, pcm_.data());
-                    pcm = {reinterpret_cast<const uint8_t*>(pcm_.data()), static_cast<size_t>(n) * 4};
+                if (type2) {
+                    // The audio as joined: pack and audio blocks of the frame, with the changed ones.
+                    namespace dv = core::dv;
+                    for (size_t q = 0; q < size / dv::kSequenceSize; ++q) {
+                        const size_t seq = q * dv::kSequenceSize;
+                        std::memcpy(scratch_.data() + seq, f.data + seq, 6 * dv::kDifBlockSize);
+                        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+                            const size_t at = seq + dv::audioBlockIndex(a) * dv::kDifBlockSize;
+                            std::memcpy(scratch_.data() + at, f.data + at, dv::kDifBlockSize);
+                        }
+                    }
+                    for (int i = 0; i < f.bytes.blockCount; ++i)
+                        std::memcpy(scratch_.data() + dv::kDifBlockSize * f.bytes.blocks[i],
+                                    f.bytes.patch + dv::kDifBlockSize * size_t(i), dv::kDifBlockSize);
+                    if (auto info = media::dvaudio::readAudioInfo(scratch_.data(), size)) {
+                        int n = media::dvaudio::extractPcm(scratch_.data(), size, *info, 0, pcm_.data());
+                        pcm = {reinterpret_cast<const uint8_t*>(pcm_.data()), static_cast<size_t>(n) * 4};
+                    }
                 }
-                st = writer_.writeFrame(e.data, pcm);
-            } else {
-                st = writer_.writeFrame(e.data);
-            }
-            core::FoundTimecode tc = core::findTimecode(e.data.data(), static_cast<int>(e.data.size() / 12000));
+                st = writer_.queueFrame(f.bytes, pcm);
+                tc = core::findTimecode(f.data, static_cast<int>(size / 12000));
+            };
+            if (st.ok() && !guarded(one)) st = Status::failure(ErrorCode::kReadFailed, {}, EIO);
             buffer_.release();
             if (!st) {
-                result = Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
+                result = st.code == ErrorCode::kReadFailed
+                             ? Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI", st.sysError)
+                             : Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
                 discardFile();
                 buffer_.abort();
                 break;

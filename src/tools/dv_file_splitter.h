@@ -26,6 +26,7 @@
 #include "core/job.h"
 #include "core/options.h"
 #include "media/avi_writer.h"
+#include "media/mapped_window.h"
 #include "tools/dv_frame_source.h"
 #include "tools/split_decider.h"
 
@@ -100,6 +101,14 @@ private:
     void discardFile();
     void release();
     void writeLogEntry(const SplitOutputFile& out, int fileNumber);
+    // A ring-buffer entry names a frame by its input position (with the audio blocks that joining
+    // the Type 2 audio changed); the sink sees the frame through its own map of the input.
+    struct SlotFrame {
+        const uint8_t* data = nullptr;  // mapped, valid until the sink's map moves
+        media::PatchedFrame bytes;
+    };
+    std::span<const uint8_t> describeFrame(const DvFrame& frame);
+    bool resolveFrame(std::span<const uint8_t> entry, SlotFrame& out);
 
     SplitSettings settings_;
     std::function<void(const std::string&)> fileCallback_;
@@ -129,6 +138,10 @@ private:
     media::AviWriter writer_;
     SplitOutputFile current_;
     std::vector<int16_t> pcm_;
+    std::vector<uint8_t> slotBytes_;                  // source side: the entry being put
+    std::unique_ptr<media::MappedWindow> sinkWindow_;
+    std::vector<uint8_t> scratch_;                    // sink side: a frame's pack and audio blocks
+    std::vector<uint8_t> firstFrame_;                 // sink side: a file's first frame, whole
     std::vector<SplitOutputFile> outputs_;
     int64_t framesWritten_ = 0;
 

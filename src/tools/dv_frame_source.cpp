@@ -3,12 +3,23 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace zorv::tools {
 
 using core::ErrorCode;
 using core::Status;
+
+namespace {
+// Mapped mode: the part of the file mapped at a time.
+constexpr size_t kMapWindow = size_t(8) << 20;
+
+template <class F>
+bool guarded(F& f) {
+    return media::guardedCall([](void* c) { (*static_cast<F*>(c))(); }, &f);
+}
+}  // namespace
 
 void DvTimestampFixer::restamp(int64_t& start, int64_t& stop) {
     if (first_) {
@@ -38,6 +49,8 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     size_t fs = file_.frameSize();
     if (fs == 0 || fs > core::dv::kMaxFrameSize) return Status::failure(ErrorCode::kReadFailed);
     frame_.assign(fs, 0);
+    patched_.assign(size_t(core::dv::sequenceCount(fs)) * core::dv::kAauxPacksPerSequence, 0);
+    patchBytes_.assign(patched_.size() * core::dv::kDifBlockSize, 0);
     // Frames are read front to back: a larger kernel read-ahead keeps the reads off the disk's
     // latency while the writer runs.
     ::posix_fadvise(file_.file().fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -56,6 +69,7 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
 int DvFrameSource::dvaudioMax() { return media::dvaudio::kMaxSamplesPerFrame; }
 
 void DvFrameSource::close() {
+    window_.reset();
     file_.close();
     audio_ = {};
     join_ = audioUsable_ = skipVideo_ = false;
@@ -85,6 +99,41 @@ bool DvFrameSource::fillAudio(int samples) {
     return true;
 }
 
+const uint8_t* DvFrameSource::mappedFrame(int64_t pos) {
+    if (!window_) window_ = std::make_unique<media::MappedWindow>(file_.file().fd(), file_.fileSize(), kMapWindow, true);
+    if (!window_->contains(pos, frame_.size()) && beforeRemap_) beforeRemap_();
+    return window_->view(pos, frame_.size());
+}
+
+// The frame's audio blocks are copied to frame_, joined there, and compared with the mapped ones:
+// only the blocks that differ are delivered from frame_.
+bool DvFrameSource::joinMapped(const uint8_t* mapped, int samples, int rate) {
+    namespace dv = core::dv;
+    const int seqs = dv::sequenceCount(frame_.size());
+    int changed = 0;
+    auto join = [&] {
+        for (int s = 0; s < seqs; ++s)
+            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+                const size_t at = s * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize;
+                std::memcpy(frame_.data() + at, mapped + at, dv::kDifBlockSize);
+            }
+        media::dvaudio::insertPcm(frame_.data(), frame_.size(), pcm_.data(), samples, rate, rate != 44100);
+        for (int s = 0; s < seqs; ++s)
+            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+                const size_t block = s * dv::kBlocksPerSequence + dv::audioBlockIndex(a);
+                const size_t at = block * dv::kDifBlockSize;
+                if (std::memcmp(frame_.data() + at, mapped + at, dv::kDifBlockSize) != 0) {
+                    std::memcpy(patchBytes_.data() + dv::kDifBlockSize * size_t(changed), frame_.data() + at,
+                                dv::kDifBlockSize);
+                    patched_[size_t(changed++)] = uint16_t(block);
+                }
+            }
+    };
+    if (!guarded(join)) return false;
+    patchedCount_ = changed;
+    return true;
+}
+
 bool DvFrameSource::next(DvFrame& out) {
     if (!status_.ok()) return false;
     int64_t count = file_.frameCount();
@@ -93,12 +142,18 @@ bool DvFrameSource::next(DvFrame& out) {
     int64_t n = cursor_++;
     int64_t pos = file_.frameDataPosition(n);
     const bool readVideo = !(skipVideo_ && audioUsable_ && !join_);
-    if (readVideo && !file_.file().readExact(pos, frame_.data(), frame_.size())) {
-        status_ = Status::failure(ErrorCode::kReadFailed, {}, file_.file().sysError());
-        return false;
+    const uint8_t* data = nullptr;
+    if (readVideo && mapped_) data = mappedFrame(pos);
+    if (readVideo && !data) {
+        if (!file_.file().readExact(pos, frame_.data(), frame_.size())) {
+            status_ = Status::failure(ErrorCode::kReadFailed, {}, file_.file().sysError());
+            return false;
+        }
+        data = frame_.data();
     }
     out = {};
-    out.data = readVideo ? frame_.data() : nullptr;
+    out.data = data;
+    out.size = frame_.size();
     out.index = n;
     out.start = delivered_ * frameDuration();
     out.stop = out.start + frameDuration();
@@ -109,7 +164,18 @@ bool DvFrameSource::next(DvFrame& out) {
         fillAudio(samples);
         out.pcm = pcm_.data();
         out.pcmSamples = samples;
-        if (join_) media::dvaudio::insertPcm(frame_.data(), frame_.size(), pcm_.data(), samples, rate, rate != 44100);
+        if (join_ && data == frame_.data()) {
+            media::dvaudio::insertPcm(frame_.data(), frame_.size(), pcm_.data(), samples, rate, rate != 44100);
+        } else if (join_) {
+            patchedCount_ = 0;
+            if (!joinMapped(data, samples, rate)) {
+                status_ = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+                return false;
+            }
+            out.patch = patchBytes_.data();
+            out.patchedBlocks = patched_.data();
+            out.patchedCount = patchedCount_;
+        }
     }
     ++delivered_;
     return true;

@@ -1,9 +1,13 @@
 // A source of whole DV frames with their times, from AVI Type 1, AVI Type 2 or Raw DV. For AVI Type 2
 // the separate PCM stream can be joined back into each frame's audio blocks (the "DV Mux" role), so
-// every consumer sees complete DV frames. Frames are read one at a time into one reused buffer.
+// every consumer sees complete DV frames. Frames are read one at a time into one reused buffer, or,
+// in mapped mode, seen where the page cache holds them: the frame's bytes are not copied at all and a
+// joined frame is the mapped frame plus its rewritten audio blocks (see DvFrame::patch).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +16,8 @@
 #include "media/avi_audio_reader.h"
 #include "media/dv_audio.h"
 #include "media/dv_media_file.h"
+#include "media/mapped_window.h"
+#include "media/write_all.h"
 
 namespace zorv::tools {
 
@@ -31,11 +37,21 @@ private:
 
 struct DvFrame {
     const uint8_t* data = nullptr;  // frameSize bytes
+    size_t size = 0;
     int64_t index = 0;              // frame number in the source
     int64_t start = 0, stop = 0;    // 100-ns units
     // Type 2 sources: this frame's share of the audio stream (16-bit stereo), joined or not.
     const int16_t* pcm = nullptr;
     int pcmSamples = 0;
+    // Mapped mode, joined frames: the audio blocks whose bytes the joining changed, ascending, and
+    // their new bytes one after another. Read the frame through bytes().
+    const uint8_t* patch = nullptr;
+    const uint16_t* patchedBlocks = nullptr;
+    int patchedCount = 0;
+
+    media::PatchedFrame bytes() const {
+        return {{data, data ? size : 0}, patch, patchedBlocks, patchedCount};
+    }
 };
 
 class DvFrameSource {
@@ -54,6 +70,15 @@ public:
     // Type 2: the audio stream's format (streamNumber -1 when it has none).
     const media::AviAudioFormat& audioFormat() const { return audio_.format(); }
 
+    // Mapped mode: frames are read through a moving memory map of the file and not
+    // copied. A frame's bytes then stay valid until the map moves: the hook runs just before that,
+    // so a consumer can write out what still refers to them. Mapped bytes may vanish when another
+    // process truncates the file: read them only inside media::guardedCall().
+    void setMapped(bool mapped, std::function<void()> beforeRemap = {}) {
+        mapped_ = mapped;
+        beforeRemap_ = std::move(beforeRemap);
+    }
+
     // Type 2 only: when the caller needs nothing but the audio stream, the video chunks are not read
     // (the frame's data is then null).
     void skipVideo(bool skip) { skipVideo_ = skip; }
@@ -65,6 +90,8 @@ public:
 
 private:
     bool fillAudio(int samples);
+    const uint8_t* mappedFrame(int64_t pos);
+    bool joinMapped(const uint8_t* mapped, int samples, int rate);
     static int dvaudioMax();
 
     media::DvMediaFile file_;
@@ -73,6 +100,12 @@ private:
     bool audioUsable_ = false;
     bool skipVideo_ = false;
     std::vector<uint8_t> frame_;
+    bool mapped_ = false;
+    std::function<void()> beforeRemap_;
+    std::unique_ptr<media::MappedWindow> window_;
+    std::vector<uint16_t> patched_;
+    std::vector<uint8_t> patchBytes_;
+    int patchedCount_ = 0;
     std::vector<uint8_t> pcmBytes_;  // pending audio stream bytes
     size_t pcmOffset_ = 0;
     std::vector<int16_t> pcm_;

@@ -11,12 +11,15 @@
 #include <cstring>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <system_error>
 
 #include "core/civil_time.h"
 #include "core/dv_layout.h"
 #include "core/timecode.h"
+#include "media/mapped_window.h"
+#include "media/write_all.h"
 #include "tools/premiere_timecode.h"
 #include "tools/system_text.h"
 
@@ -26,9 +29,15 @@ namespace {
 
 using core::ErrorCode;
 
-// The output-file stream moves the file through one buffer of this size (never less than two frames),
-// patching the frames that lie whole inside it.
+// Room for the rewritten blocks and headers of the output-file stream between two gathered writes.
 constexpr size_t kStreamBuffer = size_t{1} << 20;
+// The part of the input mapped at a time.
+constexpr size_t kMapWindow = size_t{8} << 20;
+
+template <class F>
+bool guarded(F& f) {
+    return media::guardedCall([](void* c) { (*static_cast<F*>(c))(); }, &f);
+}
 
 // Error codes of the media file as passed on by the modifier.
 ErrorCode mapMediaError(ErrorCode e) {
@@ -275,26 +284,33 @@ core::Status DvMetadataModifier::run() {
 
 namespace {
 
-// Reads the blocks of a frame that can hold packs (header, subcode and VAUX blocks 0-5 and, when
-// asked, the nine audio blocks of each sequence) through a sliding read-only mapping of the file, so that the video
-// data is never copied and at most one window of the file is mapped at a time. The rewrites read and
-// change nothing outside these blocks.
-class PackBlockReader {
+// The frames of a file changed in place through a sliding shared mapping of it (read and write), so
+// that the video data is never copied and at most one window of the file is mapped at a time. The
+// blocks that can hold packs (header, subcode and VAUX blocks 0-5 and, when asked, the nine audio
+// blocks of each sequence) are copied out for the rewrites, which read and change nothing else; the
+// blocks whose bytes changed are copied back, and only their pages become dirty. No system call is
+// made per frame.
+class PackBlockWindow {
 public:
     static constexpr size_t kWindow = size_t{8} << 20;
 
-    PackBlockReader(int fd, int64_t fileSize) : fd_(fd), size_(fileSize < 0 ? 0 : static_cast<uint64_t>(fileSize)) {}
-    ~PackBlockReader() { unmap(); }
-    PackBlockReader(const PackBlockReader&) = delete;
-    PackBlockReader& operator=(const PackBlockReader&) = delete;
+    PackBlockWindow(int fd, int64_t fileSize) : fd_(fd), size_(fileSize < 0 ? 0 : static_cast<uint64_t>(fileSize)) {}
+    ~PackBlockWindow() { unmap(); }
+    PackBlockWindow(const PackBlockWindow&) = delete;
+    PackBlockWindow& operator=(const PackBlockWindow&) = delete;
 
-    // False when the frame lies outside the file or cannot be mapped: the caller reads it whole.
-    bool read(uint64_t pos, size_t frameSize, int sequences, bool audioBlocks, uint8_t* dst) {
-        if (pos > size_ || frameSize > size_ - pos) return false;
+    // The frame's mapped bytes; nullptr when it lies outside the file or cannot be mapped. Read and
+    // write them only inside media::guardedCall().
+    uint8_t* frame(uint64_t pos, size_t frameSize) {
+        if (pos > size_ || frameSize > size_ - pos) return nullptr;
         if (!base_ || pos < start_ || pos + frameSize > start_ + len_) {
-            if (!map(pos, frameSize)) return false;
+            if (!map(pos, frameSize)) return nullptr;
         }
-        const uint8_t* src = base_ + (pos - start_);
+        return base_ + (pos - start_);
+    }
+    int sysError() const { return errno_; }
+
+    static void readPackBlocks(const uint8_t* src, int sequences, bool audioBlocks, uint8_t* dst) {
         for (int s = 0; s < sequences; ++s) {
             const size_t seq = core::dv::kSequenceSize * static_cast<size_t>(s);
             std::memcpy(dst + seq, src + seq, 6 * core::dv::kDifBlockSize);
@@ -303,42 +319,45 @@ public:
                 std::memcpy(dst + at, src + at, core::dv::kDifBlockSize);
             }
         }
-        return true;
     }
 
 private:
     bool map(uint64_t pos, size_t need) {
         unmap();
-        if (failed_) return false;
+        if (errno_ != 0) return false;
         const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
         const uint64_t start = pos - pos % page;
         uint64_t len = std::min<uint64_t>(std::max<uint64_t>(kWindow, pos + need - start), size_ - start);
-        void* p = ::mmap(nullptr, static_cast<size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
+        void* p = ::mmap(nullptr, static_cast<size_t>(len), PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
+                         static_cast<off_t>(start));
         if (p == MAP_FAILED) {
-            failed_ = true;
+            errno_ = errno ? errno : EIO;
             return false;
         }
         ::madvise(p, static_cast<size_t>(len), MADV_SEQUENTIAL);
-        base_ = static_cast<const uint8_t*>(p);
+        base_ = static_cast<uint8_t*>(p);
         start_ = start;
         len_ = static_cast<size_t>(len);
         return true;
     }
     void unmap() {
-        if (base_) ::munmap(const_cast<uint8_t*>(base_), len_);
+        if (base_) ::munmap(base_, len_);
         base_ = nullptr;
     }
 
     int fd_;
     uint64_t size_;
-    const uint8_t* base_ = nullptr;
+    uint8_t* base_ = nullptr;
     uint64_t start_ = 0;
     size_t len_ = 0;
-    bool failed_ = false;
+    int errno_ = 0;
 };
 
 }  // namespace
 
+// The output is the input seen through a moving memory map and handed to the kernel in large
+// gathered writes: unchanged bytes go straight from the input's page cache to the output's, and
+// only the DIF blocks whose packs changed come from a small buffer.
 core::Status DvMetadataModifier::runOutputFile() {
     const int64_t fileSize = media_.fileSize();
     // Writing over the input would destroy what is being read.
@@ -347,9 +366,11 @@ core::Status DvMetadataModifier::runOutputFile() {
     for (size_t i = 1; i < positions_.size(); ++i)
         if (positions_[i] < positions_[i - 1] + frameSize_) return fail(ErrorCode::kReadFailed, kModifyReadFailed);
 
-    std::vector<uint8_t> buf;
+    std::vector<uint8_t> frame;
+    std::unique_ptr<media::GatherBatch> batch;
     try {
-        buf.resize(std::max(kStreamBuffer, 2 * frameSize_));
+        frame.resize(frameSize_);
+        batch = std::make_unique<media::GatherBatch>(kStreamBuffer);
     } catch (const std::bad_alloc&) {
         return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
     }
@@ -357,38 +378,70 @@ core::Status DvMetadataModifier::runOutputFile() {
     if (!out.open(outputPath_, media::File::Mode::kCreate))
         return fail(ErrorCode::kWriteFailed, kModifyCreateFailed, out.sysError());
     const media::File& in = media_.file();
+    media::MappedWindow window(in.fd(), fileSize, kMapWindow, true);
 
-    int64_t filePos = 0;
-    size_t next = 0;  // next frame to patch
+    int writeError = 0;
+    auto flush = [&] {
+        if (writeError == 0) writeError = batch->flush(out.fd());
+        batch->clear();
+        return writeError == 0;
+    };
+    // Unchanged bytes [from, to) of the input, a window at a time.
+    auto copyRange = [&](int64_t from, int64_t to) {
+        while (from < to) {
+            const size_t n = static_cast<size_t>(std::min<int64_t>(to - from, kMapWindow / 2));
+            if (!window.contains(from, n) && !flush()) return false;
+            if (!batch->fits(1, 0) && !flush()) return false;
+            const uint8_t* p = window.view(from, n);
+            if (!p) return false;
+            batch->ref(p, n);
+            from += static_cast<int64_t>(n);
+        }
+        return true;
+    };
+    const int runs = sequences_ * 10;  // changed runs per frame at most: blocks 1-5 and 9 audio blocks
+    int64_t cursor = 0;
     int64_t done = 0;
-    while (filePos < fileSize) {
-        int64_t end = std::min<int64_t>(fileSize, filePos + static_cast<int64_t>(buf.size()));
-        // The window holds the frames that lie whole inside it and never cuts through a frame.
-        size_t last = next;
-        while (last < positions_.size() && static_cast<int64_t>(positions_[last]) < end) {
-            const int64_t p = static_cast<int64_t>(positions_[last]);
-            if (p + static_cast<int64_t>(frameSize_) <= end) {
-                ++last;
-                continue;
+    for (uint64_t pos : positions_) {
+        // A frame cut short by the end of the file ends the frames; its bytes are copied as they are.
+        if (static_cast<int64_t>(pos + frameSize_) > fileSize) break;
+        if (aborted()) {
+            flush();  // what was done stays in the output
+            return fail(ErrorCode::kCancelled, "");
+        }
+        if (!copyRange(cursor, static_cast<int64_t>(pos))) break;
+        if (!window.contains(static_cast<int64_t>(pos), frameSize_) && !flush()) break;
+        if (!batch->fits(2 * runs + 1, frameSize_ / 5) && !flush()) break;
+        const uint8_t* src = window.view(static_cast<int64_t>(pos), frameSize_);
+        if (!src) return fail(ErrorCode::kReadFailed, kModifyReadFailed, window.sysError());
+        // The pack and audio blocks are all the rewrites read; the changed ones are written from frame.
+        auto edit = [&] {
+            for (int q = 0; q < sequences_; ++q) {
+                const size_t seq = core::dv::kSequenceSize * static_cast<size_t>(q);
+                std::memcpy(frame.data() + seq, src + seq, 6 * core::dv::kDifBlockSize);
+                for (int k = 0; k < 9; ++k) {
+                    const size_t at = seq + core::dv::audioBlockIndex(k) * core::dv::kDifBlockSize;
+                    std::memcpy(frame.data() + at, src + at, core::dv::kDifBlockSize);
+                }
             }
-            if (p > filePos) end = p;
-            else next = last = positions_.size();  // a frame cut short by the end of the file: no more frames
-            break;
-        }
-        const size_t len = static_cast<size_t>(end - filePos);
-        if (!in.readExact(filePos, buf.data(), len))
-            return fail(ErrorCode::kReadFailed, kModifyReadFailed, in.sysError());
-        for (size_t f = next; f < last; ++f) {
-            if (aborted()) return fail(ErrorCode::kCancelled, "");
-            processFrame(buf.data() + (positions_[f] - static_cast<uint64_t>(filePos)));
-            progress_.setDone(++done);
-        }
-        if (aborted()) return fail(ErrorCode::kCancelled, "");
-        if (!out.writeAt(filePos, buf.data(), len))
-            return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, out.sysError());
-        filePos = end;
-        next = last;
+            processFrame(frame.data());
+        };
+        if (!guarded(edit)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+        size_t at = 0;
+        touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
+            batch->ref(src + at, off - at);
+            batch->copy(frame.data() + off, n);
+            at = off + n;
+        });
+        batch->ref(src + at, frameSize_ - at);
+        cursor = static_cast<int64_t>(pos + frameSize_);
+        progress_.setDone(++done);
     }
+    if (writeError == 0 && window.sysError() == 0 && copyRange(cursor, fileSize)) flush();
+    if (writeError != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writeError);
+    if (window.sysError() != 0 || cursor > fileSize)
+        return fail(ErrorCode::kReadFailed, kModifyReadFailed, window.sysError());
+    if (aborted()) return fail(ErrorCode::kCancelled, "");
     updatePremiereTimecode(out);
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     return status_;
@@ -404,23 +457,25 @@ core::Status DvMetadataModifier::runDirect() {
     } catch (const std::bad_alloc&) {
         return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
     }
-    PackBlockReader packs(rw.fd(), rw.size());
+    PackBlockWindow window(rw.fd(), rw.size());
     // Only the timecode and date/time rewrites look at the audio auxiliary packs.
     const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) ||
                              (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
     int64_t done = 0;
     for (uint64_t pos : positions_) {
         if (aborted()) return fail(ErrorCode::kCancelled, "");
-        // A frame that cannot be read whole ends the frames, as the end of the file does.
-        if (!packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()) &&
-            !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_))
+        // A frame that cannot be seen whole ends the frames, as the end of the file does.
+        uint8_t* mapped = window.frame(pos, frameSize_);
+        if (!mapped) {
+            if (window.sysError() != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, window.sysError());
             break;
-        processFrame(frame.data());
-        bool ok = true;
-        touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
-            if (ok) ok = rw.writeAt(static_cast<int64_t>(pos + off), frame.data() + off, n);
-        });
-        if (!ok) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, rw.sysError());
+        }
+        auto edit = [&] {
+            PackBlockWindow::readPackBlocks(mapped, sequences_, audioBlocks, frame.data());
+            processFrame(frame.data());
+            touched_.forEachRun(sequences_, [&](size_t off, size_t n) { std::memcpy(mapped + off, frame.data() + off, n); });
+        };
+        if (!guarded(edit)) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, EIO);
         progress_.setDone(++done);
     }
     updatePremiereTimecode(rw);
