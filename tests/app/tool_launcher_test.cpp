@@ -12,7 +12,12 @@
 #include "app/menu_state.h"
 #include "app/options_sheet.h"
 #include "gen/clip_writer.h"
+#include "core/metadata_text.h"
 #include "core/settings_store.h"
+#include "gen/avchd_writer.h"
+#include "gen/hdv_writer.h"
+#include "media/codec/codec_registry.h"
+#include "media/dv_media_file.h"
 #include "media/recognize.h"
 #include "toolsui_test_support.h"
 
@@ -24,6 +29,20 @@ using test::PromptRecorder;
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The user bits of frame n as the metadata window shows them; empty when the file cannot be read.
+std::string userBitsOf(const QString& path, int64_t n) {
+    media::DvMediaFile dv;
+    if (!dv.open(path.toStdString()) || !dv.buildIndex() || !dv.frameMetadata(n)) return {};
+    core::TextBuf text;
+    core::formatUserBits(text, dv.record(), core::TextVariant::MetadataWindow);
+    return std::string(text.view());
+}
+
+int64_t framesOf(const QString& path) {
+    media::DvMediaFile dv;
+    return dv.open(path.toStdString()) && dv.buildIndex() ? dv.frameCount() : -1;
 }
 
 class ToolLauncherTest : public ::testing::Test {
@@ -139,7 +158,9 @@ TEST_F(ToolLauncherTest, ModifyMetadataConfirmsChecksAndWritesTheCopy) {
     const QString output = dir_.filePath(QStringLiteral("clip-mod.avi"));
     EXPECT_EQ(typeOf(output), media::FileType::kAviType1);
     EXPECT_EQ(QFileInfo(output).size(), QFileInfo(input).size());
-    EXPECT_NE(contents(output), contents(input));
+    EXPECT_EQ(userBitsOf(output, 0), "12:34:56:78");
+    EXPECT_EQ(userBitsOf(output, 249), "12:34:56:78");
+    EXPECT_NE(userBitsOf(input, 0), "12:34:56:78");
 }
 
 TEST_F(ToolLauncherTest, DateFromAFileNameWithoutOneIsRefused) {
@@ -174,6 +195,7 @@ TEST_F(ToolLauncherTest, DirectModifyAnsweredNoIsCancelledAndYesChangesTheInput)
     run(cmd::kDirectModify);
     EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Metadata modification complete."));
     EXPECT_NE(contents(input), before);
+    EXPECT_EQ(userBitsOf(input, 100), "AB:CD:EF:01");
     EXPECT_TRUE(window_->fileOpen());  // opened again after the run
 }
 
@@ -187,6 +209,143 @@ TEST_F(ToolLauncherTest, BurnInWritesTheBurnFile) {
     EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Burn-in complete."));
     const QString output = dir_.filePath(QStringLiteral("clip-burn.avi"));
     EXPECT_EQ(typeOf(output), media::FileType::kAviType1);
+    EXPECT_EQ(framesOf(output), 250);
+}
+
+TEST_F(ToolLauncherTest, DirectBurnInWarnsFirstAndDrawsIntoTheInput) {
+    const QString input = clip(QStringLiteral("clip.avi"));
+    open(input);
+    const QByteArray before = contents(input);
+    PromptRecorder prompts;
+    prompts.buttons = {QMessageBox::No};
+    run(cmd::kDirectBurnIn);
+    ASSERT_EQ(prompts.prompts.size(), 2u);
+    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Make Direct Changes to Input File?"));
+    EXPECT_EQ(prompts.prompts[0].defaultButton, QMessageBox::No);
+    EXPECT_TRUE(prompts.prompts[0].text.contains(QStringLiteral("Tools > Burn-In Metadata")));
+    EXPECT_EQ(prompts.prompts[1].text, QStringLiteral("Operation Cancelled"));
+    EXPECT_TRUE(sheetTitles_.empty());
+    EXPECT_EQ(contents(input), before);
+
+    prompts.buttons = {QMessageBox::Yes};
+    run(cmd::kDirectBurnIn);
+    ASSERT_EQ(sheetTitles_.size(), 1u);
+    EXPECT_EQ(sheetTitles_[0], QStringLiteral("Confirm Settings for Burn-in"));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Burn-in complete."));
+    for (const Prompt& p : prompts.prompts) EXPECT_NE(p.kind, PromptKind::kSaveFile);  // no output file
+    const QByteArray after = contents(input);
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_NE(after, before);
+    EXPECT_EQ(framesOf(input), 250);
+    // Only the pictures change: the metadata packs stay as they were.
+    const QString reference = clip(QStringLiteral("reference.avi"));
+    EXPECT_FALSE(userBitsOf(input, 10).empty());
+    EXPECT_EQ(userBitsOf(input, 10), userBitsOf(reference, 10));
+    EXPECT_TRUE(window_->fileOpen());
+}
+
+TEST_F(ToolLauncherTest, AnsweringNoToFileExistsKeepsAModifyOutput) {
+    open(clip(QStringLiteral("clip.avi")));
+    window_->options().setUserBits = true;
+    const QString existing = dir_.filePath(QStringLiteral("clip-mod.avi"));
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an earlier copy");
+    }
+    const auto stamp = QFileInfo(existing).lastModified();
+    PromptRecorder prompts;
+    prompts.buttons = {QMessageBox::No};
+    run(cmd::kModify);
+    ASSERT_EQ(prompts.prompts.size(), 2u);
+    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Modify Metadata to output file"));
+    EXPECT_EQ(prompts.prompts[1].title, QStringLiteral("File Exists"));
+    EXPECT_EQ(contents(existing), QByteArray("an earlier copy"));
+    EXPECT_EQ(QFileInfo(existing).lastModified(), stamp);
+}
+
+// HDV and AVCHD files open only with decoders chosen; the real libavcodec ones are configured here.
+class StreamToolLauncherTest : public ToolLauncherTest {
+protected:
+    void SetUp() override {
+        using media::codec::CodecRole;
+        test::ensureApplication();
+        ASSERT_TRUE(dir_.isValid());
+        store_ = std::make_unique<core::SettingsStore>(std::filesystem::path(dir_.path().toStdString()) / "zorv.ini");
+        auto mpeg2 = media::codec::findCodecByName(CodecRole::kMpeg2VideoDecoder, "mpeg2video");
+        auto h264 = media::codec::findCodecByName(CodecRole::kH264VideoDecoder, "h264");
+        auto ac3 = media::codec::findCodecByName(CodecRole::kAc3AudioDecoder, "ac3");
+        ASSERT_TRUE(mpeg2 && h264 && ac3);
+        store_->writeDecoderSelection(core::DecoderRole::kMpeg2Video, mpeg2->selection());
+        store_->writeDecoderSelection(core::DecoderRole::kAvcVideo, h264->selection());
+        store_->writeDecoderSelection(core::DecoderRole::kAvcAudio, ac3->selection());
+        window_ = std::make_unique<CMainDialog>(*store_, false);
+        setOptionsSheetHook([this](COptionsSheet& sheet) {
+            sheetTitles_.push_back(sheet.windowTitle());
+            sheet.accept();
+        });
+    }
+    QString copied(const std::string& cached, const QString& name) {
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(QFile::copy(QString::fromStdString(cached), path));
+        return path;
+    }
+};
+
+TEST_F(StreamToolLauncherTest, AvchdAudioIsExtractedAsTheAc3FramesWritten) {
+    gen::AvchdSpec desc;
+    desc.frames = 250;
+    desc.width = 640;
+    desc.height = 352;
+    desc.gps = gen::GpsMode::Track;
+    gen::AvchdWritten written;
+    const std::string cached = gen::cachedAvchd("tools-avchd.m2ts", desc, &written);
+    open(copied(cached, QStringLiteral("clip.m2ts")));
+    PromptRecorder prompts;
+    run(cmd::kExtractAudio);
+    ASSERT_FALSE(prompts.prompts.empty());
+    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Extract audio to AC-3 file"));
+    EXPECT_EQ(prompts.prompts[0].proposedPath, dir_.filePath(QStringLiteral("clip.ac3")));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Audio extraction complete."));
+    const QByteArray ac3 = contents(dir_.filePath(QStringLiteral("clip.ac3")));
+    EXPECT_EQ(ac3, QByteArray(reinterpret_cast<const char*>(written.ac3.data()), static_cast<int>(written.ac3.size())));
+}
+
+TEST_F(StreamToolLauncherTest, HdvAudioIsExtractedToWav) {
+    gen::HdvSpec desc;
+    desc.frames = 50;
+    const std::string cached = gen::cachedHdv("tools-hdv.m2t", desc);
+    open(copied(cached, QStringLiteral("tape.m2t")));
+    PromptRecorder prompts;
+    run(cmd::kExtractAudio);
+    ASSERT_FALSE(prompts.prompts.empty());
+    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Extract audio to WAV file"));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Audio extraction complete."));
+    const QByteArray wav = contents(dir_.filePath(QStringLiteral("tape.wav")));
+    ASSERT_GT(wav.size(), 44);
+    EXPECT_EQ(wav.left(4), QByteArray("RIFF"));
+    EXPECT_EQ(wav.mid(8, 4), QByteArray("WAVE"));
+    // Two seconds of 48 kHz stereo 16-bit sound, give or take an audio frame at each end.
+    EXPECT_NEAR(wav.size() - 44, 2 * 48000 * 4, 2 * 1152 * 4);
+}
+
+TEST_F(StreamToolLauncherTest, HdvBurnInWritesAnAviOfEveryPicture) {
+    gen::HdvSpec desc;
+    desc.frames = 50;
+    const std::string cached = gen::cachedHdv("tools-hdv.m2t", desc);
+    open(copied(cached, QStringLiteral("tape.m2t")));
+    PromptRecorder prompts;
+    run(cmd::kBurnIn);
+    ASSERT_EQ(sheetTitles_.size(), 1u);
+    EXPECT_EQ(sheetTitles_[0], QStringLiteral("Confirm Settings for Burn-in"));
+    EXPECT_EQ(prompts.prompts.at(0).proposedPath, dir_.filePath(QStringLiteral("tape-burn.avi")));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Burn-in complete."));
+    const QByteArray avi = contents(dir_.filePath(QStringLiteral("tape-burn.avi")));
+    ASSERT_GT(avi.size(), 12);
+    EXPECT_EQ(avi.left(4), QByteArray("RIFF"));
+    EXPECT_EQ(avi.mid(8, 4), QByteArray("AVI "));
+    // Uncompressed 24-bit pictures: one 1440 x 1080 x 3 chunk per picture.
+    EXPECT_GE(avi.size(), qint64{50} * 1440 * 1080 * 3);
 }
 
 TEST_F(ToolLauncherTest, SplitCreatesOneFilePerScene) {
