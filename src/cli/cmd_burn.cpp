@@ -227,7 +227,15 @@ int cmdBurn(int argc, char** argv) {
     std::string label = job.progressText();
     for (auto& c : label)
         if (c == '\n') c = ' ';
-    return runJob(job, label, tools::kBurnInComplete);
+    const int rc = runJob(job, label, tools::kBurnInComplete);
+    if (rc != 0 && inPlace) {
+        // The input itself was being changed: say which part of it is burnt in.
+        const int64_t at = first + job.progress().done();
+        const int64_t end = last >= 0 ? last + 1 : first + job.progress().total();
+        printError("Stopped at frame " + std::to_string(at) + " of " + std::to_string(end) +
+                   ": the frames before it are burnt in, it may be partly written and the frames after it are as they were");
+    }
+    return rc;
 }
 
 }  // namespace zorv::cli

@@ -265,6 +265,10 @@ int cmdModify(int argc, char** argv) {
     const bool ok = ::isatty(STDERR_FILENO) ? runWithProgress(label, mod.progress(), work) : work();
     if (!ok) {
         reportFailure(mod.status());
+        // The input itself was being changed: say which part of it now carries the new metadata.
+        if (inPlace)
+            printError("Stopped after " + std::to_string(mod.framesDone()) + " of " + std::to_string(mod.totalFrames()) +
+                       " frames to change: those carry the new metadata, the next one may be partly changed and the rest are as they were");
         return 1;
     }
     std::printf("Metadata modification complete.\n");

@@ -142,8 +142,13 @@ PremiereFixOutcome fixPremiereStartTimecode(const std::string& path) {
     if (end < 0) return fail(PremiereFixResult::kReadFailed, rw.sysError());
     const std::vector<uint8_t> block = media::buildAppendedTimecodeList(out.text);
     if (block.size() != 172) return fail(PremiereFixResult::kWriteFailed, 0);
-    if (!rw.writeAt(end, block.data(), 12) || !rw.writeAt(end + 12, block.data() + 12, block.size() - 12))
-        return fail(PremiereFixResult::kWriteFailed, rw.sysError());
+    if (!rw.writeAt(end, block.data(), 12) || !rw.writeAt(end + 12, block.data() + 12, block.size() - 12)) {
+        // A full disk can take the list header and refuse its body: cut the file back to its old end so
+        // that no list runs past it.
+        const int sys = rw.sysError();
+        rw.truncate(end);
+        return fail(PremiereFixResult::kWriteFailed, sys);
+    }
     out.appended = true;
     return out;
 }
