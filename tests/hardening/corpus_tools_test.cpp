@@ -1,0 +1,81 @@
+// Every file tool on every damaged file: never a crash, a hang or a runaway allocation; a failure says
+// why; tools that write a new file leave their input as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "corpus_cache.h"
+#include "gen/broken_corpus.h"
+#include "limited_run.h"
+#include "tool_table.h"
+
+namespace zorv::hardening {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string tmpl = (fs::temp_directory_path() / "zorv-hardening-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data());
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string path(const std::string& name = {}) const { return name.empty() ? path_.string() : (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+// Runs one tool on a private copy of a corpus file.
+struct ToolOnFile {
+    Outcome outcome;
+    bool inputUnchanged = true;
+};
+
+ToolOnFile runTool(const ToolRun& tool, const std::string& corpusName) {
+    ScratchDir scratch;
+    const std::string in = scratch.path("in-" + corpusName);
+    fs::copy_file(corpusFile(corpusName), in);
+    const std::string before = fileBytes(in);
+    fs::create_directory(scratch.path("out"));
+    std::vector<std::string> args{ZORV_CLI_PATH};
+    for (auto& a : tool.args(in, scratch.path("out"))) args.push_back(a);
+    ToolOnFile r;
+    r.outcome = runLimited(args);
+    r.inputUnchanged = fs::exists(in) && fileBytes(in) == before;
+    return r;
+}
+
+class DamagedFiles : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(DamagedFiles, EndCleanlyWithAReason) {
+    const ToolRun& tool = toolRuns()[GetParam()];
+    ASSERT_TRUE(fs::exists(corpusFile(gen::brokenCorpus().front().name))) << "corpus not written";
+    for (const auto& file : gen::brokenCorpus()) {
+        SCOPED_TRACE(tool.name + " on " + file.name + " (" + file.damage + ")");
+        const ToolOnFile r = runTool(tool, file.name);
+        const Outcome& o = r.outcome;
+        EXPECT_FALSE(o.timedOut) << describe(o);
+        EXPECT_EQ(o.signal, 0) << describe(o);
+        if (o.exitStatus != 0) {
+            EXPECT_NE(o.output.find("zorv"), std::string::npos) << "a failure without a message: " << describe(o);
+            EXPECT_EQ(o.output.find("usage:"), std::string::npos) << "arguments refused: " << describe(o);
+        }
+        if (!tool.changesInput) EXPECT_TRUE(r.inputUnchanged) << describe(o);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, DamagedFiles, ::testing::Range<size_t>(0, toolRuns().size()),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                             std::string n = toolRuns()[info.param].name;
+                             for (char& c : n)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return n;
+                         });
+
+}  // namespace
+}  // namespace zorv::hardening
