@@ -314,12 +314,22 @@ void CBatchDialog::onStart() {
     status_->clear();
     overallBar_->setValue(0);
     fileBar_->setValue(0);
+    if (op == BatchOp::kBurnIn) {
+        // HDV and AVCHD files need the decoder chosen in the options.
+        if (auto problem = batch::checkBurnDecoders(batch::fileTypes(files), options_, true)) {
+            showMessage(this, QMessageBox::Critical, QString::fromStdString(problem->title),
+                        QString::fromStdString(problem->text));
+            setControlsEnabled(true);
+            return;
+        }
+    }
 
     batch::BatchSettings settings;
     settings.op = op;
     settings.outputFolder = folder;
     settings.options = options_;
     settings.jobs = 1;
+    settings.watcherTimesOutBurnIn = true;
     if (op == BatchOp::kBurnIn) {
         const auto overlay = playback::OverlaySettings::fromOptions(options_);
         settings.drawers = playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv);
@@ -332,10 +342,12 @@ void CBatchDialog::onStart() {
                 playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
                 error);
         };
+        if (streamBurnOverride_) settings.streamBurn = streamBurnOverride_;
     }
     if (runner_) runner_->wait();
     runner_ = std::make_unique<batch::BatchRunner>(std::move(settings));
     warnedLog_ = false;
+    burnWatch_ = batch::BurnTimeoutWatch();
     abort_->setEnabled(true);
     runner_->start(std::move(files));
     timer_->start();
@@ -379,7 +391,10 @@ void CBatchDialog::pollJob() {
     if (fileBar_->value() != s.filePercent) fileBar_->setValue(s.filePercent);
     if (overallBar_->value() != s.overallPercent) overallBar_->setValue(s.overallPercent);
     status_->setText(QString::fromStdString(s.status));
+    if (burnWatch_.tick(s)) runner_->timeOutBurnIn();
 }
+
+void CBatchDialog::setPollInterval(int ms) { timer_->setInterval(ms); }
 
 void CBatchDialog::finishJob() {
     timer_->stop();

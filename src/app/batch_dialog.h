@@ -1,6 +1,7 @@
 // CBatchDialog, "Batch Processing": one operation applied to a list of files, with the log on screen
 // and in "Batch-log.txt" of the output folder, the file and overall bars and the remaining time. The
-// job runs on the batch runner's worker thread; a 200-ms timer polls it and appends its log lines.
+// job runs on the batch runner's worker thread; a 200-ms timer polls it, appends its log lines and
+// times out an HDV or AVCHD burn-in that has made no progress for 50 ticks.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "batch/batch_runner.h"
+#include "batch/burn_checks.h"
 #include "core/options.h"
 #include "core/settings_store.h"
 
@@ -48,6 +50,11 @@ public:
     void onAbort();
     void onBrowse();
 
+    // Replaces the decoder side of HDV and AVCHD burn-in (tests drive a decoder that never delivers).
+    void setStreamBurnFactory(batch::StreamBurnFactory factory) { streamBurnOverride_ = std::move(factory); }
+    // The job timer's interval (200 ms); the burn-in timeout counts its ticks.
+    void setPollInterval(int ms);
+
     QPlainTextEdit* logView() const { return log_; }
     QLabel* statusLine() const { return status_; }
     QProgressBar* fileBar() const { return fileBar_; }
@@ -80,6 +87,8 @@ private:
     QLabel* status_ = nullptr;
     QTimer* timer_ = nullptr;
     std::unique_ptr<batch::BatchRunner> runner_;
+    batch::BurnTimeoutWatch burnWatch_;
+    batch::StreamBurnFactory streamBurnOverride_;
     bool warnedLog_ = false;
 };
 

@@ -75,6 +75,7 @@ std::string checkOutputFolder(BatchOp op, const std::string& folder) {
 }
 
 struct BatchRunner::Slot {
+    tools::StreamBurnInJob* burnJob = nullptr;  // under the runner's mutex
     std::atomic<bool> running{false};
     std::atomic<int64_t> done{0};
     std::atomic<int64_t> total{0};
@@ -443,11 +444,20 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
             return FileOutcome::kFailed;
         }
         f.log(withPath("Output file: %s", output));
+        if (settings_.watcherTimesOutBurnIn) job->setWatch(std::chrono::milliseconds(200), 0);
         if (!job->start()) {
             f.log("ERROR: Run failed - " + failureText(job->wait()));
             return FileOutcome::kFailed;
         }
+        {
+            std::lock_guard lock(mutex_);
+            f.slot->burnJob = job.get();
+        }
         const Status s = watch(*job, f);
+        {
+            std::lock_guard lock(mutex_);
+            f.slot->burnJob = nullptr;
+        }
         if (s.code == ErrorCode::kCancelled && abort_.load()) return FileOutcome::kAborted;
         const std::string text = job->message(true);
         if (job->outcome() == tools::BurnOutcome::kComplete) {
@@ -599,6 +609,10 @@ BatchSnapshot BatchRunner::poll() {
             snap.currentFile = static_cast<int64_t>(i);
             snap.filePercent = filePercent(done, total);
         }
+        if (s.burnJob && snap.burnFile < 0) {
+            snap.burnFile = static_cast<int64_t>(i);
+            snap.burnPosition = s.burnJob->position();
+        }
         if (total > 0) runningPart += static_cast<double>(done) * static_cast<double>(s.weight.load()) / total;
     }
     snap.overallPercent = overallPercent(finishedWeight_, runningPart, static_cast<double>(totalWeight_));
@@ -610,6 +624,13 @@ BatchSnapshot BatchRunner::poll() {
     }
     snap.status = status_;
     return snap;
+}
+
+void BatchRunner::timeOutBurnIn() {
+    std::lock_guard lock(mutex_);
+    if (!started_) return;
+    for (const auto& slot : slots_)
+        if (slot->burnJob) slot->burnJob->timeOut();
 }
 
 std::vector<std::string> BatchRunner::takeLines() {

@@ -57,6 +57,9 @@ struct BatchSettings {
     int jobs = 1;                   // files worked on at once (1..16)
     tools::DrawerFactory drawers;   // burn-in drawing (DV, and the stream factory's own)
     StreamBurnFactory streamBurn;   // burn-in of HDV and AVCHD files; empty: those files fail
+    // HDV and AVCHD burn-ins time themselves out after 10 s without progress unless the watcher
+    // does it with its own timer (poll() snapshots, BurnTimeoutWatch, timeOutBurnIn()).
+    bool watcherTimesOutBurnIn = false;
 };
 
 enum class FileOutcome { kPending, kDone, kSkipped, kFailed, kAborted };
@@ -70,6 +73,8 @@ struct BatchSnapshot {
     int overallPercent = 0;
     std::string status;       // remaining time, or empty
     int64_t currentFile = -1; // index of the (first) running file
+    int64_t burnFile = -1;    // index of the file whose HDV/AVCHD burn-in runs, or -1
+    int64_t burnPosition = -1;  // that burn-in's position (0 until a picture went through)
 };
 
 class BatchRunner {
@@ -92,6 +97,9 @@ public:
     void run(std::vector<std::string> files);
     // Sets the abort flag: no further file is started and the running operations are cancelled.
     void abort() { abort_.store(true); }
+    // Times out the running HDV/AVCHD burn-in: its partial output is deleted, the timed-out line
+    // logged, and the job goes on with the next file.
+    void timeOutBurnIn();
     bool running() const { return running_.load(); }
     void wait();
 

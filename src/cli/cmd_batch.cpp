@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/batch_runner.h"
+#include "batch/burn_checks.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "core/options.h"
@@ -121,6 +122,14 @@ int cmdBatch(int argc, char** argv) {
         std::fflush(stderr);
         char answer[16] = {0};
         if (!std::fgets(answer, sizeof answer, stdin) || (answer[0] != 'y' && answer[0] != 'Y')) return 1;
+    }
+
+    if (op->code == batch::BatchOp::kBurnIn) {
+        // HDV and AVCHD files take the first decoder available for them.
+        if (auto problem = batch::checkBurnDecoders(batch::fileTypes(files), core::Options::defaults(), false)) {
+            printError(problem->title + "\n" + plainLines(problem->text));
+            return 1;
+        }
     }
 
     batch::BatchSettings settings;

@@ -70,7 +70,7 @@ Status StreamBurnInJob::run() {
         while (!done) {
             if (watchWake.wait_for(lk, tick_, [&] { return done; })) break;
             ++ticks;
-            if (position_.load() == 0 && ticks >= timeoutTicks_) {
+            if (timeoutTicks_ > 0 && position_.load() == 0 && ticks >= timeoutTicks_) {
                 timedOut_.store(true);
                 break;
             }

@@ -72,11 +72,14 @@ public:
                     std::unique_ptr<PictureSink> sink, DrawerFactory drawers);
     ~StreamBurnInJob() override;
 
-    // The watch interval (200 ms) and the ticks without progress before giving up (50).
+    // The watch interval (200 ms) and the ticks without progress before giving up (50); 0 ticks
+    // leaves the watching to the caller (see timeOut()).
     void setWatch(std::chrono::milliseconds tick, int ticks) {
         tick_ = tick;
         timeoutTicks_ = ticks;
     }
+    // Ends the run as timed out (the partial output is deleted): for a caller with its own timer.
+    void timeOut() { timedOut_.store(true); }
     // Name and class identifier of the decoder, for the "not compatible" messages.
     void setDecoder(std::string name, std::string guid) {
         decoderName_ = std::move(name);

@@ -1,6 +1,7 @@
 // The Batch Processing window under the offscreen platform: adding files (duplicates and unrecognised
 // files), the START checks, a conversion job run to its last log line, Close refused while running,
-// and the last choices kept in the settings store.
+// the last choices kept in the settings store, and for HDV burn-in the decoder check before START and
+// the timer's no-progress timeout.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -15,6 +16,9 @@
 #include <fstream>
 
 #include "app/batch_dialog.h"
+#include "app/options_sheet.h"
+#include "batch/stalled_burn.h"
+#include "media/codec/codec_registry.h"
 #include "toolsui_test_support.h"
 
 namespace zorv::app {
@@ -119,6 +123,72 @@ TEST_F(BatchDialogTest, RunsAJobToItsLastLogLineAndKeepsTheChoices) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(QFileInfo::exists(out + "/Batch-log (1).txt"));
     EXPECT_TRUE(QFileInfo::exists(out + "/Clip-conv (1).avi"));
+}
+
+class BatchBurnDialogTest : public BatchDialogTest {
+protected:
+    void SetUp() override {
+        BatchDialogTest::SetUp();
+        hdv = dir.filePath("Tape.m2t");
+        ASSERT_TRUE(gen(QStringLiteral("hdv '%1' --frames 30").arg(hdv)));
+        setOptionsSheetHook([this](COptionsSheet& sheet) {
+            sheets << sheet.windowTitle();
+            sheet.accept();
+        });
+    }
+    void TearDown() override { setOptionsSheetHook({}); }
+
+    QString hdv;
+    QStringList sheets;
+};
+
+TEST_F(BatchBurnDialogTest, StartRefusesHdvWithoutAChosenDecoder) {
+    test::PromptRecorder prompts;
+    CBatchDialog dialog(nullptr, core::Options::defaults(), *store);
+    dialog.addFiles({clip, hdv}, CBatchDialog::AddSource::kFileDialog);
+    dialog.selectOperation(QStringLiteral("Burn-in Metadata"));
+    dialog.setOutputFolder(out);
+    dialog.onStart();
+    EXPECT_EQ(sheets, QStringList{QStringLiteral("Confirm Settings for Burning-in")});
+    ASSERT_FALSE(prompts.prompts.empty());
+    EXPECT_EQ(prompts.prompts.back().title, "No MPEG-2 video decoder configured");
+    EXPECT_TRUE(prompts.prompts.back().text.startsWith(
+        "ZORV Pro is not yet configured with a 3rd party MPEG-2 video decoder.\r\n\r\n"));
+    EXPECT_FALSE(dialog.jobRunning());
+    EXPECT_FALSE(QFileInfo::exists(out + "/Batch-log.txt"));
+    EXPECT_TRUE(dialog.logView()->toPlainText().isEmpty());
+}
+
+TEST_F(BatchBurnDialogTest, TimerTimesOutABurnInThatMakesNoProgress) {
+    const auto& decoders = media::codec::availableCodecs(media::codec::CodecRole::kMpeg2VideoDecoder);
+    if (decoders.empty()) GTEST_SKIP() << "no MPEG-2 decoder in libavcodec";
+    core::Options options = core::Options::defaults();
+    options.mpeg2Decoder = decoders.front().selection();
+    test::PromptRecorder prompts;
+    CBatchDialog dialog(nullptr, options, *store);
+    // A decoder that never delivers; 50 ticks of 5 ms stand for the 10 seconds.
+    dialog.setStreamBurnFactory(zorv::testing::stalledBurnFactory());
+    dialog.setPollInterval(5);
+    dialog.addFiles({hdv}, CBatchDialog::AddSource::kFileDialog);
+    dialog.selectOperation(QStringLiteral("Burn-in Metadata"));
+    dialog.setOutputFolder(out);
+    dialog.onStart();
+    ASSERT_TRUE(dialog.jobRunning());
+    QElapsedTimer timer;
+    timer.start();
+    while ((dialog.jobRunning() || !dialog.logView()->toPlainText().contains("Finished on ")) &&
+           timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_FALSE(dialog.jobRunning()) << "the burn-in was never timed out";
+    const QString log = dialog.logView()->toPlainText();
+    EXPECT_TRUE(log.contains(
+        "Output file: " + out + "/Tape-burn.avi\nERROR: Burn-in timed out - This is probably due to the selected "
+        "3rd party MPEG-2 Decoder filter being unable to provide the features necessary for burning-in.\n\nPlease "
+        "try selecting another \"HDV MPEG-2 Video Decoder\" in the Tools>Options menu.\n"))
+        << log.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out + "/Tape-burn.avi"));
+    EXPECT_TRUE(prompts.prompts.empty());  // a per-file failure is logged, not shown in a box
+    EXPECT_EQ(dialog.overallBar()->value(), 100);
 }
 
 }  // namespace

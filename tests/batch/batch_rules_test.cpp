@@ -42,6 +42,10 @@ TEST(BatchRules, SkipLinesByOperationAndType) {
     EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kRawDv), nullptr);
     EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kHdv2), nullptr);
     EXPECT_EQ(skipLine(BatchOp::kExportMetadata, FileType::kAvchd), nullptr);
+    for (FileType t : {FileType::kHdv2, FileType::kHdv1, FileType::kAvchd})
+        EXPECT_EQ(skipLine(BatchOp::kExportSubtitles, t), nullptr) << static_cast<int>(t);
+    EXPECT_STREQ(skipLine(BatchOp::kExportSubtitles, FileType::kMod),
+                 "File skipped - subtitle export of MPEG-2 MOD file type not supported");
     for (int t = 1; t <= 7; ++t) {
         // Every operation takes AVI Type 1 except conversion to the same type.
         for (const auto& e : operationList()) {
