@@ -148,7 +148,11 @@ void convert(CMainDialog& w, tools::ConvertTarget target) {
         return;
     }
     const RunEnd end = runJob(w, job, QStringLiteral("Converting"), q(job.progressText()), s);
-    reportEnd(owner, end, s, QString::fromLatin1(tools::kConversionComplete), QStringLiteral("Failed while converting AVI file"));
+    // Each direction has its own failure text.
+    const QString failed = toRaw                                       ? QStringLiteral("Failed while converting AVI to Raw DV file")
+                           : w.fileType() == media::FileType::kRawDv ? QStringLiteral("Failed while converting Raw DV to AVI file")
+                                                                       : QStringLiteral("Failed while converting AVI file");
+    reportEnd(owner, end, s, QString::fromLatin1(tools::kConversionComplete), failed);
 }
 
 void extractAudio(CMainDialog& w) {
@@ -384,9 +388,6 @@ void ToolLauncher::launch(CMainDialog& window, ToolId tool) {
     case ToolId::kSplit: split(window); break;
     case ToolId::kExportMetadata: exportMetadata(window, false); break;
     case ToolId::kExportSubtitles: exportMetadata(window, true); break;
-    case ToolId::kFixPremiere:
-    case ToolId::kDateModified:
-    case ToolId::kRename: break;  // batch operations only
     }
 }
 

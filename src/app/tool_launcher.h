@@ -7,6 +7,8 @@ namespace zorv::app {
 
 class CMainDialog;
 
+// Fix Premiere, Date Modified and Rename are not here: they run over file lists in the Batch
+// Processing window only.
 enum class ToolId {
     kBurnIn,            // Tools > "&Burn-In Metadata..."
     kModifyMetadata,    // Tools > "&Modify Metadata..."
@@ -17,9 +19,6 @@ enum class ToolId {
     kSplit,             // "&Split File..."
     kExportMetadata,    // "E&xport Metadata..."
     kExportSubtitles,   // "Export Sub&titles..."
-    kFixPremiere,       // Premiere start timecode of the open DV AVI file
-    kDateModified,      // set the file's modification date from its recording start
-    kRename,            // rename the file after its recording start
     kDirectBurnIn,      // "&Direct File Processing" > "&Burn-In Metadata..."
     kDirectModify,      // "&Direct File Processing" > "&Modify Metadata..."
 };

@@ -311,6 +311,25 @@ TEST_F(StreamToolLauncherTest, AvchdAudioIsExtractedAsTheAc3FramesWritten) {
     EXPECT_EQ(ac3, QByteArray(reinterpret_cast<const char*>(written.ac3.data()), static_cast<int>(written.ac3.size())));
 }
 
+TEST_F(StreamToolLauncherTest, AvchdMetadataExportHasARowPerPictureWithItsPosition) {
+    gen::AvchdSpec desc;
+    desc.frames = 250;
+    desc.width = 640;
+    desc.height = 352;
+    desc.gps = gen::GpsMode::Track;
+    const std::string cached = gen::cachedAvchd("tools-avchd.m2ts", desc);
+    open(copied(cached, QStringLiteral("clip.m2ts")));
+    window_->options().exportFrequency = 0;  // every picture
+    PromptRecorder prompts;
+    run(cmd::kExportMetadata);
+    EXPECT_EQ(sheetTitles_.at(0), QStringLiteral("Confirm Settings for Exporting Metadata"));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Export complete."));
+    const QList<QByteArray> rows = contents(dir_.filePath(QStringLiteral("clip.csv"))).split('\n');
+    ASSERT_EQ(rows.size(), 251);  // 250 rows and the empty rest after the last line end
+    // The track moves north once a second: the last picture lies further north than the first.
+    EXPECT_NE(rows.front().split(',').mid(15), rows.at(249).split(',').mid(15));
+}
+
 TEST_F(StreamToolLauncherTest, HdvAudioIsExtractedToWav) {
     gen::HdvSpec desc;
     desc.frames = 50;
