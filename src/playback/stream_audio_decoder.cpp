@@ -147,7 +147,11 @@ void StreamAudioDecoder::drain() {
         const int64_t pts = f->pts != AV_NOPTS_VALUE ? f->pts : f->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
             const int64_t at = toSample(pts);
-            if (!placed_ || std::llabs(at - (fifoStart_ + queued)) > rate_ / 10) {
+            const int64_t jump = at - (fifoStart_ + queued);
+            if (placed_ && queued > 0 && jump > rate_ / 10 && jump <= 5 * static_cast<int64_t>(rate_)) {
+                // A gap in the sound while some is still queued: silence keeps what follows in place.
+                fifo_.resize(fifo_.size() + static_cast<size_t>(jump * kOutChannels), 0);
+            } else if (!placed_ || std::llabs(jump) > rate_ / 10) {
                 fifo_.clear();
                 head_ = 0;
                 fifoStart_ = at;

@@ -6,9 +6,9 @@
 // written ahead of each picture is the sound of that very picture.
 //
 // Placement rules: a frame that follows the previous one closely (within 100 ms) is appended as is,
-// so that time-stamp jitter does not click; a jump restarts the queue at the frame's own time. Sound
-// before the hand-out point is dropped; a gap before the first queued sample is handed out as
-// silence. Buffers keep their capacity, so steady playback allocates nothing per picture.
+// so that time-stamp jitter does not click; a gap of up to 5 s after queued sound is filled with
+// silence; any other jump restarts the queue at the frame's own time. Sound before the hand-out point
+// is dropped; a gap before the first queued sample is handed out as silence. Buffers keep their capacity, so steady playback allocates nothing per picture.
 #pragma once
 
 #include <cstdint>
