@@ -194,6 +194,8 @@ void formatRecTime(TextBuf& out, const MetadataRecord& rec, TextVariant variant)
 }
 
 int64_t shutterDenominator(int code, int timecodeStyle, double linePeriod) {
+    // Code 0 (or a frame of unknown line period) names no exposure time: shown as 0, as the window does.
+    if (code <= 0 || !(linePeriod > 0)) return 0;
     if (code == 1) return 10000;
     if (code == 2) return 6000;
     if (code == 3) return 4000;

@@ -364,6 +364,11 @@ bool AviChunks::copyEditorChunks(int outFd) {
     if (!list) return fail(e == ErrorCode::kNone ? ErrorCode::kReadFailed : e);
     auto inSize = fileSizeOf(fd_);
     if (!inSize) return fail(ErrorCode::kReadFailed, errno);
+    // The reserved room is filled in place: a list that claims to run past the end of the output is
+    // not one this program wrote.
+    auto outSize = fileSizeOf(outFd);
+    if (!outSize) return fail(ErrorCode::kReadFailed, errno);
+    if (list->pos + list->size > *outSize) return fail(ErrorCode::kReadFailed);
     std::vector<uint8_t> buf;
     uint64_t written = 0;
     int sys = 0;
@@ -384,8 +389,7 @@ bool AviChunks::copyEditorChunks(int outFd) {
     if (written == list->size) return true;
     uint64_t gap = list->size - written;
     uint8_t next[8] = {};
-    auto outSize = fileSizeOf(outFd);
-    bool haveNext = outSize && list->pos + list->size + 8 <= *outSize &&
+    bool haveNext = list->pos + list->size + 8 <= *outSize &&
                     readAt(outFd, list->pos + list->size, next, 8, &sys);
     uint8_t zeros[10] = {};
     if (haveNext && le32(next) == fourcc("JUNK")) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <set>
 
 #include "core/dv_layout.h"
 
@@ -13,6 +14,9 @@ namespace {
 constexpr int64_t kFirstStreamEnd = 164;   // just after the first stream header, inside 'hdrl'
 constexpr int kMaxIndexDepth = 4;          // index of indexes nesting accepted
 constexpr size_t kEntriesPerRead = 4096;   // bounded read size while walking an index
+// Index chunks one file may name: an OpenDML file has one per 1 GiB RIFF and stream, so this is
+// tens of terabytes; a hostile index of indexes naming millions of chunks is refused.
+constexpr size_t kMaxIndexChunks = 65536;
 
 uint64_t padded(uint32_t size) { return static_cast<uint64_t>(size) + (size & 1u); }
 bool isEmptySize(uint32_t size) { return (size & 0x7FFFu) == 0; }
@@ -51,7 +55,7 @@ private:
     const File& file_;
     const uint64_t fileSize_;
     FrameIndex& index_;
-    std::vector<uint64_t> visited_;
+    std::set<uint64_t> visited_;
 };
 
 bool AviIndexer::run(core::Status& error) {
@@ -112,8 +116,8 @@ bool AviIndexer::readLegacy(uint64_t bodyPos, uint32_t bodySize, core::Status& e
 }
 
 bool AviIndexer::readOpenDml(uint64_t bodyPos, uint64_t bodySize, int depth) {
-    if (std::find(visited_.begin(), visited_.end(), bodyPos) != visited_.end()) return true;
-    visited_.push_back(bodyPos);
+    if (!visited_.insert(bodyPos).second) return true;
+    if (visited_.size() > kMaxIndexChunks) return false;
 
     uint8_t hdr[24];
     if (bodySize < sizeof hdr || !readAt(bodyPos, hdr, sizeof hdr)) return false;

@@ -237,7 +237,15 @@ bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const i
     }
     int seqs = dv::sequenceCount(frameSize);
     for (int seq = 0; seq < seqs; ++seq) {
+        // A source pack already in the sequence is the one readers find first: rewrite it in place.
         uint8_t* as = frame + standardAauxOffset(seq, 0);
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+            uint8_t* p = frame + size_t(seq) * dv::kSequenceSize + dv::aauxPackOffset(a);
+            if (p[0] == 0x50) {
+                as = p;
+                break;
+            }
+        }
         as[0] = 0x50;
         as[1] = uint8_t(0x40 | (samples - minimum));
         as[2] = uint8_t(seq >= seqs / 2 ? 0x01 : 0x00);
