@@ -4,13 +4,17 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "app/main_dialog.h"
 #include "app/menu_state.h"
 #include "app/options_sheet.h"
+#include "app/progress_window.h"
 #include "gen/clip_writer.h"
 #include "core/metadata_text.h"
 #include "core/settings_store.h"
@@ -210,6 +214,33 @@ TEST_F(ToolLauncherTest, BurnInWritesTheBurnFile) {
     const QString output = dir_.filePath(QStringLiteral("clip-burn.avi"));
     EXPECT_EQ(typeOf(output), media::FileType::kAviType1);
     EXPECT_EQ(framesOf(output), 250);
+}
+
+TEST_F(ToolLauncherTest, CancelInTheProgressWindowStopsTheRun) {
+    open(clip(QStringLiteral("clip.avi")));
+    ProgressWindow& progress = window_->progressWindow();
+    QString caption, text;
+    QTimer cancelWhenShown;
+    cancelWhenShown.setInterval(20);
+    QObject::connect(&cancelWhenShown, &QTimer::timeout, [&] {
+        if (!progress.isVisible()) return;
+        caption = progress.captionText();
+        for (QLabel* l : progress.findChildren<QLabel*>())
+            if (l->text().contains(QStringLiteral("clip-burn.avi"))) text = l->text();
+        for (QPushButton* b : progress.findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral(" Cancel ")) b->click();
+        cancelWhenShown.stop();
+    });
+    cancelWhenShown.start();
+    PromptRecorder prompts;
+    run(cmd::kBurnIn);
+    EXPECT_TRUE(caption.startsWith(QStringLiteral("Burning-in"))) << caption.toStdString();
+    EXPECT_EQ(text, QStringLiteral("Burning-in to Output File ...\nclip-burn.avi"));
+    ASSERT_FALSE(prompts.prompts.empty());
+    EXPECT_EQ(prompts.prompts.back().title, QStringLiteral("Cancelled"));
+    EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Operation Cancelled"));
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_TRUE(window_->fileOpen());
 }
 
 TEST_F(ToolLauncherTest, DirectBurnInWarnsFirstAndDrawsIntoTheInput) {
