@@ -7,6 +7,9 @@
 # in for Type 1 outputs too), Raw DV outputs `-c copy -f dv` (its DV muxer joins the audio into the
 # frames), WAV `-vn -c:a pcm_s16le`.
 #
+# Each command runs three times, after a sync, on a warm page cache; the fastest run counts. On a busy
+# machine the CPU-time ratio (c) is the steadier one.
+#
 # Usage: bench/convert_vs_cat.sh [BUILD_DIR] [SECONDS...]   (default build/release, 60 240)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,19 +25,31 @@ done
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-measure() {  # prints "seconds maxrss_kib" of the command
-    local out="$tmp/time.txt"
-    sync  # no contender pays for the write-back of the one before
-    /usr/bin/time -f "%e %M" -o "$out" "$@" >/dev/null 2>&1 </dev/null
-    cat "$out"
+OUT=""
+best() {  # prints "wall cpu maxrss_kib" of the fastest of three runs of "$@" (wall s, cpu = user + system s)
+    local bw="" bc="" bm=0 w u sy m
+    for _ in 1 2 3; do
+        rm -f "$OUT"
+        sync  # no contender pays for the write-back of the one before
+        /usr/bin/time -f "%e %U %S %M" -o "$tmp/time.txt" "$@" >/dev/null 2>&1 </dev/null
+        read -r w u sy m <"$tmp/time.txt"
+        if [ -z "$bw" ] || awk -v a="$w" -v b="$bw" 'BEGIN { exit !(a < b) }'; then
+            bw=$w
+            bc=$(awk -v u="$u" -v s="$sy" 'BEGIN { printf "%.2f", u + s }')
+            bm=$m
+        fi
+    done
+    echo "$bw $bc $bm"
 }
 
 speed() {  # rate of $2 relative to $1: time(cat) / time(tool)
     awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "inf" }'
 }
+mbs() { awk -v s="$1" -v t="$2" 'BEGIN { if (t > 0) printf "%.0f", s / t; else print "-" }'; }
 
-printf "%-5s %-10s %7s | %7s | %7s %7s %8s | %7s %7s | %6s %6s\n" \
-    secs job size_MB cat_s zorv_s zorv_MiB zorv/cat ff_s ff_MiB ff/cat zorv/ff
+echo "best of three runs each; w = wall s, c = cpu (user + system) s, MB/s from the wall time"
+printf "%-5s %-10s %5s | %5s %4s %5s | %5s %4s %5s %4s %5s %5s | %5s %4s %4s | %5s %5s\n" \
+    secs job MB cat_w c MB/s zorv_w c MB/s MiB x/cat "(c)" ff_w c MiB ff/cat zo/ff
 worst=""
 for secs in "${durations[@]}"; do
     frames=$((secs * 25))
@@ -60,22 +75,22 @@ for secs in "${durations[@]}"; do
         in="$tmp/$input"
         out="$tmp/$output"
         cat "$in" >/dev/null  # the page cache holds the input for every contender alike
-        rm -f "$out"
-        read -r ct _ < <(measure sh -c "cat '$in' > '$out'")
-        rm -f "$out"
+        OUT="$out"
+        read -r cw cc _ < <(best sh -c "cat '$in' > '$out'")
         # shellcheck disable=SC2086
-        read -r zt zm < <(measure "$zorv" $args -o "$out" "$in")
-        rm -f "$out"
+        read -r zw zc zm < <(best "$zorv" $args -o "$out" "$in")
         # shellcheck disable=SC2086
-        read -r ft fm < <(measure ffmpeg -v error -y -i "$in" $ffargs "$out")
+        read -r fw fc fm < <(best ffmpeg -v error -y -i "$in" $ffargs "$out")
         rm -f "$out"
         size=$(($(stat -c %s "$in") / 1000000))
-        zc=$(speed "$ct" "$zt")
-        printf "%-5s %-10s %7d | %7s | %7s %7d %8s | %7s %7d | %6s %6s\n" "$secs" "$name" "$size" "$ct" \
-            "$zt" $((zm / 1024)) "$zc" "$ft" $((fm / 1024)) "$(speed "$ct" "$ft")" "$(speed "$ft" "$zt")"
+        zr=$(speed "$cw" "$zw")
+        printf "%-5s %-10s %5d | %5s %4s %5s | %5s %4s %5s %4d %5s %5s | %5s %4s %4d | %5s %5s\n" "$secs" "$name" \
+            "$size" "$cw" "$cc" "$(mbs "$size" "$cw")" "$zw" "$zc" "$(mbs "$size" "$zw")" $((zm / 1024)) "$zr" \
+            "$(speed "$cc" "$zc")" "$fw" "$fc" $((fm / 1024)) "$(speed "$cw" "$fw")" "$(speed "$fw" "$zw")"
+        zc=$zr
         if [ -z "$worst" ] || awk -v a="$zc" -v b="$worst" 'BEGIN { exit !(a < b) }'; then worst="$zc"; fi
     done
     rm -f "$tmp"/in-*
 done
-echo "x/cat = cat time / x time (1.00 = copy speed; target for zorv at least 0.80); zorv/ff = ffmpeg time / zorv time"
+echo "x/cat = cat time / x time, wall and (cpu) (1.00 = copy speed; target for zorv at least 0.80); zo/ff = ffmpeg time / zorv time"
 echo "slowest zorv job: $worst x cat; memory should stay flat as the files grow"

@@ -46,7 +46,7 @@ best() {  # prints "wall cpu wall_with_fsync maxrss_kib" of the fastest of three
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
-echo "w = wall (s), c = cpu user + system (s), f = wall until the file is fsynced (s);"
+echo "w = wall (s), c = cpu user + system (s), f = wall until the file is fsynced (s), MB/s from the wall time;"
 echo "out/cat = cat time / output-mode time (target >= 0.8); dir/out = output-mode / direct-mode time (target >= 3)"
 printf "%-5s %4s | %5s %4s %5s | %5s %4s %5s %4s | %5s %4s %5s %4s | %7s %5s %5s | %7s %5s %5s\n" system MB \
     cat_w c f out_w c f MiB dir_w c f MiB "out/cat" "(c)" "(f)" "dir/out" "(c)" "(f)"
@@ -65,8 +65,9 @@ for system in pal ntsc; do
     cmp -s "$tmp/out.avi" "$tmp/direct.avi" || echo "warning: direct-mode result differs from the output file" >&2
 
     size=$(($(stat -c %s "$f") / 1000000))
-    printf "%-5s %4d | %5s %4s %5s | %5s %4s %5s %4d | %5s %4s %5s %4d | %7s %5s %5s | %7s %5s %5s\n" \
-        "$system" "$size" "$cw" "$cc" "$cf" "$ow" "$oc" "$of" $((om / 1024)) "$dw" "$dc" "$df" $((dm / 1024)) \
+    printf "%-5s %4d | %5s %4s %5s %5s | %5s %4s %5s %5s %4d | %5s %4s %5s %4d | %7s %5s %5s | %7s %5s %5s\n" \
+        "$system" "$size" "$cw" "$cc" "$cf" "$(ratio "$size" "$cw" | cut -d. -f1)" "$ow" "$oc" "$of" \
+        "$(ratio "$size" "$ow" | cut -d. -f1)" $((om / 1024)) "$dw" "$dc" "$df" $((dm / 1024)) \
         "$(ratio "$cw" "$ow")" "$(ratio "$cc" "$oc")" "$(ratio "$cf" "$of")" \
         "$(ratio "$ow" "$dw")" "$(ratio "$oc" "$dc")" "$(ratio "$of" "$df")"
     rm -f "$f" "$tmp/direct.avi" "$tmp/out.avi" "$tmp/cat.avi"

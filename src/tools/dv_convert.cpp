@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -188,11 +189,16 @@ Status DvConvertJob::run() {
                 std::fill(pcm.begin(), pcm.begin() + 2 * samples, 0);
                 from = pcm.data();
             }
-            for (int i = 0; i < 2 * samples; ++i) {
-                pcmBytes[2 * size_t(i)] = uint8_t(from[i]);
-                pcmBytes[2 * size_t(i) + 1] = uint8_t(uint16_t(from[i]) >> 8);
+            if constexpr (std::endian::native == std::endian::little) {
+                // The samples are already in the file's byte order; the writer copies them.
+                audio = {reinterpret_cast<const uint8_t*>(from), size_t(4 * samples)};
+            } else {
+                for (int i = 0; i < 2 * samples; ++i) {
+                    pcmBytes[2 * size_t(i)] = uint8_t(from[i]);
+                    pcmBytes[2 * size_t(i) + 1] = uint8_t(uint16_t(from[i]) >> 8);
+                }
+                audio = {pcmBytes.data(), size_t(4 * samples)};
             }
-            audio = {pcmBytes.data(), size_t(4 * samples)};
         }
         s = out.queueFrame(f.bytes(), audio);
     };
