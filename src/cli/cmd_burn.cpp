@@ -221,7 +221,9 @@ int cmdBurn(int argc, char** argv) {
     tools::DvBurnInJob job(input, settings, playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv));
     const core::Status s = job.build();
     if (!s) {
-        printError(s.message);
+        // A reader failure without a text of its own leaves "Could not read file - " bare: name the file.
+        const bool bare = s.message.size() >= 2 && s.message.compare(s.message.size() - 2, 2, "- ") == 0;
+        printError(bare ? s.message + input : s.message);
         return 1;
     }
     std::string label = job.progressText();

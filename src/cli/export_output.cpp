@@ -26,7 +26,16 @@ bool createOutput(media::File& out, const std::string& path, bool overwrite) {
 }
 
 void printExportFailure(const core::Status& status) {
-    std::string text = status.message.empty() ? "Failed" : status.message;
+    std::string text = status.message;
+    if (text.empty()) {
+        // A reader that failed without a text of its own: name the kind of failure.
+        switch (status.code) {
+            case core::ErrorCode::kReadFailed: text = "Failed to read file"; break;
+            case core::ErrorCode::kWriteFailed: text = "Failed writing to output file"; break;
+            case core::ErrorCode::kOutOfMemory: text = "Out of memory."; break;
+            default: text = "Failed"; break;
+        }
+    }
     if (status.sysError != 0 && status.code != core::ErrorCode::kCancelled) {
         text += ": ";
         text += std::strerror(status.sysError);
