@@ -33,8 +33,11 @@ struct AviPictureSink::Impl {
     int audioRate = 0, audioChannels = 0;
 
     ~Impl() { sws_freeContext(sws); }
+    // Creates the file (and the compressor) with the first picture.
+    Status start(int w, int h, AVPixelFormat frameFormat);
 
-    Status openEncoder(int w, int h, media::AviVideoFormat& fmt) {
+    // frameFormat: the pixel format of the frames that will be written (AV_PIX_FMT_NONE: RGB pictures).
+    Status openEncoder(int w, int h, AVPixelFormat frameFormat, media::AviVideoFormat& fmt) {
         const AVCodec* c = avcodec_find_encoder_by_name(compressor.c_str());
         if (!c) return Status::failure(ErrorCode::kOpenFailed, "Unknown compressor " + compressor);
         encoder.reset(avcodec_alloc_context3(c));
@@ -44,6 +47,8 @@ struct AviPictureSink::Impl {
         for (int i = 0; formats && formats[i] != AV_PIX_FMT_NONE; ++i)
             if (formats[i] == AV_PIX_FMT_YUV420P || formats[i] == AV_PIX_FMT_YUVJ420P) pf = formats[i];
         if (pf == AV_PIX_FMT_NONE) pf = formats ? formats[0] : AV_PIX_FMT_YUV420P;
+        for (int i = 0; frameFormat != AV_PIX_FMT_NONE && formats && formats[i] != AV_PIX_FMT_NONE; ++i)
+            if (formats[i] == frameFormat) pf = frameFormat;
         encoder->width = w;
         encoder->height = h;
         encoder->pix_fmt = pf;
@@ -56,8 +61,9 @@ struct AviPictureSink::Impl {
         if (avcodec_open2(encoder.get(), c, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
         frame = codec::makePicture(w, h, pf);
-        sws = sws_getContext(w, h, AV_PIX_FMT_RGB24, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!frame || !sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        const AVPixelFormat from = frameFormat == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGB24 : frameFormat;
+        if (from != pf) sws = sws_getContext(w, h, from, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!frame || (from != pf && !sws)) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
         fmt.compression = codec::aviFourcc(compressor);
         if (fmt.compression == 0) fmt.compression = encoder->codec_tag;
         fmt.bitCount = 24;
@@ -94,9 +100,8 @@ Status AviPictureSink::open(const std::string& path) {
     return Status::success();
 }
 
-Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
-    Impl& im = *impl_;
-    const int w = picture.width, h = picture.height;
+Status AviPictureSink::Impl::start(int w, int h, AVPixelFormat frameFormat) {
+    Impl& im = *this;
     if (!im.started) {
         media::AviVideoFormat fmt;
         fmt.width = w;
@@ -104,7 +109,7 @@ Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
         fmt.rateNum = im.rateNum;
         fmt.rateDen = im.rateDen;
         if (!im.compressor.empty()) {
-            Status s = im.openEncoder(w, h, fmt);
+            Status s = im.openEncoder(w, h, frameFormat, fmt);
             if (!s) return s;
         }
         Status s = im.writer.open(im.path, fmt, im.audio);
@@ -117,6 +122,40 @@ Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
             if (!s) return s;
         }
     }
+    return Status::success();
+}
+
+bool AviPictureSink::takesFrames() const { return !impl_->compressor.empty(); }
+
+Status AviPictureSink::writeFrame(const AVFrame* frame, int64_t) {
+    Impl& im = *impl_;
+    if (im.compressor.empty()) return Status::failure(ErrorCode::kWriteFailed, "Frames not taken");
+    Status s = im.start(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format));
+    if (!s) return s;
+    if (frame->width != im.frame->width || frame->height != im.frame->height)
+        return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    AVFrame* send = const_cast<AVFrame*>(frame);
+    if (frame->format != im.frame->format) {
+        if (!im.sws) {
+            im.sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), im.frame->width,
+                                    im.frame->height, static_cast<AVPixelFormat>(im.frame->format), SWS_BILINEAR, nullptr,
+                                    nullptr, nullptr);
+            if (!im.sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        }
+        if (av_frame_make_writable(im.frame.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        sws_scale(im.sws, frame->data, frame->linesize, 0, frame->height, im.frame->data, im.frame->linesize);
+        send = im.frame.get();
+    }
+    send->pts = im.pictures++;
+    if (avcodec_send_frame(im.encoder.get(), send) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    return im.drainPackets();
+}
+
+Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
+    Impl& im = *impl_;
+    const int w = picture.width, h = picture.height;
+    Status started = im.start(w, h, AV_PIX_FMT_NONE);
+    if (!started) return started;
     if (im.compressor.empty()) {
         // DIB rows: bottom-up, blue green red, each row padded to 4 bytes.
         const int stride = core::RgbPicture::strideFor(w);

@@ -18,6 +18,10 @@ public:
 
     core::Status open(const std::string& path) override;
     core::Status write(const core::RgbPicture& picture, int64_t start) override;
+    // With a compressor, decoded frames go to it directly (converted only when it cannot take their
+    // pixel format).
+    bool takesFrames() const override;
+    core::Status writeFrame(const AVFrame* frame, int64_t start) override;
     core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) override;
     core::Status close() override;
 

@@ -1,5 +1,7 @@
 #include "tools/stream_burn_in.h"
 
+#include "tools/burn_in_frame_painter.h"
+
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -86,6 +88,9 @@ Status StreamBurnInJob::run() {
     };
 
     std::unique_ptr<PictureDrawer> drawer = drawers_ ? drawers_() : nullptr;
+    // A compressor takes the decoder's frames; only the band the text is drawn in goes through RGB.
+    const bool frames = sink_->takesFrames() && source_->deliverFrames();
+    FramePainter painter;
     bool prepared = false;
     int width = 0, height = 0;
     int64_t lastStart = -1;
@@ -134,8 +139,14 @@ Status StreamBurnInJob::run() {
                 break;
             }
         }
-        if (prepared) drawer->draw(pic.picture, pic.info);
-        s = sink_->write(pic.picture, pic.start);
+        if (frames && pic.frame) {
+            const AVFrame* painted = prepared ? painter.paint(pic.frame, *drawer, pic.info) : pic.frame;
+            s = painted ? sink_->writeFrame(painted, pic.start)
+                        : Status::failure(ErrorCode::kWriteFailed, failedText);
+        } else {
+            if (prepared) drawer->draw(pic.picture, pic.info);
+            s = sink_->write(pic.picture, pic.start);
+        }
         if (s && source_->takeAudio(audio, rate, channels)) s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
         if (!s) {
             outcome = BurnOutcome::kFailed;

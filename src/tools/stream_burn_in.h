@@ -21,13 +21,17 @@
 #include "core/rgb_picture.h"
 #include "tools/burn_in.h"
 
+struct AVFrame;
+
 namespace zorv::tools {
 
 enum class StreamFamily { kHdv, kAvchd };
 
-// One decoded picture: 24-bit RGB, its start time (100-ns units) and its metadata.
+// One decoded picture: 24-bit RGB (or the decoder's own frame, see PictureSource::deliverFrames), its
+// start time (100-ns units) and its metadata.
 struct DecodedPicture {
     core::RgbPicture picture;
+    const AVFrame* frame = nullptr;  // set instead of the RGB rows when frames are delivered
     int64_t start = 0;
     BurnFrameInfo info;
     int displayNum = 0, displayDen = 0;  // display aspect ratio (0: that of the pixel grid)
@@ -41,6 +45,9 @@ public:
     // Delivers the next picture (valid until the next call). kNothingYet: no picture is ready; call
     // again. Must return within a tick or so, so that the run can be stopped.
     virtual Result next(DecodedPicture& out) = 0;
+    // Asks for the decoder's frames as they are (picture.data left null) instead of RGB; false when
+    // the source cannot give them.
+    virtual bool deliverFrames() { return false; }
     // Duration of the file in 100-ns units (for the progress); 0 when unknown.
     virtual int64_t duration() const = 0;
     // Moves the sound decoded so far (interleaved 16-bit samples) into samples; false when none.
@@ -56,6 +63,12 @@ public:
     virtual ~PictureSink() = default;
     virtual core::Status open(const std::string& path) = 0;
     virtual core::Status write(const core::RgbPicture& picture, int64_t start) = 0;
+    // Whether the sink takes decoded frames (writeFrame) as well as RGB pictures.
+    virtual bool takesFrames() const { return false; }
+    virtual core::Status writeFrame(const AVFrame* frame, int64_t start) {
+        (void)frame, (void)start;
+        return core::Status::failure(core::ErrorCode::kWriteFailed, "Frames not taken");
+    }
     // Interleaved 16-bit samples that belong with the pictures written so far.
     virtual core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) {
         (void)samples, (void)count, (void)rate, (void)channels;

@@ -138,6 +138,7 @@ struct TsBurnSource::Impl {
     }
     codec::FramePtr audioFrame = codec::makeFrame();
     SwsContext* sws = nullptr;
+    bool frames = false;  // hand out the decoder's frames instead of RGB
     SwrContext* swr = nullptr;
     std::vector<uint8_t> rgb;
     std::vector<int16_t> pcm;
@@ -310,8 +311,14 @@ bool TsBurnSource::takeAudio(std::vector<int16_t>& samples, int& rate, int& chan
     return true;
 }
 
+bool TsBurnSource::deliverFrames() {
+    impl_->frames = true;
+    return true;
+}
+
 PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
     Impl& im = *impl_;
+    av_frame_unref(im.frame.get());  // the frame handed out last time
     for (;;) {
         int err = 0;
         if (!im.ready.empty()) {
@@ -324,6 +331,19 @@ PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
         if (err >= 0) {
             AVFrame* f = im.frame.get();
             const int w = f->width, h = f->height;
+            int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+            if (pts == AV_NOPTS_VALUE) pts = im.startPts;
+            out.start = im.toTime(pts);
+            out.displayNum = 16;
+            out.displayDen = 9;
+            if (im.frames) {
+                out.picture = core::RgbPicture{nullptr, w, h, 0, 0, 0};
+                out.frame = f;
+                im.describe(pts, out.start, out);
+                im.drainAudio();
+                return Result::kPicture;
+            }
+            out.frame = nullptr;
             im.sws = sws_getCachedContext(im.sws, w, h, static_cast<AVPixelFormat>(f->format), w, h, AV_PIX_FMT_RGB24,
                                           SWS_BILINEAR, nullptr, nullptr, nullptr);
             if (!im.sws) return Result::kFailed;
@@ -332,12 +352,7 @@ PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
             uint8_t* dst[4] = {im.rgb.data(), nullptr, nullptr, nullptr};
             int dstStride[4] = {stride, 0, 0, 0};
             sws_scale(im.sws, f->data, f->linesize, 0, h, dst, dstStride);
-            int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
-            if (pts == AV_NOPTS_VALUE) pts = im.startPts;
             out.picture = core::RgbPicture{im.rgb.data(), w, h, stride, 0, h};
-            out.start = im.toTime(pts);
-            out.displayNum = 16;
-            out.displayDen = 9;
             im.describe(pts, out.start, out);
             av_frame_unref(f);
             im.drainAudio();

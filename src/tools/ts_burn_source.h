@@ -29,6 +29,7 @@ public:
     core::Status open(const std::string& path, StreamFamily family, const std::string& decoder, bool audio);
 
     Result next(DecodedPicture& out) override;
+    bool deliverFrames() override;
     int64_t duration() const override;
     bool takeAudio(std::vector<int16_t>& samples, int& rate, int& channels) override;
     // Pictures per second as a fraction (from the first time stamps; 25/1 when unknown).
