@@ -10,6 +10,7 @@
 #include "app/main_dialog.h"
 #include "app/options_sheet.h"
 #include "app/progress_window.h"
+#include "app/self_warning_dialog.h"
 #include "app/ui_prompts.h"
 #include "playback/overlay_drawer.h"
 #include "playback/overlay_layer.h"
@@ -115,15 +116,10 @@ bool canWriteInput(const std::string& path) {
     return f.open(QIODevice::ReadWrite);
 }
 
-// The warning before a tool writes into its input file; false when the user says No.
+// The warning before a tool writes into its input file; false (after "Operation Cancelled") when
+// the user says No.
 bool confirmDirect(QWidget* owner, const char* saferMenu) {
-    const QString text = QStringLiteral(
-                             "WARNING!\r\n\r\nThe changes will be made directly to the input file and cannot be "
-                             "undone.\r\n\r\nTo write the changes to a new file instead, use %1")
-                             .arg(QLatin1String(saferMenu));
-    const auto answer = showMessage(owner, QMessageBox::Warning, QStringLiteral("Make Direct Changes to Input File?"), text,
-                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes) return true;
+    if (confirmDirectChanges(owner, QLatin1String(saferMenu))) return true;
     reportCancelled(owner);
     return false;
 }

@@ -15,6 +15,7 @@
 #include "app/menu_state.h"
 #include "app/options_sheet.h"
 #include "app/progress_window.h"
+#include "app/self_warning_dialog.h"
 #include "gen/clip_writer.h"
 #include "core/metadata_text.h"
 #include "core/settings_store.h"
@@ -63,7 +64,24 @@ protected:
     }
     void TearDown() override {
         setOptionsSheetHook({});
+        setDialogHook({});
         window_.reset();
+    }
+
+    // Answers the direct-processing warning with "YES" or "No", noting what it showed.
+    struct Warning {
+        QString title, text;
+        bool noIsDefault = false;
+    };
+    void answerWarning(bool yes) {
+        setDialogHook([this, yes](QDialog& d) {
+            auto* w = qobject_cast<CSelfWarningDialog*>(&d);
+            ASSERT_NE(w, nullptr);
+            QString text;
+            for (QLabel* l : w->findChildren<QLabel*>()) text += l->text() + QLatin1Char('\n');
+            warnings_.push_back({w->windowTitle(), text, w->noButton()->isDefault() && !w->yesButton()->isDefault()});
+            (yes ? w->yesButton() : w->noButton())->click();
+        });
     }
 
     // A PAL clip with a scene cut half-way, copied into the test folder as `name`.
@@ -85,6 +103,7 @@ protected:
     std::unique_ptr<core::SettingsStore> store_;
     std::unique_ptr<CMainDialog> window_;
     std::vector<QString> sheetTitles_;
+    std::vector<Warning> warnings_;
 };
 
 TEST_F(ToolLauncherTest, ConvertProposesTheSuffixedNameAndWritesTheOtherType) {
@@ -185,17 +204,20 @@ TEST_F(ToolLauncherTest, DirectModifyAnsweredNoIsCancelledAndYesChangesTheInput)
     window_->options().setUserBits = true;
     window_->options().userBits = {0xAB, 0xCD, 0xEF, 0x01};
     PromptRecorder prompts;
-    prompts.buttons = {QMessageBox::No};
+    answerWarning(false);
     run(cmd::kDirectModify);
-    ASSERT_EQ(prompts.prompts.size(), 2u);
-    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Make Direct Changes to Input File?"));
-    EXPECT_TRUE(prompts.prompts[0].text.contains(QStringLiteral("Tools > Modify Metadata")));
-    EXPECT_EQ(prompts.prompts[1].title, QStringLiteral("Cancelled"));
-    EXPECT_EQ(prompts.prompts[1].text, QStringLiteral("Operation Cancelled"));
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_EQ(warnings_[0].title, QStringLiteral("Make Direct Changes to Input File?"));
+    EXPECT_TRUE(warnings_[0].text.contains(QStringLiteral("WARNING!")));
+    EXPECT_TRUE(warnings_[0].text.contains(QStringLiteral("Tools > Modify Metadata")));
+    EXPECT_TRUE(warnings_[0].noIsDefault);
+    ASSERT_EQ(prompts.prompts.size(), 1u);
+    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Cancelled"));
+    EXPECT_EQ(prompts.prompts[0].text, QStringLiteral("Operation Cancelled"));
     EXPECT_TRUE(sheetTitles_.empty());
     EXPECT_EQ(contents(input), before);
 
-    prompts.buttons = {QMessageBox::Yes};
+    answerWarning(true);
     run(cmd::kDirectModify);
     EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Metadata modification complete."));
     EXPECT_NE(contents(input), before);
@@ -248,17 +270,16 @@ TEST_F(ToolLauncherTest, DirectBurnInWarnsFirstAndDrawsIntoTheInput) {
     open(input);
     const QByteArray before = contents(input);
     PromptRecorder prompts;
-    prompts.buttons = {QMessageBox::No};
+    answerWarning(false);
     run(cmd::kDirectBurnIn);
-    ASSERT_EQ(prompts.prompts.size(), 2u);
-    EXPECT_EQ(prompts.prompts[0].title, QStringLiteral("Make Direct Changes to Input File?"));
-    EXPECT_EQ(prompts.prompts[0].defaultButton, QMessageBox::No);
-    EXPECT_TRUE(prompts.prompts[0].text.contains(QStringLiteral("Tools > Burn-In Metadata")));
-    EXPECT_EQ(prompts.prompts[1].text, QStringLiteral("Operation Cancelled"));
+    ASSERT_EQ(warnings_.size(), 1u);
+    EXPECT_TRUE(warnings_[0].text.contains(QStringLiteral("Tools > Burn-In Metadata")));
+    ASSERT_EQ(prompts.prompts.size(), 1u);
+    EXPECT_EQ(prompts.prompts[0].text, QStringLiteral("Operation Cancelled"));
     EXPECT_TRUE(sheetTitles_.empty());
     EXPECT_EQ(contents(input), before);
 
-    prompts.buttons = {QMessageBox::Yes};
+    answerWarning(true);
     run(cmd::kDirectBurnIn);
     ASSERT_EQ(sheetTitles_.size(), 1u);
     EXPECT_EQ(sheetTitles_[0], QStringLiteral("Confirm Settings for Burn-in"));
