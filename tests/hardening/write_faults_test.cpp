@@ -202,9 +202,13 @@ TEST_F(WriteFaults, AnInputCutShortWhileAToolReadsItIsAFailureNotACrash) {
         const Outcome r = truncateWhileRunning(args, in, 3 * 144000 + 5000, *c.output ? o : "", cut);
         EXPECT_FALSE(r.timedOut) << describe(r);
         EXPECT_EQ(r.signal, 0) << describe(r);
-        if (r.exitStatus != 0) EXPECT_NE(r.output.find("zorv"), std::string::npos) << describe(r);
+        if (r.exitStatus != 0) {
+            EXPECT_NE(r.output.find("zorv"), std::string::npos) << describe(r);
+        }
         // Once a tool has started writing, a cut input cannot give a complete output.
-        if (cut && *c.output) EXPECT_NE(r.exitStatus, 0) << describe(r);
+        if (cut && *c.output) {
+            EXPECT_NE(r.exitStatus, 0) << describe(r);
+        }
     }
 }
 
@@ -220,7 +224,9 @@ TEST_F(WriteFaults, AnInputUnlinkedWhileAToolReadsItStillConvertsWhole) {
         return true;
     });
     EXPECT_EQ(r.exitStatus, 0) << describe(r);
-    if (gone) EXPECT_EQ(fs::file_size(o), 40u * 144000u);
+    if (gone) {
+        EXPECT_EQ(fs::file_size(o), 40u * 144000u);
+    }
 }
 
 }  // namespace
