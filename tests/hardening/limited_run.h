@@ -48,8 +48,12 @@ struct Outcome {
     bool timedOut = false;
     std::string output;   // stdout and stderr together
 
-    bool crashed() const { return signal != 0 && !timedOut; }
-    bool cleanFailure() const { return !timedOut && signal == 0 && exitStatus != 0; }
+    // A sanitizer's report (instrumented builds end with an exit status, not a signal).
+    bool sanitizerReport() const {
+        return output.find("AddressSanitizer") != std::string::npos || output.find("runtime error:") != std::string::npos;
+    }
+    bool crashed() const { return (signal != 0 && !timedOut) || sanitizerReport(); }
+    bool cleanFailure() const { return !timedOut && !crashed() && exitStatus != 0; }
 };
 
 // Runs args[0] with args. `tick` is called about every 5 ms while the child runs until it returns true.

@@ -201,7 +201,7 @@ TEST_F(WriteFaults, AnInputCutShortWhileAToolReadsItIsAFailureNotACrash) {
         bool cut = false;
         const Outcome r = truncateWhileRunning(args, in, 3 * 144000 + 5000, *c.output ? o : "", cut);
         EXPECT_FALSE(r.timedOut) << describe(r);
-        EXPECT_EQ(r.signal, 0) << describe(r);
+        EXPECT_FALSE(r.crashed()) << describe(r);
         if (r.exitStatus != 0) {
             EXPECT_NE(r.output.find("zorv"), std::string::npos) << describe(r);
         }
