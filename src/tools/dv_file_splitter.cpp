@@ -178,7 +178,9 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     slotBytes_.assign(16 + maxBlocks * (2 + core::dv::kDifBlockSize), 0);
     scratch_.assign(source_.frameSize(), 0);
     firstFrame_.assign(source_.frameSize(), 0);
-    source_.setMapped(true);
+    // The source reads the pack blocks only (and, for Type 2, the audio blocks); the sink writes
+    // every byte through its own populated map.
+    source_.setMapped(true, {}, false);
     sinkWindow_ = std::make_unique<media::MappedWindow>(source_.file().file().fd(), source_.file().fileSize(),
                                                         kSinkWindow, true);
 

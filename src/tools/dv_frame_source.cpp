@@ -100,7 +100,7 @@ bool DvFrameSource::fillAudio(int samples) {
 }
 
 const uint8_t* DvFrameSource::mappedFrame(int64_t pos) {
-    if (!window_) window_ = std::make_unique<media::MappedWindow>(file_.file().fd(), file_.fileSize(), kMapWindow, true);
+    if (!window_) window_ = std::make_unique<media::MappedWindow>(file_.file().fd(), file_.fileSize(), kMapWindow, populate_);
     if (!window_->contains(pos, frame_.size()) && beforeRemap_) beforeRemap_();
     return window_->view(pos, frame_.size());
 }

@@ -74,8 +74,11 @@ public:
     // copied. A frame's bytes then stay valid until the map moves: the hook runs just before that,
     // so a consumer can write out what still refers to them. Mapped bytes may vanish when another
     // process truncates the file: read them only inside media::guardedCall().
-    void setMapped(bool mapped, std::function<void()> beforeRemap = {}) {
+    // populate: map each window's pages at once (for consumers of every byte); otherwise pages are
+    // mapped as they are touched (for readers of a few blocks per sequence).
+    void setMapped(bool mapped, std::function<void()> beforeRemap = {}, bool populate = true) {
         mapped_ = mapped;
+        populate_ = populate;
         beforeRemap_ = std::move(beforeRemap);
     }
 
@@ -101,6 +104,7 @@ private:
     bool skipVideo_ = false;
     std::vector<uint8_t> frame_;
     bool mapped_ = false;
+    bool populate_ = true;
     std::function<void()> beforeRemap_;
     std::unique_ptr<media::MappedWindow> window_;
     std::vector<uint16_t> patched_;

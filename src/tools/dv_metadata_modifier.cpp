@@ -284,33 +284,26 @@ core::Status DvMetadataModifier::run() {
 
 namespace {
 
-// The frames of a file changed in place through a sliding shared mapping of it (read and write), so
-// that the video data is never copied and at most one window of the file is mapped at a time. The
-// blocks that can hold packs (header, subcode and VAUX blocks 0-5 and, when asked, the nine audio
-// blocks of each sequence) are copied out for the rewrites, which read and change nothing else; the
-// blocks whose bytes changed are copied back, and only their pages become dirty. No system call is
-// made per frame.
-class PackBlockWindow {
+// Reads the blocks of a frame that can hold packs (header, subcode and VAUX blocks 0-5 and, when
+// asked, the nine audio blocks of each sequence) through a sliding read-only mapping of the file, so that the video
+// data is never copied and at most one window of the file is mapped at a time. The rewrites read and
+// change nothing outside these blocks.
+class PackBlockReader {
 public:
     static constexpr size_t kWindow = size_t{8} << 20;
 
-    PackBlockWindow(int fd, int64_t fileSize) : fd_(fd), size_(fileSize < 0 ? 0 : static_cast<uint64_t>(fileSize)) {}
-    ~PackBlockWindow() { unmap(); }
-    PackBlockWindow(const PackBlockWindow&) = delete;
-    PackBlockWindow& operator=(const PackBlockWindow&) = delete;
+    PackBlockReader(int fd, int64_t fileSize) : fd_(fd), size_(fileSize < 0 ? 0 : static_cast<uint64_t>(fileSize)) {}
+    ~PackBlockReader() { unmap(); }
+    PackBlockReader(const PackBlockReader&) = delete;
+    PackBlockReader& operator=(const PackBlockReader&) = delete;
 
-    // The frame's mapped bytes; nullptr when it lies outside the file or cannot be mapped. Read and
-    // write them only inside media::guardedCall().
-    uint8_t* frame(uint64_t pos, size_t frameSize) {
-        if (pos > size_ || frameSize > size_ - pos) return nullptr;
+    // False when the frame lies outside the file or cannot be mapped: the caller reads it whole.
+    bool read(uint64_t pos, size_t frameSize, int sequences, bool audioBlocks, uint8_t* dst) {
+        if (pos > size_ || frameSize > size_ - pos) return false;
         if (!base_ || pos < start_ || pos + frameSize > start_ + len_) {
-            if (!map(pos, frameSize)) return nullptr;
+            if (!map(pos, frameSize)) return false;
         }
-        return base_ + (pos - start_);
-    }
-    int sysError() const { return errno_; }
-
-    static void readPackBlocks(const uint8_t* src, int sequences, bool audioBlocks, uint8_t* dst) {
+        const uint8_t* src = base_ + (pos - start_);
         for (int s = 0; s < sequences; ++s) {
             const size_t seq = core::dv::kSequenceSize * static_cast<size_t>(s);
             std::memcpy(dst + seq, src + seq, 6 * core::dv::kDifBlockSize);
@@ -319,38 +312,38 @@ public:
                 std::memcpy(dst + at, src + at, core::dv::kDifBlockSize);
             }
         }
+        return true;
     }
 
 private:
     bool map(uint64_t pos, size_t need) {
         unmap();
-        if (errno_ != 0) return false;
+        if (failed_) return false;
         const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
         const uint64_t start = pos - pos % page;
         uint64_t len = std::min<uint64_t>(std::max<uint64_t>(kWindow, pos + need - start), size_ - start);
-        void* p = ::mmap(nullptr, static_cast<size_t>(len), PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
-                         static_cast<off_t>(start));
+        void* p = ::mmap(nullptr, static_cast<size_t>(len), PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
         if (p == MAP_FAILED) {
-            errno_ = errno ? errno : EIO;
+            failed_ = true;
             return false;
         }
         ::madvise(p, static_cast<size_t>(len), MADV_SEQUENTIAL);
-        base_ = static_cast<uint8_t*>(p);
+        base_ = static_cast<const uint8_t*>(p);
         start_ = start;
         len_ = static_cast<size_t>(len);
         return true;
     }
     void unmap() {
-        if (base_) ::munmap(base_, len_);
+        if (base_) ::munmap(const_cast<uint8_t*>(base_), len_);
         base_ = nullptr;
     }
 
     int fd_;
     uint64_t size_;
-    uint8_t* base_ = nullptr;
+    const uint8_t* base_ = nullptr;
     uint64_t start_ = 0;
     size_t len_ = 0;
-    int errno_ = 0;
+    bool failed_ = false;
 };
 
 }  // namespace
@@ -457,25 +450,23 @@ core::Status DvMetadataModifier::runDirect() {
     } catch (const std::bad_alloc&) {
         return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
     }
-    PackBlockWindow window(rw.fd(), rw.size());
+    PackBlockReader packs(rw.fd(), rw.size());
     // Only the timecode and date/time rewrites look at the audio auxiliary packs.
     const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) ||
                              (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
     int64_t done = 0;
     for (uint64_t pos : positions_) {
         if (aborted()) return fail(ErrorCode::kCancelled, "");
-        // A frame that cannot be seen whole ends the frames, as the end of the file does.
-        uint8_t* mapped = window.frame(pos, frameSize_);
-        if (!mapped) {
-            if (window.sysError() != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, window.sysError());
+        // A frame that cannot be read whole ends the frames, as the end of the file does.
+        if (!packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()) &&
+            !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_))
             break;
-        }
-        auto edit = [&] {
-            PackBlockWindow::readPackBlocks(mapped, sequences_, audioBlocks, frame.data());
-            processFrame(frame.data());
-            touched_.forEachRun(sequences_, [&](size_t off, size_t n) { std::memcpy(mapped + off, frame.data() + off, n); });
-        };
-        if (!guarded(edit)) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, EIO);
+        processFrame(frame.data());
+        bool ok = true;
+        touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
+            if (ok) ok = rw.writeAt(static_cast<int64_t>(pos + off), frame.data() + off, n);
+        });
+        if (!ok) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, rw.sysError());
         progress_.setDone(++done);
     }
     updatePremiereTimecode(rw);
