@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #include "gen/avchd_writer.h"
 #include "gen/clip_writer.h"
@@ -180,20 +181,23 @@ std::vector<Recipe> recipes() {
     add(kAviOdml, "avi_riff_size_past_end.avi", "avi", "RIFF size 0xFFFFFFF0 in a 290 KB file", riffHuge);
     add(kAviIdx1, "avi_idx1_riff_size_past_end.avi", "avi", "idx1 file: RIFF size 0xFFFFFFF0", riffHuge);
     add(kAviOdml, "avi_movi_size_past_end.avi", "avi", "movi list size 0x7FFFFFF0", [chunks](Bytes& b, size_t&) {
-        const Chunk* m = findChunk(chunks(b), "movi");
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* m = findChunk(all, "movi");
         if (!m) return false;
         put32(b, m->at + 4, 0x7FFFFFF0u);
         return true;
     });
     add(kAviOdml, "avi_hdrl_size_past_end.avi", "avi", "hdrl list size 0x7FFFFFF0", [chunks](Bytes& b, size_t&) {
-        const Chunk* h = findChunk(chunks(b), "hdrl");
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* h = findChunk(all, "hdrl");
         if (!h) return false;
         put32(b, h->at + 4, 0x7FFFFFF0u);
         return true;
     });
     add(kAviOdml, "avi_strf_size_past_end.avi", "avi", "video strf chunk size 0xFFFFFFF0",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* s = findChunk(chunks(b), "strf");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* s = findChunk(all, "strf");
             if (!s) return false;
             put32(b, s->at + 4, 0xFFFFFFF0u);
             return true;
@@ -202,42 +206,46 @@ std::vector<Recipe> recipes() {
     // AVI: legacy index entries.
     add(kAviIdx1, "avi_idx1_past_end.avi", "avi", "idx1: second frame's offset 0x7FFFFF00 (past the end)",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* i = findChunk(chunks(b), "idx1");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* i = findChunk(all, "idx1");
             if (!i || i->size < 32) return false;
             put32(b, i->at + 8 + 16 + 8, 0x7FFFFF00u);
             return true;
         });
     add(kAviIdx1, "avi_idx1_overlap.avi", "avi", "idx1: second frame starts 16 bytes after the first (overlap)",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* i = findChunk(chunks(b), "idx1");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* i = findChunk(all, "idx1");
             if (!i || i->size < 32) return false;
             put32(b, i->at + 8 + 16 + 8, get32(b, i->at + 8 + 8) + 16);
             return true;
         });
     add(kAviIdx1, "avi_idx1_size_huge.avi", "avi", "idx1: first frame's size 0xFFFFFFF0",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* i = findChunk(chunks(b), "idx1");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* i = findChunk(all, "idx1");
             if (!i || i->size < 16) return false;
             put32(b, i->at + 8 + 12, 0xFFFFFFF0u);
             return true;
         });
     add(kAviIdx1, "avi_idx1_count_past_end.avi", "avi", "idx1 chunk size 0x7FFFFFF0 (entries past the end)",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* i = findChunk(chunks(b), "idx1");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* i = findChunk(all, "idx1");
             if (!i) return false;
             put32(b, i->at + 4, 0x7FFFFFF0u);
             return true;
         });
 
     // OpenDML: super index and standard index chunks.
-    auto superIndex = [chunks](Bytes& b) -> const Chunk* {
-        static std::vector<Chunk> c;
-        c = chunks(b);
-        return findChunk(c, "indx");
+    auto superIndex = [chunks](Bytes& b) -> std::optional<Chunk> {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* c = findChunk(all, "indx");
+        return c ? std::optional<Chunk>(*c) : std::nullopt;
     };
     add(kAviOdml, "odml_super_index_loop.avi", "avi", "super index entry points at the super index itself",
         [superIndex](Bytes& b, size_t&) {
-            const Chunk* s = superIndex(b);
+            const auto s = superIndex(b);
             if (!s) return false;
             put64(b, s->at + 8 + 24, s->at);
             put32(b, s->at + 8 + 24 + 8, s->size + 8);
@@ -245,42 +253,46 @@ std::vector<Recipe> recipes() {
         });
     add(kAviOdml, "odml_super_index_past_end.avi", "avi", "super index entry offset 0x7FFFFFFF00 (past the end)",
         [superIndex](Bytes& b, size_t&) {
-            const Chunk* s = superIndex(b);
+            const auto s = superIndex(b);
             if (!s) return false;
             put64(b, s->at + 8 + 24, 0x7FFFFFFF00ull);
             return true;
         });
     add(kAviOdml, "odml_super_index_count_huge.avi", "avi", "super index nEntriesInUse 0xFFFFFFFF",
         [superIndex](Bytes& b, size_t&) {
-            const Chunk* s = superIndex(b);
+            const auto s = superIndex(b);
             if (!s) return false;
             put32(b, s->at + 8 + 4, 0xFFFFFFFFu);
             return true;
         });
     add(kAviOdml, "odml_std_index_base_past_end.avi", "avi", "ix00 base offset 0x7FFFFFFF00 (frames past the end)",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* x = findChunk(chunks(b), "ix00");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* x = findChunk(all, "ix00");
             if (!x) return false;
             put64(b, x->at + 8 + 12, 0x7FFFFFFF00ull);
             return true;
         });
     add(kAviOdml, "odml_std_index_count_huge.avi", "avi", "ix00 nEntriesInUse 0x7FFFFFFF",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* x = findChunk(chunks(b), "ix00");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* x = findChunk(all, "ix00");
             if (!x) return false;
             put32(b, x->at + 8 + 4, 0x7FFFFFFFu);
             return true;
         });
     add(kAviOdml, "odml_std_index_size_huge.avi", "avi", "ix00 first entry size 0x7FFFFFF0",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* x = findChunk(chunks(b), "ix00");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* x = findChunk(all, "ix00");
             if (!x) return false;
             put32(b, x->at + 8 + 24 + 4, 0x7FFFFFF0u);
             return true;
         });
     add(kAvi2Odml, "avi2_audio_index_past_end.avi", "avi", "Type 2: audio ix01 base offset past the end",
         [chunks](Bytes& b, size_t&) {
-            const Chunk* x = findChunk(chunks(b), "ix01");
+            const std::vector<Chunk> all = chunks(b);
+            const Chunk* x = findChunk(all, "ix01");
             if (!x) return false;
             put64(b, x->at + 8 + 12, 0x7FFFFFFF00ull);
             return true;
