@@ -1,11 +1,13 @@
 #include "tools/avi_picture_sink.h"
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "media/avi_av_writer.h"
 #include "media/codec/av_handles.h"
 #include "media/codec/codec_registry.h"
+#include "tools/avi_picture_sink_lanes.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -28,6 +30,10 @@ struct AviPictureSink::Impl {
     codec::CodecContextPtr encoder;
     codec::FramePtr frame;
     codec::PacketPtr packet = codec::makePacket();
+    std::unique_ptr<EncoderLanes> lanes;
+    EncoderLanes::PacketOut packetOut = [this](const uint8_t* data, size_t size, bool key) {
+        return writer.writeVideo(data, size, key);
+    };
     SwsContext* sws = nullptr;
     int64_t pictures = 0;
     int audioRate = 0, audioChannels = 0;
@@ -54,12 +60,20 @@ struct AviPictureSink::Impl {
         encoder->pix_fmt = pf;
         encoder->time_base = AVRational{static_cast<int>(rateDen), static_cast<int>(rateNum)};
         encoder->framerate = AVRational{static_cast<int>(rateNum), static_cast<int>(rateDen)};
-        encoder->thread_count = 2;
+        // Compressors whose pictures stand alone encode whole pictures on both cores.
+        const AVCodecDescriptor* d = avcodec_descriptor_get(c->id);
+        const bool parallel = d && (d->props & AV_CODEC_PROP_INTRA_ONLY) && std::thread::hardware_concurrency() >= 2;
+        encoder->thread_count = parallel ? 1 : 2;
         encoder->gop_size = 1;
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (pf == AV_PIX_FMT_YUVJ420P) encoder->color_range = AVCOL_RANGE_JPEG;
         if (avcodec_open2(encoder.get(), c, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
+        if (parallel) {
+            lanes = std::make_unique<EncoderLanes>();
+            Status s = lanes->open(c, *encoder, 2);
+            if (!s) return s;
+        }
         frame = codec::makePicture(w, h, pf);
         const AVPixelFormat from = frameFormat == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGB24 : frameFormat;
         if (from != pf) sws = sws_getContext(w, h, from, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -71,6 +85,23 @@ struct AviPictureSink::Impl {
         if (encoder->extradata && encoder->extradata_size > 0)
             fmt.extraData.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
         return Status::success();
+    }
+
+    // The next picture to fill: a lane's slot, or the single compressor's frame.
+    Status frameToFill(AVFrame*& f) {
+        if (lanes) return lanes->nextFrame(f, packetOut);
+        if (av_frame_make_writable(frame.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        f = frame.get();
+        return Status::success();
+    }
+    Status encodeFilled(AVFrame* f) {
+        if (lanes) {
+            lanes->submit();
+            return Status::success();
+        }
+        f->pts = pictures++;
+        if (avcodec_send_frame(encoder.get(), f) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+        return drainPackets();
     }
 
     Status drainPackets() {
@@ -134,21 +165,28 @@ Status AviPictureSink::writeFrame(const AVFrame* frame, int64_t) {
     if (!s) return s;
     if (frame->width != im.frame->width || frame->height != im.frame->height)
         return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
-    AVFrame* send = const_cast<AVFrame*>(frame);
-    if (frame->format != im.frame->format) {
+    if (frame->format == im.frame->format && !im.lanes) {
+        AVFrame* send = const_cast<AVFrame*>(frame);
+        send->pts = im.pictures++;
+        if (avcodec_send_frame(im.encoder.get(), send) < 0)
+            return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+        return im.drainPackets();
+    }
+    AVFrame* fill = nullptr;
+    s = im.frameToFill(fill);
+    if (!s) return s;
+    if (frame->format == fill->format) {
+        if (av_frame_copy(fill, frame) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    } else {
         if (!im.sws) {
-            im.sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), im.frame->width,
-                                    im.frame->height, static_cast<AVPixelFormat>(im.frame->format), SWS_BILINEAR, nullptr,
-                                    nullptr, nullptr);
+            im.sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), fill->width,
+                                    fill->height, static_cast<AVPixelFormat>(fill->format), SWS_BILINEAR, nullptr, nullptr,
+                                    nullptr);
             if (!im.sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
         }
-        if (av_frame_make_writable(im.frame.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-        sws_scale(im.sws, frame->data, frame->linesize, 0, frame->height, im.frame->data, im.frame->linesize);
-        send = im.frame.get();
+        sws_scale(im.sws, frame->data, frame->linesize, 0, frame->height, fill->data, fill->linesize);
     }
-    send->pts = im.pictures++;
-    if (avcodec_send_frame(im.encoder.get(), send) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
-    return im.drainPackets();
+    return im.encodeFilled(fill);
 }
 
 Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
@@ -171,14 +209,13 @@ Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
         }
         return im.writer.writeVideo(im.rows.data(), im.rows.size(), true);
     }
-    if (av_frame_make_writable(im.frame.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    AVFrame* fill = nullptr;
+    Status s = im.frameToFill(fill);
+    if (!s) return s;
     const uint8_t* src[4] = {picture.data, nullptr, nullptr, nullptr};
     const int srcStride[4] = {picture.stride, 0, 0, 0};
-    sws_scale(im.sws, src, srcStride, 0, h, im.frame->data, im.frame->linesize);
-    im.frame->pts = im.pictures++;
-    if (avcodec_send_frame(im.encoder.get(), im.frame.get()) < 0)
-        return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
-    return im.drainPackets();
+    sws_scale(im.sws, src, srcStride, 0, h, fill->data, fill->linesize);
+    return im.encodeFilled(fill);
 }
 
 Status AviPictureSink::writeAudio(const int16_t* samples, size_t count, int rate, int channels) {
@@ -200,7 +237,10 @@ Status AviPictureSink::close() {
     Impl& im = *impl_;
     if (!im.started) return Status::success();
     Status s;
-    if (im.encoder) {
+    if (im.lanes) {
+        s = im.lanes->flush(im.packetOut);
+        im.lanes.reset();
+    } else if (im.encoder) {
         avcodec_send_frame(im.encoder.get(), nullptr);
         s = im.drainPackets();
     }

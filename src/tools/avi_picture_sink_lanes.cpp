@@ -1,0 +1,124 @@
+#include "tools/avi_picture_sink_lanes.h"
+
+#include <cstring>
+
+namespace zorv::tools {
+
+using core::ErrorCode;
+using core::Status;
+
+namespace {
+constexpr int kSlotsPerLane = 2;
+}
+
+EncoderLanes::~EncoderLanes() {
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+}
+
+Status EncoderLanes::open(const AVCodec* codec, const AVCodecContext& model, int lanes) {
+    for (int i = 0; i < lanes; ++i) {
+        media::codec::CodecContextPtr c(avcodec_alloc_context3(codec));
+        if (!c) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        c->width = model.width;
+        c->height = model.height;
+        c->pix_fmt = model.pix_fmt;
+        c->time_base = model.time_base;
+        c->framerate = model.framerate;
+        c->color_range = model.color_range;
+        c->gop_size = model.gop_size;
+        c->flags = model.flags;
+        c->thread_count = 1;
+        if (avcodec_open2(c.get(), codec, nullptr) < 0)
+            return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + std::string(codec->name));
+        contexts_.push_back(std::move(c));
+    }
+    slots_.resize(static_cast<size_t>(lanes * kSlotsPerLane));
+    for (Slot& s : slots_) {
+        s.frame = media::codec::makePicture(model.width, model.height, model.pix_fmt);
+        if (!s.frame) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    }
+    for (int i = 0; i < lanes; ++i) threads_.emplace_back([this, i] { laneLoop(i); });
+    return Status::success();
+}
+
+void EncoderLanes::laneLoop(int lane) {
+    const int64_t lanes = static_cast<int64_t>(contexts_.size());
+    AVCodecContext* ctx = contexts_[static_cast<size_t>(lane)].get();
+    media::codec::PacketPtr packet = media::codec::makePacket();
+    // This lane takes pictures lane, lane + lanes, lane + 2 x lanes, ...
+    for (int64_t n = lane;; n += lanes) {
+        Slot& slot = slots_[static_cast<size_t>(n % static_cast<int64_t>(slots_.size()))];
+        {
+            std::unique_lock<std::mutex> lk(lock_);
+            changed_.wait(lk, [&] { return stop_ || submitted_ > n; });
+            if (stop_ && submitted_ <= n) return;
+        }
+        Status s;
+        slot.frame->pts = n;
+        int err = avcodec_send_frame(ctx, slot.frame.get());
+        if (err >= 0) err = avcodec_receive_packet(ctx, packet.get());
+        if (err < 0 || !packet) {
+            s = Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+        } else {
+            slot.packet.assign(packet->data, packet->data + packet->size);
+            slot.key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            av_packet_unref(packet.get());
+        }
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            slot.status = s;
+            slot.done = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+Status EncoderLanes::writeSlot(Slot& slot, const PacketOut& out) {
+    {
+        std::unique_lock<std::mutex> lk(lock_);
+        changed_.wait(lk, [&] { return slot.done; });
+    }
+    Status s = slot.status;
+    if (s) s = out(slot.packet.data(), slot.packet.size(), slot.key);
+    slot.busy = slot.done = false;
+    ++written_;
+    return s;
+}
+
+Status EncoderLanes::nextFrame(AVFrame*& frame, const PacketOut& out) {
+    Slot& slot = slots_[static_cast<size_t>(submitted_ % static_cast<int64_t>(slots_.size()))];
+    if (slot.busy) {
+        Status s = writeSlot(slot, out);
+        if (!s) return s;
+    }
+    if (!av_frame_is_writable(slot.frame.get()) && av_frame_make_writable(slot.frame.get()) < 0)
+        return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    frame = slot.frame.get();
+    return Status::success();
+}
+
+void EncoderLanes::submit() {
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        slots_[static_cast<size_t>(submitted_ % static_cast<int64_t>(slots_.size()))].busy = true;
+        ++submitted_;
+    }
+    changed_.notify_all();
+}
+
+Status EncoderLanes::flush(const PacketOut& out) {
+    Status result;
+    while (written_ < submitted_) {
+        Slot& slot = slots_[static_cast<size_t>(written_ % static_cast<int64_t>(slots_.size()))];
+        Status s = writeSlot(slot, out);
+        if (result && !s) result = s;
+    }
+    return result;
+}
+
+}  // namespace zorv::tools
