@@ -1,36 +1,60 @@
 #!/usr/bin/env bash
-# Times the DV burn-in of every frame of a generated 60-second PAL AVI (`zorv burn`) against ffmpeg
-# doing the same work in the same run: drawtext with the same face (the file fontconfig gives for
-# bold "Courier New") and cell height, re-encoding with dvvideo and copying the audio. Reports the
-# seconds, the CPU use (above 100 % means both cores worked) and the speed ratio (target >= 1.5).
-# The AVCHD comparison (ffv1 compressor against ffmpeg) waits for the AVCHD burn-in output path.
-# Usage: bench/burn_vs_ffmpeg.sh [BUILD_DIR]   (default build/release)
+# Times burn-in with `zorv burn` against ffmpeg doing the same work in the same run, with drawtext in
+# the same face (the file fontconfig gives for bold "Courier New") and cell height:
+#   pal-60    every frame of a generated 60-second PAL DV AVI, re-encoded as dvvideo, audio copied
+#             (target >= 1.5 x ffmpeg's speed);
+#   avchd-60  a generated 60-second 1080/25p AVCHD file into an AVI with the ffv1 compressor and the
+#             sound as 16-bit PCM (target >= 1.2 x).
+# Reports wall seconds, CPU use (above 100 % means both cores worked), CPU seconds and the speed
+# ratio (ffmpeg's wall time over zorv's).
+# Usage: bench/burn_vs_ffmpeg.sh [BUILD_DIR] [pal|avchd|all]   (default build/release, all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="${1:-build/release}"
+which="${2:-all}"
 zorv="$bin/src/cli/zorv"
 gen="$bin/tests/gen/zorv-gen"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-measure() {  # prints "seconds cpu_percent" of the command
+measure() {  # prints "seconds cpu_percent cpu_seconds" of the command
     local out="$tmp/time.txt"
-    /usr/bin/time -f "%e %P" -o "$out" "$@" >/dev/null 2>&1
-    tr -d '%' <"$out"
+    /usr/bin/time -f "%e %P %U %S" -o "$out" "$@" >/dev/null 2>&1
+    tr -d '%' <"$out" | awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }'
 }
 
 font="$(fc-match -f '%{file}' 'Courier New:bold')"
-f="$tmp/pal-60.avi"
-"$gen" clip "$f" --frames 1500 --container avi2 >/dev/null
-cat "$f" >/dev/null
+printf "%-10s %8s %6s %7s | %8s %6s %7s | %6s\n" file zorv_s cpu% cpu_s ffmpeg_s cpu% cpu_s speed
+report() {  # name, then the two measurements
+    local speed
+    speed=$(awk -v a="$2" -v b="$5" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "-" }')
+    printf "%-10s %8s %6s %7s | %8s %6s %7s | %6sx\n" "$1" "$2" "$3" "$4" "$5" "$6" "$7" "$speed"
+}
 
-# Three rows of text at the foot of the 90 % title-safe area, 30-pixel cells, as the fixed layout.
-y1=$((95 * 576 / 100 - 3 * 30))
-draw="drawtext=fontfile=$font:fontsize=25:fontcolor=0xD3D3D3:borderw=2:bordercolor=0x171717"
-vf="$draw:x=36:y=$y1:text='%{pts\\:hms}',$draw:x=250:y=$y1:text='10\\:30\\:00',$draw:x=250:y=$((y1 + 30)):text='15/06/11',$draw:x=36:y=$((y1 + 60)):text='%{n}'"
+if [[ "$which" == all || "$which" == pal ]]; then
+    f="$tmp/pal-60.avi"
+    "$gen" clip "$f" --frames 1500 --container avi2 >/dev/null
+    cat "$f" >/dev/null
+    # Three rows of text at the foot of the 90 % title-safe area, 30-pixel cells, as the fixed layout.
+    y1=$((95 * 576 / 100 - 3 * 30))
+    draw="drawtext=fontfile=$font:fontsize=25:fontcolor=0xD3D3D3:borderw=2:bordercolor=0x171717"
+    vf="$draw:x=36:y=$y1:text='%{pts\\:hms}',$draw:x=250:y=$y1:text='10\\:30\\:00',$draw:x=250:y=$((y1 + 30)):text='15/06/11',$draw:x=36:y=$((y1 + 60)):text='%{n}'"
+    read -r zt zc zs < <(measure "$zorv" burn "$f" -o "$tmp/zorv-burn.avi" --overwrite)
+    read -r ft fc fs < <(measure ffmpeg -v error -y -i "$f" -vf "$vf" -c:v dvvideo -c:a copy "$tmp/ffmpeg-burn.avi")
+    report pal-60 "$zt" "$zc" "$zs" "$ft" "$fc" "$fs"
+    rm -f "$f" "$tmp/zorv-burn.avi" "$tmp/ffmpeg-burn.avi"
+fi
 
-printf "%-10s %8s %6s | %8s %6s | %6s\n" file zorv_s cpu% ffmpeg_s cpu% speed
-read -r zt zc < <(measure "$zorv" burn "$f" -o "$tmp/zorv-burn.avi" --overwrite)
-read -r ft fc < <(measure ffmpeg -v error -y -i "$f" -vf "$vf" -c:v dvvideo -c:a copy "$tmp/ffmpeg-burn.avi")
-speed=$(awk -v a="$zt" -v b="$ft" 'BEGIN { if (a > 0) printf "%.2f", b / a; else print "-" }')
-printf "%-10s %8s %6s | %8s %6s | %6sx\n" "pal-60" "$zt" "$zc" "$ft" "$fc" "$speed"
+if [[ "$which" == all || "$which" == avchd ]]; then
+    f="$tmp/avchd-60.mts"
+    "$gen" avchd "$f" --frames 1500 >/dev/null
+    cat "$f" >/dev/null
+    # The AVCHD fixed layout: characters 5.5 % of the picture height, rows at the foot of the 90 % area.
+    ch=$(( (1080 * 55 + 500) / 1000 ))
+    y1=$((95 * 1080 / 100 - 3 * (ch + 10)))
+    draw="drawtext=fontfile=$font:fontsize=$ch:fontcolor=0xD3D3D3:borderw=2:bordercolor=0x171717"
+    vf="$draw:x=96:y=$y1:text='%{pts\\:hms}',$draw:x=600:y=$y1:text='23\\:16\\:24',$draw:x=600:y=$((y1 + ch + 10)):text='31/12/08',$draw:x=96:y=$((y1 + 2 * (ch + 10))):text='%{n}'"
+    read -r zt zc zs < <(measure "$zorv" burn "$f" -o "$tmp/zorv-burn.avi" --compressor ffv1 --audio --overwrite)
+    read -r ft fc fs < <(measure ffmpeg -v error -y -i "$f" -vf "$vf" -c:v ffv1 -c:a pcm_s16le "$tmp/ffmpeg-burn.avi")
+    report avchd-60 "$zt" "$zc" "$zs" "$ft" "$fc" "$fs"
+fi
