@@ -58,6 +58,7 @@ private:
     struct Glyph {
         int left = 0, top = 0, width = 0, rows = 0, advance = 0;
         std::vector<uint8_t> coverage;
+        std::vector<uint8_t> coverage3;  // each coverage byte three times, for drawing grey on RGB bytes
     };
     bool applySize(double ppem, double widthScale);
     bool render(uint32_t codePoint, Glyph& g) const;
