@@ -185,7 +185,11 @@ void CCodecSelectDialog::startSearch() {
     search_->owner = this;
     std::shared_ptr<Search> s = search_;
     const CodecRole role = role_;
-    std::packaged_task<void()> task([s, role] {
+    // The worker keeps the search alive while it runs; the search holds only the future of a promise
+    // (not the worker's function), so nothing refers back to it once both sides are done.
+    std::promise<void> finished;
+    search_->done = finished.get_future();
+    std::thread([s, role, finished = std::move(finished)]() mutable {
         if (role == CodecRole::kVideoCompressor) s->found.push_back(media::codec::uncompressedEntry());
         for (const CodecEntry& e : candidates(role)) {
             const auto& rejects = rejectList();
@@ -209,9 +213,8 @@ void CCodecSelectDialog::startSearch() {
                 if (s->owner && s->owner->search_ == s) s->owner->onSearchDone();
             },
             Qt::QueuedConnection);
-    });
-    search_->done = task.get_future();
-    std::thread(std::move(task)).detach();
+        finished.set_value();
+    }).detach();
 }
 
 void CCodecSelectDialog::onSearchDone() {
