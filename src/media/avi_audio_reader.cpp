@@ -74,7 +74,10 @@ bool AviAudioReader::nextChunk() {
                 continue;
             }
             uint8_t c[12];
-            if (!file_->readExact(pos_, c, 8)) break;
+            if (!file_->readExact(pos_, c, 8)) {
+                failed_ = pos_ + 8 <= fileSize_;
+                break;
+            }
             uint32_t id = le32(c);
             int64_t size = le32(c + 4);
             if (id == fourcc("LIST")) {  // a 'rec ' list: its chunks follow inside the movi list
@@ -93,7 +96,10 @@ bool AviAudioReader::nextChunk() {
         }
         if (pos_ + 12 <= riffEnd_) {
             uint8_t c[12];
-            if (!file_->readExact(pos_, c, 12)) break;
+            if (!file_->readExact(pos_, c, 12)) {
+                failed_ = pos_ + 12 <= fileSize_;
+                break;
+            }
             int64_t size = le32(c + 4);
             if (le32(c) == fourcc("LIST") && le32(c + 8) == fourcc("movi")) {
                 inMovi_ = true;
@@ -107,7 +113,12 @@ bool AviAudioReader::nextChunk() {
         // The next RIFF chunk ("AVIX").
         riffPos_ = riffEnd_;
         uint8_t h[12];
-        if (riffPos_ + 12 > fileSize_ || !file_->readExact(riffPos_, h, 12) || le32(h) != fourcc("RIFF")) break;
+        if (riffPos_ + 12 > fileSize_) break;
+        if (!file_->readExact(riffPos_, h, 12)) {
+            failed_ = true;
+            break;
+        }
+        if (le32(h) != fourcc("RIFF")) break;
         riffEnd_ = std::min<int64_t>(riffPos_ + 8 + padded(le32(h + 4)), fileSize_);
         pos_ = riffPos_ + 12;
     }
@@ -125,7 +136,9 @@ size_t AviAudioReader::read(std::vector<uint8_t>& out, size_t maxBytes) {
         out.resize(at + n);
         int64_t got = file_->readAt(chunkPos_, out.data() + at, n);
         if (got <= 0) {
+            // chunkLeft_ never reaches past the size the file had at open.
             out.resize(at);
+            failed_ = true;
             done_ = true;
             chunkLeft_ = 0;
             break;

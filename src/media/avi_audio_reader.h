@@ -28,6 +28,9 @@ public:
 
     // Appends up to maxBytes of audio data to out; returns the bytes appended (0 at the end).
     size_t read(std::vector<uint8_t>& out, size_t maxBytes);
+    // True when reading stopped on bytes that were inside the file when it was opened: the file
+    // shrank under the reader or the device failed, and the audio is incomplete.
+    bool failed() const { return failed_; }
 
 private:
     bool nextChunk();  // positions chunkPos_/chunkLeft_ at the next audio chunk
@@ -37,7 +40,7 @@ private:
     AviAudioFormat format_;
     uint32_t chunkId_ = 0;
     int64_t riffPos_ = 0, riffEnd_ = 0, pos_ = 0, moviEnd_ = 0;
-    bool inMovi_ = false, done_ = false;
+    bool inMovi_ = false, done_ = false, failed_ = false;
     int64_t chunkPos_ = 0, chunkLeft_ = 0;
     int budget_ = 0;
 };

@@ -162,6 +162,10 @@ bool DvFrameSource::next(DvFrame& out) {
         int rate = audio_.format().sampleRate;
         int samples = media::dvaudio::samplesForFrame(delivered_, rate, pal());
         fillAudio(samples);
+        if (audio_.failed()) {
+            status_ = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+            return false;
+        }
         out.pcm = pcm_.data();
         out.pcmSamples = samples;
         if (join_ && data == frame_.data()) {
