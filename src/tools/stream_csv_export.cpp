@@ -12,6 +12,7 @@
 #include "media/file_io.h"
 #include "media/hdv_stream_info.h"
 #include "media/recognize.h"
+#include "tools/stream_picture_walk.h"
 #include "tools/text_builder.h"
 
 namespace zorv::tools {
@@ -226,80 +227,22 @@ core::Status writeFailed(int sysError) {
     return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to export metadata", sysError);
 }
 
-core::Status cancelled() { return core::Status::failure(core::ErrorCode::kCancelled, "Operation Cancelled"); }
-
 }  // namespace
 
 core::Status exportStreamMetadataCsvFile(const std::string& inPath, const std::string& outPath,
                                          const CsvExportSettings& settings, bool overwrite,
                                          core::Progress* progress) {
-    const media::Recognition rec = media::recognize(inPath);
-    if (!rec.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to open the input file");
-    if (!isStreamExportType(rec.type)) {
-        return core::Status::failure(core::ErrorCode::kOpenFailed, "The file is not an HDV or AVCHD file");
-    }
-    const bool avchd = rec.type == media::FileType::kAvchd;
-    int style = 4;
-    if (avchd) {
-        media::AvcReader reader;
-        const int reason = reader.open(inPath, false);
-        if (reason != 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
-        const double rate = reader.sps().frameRate();
-        style = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
-    }
-    media::File out;
-    if (!out.open(outPath, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
-        if (out.sysError() == EEXIST) {
-            return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
-        }
-        return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
-    }
-    StreamRowWriter writer(out, settings, avchd);
-    if (!writer.header()) return writeFailed(writer.sysError());
-
-    StreamPicture picture;
-    if (avchd) {
-        bool failed = false, stopped = false;
-        const int64_t total = rec.fileSize > 0 ? rec.fileSize : 1;
-        if (progress) progress->setTotal(total);
-        const int reason = media::readAvchdMetadata(inPath, [&](const media::AvchdMetadataRecord& r, int64_t) {
-            if (progress && progress->cancelled()) {
-                stopped = true;
-                return false;
-            }
-            avchdStreamPicture(r, style, picture);
-            if (!writer.picture(picture)) {
-                failed = true;
-                return false;
-            }
-            ++picture.index;
-            return true;
-        });
-        if (failed) return writeFailed(writer.sysError());
-        if (stopped) return cancelled();
-        if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
-        if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
-        if (progress) progress->setDone(total);
-        return core::Status::success();
-    }
-
-    media::HdvStreamInfo info;
-    core::Status st = media::scanHdvStream(inPath, rec.type == media::FileType::kHdv1, info,
-                                           [progress](int64_t done, int64_t total) {
-                                               if (!progress) return true;
-                                               progress->setTotal(total);
-                                               progress->setDone(done);
-                                               return !progress->cancelled();
-                                           });
-    if (st.code == core::ErrorCode::kCancelled) return cancelled();
+    StreamWalk walk;
+    core::Status st = openStreamWalk(inPath, walk, progress);
     if (!st) return st;
-    for (const media::HdvMetadataRecord& r : info.records) {
-        if (progress && progress->cancelled()) return cancelled();
-        hdvStreamPicture(r, picture);
-        if (!writer.picture(picture)) return writeFailed(writer.sysError());
-        ++picture.index;
-    }
-    return core::Status::success();
+    media::File out;
+    st = createExportOutput(out, outPath, overwrite);
+    if (!st) return st;
+    StreamRowWriter writer(out, settings, walk.avchd);
+    if (!writer.header()) return writeFailed(writer.sysError());
+    st = walkStreamPictures(walk, progress, [&](const StreamPicture& p) { return writer.picture(p); });
+    if (st.code == core::ErrorCode::kWriteFailed) return writeFailed(writer.sysError());
+    return st;
 }
 
 }  // namespace zorv::tools

@@ -9,6 +9,7 @@
 #include "media/hdv_aux_items.h"
 #include "media/hdv_stream_info.h"
 #include "media/recognize.h"
+#include "tools/stream_picture_walk.h"
 #include "tools/text_builder.h"
 
 namespace zorv::tools {
@@ -50,8 +51,6 @@ int64_t periodFromRate(int64_t num, int64_t den) {
 core::Status writeFailed(int sysError) {
     return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to export subtitles", sysError);
 }
-
-core::Status cancelled() { return core::Status::failure(core::ErrorCode::kCancelled, "Operation Cancelled"); }
 
 }  // namespace
 
@@ -141,81 +140,27 @@ bool StreamSubtitleWriter::finish() {
 
 core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::string& outPath,
                                        const SubtitleSettings& settings, bool overwrite, core::Progress* progress) {
-    const media::Recognition rec = media::recognize(inPath);
-    if (!rec.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to open the input file");
-    if (!isStreamExportType(rec.type)) {
-        return core::Status::failure(core::ErrorCode::kOpenFailed, "The file is not an HDV or AVCHD file");
-    }
-    const bool avchd = rec.type == media::FileType::kAvchd;
-    int style = 4;
+    // The stream is read before the output is made: its picture rate times the last cue.
+    StreamWalk walk;
+    core::Status st = openStreamWalk(inPath, walk, progress);
+    if (!st) return st;
     int64_t period = 0;
-    if (avchd) {
-        media::AvcReader reader;
-        const int reason = reader.open(inPath, false);
-        if (reason != 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
-        const double rate = reader.sps().frameRate();
-        style = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
-        period = rate > 1.0 ? static_cast<int64_t>(kSecond / rate + 0.5) : periodFromRate(0, 0);
-    }
-
-    // The HDV stream is read before the output is made: its picture rate times the last cue.
-    media::HdvStreamInfo info;
-    if (!avchd) {
-        core::Status st = media::scanHdvStream(inPath, rec.type == media::FileType::kHdv1, info,
-                                               [progress](int64_t done, int64_t total) {
-                                                   if (!progress) return true;
-                                                   progress->setTotal(total);
-                                                   progress->setDone(done);
-                                                   return !progress->cancelled();
-                                               });
-        if (st.code == core::ErrorCode::kCancelled) return cancelled();
-        if (!st) return st;
+    if (walk.avchd) {
+        period = walk.avchdRate > 1.0 ? static_cast<int64_t>(kSecond / walk.avchdRate + 0.5) : periodFromRate(0, 0);
+    } else {
         int num = 0, den = 1;
-        media::mpegFrameRate(info.video.frameRateCode, num, den);
+        media::mpegFrameRate(walk.hdv.video.frameRateCode, num, den);
         period = periodFromRate(num, den);
     }
 
     media::File out;
-    if (!out.open(outPath, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
-        if (out.sysError() == EEXIST) {
-            return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
-        }
-        return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
-    }
-    StreamSubtitleWriter writer(out, settings, avchd, period);
+    st = createExportOutput(out, outPath, overwrite);
+    if (!st) return st;
+    StreamSubtitleWriter writer(out, settings, walk.avchd, period);
     if (!writer.begin()) return writeFailed(writer.sysError());
-
-    StreamPicture picture;
-    if (avchd) {
-        bool failed = false, stopped = false;
-        const int64_t total = rec.fileSize > 0 ? rec.fileSize : 1;
-        if (progress) progress->setTotal(total);
-        const int reason = media::readAvchdMetadata(inPath, [&](const media::AvchdMetadataRecord& r, int64_t) {
-            if (progress && progress->cancelled()) {
-                stopped = true;
-                return false;
-            }
-            avchdStreamPicture(r, style, picture);
-            if (!writer.picture(picture)) {
-                failed = true;
-                return false;
-            }
-            ++picture.index;
-            return true;
-        });
-        if (failed) return writeFailed(writer.sysError());
-        if (stopped) return cancelled();
-        if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
-        if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
-        if (progress) progress->setDone(total);
-    } else {
-        for (const media::HdvMetadataRecord& r : info.records) {
-            if (progress && progress->cancelled()) return cancelled();
-            hdvStreamPicture(r, picture);
-            if (!writer.picture(picture)) return writeFailed(writer.sysError());
-            ++picture.index;
-        }
-    }
+    st = walkStreamPictures(walk, progress, [&](const StreamPicture& p) { return writer.picture(p); });
+    if (st.code == core::ErrorCode::kWriteFailed) return writeFailed(writer.sysError());
+    if (!st) return st;
     if (!writer.finish()) return writeFailed(writer.sysError());
     return core::Status::success();
 }

@@ -1,0 +1,91 @@
+#include "tools/stream_picture_walk.h"
+
+#include <cerrno>
+
+#include "media/avchd_avc_reader.h"
+#include "media/recognize.h"
+
+namespace zorv::tools {
+
+namespace {
+
+core::Status cancelled() { return core::Status::failure(core::ErrorCode::kCancelled, "Operation Cancelled"); }
+
+}  // namespace
+
+core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Progress* progress) {
+    const media::Recognition rec = media::recognize(path);
+    if (!rec.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to open the input file");
+    if (!isStreamExportType(rec.type)) {
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "The file is not an HDV or AVCHD file");
+    }
+    walk.path = path;
+    walk.avchd = rec.type == media::FileType::kAvchd;
+    walk.fileSize = rec.fileSize;
+    if (walk.avchd) {
+        media::AvcReader reader;
+        const int reason = reader.open(path, false);
+        if (reason != 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
+        const double rate = reader.sps().frameRate();
+        walk.avchdRate = rate;
+        walk.timecodeStyle = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
+        return core::Status::success();
+    }
+    core::Status st = media::scanHdvStream(path, rec.type == media::FileType::kHdv1, walk.hdv,
+                                           [progress](int64_t done, int64_t total) {
+                                               if (!progress) return true;
+                                               progress->setTotal(total);
+                                               progress->setDone(done);
+                                               return !progress->cancelled();
+                                           });
+    if (st.code == core::ErrorCode::kCancelled) return cancelled();
+    return st;
+}
+
+core::Status createExportOutput(media::File& out, const std::string& path, bool overwrite) {
+    if (out.open(path, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
+        return core::Status::success();
+    }
+    if (out.sysError() == EEXIST) {
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
+    }
+    return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
+}
+
+core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress,
+                                const std::function<bool(const StreamPicture&)>& take) {
+    StreamPicture picture;
+    if (!walk.avchd) {
+        for (const media::HdvMetadataRecord& r : walk.hdv.records) {
+            if (progress && progress->cancelled()) return cancelled();
+            hdvStreamPicture(r, picture);
+            if (!take(picture)) return core::Status::failure(core::ErrorCode::kWriteFailed);
+            ++picture.index;
+        }
+        return core::Status::success();
+    }
+    bool failed = false, stopped = false;
+    const int64_t total = walk.fileSize > 0 ? walk.fileSize : 1;
+    if (progress) progress->setTotal(total);
+    const int reason = media::readAvchdMetadata(walk.path, [&](const media::AvchdMetadataRecord& r, int64_t) {
+        if (progress && progress->cancelled()) {
+            stopped = true;
+            return false;
+        }
+        avchdStreamPicture(r, walk.timecodeStyle, picture);
+        if (!take(picture)) {
+            failed = true;
+            return false;
+        }
+        ++picture.index;
+        return true;
+    });
+    if (failed) return core::Status::failure(core::ErrorCode::kWriteFailed);
+    if (stopped) return cancelled();
+    if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
+    if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
+    if (progress) progress->setDone(total);
+    return core::Status::success();
+}
+
+}  // namespace zorv::tools
