@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "media/codec/codec_log.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
         usage(stdout);
         return 0;
     }
+    zorv::media::quietCodecLog();
     for (const auto& c : kCommands) {
         if (name == c.name) return c.run(argc - 2, argv + 2);
     }
