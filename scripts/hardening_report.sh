@@ -188,9 +188,9 @@ full_disk_row "disk full at the file's end (direct)" "fix-premiere" dv.avi $(($(
 # A real full disk: a 1 MiB tmpfs, when mounting is allowed.
 if [[ $(id -u) == 0 ]] && mkdir -p "$WORK/mnt" && mount -t tmpfs -o size=1m tmpfs "$WORK/mnt" 2>/dev/null; then
     MNT=$WORK/mnt
-    for spec in "convert --to dv|convert|--to|dv|@IN@|-o|@MNT@/o.dv" "modify -o|modify|@IN@|-o|@MNT@/o.avi|--timecode-start|01:00:00:00" \
+    for run_line in "convert --to dv|convert|--to|dv|@IN@|-o|@MNT@/o.dv" "modify -o|modify|@IN@|-o|@MNT@/o.avi|--timecode-start|01:00:00:00" \
         "split|split|@IN@|--out|@MNT@" "burn -o|burn|@IN@|-o|@MNT@/o.avi"; do
-        IFS='|' read -r -a parts <<<"$spec"
+        IFS='|' read -r -a parts <<<"$run_line"
         tool=${parts[0]}
         args=("${parts[@]:1}")
         args=("${args[@]//@IN@/$GOOD/dv.avi}")
