@@ -89,17 +89,9 @@ int cmdExport(int argc, char** argv) {
 
     const tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
     if (tools::isStreamExportType(media::recognize(input).type)) {
-        core::Progress progress;
-        core::Status st;
-        runWithProgress("Exporting metadata", progress, [&] {
-            st = tools::exportStreamMetadataCsvFile(input, output, settings, overwrite, &progress);
-            return st.ok();
+        return runExport("Exporting metadata", [&](core::Progress* progress) {
+            return tools::exportStreamMetadataCsvFile(input, output, settings, overwrite, progress);
         });
-        if (!st) {
-            printExportFailure(st);
-            return 1;
-        }
-        return 0;
     }
 
     media::DvMediaFile file;
@@ -107,17 +99,9 @@ int cmdExport(int argc, char** argv) {
     media::File out;
     if (!createOutput(out, output, overwrite)) return 1;
 
-    core::Progress progress;
-    core::Status st;
-    runWithProgress("Exporting metadata", progress, [&] {
-        st = tools::exportMetadataCsv(file, out, settings, &progress);
-        return st.ok();
+    return runExport("Exporting metadata", [&](core::Progress* progress) {
+        return tools::exportMetadataCsv(file, out, settings, progress);
     });
-    if (!st) {
-        printExportFailure(st);
-        return 1;
-    }
-    return 0;
 }
 
 }  // namespace zorv::cli

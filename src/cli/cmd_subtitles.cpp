@@ -95,34 +95,19 @@ int cmdSubtitles(int argc, char** argv) {
 
     tools::SubtitleSettings settings = tools::SubtitleSettings::fromOptions(options);
     settings.format = format;
-    core::Progress progress;
-    core::Status st;
-
     if (tools::isStreamExportType(media::recognize(input).type)) {
-        runWithProgress("Exporting subtitles", progress, [&] {
-            st = tools::exportStreamSubtitlesFile(input, output, settings, overwrite, &progress);
-            return st.ok();
+        return runExport("Exporting subtitles", [&](core::Progress* progress) {
+            return tools::exportStreamSubtitlesFile(input, output, settings, overwrite, progress);
         });
-        if (!st) {
-            printExportFailure(st);
-            return 1;
-        }
-        return 0;
     }
 
     media::DvMediaFile file;
     if (!openMedia(file, input, true)) return 1;
     media::File out;
     if (!createOutput(out, output, overwrite)) return 1;
-    runWithProgress("Exporting subtitles", progress, [&] {
-        st = tools::exportSubtitles(file, out, settings, &progress);
-        return st.ok();
+    return runExport("Exporting subtitles", [&](core::Progress* progress) {
+        return tools::exportSubtitles(file, out, settings, progress);
     });
-    if (!st) {
-        printExportFailure(st);
-        return 1;
-    }
-    return 0;
 }
 
 }  // namespace zorv::cli

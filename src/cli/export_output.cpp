@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "cli/run_with_progress.h"
 
 namespace zorv::cli {
 
@@ -73,6 +74,18 @@ int parseExportOption(std::string_view a, const std::function<const char*()>& va
         return kNotExportOption;
     }
     return 0;
+}
+
+int runExport(const std::string& label, const std::function<core::Status(core::Progress*)>& work) {
+    core::Progress progress;
+    core::Status st;
+    runWithProgress(label, progress, [&] {
+        st = work(&progress);
+        return st.ok();
+    });
+    if (st) return 0;
+    printExportFailure(st);
+    return 1;
 }
 
 }  // namespace zorv::cli

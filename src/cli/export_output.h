@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/job.h"
 #include "core/options.h"
 #include "media/file_io.h"
 
@@ -29,5 +30,9 @@ int parseExportOption(std::string_view arg, const std::function<const char*()>& 
 
 // Prints a failed export: the message, the system's error text when there is one.
 void printExportFailure(const core::Status& status);
+
+// Runs an export under the progress display labelled label and returns the command's exit status: 0,
+// or 1 after printing the failure.
+int runExport(const std::string& label, const std::function<core::Status(core::Progress*)>& work);
 
 }  // namespace zorv::cli
