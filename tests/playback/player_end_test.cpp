@@ -12,18 +12,14 @@
 #include "gen/avchd_writer.h"
 #include "gen/hdv_writer.h"
 #include "playback/player.h"
+#include "player_test_support.h"
 
 namespace zorv::playback {
 namespace {
 
 using namespace std::chrono_literals;
 
-PlayerConfig silent() {
-    PlayerConfig c;
-    c.audio = false;
-    c.audioBackend = AudioBackendKind::kNull;
-    return c;
-}
+using testing::silent;
 
 struct Stream {
     std::string path;

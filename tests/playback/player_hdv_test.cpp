@@ -8,28 +8,15 @@
 
 #include "gen/hdv_writer.h"
 #include "playback/player.h"
+#include "player_test_support.h"
 
 namespace zorv::playback {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Waits (up to 10 s) until the player shows a picture after index.
-bool waitPast(const Player& player, int64_t index) {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (player.pictureIndex() <= index) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-PlayerConfig silent() {
-    PlayerConfig c;
-    c.audio = false;
-    c.audioBackend = AudioBackendKind::kNull;
-    return c;
-}
+using testing::waitPast;
+using testing::silent;
 
 class PlayerHdvTest : public ::testing::Test {
 protected:
