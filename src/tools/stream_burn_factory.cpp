@@ -25,10 +25,7 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
     const codec::CodecRole role = hdv ? codec::CodecRole::kMpeg2VideoDecoder : codec::CodecRole::kH264VideoDecoder;
     const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
     std::optional<codec::CodecEntry> decoder = codec::findCodec(role, chosen.id);
-    if (!decoder) {
-        const auto all = codec::availableCodecs(role);
-        if (!all.empty()) decoder = all.front();
-    }
+    if (!decoder) decoder = codec::firstAvailableCodec(role);
     if (!decoder) {
         error = hdv ? kNoHdvDecoder : kNoAvchdDecoder;
         return nullptr;

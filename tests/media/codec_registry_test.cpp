@@ -1,6 +1,7 @@
 // The codec registry against the libavcodec of this machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "media/codec/codec_registry.h"
@@ -48,6 +49,34 @@ TEST(CodecRegistry, IdsAreStableAndDistinct) {
             ids.insert(e.id.toString() + std::to_string(static_cast<int>(role)));
         }
     EXPECT_FALSE(findCodec(CodecRole::kVideoCompressor, codecId("no-such-codec")).has_value());
+}
+
+}  // namespace
+}  // namespace zorv::media::codec
+
+namespace zorv::media::codec {
+namespace {
+
+// Run in a process of its own (one test per process under CTest), so the single lookups come before
+// any full list is built: they must find what the full lists later hold, and nothing else.
+TEST(CodecRegistry, SingleLookupsAgreeWithTheFullLists) {
+    EXPECT_TRUE(findCodecByName(CodecRole::kVideoCompressor, "uncompressed").value().uncompressed());
+    EXPECT_TRUE(findCodec(CodecRole::kVideoCompressor, core::Guid{}).value().uncompressed());
+    const auto ffv1 = findCodecByName(CodecRole::kVideoCompressor, "FFV1");
+    ASSERT_TRUE(ffv1.has_value());
+    EXPECT_EQ(ffv1->name, "ffv1");
+    EXPECT_EQ(findCodec(CodecRole::kVideoCompressor, codecId("ffv1")).value().name, "ffv1");
+    EXPECT_FALSE(findCodecByName(CodecRole::kVideoCompressor, "h264").has_value());  // a decoder only
+    const auto h264 = firstAvailableCodec(CodecRole::kH264VideoDecoder);
+    ASSERT_TRUE(h264.has_value());
+
+    const auto& compressors = availableCodecs(CodecRole::kVideoCompressor);
+    EXPECT_NE(std::find_if(compressors.begin(), compressors.end(), [](const CodecEntry& e) { return e.name == "ffv1"; }),
+              compressors.end());
+    const auto& decoders = availableCodecs(CodecRole::kH264VideoDecoder);
+    ASSERT_FALSE(decoders.empty());
+    EXPECT_EQ(decoders.front().name, h264->name);
+    EXPECT_EQ(firstAvailableCodec(CodecRole::kVideoCompressor).value().name, compressors.at(1).name);
 }
 
 }  // namespace

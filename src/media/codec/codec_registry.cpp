@@ -225,41 +225,93 @@ bool testCodec(CodecRole role, std::string_view codecName) {
     }
 }
 
-const std::vector<CodecEntry>& availableCodecs(CodecRole role) {
+namespace {
+
+// The candidates of a role that are worth a test: software codecs that are not experimental.
+bool candidate(CodecRole role, const AVCodec* c) {
+    if ((c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) || (c->capabilities & AV_CODEC_CAP_HARDWARE)) return false;
+    if (role == CodecRole::kVideoCompressor) return av_codec_is_encoder(c) && c->type == AVMEDIA_TYPE_VIDEO;
+    return av_codec_is_decoder(c) && c->id == roleCodecId(role);
+}
+
+std::mutex& registryLock() {
     static std::mutex lock;
-    static std::map<CodecRole, std::vector<CodecEntry>> found;
-    std::lock_guard<std::mutex> guard(lock);
-    auto it = found.find(role);
-    if (it != found.end()) return it->second;
-    std::vector<CodecEntry> list;
-    if (role == CodecRole::kVideoCompressor) list.push_back(uncompressedEntry());
-    // The candidates that cannot work here (hardware decoders without a device) complain loudly.
+    return lock;
+}
+
+// The full lists, per role, once each has been built.
+std::map<CodecRole, std::vector<CodecEntry>>& fullLists() {
+    static std::map<CodecRole, std::vector<CodecEntry>> lists;
+    return lists;
+}
+
+// The outcome of each single test run so far, by role and codec name.
+std::map<std::pair<CodecRole, std::string>, bool>& testedOnce() {
+    static std::map<std::pair<CodecRole, std::string>, bool> tested;
+    return tested;
+}
+
+// Runs (or recalls) the test of one codec; the caller holds the registry lock. The candidates that
+// cannot work here (hardware decoders without a device) complain loudly, so the log stays quiet.
+bool passes(CodecRole role, const AVCodec* c) {
+    auto key = std::make_pair(role, std::string(c->name));
+    auto& tested = testedOnce();
+    if (auto it = tested.find(key); it != tested.end()) return it->second;
     const int logLevel = av_log_get_level();
     av_log_set_level(AV_LOG_QUIET);
+    const bool ok = testCodec(role, c->name);
+    av_log_set_level(logLevel);
+    tested.emplace(std::move(key), ok);
+    return ok;
+}
+
+// The first candidate of the role for which match holds and that passes its test; only those
+// candidates are tested (the full list is used when it is already known).
+template <class Match>
+std::optional<CodecEntry> firstPassing(CodecRole role, Match match) {
+    std::lock_guard<std::mutex> guard(registryLock());
+    if (auto it = fullLists().find(role); it != fullLists().end()) {
+        for (const CodecEntry& e : it->second)
+            if (!e.uncompressed() && match(e)) return e;
+        return std::nullopt;
+    }
     void* iter = nullptr;
     while (const AVCodec* c = av_codec_iterate(&iter)) {
-        if (role == CodecRole::kVideoCompressor) {
-            if (!av_codec_is_encoder(c) || c->type != AVMEDIA_TYPE_VIDEO) continue;
-        } else if (!av_codec_is_decoder(c) || c->id != roleCodecId(role)) {
-            continue;
-        }
-        if ((c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) || (c->capabilities & AV_CODEC_CAP_HARDWARE)) continue;
-        if (testCodec(role, c->name)) list.push_back(entryOf(c));
+        if (!candidate(role, c)) continue;
+        const CodecEntry e = entryOf(c);
+        if (match(e) && passes(role, c)) return e;
     }
-    av_log_set_level(logLevel);
-    return found.emplace(role, std::move(list)).first->second;
+    return std::nullopt;
+}
+
+}  // namespace
+
+const std::vector<CodecEntry>& availableCodecs(CodecRole role) {
+    std::lock_guard<std::mutex> guard(registryLock());
+    auto& lists = fullLists();
+    auto it = lists.find(role);
+    if (it != lists.end()) return it->second;
+    std::vector<CodecEntry> list;
+    if (role == CodecRole::kVideoCompressor) list.push_back(uncompressedEntry());
+    void* iter = nullptr;
+    while (const AVCodec* c = av_codec_iterate(&iter))
+        if (candidate(role, c) && passes(role, c)) list.push_back(entryOf(c));
+    return lists.emplace(role, std::move(list)).first->second;
 }
 
 std::optional<CodecEntry> findCodec(CodecRole role, const core::Guid& id) {
-    for (const CodecEntry& e : availableCodecs(role))
-        if (e.id == id) return e;
-    return std::nullopt;
+    if (role == CodecRole::kVideoCompressor && id.isNull()) return uncompressedEntry();
+    return firstPassing(role, [&](const CodecEntry& e) { return e.id == id; });
 }
 
 std::optional<CodecEntry> findCodecByName(CodecRole role, std::string_view name) {
-    for (const CodecEntry& e : availableCodecs(role))
-        if (sameText(e.name, name) || sameText(e.displayName, name)) return e;
-    return std::nullopt;
+    const CodecEntry none = uncompressedEntry();
+    if (role == CodecRole::kVideoCompressor && sameText(none.displayName, name)) return none;
+    return firstPassing(role, [&](const CodecEntry& e) { return sameText(e.name, name) || sameText(e.displayName, name); });
+}
+
+std::optional<CodecEntry> firstAvailableCodec(CodecRole role) {
+    return firstPassing(role, [](const CodecEntry&) { return true; });
 }
 
 }  // namespace zorv::media::codec

@@ -39,10 +39,14 @@ CodecEntry uncompressedEntry();
 // first for compressors). Tests run once per role and process; later calls return the same list.
 const std::vector<CodecEntry>& availableCodecs(CodecRole role);
 
-// The entry with this identifier, when it is available for the role.
+// The entry with this identifier, when it is available for the role. Only the codec asked for is
+// tested (once per process), so a run that uses one codec does not pay for the tests of all the others.
 std::optional<CodecEntry> findCodec(CodecRole role, const core::Guid& id);
-// The entry whose short or long name matches (case-insensitive).
+// The entry whose short or long name matches (case-insensitive); tested the same way.
 std::optional<CodecEntry> findCodecByName(CodecRole role, std::string_view name);
+// The first entry of availableCodecs(role) that is not "Uncompressed", testing candidates in order
+// only until one passes.
+std::optional<CodecEntry> firstAvailableCodec(CodecRole role);
 
 // The AVI FourCC under which a compressor's stream is stored; 0 when AVI has none for it.
 uint32_t aviFourcc(std::string_view encoderName);
