@@ -29,6 +29,8 @@ struct AviPictureSink::Impl {
     std::vector<int16_t> pendingAudio;  // sound that came before the first picture
     codec::CodecContextPtr encoder;
     codec::FramePtr frame;
+    codec::FramePtr staging;  // a picture in the decoder's format, for a compressor that takes another
+    bool staged = false;      // the picture being drawn is in staging
     codec::PacketPtr packet = codec::makePacket();
     std::unique_ptr<EncoderLanes> lanes;
     EncoderLanes::PacketOut packetOut = [this](const uint8_t* data, size_t size, bool key) {
@@ -66,6 +68,10 @@ struct AviPictureSink::Impl {
         encoder->thread_count = parallel ? 1 : 2;
         encoder->gop_size = 1;
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        // ffv1: version 3 at every picture size (slices that decoders can work on in parallel, a CRC per
+        // slice), the Golomb-Rice coder and the small context model, the cheapest of its lossless
+        // modes to encode. Every picture stands alone, which the lanes need.
+        if (compressor == "ffv1") encoder->level = 3;
         if (pf == AV_PIX_FMT_YUVJ420P) encoder->color_range = AVCOL_RANGE_JPEG;
         if (avcodec_open2(encoder.get(), c, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
@@ -158,33 +164,42 @@ Status AviPictureSink::Impl::start(int w, int h, AVPixelFormat frameFormat) {
 
 bool AviPictureSink::takesFrames() const { return !impl_->compressor.empty(); }
 
-Status AviPictureSink::writeFrame(const AVFrame* frame, int64_t) {
+Status AviPictureSink::frameToFill(int width, int height, int format, AVFrame*& frame) {
     Impl& im = *impl_;
     if (im.compressor.empty()) return Status::failure(ErrorCode::kWriteFailed, "Frames not taken");
-    Status s = im.start(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format));
+    Status s = im.start(width, height, static_cast<AVPixelFormat>(format));
     if (!s) return s;
-    if (frame->width != im.frame->width || frame->height != im.frame->height)
+    if (width != im.encoder->width || height != im.encoder->height)
         return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
-    if (frame->format == im.frame->format && !im.lanes) {
-        AVFrame* send = const_cast<AVFrame*>(frame);
-        send->pts = im.pictures++;
-        if (avcodec_send_frame(im.encoder.get(), send) < 0)
-            return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
-        return im.drainPackets();
+    if (format == im.encoder->pix_fmt) {
+        im.staged = false;
+        return im.frameToFill(frame);
     }
+    // The compressor takes another pixel format: the picture is drawn in the decoder's format and
+    // converted when it is handed on.
+    if (!im.staging || im.staging->format != format) {
+        im.staging = codec::makePicture(width, height, static_cast<AVPixelFormat>(format));
+        sws_freeContext(im.sws);
+        im.sws = sws_getContext(width, height, static_cast<AVPixelFormat>(format), width, height, im.encoder->pix_fmt,
+                                SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!im.staging || !im.sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    }
+    if (av_frame_make_writable(im.staging.get()) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    im.staged = true;
+    frame = im.staging.get();
+    return Status::success();
+}
+
+Status AviPictureSink::submitFrame(int64_t) {
+    Impl& im = *impl_;
     AVFrame* fill = nullptr;
-    s = im.frameToFill(fill);
-    if (!s) return s;
-    if (frame->format == fill->format) {
-        if (av_frame_copy(fill, frame) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    if (im.staged) {
+        Status s = im.frameToFill(fill);
+        if (!s) return s;
+        const AVFrame* from = im.staging.get();
+        sws_scale(im.sws, from->data, from->linesize, 0, from->height, fill->data, fill->linesize);
     } else {
-        if (!im.sws) {
-            im.sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), fill->width,
-                                    fill->height, static_cast<AVPixelFormat>(fill->format), SWS_BILINEAR, nullptr, nullptr,
-                                    nullptr);
-            if (!im.sws) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-        }
-        sws_scale(im.sws, frame->data, frame->linesize, 0, frame->height, fill->data, fill->linesize);
+        fill = im.lanes ? nullptr : im.frame.get();
     }
     return im.encodeFilled(fill);
 }

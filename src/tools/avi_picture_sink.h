@@ -18,10 +18,12 @@ public:
 
     core::Status open(const std::string& path) override;
     core::Status write(const core::RgbPicture& picture, int64_t start) override;
-    // With a compressor, decoded frames go to it directly (converted only when it cannot take their
-    // pixel format).
+    // With a compressor, pictures are drawn straight into the compressor's own frames (a lane's slot
+    // when whole pictures are encoded on several cores); they are converted only when the compressor
+    // cannot take the decoder's pixel format.
     bool takesFrames() const override;
-    core::Status writeFrame(const AVFrame* frame, int64_t start) override;
+    core::Status frameToFill(int width, int height, int format, AVFrame*& frame) override;
+    core::Status submitFrame(int64_t start) override;
     core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) override;
     core::Status close() override;
 

@@ -31,6 +31,8 @@ Status EncoderLanes::open(const AVCodec* codec, const AVCodecContext& model, int
         c->framerate = model.framerate;
         c->color_range = model.color_range;
         c->gop_size = model.gop_size;
+        c->level = model.level;
+        c->slices = model.slices;
         c->flags = model.flags;
         c->thread_count = 1;
         if (avcodec_open2(c.get(), codec, nullptr) < 0)

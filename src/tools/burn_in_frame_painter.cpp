@@ -7,107 +7,146 @@
 
 extern "C" {
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 namespace zorv::tools {
 
 namespace {
-constexpr int kBlock = 16;
-}
 
-FramePainter::~FramePainter() {
-    sws_freeContext(toRgb_);
-    sws_freeContext(toYuv_);
-}
+// BT.601 in 16-bit fixed point, for limited (16..235) and full (0..255) range.
+constexpr int fix(double x) { return static_cast<int>(x >= 0 ? x * 65536 + 0.5 : x * 65536 - 0.5); }
+constexpr int kHalf = 1 << 15;
 
-bool FramePainter::setUp(const AVFrame* in, PictureDrawer& drawer) {
-    int top = 0, rows = in->height;
-    drawer.band(top, rows);
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(in->format));
-    if (!desc || (desc->flags & AV_PIX_FMT_FLAG_PLANAR) == 0 || desc->nb_components != 3 || desc->comp[0].depth != 8)
+struct Matrix {
+    int yOffset;
+    int ys, rv, gu, gv, bu;      // to RGB: c = ys (Y - yOffset); R = c + rv V'; G = c + gu U' + gv V'; B = c + bu U'
+    int yr, yg, yb;              // to Y
+    int ur, ug, ub, vr, vg, vb;  // to U and V (around 128)
+};
+static const Matrix kLimited = {16,          fix(1.164383), fix(1.596027), fix(-0.391762), fix(-0.812968),
+                                fix(2.017232), fix(0.256788), fix(0.504129), fix(0.097906), fix(-0.148223),
+                                fix(-0.290993), fix(0.439216), fix(0.439216), fix(-0.367788), fix(-0.071427)};
+static const Matrix kFull = {0,          fix(1.0),   fix(1.402),     fix(-0.344136), fix(-0.714136),
+                             fix(1.772), fix(0.299), fix(0.587),     fix(0.114),     fix(-0.168736),
+                             fix(-0.331264), fix(0.5), fix(0.5),     fix(-0.418688), fix(-0.081312)};
+
+inline uint8_t clip8(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// 8-bit YUV with each component in a plane of its own.
+bool planarYuv8(const AVPixFmtDescriptor* d) {
+    if (!d || (d->flags & AV_PIX_FMT_FLAG_PLANAR) == 0 || (d->flags & AV_PIX_FMT_FLAG_RGB) != 0 || d->nb_components != 3)
         return false;
-    chromaW_ = desc->log2_chroma_w;
-    chromaH_ = desc->log2_chroma_h;
-    const int vAlign = 1 << chromaH_;
-    const int bottom = std::min(in->height, (top + rows + vAlign - 1) / vAlign * vAlign);
-    top = std::max(0, top / vAlign * vAlign);
-    if (bottom <= top) return false;
-    const auto fmt = static_cast<AVPixelFormat>(in->format);
-    width_ = in->width;
-    height_ = in->height;
-    format_ = in->format;
-    bandTop_ = top;
-    bandRows_ = bottom - top;
-    toRgb_ = sws_getCachedContext(toRgb_, width_, bandRows_, fmt, width_, bandRows_, AV_PIX_FMT_RGB24, SWS_POINT, nullptr,
-                                  nullptr, nullptr);
-    toYuv_ = sws_getCachedContext(toYuv_, width_, bandRows_, AV_PIX_FMT_RGB24, width_, bandRows_, fmt, SWS_POINT, nullptr,
-                                  nullptr, nullptr);
-    out_ = media::codec::makePicture(width_, height_, fmt);
-    yuvBand_ = media::codec::makePicture(width_, bandRows_, fmt);
-    rgbStride_ = core::RgbPicture::strideFor(width_);
-    rgb_.assign(static_cast<size_t>(rgbStride_) * bandRows_, 0);
-    before_.assign(rgb_.size(), 0);
-    if (!toRgb_ || !toYuv_ || !out_ || !yuvBand_) {
-        format_ = -1;
-        return false;
-    }
+    for (int c = 0; c < 3; ++c)
+        if (d->comp[c].plane != c || d->comp[c].depth != 8 || d->comp[c].step != 1 || d->comp[c].shift != 0) return false;
     return true;
 }
 
-const AVFrame* FramePainter::paint(const AVFrame* in, PictureDrawer& drawer, const BurnFrameInfo& info) {
-    if (in->width != width_ || in->height != height_ || in->format != format_) {
-        if (!setUp(in, drawer)) return nullptr;
-    }
-    // The encoder may still hold the last picture; take fresh buffers then.
-    if (!av_frame_is_writable(out_.get())) {
-        av_frame_unref(out_.get());
-        out_->width = width_;
-        out_->height = height_;
-        out_->format = format_;
-        if (av_frame_get_buffer(out_.get(), 32) < 0) return nullptr;
-    }
-    if (av_frame_copy(out_.get(), in) < 0) return nullptr;
+}  // namespace
 
-    uint8_t* planes[4] = {};
-    for (int p = 0; p < 3; ++p)
-        planes[p] = out_->data[p] + static_cast<ptrdiff_t>(bandTop_ >> (p ? chromaH_ : 0)) * out_->linesize[p];
-    uint8_t* rgbPlanes[4] = {rgb_.data(), nullptr, nullptr, nullptr};
-    int rgbStrides[4] = {rgbStride_, 0, 0, 0};
-    sws_scale(toRgb_, planes, out_->linesize, 0, bandRows_, rgbPlanes, rgbStrides);
-    std::memcpy(before_.data(), rgb_.data(), rgb_.size());
-    core::RgbPicture view{rgb_.data(), width_, height_, rgbStride_, bandTop_, bandRows_};
-    drawer.draw(view, info);
+bool FramePainter::setUp(const AVFrame* frame, PictureDrawer& drawer) {
+    format_ = -1;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    if (!planarYuv8(desc)) return false;
+    int top = 0, rows = frame->height;
+    drawer.band(top, rows);
+    chromaW_ = desc->log2_chroma_w;
+    chromaH_ = desc->log2_chroma_h;
+    const int vAlign = 1 << chromaH_;
+    const int bottom = std::min(frame->height, (top + rows + vAlign - 1) / vAlign * vAlign);
+    top = std::max(0, top / vAlign * vAlign);
+    if (bottom <= top) return false;
+    width_ = frame->width;
+    height_ = frame->height;
+    format_ = frame->format;
+    jpegFormat_ = std::strncmp(desc->name, "yuvj", 4) == 0;
+    bandTop_ = top;
+    bandRows_ = bottom - top;
+    rgbStride_ = core::RgbPicture::strideFor(width_);
+    rgb_.assign(static_cast<size_t>(rgbStride_) * bandRows_, 0);
+    before_.assign(rgb_.size(), 0);
+    boxes_.reserve(core::kBurnItemCount);
+    rects_.reserve(core::kBurnItemCount + 1);
+    return true;
+}
 
-    // Blocks the drawing changed go back to YUV.
-    bool converted = false;
-    for (int by = 0; by < bandRows_; by += kBlock) {
-        const int rows = std::min(kBlock, bandRows_ - by);
-        for (int bx = 0; bx < width_; bx += kBlock) {
-            const int cols = std::min(kBlock, width_ - bx);
+void FramePainter::toRgb(const AVFrame* f, const Rect& r) {
+    const Matrix& m = fullRange_ ? kFull : kLimited;
+    for (int y = r.y0; y < r.y1; ++y) {
+        const uint8_t* yRow = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
+        const uint8_t* uRow = f->data[1] + static_cast<ptrdiff_t>(y >> chromaH_) * f->linesize[1];
+        const uint8_t* vRow = f->data[2] + static_cast<ptrdiff_t>(y >> chromaH_) * f->linesize[2];
+        const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(r.x0) * 3;
+        uint8_t* out = rgb_.data() + at;
+        for (int x = r.x0; x < r.x1; ++x, out += 3) {
+            const int c = m.ys * (yRow[x] - m.yOffset) + kHalf;
+            const int u = uRow[x >> chromaW_] - 128, v = vRow[x >> chromaW_] - 128;
+            out[0] = clip8((c + m.rv * v) >> 16);
+            out[1] = clip8((c + m.gu * u + m.gv * v) >> 16);
+            out[2] = clip8((c + m.bu * u) >> 16);
+        }
+        std::memcpy(before_.data() + at, rgb_.data() + at, static_cast<size_t>(r.x1 - r.x0) * 3);
+    }
+}
+
+void FramePainter::putBack(AVFrame* f, const Rect& r) {
+    const Matrix& m = fullRange_ ? kFull : kLimited;
+    const int sx = 1 << chromaW_, sy = 1 << chromaH_;
+    for (int cy = r.y0 >> chromaH_; cy << chromaH_ < r.y1; ++cy) {
+        const int y0 = cy << chromaH_, y1 = std::min(y0 + sy, r.y1);
+        for (int cx = r.x0 >> chromaW_; cx << chromaW_ < r.x1; ++cx) {
+            const int x0 = cx << chromaW_, x1 = std::min(x0 + sx, r.x1);
             bool changed = false;
-            for (int y = by; y < by + rows && !changed; ++y) {
-                const size_t off = static_cast<size_t>(y) * rgbStride_ + static_cast<size_t>(bx) * 3;
-                changed = std::memcmp(rgb_.data() + off, before_.data() + off, static_cast<size_t>(cols) * 3) != 0;
+            int sr = 0, sg = 0, sb = 0;
+            for (int y = y0; y < y1; ++y) {
+                const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_;
+                for (int x = x0; x < x1; ++x) {
+                    const uint8_t* p = rgb_.data() + at + static_cast<size_t>(x) * 3;
+                    sr += p[0], sg += p[1], sb += p[2];
+                    if (std::memcmp(p, before_.data() + at + static_cast<size_t>(x) * 3, 3) == 0) continue;
+                    changed = true;
+                    f->data[0][static_cast<ptrdiff_t>(y) * f->linesize[0] + x] =
+                        clip8(((m.yr * p[0] + m.yg * p[1] + m.yb * p[2] + kHalf) >> 16) + m.yOffset);
+                }
             }
             if (!changed) continue;
-            if (!converted) {
-                uint8_t* yuv[4] = {yuvBand_->data[0], yuvBand_->data[1], yuvBand_->data[2], nullptr};
-                sws_scale(toYuv_, rgbPlanes, rgbStrides, 0, bandRows_, yuv, yuvBand_->linesize);
-                converted = true;
-            }
-            for (int p = 0; p < 3; ++p) {
-                const int sx = p ? chromaW_ : 0, sy = p ? chromaH_ : 0;
-                const int x0 = bx >> sx, x1 = (bx + cols + (1 << sx) - 1) >> sx;
-                const int y0 = by >> sy, y1 = (by + rows + (1 << sy) - 1) >> sy;
-                for (int y = y0; y < y1; ++y)
-                    std::memcpy(planes[p] + static_cast<ptrdiff_t>(y) * out_->linesize[p] + x0,
-                                yuvBand_->data[p] + static_cast<ptrdiff_t>(y) * yuvBand_->linesize[p] + x0,
-                                static_cast<size_t>(x1 - x0));
-            }
+            const int n = (y1 - y0) * (x1 - x0);
+            // Sums of up to 16 samples: divide after the matrix so the rounding is done once.
+            const int64_t u = static_cast<int64_t>(m.ur) * sr + static_cast<int64_t>(m.ug) * sg + static_cast<int64_t>(m.ub) * sb;
+            const int64_t v = static_cast<int64_t>(m.vr) * sr + static_cast<int64_t>(m.vg) * sg + static_cast<int64_t>(m.vb) * sb;
+            const int64_t d = static_cast<int64_t>(n) << 16;
+            auto rounded = [d](int64_t a) { return static_cast<int>((a >= 0 ? a + d / 2 : a - d / 2) / d); };
+            f->data[1][static_cast<ptrdiff_t>(cy) * f->linesize[1] + cx] = clip8(128 + rounded(u));
+            f->data[2][static_cast<ptrdiff_t>(cy) * f->linesize[2] + cx] = clip8(128 + rounded(v));
         }
     }
-    return out_.get();
+}
+
+bool FramePainter::paint(const AVFrame* in, AVFrame* out, PictureDrawer& drawer, const BurnFrameInfo& info) {
+    if (out != in && av_frame_copy(out, in) < 0) return false;
+    if (in->width != width_ || in->height != height_ || in->format != format_) {
+        if (!setUp(in, drawer)) return false;
+    }
+    fullRange_ = jpegFormat_ || in->color_range == AVCOL_RANGE_JPEG;
+    // The rectangles to work on: the ink boxes widened to whole chroma samples, within the band.
+    rects_.clear();
+    const int bandEnd = bandTop_ + bandRows_;
+    const int sx = 1 << chromaW_, sy = 1 << chromaH_;
+    if (drawer.inkBoxes(info, boxes_)) {
+        for (const PictureDrawer::Box& b : boxes_) {
+            Rect r{std::max(0, b.x0) / sx * sx, std::max(bandTop_, b.y0) / sy * sy, std::min(width_, (b.x1 + sx - 1) / sx * sx),
+                   std::min(bandEnd, (b.y1 + sy - 1) / sy * sy)};
+            r.y0 = std::max(r.y0, bandTop_);
+            if (r.x0 < r.x1 && r.y0 < r.y1) rects_.push_back(r);
+        }
+        if (rects_.empty()) return true;
+    } else {
+        rects_.push_back(Rect{0, bandTop_, width_, bandEnd});
+    }
+    for (const Rect& r : rects_) toRgb(out, r);
+    core::RgbPicture view{rgb_.data(), width_, height_, rgbStride_, bandTop_, bandRows_};
+    drawer.draw(view, info);
+    for (const Rect& r : rects_) putBack(out, r);
+    return true;
 }
 
 }  // namespace zorv::tools

@@ -1,7 +1,9 @@
-// Drawing on a decoder's own frame (planar YUV) without turning the whole picture into RGB: the frame
-// is copied, only the band of rows the drawing may change is converted to RGB and drawn on, and the
-// 16 x 16 blocks whose pixels the drawing changed are converted back. Every other pixel keeps the
-// decoder's values exactly. Buffers are kept from frame to frame.
+// Drawing on a decoder's own frame (planar 8-bit YUV) without turning the picture into RGB: only the
+// rectangles the text can reach (the drawer's ink boxes, else its whole band) are converted to RGB and
+// drawn on, and only the pixels the drawing changed are converted back (luma per pixel, chroma per
+// sample whose area holds a changed pixel). Every other pixel keeps the decoder's values exactly.
+// The conversion is BT.601, limited or full range as the frame says. Buffers are kept from frame to
+// frame: painting allocates nothing once the size is known.
 #pragma once
 
 #include <cstdint>
@@ -10,29 +12,28 @@
 #include "media/codec/av_handles.h"
 #include "tools/burn_in.h"
 
-struct SwsContext;
-
 namespace zorv::tools {
 
 class FramePainter {
 public:
-    FramePainter() = default;
-    ~FramePainter();
-    FramePainter(const FramePainter&) = delete;
-    FramePainter& operator=(const FramePainter&) = delete;
-
-    // The drawn copy of in (valid until the next call), or null when the frame's format cannot be
-    // converted or memory runs out. The drawer must be prepared for the frame's size.
-    const AVFrame* paint(const AVFrame* in, PictureDrawer& drawer, const BurnFrameInfo& info);
+    // Draws the picture in into out (the two may be the same frame; otherwise in is copied first).
+    // False when the frame's format is not planar 8-bit YUV or the copy fails. The drawer must be
+    // prepared for the frame's size.
+    bool paint(const AVFrame* in, AVFrame* out, PictureDrawer& drawer, const BurnFrameInfo& info);
 
 private:
-    bool setUp(const AVFrame* in, PictureDrawer& drawer);
+    struct Rect {
+        int x0, y0, x1, y1;
+    };
+    bool setUp(const AVFrame* frame, PictureDrawer& drawer);
+    void toRgb(const AVFrame* f, const Rect& r);
+    void putBack(AVFrame* f, const Rect& r);
 
-    media::codec::FramePtr out_, yuvBand_;
-    SwsContext* toRgb_ = nullptr;
-    SwsContext* toYuv_ = nullptr;
     std::vector<uint8_t> rgb_, before_;
+    std::vector<PictureDrawer::Box> boxes_;
+    std::vector<Rect> rects_;
     int width_ = 0, height_ = 0, format_ = -1;
+    bool jpegFormat_ = false, fullRange_ = false;
     int bandTop_ = 0, bandRows_ = 0, rgbStride_ = 0;
     int chromaW_ = 0, chromaH_ = 0;
 };

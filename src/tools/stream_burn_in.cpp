@@ -140,9 +140,12 @@ Status StreamBurnInJob::run() {
             }
         }
         if (frames && pic.frame) {
-            const AVFrame* painted = prepared ? painter.paint(pic.frame, *drawer, pic.info) : pic.frame;
-            s = painted ? sink_->writeFrame(painted, pic.start)
-                        : Status::failure(ErrorCode::kWriteFailed, failedText);
+            AVFrame* fill = nullptr;
+            s = sink_->frameToFill(pic.frame->width, pic.frame->height, pic.frame->format, fill);
+            if (s) {
+                const bool drawn = prepared ? painter.paint(pic.frame, fill, *drawer, pic.info) : av_frame_copy(fill, pic.frame) >= 0;
+                s = drawn ? sink_->submitFrame(pic.start) : Status::failure(ErrorCode::kWriteFailed, failedText);
+            }
         } else {
             if (prepared) drawer->draw(pic.picture, pic.info);
             s = sink_->write(pic.picture, pic.start);

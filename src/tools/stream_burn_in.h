@@ -63,10 +63,16 @@ public:
     virtual ~PictureSink() = default;
     virtual core::Status open(const std::string& path) = 0;
     virtual core::Status write(const core::RgbPicture& picture, int64_t start) = 0;
-    // Whether the sink takes decoded frames (writeFrame) as well as RGB pictures.
+    // Whether the sink takes decoded frames as well as RGB pictures. It then lends its own frame for
+    // each picture (frameToFill: the size and pixel format of the decoder's frames), into which the
+    // picture is copied and drawn, and takes it back with submitFrame: no picture is copied twice.
     virtual bool takesFrames() const { return false; }
-    virtual core::Status writeFrame(const AVFrame* frame, int64_t start) {
-        (void)frame, (void)start;
+    virtual core::Status frameToFill(int width, int height, int format, AVFrame*& frame) {
+        (void)width, (void)height, (void)format, (void)frame;
+        return core::Status::failure(core::ErrorCode::kWriteFailed, "Frames not taken");
+    }
+    virtual core::Status submitFrame(int64_t start) {
+        (void)start;
         return core::Status::failure(core::ErrorCode::kWriteFailed, "Frames not taken");
     }
     // Interleaved 16-bit samples that belong with the pictures written so far.
