@@ -105,6 +105,8 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
     haveDvInfo_ = false;
 
     batch_.clear();
+    behind_.reset();
+    if (opt_.writeBehind) behind_ = std::make_unique<WriteBehind>(GatherBatch::kDefaultArena);
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         int err = errno;
@@ -271,7 +273,7 @@ Status AviWriter::fail(int err) {
 }
 
 Status AviWriter::writeRaw(const void* data, size_t size) {
-    if (Status s = flush(); !s) return s;
+    if (Status s = settle(); !s) return s;
     if (size == 0) return Status::success();
     struct iovec iov {const_cast<void*>(data), size};
     if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
@@ -280,7 +282,7 @@ Status AviWriter::writeRaw(const void* data, size_t size) {
 }
 
 Status AviWriter::writeAt(uint64_t pos, const void* data, size_t size) {
-    if (Status s = flush(); !s) return s;
+    if (Status s = settle(); !s) return s;
     if (int err = pwriteAll(fd_, data, size, static_cast<int64_t>(pos)); err != 0) return fail(err);
     return Status::success();
 }
@@ -299,8 +301,20 @@ void AviWriter::queueChunkHeader(uint32_t fourcc, uint32_t size, bool video) {
 
 Status AviWriter::flush() {
     if (!error_.ok()) return error_;
-    if (fd_ < 0 || batch_.empty()) return Status::success();
+    if (fd_ < 0) return Status::success();
+    if (behind_) {
+        if (int err = behind_->submit(fd_, batch_); err != 0) return fail(err);
+        return Status::success();
+    }
+    if (batch_.empty()) return Status::success();
     if (int err = batch_.flush(fd_); err != 0) return fail(err);
+    return Status::success();
+}
+
+Status AviWriter::settle() {
+    if (Status s = flush(); !s) return s;
+    if (behind_ && fd_ >= 0)
+        if (int err = behind_->drain(); err != 0) return fail(err);
     return Status::success();
 }
 
@@ -473,12 +487,12 @@ Status AviWriter::writeFrame(std::span<const uint8_t> frame, std::span<const uin
     if (frame.empty()) return writeEmptyFrame(pcm);
     // Header, data and padding in one call, straight from the caller's buffers.
     if (Status s = appendFrame(PatchedFrame{frame}, pcm, false, false); !s) return s;
-    return flush();
+    return settle();
 }
 
 Status AviWriter::writeEmptyFrame(std::span<const uint8_t> pcm) {
     if (Status s = appendFrame(PatchedFrame{}, pcm, true, false); !s) return s;
-    return flush();
+    return settle();
 }
 
 Status AviWriter::queueFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm) {
@@ -488,7 +502,7 @@ Status AviWriter::queueFrame(const PatchedFrame& frame, std::span<const uint8_t>
 Status AviWriter::close() {
     if (fd_ < 0) return error_;
     if (error_.ok()) {
-        if (flush() && finishRiff()) {
+        if (settle() && finishRiff()) {
             std::vector<uint8_t> header = buildHeader();
             // The header keeps its size: only counts, sizes and index entries change. The RIFF
             // size (bytes 4-7) and the 'movi' list header at its end are already patched.
@@ -498,6 +512,7 @@ Status AviWriter::close() {
                 writeAt(8, header.data() + 8, header.size() - 20);
         }
     }
+    if (behind_) behind_->drain();  // after a failure the writer may still be busy with the descriptor
     if (::close(fd_) != 0 && errno != EINTR) fail(errno ? errno : EIO);
     fd_ = -1;
     return error_;

@@ -12,12 +12,14 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/error.h"
 #include "media/write_all.h"
+#include "media/write_behind.h"
 
 namespace zorv::media {
 
@@ -33,6 +35,10 @@ struct AviWriterOptions {
     std::string reservedText = "zorv";    // item text at the start of the "ZoRv" sub-chunk
     uint32_t audioSampleRate = 48000;     // Type 2 audio: 16-bit stereo PCM at this rate
     uint32_t superIndexSlots = 256;       // room in the header for this many RIFF chunks
+    // Queued frames are written by a writer thread while the next ones are queued (see
+    // WriteBehind): what queueFrame() references must then stay valid until the flush() after the
+    // one that wrote it returns, or until close().
+    bool writeBehind = false;
 };
 
 class AviWriter {
@@ -57,7 +63,7 @@ public:
     // stay valid and unchanged until flush() or close(); the patched blocks and pcm are copied. Many
     // frames go to the kernel in one call. A write failure shows at the call that flushes.
     core::Status queueFrame(const PatchedFrame& frame, std::span<const uint8_t> pcm = {});
-    // Writes what queueFrame() holds.
+    // Writes what queueFrame() holds (with writeBehind: hands it to the writer thread).
     core::Status flush();
 
     // Writes the indexes, completes the headers and closes the file. Safe to call twice.
@@ -91,6 +97,8 @@ private:
                                     std::vector<SuperEntry>& super, uint32_t duration);
     core::Status writeRaw(const void* data, size_t size);
     core::Status writeAt(uint64_t pos, const void* data, size_t size);
+    // Writes everything queued and waits until it is written.
+    core::Status settle();
     core::Status fail(int err);
     std::vector<uint8_t> buildHeader() const;
     void noteDvInfo(const PatchedFrame& frame);
@@ -112,6 +120,7 @@ private:
     std::vector<std::array<uint32_t, 4>> idx1_;       // first RIFF (or the only one)
     std::vector<SuperEntry> videoSuper_, audioSuper_;
     GatherBatch batch_;
+    std::unique_ptr<WriteBehind> behind_;
     uint32_t dvInfo_[8];
     bool haveDvInfo_ = false;
 };

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "core/error.h"
 #include "media/write_all.h"
+#include "media/write_behind.h"
 
 namespace zorv::media {
 
@@ -17,7 +19,10 @@ public:
     RawDvWriter(const RawDvWriter&) = delete;
     RawDvWriter& operator=(const RawDvWriter&) = delete;
 
-    core::Status open(const std::string& path);
+    // writeBehind: queued frames are written by a writer thread while the next ones are queued (see
+    // WriteBehind); what queueFrame() references must then stay valid until the flush() after the one
+    // that wrote it returns, or until close().
+    core::Status open(const std::string& path, bool writeBehind = false);
     // Appends one whole frame with one write.
     core::Status writeFrame(std::span<const uint8_t> frame);
     // Queues one whole frame for a later gathered write: its data must stay valid and unchanged until
@@ -32,8 +37,11 @@ public:
 
 private:
     core::Status fail(int err);
+    core::Status settle();
 
-    GatherBatch batch_{size_t(256) << 10};
+    static constexpr size_t kArena = size_t(256) << 10;
+    GatherBatch batch_{kArena};
+    std::unique_ptr<WriteBehind> behind_;
     int fd_ = -1;
     core::Status error_;
     int64_t frames_ = 0;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 
 namespace zorv::media {
 
@@ -40,7 +41,9 @@ public:
     // Largest total that one batch holds before it asks for a flush.
     static constexpr size_t kMaxPending = size_t(16) << 20;
 
-    explicit GatherBatch(size_t arenaBytes = size_t(1) << 20);
+    static constexpr size_t kDefaultArena = size_t(1) << 20;
+
+    explicit GatherBatch(size_t arenaBytes = kDefaultArena);
     GatherBatch(const GatherBatch&) = delete;
     GatherBatch& operator=(const GatherBatch&) = delete;
 
@@ -65,6 +68,17 @@ public:
     size_t pendingBytes() const { return pending_; }
     // Writes the batch at the descriptor's position; 0 or errno. The batch is empty afterwards.
     int flush(int fd);
+
+    // Exchanges contents (queued pieces and their arena) with another batch.
+    friend void swap(GatherBatch& a, GatherBatch& b) noexcept {
+        using std::swap;
+        swap(a.iov_, b.iov_);
+        swap(a.arena_, b.arena_);
+        swap(a.arenaSize_, b.arenaSize_);
+        swap(a.arenaUsed_, b.arenaUsed_);
+        swap(a.used_, b.used_);
+        swap(a.pending_, b.pending_);
+    }
 
 private:
     void add(const uint8_t* p, size_t n);

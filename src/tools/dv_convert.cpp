@@ -124,12 +124,13 @@ Status DvConvertJob::run() {
     int64_t done = 0;
     if (target_ == ConvertTarget::kRawDv) {
         media::RawDvWriter out;
-        Status s = out.open(output_);
+        Status s = out.open(output_, /*writeBehind=*/true);
         if (!s) return Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", s.sysError);
         source_.setMapped(true, [&] { out.flush(); });
         while (source_.next(f)) {
-            // "DV Grabber": whole frames, appended in order.
-            s = out.queueFrame(f.bytes());
+            // "DV Grabber": whole frames, appended in order. A frame read into the source's buffer
+            // (when the file cannot be mapped) is written before the buffer is reused.
+            s = f.mapped ? out.queueFrame(f.bytes()) : out.writeFrame({f.data, f.size});
             if (!s) return failed(s);
             progress_.setDone(++done);
             if (progress_.cancelled()) return failed(Status::failure(ErrorCode::kCancelled));
@@ -161,6 +162,7 @@ Status DvConvertJob::run() {
             if (auto info = media::dvaudio::readAudioInfo(firstFrame.data(), firstFrame.size())) rate = info->sampleRate;
     }
     opt.audioSampleRate = uint32_t(rate);
+    opt.writeBehind = true;
     media::AviWriter out;
     Status s = out.open(output_, opt);
     if (!s) return Status::failure(ErrorCode::kOpenFailed, "Could not set the output file name", s.sysError);
@@ -200,7 +202,9 @@ Status DvConvertJob::run() {
                 audio = {pcmBytes.data(), size_t(4 * samples)};
             }
         }
-        s = out.queueFrame(f.bytes(), audio);
+        // A frame read into the source's buffer (when the file cannot be mapped) is written before
+        // the buffer is reused.
+        s = f.mapped || !f.data ? out.queueFrame(f.bytes(), audio) : out.writeFrame({f.data, f.size}, audio);
     };
     while (source_.next(f)) {
         if (!guarded(one)) s = Status::failure(ErrorCode::kReadFailed, {}, EIO);

@@ -69,7 +69,8 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
 int DvFrameSource::dvaudioMax() { return media::dvaudio::kMaxSamplesPerFrame; }
 
 void DvFrameSource::close() {
-    window_.reset();
+    for (auto& w : windows_) w.reset();
+    window_ = 0;
     file_.close();
     audio_ = {};
     join_ = audioUsable_ = skipVideo_ = false;
@@ -100,9 +101,13 @@ bool DvFrameSource::fillAudio(int samples) {
 }
 
 const uint8_t* DvFrameSource::mappedFrame(int64_t pos) {
-    if (!window_) window_ = std::make_unique<media::MappedWindow>(file_.file().fd(), file_.fileSize(), kMapWindow, populate_);
-    if (!window_->contains(pos, frame_.size()) && beforeRemap_) beforeRemap_();
-    return window_->view(pos, frame_.size());
+    for (auto& w : windows_)
+        if (!w) w = std::make_unique<media::MappedWindow>(file_.file().fd(), file_.fileSize(), kMapWindow, populate_);
+    if (windows_[window_]->contains(pos, frame_.size())) return windows_[window_]->view(pos, frame_.size());
+    if (beforeRemap_) beforeRemap_();
+    // The other window's bytes were queued before the previous move: their writes are done.
+    window_ ^= 1;
+    return windows_[window_]->view(pos, frame_.size());
 }
 
 // The frame's audio blocks are copied to frame_, joined there, and compared with the mapped ones:
@@ -153,6 +158,7 @@ bool DvFrameSource::next(DvFrame& out) {
     }
     out = {};
     out.data = data;
+    out.mapped = data && data != frame_.data();
     out.size = frame_.size();
     out.index = n;
     out.start = delivered_ * frameDuration();

@@ -48,6 +48,9 @@ struct DvFrame {
     const uint8_t* patch = nullptr;
     const uint16_t* patchedBlocks = nullptr;
     int patchedCount = 0;
+    // The bytes are the source's mapped view (valid until the map has moved twice), not its
+    // reused frame buffer (valid until the next frame).
+    bool mapped = false;
 
     media::PatchedFrame bytes() const {
         return {{data, data ? size : 0}, patch, patchedBlocks, patchedCount};
@@ -71,8 +74,9 @@ public:
     const media::AviAudioFormat& audioFormat() const { return audio_.format(); }
 
     // Mapped mode: frames are read through a moving memory map of the file and not
-    // copied. A frame's bytes then stay valid until the map moves: the hook runs just before that,
-    // so a consumer can write out what still refers to them. Mapped bytes may vanish when another
+    // copied. Two windows take turns, so a frame's bytes stay valid until the map has moved twice:
+    // the hook runs just before each move, and whatever a consumer queued before one call of the
+    // hook must be written by the end of the next call. Mapped bytes may vanish when another
     // process truncates the file: read them only inside media::guardedCall().
     // populate: map each window's pages at once (for consumers of every byte); otherwise pages are
     // mapped as they are touched (for readers of a few blocks per sequence).
@@ -106,7 +110,8 @@ private:
     bool mapped_ = false;
     bool populate_ = true;
     std::function<void()> beforeRemap_;
-    std::unique_ptr<media::MappedWindow> window_;
+    std::unique_ptr<media::MappedWindow> windows_[2];
+    int window_ = 0;  // the one in use
     std::vector<uint16_t> patched_;
     std::vector<uint8_t> patchBytes_;
     int patchedCount_ = 0;

@@ -166,6 +166,29 @@ TEST(Convert, Type2ToType1ToType2KeepsVideoAndAudio) {
     }
 }
 
+// Large enough that the input's memory map moves several times while the writer thread still holds
+// frames of the window before: every frame must arrive whole and in order.
+TEST(Convert, FilesSpanningManyMapWindowsConvertWhole) {
+    fs::path t2 = dir() / "long_t2.avi";
+    Bytes pcm = writeType2(t2, true, 220, 48000);
+    fs::path t1 = dir() / "long_t1.avi", raw = dir() / "long.dv", back = dir() / "long_back.avi";
+    ASSERT_TRUE(convert(t2, t1, ConvertTarget::kAviType1));
+    ASSERT_TRUE(convert(t1, raw, ConvertTarget::kRawDv));
+    ASSERT_TRUE(convert(raw, back, ConvertTarget::kAviType2));
+
+    auto in = frames(t2), mid = frames(t1), out = frames(back);
+    ASSERT_EQ(in.size(), 220u);
+    ASSERT_EQ(mid.size(), in.size());
+    ASSERT_EQ(out, mid);
+    for (size_t n = 0; n < in.size(); ++n) EXPECT_TRUE(sameVideo(in[n], mid[n])) << n;
+    Bytes rawBytes = readAll(raw);
+    ASSERT_EQ(rawBytes.size(), mid.size() * 144000);
+    for (size_t n = 0; n < mid.size(); ++n)
+        EXPECT_TRUE(std::equal(mid[n].begin(), mid[n].end(), rawBytes.begin() + long(n * 144000))) << n;
+    EXPECT_EQ(ffmpegAudio(t1), pcm);
+    EXPECT_EQ(ffmpegAudio(back), pcm);
+}
+
 TEST(Convert, AviToRawDvAndBack) {
     std::string src = gen::cachedClip("raw_src.avi", gen::palClip(20), gen::Container::Avi1);
     ASSERT_FALSE(src.empty());
