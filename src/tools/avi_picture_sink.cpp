@@ -1,5 +1,6 @@
 #include "tools/avi_picture_sink.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -18,6 +19,24 @@ namespace zorv::tools {
 using core::ErrorCode;
 using core::Status;
 namespace codec = media::codec;
+
+namespace {
+
+// Encoder lanes for a compressor: one per core (at most two) when its pictures stand alone, else 1.
+// Those are the intra-only compressors and ffv1, whose pictures are all key pictures (no coder state
+// carried from one to the next) with a gop of 1.
+int lanesFor(const AVCodec* c) {
+    if (!c) return 1;
+    const AVCodecDescriptor* d = avcodec_descriptor_get(c->id);
+    const bool standAlone = (d && (d->props & AV_CODEC_PROP_INTRA_ONLY)) || c->id == AV_CODEC_ID_FFV1;
+    return standAlone ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u)) : 1;
+}
+
+}  // namespace
+
+bool compressorUsesEveryCore(const std::string& compressor) {
+    return !compressor.empty() && lanesFor(avcodec_find_encoder_by_name(compressor.c_str())) > 1;
+}
 
 struct AviPictureSink::Impl {
     std::string compressor, path;
@@ -62,9 +81,7 @@ struct AviPictureSink::Impl {
         encoder->pix_fmt = pf;
         encoder->time_base = AVRational{static_cast<int>(rateDen), static_cast<int>(rateNum)};
         encoder->framerate = AVRational{static_cast<int>(rateNum), static_cast<int>(rateDen)};
-        // Compressors whose pictures stand alone encode whole pictures on both cores.
-        const AVCodecDescriptor* d = avcodec_descriptor_get(c->id);
-        const bool parallel = d && (d->props & AV_CODEC_PROP_INTRA_ONLY) && std::thread::hardware_concurrency() >= 2;
+        const bool parallel = lanesFor(c) > 1;
         encoder->thread_count = parallel ? 1 : 2;
         encoder->gop_size = 1;
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -77,7 +94,7 @@ struct AviPictureSink::Impl {
             return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
         if (parallel) {
             lanes = std::make_unique<EncoderLanes>();
-            Status s = lanes->open(c, *encoder, 2);
+            Status s = lanes->open(c, *encoder, lanesFor(c));
             if (!s) return s;
         }
         frame = codec::makePicture(w, h, pf);

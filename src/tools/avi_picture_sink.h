@@ -10,6 +10,10 @@
 
 namespace zorv::tools {
 
+// Whether the compressor encodes whole pictures on every core (one encoder lane per core): its pictures
+// stand alone and the machine has two cores or more. The decoder then needs no threads of its own.
+bool compressorUsesEveryCore(const std::string& compressor);
+
 class AviPictureSink final : public PictureSink {
 public:
     // compressor: a libavcodec encoder name, or empty for uncompressed output.

@@ -64,59 +64,105 @@ bool FramePainter::setUp(const AVFrame* frame, PictureDrawer& drawer) {
     rgbStride_ = core::RgbPicture::strideFor(width_);
     rgb_.assign(static_cast<size_t>(rgbStride_) * bandRows_, 0);
     before_.assign(rgb_.size(), 0);
+    const size_t chromaWidth = static_cast<size_t>((width_ >> chromaW_) + 1);
+    rTerm_.assign(chromaWidth, 0);
+    gTerm_.assign(chromaWidth, 0);
+    bTerm_.assign(chromaWidth, 0);
+    touched_.assign(chromaWidth, 0);
     boxes_.reserve(core::kBurnItemCount);
     rects_.reserve(core::kBurnItemCount + 1);
     return true;
 }
 
-void FramePainter::toRgb(const AVFrame* f, const Rect& r) {
+void FramePainter::setTables() {
     const Matrix& m = fullRange_ ? kFull : kLimited;
-    for (int y = r.y0; y < r.y1; ++y) {
-        const uint8_t* yRow = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
-        const uint8_t* uRow = f->data[1] + static_cast<ptrdiff_t>(y >> chromaH_) * f->linesize[1];
-        const uint8_t* vRow = f->data[2] + static_cast<ptrdiff_t>(y >> chromaH_) * f->linesize[2];
-        const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(r.x0) * 3;
-        uint8_t* out = rgb_.data() + at;
-        for (int x = r.x0; x < r.x1; ++x, out += 3) {
-            const int c = m.ys * (yRow[x] - m.yOffset) + kHalf;
-            const int u = uRow[x >> chromaW_] - 128, v = vRow[x >> chromaW_] - 128;
-            out[0] = clip8((c + m.rv * v) >> 16);
-            out[1] = clip8((c + m.gu * u + m.gv * v) >> 16);
-            out[2] = clip8((c + m.bu * u) >> 16);
+    for (int i = 0; i < 256; ++i) {
+        yTerm_[i] = m.ys * (i - m.yOffset) + kHalf;
+        rvTerm_[i] = m.rv * (i - 128);
+        guTerm_[i] = m.gu * (i - 128);
+        gvTerm_[i] = m.gv * (i - 128);
+        buTerm_[i] = m.bu * (i - 128);
+    }
+    tablesFor_ = fullRange_ ? 1 : 0;
+}
+
+void FramePainter::toRgb(const AVFrame* f, const Rect& r) {
+    if (tablesFor_ != (fullRange_ ? 1 : 0)) setTables();
+    // The chroma terms of a row of chroma samples serve every luma row they cover.
+    const int cx0 = r.x0 >> chromaW_, cx1 = (r.x1 + (1 << chromaW_) - 1) >> chromaW_;
+    for (int cy = r.y0 >> chromaH_; cy << chromaH_ < r.y1; ++cy) {
+        const uint8_t* uRow = f->data[1] + static_cast<ptrdiff_t>(cy) * f->linesize[1];
+        const uint8_t* vRow = f->data[2] + static_cast<ptrdiff_t>(cy) * f->linesize[2];
+        for (int cx = cx0; cx < cx1; ++cx) {
+            const size_t i = static_cast<size_t>(cx - cx0);
+            rTerm_[i] = rvTerm_[vRow[cx]];
+            gTerm_[i] = guTerm_[uRow[cx]] + gvTerm_[vRow[cx]];
+            bTerm_[i] = buTerm_[uRow[cx]];
         }
-        std::memcpy(before_.data() + at, rgb_.data() + at, static_cast<size_t>(r.x1 - r.x0) * 3);
+        const int y1 = std::min(r.y1, (cy + 1) << chromaH_);
+        for (int y = std::max(r.y0, cy << chromaH_); y < y1; ++y) {
+            const uint8_t* yRow = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
+            const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(r.x0) * 3;
+            uint8_t* out = rgb_.data() + at;
+            for (int x = r.x0; x < r.x1; ++x, out += 3) {
+                const int c = yTerm_[yRow[x]];
+                const size_t i = static_cast<size_t>((x >> chromaW_) - cx0);
+                out[0] = clip8((c + rTerm_[i]) >> 16);
+                out[1] = clip8((c + gTerm_[i]) >> 16);
+                out[2] = clip8((c + bTerm_[i]) >> 16);
+            }
+            std::memcpy(before_.data() + at, rgb_.data() + at, static_cast<size_t>(r.x1 - r.x0) * 3);
+        }
     }
 }
 
 void FramePainter::putBack(AVFrame* f, const Rect& r) {
     const Matrix& m = fullRange_ ? kFull : kLimited;
-    const int sx = 1 << chromaW_, sy = 1 << chromaH_;
+    const int sx = 1 << chromaW_;
+    const int cx0 = r.x0 >> chromaW_, cx1 = (r.x1 + sx - 1) >> chromaW_;
     for (int cy = r.y0 >> chromaH_; cy << chromaH_ < r.y1; ++cy) {
-        const int y0 = cy << chromaH_, y1 = std::min(y0 + sy, r.y1);
-        for (int cx = r.x0 >> chromaW_; cx << chromaW_ < r.x1; ++cx) {
-            const int x0 = cx << chromaW_, x1 = std::min(x0 + sx, r.x1);
-            bool changed = false;
+        const int y0 = std::max(r.y0, cy << chromaH_), y1 = std::min(r.y1, (cy + 1) << chromaH_);
+        std::fill(touched_.begin(), touched_.begin() + (cx1 - cx0), uint8_t{0});
+        bool any = false;
+        // Luma of the changed pixels; runs of eight unchanged pixels are passed over at once.
+        for (int y = y0; y < y1; ++y) {
+            const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_;
+            const uint8_t* now = rgb_.data() + at;
+            const uint8_t* was = before_.data() + at;
+            uint8_t* yRow = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
+            for (int x = r.x0; x < r.x1;) {
+                if (x + 8 <= r.x1 && std::memcmp(now + x * 3, was + x * 3, 24) == 0) {
+                    x += 8;
+                    continue;
+                }
+                const uint8_t* p = now + x * 3;
+                if (p[0] != was[x * 3] || p[1] != was[x * 3 + 1] || p[2] != was[x * 3 + 2]) {
+                    yRow[x] = clip8(((m.yr * p[0] + m.yg * p[1] + m.yb * p[2] + kHalf) >> 16) + m.yOffset);
+                    touched_[static_cast<size_t>((x >> chromaW_) - cx0)] = 1;
+                    any = true;
+                }
+                ++x;
+            }
+        }
+        if (!any) continue;
+        // Chroma of each sample whose area holds a changed pixel: from the mean of the area's colours.
+        uint8_t* uRow = f->data[1] + static_cast<ptrdiff_t>(cy) * f->linesize[1];
+        uint8_t* vRow = f->data[2] + static_cast<ptrdiff_t>(cy) * f->linesize[2];
+        for (int cx = cx0; cx < cx1; ++cx) {
+            if (!touched_[static_cast<size_t>(cx - cx0)]) continue;
+            const int x0 = std::max(r.x0, cx << chromaW_), x1 = std::min(r.x1, (cx + 1) << chromaW_);
             int sr = 0, sg = 0, sb = 0;
             for (int y = y0; y < y1; ++y) {
-                const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_;
-                for (int x = x0; x < x1; ++x) {
-                    const uint8_t* p = rgb_.data() + at + static_cast<size_t>(x) * 3;
-                    sr += p[0], sg += p[1], sb += p[2];
-                    if (std::memcmp(p, before_.data() + at + static_cast<size_t>(x) * 3, 3) == 0) continue;
-                    changed = true;
-                    f->data[0][static_cast<ptrdiff_t>(y) * f->linesize[0] + x] =
-                        clip8(((m.yr * p[0] + m.yg * p[1] + m.yb * p[2] + kHalf) >> 16) + m.yOffset);
-                }
+                const uint8_t* p = rgb_.data() + static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(x0) * 3;
+                for (int x = x0; x < x1; ++x, p += 3) sr += p[0], sg += p[1], sb += p[2];
             }
-            if (!changed) continue;
-            const int n = (y1 - y0) * (x1 - x0);
-            // Sums of up to 16 samples: divide after the matrix so the rounding is done once.
-            const int64_t u = static_cast<int64_t>(m.ur) * sr + static_cast<int64_t>(m.ug) * sg + static_cast<int64_t>(m.ub) * sb;
-            const int64_t v = static_cast<int64_t>(m.vr) * sr + static_cast<int64_t>(m.vg) * sg + static_cast<int64_t>(m.vb) * sb;
-            const int64_t d = static_cast<int64_t>(n) << 16;
-            auto rounded = [d](int64_t a) { return static_cast<int>((a >= 0 ? a + d / 2 : a - d / 2) / d); };
-            f->data[1][static_cast<ptrdiff_t>(cy) * f->linesize[1] + cx] = clip8(128 + rounded(u));
-            f->data[2][static_cast<ptrdiff_t>(cy) * f->linesize[2] + cx] = clip8(128 + rounded(v));
+            const int64_t d = static_cast<int64_t>((y1 - y0) * (x1 - x0)) << 16;
+            // Sums of up to 16 samples: divided after the matrix so the rounding is done once.
+            auto mean = [d](int64_t a) { return static_cast<int>((a >= 0 ? a + d / 2 : a - d / 2) / d); };
+            uRow[cx] = clip8(128 + mean(static_cast<int64_t>(m.ur) * sr + static_cast<int64_t>(m.ug) * sg +
+                                        static_cast<int64_t>(m.ub) * sb));
+            vRow[cx] = clip8(128 + mean(static_cast<int64_t>(m.vr) * sr + static_cast<int64_t>(m.vg) * sg +
+                                        static_cast<int64_t>(m.vb) * sb));
         }
     }
 }

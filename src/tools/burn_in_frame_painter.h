@@ -26,10 +26,17 @@ private:
         int x0, y0, x1, y1;
     };
     bool setUp(const AVFrame* frame, PictureDrawer& drawer);
+    void setTables();
     void toRgb(const AVFrame* f, const Rect& r);
     void putBack(AVFrame* f, const Rect& r);
 
     std::vector<uint8_t> rgb_, before_;
+    // The conversion to RGB by table: the luma term and the chroma terms (16-bit fixed point), and
+    // the chroma terms of one row of samples.
+    int yTerm_[256] = {}, rvTerm_[256] = {}, guTerm_[256] = {}, gvTerm_[256] = {}, buTerm_[256] = {};
+    int tablesFor_ = -1;  // the range the tables are for: 0 limited, 1 full, -1 not set yet
+    std::vector<int> rTerm_, gTerm_, bTerm_;
+    std::vector<uint8_t> touched_;  // chroma samples of the current row whose area changed
     std::vector<PictureDrawer::Box> boxes_;
     std::vector<Rect> rects_;
     int width_ = 0, height_ = 0, format_ = -1;

@@ -31,7 +31,10 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
         return nullptr;
     }
     auto source = std::make_unique<TsBurnSource>();
-    const core::Status s = source->open(input, family, decoder->name, choice.audio);
+    // With a compressor that keeps both cores busy, decoding on the job's own thread costs less than
+    // decoder threads would (no hand-over between them) and keeps up with the compressor.
+    const int decoderThreads = compressorUsesEveryCore(choice.compressor) ? 1 : 2;
+    const core::Status s = source->open(input, family, decoder->name, choice.audio, decoderThreads);
     if (!s) {
         error = s.message;
         return nullptr;

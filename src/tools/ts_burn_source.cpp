@@ -250,7 +250,8 @@ struct TsBurnSource::Impl {
 TsBurnSource::TsBurnSource() : impl_(std::make_unique<Impl>()) {}
 TsBurnSource::~TsBurnSource() = default;
 
-Status TsBurnSource::open(const std::string& path, StreamFamily family, const std::string& decoder, bool audio) {
+Status TsBurnSource::open(const std::string& path, StreamFamily family, const std::string& decoder, bool audio,
+                          int decoderThreads) {
     Impl& im = *impl_;
     im.family = family;
     im.wantAudio = audio;
@@ -288,7 +289,7 @@ Status TsBurnSource::open(const std::string& path, StreamFamily family, const st
     }
     im.video.onFull = [&im] { im.takeReady(); };
     im.audio.onFull = [&im] { im.drainAudio(); };
-    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), 2, family == StreamFamily::kAvchd))
+    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads), family == StreamFamily::kAvchd))
         return Status::failure(ErrorCode::kOpenFailed, "Could not open the video decoder " + decoder);
     if (audio && !im.audio.open(audioCodec, 1)) im.wantAudio = false;
     return Status::success();

@@ -104,6 +104,23 @@ TEST(FramePainter, FullRangeFramesGetFullRangeLevelsAndOtherFormatsAreRefused) {
     EXPECT_GT(countLuma(in.get(), fx.top, fx.rows, 235), 1000);
     EXPECT_GT(countLuma(in.get(), fx.top, fx.rows, 0), 1000);
 
+    // The same pictures come out whatever the painter drew before (its tables follow the range).
+    tools::FramePainter used;
+    FramePtr limited = noiseFrame(1920, 1080, 4), full = noiseFrame(1920, 1080, 5);
+    full->color_range = AVCOL_RANGE_JPEG;
+    for (AVFrame* f : {limited.get(), full.get()}) {
+        FramePtr a = media::codec::makePicture(1920, 1080, AV_PIX_FMT_YUV420P);
+        FramePtr b = media::codec::makePicture(1920, 1080, AV_PIX_FMT_YUV420P);
+        tools::FramePainter first;
+        ASSERT_TRUE(first.paint(f, a.get(), *fx.drawer, fx.info));
+        ASSERT_TRUE(used.paint(f == full.get() ? limited.get() : full.get(), b.get(), *fx.drawer, fx.info));
+        ASSERT_TRUE(used.paint(f, b.get(), *fx.drawer, fx.info));
+        for (int p = 0; p < 3; ++p)
+            for (int y = 0; y < (p ? 540 : 1080); ++y)
+                ASSERT_EQ(0, std::memcmp(a->data[p] + y * a->linesize[p], b->data[p] + y * b->linesize[p], p ? 960 : 1920))
+                    << "plane " << p << " row " << y;
+    }
+
     // Semi-planar and RGB pictures are not drawn on.
     FramePtr nv12 = media::codec::makePicture(1920, 1080, AV_PIX_FMT_NV12);
     EXPECT_FALSE(painter.paint(nv12.get(), nv12.get(), *fx.drawer, fx.info));
