@@ -20,6 +20,7 @@
 #include "core/timecode.h"
 #include "media/mapped_window.h"
 #include "media/write_all.h"
+#include "media/write_behind.h"
 #include "tools/premiere_timecode.h"
 #include "tools/system_text.h"
 
@@ -371,21 +372,40 @@ core::Status DvMetadataModifier::runOutputFile() {
     if (!out.open(outputPath_, media::File::Mode::kCreate))
         return fail(ErrorCode::kWriteFailed, kModifyCreateFailed, out.sysError());
     const media::File& in = media_.file();
-    media::MappedWindow window(in.fd(), fileSize, kMapWindow, true);
+    // Two map windows take turns while a writer thread writes the batches: a batch handed over
+    // before one move of the map is written by the time the next move comes, so the window it
+    // refers to can go then. Declared after `out`, the writer finishes before the file closes.
+    media::MappedWindow windows[2] = {{in.fd(), fileSize, kMapWindow, true}, {in.fd(), fileSize, kMapWindow, true}};
+    int current = 0;
+    media::WriteBehind writer(kStreamBuffer);
 
     int writeError = 0;
     auto flush = [&] {
-        if (writeError == 0) writeError = batch->flush(out.fd());
+        if (writeError == 0) writeError = writer.submit(out.fd(), *batch);
         batch->clear();
         return writeError == 0;
     };
+    auto settle = [&] {
+        flush();
+        if (const int err = writer.drain(); writeError == 0) writeError = err;
+        return writeError == 0;
+    };
+    // The n bytes at offset through the map, moving it (after handing over what refers to the
+    // window that will go) when they lie outside the current window.
+    auto view = [&](int64_t offset, size_t n) -> const uint8_t* {
+        if (!windows[current].contains(offset, n)) {
+            if (!flush()) return nullptr;
+            current ^= 1;
+        }
+        return windows[current].view(offset, n);
+    };
+    auto mapError = [&] { return windows[0].sysError() ? windows[0].sysError() : windows[1].sysError(); };
     // Unchanged bytes [from, to) of the input, a window at a time.
     auto copyRange = [&](int64_t from, int64_t to) {
         while (from < to) {
             const size_t n = static_cast<size_t>(std::min<int64_t>(to - from, kMapWindow / 2));
-            if (!window.contains(from, n) && !flush()) return false;
             if (!batch->fits(1, 0) && !flush()) return false;
-            const uint8_t* p = window.view(from, n);
+            const uint8_t* p = view(from, n);
             if (!p) return false;
             batch->ref(p, n);
             from += static_cast<int64_t>(n);
@@ -399,14 +419,16 @@ core::Status DvMetadataModifier::runOutputFile() {
         // A frame cut short by the end of the file ends the frames; its bytes are copied as they are.
         if (static_cast<int64_t>(pos + frameSize_) > fileSize) break;
         if (aborted()) {
-            flush();  // what was done stays in the output
+            settle();  // what was done stays in the output
             return fail(ErrorCode::kCancelled, "");
         }
         if (!copyRange(cursor, static_cast<int64_t>(pos))) break;
-        if (!window.contains(static_cast<int64_t>(pos), frameSize_) && !flush()) break;
         if (!batch->fits(2 * runs + 1, frameSize_ / 5) && !flush()) break;
-        const uint8_t* src = window.view(static_cast<int64_t>(pos), frameSize_);
-        if (!src) return fail(ErrorCode::kReadFailed, kModifyReadFailed, window.sysError());
+        const uint8_t* src = view(static_cast<int64_t>(pos), frameSize_);
+        if (!src) {
+            if (writeError != 0) break;
+            return fail(ErrorCode::kReadFailed, kModifyReadFailed, mapError());
+        }
         // The pack and audio blocks are all the rewrites read; the changed ones are written from frame.
         auto edit = [&] {
             for (int q = 0; q < sequences_; ++q) {
@@ -430,10 +452,10 @@ core::Status DvMetadataModifier::runOutputFile() {
         cursor = static_cast<int64_t>(pos + frameSize_);
         progress_.setDone(++done);
     }
-    if (writeError == 0 && window.sysError() == 0 && copyRange(cursor, fileSize)) flush();
+    if (writeError == 0 && mapError() == 0) copyRange(cursor, fileSize);
+    settle();
     if (writeError != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writeError);
-    if (window.sysError() != 0 || cursor > fileSize)
-        return fail(ErrorCode::kReadFailed, kModifyReadFailed, window.sysError());
+    if (mapError() != 0 || cursor > fileSize) return fail(ErrorCode::kReadFailed, kModifyReadFailed, mapError());
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     updatePremiereTimecode(out);
     if (aborted()) return fail(ErrorCode::kCancelled, "");
