@@ -480,9 +480,10 @@ core::Status DvMetadataModifier::runDirect() {
     for (uint64_t pos : positions_) {
         if (aborted()) return fail(ErrorCode::kCancelled, "");
         // A frame that cannot be read whole ends the frames, as the end of the file does.
-        if (!packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()) &&
-            !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_))
-            break;
+        bool read = false;
+        auto readPacks = [&] { read = packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()); };
+        if (!guarded(readPacks)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+        if (!read && !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
         processFrame(frame.data());
         bool ok = true;
         touched_.forEachRun(sequences_, [&](size_t off, size_t n) {

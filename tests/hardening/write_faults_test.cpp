@@ -181,6 +181,7 @@ TEST_F(WriteFaults, AnInputCutShortWhileAToolReadsItIsAFailureNotACrash) {
     const std::vector<Case> cases = {
         {{"convert", "--to", "dv", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
         {{"modify", "{IN}", "-o", "{OUT}", "--timecode-start", "01:00:00:00"}, "{OUT}", true},
+        {{"modify", "{IN}", "--in-place", "--yes", "--timecode-start", "01:00:00:00"}, "", false},
         {{"extract-audio", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
         {{"burn", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
         {{"scenes", "{IN}"}, "", false},
