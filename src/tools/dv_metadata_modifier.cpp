@@ -14,6 +14,10 @@
 #include <memory>
 #include <new>
 #include <system_error>
+#include <vector>
+#include <thread>
+#include <mutex>
+#include <condition_variable>
 
 #include "core/civil_time.h"
 #include "core/dv_layout.h"
@@ -347,6 +351,106 @@ private:
     bool failed_ = false;
 };
 
+// Direct mode's writes: a dozen small runs per frame, most of its time. A second thread writes the
+// runs of one stretch of frames while the next stretch is read and rewritten; two batches take turns,
+// so nothing is allocated once both have grown to a stretch's size.
+class RunWriter {
+public:
+    struct Run {
+        uint64_t offset;
+        uint32_t size;
+        int64_t frame;  // frames done before this one
+    };
+    struct Batch {
+        std::vector<uint8_t> bytes;
+        std::vector<Run> runs;
+        void clear() { bytes.clear(), runs.clear(); }
+    };
+    static constexpr size_t kBatchBytes = size_t{256} << 10;
+
+    explicit RunWriter(int fd) : fd_(fd), thread_([this] { run(); }) {
+        for (Batch* b : {&filling_, &writing_}) {
+            b->bytes.reserve(kBatchBytes + 2 * core::dv::kMaxFrameSize / 5);
+            b->runs.reserve(kBatchBytes / 80);
+        }
+    }
+    ~RunWriter() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    RunWriter(const RunWriter&) = delete;
+    RunWriter& operator=(const RunWriter&) = delete;
+
+    void add(uint64_t offset, const uint8_t* data, size_t size, int64_t frame) {
+        filling_.runs.push_back({offset, static_cast<uint32_t>(size), frame});
+        filling_.bytes.insert(filling_.bytes.end(), data, data + size);
+    }
+    bool full() const { return filling_.bytes.size() >= kBatchBytes; }
+    // Hands the filled batch to the writer thread once it is done with the one before. False when a
+    // write has failed: error() and framesWritten() tell which and where.
+    bool submit() {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return !busy_; });
+        if (error_ != 0) return false;
+        if (filling_.runs.empty()) return true;
+        std::swap(filling_, writing_);
+        busy_ = true;
+        lock.unlock();
+        wake_.notify_one();
+        return true;
+    }
+    // Writes what is left and waits for it; false when some write failed.
+    bool finish() {
+        if (!submit()) return false;
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return !busy_; });
+        return error_ == 0;
+    }
+    int error() const { return error_; }
+    // With a failure: the frames before the one whose write failed, all written whole.
+    int64_t framesWritten() const { return failedFrame_; }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return busy_ || stop_; });
+            if (!busy_) return;
+            lock.unlock();
+            int err = 0;
+            int64_t failedAt = 0;
+            size_t at = 0;
+            for (const Run& r : writing_.runs) {
+                err = media::pwriteAll(fd_, writing_.bytes.data() + at, r.size, static_cast<int64_t>(r.offset));
+                if (err != 0) {
+                    failedAt = r.frame;
+                    break;
+                }
+                at += r.size;
+            }
+            writing_.clear();
+            lock.lock();
+            if (err != 0 && error_ == 0) error_ = err, failedFrame_ = failedAt;
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    int fd_;
+    Batch filling_, writing_;  // writing_ belongs to the thread while busy_
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    bool busy_ = false;
+    bool stop_ = false;
+    int error_ = 0;
+    int64_t failedFrame_ = 0;
+    std::thread thread_;
+};
+
 }  // namespace
 
 // The output is the input seen through a moving memory map and handed to the kernel in large
@@ -477,21 +581,31 @@ core::Status DvMetadataModifier::runDirect() {
     const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) ||
                              (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
     int64_t done = 0;
+    RunWriter writer(rw.fd());  // after `rw`: its writes end before the file closes
+    // A failed write stops the frames; the count shown is of the frames written whole.
+    auto writeFailed = [&] {
+        progress_.setDone(writer.framesWritten());
+        return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writer.error());
+    };
     for (uint64_t pos : positions_) {
-        if (aborted()) return fail(ErrorCode::kCancelled, "");
+        if (aborted()) {
+            if (!writer.finish()) return writeFailed();
+            return fail(ErrorCode::kCancelled, "");
+        }
         // A frame that cannot be read whole ends the frames, as the end of the file does.
         bool read = false;
         auto readPacks = [&] { read = packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()); };
-        if (!guarded(readPacks)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+        if (!guarded(readPacks)) {
+            writer.finish();
+            return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+        }
         if (!read && !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
         processFrame(frame.data());
-        bool ok = true;
-        touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
-            if (ok) ok = rw.writeAt(static_cast<int64_t>(pos + off), frame.data() + off, n);
-        });
-        if (!ok) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, rw.sysError());
+        touched_.forEachRun(sequences_, [&](size_t off, size_t n) { writer.add(pos + off, frame.data() + off, n, done); });
+        if (writer.full() && !writer.submit()) return writeFailed();
         progress_.setDone(++done);
     }
+    if (!writer.finish()) return writeFailed();
     updatePremiereTimecode(rw);
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     return status_;
