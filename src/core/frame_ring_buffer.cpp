@@ -6,6 +6,26 @@
 
 namespace zorv::core {
 
+void FrameRingBuffer::Semaphore::acquire() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (count_ == 0) {
+        ++waiters_;
+        wake_.wait(lock, [this] { return count_ > 0; });
+        --waiters_;
+    }
+    --count_;
+}
+
+void FrameRingBuffer::Semaphore::release() {
+    bool wake;
+    {
+        std::lock_guard<std::mutex> g(mutex_);
+        ++count_;
+        wake = waiters_ > 0;
+    }
+    if (wake) wake_.notify_one();
+}
+
 Status FrameRingBuffer::create(int slots, int allocationLimit) {
     slots_.clear();
     slots = std::clamp(slots, 0, kMaxSlots);
@@ -25,13 +45,13 @@ Status FrameRingBuffer::create(int slots, int allocationLimit) {
     filled_ = 0;
     consumerHolds_ = false;
     aborted_.store(false, std::memory_order_release);
-    freeSlots_ = std::make_unique<std::counting_semaphore<kMaxSlots + 1>>(slotCount());
-    filledSlots_ = std::make_unique<std::counting_semaphore<kMaxSlots + 1>>(0);
+    freeSlots_ = std::make_unique<Semaphore>(slotCount());
+    filledSlots_ = std::make_unique<Semaphore>(0);
     return Status::success();
 }
 
 // Waits on sem; after an abort every waiter wakes the next one before giving up.
-bool FrameRingBuffer::acquireWake(std::counting_semaphore<kMaxSlots + 1>& sem) {
+bool FrameRingBuffer::acquireWake(Semaphore& sem) {
     sem.acquire();
     if (aborted()) {
         sem.release();

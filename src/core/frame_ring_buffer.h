@@ -2,18 +2,21 @@
 // splitter (8 slots) and the capture writer (150 slots) pass whole DV frames through it.
 //
 // Two counting semaphores carry the counts (free slots, filled slots); a mutex guards the read and write
-// indices and the per-slot lengths and marks. Besides frames, a slot can carry an end-of-file entry (the
+// indices and the per-slot lengths and marks. The semaphores are a count under a mutex with a condition
+// variable: a waiter sleeps in the kernel straight away (std::counting_semaphore spins and yields its
+// time slice first, which on a busy machine hands the core to other processes for milliseconds at
+// each hand-over). Besides frames, a slot can carry an end-of-file entry (the
 // current output file is complete) or the end-of-input entry (nothing more will come). A frame can be
 // flagged to start a new output file and to start a new reel. The producer copies into preallocated
 // slots and never allocates.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <span>
 #include <vector>
 
@@ -87,8 +90,22 @@ private:
         EntryKind kind = EntryKind::kFrame;
     };
 
+    // A counting semaphore with a fixed initial count.
+    class Semaphore {
+    public:
+        explicit Semaphore(int count) : count_(count) {}
+        void acquire();
+        void release();
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable wake_;
+        int count_;
+        int waiters_ = 0;
+    };
+
     bool putEntry(EntryKind kind, std::span<const uint8_t> frame, uint32_t flags);
-    bool acquireWake(std::counting_semaphore<kMaxSlots + 1>& sem);
+    bool acquireWake(Semaphore& sem);
 
     std::vector<Slot> slots_;
     mutable std::mutex lock_;
@@ -97,8 +114,8 @@ private:
     int filled_ = 0;
     bool consumerHolds_ = false;
     std::atomic<bool> aborted_{false};
-    std::unique_ptr<std::counting_semaphore<kMaxSlots + 1>> freeSlots_;
-    std::unique_ptr<std::counting_semaphore<kMaxSlots + 1>> filledSlots_;
+    std::unique_ptr<Semaphore> freeSlots_;
+    std::unique_ptr<Semaphore> filledSlots_;
 };
 
 }  // namespace zorv::core

@@ -24,8 +24,9 @@ using core::Status;
 
 namespace {
 
-// The part of the input the sink maps at a time.
-constexpr size_t kSinkWindow = size_t(8) << 20;
+// Frames per gathered write: about 0.9 MB, under the frame buffer's 8 slots, so the source refills
+// the buffer while the sink's write runs and the sink finds the next frames waiting when it returns.
+constexpr int kFramesPerWrite = 6;
 
 template <class F>
 bool guarded(F& f) {
@@ -114,6 +115,7 @@ DvFileSplitter::~DvFileSplitter() {
     progress_.cancel();
     buffer_.abort();
     if (sinkThread_.joinable()) sinkThread_.join();
+    else publishWritten(kAllWritten);  // no sink reads frames: the source may move on and stop
     if (sourceThread_.joinable()) sourceThread_.join();
     writer_.close();
     release();
@@ -136,6 +138,7 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     opened_ = true;
     auto fail = [this](Status st) {
         buffer_.abort();
+        publishWritten(kAllWritten);
         if (sourceThread_.joinable()) sourceThread_.join();
         writer_.close();
         release();
@@ -178,11 +181,10 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     slotBytes_.assign(16 + maxBlocks * (2 + core::dv::kDifBlockSize), 0);
     scratch_.assign(source_.frameSize(), 0);
     firstFrame_.assign(source_.frameSize(), 0);
-    // The source reads the pack blocks only (and, for Type 2, the audio blocks); the sink writes
-    // every byte through its own populated map.
-    source_.setMapped(true, {}, false);
-    sinkWindow_ = std::make_unique<media::MappedWindow>(source_.file().file().fd(), source_.file().fileSize(),
-                                                        kSinkWindow, true);
+    // The source maps the input and reads the pack blocks (and, for Type 2, the audio blocks), which
+    // maps every page on the way; the sink writes the frames from the same map. The map moves on
+    // only when the sink has written what it delivered.
+    source_.setMapped(true, [this] { waitForSink(); }, false);
 
     sourceThread_ = std::thread([this] { sourceLoop(); });
 
@@ -192,14 +194,15 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     return Status::success();
 }
 
-// Entry layout: frame position (8 bytes), changed block count (4), the block numbers (2 each), then
-// the blocks' bytes from offset 16 + 2 * maxBlocks.
+// Entry layout: the frame's mapped address (8 bytes), changed block count (4), the block numbers (2
+// each), then the blocks' bytes from offset 16 + 2 * maxBlocks.
 std::span<const uint8_t> DvFileSplitter::describeFrame(const DvFrame& frame) {
-    const int64_t pos = source_.file().frameDataPosition(frame.index);
+    const uint8_t* const pos = frame.data;
+    static_assert(sizeof pos <= 8);
     const uint32_t count = static_cast<uint32_t>(frame.patchedCount);
     const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
     uint8_t* p = slotBytes_.data();
-    std::memcpy(p, &pos, 8);
+    std::memcpy(p, &pos, sizeof pos);
     std::memcpy(p + 8, &count, 4);
     if (count > 0) {
         std::memcpy(p + 16, frame.patchedBlocks, 2 * size_t(count));
@@ -212,18 +215,44 @@ bool DvFileSplitter::resolveFrame(std::span<const uint8_t> entry, SlotFrame& out
     const size_t size = source_.frameSize();
     const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
     if (entry.size() < 16) return false;
-    int64_t pos = 0;
+    const uint8_t* pos = nullptr;
     uint32_t count = 0;
-    std::memcpy(&pos, entry.data(), 8);
+    std::memcpy(&pos, entry.data(), sizeof pos);
     std::memcpy(&count, entry.data() + 8, 4);
-    if (!sinkWindow_->contains(pos, size)) writer_.flush();  // the batch refers to the old map
-    out.data = sinkWindow_->view(pos, size);
+    out.data = pos;
     if (!out.data) return false;
     out.bytes = {{out.data, size},
                  entry.data() + 16 + 2 * maxBlocks,
                  reinterpret_cast<const uint16_t*>(entry.data() + 16),
                  static_cast<int>(count)};
     return true;
+}
+
+void DvFileSplitter::waitForSink() {
+    {
+        std::lock_guard<std::mutex> g(writtenMutex_);
+        if (writtenFrames_ >= deliveredFrames_) return;
+    }
+    // The sink may be holding frames for a fuller write while it waits for more: an empty entry asks
+    // it to write them now. (Nothing to ask after an abort: the sink then stops reading frames.)
+    buffer_.putFrame({}, 0);
+    std::unique_lock<std::mutex> lock(writtenMutex_);
+    writtenWake_.wait(lock, [this] { return writtenFrames_ >= deliveredFrames_; });
+}
+
+void DvFileSplitter::publishWritten(int64_t frames) {
+    {
+        std::lock_guard<std::mutex> g(writtenMutex_);
+        writtenFrames_ = frames;
+    }
+    writtenWake_.notify_all();
+}
+
+Status DvFileSplitter::flushQueued() {
+    unflushed_ = 0;
+    Status st = writer_.flush();
+    if (st) publishWritten(queuedFrames_);
+    return st;
 }
 
 void DvFileSplitter::sourceLoop() {
@@ -247,6 +276,7 @@ void DvFileSplitter::sourceLoop() {
             uint32_t flags = (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) |
                              (v.newReel ? FrameRingBuffer::kNewReel : 0);
             if (!buffer_.putFrame(describeFrame(frame), flags)) return;
+            ++deliveredFrames_;
         }
         progress_.setDone(frame.index + 1);
     }
@@ -263,7 +293,14 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     ended = false;
     uint32_t flags = 0;
     std::span<const uint8_t> data;
-    FrameRingBuffer::FirstFrame status = buffer_.firstFrameStatus(&flags, &data);
+    FrameRingBuffer::FirstFrame status;
+    while ((status = buffer_.firstFrameStatus(&flags, &data)) == FrameRingBuffer::FirstFrame::kPending &&
+           data.empty()) {
+        // A request to write out the queued frames: every frame before it is written already.
+        FrameRingBuffer::Entry e;
+        if (buffer_.take(e)) buffer_.release();
+        publishWritten(queuedFrames_);
+    }
     if (status == FrameRingBuffer::FirstFrame::kNoFrame) {
         {
             std::lock_guard<std::mutex> g(sourceMutex_);
@@ -351,8 +388,10 @@ void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
 }
 
 Status DvFileSplitter::finishFile() {
+    unflushed_ = 0;
     Status st = writer_.close();
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
+    publishWritten(queuedFrames_);
     current_.timecodeListWritten = writeTdat(current_.path, current_.first, current_.reel);
     setDateModified(current_.path, current_.first);
     writeLogEntry(current_, fileNumber_);
@@ -378,6 +417,17 @@ void DvFileSplitter::sinkLoop() {
                                            : Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI");
             discardFile();
             break;
+        }
+        if (e.kind == FrameRingBuffer::EntryKind::kFrame && e.data.empty()) {
+            // The source waits for what it delivered to be written before its map moves on.
+            buffer_.release();
+            if (Status st = flushQueued(); !st) {
+                result = Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
+                discardFile();
+                buffer_.abort();
+                break;
+            }
+            continue;
         }
         if (e.kind == FrameRingBuffer::EntryKind::kFrame) {
             Status st;
@@ -412,6 +462,10 @@ void DvFileSplitter::sinkLoop() {
             };
             if (st.ok() && !guarded(one)) st = Status::failure(ErrorCode::kReadFailed, {}, EIO);
             buffer_.release();
+            if (st.ok()) {
+                ++queuedFrames_;
+                if (++unflushed_ >= kFramesPerWrite) st = flushQueued();
+            }
             if (!st) {
                 result = st.code == ErrorCode::kReadFailed
                              ? Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI", st.sysError)
@@ -455,6 +509,7 @@ void DvFileSplitter::sinkLoop() {
         }
         if (ended) break;  // no further frame: the split is complete
     }
+    publishWritten(kAllWritten);  // the sink reads no more frames
     if (result.ok()) {
         std::lock_guard<std::mutex> g(sourceMutex_);
         if (!sourceStatus_.ok()) result = Status::failure(sourceStatus_.code, "Error while splitting AVI", sourceStatus_.sysError);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -101,14 +102,24 @@ private:
     void discardFile();
     void release();
     void writeLogEntry(const SplitOutputFile& out, int fileNumber);
-    // A ring-buffer entry names a frame by its input position (with the audio blocks that joining
-    // the Type 2 audio changed); the sink sees the frame through its own map of the input.
+    // A ring-buffer entry names a frame by where the source's map of the input shows it (with the
+    // audio blocks that joining the Type 2 audio changed): the sink writes the frame from the same
+    // pages the source read, so the input is mapped once. The source's map moves on only after the
+    // sink has written every frame delivered from it (see waitForSink()).
     struct SlotFrame {
-        const uint8_t* data = nullptr;  // mapped, valid until the sink's map moves
+        const uint8_t* data = nullptr;  // mapped, valid until the sink has written the frame
         media::PatchedFrame bytes;
     };
     std::span<const uint8_t> describeFrame(const DvFrame& frame);
     bool resolveFrame(std::span<const uint8_t> entry, SlotFrame& out);
+    // Source side, before its map moves: waits until every delivered frame is written (or the sink
+    // has stopped reading frames).
+    void waitForSink();
+    // Sink side: the frames queued so far are written (or, with kAllWritten, no frame will be read
+    // again); wakes the source.
+    void publishWritten(int64_t frames);
+    // Writes the queued frames and tells the source.
+    core::Status flushQueued();
 
     SplitSettings settings_;
     std::function<void(const std::string&)> fileCallback_;
@@ -139,7 +150,13 @@ private:
     SplitOutputFile current_;
     std::vector<int16_t> pcm_;
     std::vector<uint8_t> slotBytes_;                  // source side: the entry being put
-    std::unique_ptr<media::MappedWindow> sinkWindow_;
+    int64_t deliveredFrames_ = 0;                     // source side: frames put in the buffer
+    static constexpr int64_t kAllWritten = INT64_MAX;
+    std::mutex writtenMutex_;                         // guards the next two
+    std::condition_variable writtenWake_;
+    int64_t writtenFrames_ = 0;                       // frames the sink has written out
+    int64_t queuedFrames_ = 0;                        // sink side: frames handed to the writer
+    int unflushed_ = 0;                               // sink side: queued since the last flush
     std::vector<uint8_t> scratch_;                    // sink side: a frame's pack and audio blocks
     std::vector<uint8_t> firstFrame_;                 // sink side: a file's first frame, whole
     std::vector<SplitOutputFile> outputs_;
