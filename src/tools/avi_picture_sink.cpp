@@ -221,6 +221,19 @@ Status AviPictureSink::submitFrame(int64_t) {
     return im.encodeFilled(fill);
 }
 
+Status AviPictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
+    Impl& im = *impl_;
+    if (im.compressor.empty()) return Status::failure(ErrorCode::kWriteFailed, "Frames not taken");
+    Status s = im.start(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format));
+    if (!s) return s;
+    if (frame->width != im.encoder->width || frame->height != im.encoder->height || frame->format != im.encoder->pix_fmt)
+        return PictureSink::submitFrameRef(frame, start);
+    if (im.lanes) return im.lanes->submitRef(frame, im.packetOut);
+    frame->pts = im.pictures++;
+    if (avcodec_send_frame(im.encoder.get(), frame) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    return im.drainPackets();
+}
+
 Status AviPictureSink::write(const core::RgbPicture& picture, int64_t) {
     Impl& im = *impl_;
     const int w = picture.width, h = picture.height;

@@ -28,6 +28,7 @@ public:
     bool takesFrames() const override;
     core::Status frameToFill(int width, int height, int format, AVFrame*& frame) override;
     core::Status submitFrame(int64_t start) override;
+    core::Status submitFrameRef(AVFrame* frame, int64_t start) override;
     core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) override;
     core::Status close() override;
 

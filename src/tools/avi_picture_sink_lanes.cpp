@@ -42,7 +42,8 @@ Status EncoderLanes::open(const AVCodec* codec, const AVCodecContext& model, int
     slots_.resize(static_cast<size_t>(lanes * kSlotsPerLane));
     for (Slot& s : slots_) {
         s.frame = media::codec::makePicture(model.width, model.height, model.pix_fmt);
-        if (!s.frame) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        s.borrowed = media::codec::makeFrame();
+        if (!s.frame || !s.borrowed) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
     }
     for (int i = 0; i < lanes; ++i) threads_.emplace_back([this, i] { laneLoop(i); });
     return Status::success();
@@ -61,9 +62,11 @@ void EncoderLanes::laneLoop(int lane) {
             if (stop_ && submitted_ <= n) return;
         }
         Status s;
-        slot.frame->pts = n;
-        int err = avcodec_send_frame(ctx, slot.frame.get());
+        AVFrame* picture = slot.useBorrowed ? slot.borrowed.get() : slot.frame.get();
+        picture->pts = n;
+        int err = avcodec_send_frame(ctx, picture);
         if (err >= 0) err = avcodec_receive_packet(ctx, packet.get());
+        if (slot.useBorrowed) av_frame_unref(picture);
         if (err < 0 || !packet) {
             s = Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
         } else {
@@ -92,15 +95,37 @@ Status EncoderLanes::writeSlot(Slot& slot, const PacketOut& out) {
     return s;
 }
 
+// The slot of the next picture, once the packet of the picture it held has gone out.
+Status EncoderLanes::freeSlot(const PacketOut& out, Slot*& slot) {
+    slot = &slots_[static_cast<size_t>(submitted_ % static_cast<int64_t>(slots_.size()))];
+    return slot->busy ? writeSlot(*slot, out) : Status::success();
+}
+
 Status EncoderLanes::nextFrame(AVFrame*& frame, const PacketOut& out) {
-    Slot& slot = slots_[static_cast<size_t>(submitted_ % static_cast<int64_t>(slots_.size()))];
-    if (slot.busy) {
-        Status s = writeSlot(slot, out);
-        if (!s) return s;
+    Slot* slot = nullptr;
+    Status s = freeSlot(out, slot);
+    if (!s) return s;
+    AVFrame* f = slot->frame.get();
+    // The lane's compressor may still hold the last picture it encoded: take fresh buffers then
+    // (their old content is of no use).
+    if (!av_frame_is_writable(f)) {
+        const int w = f->width, h = f->height, format = f->format;
+        av_frame_unref(f);
+        f->width = w, f->height = h, f->format = format;
+        if (av_frame_get_buffer(f, 32) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
     }
-    if (!av_frame_is_writable(slot.frame.get()) && av_frame_make_writable(slot.frame.get()) < 0)
-        return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-    frame = slot.frame.get();
+    slot->useBorrowed = false;
+    frame = f;
+    return Status::success();
+}
+
+Status EncoderLanes::submitRef(const AVFrame* frame, const PacketOut& out) {
+    Slot* slot = nullptr;
+    Status s = freeSlot(out, slot);
+    if (!s) return s;
+    if (av_frame_ref(slot->borrowed.get(), frame) < 0) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+    slot->useBorrowed = true;
+    submit();
     return Status::success();
 }
 

@@ -31,12 +31,17 @@ public:
     core::Status nextFrame(AVFrame*& frame, const PacketOut& out);
     // Hands the filled picture to its lane.
     void submit();
+    // Hands a reference to a picture of someone else's to the next lane instead (nothing is copied;
+    // the reference is dropped once the picture is encoded).
+    core::Status submitRef(const AVFrame* frame, const PacketOut& out);
     // Waits for every picture given and hands their packets to out.
     core::Status flush(const PacketOut& out);
 
 private:
     struct Slot {
-        media::codec::FramePtr frame;
+        media::codec::FramePtr frame;     // the slot's own picture, filled through nextFrame
+        media::codec::FramePtr borrowed;  // or a reference given to submitRef
+        bool useBorrowed = false;
         std::vector<uint8_t> packet;
         bool key = false;
         bool busy = false;  // submitted and not yet written
@@ -44,6 +49,7 @@ private:
         core::Status status;
     };
     void laneLoop(int lane);
+    core::Status freeSlot(const PacketOut& out, Slot*& slot);
     core::Status writeSlot(Slot& slot, const PacketOut& out);
 
     std::vector<media::codec::CodecContextPtr> contexts_;

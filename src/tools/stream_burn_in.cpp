@@ -25,6 +25,14 @@ std::string printfText(const char* form, const std::string& a, const std::string
 }
 }  // namespace
 
+Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
+    AVFrame* fill = nullptr;
+    Status s = frameToFill(frame->width, frame->height, frame->format, fill);
+    if (!s) return s;
+    if (av_frame_copy(fill, frame) < 0) return Status::failure(ErrorCode::kWriteFailed, "Frames not taken");
+    return submitFrame(start);
+}
+
 StreamBurnInJob::StreamBurnInJob(StreamFamily family, std::string output, std::unique_ptr<PictureSource> source,
                                  std::unique_ptr<PictureSink> sink, DrawerFactory drawers)
     : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
@@ -139,11 +147,20 @@ Status StreamBurnInJob::run() {
                 break;
             }
         }
-        if (frames && pic.frame) {
+        if (frames && pic.frame && av_frame_is_writable(pic.frame)) {
+            // The decoder has let go of the picture: it is drawn on where it is, and not copied.
+            s = !prepared || painter.paint(pic.frame, pic.frame, *drawer, pic.info)
+                    ? sink_->submitFrameRef(pic.frame, pic.start)
+                    : Status::failure(ErrorCode::kWriteFailed, failedText);
+        } else if (frames && pic.frame) {
             AVFrame* fill = nullptr;
             s = sink_->frameToFill(pic.frame->width, pic.frame->height, pic.frame->format, fill);
             if (s) {
                 const bool drawn = prepared ? painter.paint(pic.frame, fill, *drawer, pic.info) : av_frame_copy(fill, pic.frame) >= 0;
+                // The shape of the picture goes along as it does with the decoder's own frames.
+                fill->sample_aspect_ratio = pic.frame->sample_aspect_ratio;
+                fill->interlaced_frame = pic.frame->interlaced_frame;
+                fill->top_field_first = pic.frame->top_field_first;
                 s = drawn ? sink_->submitFrame(pic.start) : Status::failure(ErrorCode::kWriteFailed, failedText);
             }
         } else {

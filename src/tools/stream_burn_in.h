@@ -31,7 +31,9 @@ enum class StreamFamily { kHdv, kAvchd };
 // start time (100-ns units) and its metadata.
 struct DecodedPicture {
     core::RgbPicture picture;
-    const AVFrame* frame = nullptr;  // set instead of the RGB rows when frames are delivered
+    // Set instead of the RGB rows when frames are delivered. When av_frame_is_writable says the
+    // decoder no longer holds its buffers, the job may draw on it in place and hand on a reference.
+    AVFrame* frame = nullptr;
     int64_t start = 0;
     BurnFrameInfo info;
     int displayNum = 0, displayDen = 0;  // display aspect ratio (0: that of the pixel grid)
@@ -75,6 +77,9 @@ public:
         (void)start;
         return core::Status::failure(core::ErrorCode::kWriteFailed, "Frames not taken");
     }
+    // Takes a reference to a drawn frame of the decoder's (its buffers are the sink's to read until it
+    // lets go of them); by default the frame is copied into frameToFill's frame.
+    virtual core::Status submitFrameRef(AVFrame* frame, int64_t start);
     // Interleaved 16-bit samples that belong with the pictures written so far.
     virtual core::Status writeAudio(const int16_t* samples, size_t count, int rate, int channels) {
         (void)samples, (void)count, (void)rate, (void)channels;

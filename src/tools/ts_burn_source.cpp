@@ -120,6 +120,10 @@ struct TsBurnSource::Impl {
     std::deque<codec::FramePtr> ready;  // decoded pictures taken out early to make room
     std::vector<codec::FramePtr> spare;
 
+    bool decoderDone = false;  // the decoder gave its last picture
+    bool decoderFailed = false;
+
+    // Takes every picture the decoder has ready.
     void takeReady() {
         for (;;) {
             codec::FramePtr f;
@@ -129,13 +133,24 @@ struct TsBurnSource::Impl {
             } else {
                 f = codec::makeFrame();
             }
-            if (avcodec_receive_frame(video.ctx.get(), f.get()) < 0) {
+            const int err = avcodec_receive_frame(video.ctx.get(), f.get());
+            if (err < 0) {
                 spare.push_back(std::move(f));
+                if (err == AVERROR_EOF) decoderDone = true;
+                else if (err != AVERROR(EAGAIN)) decoderFailed = true;
                 return;
             }
             ready.push_back(std::move(f));
         }
     }
+    // Whether the oldest decoded picture waits for the decoder to let go of it: a picture the decoder
+    // still refers to would have to be copied before it is drawn on, so frames are handed out once
+    // they are the job's alone, decoding a few pictures ahead for that.
+    bool holdFront() const {
+        return frames && !ready.empty() && !decoderDone && !ended && ready.size() < kHeldPictures &&
+               !av_frame_is_writable(ready.front().get());
+    }
+    static constexpr size_t kHeldPictures = 6;
     codec::FramePtr audioFrame = codec::makeFrame();
     SwsContext* sws = nullptr;
     bool frames = false;  // hand out the decoder's frames instead of RGB
@@ -321,15 +336,12 @@ PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
     Impl& im = *impl_;
     av_frame_unref(im.frame.get());  // the frame handed out last time
     for (;;) {
-        int err = 0;
-        if (!im.ready.empty()) {
+        im.decoderFailed = false;  // only a failure with nothing to show for it ends the run
+        im.takeReady();
+        if (!im.ready.empty() && !im.holdFront()) {
             av_frame_move_ref(im.frame.get(), im.ready.front().get());
             im.spare.push_back(std::move(im.ready.front()));
             im.ready.pop_front();
-        } else {
-            err = avcodec_receive_frame(im.video.ctx.get(), im.frame.get());
-        }
-        if (err >= 0) {
             AVFrame* f = im.frame.get();
             const int w = f->width, h = f->height;
             int64_t pts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
@@ -359,12 +371,13 @@ PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
             im.drainAudio();
             return Result::kPicture;
         }
-        if (err == AVERROR_EOF) {
-            im.drainAudio();
-            return Result::kEnd;
+        if (im.ready.empty()) {
+            if (im.decoderDone || im.ended) {
+                im.drainAudio();
+                return Result::kEnd;
+            }
+            if (im.decoderFailed) return Result::kFailed;
         }
-        if (im.ended) return Result::kEnd;
-        if (err != AVERROR(EAGAIN)) return Result::kFailed;
         // Feed one read unit.
         const int64_t got = im.fill();
         if (got < 0) return Result::kFailed;

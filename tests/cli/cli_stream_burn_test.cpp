@@ -1,7 +1,9 @@
 // Burn-in of generated HDV and AVCHD files from zorv burn and zorv batch: every picture reaches the AVI.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "cli_run.h"
 
@@ -27,6 +29,34 @@ TEST(CliStreamBurn, HdvKeepsItsLastPictureWithAndWithoutSound) {
     r = runZorv("burn " + quote(odd) + " -o " + quote(dir.file("odd.avi")));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(videoFrames(dir.file("odd.avi")), "rawvideo,43\n");
+}
+
+// The hashes of the pictures' rows [top, top + rows), in picture order.
+std::string rowHashes(const std::string& file, int top, int rows) {
+    const RunResult r = runCommand("ffmpeg -v error -i " + quote(file) + " -map 0:v -vf crop=iw:" + std::to_string(rows) +
+                                       ":0:" + std::to_string(top) + " -pix_fmt yuv420p -f framemd5 - | grep -v '^#' | "
+                                       "awk -F, '{ print $NF }'",
+                                   false);
+    return r.out;
+}
+
+TEST(CliStreamBurn, AvchdToFfv1KeepsEveryPictureExactlyAwayFromTheText) {
+    // ffv1 is lossless: above and below the text the output holds the decoder's pixels, picture for
+    // picture (a picture drawn on while the decoder still predicted from it would show here).
+    TempDir dir;
+    const std::string in = dir.file("clip.mts");
+    ASSERT_EQ(runGen("avchd " + quote(in) + " --frames 60").status, 0);
+    const std::string out = dir.file("clip.avi");
+    const RunResult r = runZorv("burn " + quote(in) + " --compressor ffv1 --audio -o " + quote(out));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(videoFrames(out), "ffv1,60\n");
+    for (const auto& [top, rows] : {std::pair{0, 800}, std::pair{1016, 64}}) {
+        const std::string want = rowHashes(in, top, rows);
+        EXPECT_EQ(std::count(want.begin(), want.end(), '\n'), 60);
+        EXPECT_EQ(rowHashes(out, top, rows), want) << "rows " << top << " to " << top + rows;
+    }
+    // The text is there.
+    EXPECT_NE(rowHashes(out, 800, 216), rowHashes(in, 800, 216));
 }
 
 TEST(CliStreamBurn, BatchBurnsHdvAndAvchdFilesIntoTheOutputFolder) {

@@ -2,12 +2,14 @@
 // and decoders whose pictures the layer cannot take.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 #include <vector>
 
 #include "playback/overlay_drawer.h"
+#include "media/codec/av_handles.h"
 #include "tools/stream_burn_in.h"
 
 namespace zorv::playback {
@@ -153,6 +155,105 @@ TEST(StreamBurnIn, HdvPicturesOfAnotherSizeMarkTheDecoderIncompatible) {
     EXPECT_EQ(job.message(), "3rd party MPEG-2 Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\tMPEG-2 "
                              "video\r\nGUID:\t{01234567-89AB-CDEF-0123-456789ABCDEF}");
     EXPECT_EQ(pictures, 0);
+}
+
+}  // namespace
+}  // namespace zorv::playback
+
+namespace zorv::playback {
+namespace {
+
+// Delivers YUV frames; every other one stays referenced by the "decoder" (as a reference picture
+// would), so the job must not draw on it in place.
+class FrameDecoder : public PictureSource {
+public:
+    explicit FrameDecoder(int count) {
+        rec_.set(0x13, 0x04, 0x03, 0x02, 0x01);
+        for (int i = 0; i < count; ++i) {
+            media::codec::FramePtr f = media::codec::makePicture(1920, 1080, AV_PIX_FMT_YUV420P);
+            for (int p = 0; p < 3; ++p)
+                std::memset(f->data[p], 60 + 10 * p + i, static_cast<size_t>(f->linesize[p]) * (p ? 540 : 1080));
+            frames_.push_back(std::move(f));
+        }
+    }
+    bool deliverFrames() override { return true; }
+    Result next(tools::DecodedPicture& out) override {
+        if (i_ >= frames_.size()) return Result::kEnd;
+        av_frame_unref(handed_.get());
+        av_frame_ref(handed_.get(), frames_[i_].get());
+        if (i_ % 2 == 0) av_frame_unref(frames_[i_].get());  // let go: the job's alone
+        out.frame = handed_.get();
+        out.picture = core::RgbPicture{nullptr, 1920, 1080, 0, 0, 0};
+        out.start = static_cast<int64_t>(++i_) * 400'000;
+        out.info.record = &rec_;
+        return Result::kPicture;
+    }
+    int64_t duration() const override { return static_cast<int64_t>(frames_.size()) * 400'000; }
+    // The frames still held: untouched by the job.
+    const std::vector<media::codec::FramePtr>& held() const { return frames_; }
+
+private:
+    std::vector<media::codec::FramePtr> frames_;
+    media::codec::FramePtr handed_ = media::codec::makeFrame();
+    core::MetadataRecord rec_;
+    size_t i_ = 0;
+};
+
+// Takes frames by reference or through its own frame and keeps a copy of each.
+class FrameSink : public tools::PictureSink {
+public:
+    std::vector<media::codec::FramePtr> got;
+    int byRef = 0;
+    core::Status open(const std::string&) override { return core::Status::success(); }
+    core::Status write(const core::RgbPicture&, int64_t) override { return core::Status::failure(core::ErrorCode::kWriteFailed); }
+    core::Status close() override { return core::Status::success(); }
+    bool takesFrames() const override { return true; }
+    core::Status frameToFill(int w, int h, int format, AVFrame*& frame) override {
+        fill_ = media::codec::makePicture(w, h, static_cast<AVPixelFormat>(format));
+        frame = fill_.get();
+        return core::Status::success();
+    }
+    core::Status submitFrame(int64_t) override {
+        got.push_back(std::move(fill_));
+        return core::Status::success();
+    }
+    core::Status submitFrameRef(AVFrame* frame, int64_t) override {
+        ++byRef;
+        got.push_back(media::codec::makePicture(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format)));
+        av_frame_copy(got.back().get(), frame);
+        return core::Status::success();
+    }
+
+private:
+    media::codec::FramePtr fill_;
+};
+
+TEST(StreamBurnIn, DrawsInPlaceOnlyOnFramesTheDecoderLetGoOf) {
+    auto source = std::make_unique<FrameDecoder>(6);
+    auto sink = std::make_unique<FrameSink>();
+    FrameDecoder* src = source.get();
+    FrameSink* out = sink.get();
+    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, tempFile("frames.avi").string(), std::move(source),
+                               std::move(sink), overlayDrawerFactory(settings(), LayerFamily::Avchd));
+    job.setWatch(std::chrono::milliseconds(200), 0);
+    ASSERT_TRUE(job.start());
+    ASSERT_TRUE(job.wait().ok());
+    ASSERT_EQ(out->got.size(), 6u);
+    EXPECT_EQ(out->byRef, 3);
+    for (size_t i = 0; i < 6; ++i) {
+        const AVFrame* f = out->got[i].get();
+        // Drawn: some luma row of the foot of the picture is no longer flat.
+        bool drawn = false;
+        for (int y = 700; y < 1080 && !drawn; ++y)
+            for (int x = 0; x < 1920 && !drawn; ++x) drawn = f->data[0][y * f->linesize[0] + x] != 60 + static_cast<int>(i);
+        EXPECT_TRUE(drawn) << "picture " << i;
+        EXPECT_EQ(f->data[0][0], 60 + static_cast<int>(i)) << "picture " << i;  // in order
+        if (i % 2 == 0) continue;
+        const AVFrame* kept = src->held()[i].get();
+        for (int y = 0; y < 1080; ++y)
+            for (int x = 0; x < 1920; ++x)
+                ASSERT_EQ(kept->data[0][y * kept->linesize[0] + x], 60 + static_cast<int>(i)) << "held picture " << i << " drawn on";
+    }
 }
 
 }  // namespace
