@@ -86,6 +86,33 @@ void FramePainter::setTables() {
     tablesFor_ = fullRange_ ? 1 : 0;
 }
 
+namespace {
+
+// Saturation to 0..255 by table, for sums between -512 and 767.
+struct ClipTable {
+    uint8_t v[1280];
+    ClipTable() {
+        for (int i = 0; i < 1280; ++i) v[i] = clip8(i - 512);
+    }
+    uint8_t operator()(int x) const { return v[x + 512]; }
+};
+static const ClipTable kClip;
+
+// One row of RGB from a row of luma and the chroma terms of its samples (1 << cw pixels each).
+template <int cw>
+void rgbRow(const uint8_t* yRow, int x0, int x1, int cx0, const int* yTerm, const int* rTerm, const int* gTerm,
+            const int* bTerm, uint8_t* out) {
+    for (int x = x0; x < x1; ++x, out += 3) {
+        const int c = yTerm[yRow[x]];
+        const int i = (x >> cw) - cx0;
+        out[0] = kClip((c + rTerm[i]) >> 16);
+        out[1] = kClip((c + gTerm[i]) >> 16);
+        out[2] = kClip((c + bTerm[i]) >> 16);
+    }
+}
+
+}  // namespace
+
 void FramePainter::toRgb(const AVFrame* f, const Rect& r) {
     if (tablesFor_ != (fullRange_ ? 1 : 0)) setTables();
     // The chroma terms of a row of chroma samples serve every luma row they cover.
@@ -104,12 +131,10 @@ void FramePainter::toRgb(const AVFrame* f, const Rect& r) {
             const uint8_t* yRow = f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0];
             const size_t at = static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(r.x0) * 3;
             uint8_t* out = rgb_.data() + at;
-            for (int x = r.x0; x < r.x1; ++x, out += 3) {
-                const int c = yTerm_[yRow[x]];
-                const size_t i = static_cast<size_t>((x >> chromaW_) - cx0);
-                out[0] = clip8((c + rTerm_[i]) >> 16);
-                out[1] = clip8((c + gTerm_[i]) >> 16);
-                out[2] = clip8((c + bTerm_[i]) >> 16);
+            switch (chromaW_) {
+            case 0: rgbRow<0>(yRow, r.x0, r.x1, cx0, yTerm_, rTerm_.data(), gTerm_.data(), bTerm_.data(), out); break;
+            case 1: rgbRow<1>(yRow, r.x0, r.x1, cx0, yTerm_, rTerm_.data(), gTerm_.data(), bTerm_.data(), out); break;
+            default: rgbRow<2>(yRow, r.x0, r.x1, cx0, yTerm_, rTerm_.data(), gTerm_.data(), bTerm_.data(), out); break;
             }
             std::memcpy(before_.data() + at, rgb_.data() + at, static_cast<size_t>(r.x1 - r.x0) * 3);
         }
