@@ -6,7 +6,9 @@
 #   avchd-60  a generated 60-second 1080/25p AVCHD file into an AVI with the ffv1 compressor and the
 #             sound as 16-bit PCM (target >= 1.2 x).
 # Reports wall seconds, CPU use (above 100 % means both cores worked), CPU seconds and the speed
-# ratio (ffmpeg's wall time over zorv's).
+# ratio (ffmpeg's wall time over zorv's), the load average before and after, and for ffv1 the
+# settings each side's stream was written with (as ffmpeg's decoder reads them from the stream:
+# version, coder 0 = Golomb-Rice, slices, ec 1 = slice CRCs, intra 1 = every picture a key picture).
 # Usage: bench/burn_vs_ffmpeg.sh [BUILD_DIR] [pal|avchd|all]   (default build/release, all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +25,13 @@ measure() {  # prints "seconds cpu_percent cpu_seconds" of the command
     tr -d '%' <"$out" | awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }'
 }
 
+ffv1Settings() {  # the ffv1 configuration of an output file
+    ffmpeg -v debug -debug pict -i "$1" -frames:v 1 -f null - 2>&1 | grep -m1 -o 'global: .*' |
+        sed -E 's/global: //; s/, colorspace.*slices:/ slices:/; s/ qtabs:[0-9]+//; s/ CRC:.*//'
+}
+
 font="$(fc-match -f '%{file}' 'Courier New:bold')"
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf "%-10s %8s %6s %7s | %8s %6s %7s | %6s\n" file zorv_s cpu% cpu_s ffmpeg_s cpu% cpu_s speed
 report() {  # name, then the two measurements
     local speed
@@ -57,4 +65,7 @@ if [[ "$which" == all || "$which" == avchd ]]; then
     read -r zt zc zs < <(measure "$zorv" burn "$f" -o "$tmp/zorv-burn.avi" --compressor ffv1 --audio --overwrite)
     read -r ft fc fs < <(measure ffmpeg -v error -y -i "$f" -vf "$vf" -c:v ffv1 -c:a pcm_s16le "$tmp/ffmpeg-burn.avi")
     report avchd-60 "$zt" "$zc" "$zs" "$ft" "$fc" "$fs"
+    echo "ffv1 zorv:   $(ffv1Settings "$tmp/zorv-burn.avi")"
+    echo "ffv1 ffmpeg: $(ffv1Settings "$tmp/ffmpeg-burn.avi")"
 fi
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
