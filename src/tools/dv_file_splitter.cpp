@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,9 +25,15 @@ using core::Status;
 
 namespace {
 
-// Frames per gathered write: about 0.9 MB, under the frame buffer's 8 slots, so the source refills
-// the buffer while the sink's write runs and the sink finds the next frames waiting when it returns.
-constexpr int kFramesPerWrite = 6;
+// Frames per frame-buffer entry and per gathered write: about 0.9 MB per write, and one hand-over
+// between the threads per six frames; the 8 entries of the buffer let the source run 48 frames ahead.
+constexpr int kFramesPerEntry = 6;
+// An entry: frame count (4 bytes), 4 spare, then per frame its mapped address (8), changed block
+// count n (4), PCM bytes m (4), timecode hours, minutes, seconds, frames (1 each, hours -1 for none),
+// drop-frame flag (1), 3 spare, the block numbers (2 n), the blocks' bytes (80 n) and the PCM (m).
+constexpr size_t kEntryHeader = 8;
+constexpr size_t kFrameHeader = 24;
+constexpr size_t kMaxPcmBytes = 4 * size_t(media::dvaudio::kMaxSamplesPerFrame);
 
 template <class F>
 bool guarded(F& f) {
@@ -178,7 +185,11 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     decider_.reset(rules);
     pcm_.assign(2 * media::dvaudio::kMaxSamplesPerFrame, 0);
     const size_t maxBlocks = size_t(core::dv::sequenceCount(source_.frameSize())) * core::dv::kAauxPacksPerSequence;
-    slotBytes_.assign(16 + maxBlocks * (2 + core::dv::kDifBlockSize), 0);
+    entry_.assign(kEntryHeader + kFramesPerEntry * (kFrameHeader + maxBlocks * (2 + core::dv::kDifBlockSize) + kMaxPcmBytes),
+                  0);
+    static_assert(kEntryHeader + kFramesPerEntry * (kFrameHeader + 12 * 9 * 82 + kMaxPcmBytes) <=
+                  FrameRingBuffer::kSlotSize);
+    entryUsed_ = kEntryHeader;
     scratch_.assign(source_.frameSize(), 0);
     firstFrame_.assign(source_.frameSize(), 0);
     // The source maps the input and reads the pack blocks (and, for Type 2, the audio blocks), which
@@ -194,48 +205,106 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     return Status::success();
 }
 
-// Entry layout: the frame's mapped address (8 bytes), changed block count (4), the block numbers (2
-// each), then the blocks' bytes from offset 16 + 2 * maxBlocks.
-std::span<const uint8_t> DvFileSplitter::describeFrame(const DvFrame& frame) {
-    const uint8_t* const pos = frame.data;
-    static_assert(sizeof pos <= 8);
-    const uint32_t count = static_cast<uint32_t>(frame.patchedCount);
-    const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
-    uint8_t* p = slotBytes_.data();
-    std::memcpy(p, &pos, sizeof pos);
-    std::memcpy(p + 8, &count, 4);
-    if (count > 0) {
-        std::memcpy(p + 16, frame.patchedBlocks, 2 * size_t(count));
-        std::memcpy(p + 16 + 2 * maxBlocks, frame.patch, core::dv::kDifBlockSize * count);
+// The audio as joined: the pack and audio blocks of the frame, with the changed ones, de-shuffled.
+// Runs on the source thread, which has just read those blocks.
+int DvFileSplitter::joinedPcm(const DvFrame& frame) {
+    namespace dv = core::dv;
+    const size_t size = source_.frameSize();
+    const uint8_t* audio = frame.data;
+    if (frame.patchedCount > 0) {
+        for (size_t q = 0; q < size / dv::kSequenceSize; ++q) {
+            const size_t seq = q * dv::kSequenceSize;
+            std::memcpy(scratch_.data() + seq, frame.data + seq, 6 * dv::kDifBlockSize);
+            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+                const size_t at = seq + dv::audioBlockIndex(a) * dv::kDifBlockSize;
+                std::memcpy(scratch_.data() + at, frame.data + at, dv::kDifBlockSize);
+            }
+        }
+        for (int i = 0; i < frame.patchedCount; ++i)
+            std::memcpy(scratch_.data() + dv::kDifBlockSize * frame.patchedBlocks[i],
+                        frame.patch + dv::kDifBlockSize * size_t(i), dv::kDifBlockSize);
+        audio = scratch_.data();
     }
-    return {p, 16 + 2 * maxBlocks + core::dv::kDifBlockSize * count};
+    if (auto info = media::dvaudio::readAudioInfo(audio, size))
+        return media::dvaudio::extractPcm(audio, size, *info, 0, pcm_.data());
+    return 0;
 }
 
-bool DvFileSplitter::resolveFrame(std::span<const uint8_t> entry, SlotFrame& out) {
-    const size_t size = source_.frameSize();
-    const size_t maxBlocks = (slotBytes_.size() - 16) / (2 + core::dv::kDifBlockSize);
-    if (entry.size() < 16) return false;
-    const uint8_t* pos = nullptr;
-    uint32_t count = 0;
-    std::memcpy(&pos, entry.data(), sizeof pos);
-    std::memcpy(&count, entry.data() + 8, 4);
-    out.data = pos;
-    if (!out.data) return false;
-    out.bytes = {{out.data, size},
-                 entry.data() + 16 + 2 * maxBlocks,
-                 reinterpret_cast<const uint16_t*>(entry.data() + 16),
+void DvFileSplitter::addToEntry(const DvFrame& frame, uint32_t flags, const SplitFrameInfo& info, int pcmSamples) {
+    const uint8_t* const data = frame.data;
+    static_assert(sizeof data <= 8);
+    const uint32_t count = static_cast<uint32_t>(frame.patchedCount);
+    const uint32_t pcmBytes = static_cast<uint32_t>(std::clamp(pcmSamples, 0, media::dvaudio::kMaxSamplesPerFrame)) * 4;
+    if (entryFrames_ == 0) entryFlags_ = flags;
+    uint8_t* p = entry_.data() + entryUsed_;
+    std::memcpy(p, &data, sizeof data);
+    std::memcpy(p + 8, &count, 4);
+    std::memcpy(p + 12, &pcmBytes, 4);
+    p[16] = static_cast<uint8_t>(static_cast<int8_t>(info.tcHours));
+    p[17] = static_cast<uint8_t>(static_cast<int8_t>(info.tcMinutes));
+    p[18] = static_cast<uint8_t>(static_cast<int8_t>(info.tcSeconds));
+    p[19] = static_cast<uint8_t>(static_cast<int8_t>(info.tcFrames));
+    p[20] = info.tcDropFrame ? 1 : 0;
+    p += kFrameHeader;
+    if (count > 0) {
+        std::memcpy(p, frame.patchedBlocks, 2 * size_t(count));
+        std::memcpy(p + 2 * size_t(count), frame.patch, core::dv::kDifBlockSize * count);
+        p += (2 + core::dv::kDifBlockSize) * size_t(count);
+    }
+    if (pcmBytes > 0) std::memcpy(p, pcm_.data(), pcmBytes);
+    entryUsed_ += kFrameHeader + (2 + core::dv::kDifBlockSize) * size_t(count) + pcmBytes;
+    ++entryFrames_;
+}
+
+bool DvFileSplitter::putEntry() {
+    if (entryFrames_ == 0) return true;
+    const uint32_t n = static_cast<uint32_t>(entryFrames_);
+    std::memcpy(entry_.data(), &n, 4);
+    const bool ok = buffer_.putFrame({entry_.data(), entryUsed_}, entryFlags_);
+    if (ok) deliveredFrames_ += entryFrames_;
+    entryUsed_ = kEntryHeader;
+    entryFrames_ = 0;
+    entryFlags_ = 0;
+    return ok;
+}
+
+int DvFileSplitter::entryFrameCount(std::span<const uint8_t> entry) {
+    uint32_t n = 0;
+    if (entry.size() >= kEntryHeader) std::memcpy(&n, entry.data(), 4);
+    return static_cast<int>(std::min<uint32_t>(n, kFramesPerEntry));
+}
+
+size_t DvFileSplitter::readEntryFrame(std::span<const uint8_t> entry, size_t at, size_t frameSize, SlotFrame& out) {
+    if (at + kFrameHeader > entry.size()) return 0;
+    const uint8_t* data = nullptr;
+    uint32_t count = 0, pcmBytes = 0;
+    const uint8_t* p = entry.data() + at;
+    std::memcpy(&data, p, sizeof data);
+    std::memcpy(&count, p + 8, 4);
+    std::memcpy(&pcmBytes, p + 12, 4);
+    const size_t blocks = (2 + core::dv::kDifBlockSize) * size_t(count);
+    const size_t next = at + kFrameHeader + blocks + pcmBytes;
+    if (!data || count > 12 * core::dv::kAauxPacksPerSequence || pcmBytes > kMaxPcmBytes || next > entry.size())
+        return 0;
+    out.data = data;
+    out.bytes = {{data, frameSize},
+                 p + kFrameHeader + 2 * size_t(count),
+                 reinterpret_cast<const uint16_t*>(p + kFrameHeader),
                  static_cast<int>(count)};
-    return true;
+    out.pcm = {p + kFrameHeader + blocks, pcmBytes};
+    out.timecode.hours = static_cast<int8_t>(p[16]);
+    out.timecode.minutes = static_cast<int8_t>(p[17]);
+    out.timecode.seconds = static_cast<int8_t>(p[18]);
+    out.timecode.frames = static_cast<int8_t>(p[19]);
+    out.timecode.dropFrame = p[20] != 0;
+    return next;
 }
 
 void DvFileSplitter::waitForSink() {
-    {
-        std::lock_guard<std::mutex> g(writtenMutex_);
-        if (writtenFrames_ >= deliveredFrames_) return;
-    }
-    // The sink may be holding frames for a fuller write while it waits for more: an empty entry asks
-    // it to write them now. (Nothing to ask after an abort: the sink then stops reading frames.)
-    buffer_.putFrame({}, 0);
+    // The sink writes out every entry it takes, so once the frames of the old map are in the buffer
+    // they are written without waiting for more. (After an abort the sink stops reading frames and
+    // says so.)
+    putEntry();
     std::unique_lock<std::mutex> lock(writtenMutex_);
     writtenWake_.wait(lock, [this] { return writtenFrames_ >= deliveredFrames_; });
 }
@@ -248,13 +317,6 @@ void DvFileSplitter::publishWritten(int64_t frames) {
     writtenWake_.notify_all();
 }
 
-Status DvFileSplitter::flushQueued() {
-    unflushed_ = 0;
-    Status st = writer_.flush();
-    if (st) publishWritten(queuedFrames_);
-    return st;
-}
-
 void DvFileSplitter::sourceLoop() {
     DvFrame frame;
     const size_t size = source_.frameSize();
@@ -265,21 +327,27 @@ void DvFileSplitter::sourceLoop() {
             return;
         }
         SplitFrameInfo info;
-        auto read = [&] { info = readSplitFrameInfo(frame.data, size); };
+        int pcmSamples = 0;
+        auto read = [&] {
+            info = readSplitFrameInfo(frame.data, size);
+            if (outputType_ == 2) pcmSamples = joinedPcm(frame);
+        };
         if (!guarded(read)) {
             failure = Status::failure(ErrorCode::kReadFailed, {}, EIO);
             break;
         }
         SplitDecider::Verdict v = decider_.step(info);
-        if (v.split && !buffer_.putEndOfFile()) return;
+        if (v.split && (!putEntry() || !buffer_.putEndOfFile())) return;
         if (v.deliver) {
             uint32_t flags = (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) |
                              (v.newReel ? FrameRingBuffer::kNewReel : 0);
-            if (!buffer_.putFrame(describeFrame(frame), flags)) return;
-            ++deliveredFrames_;
+            if (flags != 0 && !putEntry()) return;  // a marked frame starts an entry
+            addToEntry(frame, flags, info, pcmSamples);
+            if (entryFrames_ == kFramesPerEntry && !putEntry()) return;
         }
         progress_.setDone(frame.index + 1);
     }
+    if (!putEntry()) return;
     if (failure.ok()) failure = source_.status();
     if (!failure.ok()) {
         std::lock_guard<std::mutex> g(sourceMutex_);
@@ -293,14 +361,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     ended = false;
     uint32_t flags = 0;
     std::span<const uint8_t> data;
-    FrameRingBuffer::FirstFrame status;
-    while ((status = buffer_.firstFrameStatus(&flags, &data)) == FrameRingBuffer::FirstFrame::kPending &&
-           data.empty()) {
-        // A request to write out the queued frames: every frame before it is written already.
-        FrameRingBuffer::Entry e;
-        if (buffer_.take(e)) buffer_.release();
-        publishWritten(queuedFrames_);
-    }
+    FrameRingBuffer::FirstFrame status = buffer_.firstFrameStatus(&flags, &data);
     if (status == FrameRingBuffer::FirstFrame::kNoFrame) {
         {
             std::lock_guard<std::mutex> g(sourceMutex_);
@@ -329,7 +390,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     }
     // The file's first frame, whole and joined, for its name and audio rate.
     SlotFrame first;
-    bool whole = resolveFrame(data, first);
+    bool whole = entryFrameCount(data) > 0 && readEntryFrame(data, kEntryHeader, firstFrame_.size(), first) != 0;
     auto copyFirst = [&] {
         std::memcpy(firstFrame_.data(), first.data, firstFrame_.size());
         for (int i = 0; i < first.bytes.blockCount; ++i)
@@ -388,7 +449,6 @@ void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
 }
 
 Status DvFileSplitter::finishFile() {
-    unflushed_ = 0;
     Status st = writer_.close();
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
     publishWritten(queuedFrames_);
@@ -407,9 +467,26 @@ void DvFileSplitter::discardFile() {
     std::filesystem::remove(current_.path, ec);
 }
 
+Status DvFileSplitter::sinkFrame(const SlotFrame& f) {
+    Status st;
+    // The writer reads mapped bytes of the first frame: guarded against the input being truncated.
+    auto one = [&] { st = writer_.queueFrame(f.bytes, outputType_ == 2 ? f.pcm : std::span<const uint8_t>()); };
+    if (!guarded(one)) return Status::failure(ErrorCode::kReadFailed, {}, EIO);
+    if (!st) return st;
+    ++queuedFrames_;
+    const core::FoundTimecode& tc = f.timecode;
+    current_.endHours = tc.hours;
+    current_.endMinutes = tc.minutes;
+    current_.endSeconds = tc.seconds;
+    current_.endFrames = tc.frames;
+    current_.dropFrame = tc.hours >= 0 ? tc.dropFrame : current_.first.tcDropFrame;
+    ++current_.frames;
+    return Status::success();
+}
+
 void DvFileSplitter::sinkLoop() {
     Status result;
-    const bool type2 = outputType_ == 2;
+    const size_t frameSize = source_.frameSize();
     for (;;) {
         FrameRingBuffer::Entry e;
         if (!buffer_.take(e)) {
@@ -418,53 +495,25 @@ void DvFileSplitter::sinkLoop() {
             discardFile();
             break;
         }
-        if (e.kind == FrameRingBuffer::EntryKind::kFrame && e.data.empty()) {
-            // The source waits for what it delivered to be written before its map moves on.
-            buffer_.release();
-            if (Status st = flushQueued(); !st) {
-                result = Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
-                discardFile();
-                buffer_.abort();
-                break;
-            }
-            continue;
-        }
         if (e.kind == FrameRingBuffer::EntryKind::kFrame) {
             Status st;
-            core::FoundTimecode tc;
-            SlotFrame f;
-            if (!resolveFrame(e.data, f)) st = Status::failure(ErrorCode::kReadFailed, {}, EIO);
-            // The frame's reads of mapped bytes run guarded against the input being truncated.
-            auto one = [&] {
-                const size_t size = f.bytes.data.size();
-                std::span<const uint8_t> pcm;
-                if (type2) {
-                    // The audio as joined: pack and audio blocks of the frame, with the changed ones.
-                    namespace dv = core::dv;
-                    for (size_t q = 0; q < size / dv::kSequenceSize; ++q) {
-                        const size_t seq = q * dv::kSequenceSize;
-                        std::memcpy(scratch_.data() + seq, f.data + seq, 6 * dv::kDifBlockSize);
-                        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
-                            const size_t at = seq + dv::audioBlockIndex(a) * dv::kDifBlockSize;
-                            std::memcpy(scratch_.data() + at, f.data + at, dv::kDifBlockSize);
-                        }
-                    }
-                    for (int i = 0; i < f.bytes.blockCount; ++i)
-                        std::memcpy(scratch_.data() + dv::kDifBlockSize * f.bytes.blocks[i],
-                                    f.bytes.patch + dv::kDifBlockSize * size_t(i), dv::kDifBlockSize);
-                    if (auto info = media::dvaudio::readAudioInfo(scratch_.data(), size)) {
-                        int n = media::dvaudio::extractPcm(scratch_.data(), size, *info, 0, pcm_.data());
-                        pcm = {reinterpret_cast<const uint8_t*>(pcm_.data()), static_cast<size_t>(n) * 4};
-                    }
-                }
-                st = writer_.queueFrame(f.bytes, pcm);
-                tc = core::findTimecode(f.data, static_cast<int>(size / 12000));
-            };
-            if (st.ok() && !guarded(one)) st = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+            bool cancelled = false;
+            const int count = entryFrameCount(e.data);
+            size_t at = kEntryHeader;
+            for (int i = 0; i < count && st.ok() && !cancelled; ++i) {
+                SlotFrame f;
+                at = readEntryFrame(e.data, at, frameSize, f);
+                st = at != 0 ? sinkFrame(f) : Status::failure(ErrorCode::kReadFailed, {}, EIO);
+                if (!st) break;
+                if (frameHook_) frameHook_(framesWritten_);
+                ++framesWritten_;
+                cancelled = progress_.cancelled();
+            }
             buffer_.release();
-            if (st.ok()) {
-                ++queuedFrames_;
-                if (++unflushed_ >= kFramesPerWrite) st = flushQueued();
+            // The entry's frames in one write; the source may be waiting for them before its map moves.
+            if (st.ok() && !cancelled) {
+                st = writer_.flush();
+                if (st) publishWritten(queuedFrames_);
             }
             if (!st) {
                 result = st.code == ErrorCode::kReadFailed
@@ -474,15 +523,7 @@ void DvFileSplitter::sinkLoop() {
                 buffer_.abort();
                 break;
             }
-            current_.endHours = tc.hours;
-            current_.endMinutes = tc.minutes;
-            current_.endSeconds = tc.seconds;
-            current_.endFrames = tc.frames;
-            current_.dropFrame = tc.hours >= 0 ? tc.dropFrame : current_.first.tcDropFrame;
-            ++current_.frames;
-            if (frameHook_) frameHook_(framesWritten_);
-            ++framesWritten_;
-            if (progress_.cancelled()) {
+            if (cancelled) {
                 result = Status::failure(ErrorCode::kCancelled, "Operation Cancelled");
                 discardFile();
                 buffer_.abort();

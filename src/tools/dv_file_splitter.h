@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/dv_pack_fill.h"
 #include "core/error.h"
 #include "core/frame_ring_buffer.h"
 #include "core/job.h"
@@ -102,24 +103,33 @@ private:
     void discardFile();
     void release();
     void writeLogEntry(const SplitOutputFile& out, int fileNumber);
-    // A ring-buffer entry names a frame by where the source's map of the input shows it (with the
-    // audio blocks that joining the Type 2 audio changed): the sink writes the frame from the same
-    // pages the source read, so the input is mapped once. The source's map moves on only after the
-    // sink has written every frame delivered from it (see waitForSink()).
+    // A frame-buffer entry carries a run of up to kFramesPerEntry consecutive frames of one output
+    // file, each named by where the source's map of the input shows it, with the audio blocks that
+    // joining the Type 2 audio changed, its timecode and (Type 2) its PCM: the sink writes the frames
+    // from the same pages the source read, so the input is mapped and read once, and writes each
+    // entry's frames in one go. The entry's flags are its first frame's. The source's map moves on
+    // only after the sink has written every frame delivered from it (see waitForSink()).
     struct SlotFrame {
         const uint8_t* data = nullptr;  // mapped, valid until the sink has written the frame
         media::PatchedFrame bytes;
+        std::span<const uint8_t> pcm;   // Type 2: the frame's audio as 16-bit stereo PCM
+        core::FoundTimecode timecode;
     };
-    std::span<const uint8_t> describeFrame(const DvFrame& frame);
-    bool resolveFrame(std::span<const uint8_t> entry, SlotFrame& out);
-    // Source side, before its map moves: waits until every delivered frame is written (or the sink
-    // has stopped reading frames).
+    // Source side: the PCM of a joined frame into pcm_ (samples per channel; 0 when it has no audio).
+    int joinedPcm(const DvFrame& frame);
+    void addToEntry(const DvFrame& frame, uint32_t flags, const SplitFrameInfo& info, int pcmSamples);
+    bool putEntry();
+    // The frame at `at` within an entry; the position of the next one, or 0 when the entry is damaged.
+    static size_t readEntryFrame(std::span<const uint8_t> entry, size_t at, size_t frameSize, SlotFrame& out);
+    static int entryFrameCount(std::span<const uint8_t> entry);
+    // Queues one frame for writing and notes its timecode; the status of the writer (or a read error).
+    core::Status sinkFrame(const SlotFrame& frame);
+    // Source side, before its map moves: puts the entry being built and waits until every delivered
+    // frame is written (or the sink has stopped reading frames).
     void waitForSink();
     // Sink side: the frames queued so far are written (or, with kAllWritten, no frame will be read
     // again); wakes the source.
     void publishWritten(int64_t frames);
-    // Writes the queued frames and tells the source.
-    core::Status flushQueued();
 
     SplitSettings settings_;
     std::function<void(const std::string&)> fileCallback_;
@@ -148,16 +158,18 @@ private:
     int fileNumber_ = 1;
     media::AviWriter writer_;
     SplitOutputFile current_;
-    std::vector<int16_t> pcm_;
-    std::vector<uint8_t> slotBytes_;                  // source side: the entry being put
+    std::vector<int16_t> pcm_;                        // source side: a frame's PCM
+    std::vector<uint8_t> entry_;                      // source side: the entry being built
+    size_t entryUsed_ = 0;
+    int entryFrames_ = 0;
+    uint32_t entryFlags_ = 0;
     int64_t deliveredFrames_ = 0;                     // source side: frames put in the buffer
     static constexpr int64_t kAllWritten = INT64_MAX;
     std::mutex writtenMutex_;                         // guards the next two
     std::condition_variable writtenWake_;
     int64_t writtenFrames_ = 0;                       // frames the sink has written out
     int64_t queuedFrames_ = 0;                        // sink side: frames handed to the writer
-    int unflushed_ = 0;                               // sink side: queued since the last flush
-    std::vector<uint8_t> scratch_;                    // sink side: a frame's pack and audio blocks
+    std::vector<uint8_t> scratch_;                    // source side: a frame's pack and audio blocks
     std::vector<uint8_t> firstFrame_;                 // sink side: a file's first frame, whole
     std::vector<SplitOutputFile> outputs_;
     int64_t framesWritten_ = 0;

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "gen/clip_writer.h"
+#include "media/avi_audio_reader.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
 
@@ -81,6 +82,17 @@ TdatValues tdatOf(const std::string& path) {
     v.timecode = chunks.premiereTimecode().value_or("");
     v.reel = chunks.reelName().value_or("");
     return v;
+}
+
+std::vector<uint8_t> audioStream(const std::string& path) {
+    media::File f;
+    EXPECT_TRUE(f.open(path)) << path;
+    media::AviAudioReader reader;
+    EXPECT_TRUE(reader.open(f));
+    std::vector<uint8_t> out;
+    while (reader.read(out, 1 << 20) > 0) {
+    }
+    return out;
 }
 
 class DvFileSplitterTest : public ::testing::Test {
@@ -194,6 +206,37 @@ TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
     EXPECT_EQ(run("ffprobe -v error -show_entries stream=codec_type -of default=nw=1:nk=1 '" +
                   splitter.outputs()[0].path + "' | tr '\\n' ' '"),
               "video audio ");
+}
+
+// The outputs' audio streams carry the input's sound unchanged, whether joining it into the frames
+// changed their audio blocks (12-bit camcorder sound under a 16-bit stream) or not; each output's
+// last timecode is its last frame's.
+TEST_F(DvFileSplitterTest, Type2OutputsCarryTheInputSoundAndEndTimecodes) {
+    for (int bits : {16, 12}) {
+        SCOPED_TRACE(bits);
+        gen::ClipSpec desc = gen::palClip(100);
+        desc.audio.tone = true;
+        desc.audio.bits = bits;
+        desc.audio.sampleRate = bits == 12 ? 32000 : 48000;
+        desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{37, gen::Timecode{0, 5, 0, 0}, 1, {}}};
+        std::string input = clip(desc, gen::Container::Avi2, bits == 12 ? "Clip12.avi" : "Clip16.avi");
+        DvFileSplitter splitter;
+        ASSERT_TRUE(splitter.run(input));
+        expectFrames(splitter.outputs(), sourceFrames(input), {{0, 37}, {37, 100}}, 2);
+        std::vector<uint8_t> joined;
+        for (const auto& out : splitter.outputs()) {
+            std::vector<uint8_t> a = audioStream(out.path);
+            joined.insert(joined.end(), a.begin(), a.end());
+        }
+        std::vector<uint8_t> want = audioStream(input);
+        ASSERT_EQ(joined.size(), want.size());
+        EXPECT_TRUE(joined == want);
+        const auto& o = splitter.outputs();
+        EXPECT_EQ(std::vector<int>({o[0].endHours, o[0].endMinutes, o[0].endSeconds, o[0].endFrames}),
+                  std::vector<int>({0, 0, 1, 11}));
+        EXPECT_EQ(std::vector<int>({o[1].endHours, o[1].endMinutes, o[1].endSeconds, o[1].endFrames}),
+                  std::vector<int>({0, 5, 2, 12}));
+    }
 }
 
 TEST_F(DvFileSplitterTest, PrerollDropsTheFirstSecondOfEveryFile) {
