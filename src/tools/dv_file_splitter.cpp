@@ -193,8 +193,8 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     scratch_.assign(source_.frameSize(), 0);
     firstFrame_.assign(source_.frameSize(), 0);
     // The source maps the input and reads the pack blocks (and, for Type 2, the audio blocks), which
-    // maps every page on the way; the sink writes the frames from the same map. The map moves on
-    // only when the sink has written what it delivered.
+    // maps every page on the way; the sink writes the frames from the same map. A window of the map
+    // is reused only when the sink has written what was delivered from it.
     source_.setMapped(true, [this] { waitForSink(); }, false);
 
     sourceThread_ = std::thread([this] { sourceLoop(); });
@@ -300,13 +300,16 @@ size_t DvFileSplitter::readEntryFrame(std::span<const uint8_t> entry, size_t at,
     return next;
 }
 
+// The source's map has two windows that take turns: a move unmaps the window before last, whose frames
+// were all delivered before the previous move. Those must be written now; the sink writes every entry
+// it takes, so once they are in the buffer they are written without waiting for more. (After an abort
+// the sink stops reading frames and says so.)
 void DvFileSplitter::waitForSink() {
-    // The sink writes out every entry it takes, so once the frames of the old map are in the buffer
-    // they are written without waiting for more. (After an abort the sink stops reading frames and
-    // says so.)
     putEntry();
+    const int64_t needed = deliveredAtLastMove_;
+    deliveredAtLastMove_ = deliveredFrames_;
     std::unique_lock<std::mutex> lock(writtenMutex_);
-    writtenWake_.wait(lock, [this] { return writtenFrames_ >= deliveredFrames_; });
+    writtenWake_.wait(lock, [&] { return writtenFrames_ >= needed; });
 }
 
 void DvFileSplitter::publishWritten(int64_t frames) {

@@ -107,8 +107,8 @@ private:
     // file, each named by where the source's map of the input shows it, with the audio blocks that
     // joining the Type 2 audio changed, its timecode and (Type 2) its PCM: the sink writes the frames
     // from the same pages the source read, so the input is mapped and read once, and writes each
-    // entry's frames in one go. The entry's flags are its first frame's. The source's map moves on
-    // only after the sink has written every frame delivered from it (see waitForSink()).
+    // entry's frames in one go. The entry's flags are its first frame's. A window of the source's map
+    // is reused only after the sink has written every frame delivered from it (see waitForSink()).
     struct SlotFrame {
         const uint8_t* data = nullptr;  // mapped, valid until the sink has written the frame
         media::PatchedFrame bytes;
@@ -124,8 +124,8 @@ private:
     static int entryFrameCount(std::span<const uint8_t> entry);
     // Queues one frame for writing and notes its timecode; the status of the writer (or a read error).
     core::Status sinkFrame(const SlotFrame& frame);
-    // Source side, before its map moves: puts the entry being built and waits until every delivered
-    // frame is written (or the sink has stopped reading frames).
+    // Source side, before its map moves: puts the entry being built and waits until the frames of the
+    // window about to be reused are written (or the sink has stopped reading frames).
     void waitForSink();
     // Sink side: the frames queued so far are written (or, with kAllWritten, no frame will be read
     // again); wakes the source.
@@ -164,6 +164,7 @@ private:
     int entryFrames_ = 0;
     uint32_t entryFlags_ = 0;
     int64_t deliveredFrames_ = 0;                     // source side: frames put in the buffer
+    int64_t deliveredAtLastMove_ = 0;                 // source side: delivered before the map last moved
     static constexpr int64_t kAllWritten = INT64_MAX;
     std::mutex writtenMutex_;                         // guards the next two
     std::condition_variable writtenWake_;
