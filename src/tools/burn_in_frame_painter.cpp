@@ -181,9 +181,16 @@ void FramePainter::putBack(AVFrame* f, const Rect& r) {
                 const uint8_t* p = rgb_.data() + static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(x0) * 3;
                 for (int x = x0; x < x1; ++x, p += 3) sr += p[0], sg += p[1], sb += p[2];
             }
-            const int64_t d = static_cast<int64_t>((y1 - y0) * (x1 - x0)) << 16;
-            // Sums of up to 16 samples: divided after the matrix so the rounding is done once.
-            auto mean = [d](int64_t a) { return static_cast<int>((a >= 0 ? a + d / 2 : a - d / 2) / d); };
+            // Sums of up to 16 samples: divided after the matrix so the rounding is done once (by a
+            // shift for the usual whole areas of 1, 2 or 4 pixels).
+            const int n = (y1 - y0) * (x1 - x0);
+            const int shift = n == 4 ? 18 : n == 2 ? 17 : n == 1 ? 16 : 0;
+            const int64_t d = static_cast<int64_t>(n) << 16;
+            auto mean = [shift, d](int64_t a) {
+                const int64_t rounded = a + (d >> 1);  // rounded down after the division, as the shift does
+                if (shift) return static_cast<int>(rounded >> shift);
+                return static_cast<int>(rounded >= 0 ? rounded / d : -((d - 1 - rounded) / d));
+            };
             uRow[cx] = clip8(128 + mean(static_cast<int64_t>(m.ur) * sr + static_cast<int64_t>(m.ug) * sg +
                                         static_cast<int64_t>(m.ub) * sb));
             vRow[cx] = clip8(128 + mean(static_cast<int64_t>(m.vr) * sr + static_cast<int64_t>(m.vg) * sg +
