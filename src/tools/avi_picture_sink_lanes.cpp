@@ -8,7 +8,7 @@ using core::ErrorCode;
 using core::Status;
 
 namespace {
-constexpr int kSlotsPerLane = 2;
+constexpr int kSlotsPerLane = 3;
 }
 
 EncoderLanes::~EncoderLanes() {
