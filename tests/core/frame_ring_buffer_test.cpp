@@ -53,7 +53,9 @@ TEST(FrameRingBuffer, StalledConsumerLosesNothing) {
     constexpr uint32_t kFrames = 60;
     std::thread producer([&] {
         for (uint32_t n = 0; n < kFrames; ++n) {
-            if (n == 30) ASSERT_TRUE(b.putEndOfFile());
+            if (n == 30) {
+                ASSERT_TRUE(b.putEndOfFile());
+            }
             auto f = numberedFrame(n, n % 2 ? 120000 : 144000);
             ASSERT_TRUE(b.putFrame(f, n == 30 ? FrameRingBuffer::kStartNewFile : 0));
             EXPECT_LE(b.fillLevel(), 4);

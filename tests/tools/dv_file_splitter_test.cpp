@@ -287,22 +287,28 @@ TEST_F(DvFileSplitterTest, ExistingNamesGetACounter) {
     EXPECT_EQ(fs::file_size(dir_ / "Clip 0001.avi"), 1u);
 }
 
+// The writing side stalls: no frame is lost. The long stall at the end of the first file lets the
+// reading side run through the pre-roll of the next one, tens of MB, and on through several windows of
+// its map of the input: frames still waiting to be written must not be written from a part of the map
+// that has since moved on.
 TEST_F(DvFileSplitterTest, StalledWriterLosesNoFrames) {
-    gen::ClipSpec desc = gen::palClip(80);
-    desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{20, gen::Timecode{0, 1, 0, 0}, 1, {}}};
+    gen::ClipSpec desc = gen::palClip(700);
+    desc.runs = {gen::Run{0, gen::Timecode{}, 1, {}}, gen::Run{300, gen::Timecode{0, 1, 0, 0}, 1, {}}};
     std::string input = clip(desc, gen::Container::Avi1);
     SplitSettings s;
     s.bufferSlots = 4;
+    s.prerollSeconds = 10;
     DvFileSplitter splitter;
     splitter.setSettings(s);
     int64_t seen = 0;
     splitter.setFrameWrittenHook([&](int64_t n) {
         EXPECT_EQ(n, seen++);
-        if (n < 30) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (n < 20) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (n == 49) std::this_thread::sleep_for(std::chrono::milliseconds(300));
     });
     ASSERT_TRUE(splitter.run(input));
-    EXPECT_EQ(seen, 80);
-    expectFrames(splitter.outputs(), sourceFrames(input), {{0, 20}, {20, 80}}, 1);
+    EXPECT_EQ(seen, 200);
+    expectFrames(splitter.outputs(), sourceFrames(input), {{250, 300}, {550, 700}}, 1);
 }
 
 TEST_F(DvFileSplitterTest, CancelStopsAndRemovesThePartialFile) {
