@@ -332,7 +332,7 @@ void DvFileSplitter::sourceLoop() {
         SplitFrameInfo info;
         int pcmSamples = 0;
         auto read = [&] {
-            info = readSplitFrameInfo(frame.data, size);
+            info = readSplitFrameInfo(frame.data, size, settings_.trigger);
             if (outputType_ == 2) pcmSamples = joinedPcm(frame);
         };
         if (!guarded(read)) {

@@ -31,7 +31,7 @@ constexpr int64_t kNtscFrameDuration = 333667;
 
 }  // namespace
 
-SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size) {
+SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger) {
     SplitFrameInfo info;
     int sequences = static_cast<int>(size / dv::kSequenceSize);
     if (sequences > 12) sequences = 12;
@@ -45,10 +45,14 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size) {
     info.tcFrames = tc.frames;
     info.tcDropFrame = tc.dropFrame;
 
-    const uint8_t* date = nullptr;
-    const uint8_t* time = nullptr;
-    const uint8_t* bits = nullptr;
-    const uint8_t* control = nullptr;
+    const bool all = trigger < 1 || trigger > 4;
+    if (!all && trigger == 1) return info;
+    // Packs not wanted count as found, so the search stops as soon as the wanted ones are.
+    static const uint8_t kUnwanted = 0;
+    const uint8_t* date = all || trigger == 2 ? nullptr : &kUnwanted;
+    const uint8_t* time = date;
+    const uint8_t* bits = all || trigger == 3 ? nullptr : &kUnwanted;
+    const uint8_t* control = all || trigger == 4 ? nullptr : &kUnwanted;
     visitPacks(frame, sequences, [&](const uint8_t* p) {
         switch (p[0]) {
             case 0x62:
@@ -69,7 +73,7 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size) {
         return date && time && bits && control;
     });
 
-    if (date && time) {
+    if (date && time && date != &kUnwanted) {
         info.recValid = true;
         info.recYear2 = bcd(date[4], 0x0F);
         info.recMonth = bcd(date[3], 0x01);
@@ -81,11 +85,11 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size) {
         info.recSeconds = core::normalizedUtcSeconds(year, info.recMonth - 1, info.recDay, info.recHour,
                                                      info.recMinute, info.recSecond);
     }
-    if (bits) {
+    if (bits && bits != &kUnwanted) {
         info.userBitsValid = true;
         info.userBits = {bits[1], bits[2], bits[3], bits[4]};
     }
-    if (control) info.recordingStart = (control[2] & 0x80) == 0;
+    if (control && control != &kUnwanted) info.recordingStart = (control[2] & 0x80) == 0;
     return info;
 }
 

@@ -42,7 +42,9 @@ struct SplitFrameInfo {
 };
 
 // Reads the split values of a frame of `size` readable bytes (whole DIF sequences are visited).
-SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size);
+// trigger 1..4: only the timecode and the values that trigger compares are read (the others keep their
+// defaults), which spares the pack search for the timecode trigger; 0 reads everything.
+SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger = 0);
 
 class SplitDecider {
 public:

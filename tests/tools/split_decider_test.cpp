@@ -43,8 +43,12 @@ Result runFrames(const SplitRules& rules, const std::vector<SplitFrameInfo>& fra
         if (v.split) r.splits.push_back(i);
         if (v.deliver) r.delivered.push_back(i);
         if (v.newReel) r.newReels.push_back(i);
-        if (v.startsFile) EXPECT_TRUE(v.deliver);
-        if (v.newReel) EXPECT_TRUE(v.startsFile);
+        if (v.startsFile) {
+            EXPECT_TRUE(v.deliver);
+        }
+        if (v.newReel) {
+            EXPECT_TRUE(v.startsFile);
+        }
     }
     return r;
 }
@@ -236,6 +240,21 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
     EXPECT_FALSE(i.recordingStart);
     frames.render(0, f);
     EXPECT_TRUE(readSplitFrameInfo(f.data(), f.size()).recordingStart);
+    // Reading for one trigger: the timecode and that trigger's values, each as a full read gives them.
+    for (int trigger = 1; trigger <= 4; ++trigger) {
+        SplitFrameInfo t = readSplitFrameInfo(f.data(), f.size(), trigger);
+        SCOPED_TRACE(trigger);
+        EXPECT_EQ(t.tcFrames, 4);
+        EXPECT_EQ(t.recValid, trigger == 2);
+        if (trigger == 2) {
+            EXPECT_EQ(t.recSeconds, core::normalizedUtcSeconds(2008, 11, 31, 23, 59, 58));
+        }
+        EXPECT_EQ(t.userBitsValid, trigger == 3);
+        if (trigger == 3) {
+            EXPECT_EQ(t.userBits, i.userBits);
+        }
+        EXPECT_EQ(t.recordingStart, trigger == 4);
+    }
 
     EXPECT_EQ(splitNameSuffix(4, 1, i), std::string(" ") + [&] {
         char b[16];
