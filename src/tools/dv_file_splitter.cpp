@@ -31,6 +31,7 @@ constexpr int kFramesPerEntry = 6;
 // An entry: frame count (4 bytes), 4 spare, then per frame its mapped address (8), changed block
 // count n (4), PCM bytes m (4), timecode hours, minutes, seconds, frames (1 each, hours -1 for none),
 // drop-frame flag (1), 3 spare, the block numbers (2 n), the blocks' bytes (80 n) and the PCM (m).
+constexpr size_t kPageStep = 4096;
 constexpr size_t kEntryHeader = 8;
 constexpr size_t kFrameHeader = 24;
 constexpr size_t kMaxPcmBytes = 4 * size_t(media::dvaudio::kMaxSamplesPerFrame);
@@ -332,6 +333,11 @@ void DvFileSplitter::sourceLoop() {
         SplitFrameInfo info;
         int pcmSamples = 0;
         auto read = [&] {
+            // One read per page maps the whole frame here (the kernel maps its neighbours with it), so
+            // that the sink's write finds every page mapped instead of faulting them in itself.
+            uint8_t touched = 0;
+            for (size_t at = 0; at < size; at += kPageStep) touched |= frame.data[at];
+            touchSink_ = touched;
             info = readSplitFrameInfo(frame.data, size, settings_.trigger);
             if (outputType_ == 2) pcmSamples = joinedPcm(frame);
         };
