@@ -31,10 +31,12 @@ constexpr int kFramesPerEntry = 6;
 // An entry: frame count (4 bytes), 4 spare, then per frame its mapped address (8), changed block
 // count n (4), PCM bytes m (4), timecode hours, minutes, seconds, frames (1 each, hours -1 for none),
 // drop-frame flag (1), 3 spare, the block numbers (2 n), the blocks' bytes (80 n) and the PCM (m).
-constexpr size_t kPageStep = 4096;
 constexpr size_t kEntryHeader = 8;
 constexpr size_t kFrameHeader = 24;
 constexpr size_t kMaxPcmBytes = 4 * size_t(media::dvaudio::kMaxSamplesPerFrame);
+
+// The source reads one byte per page of each frame.
+constexpr size_t kPageStep = 4096;
 
 template <class F>
 bool guarded(F& f) {
@@ -193,9 +195,9 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     entryUsed_ = kEntryHeader;
     scratch_.assign(source_.frameSize(), 0);
     firstFrame_.assign(source_.frameSize(), 0);
-    // The source maps the input and reads the pack blocks (and, for Type 2, the audio blocks), which
-    // maps every page on the way; the sink writes the frames from the same map. A window of the map
-    // is reused only when the sink has written what was delivered from it.
+    // The source maps the input, maps every page of each frame and reads the packs (and, for Type 2,
+    // the audio blocks); the sink writes the frames from the same map. A window of the map is reused
+    // only when the sink has written what was delivered from it.
     source_.setMapped(true, [this] { waitForSink(); }, false);
 
     sourceThread_ = std::thread([this] { sourceLoop(); });
