@@ -339,7 +339,7 @@ void DvFileSplitter::sourceLoop() {
             // that the sink's write finds every page mapped instead of faulting them in itself.
             uint8_t touched = 0;
             for (size_t at = 0; at < size; at += kPageStep) touched |= frame.data[at];
-            touchSink_ = touched;
+            pageTouch_ = touched;
             info = readSplitFrameInfo(frame.data, size, settings_.trigger);
             if (outputType_ == 2) pcmSamples = joinedPcm(frame);
         };

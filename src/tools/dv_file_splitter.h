@@ -164,7 +164,7 @@ private:
     int entryFrames_ = 0;
     uint32_t entryFlags_ = 0;
     int64_t deliveredFrames_ = 0;                     // source side: frames put in the buffer
-    volatile uint8_t touchSink_ = 0;                  // source side: keeps the page reads
+    volatile uint8_t pageTouch_ = 0;                  // source side: keeps the page reads
     int64_t deliveredAtLastMove_ = 0;                 // source side: delivered before the map last moved
     static constexpr int64_t kAllWritten = INT64_MAX;
     std::mutex writtenMutex_;                         // guards the next two
