@@ -50,17 +50,20 @@ Status EncoderLanes::open(const AVCodec* codec, const AVCodecContext& model, int
 }
 
 void EncoderLanes::laneLoop(int lane) {
-    const int64_t lanes = static_cast<int64_t>(contexts_.size());
     AVCodecContext* ctx = contexts_[static_cast<size_t>(lane)].get();
     media::codec::PacketPtr packet = media::codec::makePacket();
-    // This lane takes pictures lane, lane + lanes, lane + 2 x lanes, ...
-    for (int64_t n = lane;; n += lanes) {
-        Slot& slot = slots_[static_cast<size_t>(n % static_cast<int64_t>(slots_.size()))];
+    // Each lane takes the oldest picture no lane has taken yet: the pictures stand alone, so any
+    // lane's compressor can encode any of them, and a lane that finishes early never waits while
+    // pictures are queued behind a slower one.
+    for (;;) {
+        int64_t n = 0;
         {
             std::unique_lock<std::mutex> lk(lock_);
-            changed_.wait(lk, [&] { return stop_ || submitted_ > n; });
-            if (stop_ && submitted_ <= n) return;
+            changed_.wait(lk, [&] { return stop_ || taken_ < submitted_; });
+            if (taken_ >= submitted_) return;  // stopping
+            n = taken_++;
         }
+        Slot& slot = slots_[static_cast<size_t>(n % static_cast<int64_t>(slots_.size()))];
         Status s;
         AVFrame* picture = slot.useBorrowed ? slot.borrowed.get() : slot.frame.get();
         picture->pts = n;

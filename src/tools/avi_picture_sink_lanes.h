@@ -1,5 +1,5 @@
 // Frame-parallel encoding for compressors whose pictures stand alone (intra-only, such as ffv1): each
-// lane is a thread with its own codec context, pictures go to the lanes in turn through a small ring,
+// lane is a thread with its own codec context that takes the oldest waiting picture of a small ring,
 // and the packets come back in picture order on the caller's thread.
 #pragma once
 
@@ -58,6 +58,7 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     int64_t submitted_ = 0;  // pictures handed to the lanes
+    int64_t taken_ = 0;      // pictures a lane has started on
     int64_t written_ = 0;    // pictures whose packets went out
     bool stop_ = false;
 };
