@@ -67,15 +67,42 @@ struct AviPictureSink::Impl {
     Status openEncoder(int w, int h, AVPixelFormat frameFormat, media::AviVideoFormat& fmt) {
         const AVCodec* c = avcodec_find_encoder_by_name(compressor.c_str());
         if (!c) return Status::failure(ErrorCode::kOpenFailed, "Unknown compressor " + compressor);
-        encoder.reset(avcodec_alloc_context3(c));
-        if (!encoder) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
         AVPixelFormat pf = AV_PIX_FMT_NONE;
         const AVPixelFormat* formats = c->pix_fmts;
-        for (int i = 0; formats && formats[i] != AV_PIX_FMT_NONE; ++i)
+        for (int i = 0; formats && formats[i] != AV_PIX_FMT_NONE && pf == AV_PIX_FMT_NONE; ++i)
             if (formats[i] == AV_PIX_FMT_YUV420P || formats[i] == AV_PIX_FMT_YUVJ420P) pf = formats[i];
         if (pf == AV_PIX_FMT_NONE) pf = formats ? formats[0] : AV_PIX_FMT_YUV420P;
+        // The decoder's own format when the compressor takes it (no conversion); a compressor that
+        // lists it but will not open with it (MJPEG and limited-range YUV) gets its usual format.
+        const AVPixelFormat usual = pf;
         for (int i = 0; frameFormat != AV_PIX_FMT_NONE && formats && formats[i] != AV_PIX_FMT_NONE; ++i)
             if (formats[i] == frameFormat) pf = frameFormat;
+        Status s = openWith(c, w, h, pf);
+        if (!s && pf != usual) s = openWith(c, w, h, pf = usual);
+        if (!s) return s;
+        const bool parallel = lanesFor(c) > 1;
+        if (parallel) {
+            lanes = std::make_unique<EncoderLanes>();
+            s = lanes->open(c, *encoder, lanesFor(c));
+            if (!s) return s;
+        }
+        frame = codec::makePicture(w, h, pf);
+        const AVPixelFormat from = frameFormat == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGB24 : frameFormat;
+        if (from != pf) sws = sws_getContext(w, h, from, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!frame || (from != pf && !sws)) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
+        fmt.compression = codec::aviFourcc(compressor);
+        if (fmt.compression == 0) fmt.compression = encoder->codec_tag;
+        fmt.bitCount = 24;
+        fmt.imageSize = static_cast<uint32_t>(w * h * 3);
+        if (encoder->extradata && encoder->extradata_size > 0)
+            fmt.extraData.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
+        return Status::success();
+    }
+
+    // Opens the compressor's context for pictures of this size and pixel format.
+    Status openWith(const AVCodec* c, int w, int h, AVPixelFormat pf) {
+        encoder.reset(avcodec_alloc_context3(c));
+        if (!encoder) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
         encoder->width = w;
         encoder->height = h;
         encoder->pix_fmt = pf;
@@ -92,21 +119,6 @@ struct AviPictureSink::Impl {
         if (pf == AV_PIX_FMT_YUVJ420P) encoder->color_range = AVCOL_RANGE_JPEG;
         if (avcodec_open2(encoder.get(), c, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not open compressor " + compressor);
-        if (parallel) {
-            lanes = std::make_unique<EncoderLanes>();
-            Status s = lanes->open(c, *encoder, lanesFor(c));
-            if (!s) return s;
-        }
-        frame = codec::makePicture(w, h, pf);
-        const AVPixelFormat from = frameFormat == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGB24 : frameFormat;
-        if (from != pf) sws = sws_getContext(w, h, from, w, h, pf, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!frame || (from != pf && !sws)) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-        fmt.compression = codec::aviFourcc(compressor);
-        if (fmt.compression == 0) fmt.compression = encoder->codec_tag;
-        fmt.bitCount = 24;
-        fmt.imageSize = static_cast<uint32_t>(w * h * 3);
-        if (encoder->extradata && encoder->extradata_size > 0)
-            fmt.extraData.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
         return Status::success();
     }
 
