@@ -58,6 +58,13 @@ TEST(CliBurn, AvchdUncompressedWithAudioIsRawVideoAndPcmWithEveryPicture) {
     const RunResult probe2 = runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
                                         "-of csv=p=0 " + quote(ffv1));
     EXPECT_EQ(probe2.out, "ffv1,40\n");
+    // A compressor that will not take the decoder's limited-range pictures gets them converted.
+    const std::string mjpeg = dir.file("mjpeg.avi");
+    r = runZorv("burn " + quote(in) + " --compressor mjpeg -o " + quote(mjpeg));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 " +
+                         quote(mjpeg)).out,
+              "mjpeg,40\n");
     EXPECT_EQ(runZorv("burn " + quote(in) + " --in-place").status, 2);
 }
 
