@@ -309,11 +309,24 @@ bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
     const core::MetadataRecord& rec = frame.record ? *frame.record : empty_;
     if (laidOut ? placed_.empty() : !chooseCells(frame, rec)) return true;
 
-    // Copy the band into the scratch bitmap, draw there.
+    // Copy the band into the scratch bitmap, draw there. With the layout of inkBoxes(), only the
+    // spans its boxes cover are copied and blended back: nothing outside them can change.
     const int stride = core::RgbPicture::strideFor(width_);
-    const size_t rowBytes = static_cast<size_t>(width_) * 3;
     core::RgbPicture bitmap{scratch_.data(), width_, height_, stride, band_.top, band_.rows};
-    for (int y = 0; y < band_.rows; ++y) std::memcpy(bitmap.row(band_.top + y), picture.row(band_.top + y), rowBytes);
+    const Span whole{0, width_};
+    auto forEachSpan = [&](auto&& f) {
+        for (int r = 0; r < band_.rows; ++r) {
+            if (!laidOut) {
+                f(band_.top + r, whole);
+                continue;
+            }
+            for (size_t k = rowSpans_[static_cast<size_t>(r)]; k < rowSpans_[static_cast<size_t>(r) + 1]; ++k)
+                f(band_.top + r, spans_[k]);
+        }
+    };
+    forEachSpan([&](int y, const Span& s) {
+        std::memcpy(bitmap.row(y) + s.x0 * 3, picture.row(y) + s.x0 * 3, static_cast<size_t>(s.x1 - s.x0) * 3);
+    });
     for (const auto& off : kOutline)
         for (size_t i = 0; i < placed_.size(); ++i)
             font_.draw(bitmap, placed_[i].x + off[0], placed_[i].y + off[1], texts_[i].view(), outlineLevel_);
@@ -322,20 +335,45 @@ bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
 
     // Blend back: only pixels that the drawing changed.
     const int t = transparency_;
-    for (int y = 0; y < band_.rows; ++y) {
-        uint8_t* dst = picture.row(band_.top + y);
-        const uint8_t* src = bitmap.row(band_.top + y);
+    forEachSpan([&](int y, const Span& s) {
+        uint8_t* dst = picture.row(y) + s.x0 * 3;
+        const uint8_t* src = bitmap.row(y) + s.x0 * 3;
+        const size_t n = static_cast<size_t>(s.x1 - s.x0) * 3;
         if (t == 0) {
-            std::memcpy(dst, src, rowBytes);
-            continue;
+            std::memcpy(dst, src, n);
+            return;
         }
-        for (size_t x = 0; x < rowBytes; x += 3) {
+        for (size_t x = 0; x < n; x += 3) {
             if (dst[x] == src[x] && dst[x + 1] == src[x + 1] && dst[x + 2] == src[x + 2]) continue;
             for (size_t k = 0; k < 3; ++k)
                 dst[x + k] = static_cast<uint8_t>((dst[x + k] * t + src[x + k] * (100 - t)) / 100);
         }
-    }
+    });
     return true;
+}
+
+void OverlayLayer::setSpans(const std::vector<InkBox>& boxes) {
+    spans_.clear();
+    rowSpans_.assign(static_cast<size_t>(band_.rows) + 1, 0);
+    for (int r = 0; r < band_.rows; ++r) {
+        const int y = band_.top + r;
+        const size_t first = spans_.size();
+        rowSpans_[static_cast<size_t>(r)] = first;
+        // The boxes on this row in order of their left edge, overlapping or touching ones joined.
+        for (const InkBox& b : boxes) {
+            if (y < b.y0 || y >= b.y1) continue;
+            spans_.push_back(Span{b.x0, b.x1});
+            for (size_t k = spans_.size() - 1; k > first && spans_[k - 1].x0 > spans_[k].x0; --k)
+                std::swap(spans_[k - 1], spans_[k]);
+        }
+        size_t out = first;
+        for (size_t k = first; k < spans_.size(); ++k) {
+            if (out > first && spans_[k].x0 <= spans_[out - 1].x1) spans_[out - 1].x1 = std::max(spans_[out - 1].x1, spans_[k].x1);
+            else spans_[out++] = spans_[k];
+        }
+        spans_.resize(out);
+    }
+    rowSpans_[static_cast<size_t>(band_.rows)] = spans_.size();
 }
 
 bool OverlayLayer::inkBoxes(const OverlayFrame& frame, std::vector<InkBox>& out) {
@@ -354,6 +392,7 @@ bool OverlayLayer::inkBoxes(const OverlayFrame& frame, std::vector<InkBox>& out)
         b.y0 = std::max(band_.top, b.y0 - 2), b.y1 = std::min(bandEnd, b.y1 + 2);
         if (b.x0 < b.x1 && b.y0 < b.y1) out.push_back(b);
     }
+    setSpans(out);
     return true;
 }
 

@@ -148,6 +148,15 @@ private:
     std::vector<uint8_t> scratch_;
     std::vector<Placed> placed_;
     bool laidOut_ = false;  // placed_ and texts_ hold the next frame's layout
+    // With a layout from inkBoxes(): the column spans of each band row that the boxes cover (their
+    // union, in order), so that draw() copies and blends back only those. Row r of the band has
+    // spans_[rowSpans_[r]] up to spans_[rowSpans_[r + 1]].
+    struct Span {
+        int x0, x1;
+    };
+    void setSpans(const std::vector<InkBox>& boxes);
+    std::vector<Span> spans_;
+    std::vector<size_t> rowSpans_;
     std::vector<core::TextBuf> texts_;
     core::ShutterFormatter shutter_;
     core::MetadataRecord empty_;

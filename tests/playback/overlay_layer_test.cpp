@@ -227,6 +227,35 @@ TEST(OverlayLayerPixels, InkBoxesHoldEveryChangedPixel) {
     }
 }
 
+// Draw copies and blends back only the spans the boxes cover: where boxes overlap (user positions
+// crowded together) and with transparency, a pixel must still be blended once, as without the boxes.
+TEST(OverlayLayerPixels, OverlappingInkBoxesBlendEachPixelOnce) {
+    core::BurnPositionTable crowded{};
+    for (size_t i = 0; i < crowded.size(); ++i)
+        crowded[i] = core::BurnPosition{static_cast<uint8_t>(10 + i % 3), static_cast<uint8_t>(20 + i % 2)};
+    for (const int transparency : {0, 40, 99}) {
+        OverlayLayer layer(LayerFamily::Dv);
+        layer.setBrightness(90, 10, transparency);
+        layer.setPositioning(0, crowded, false);
+        layer.setItems(0x1FFFF);
+        ASSERT_TRUE(layer.prepare(720, 576, {}));
+        Picture base(720, 576, 0, 0, 0);
+        base.noise(9);
+        auto rec = dvRecord();
+        std::vector<InkBox> boxes;
+        ASSERT_TRUE(layer.inkBoxes(OverlayFrame{&rec}, boxes));
+        ASSERT_GT(boxes.size(), 2u);
+        Picture viaBoxes = base;
+        auto v = viaBoxes.view();
+        ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
+        Picture plain = base;
+        auto pv = plain.view();
+        ASSERT_TRUE(layer.draw(pv, OverlayFrame{&rec}));
+        EXPECT_NE(plain.bytes, base.bytes) << "transparency " << transparency;
+        EXPECT_EQ(viaBoxes.bytes, plain.bytes) << "transparency " << transparency;
+    }
+}
+
 TEST(OverlayLayerPixels, BurnInDrawsNothingForAFrameWithoutMetadata) {
     OverlayLayer layer = dvLayer(2, 90, 10, 0);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
