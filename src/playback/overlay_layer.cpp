@@ -193,6 +193,7 @@ void OverlayLayer::apply(const OverlaySettings& s) {
 
 void OverlayLayer::release() {
     prepared_ = false;
+    laidOut_ = false;  // a layout from inkBoxes() is for the preparation it was made with
     font_.close();
     scratch_.clear();
     scratch_.shrink_to_fit();

@@ -256,6 +256,31 @@ TEST(OverlayLayerPixels, OverlappingInkBoxesBlendEachPixelOnce) {
     }
 }
 
+// A layout taken for one picture size is dropped when the layer is prepared again: the next drawing
+// lays itself out for the new size, as a fresh layer would.
+TEST(OverlayLayerPixels, PreparingAgainDropsTheLayoutOfTheInkBoxes) {
+    OverlayLayer layer = dvLayer(2, 90, 10, 30);
+    layer.setItems(0x1FFFF);
+    ASSERT_TRUE(layer.prepare(720, 576, {}));
+    auto rec = dvRecord();
+    std::vector<InkBox> boxes;
+    ASSERT_TRUE(layer.inkBoxes(OverlayFrame{&rec}, boxes));
+    ASSERT_TRUE(layer.prepare(720, 480, {}));
+    Picture base(720, 480, 0, 0, 0);
+    base.noise(3);
+    Picture pic = base;
+    auto v = pic.view();
+    ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
+    OverlayLayer fresh = dvLayer(2, 90, 10, 30);
+    fresh.setItems(0x1FFFF);
+    ASSERT_TRUE(fresh.prepare(720, 480, {}));
+    Picture expected = base;
+    auto ev = expected.view();
+    ASSERT_TRUE(fresh.draw(ev, OverlayFrame{&rec}));
+    EXPECT_NE(pic.bytes, base.bytes);
+    EXPECT_EQ(pic.bytes, expected.bytes);
+}
+
 TEST(OverlayLayerPixels, BurnInDrawsNothingForAFrameWithoutMetadata) {
     OverlayLayer layer = dvLayer(2, 90, 10, 0);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
