@@ -52,6 +52,13 @@ OverlayLayer dvLayer(int mode, int text, int outline, int transparency) {
     return layer;
 }
 
+// out = base with the layer's drawing of the record; the layer's answer.
+bool drawOnCopy(OverlayLayer& layer, const Picture& base, const core::MetadataRecord& rec, Picture& out) {
+    out = base;
+    auto v = out.view();
+    return layer.draw(v, OverlayFrame{&rec});
+}
+
 TEST(OverlayLevels, BrightnessMapsToStudioGrey) {
     OverlayLayer layer(LayerFamily::Dv);
     layer.setBrightness(100, 0, 0);
@@ -205,12 +212,9 @@ TEST(OverlayLayerPixels, InkBoxesHoldEveryChangedPixel) {
         std::vector<InkBox> boxes;
         ASSERT_TRUE(layer.inkBoxes(OverlayFrame{&rec}, boxes));
         ASSERT_FALSE(boxes.empty());
-        Picture pic = base;
-        auto v = pic.view();
-        ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
-        Picture plain = base;
-        auto pv = plain.view();
-        ASSERT_TRUE(layer.draw(pv, OverlayFrame{&rec}));
+        Picture pic = base, plain = base;
+        ASSERT_TRUE(drawOnCopy(layer, base, rec, pic));
+        ASSERT_TRUE(drawOnCopy(layer, base, rec, plain));
         EXPECT_EQ(pic.bytes, plain.bytes) << "mode " << c.mode;
         int changed = 0, outside = 0;
         for (int y = 0; y < 576; ++y)
@@ -245,12 +249,9 @@ TEST(OverlayLayerPixels, OverlappingInkBoxesBlendEachPixelOnce) {
         std::vector<InkBox> boxes;
         ASSERT_TRUE(layer.inkBoxes(OverlayFrame{&rec}, boxes));
         ASSERT_GT(boxes.size(), 2u);
-        Picture viaBoxes = base;
-        auto v = viaBoxes.view();
-        ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
-        Picture plain = base;
-        auto pv = plain.view();
-        ASSERT_TRUE(layer.draw(pv, OverlayFrame{&rec}));
+        Picture viaBoxes = base, plain = base;
+        ASSERT_TRUE(drawOnCopy(layer, base, rec, viaBoxes));
+        ASSERT_TRUE(drawOnCopy(layer, base, rec, plain));
         EXPECT_NE(plain.bytes, base.bytes) << "transparency " << transparency;
         EXPECT_EQ(viaBoxes.bytes, plain.bytes) << "transparency " << transparency;
     }
@@ -268,15 +269,12 @@ TEST(OverlayLayerPixels, PreparingAgainDropsTheLayoutOfTheInkBoxes) {
     ASSERT_TRUE(layer.prepare(720, 480, {}));
     Picture base(720, 480, 0, 0, 0);
     base.noise(3);
-    Picture pic = base;
-    auto v = pic.view();
-    ASSERT_TRUE(layer.draw(v, OverlayFrame{&rec}));
+    Picture pic = base, expected = base;
+    ASSERT_TRUE(drawOnCopy(layer, base, rec, pic));
     OverlayLayer fresh = dvLayer(2, 90, 10, 30);
     fresh.setItems(0x1FFFF);
     ASSERT_TRUE(fresh.prepare(720, 480, {}));
-    Picture expected = base;
-    auto ev = expected.view();
-    ASSERT_TRUE(fresh.draw(ev, OverlayFrame{&rec}));
+    ASSERT_TRUE(drawOnCopy(fresh, base, rec, expected));
     EXPECT_NE(pic.bytes, base.bytes);
     EXPECT_EQ(pic.bytes, expected.bytes);
 }
