@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "media/codec/av_handles.h"
+#include "media/codec/codec_test_cache.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -251,16 +252,27 @@ std::map<std::pair<CodecRole, std::string>, bool>& testedOnce() {
     return tested;
 }
 
+// The outcomes recorded by earlier runs with the same libraries; the caller holds the registry lock.
+CodecTestCache& earlierOutcomes() {
+    static CodecTestCache cache = CodecTestCache::forThisProcess();
+    return cache;
+}
+
 // Runs (or recalls) the test of one codec; the caller holds the registry lock. The candidates that
 // cannot work here (hardware decoders without a device) complain loudly, so the log stays quiet.
 bool passes(CodecRole role, const AVCodec* c) {
     auto key = std::make_pair(role, std::string(c->name));
     auto& tested = testedOnce();
     if (auto it = tested.find(key); it != tested.end()) return it->second;
+    if (auto earlier = earlierOutcomes().lookup(static_cast<int>(role), c->name)) {
+        tested.emplace(std::move(key), *earlier);
+        return *earlier;
+    }
     const int logLevel = av_log_get_level();
     av_log_set_level(AV_LOG_QUIET);
     const bool ok = testCodec(role, c->name);
     av_log_set_level(logLevel);
+    earlierOutcomes().store(static_cast<int>(role), c->name, ok);
     tested.emplace(std::move(key), ok);
     return ok;
 }
