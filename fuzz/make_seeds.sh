@@ -25,6 +25,9 @@ cp "$tmp/t1.avi" "$tmp/t1tdat.avi"
 "$gen" hdv "$tmp/hdv720.m2t" --frames 2 --720 --ntsc --packet 192 >/dev/null
 "$gen" avchd "$tmp/avchd.m2ts" --frames 3 --size 64x64 --gps-track >/dev/null
 "$gen" avchd "$tmp/avchd188.m2ts" --frames 2 --size 64x64 --packet 188 --fps 30 --lfe >/dev/null
+# The AVC reader opens files of 48 KiB and more: enough small pictures for the burn-in source.
+"$gen" avchd "$tmp/avchd-long.m2ts" --frames 25 --size 64x64 --gps-track >/dev/null
+"$gen" avchd "$tmp/avchd188-long.m2ts" --frames 35 --size 64x64 --packet 188 --fps 30 --lfe >/dev/null
 
 head_of() { head -c "$2" "$1"; }
 # put TARGET NAME: stdin becomes OUT/TARGET/NAME
@@ -44,6 +47,10 @@ put fuzz_avi_chunks t2.avi <"$tmp/t2.avi"
 put fuzz_dv_frame_source t2f.avi <"$tmp/t2f.avi"
 head_of "$tmp/hdv.m2t" 16384 | put fuzz_recognize hdv.m2t
 put fuzz_recognize avchd.m2ts <"$tmp/avchd.m2ts"
+# The burn-in source's first byte: 1 HDV, 2 sound, 4 the decoder's frames.
+{ printf '\x02'; cat "$tmp/avchd-long.m2ts"; } | put fuzz_ts_burn_source avchd-sound.m2ts
+{ printf '\x04'; cat "$tmp/avchd188-long.m2ts"; } | put fuzz_ts_burn_source avchd188-frames.m2ts
+{ printf '\x03'; cat "$tmp/hdv.m2t"; } | put fuzz_ts_burn_source hdv-sound.m2t
 # The modifier's first byte picks its settings.
 { printf '\x07'; cat "$tmp/t1tdat.avi"; } | put fuzz_modify t1tdat.avi
 # Raw DV: the index target repeats its input to a quarter megabyte, so one DIF sequence will do.

@@ -31,7 +31,7 @@ run_one() {
   [ -d "fuzz/seeds/$t" ] && seeds+=("fuzz/seeds/$t")
   # Whole broken files seed the targets that open files; the others take records and packets.
   case "$t" in
-    fuzz_recognize | fuzz_avi_index | fuzz_avi_chunks | fuzz_rawdv_index | fuzz_ts_packets | fuzz_avc_reader | \
+    fuzz_recognize | fuzz_avi_index | fuzz_avi_chunks | fuzz_rawdv_index | fuzz_ts_packets | fuzz_avc_reader | fuzz_ts_burn_source | \
       fuzz_dv_frame_source | fuzz_modify)
       [ -d tests/corpus ] && seeds+=(tests/corpus) ;;
   esac
