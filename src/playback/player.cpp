@@ -73,9 +73,13 @@ public:
     }
 
     // Decodes index into work and makes it the shown picture. Called with mutex held.
+    // Shows a picture outside the run (open, seek, step, stop). Its sound is kept for the next run,
+    // which starts with the picture on screen: that sound is written first.
     bool showIndex(int64_t index) {
-        if (!source->decode(index, work, nullptr)) return false;
+        shownSoundPending = false;
+        if (!source->decode(index, work, audioOn ? &shownSound : nullptr)) return false;
         publish();
+        shownSoundPending = audioOn && shownSound.frames > 0;
         return true;
     }
 
@@ -115,13 +119,28 @@ public:
 
     // With a device that plays in real time the sound is the master: the clock is moved to the time
     // being heard when the two drift apart by more than a few milliseconds.
-    void followSound() {
-        if (!audio->paced() || audioBlock.sampleRate <= 0) return;
-        const int64_t written =
-            audioBlock.startTime + static_cast<int64_t>(audioBlock.frames) * 10000000 / audioBlock.sampleRate;
+    void followSound(const AudioBlock& block) {
+        if (!audio->paced() || block.sampleRate <= 0) return;
+        const int64_t written = block.startTime + static_cast<int64_t>(block.frames) * 10000000 / block.sampleRate;
         const int64_t heard = written - audio->latency();
         constexpr int64_t kTolerance = 400000;  // 40 ms
         if (heard >= 0 && std::llabs(clock.now() - heard) > kTolerance) clock.set(heard);
+    }
+
+    // Writes a picture's sound ahead of it, without the lock: the device may block while full. False
+    // when a seek, pause or stop came meanwhile; its flush may have run before the write, so the
+    // stale sound goes now.
+    bool writeSound(std::unique_lock<std::mutex>& lk, const AudioBlock& block, uint64_t gen) {
+        lk.unlock();
+        const bool written =
+            audio->open(block.sampleRate, block.channels) && audio->write(block.samples.data(), block.frames);
+        lk.lock();
+        if (gen != generation || quit) {
+            audio->flush();
+            return false;
+        }
+        if (written) followSound(block);
+        return true;
     }
 
     void loop() {
@@ -134,6 +153,12 @@ public:
                 if (quit) break;
                 if (state != PlayerState::kRunning) cv.wait(lk);
                 continue;
+            }
+            if (shownSoundPending) {
+                // The picture on screen when the run started: its sound, then the pictures after it.
+                shownSoundPending = false;
+                const uint64_t gen = generation;
+                if (!writeSound(lk, shownSound, gen)) continue;
             }
             const int64_t next = shownIndex + 1;
             if (next >= source->pictureCount()) {
@@ -151,20 +176,7 @@ public:
                 pushEvent(PlayerEvent{PlayerEventKind::kErrorAbort, 0, errorAbortText(family)});
                 continue;
             }
-            if (sound && audioBlock.frames > 0) {
-                // Written ahead of the picture without the lock: the device may block while full.
-                lk.unlock();
-                const bool written = audio->open(audioBlock.sampleRate, audioBlock.channels) &&
-                                     audio->write(audioBlock.samples.data(), audioBlock.frames);
-                lk.lock();
-                if (gen != generation || quit) {
-                    // A seek, pause or stop came while this block was being written: its flush may
-                    // have run before the write, so the stale sound goes now.
-                    audio->flush();
-                    continue;
-                }
-                if (written) followSound();
-            }
+            if (sound && audioBlock.frames > 0 && !writeSound(lk, audioBlock, gen)) continue;
             const auto due = clock.when(work.time);
             cv.wait_until(lk, due, [&] { return quit || gen != generation; });
             if (quit || gen != generation) continue;
@@ -197,6 +209,8 @@ public:
     std::atomic<int64_t> shownTime{0};
     ShownPicture work;
     AudioBlock audioBlock;
+    AudioBlock shownSound;  // the sound of the picture shown outside a run
+    bool shownSoundPending = false;
     bool audioOn = false;
     std::unique_ptr<AudioOutput> audio = makeNullAudioOutput();
 
@@ -363,7 +377,9 @@ core::Status Player::stop() {
         p.clock.pause();
         p.audio->flush();
         p.state = PlayerState::kStopped;
-        if (p.shownIndex != 0 && !p.showIndex(0)) return p.fail(core::ErrorCode::kReadFailed, "Could not stop filter graph");
+        // Picture 0 is shown again unless it is on screen with its sound still to come.
+        if ((p.shownIndex != 0 || (p.audioOn && !p.shownSoundPending)) && !p.showIndex(0))
+            return p.fail(core::ErrorCode::kReadFailed, "Could not stop filter graph");
         p.clock.set(0);
     }
     p.cv.notify_all();
