@@ -72,9 +72,8 @@ public:
         }
     }
 
-    // Decodes index into work and makes it the shown picture. Called with mutex held.
-    // Shows a picture outside the run (open, seek, step, stop). Its sound is kept for the next run,
-    // which starts with the picture on screen: that sound is written first.
+    // Decodes index into work and makes it the shown picture, outside a run (open, seek, step, stop);
+    // called with mutex held. Its sound is kept for the next run, which writes it first.
     bool showIndex(int64_t index) {
         shownSoundPending = false;
         if (!source->decode(index, work, audioOn ? &shownSound : nullptr)) return false;
