@@ -13,6 +13,10 @@ enum class ErrorCode : int {
     kOutOfMemory = 5,    // out of memory for a frame buffer or index
     kNotRiff = 6,        // a top-level AVI chunk is not "RIFF", or a span larger than the read buffer
     kCancelled = 7,      // cancelled by the user
+    kOutputIsInput = 20, // the output path names one of the run's input files
+    kOutputExists = 21,  // the output exists and replacing it was not allowed
+    kNoOutput = 22,      // the run produced nothing to write (no picture, sample or row)
+    kIncomplete = 23,    // the run stopped before the end of its input
 };
 
 // The outcome of an operation: an error code, the system's message text (may be empty) and the
