@@ -22,7 +22,8 @@ core::Status AviAudioReader::open(const File& file) {
     if (le32(h) != fourcc("RIFF") || le32(h + 12) != fourcc("LIST") || le32(h + 20) != fourcc("hdrl"))
         return core::Status::success();
     riffPos_ = 0;
-    riffEnd_ = std::min<int64_t>(8 + padded(le32(h + 4)), fileSize_);
+    // A RIFF size of 0 is a file whose writer never finished it: it runs to the end of the file.
+    riffEnd_ = le32(h + 4) == 0 ? fileSize_ : std::min<int64_t>(8 + padded(le32(h + 4)), fileSize_);
     pos_ = 12;
     int64_t hdrlEnd = std::min<int64_t>(20 + padded(le32(h + 16)), riffEnd_);
     // The stream lists in order; the first "auds" stream is the audio.

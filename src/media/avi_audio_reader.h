@@ -31,6 +31,8 @@ public:
     // True when reading stopped on bytes that were inside the file when it was opened: the file
     // shrank under the reader or the device failed, and the audio is incomplete.
     bool failed() const { return failed_; }
+    // File position of the next byte read (for progress).
+    int64_t position() const { return chunkPos_; }
 
 private:
     bool nextChunk();  // positions chunkPos_/chunkLeft_ at the next audio chunk

@@ -215,26 +215,48 @@ bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples
     return true;
 }
 
+namespace {
+void writePair12(uint8_t* frame, const Layout& l, int pair, const int16_t* pcm, int samples) {
+    for (int s = 0; s < l.capacity; ++s) {
+        uint8_t* p = frame + l.offset[size_t(pair * l.capacity + s)];
+        uint16_t lv = 0, rv = 0;
+        if (s < samples && pcm) {
+            lv = encode12Bit(pcm[2 * s]);
+            rv = encode12Bit(pcm[2 * s + 1]);
+        }
+        p[0] = uint8_t(lv >> 4);
+        p[1] = uint8_t(rv >> 4);
+        p[2] = uint8_t((lv & 0x0F) << 4 | (rv & 0x0F));
+    }
+}
+}  // namespace
+
+bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm,
+                   int samples) {
+    if (!supportedSize(frameSize) || info.bits != 12 || pair < 0 || pair > 1) return false;
+    const bool pal = dv::isPal(frameSize);
+    const Layout& l = layoutFor(pal, 12);
+    const int minimum = pal ? kMinSamples625[2] : kMinSamples525[2];
+    if (samples < minimum || samples > std::min(minimum + 63, l.capacity)) return false;
+    writePair12(frame, l, pair, pcm, samples);
+    if (samples == info.samples) return true;
+    const int seqs = dv::sequenceCount(frameSize);
+    for (int seq = 0; seq < seqs; ++seq)
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+            uint8_t* p = frame + size_t(seq) * dv::kSequenceSize + dv::aauxPackOffset(a);
+            if (p[0] == 0x50) p[1] = uint8_t((p[1] & 0xC0) | (samples - minimum));
+        }
+    return true;
+}
+
 bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const int16_t* pair1, int samples) {
     if (!supportedSize(frameSize)) return false;
     bool pal = dv::isPal(frameSize);
     const Layout& l = layoutFor(pal, 12);
     int minimum = pal ? kMinSamples625[2] : kMinSamples525[2];
     if (samples < minimum || samples > std::min(minimum + 63, l.capacity)) return false;
-    for (int pair = 0; pair < 2; ++pair) {
-        const int16_t* pcm = pair == 0 ? pair0 : pair1;
-        for (int s = 0; s < l.capacity; ++s) {
-            uint8_t* p = frame + l.offset[size_t(pair * l.capacity + s)];
-            uint16_t lv = 0, rv = 0;
-            if (s < samples && pcm) {
-                lv = encode12Bit(pcm[2 * s]);
-                rv = encode12Bit(pcm[2 * s + 1]);
-            }
-            p[0] = uint8_t(lv >> 4);
-            p[1] = uint8_t(rv >> 4);
-            p[2] = uint8_t((lv & 0x0F) << 4 | (rv & 0x0F));
-        }
-    }
+    writePair12(frame, l, 0, pair0, samples);
+    writePair12(frame, l, 1, pair1, samples);
     int seqs = dv::sequenceCount(frameSize);
     for (int seq = 0; seq < seqs; ++seq) {
         // A source pack already in the sequence is the one readers find first: rewrite it in place.

@@ -47,6 +47,12 @@ bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples
 // the AAUX 0x50 pack saying so, as 4-channel camcorders record.
 bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const int16_t* pair1, int samples);
 
+// Rewrites one stereo pair of a 12-bit frame in place (info as readAudioInfo gave it) with `samples`
+// samples, the slots past them zeroed. The other pair and the AAUX packs stay as they were, but for
+// the sample count of the 0x50 packs when `samples` differs from info.samples.
+bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm,
+                   int samples);
+
 // 12-bit non-linear code to 16-bit linear (0x800, the error code, gives 0).
 int16_t decode12Bit(uint16_t code);
 

@@ -1,5 +1,7 @@
 #include "tools/audio_extract.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -8,6 +10,10 @@
 #include "media/wav_writer.h"
 
 namespace zorv::tools {
+
+namespace {
+constexpr size_t kStreamPiece = size_t(1) << 20;
+}  // namespace
 
 using core::ErrorCode;
 using core::Status;
@@ -41,7 +47,8 @@ Status AudioExtractJob::build() {
         if (!f.isPcm16Stereo()) return Status::failure(ErrorCode::kReadFailed, "Could not connect AVI splitter to Wav dest");
         rate_ = f.sampleRate;
         fromStream_ = true;
-        source_.skipVideo(true);  // the sound is all in the audio stream
+        Status s = stream_.open(source_.file().file());
+        if (!s) return s;
     } else {
         // The interleaved stream's audio is described by the first frame's AAUX source pack.
         std::vector<uint8_t> frame(source_.frameSize());
@@ -84,17 +91,21 @@ Status AudioExtractJob::run() {
     media::WavWriter wav;
     Status s = wav.open(output_, rate_, 2);
     if (!s) return failed(s, kExtractionFailed);
+    if (fromStream_) {
+        s = copyStream(wav);
+        if (!s) {
+            wav.close();
+            return failed(s, kExtractionFailed);
+        }
+    }
     std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame);
     std::vector<uint8_t> bytes(4 * media::dvaudio::kMaxSamplesPerFrame);
     DvFrame f;
     int64_t done = 0, delivered = 0;
-    while (source_.next(f)) {
+    while (!fromStream_ && source_.next(f)) {
         int samples = 0;
         const int16_t* from = pcm.data();
-        if (fromStream_) {
-            samples = f.pcmSamples;
-            from = f.pcm;
-        } else if (auto info = media::dvaudio::readAudioInfo(f.data, source_.frameSize()); info && info->sampleRate == rate_) {
+        if (auto info = media::dvaudio::readAudioInfo(f.data, source_.frameSize()); info && info->sampleRate == rate_) {
             samples = media::dvaudio::extractPcm(f.data, source_.frameSize(), *info, 0, pcm.data());
         } else {
             samples = media::dvaudio::samplesForFrame(delivered, rate_, source_.pal());
@@ -118,6 +129,27 @@ Status AudioExtractJob::run() {
     if (!s) return failed(s, kExtractionFailed);
     if (wav.dataBytes() == 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioFound);
     return Status::success();
+}
+
+// The audio stream as it is, chunk by chunk, in whole samples.
+Status AudioExtractJob::copyStream(media::WavWriter& wav) {
+    std::vector<uint8_t> piece;
+    piece.reserve(kStreamPiece + 4);
+    const int64_t fileSize = std::max<int64_t>(1, source_.file().fileSize());
+    const int64_t frames = source_.frameCount();
+    for (;;) {
+        size_t got = stream_.read(piece, kStreamPiece - piece.size());
+        if (stream_.failed()) return Status::failure(ErrorCode::kReadFailed, {}, EIO);
+        const size_t whole = piece.size() - piece.size() % 4;
+        if (whole > 0) {
+            Status s = wav.write({piece.data(), whole});
+            if (!s) return s;
+            piece.erase(piece.begin(), piece.begin() + long(whole));
+        }
+        progress_.setDone(std::min(frames, stream_.position() * frames / fileSize));
+        if (progress_.cancelled()) return Status::failure(ErrorCode::kCancelled);
+        if (got == 0) return Status::success();
+    }
 }
 
 }  // namespace zorv::tools

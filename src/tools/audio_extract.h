@@ -1,6 +1,7 @@
 // Extracts the sound of a DV file (AVI Type 1 or 2, Raw DV) into a standard 16-bit WAV file: the PCM
 // stream of a Type 2 file as it is, or the audio blocks of the DV frames de-shuffled (the first
-// stereo pair of 12-bit four-channel audio). Runs as a job on a worker thread.
+// stereo pair of 12-bit four-channel audio). The whole audio stream is written, whether it is longer
+// or shorter than the picture. Runs as a job on a worker thread.
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,8 @@
 #include <thread>
 
 #include "core/job.h"
+#include "media/avi_audio_reader.h"
+#include "media/wav_writer.h"
 #include "tools/dv_frame_source.h"
 
 namespace zorv::tools {
@@ -37,9 +40,11 @@ public:
 
 private:
     core::Status run();
+    core::Status copyStream(media::WavWriter& wav);
 
     std::string input_, output_;
     DvFrameSource source_;
+    media::AviAudioReader stream_;
     int rate_ = 0;
     bool fromStream_ = false;
     bool built_ = false;

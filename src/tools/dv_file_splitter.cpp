@@ -212,6 +212,11 @@ Status DvFileSplitter::open(const std::string& inputPath) {
 // Runs on the source thread, which has just read those blocks.
 int DvFileSplitter::joinedPcm(const DvFrame& frame) {
     namespace dv = core::dv;
+    if (frame.pcm) {  // the input's audio stream goes on as it is
+        const int n = std::clamp(frame.pcmSamples, 0, media::dvaudio::kMaxSamplesPerFrame);
+        std::copy(frame.pcm, frame.pcm + 2 * n, pcm_.begin());
+        return n;
+    }
     const size_t size = source_.frameSize();
     const uint8_t* audio = frame.data;
     if (frame.patchedCount > 0) {
@@ -347,7 +352,11 @@ void DvFileSplitter::sourceLoop() {
             failure = Status::failure(ErrorCode::kReadFailed, {}, EIO);
             break;
         }
-        SplitDecider::Verdict v = decider_.step(info);
+        // A frame repeated over an empty index entry stays with the frame before it (or is dropped
+        // with it by the pre-roll): it carries that frame's metadata, not a new scene.
+        SplitDecider::Verdict v = frame.repeated ? SplitDecider::Verdict{false, lastDelivered_, false, false}
+                                                 : decider_.step(info);
+        lastDelivered_ = v.deliver;
         if (v.split && (!putEntry() || !buffer_.putEndOfFile())) return;
         if (v.deliver) {
             uint32_t flags = (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) |

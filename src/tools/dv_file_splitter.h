@@ -115,7 +115,8 @@ private:
         std::span<const uint8_t> pcm;   // Type 2: the frame's audio as 16-bit stereo PCM
         core::FoundTimecode timecode;
     };
-    // Source side: the PCM of a joined frame into pcm_ (samples per channel; 0 when it has no audio).
+    // Source side: the frame's share of the input's audio stream, or else the sound of the frame
+    // itself, into pcm_ (samples per channel; 0 when it has no audio).
     int joinedPcm(const DvFrame& frame);
     void addToEntry(const DvFrame& frame, uint32_t flags, const SplitFrameInfo& info, int pcmSamples);
     bool putEntry();
@@ -137,6 +138,7 @@ private:
 
     core::FrameRingBuffer buffer_;
     DvFrameSource source_;
+    bool lastDelivered_ = true;  // the source's last frame went to an output file
     SplitDecider decider_;
     std::thread sourceThread_;
     std::thread sinkThread_;

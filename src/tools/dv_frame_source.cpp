@@ -63,6 +63,8 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
                         audio_.format().sampleRate == 32000);
     }
     join_ = joinAudio && audioUsable_;
+    repeatEmpty_ = audioUsable_;
+    ownPcm_.assign(2 * dvaudioMax(), 0);
     return Status::success();
 }
 
@@ -73,7 +75,9 @@ void DvFrameSource::close() {
     window_ = 0;
     file_.close();
     audio_ = {};
-    join_ = audioUsable_ = skipVideo_ = false;
+    join_ = audioUsable_ = repeatEmpty_ = false;
+    lastPos_ = -1;
+    own_.reset();
     pcmBytes_.clear();
     pcmOffset_ = 0;
     cursor_ = delivered_ = 0;
@@ -81,7 +85,9 @@ void DvFrameSource::close() {
     status_ = {};
 }
 
-bool DvFrameSource::fillAudio(int samples) {
+// The next `samples` samples of the stream into pcm_; returns how many the stream still had (the rest
+// is silence).
+int DvFrameSource::fillAudio(int samples) {
     size_t want = size_t(samples) * 4;
     if (pcmBytes_.size() - pcmOffset_ < want) {
         // Compact, then read on; the buffer never holds more than a frame's audio plus one read.
@@ -92,12 +98,12 @@ bool DvFrameSource::fillAudio(int samples) {
         }
     }
     size_t have = std::min(want, pcmBytes_.size() - pcmOffset_);
+    have -= have % 4;
     const uint8_t* p = pcmBytes_.data() + pcmOffset_;
     for (size_t i = 0; i < have / 2; ++i) pcm_[i] = int16_t(p[2 * i] | p[2 * i + 1] << 8);
-    // Audio that ends before the video leaves silence.
     std::fill(pcm_.begin() + long(have / 2), pcm_.begin() + long(want / 2), 0);
-    pcmOffset_ += have - have % 2;
-    return true;
+    pcmOffset_ += have;
+    return int(have / 4);
 }
 
 const uint8_t* DvFrameSource::mappedFrame(int64_t pos) {
@@ -110,46 +116,98 @@ const uint8_t* DvFrameSource::mappedFrame(int64_t pos) {
     return windows_[window_]->view(pos, frame_.size());
 }
 
+int64_t DvFrameSource::firstFramePosition() const {
+    for (int64_t n = 0; n < file_.frameCount(); ++n)
+        if (int64_t pos = file_.frameDataPosition(n); pos >= 0) return pos;
+    return -1;
+}
+
+// The stream's sound of this frame (pcm_) in the frame's own layout: a 12-bit frame keeps its second
+// pair and its packs, a 16-bit one its lock flag; a frame without sound of the stream's rate gets
+// 16-bit sound and fresh packs.
+void DvFrameSource::writeStreamSound(uint8_t* frame, int samples, int rate) const {
+    if (own_ && own_->bits == 12)
+        media::dvaudio::replacePair12(frame, frame_.size(), *own_, 0, pcm_.data(), samples);
+    else
+        media::dvaudio::insertPcm(frame, frame_.size(), pcm_.data(), samples, rate,
+                                  own_ ? own_->locked : rate != 44100);
+}
+
 // The frame's audio blocks are copied to frame_, joined there, and compared with the mapped ones:
 // only the blocks that differ are delivered from frame_.
 bool DvFrameSource::joinMapped(const uint8_t* mapped, int samples, int rate) {
     namespace dv = core::dv;
     const int seqs = dv::sequenceCount(frame_.size());
     int changed = 0;
-    auto join = [&] {
-        for (int s = 0; s < seqs; ++s)
-            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
-                const size_t at = s * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize;
-                std::memcpy(frame_.data() + at, mapped + at, dv::kDifBlockSize);
+    for (int s = 0; s < seqs; ++s)
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+            const size_t at = s * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize;
+            std::memcpy(frame_.data() + at, mapped + at, dv::kDifBlockSize);
+        }
+    writeStreamSound(frame_.data(), samples, rate);
+    for (int s = 0; s < seqs; ++s)
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+            const size_t block = s * dv::kBlocksPerSequence + dv::audioBlockIndex(a);
+            const size_t at = block * dv::kDifBlockSize;
+            if (std::memcmp(frame_.data() + at, mapped + at, dv::kDifBlockSize) != 0) {
+                std::memcpy(patchBytes_.data() + dv::kDifBlockSize * size_t(changed), frame_.data() + at,
+                            dv::kDifBlockSize);
+                patched_[size_t(changed++)] = uint16_t(block);
             }
-        media::dvaudio::insertPcm(frame_.data(), frame_.size(), pcm_.data(), samples, rate, rate != 44100);
-        for (int s = 0; s < seqs; ++s)
-            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
-                const size_t block = s * dv::kBlocksPerSequence + dv::audioBlockIndex(a);
-                const size_t at = block * dv::kDifBlockSize;
-                if (std::memcmp(frame_.data() + at, mapped + at, dv::kDifBlockSize) != 0) {
-                    std::memcpy(patchBytes_.data() + dv::kDifBlockSize * size_t(changed), frame_.data() + at,
-                                dv::kDifBlockSize);
-                    patched_[size_t(changed++)] = uint16_t(block);
-                }
-            }
-    };
-    if (!guarded(join)) return false;
+        }
     patchedCount_ = changed;
+    return true;
+}
+
+// Takes the frame's share of the audio stream and, when joining, writes it into the frame where the
+// frame's own sound differs. data: the frame's bytes (mapped or in frame_). Reads mapped
+// bytes: call guarded.
+bool DvFrameSource::joinAudio(const uint8_t* data, DvFrame& out) {
+    const int rate = audio_.format().sampleRate;
+    own_.reset();
+    own_ = media::dvaudio::readAudioInfo(data, frame_.size());
+    if (own_ && own_->sampleRate != rate) own_.reset();
+    // A repeated frame stands where the stream holds the nominal share of its own time.
+    const int samples = own_ && !out.repeated ? own_->samples
+                                              : media::dvaudio::samplesForFrame(delivered_, rate, pal());
+    const int have = fillAudio(samples);
+    out.pcm = pcm_.data();
+    out.pcmSamples = samples;
+    // Past the end of the stream the frame keeps its own sound.
+    if (!join_ || have == 0) return true;
+    if (own_) {
+        const int got = media::dvaudio::extractPcm(data, frame_.size(), *own_, 0, ownPcm_.data());
+        if (got == samples && std::equal(pcm_.begin(), pcm_.begin() + 2 * have, ownPcm_.begin())) return true;
+    }
+    if (data == frame_.data()) {
+        writeStreamSound(frame_.data(), samples, rate);
+        return true;
+    }
+    if (!joinMapped(data, samples, rate)) return false;
+    out.patch = patchBytes_.data();
+    out.patchedBlocks = patched_.data();
+    out.patchedCount = patchedCount_;
     return true;
 }
 
 bool DvFrameSource::next(DvFrame& out) {
     if (!status_.ok()) return false;
     int64_t count = file_.frameCount();
-    while (cursor_ < count && file_.frameDataPosition(cursor_) < 0) ++cursor_;  // dropped frames
+    if (!repeatEmpty_)
+        while (cursor_ < count && file_.frameDataPosition(cursor_) < 0) ++cursor_;  // dropped frames
     if (cursor_ >= count) return false;
     int64_t n = cursor_++;
     int64_t pos = file_.frameDataPosition(n);
-    const bool readVideo = !(skipVideo_ && audioUsable_ && !join_);
+    const bool repeated = pos < 0;
+    if (repeated) pos = lastPos_ >= 0 ? lastPos_ : firstFramePosition();
+    if (pos < 0) {
+        cursor_ = count;  // not one frame in the file
+        return false;
+    }
+    lastPos_ = pos;
     const uint8_t* data = nullptr;
-    if (readVideo && mapped_) data = mappedFrame(pos);
-    if (readVideo && !data) {
+    if (mapped_) data = mappedFrame(pos);
+    if (!data) {
         if (!file_.file().readExact(pos, frame_.data(), frame_.size())) {
             status_ = Status::failure(ErrorCode::kReadFailed, {}, file_.file().sysError());
             return false;
@@ -161,30 +219,16 @@ bool DvFrameSource::next(DvFrame& out) {
     out.mapped = data && data != frame_.data();
     out.size = frame_.size();
     out.index = n;
+    out.repeated = repeated;
     out.start = delivered_ * frameDuration();
     out.stop = out.start + frameDuration();
     fixer_.restamp(out.start, out.stop);
     if (audioUsable_) {
-        int rate = audio_.format().sampleRate;
-        int samples = media::dvaudio::samplesForFrame(delivered_, rate, pal());
-        fillAudio(samples);
-        if (audio_.failed()) {
+        bool joined = false;
+        auto step = [&] { joined = joinAudio(data, out); };
+        if (!guarded(step) || !joined || audio_.failed()) {
             status_ = Status::failure(ErrorCode::kReadFailed, {}, EIO);
             return false;
-        }
-        out.pcm = pcm_.data();
-        out.pcmSamples = samples;
-        if (join_ && data == frame_.data()) {
-            media::dvaudio::insertPcm(frame_.data(), frame_.size(), pcm_.data(), samples, rate, rate != 44100);
-        } else if (join_) {
-            patchedCount_ = 0;
-            if (!joinMapped(data, samples, rate)) {
-                status_ = Status::failure(ErrorCode::kReadFailed, {}, EIO);
-                return false;
-            }
-            out.patch = patchBytes_.data();
-            out.patchedBlocks = patched_.data();
-            out.patchedCount = patchedCount_;
         }
     }
     ++delivered_;

@@ -1,6 +1,8 @@
 // A source of whole DV frames with their times, from AVI Type 1, AVI Type 2 or Raw DV. For AVI Type 2
 // the separate PCM stream can be joined back into each frame's audio blocks (the "DV Mux" role), so
-// every consumer sees complete DV frames. Frames are read one at a time into one reused buffer, or,
+// every consumer sees complete DV frames. A frame whose own sound already equals its share of the
+// stream (the camcorder's frames, demultiplexed) is delivered unchanged; any other gets the stream's
+// sound in its own layout (16-bit, or the first pair of 12-bit four-channel sound, lock flag kept). Frames are read one at a time into one reused buffer, or,
 // in mapped mode, seen where the page cache holds them: the frame's bytes are not copied at all and a
 // joined frame is the mapped frame plus its rewritten audio blocks (see DvFrame::patch).
 #pragma once
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,9 +43,14 @@ struct DvFrame {
     size_t size = 0;
     int64_t index = 0;              // frame number in the source
     int64_t start = 0, stop = 0;    // 100-ns units
-    // Type 2 sources: this frame's share of the audio stream (16-bit stereo), joined or not.
+    // Type 2 sources: this frame's share of the audio stream (16-bit stereo), joined or not. The
+    // share follows the stream: as many samples as the frame itself carries (else the nominal count),
+    // taken from where the previous frame's share ended.
     const int16_t* pcm = nullptr;
     int pcmSamples = 0;
+    // Type 2 sources with sound: an empty index entry keeps its time; the frame before it (the first
+    // frame, for empty entries at the start) is delivered again there, as AVI players show it.
+    bool repeated = false;
     // Mapped mode, joined frames: the audio blocks whose bytes the joining changed, ascending, and
     // their new bytes one after another. Read the frame through bytes().
     const uint8_t* patch = nullptr;
@@ -86,18 +94,17 @@ public:
         beforeRemap_ = std::move(beforeRemap);
     }
 
-    // Type 2 only: when the caller needs nothing but the audio stream, the video chunks are not read
-    // (the frame's data is then null).
-    void skipVideo(bool skip) { skipVideo_ = skip; }
-
     // The next non-empty frame; false at the end (status() tells a failure from the end).
     bool next(DvFrame& out);
     const core::Status& status() const { return status_; }
     int64_t position() const { return cursor_; }
 
 private:
-    bool fillAudio(int samples);
+    int fillAudio(int samples);
     const uint8_t* mappedFrame(int64_t pos);
+    int64_t firstFramePosition() const;
+    bool joinAudio(const uint8_t* data, DvFrame& out);
+    void writeStreamSound(uint8_t* frame, int samples, int rate) const;
     bool joinMapped(const uint8_t* mapped, int samples, int rate);
     static int dvaudioMax();
 
@@ -105,7 +112,10 @@ private:
     media::AviAudioReader audio_;
     bool join_ = false;
     bool audioUsable_ = false;
-    bool skipVideo_ = false;
+    bool repeatEmpty_ = false;
+    int64_t lastPos_ = -1;  // data position of the last non-empty frame delivered
+    std::optional<media::dvaudio::AudioInfo> own_;  // the current frame's own sound, at the stream's rate
+    std::vector<int16_t> ownPcm_;
     std::vector<uint8_t> frame_;
     bool mapped_ = false;
     bool populate_ = true;

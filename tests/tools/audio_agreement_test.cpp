@@ -6,13 +6,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/dv_layout.h"
 #include "gen/clip_writer.h"
+#include "media/avi_writer.h"
+#include "media/dv_audio.h"
 #include "tools/audio_extract.h"
 #include "tools/dv_convert.h"
 
@@ -163,6 +167,138 @@ TEST(AudioAgreement, TwelveBitDvToType2KeepsTheFirstPair) {
         EXPECT_EQ(ffmpegPcm(t2), fromDv);
         EXPECT_EQ(extract(t2), fromDv);
     }
+}
+
+// ffmpeg's copy of the first video stream: the DV frames as the file holds them.
+Bytes ffmpegVideo(const fs::path& in) {
+    fs::path out = in;
+    out += ".video.dv";
+    std::string cmd = "ffmpeg -v error -y -i '" + in.string() + "' -map 0:v:0 -c copy -f rawvideo '" + out.string() + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return readAll(out);
+}
+
+TEST(AudioAgreement, RawDvThroughType2AndType1ComesBackBitExact) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(caseName(c));
+        const std::string name = "rt_" + caseName(c);
+        fs::path dv = workDir() / (name + ".dv"), t2 = workDir() / (name + "_t2.avi"),
+                 t1 = workDir() / (name + "_t1.avi"), back = workDir() / (name + "_back.dv");
+        ASSERT_TRUE(gen::writeClip(toneClip(c, 7), dv.string(), gen::Container::RawDv));
+        const Bytes original = readAll(dv);
+        ASSERT_TRUE(convert(dv, t2, ConvertTarget::kAviType2));
+        ASSERT_TRUE(convert(t2, t1, ConvertTarget::kAviType1));
+        ASSERT_TRUE(convert(t1, back, ConvertTarget::kRawDv));
+        EXPECT_TRUE(readAll(back) == original);
+        EXPECT_TRUE(ffmpegVideo(t2) == original);
+        EXPECT_TRUE(ffmpegVideo(t1) == original);
+        fs::path direct = workDir() / (name + "_direct.dv");
+        ASSERT_TRUE(convert(t2, direct, ConvertTarget::kRawDv));
+        EXPECT_TRUE(readAll(direct) == original);
+    }
+}
+
+// A Type 2 file whose audio stream an editor replaced: the DV frames get the stream's sound in
+// their own layout, everything else of theirs unchanged.
+TEST(AudioAgreement, ReplacedType2SoundIsWrittenInTheFramesOwnLayout) {
+    namespace dv = core::dv;
+    for (const Case& c : {Case{true, 32000, 12}, Case{false, 32000, 12}, Case{false, 44100, 16}}) {
+        SCOPED_TRACE(caseName(c));
+        const std::string name = "swap_" + caseName(c);
+        const gen::ClipSpec desc = toneClip(c, 5);
+        fs::path dv = workDir() / (name + ".dv"), t2 = workDir() / (name + ".avi"), back = workDir() / (name + "_back.dv");
+        ASSERT_TRUE(gen::writeClip(desc, dv.string(), gen::Container::RawDv));
+        const Bytes original = readAll(dv);
+        const size_t fs = desc.frameSize();
+        // New sound: a ramp small enough to pass 12-bit companding unchanged.
+        std::vector<std::vector<int16_t>> sound;
+        media::AviWriterOptions opt;
+        opt.type = media::AviType::kType2;
+        opt.pal = c.pal;
+        opt.audioSampleRate = uint32_t(c.rate);
+        media::AviWriter w;
+        ASSERT_TRUE(w.open(t2.string(), opt));
+        for (int64_t n = 0; n < desc.frames; ++n) {
+            const uint8_t* f = original.data() + n * fs;
+            auto info = media::dvaudio::readAudioInfo(f, fs);
+            ASSERT_TRUE(info);
+            std::vector<int16_t> pcm(2 * size_t(info->samples));
+            for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = int16_t(int(i % 700) - 350);
+            ASSERT_TRUE(w.writeFrame({f, fs}, {reinterpret_cast<const uint8_t*>(pcm.data()), 2 * pcm.size()}));
+            sound.push_back(std::move(pcm));
+        }
+        ASSERT_TRUE(w.close());
+        ASSERT_TRUE(convert(t2, back, ConvertTarget::kRawDv));
+        const Bytes out = readAll(back);
+        ASSERT_EQ(out.size(), original.size());
+        std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame), was(pcm.size());
+        for (int64_t n = 0; n < desc.frames; ++n) {
+            const uint8_t* a = original.data() + n * fs;
+            const uint8_t* b = out.data() + n * fs;
+            for (size_t blk = 0; blk < fs / dv::kDifBlockSize; ++blk) {
+                const bool audioBlock = (blk % dv::kBlocksPerSequence) >= 6 && (blk % dv::kBlocksPerSequence - 6) % 16 == 0;
+                if (!audioBlock) ASSERT_EQ(std::memcmp(a + blk * 80, b + blk * 80, 80), 0) << "block " << blk;
+                else ASSERT_EQ(std::memcmp(a + blk * 80, b + blk * 80, 8), 0) << "pack of block " << blk;
+            }
+            auto info = media::dvaudio::readAudioInfo(b, fs);
+            ASSERT_TRUE(info);
+            EXPECT_EQ(info->bits, c.bits);
+            EXPECT_EQ(info->locked, c.rate != 44100);
+            int got = media::dvaudio::extractPcm(b, fs, *info, 0, pcm.data());
+            ASSERT_EQ(size_t(2 * got), sound[size_t(n)].size());
+            EXPECT_TRUE(std::equal(sound[size_t(n)].begin(), sound[size_t(n)].end(), pcm.begin()));
+            if (c.bits == 12) {  // channels 3-4 stay as recorded
+                media::dvaudio::extractPcm(a, fs, *info, 1, was.data());
+                media::dvaudio::extractPcm(b, fs, *info, 1, pcm.data());
+                EXPECT_TRUE(std::equal(was.begin(), was.begin() + 2 * got, pcm.begin()));
+            }
+        }
+    }
+}
+
+// Empty index entries keep their time: the frame before is repeated there and the sound stays in
+// step; the whole audio stream comes out of extraction, also when it outlasts the picture.
+TEST(AudioAgreement, DroppedFramesAndLongSoundKeepEverySample) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg not installed";
+    for (bool pal : {true, false}) {
+        Case c{pal, 48000, 16};
+        SCOPED_TRACE(caseName(c));
+        gen::ClipSpec desc = toneClip(c, 16);
+        desc.dropped = {5, 6, 7};
+        fs::path t2 = workDir() / ("drop_" + caseName(c) + ".avi"), back = workDir() / ("drop_" + caseName(c) + ".dv");
+        ASSERT_TRUE(gen::writeClip(desc, t2.string(), gen::Container::Avi2));
+        const Bytes stream = ffmpegPcm(t2);
+        ASSERT_TRUE(stream == expectedTone(desc));
+        EXPECT_TRUE(extract(t2) == stream);
+        ASSERT_TRUE(convert(t2, back, ConvertTarget::kRawDv));
+        const Bytes frames = readAll(back);
+        const size_t fs = desc.frameSize();
+        ASSERT_EQ(frames.size(), fs * size_t(desc.frames));
+        // The repeated frames are frame 4 (its timecode and picture) with their own time's sound.
+        for (size_t n = 5; n <= 7; ++n) {
+            EXPECT_EQ(std::memcmp(frames.data() + 4 * fs, frames.data() + n * fs, 6 * 80), 0);
+            EXPECT_EQ(std::memcmp(frames.data() + 4 * fs + 7 * 80, frames.data() + n * fs + 7 * 80, 80), 0);
+        }
+        EXPECT_TRUE(extract(back) == stream);
+    }
+    // 10 frames of picture, 15 frames' worth of sound.
+    gen::ClipSpec desc = toneClip(Case{true, 48000, 16}, 10);
+    fs::path dv = workDir() / "long.dv", t2 = workDir() / "long.avi";
+    ASSERT_TRUE(gen::writeClip(desc, dv.string(), gen::Container::RawDv));
+    const Bytes frames = readAll(dv);
+    media::AviWriterOptions opt;
+    opt.type = media::AviType::kType2;
+    media::AviWriter w;
+    ASSERT_TRUE(w.open(t2.string(), opt));
+    Bytes tone = expectedTone(toneClip(Case{true, 48000, 16}, 15));
+    for (size_t n = 0; n < 10; ++n) {
+        const size_t bytes = n < 9 ? 1920 * 4 : tone.size() - 9 * 1920 * 4;
+        ASSERT_TRUE(w.writeFrame({frames.data() + n * 144000, 144000}, {tone.data() + n * 1920 * 4, bytes}));
+    }
+    ASSERT_TRUE(w.close());
+    EXPECT_TRUE(ffmpegPcm(t2) == tone);
+    EXPECT_TRUE(extract(t2) == tone);
 }
 
 TEST(AudioAgreement, ClipWithoutSoundHasNoAudioToExtract) {
