@@ -43,9 +43,11 @@
 #include "media/avi_chunks.h"
 #include "media/codec/codec_registry.h"
 #include "media/file_io.h"
+#include "media/output_file.h"
 #include "media/recognize.h"
 #include "playback/bitmap_writer.h"
 #include "playback/map_request.h"
+#include "tools/avi_repair.h"
 
 namespace zorv::app {
 
@@ -91,6 +93,29 @@ constexpr const char* kOpenFilterPreselected =
     "DV, HDV & AVCHD (*.avi, *.dv, *.m2t, *.mpg, *.mpeg, *.mts, *.m2ts) (*.avi *.dv *.m2t *.mpg *.mpeg *.mts *.m2ts)";
 
 constexpr int64_t kSecond = 10000000;  // 100-ns units
+
+// A DV AVI that cannot be opened (a capture cut by a crash leaves no index and no sizes) can be
+// rebuilt from its chunks into a new file beside it. Returns the repaired file's path, or nothing
+// when the user declined or the repair failed (the failure is shown).
+std::string offerRepair(QWidget* parent, const std::string& path, const std::string& error) {
+    const std::string out = tools::repairOutputName(path);
+    const QString text = QString::fromStdString(error) +
+                         QStringLiteral("\r\n\r\nIts index or sizes may be missing or cut short. Rebuild them into a "
+                                        "new file and open that?\r\n\r\n%1")
+                             .arg(QString::fromStdString(out));
+    if (showMessage(parent, QMessageBox::Question, kErrorTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No) != QMessageBox::Yes)
+        return {};
+    media::OutputFile file;
+    core::Status s = file.begin(out, media::OutputRules{false, {path}});
+    if (s) s = tools::repairDvAvi(path, file.tempPath());
+    if (s) s = file.commit();
+    if (!s) {
+        showMessage(parent, QMessageBox::Critical, kErrorTitle, QString::fromStdString(s.message));
+        return {};
+    }
+    return out;
+}
 
 CMainDialog::UrlOpener& urlOpener() {
     static CMainDialog::UrlOpener opener = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
@@ -509,7 +534,12 @@ bool CMainDialog::openFile(const QString& qpath) {
     const core::Status st = player_->open(path, playerConfig());
     if (!st) {
         const std::string err = player_->lastError().empty() ? st.message : player_->lastError();
+        const bool dvAvi = kind_ == FileKind::kDvAvi;
         closeFile();
+        if (dvAvi) {
+            const std::string repaired = offerRepair(this, path, err);
+            return !repaired.empty() && openFile(QString::fromStdString(repaired));
+        }
         showMessage(this, QMessageBox::Critical, kErrorTitle, QString::fromStdString(err));
         return false;
     }

@@ -22,5 +22,6 @@ int cmdCapture(int argc, char** argv);
 int cmdDevices(int argc, char** argv);
 int cmdBurn(int argc, char** argv);
 int cmdBatch(int argc, char** argv);
+int cmdRepair(int argc, char** argv);
 
 }  // namespace zorv::cli

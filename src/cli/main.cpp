@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"convert", zorv::cli::cmdConvert, "convert --to avi1|avi2|dv FILE [-o OUT] [--overwrite]  AVI Type 1, Type 2 and Raw DV into each other"},
     {"extract-audio", zorv::cli::cmdExtractAudio, "extract-audio FILE [-o OUT] [--overwrite]  the sound of a camcorder file as WAV (AC-3 for AVCHD)"},
     {"capture", zorv::cli::cmdCapture, "capture --device DEVICE --out BASE [--split ...] [--duration HH:MM:SS] [--stop-after-idle S]  record DV from a camcorder or deck (sim:FILE simulates one)"},
+    {"repair", zorv::cli::cmdRepair, "repair FILE [-o OUT] [--in-place --yes]  rebuild the index and sizes of a DV AVI cut short"},
     {"devices", zorv::cli::cmdDevices, "devices                        list the DV capture devices"},
     {"burn", zorv::cli::cmdBurn, "burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user] [--mode all|scenes:N[s|f]]  metadata drawn into the pictures"},
     {"gpx", zorv::cli::cmdGpx, "gpx FILE [-o OUT]              the GPS track of an AVCHD file as GPX 1.1"},

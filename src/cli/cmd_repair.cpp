@@ -1,0 +1,86 @@
+// zorv repair FILE [-o OUT] [--overwrite] [--in-place --yes]: rebuilds the header and indexes of a DV
+// AVI cut short (a crashed capture, a file another tool never finished).
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "media/output_file.h"
+#include "tools/avi_repair.h"
+
+namespace zorv::cli {
+
+namespace {
+void repairUsage(FILE* out) {
+    std::fputs("usage: zorv repair FILE [-o OUT] [--overwrite] [--in-place --yes]\n\n"
+               "Rebuilds a DV AVI (Type 1 or 2) whose index or sizes are missing or cut short, as a crash,\n"
+               "a power loss or a full disk leaves a capture: every whole frame and all the sound before the\n"
+               "damage go into a new file with fresh headers and indexes, by default FILE without extension +\n"
+               "\"-repaired.avi\". FILE is only read; --in-place --yes replaces it with the repaired file.\n",
+               out);
+}
+}  // namespace
+
+int cmdRepair(int argc, char** argv) {
+    std::string input, output;
+    bool overwrite = false, inPlace = false, yes = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            repairUsage(stdout);
+            return 0;
+        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
+            output = argv[++i];
+        } else if (a == "--overwrite") {
+            overwrite = true;
+        } else if (a == "--in-place") {
+            inPlace = true;
+        } else if (a == "--yes" || a == "-y") {
+            yes = true;
+        } else if (!a.empty() && a[0] != '-' && input.empty()) {
+            input = argv[i];
+        } else {
+            repairUsage(stderr);
+            return 2;
+        }
+    }
+    if (input.empty() || (inPlace && !output.empty())) {
+        repairUsage(stderr);
+        return 2;
+    }
+    if (inPlace && !yes) {
+        printError("--in-place replaces " + input + " with the repaired file: give --yes as well");
+        return 2;
+    }
+    media::OutputRules rules;
+    if (inPlace) {
+        output = input;
+        rules.overwrite = true;  // the input itself, once the repaired file is complete
+    } else {
+        if (output.empty()) output = tools::repairOutputName(input);
+        rules.overwrite = overwrite;
+        rules.inputs = {input};
+    }
+    media::OutputFile out;
+    core::Status s = out.begin(output, rules);
+    if (!s) {
+        printError(s.message);
+        return 1;
+    }
+    tools::RepairResult r;
+    s = tools::repairDvAvi(input, out.tempPath(), &r);
+    if (s) s = out.commit();
+    if (!s) {
+        printError(s.message.empty() ? "Failed while writing output file" : s.message);
+        return 1;
+    }
+    std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), r.aviType,
+                r.pal ? "625/50" : "525/60", static_cast<long long>(r.frames),
+                static_cast<long long>(r.emptyFrames));
+    if (r.aviType == 2) std::printf(", %llu bytes of sound", static_cast<unsigned long long>(r.audioBytes));
+    std::printf("\n");
+    return 0;
+}
+
+}  // namespace zorv::cli
