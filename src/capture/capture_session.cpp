@@ -20,6 +20,10 @@ namespace {
 // Frames taken while the session was paused: the splitter still sees them, no file receives them.
 constexpr uint32_t kPausedFrame = 0x100;
 
+// How often a growing file is made valid on disk: at most this much is lost to a crash.
+constexpr auto kCheckpointInterval = std::chrono::seconds(1);
+constexpr uint32_t kCaptureIndexSlots = 4096;
+
 constexpr size_t kNtscFrameBytes = 120000;  // 10 DIF sequences
 constexpr size_t kPalFrameBytes = 144000;   // 12 DIF sequences
 
@@ -136,10 +140,11 @@ Status CaptureSession::start() {
         return Status::failure(ErrorCode::kWriteFailed, "Insufficient disk space available");
 
     logPath_ = base_ + ".log";
-    log_ = std::fopen(logPath_.c_str(), "wb");
+    // A later session with the same base adds to the log and the batch list of the earlier ones.
+    log_ = std::fopen(logPath_.c_str(), "ab");
     if (!log_) return Status::failure(ErrorCode::kWriteFailed, "Failed to create log file", errno);
     batchPath_ = base_ + ".csv";
-    batch_ = std::fopen(batchPath_.c_str(), "wb");
+    batch_ = std::fopen(batchPath_.c_str(), "ab");
     if (!batch_) {
         int err = errno;
         std::fclose(log_);
@@ -183,6 +188,7 @@ Status CaptureSession::start() {
         files_.clear();
     }
     started_ = std::chrono::steady_clock::now();
+    freeKnown_ = false;
     lastFrameMicros_ = nowMicros();
     running_ = true;
     accepting_ = true;
@@ -248,6 +254,25 @@ void CaptureSession::logText(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), log_) != text.size() || std::fflush(log_) != 0) logFailed_ = true;
 }
 
+// Whether `bytes` more can be written with the free-space floor left. The volume is asked again
+// once a second and whenever what was written since the last answer would reach the floor, so a
+// fast writer cannot fill the disk between two looks.
+bool CaptureSession::roomFor(uint64_t bytes) {
+    const uint64_t floor = kMinFreeMiB << 20;
+    const auto now = std::chrono::steady_clock::now();
+    if (!freeKnown_ || now - freeAskedAt_ >= freeSpaceInterval_ || writtenSinceAsk_ + bytes + floor > freeAtAsk_) {
+        std::optional<uint64_t> free = freeSpace_ ? freeSpace_(base_) : volumeFreeBytes(base_);
+        if (!free) return true;  // a volume that cannot be asked is not judged
+        freeKnown_ = true;
+        freeAtAsk_ = *free;
+        writtenSinceAsk_ = 0;
+        freeAskedAt_ = now;
+    }
+    if (writtenSinceAsk_ + bytes + floor > freeAtAsk_) return false;
+    writtenSinceAsk_ += bytes;
+    return true;
+}
+
 void CaptureSession::requestStop(StopReason reason, const std::string& error) {
     {
         std::lock_guard<std::mutex> g(mutex_);
@@ -310,7 +335,10 @@ Status CaptureSession::beginFile() {
     opt.pal = current_.firstKept.sequences == 12;
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
     opt.reservedText = reservedItemText();
+    // One super index entry per checkpoint of the growing RIFF beside one per finished RIFF.
+    opt.superIndexSlots = kCaptureIndexSlots;
     Status st = avi_.open(current_.path, opt);
+    lastCheckpoint_ = std::chrono::steady_clock::now();
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
     fileOpen_ = true;
     ++fileCount_;
@@ -420,18 +448,27 @@ void CaptureSession::writerLoop() {
             }
         }
         if (beforeWrite_) beforeWrite_(framesWritten_.load());
-        Status st;
+        std::span<const uint8_t> pcm;
         if (type2) {
-            std::span<const uint8_t> pcm;
             if (auto audio = media::dvaudio::readAudioInfo(frame.data(), frame.size())) {
                 int n = media::dvaudio::extractPcm(frame.data(), frame.size(), *audio, 0, pcm_.data());
                 pcm = {reinterpret_cast<const uint8_t*>(pcm_.data()), static_cast<size_t>(n) * 4};
             }
-            st = avi_.writeFrame(frame, pcm);
-        } else {
-            st = avi_.writeFrame(frame);
         }
+        // The frame's chunks, their index entries and what closing the file appends.
+        if (!roomFor(frame.size() + pcm.size() + 64 + avi_.closingBytes())) {
+            buffer_.release();
+            requestStop(StopReason::kDiskSpace, "Insufficient disk space available");
+            buffer_.abort();
+            break;
+        }
+        Status st = type2 ? avi_.writeFrame(frame, pcm) : avi_.writeFrame(frame);
         buffer_.release();
+        const auto now = std::chrono::steady_clock::now();
+        if (st && now - lastCheckpoint_ >= kCheckpointInterval) {
+            lastCheckpoint_ = now;
+            st = avi_.checkpoint(true);
+        }
         if (!st) {
             requestStop(StopReason::kWriteError, "Failed while writing output file");
             buffer_.abort();
@@ -485,6 +522,8 @@ void CaptureSession::shutdown() {
     if (writer_.joinable()) writer_.join();
 
     StopReason reason = stopReason_.load();
+    if (int64_t dropped = bufferDrops_.load() + device_.droppedFrames(); dropped > 0)
+        logText("Dropped frames: " + std::to_string(dropped) + "\r\n\r\n");
     if (isError(reason)) logText("\r\nError: " + lastError() + "\r\n\r\n");
     if (fileCount_ == 0) logText("No capture files were created because no video frames were encountered\r\n\r\n");
     logText("Capture ended" + localDateAndTime() + "\r\n\r\n");

@@ -7,11 +7,18 @@
 // conditions (duration, no frames for N seconds, free space below 20 MiB, device or write error) and
 // winds everything down.
 //
-// Beside the files the session writes a log (base + ".log") and a Premiere batch list (base + ".csv"):
+// The AVI files are valid while they grow: about once a second the writer indexes the frames written
+// since the last time and rewrites the sizes and counts (media::AviWriter::checkpoint), so a crash,
+// a kill or a power loss costs at most the last second. Before each frame the writer checks that the
+// frame and the file's closing indexes leave the 20 MiB floor free, and stops cleanly otherwise.
+//
+// Beside the files the session writes a log (base + ".log") and a Premiere batch list (base + ".csv"),
+// appended to by every session with the same base:
 //   log:   "\r\nCapture started on DATE at TIME\r\n\r\n", then per file "Capture file #N created",
 //          "File name: PATH", "Start TC: ..." and at its end, when the pre-roll dropped frames,
 //          "Frames discarded by preroll delay" with a second Start TC line, then "End TC: ..." and an
-//          empty line; an error as "\r\nError: TEXT\r\n\r\n"; finally "Capture ended on DATE at TIME".
+//          empty line; an error as "\r\nError: TEXT\r\n\r\n"; "Dropped frames: N" when frames were
+//          lost; finally "Capture ended on DATE at TIME".
 //   batch list: one CSV row per file, no header: file name (without folder), start timecode, end
 //          timecode, duration in frames, reel name; text fields in double quotes.
 // Every finished file gets the Premiere timecode list ("Tdat") in its reserved list: the timecode of
@@ -166,6 +173,7 @@ private:
     void finishFile();
     std::string nextFileName(const tools::SplitFrameInfo& first);
     void logText(const std::string& text);
+    bool roomFor(uint64_t bytes);
     void setLastError(const std::string& text);
 
     CaptureDevice& device_;
@@ -218,6 +226,11 @@ private:
     int sequence_ = 1;
     int lastSequences_ = 0;
     std::vector<int16_t> pcm_;
+    std::chrono::steady_clock::time_point lastCheckpoint_;
+    // Free space as last asked, when, and the bytes written since.
+    bool freeKnown_ = false;
+    uint64_t freeAtAsk_ = 0, writtenSinceAsk_ = 0;
+    std::chrono::steady_clock::time_point freeAskedAt_;
 };
 
 }  // namespace zorv::capture

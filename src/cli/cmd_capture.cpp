@@ -22,6 +22,9 @@ namespace zorv::cli {
 
 namespace {
 
+// A capture that ended normally but lost frames on the way.
+constexpr int kExitFramesDropped = 3;
+
 std::atomic<bool> gInterrupted{false};
 
 void onCaptureInterrupt(int) { gInterrupted.store(true); }
@@ -30,7 +33,7 @@ void usage(FILE* out) {
     std::fputs(
         "usage: zorv capture --device DEVICE --out BASE [--split TRIGGER|off] [--name FORM] [--preroll S]\n"
         "                    [--reel NAME] [--type avi1|avi2] [--duration HH:MM:SS] [--stop-after-idle S]\n"
-        "                    [--fast]\n"
+        "                    [--fast] [--sim-drop N]\n"
         "Records DV from a camcorder or deck into AVI files BASE NNNN.avi (or by --name), one per recording.\n"
         "  --device ID     a device of `zorv devices`, or sim:FILE for a simulated deck playing the DV\n"
         "                  file FILE as tape (it starts playing at once)\n"
@@ -43,7 +46,10 @@ void usage(FILE* out) {
         "  --duration T    stop after HH:MM:SS of captured video\n"
         "  --stop-after-idle S  stop when no frame arrived for S seconds (1..99)\n"
         "  --fast          simulated deck: play as fast as the writer takes frames\n"
-        "Ctrl+C stops the capture.\n",
+        "  --sim-drop N    simulated deck: lose the first N frames played (as a deck that drops them)\n"
+        "Ctrl+C, SIGTERM and SIGHUP stop the capture and close its files.\n"
+        "Exit status: 0 when every frame was captured, 3 when the capture ended normally but frames were\n"
+        "dropped (their count is printed and logged), 1 on an error, 2 on wrong arguments.\n",
         out);
 }
 
@@ -83,6 +89,7 @@ int cmdCapture(int argc, char** argv) {
     core::Options options;
     options.captureStopMode = 0;
     bool fast = false;
+    int64_t simDrop = 0;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         bool hasValue = i + 1 < argc;
@@ -154,6 +161,13 @@ int cmdCapture(int argc, char** argv) {
             options.noFramesSeconds = v ? static_cast<int>(*v) : core::kNotANumber;
         } else if (a == "--fast") {
             fast = true;
+        } else if (a == "--sim-drop" && hasValue) {
+            auto v = parseInt(argv[++i]);
+            if (!v || *v < 0) {
+                usage(stderr);
+                return 2;
+            }
+            simDrop = *v;
         } else {
             usage(stderr);
             return 2;
@@ -189,6 +203,7 @@ int cmdCapture(int argc, char** argv) {
     if (auto* deck = dynamic_cast<capture::SimDeck*>(device.get())) {
         freeQuery = deck->freeSpaceQuery();
         if (fast) deck->setReadyGate([&session] { return session.bufferHasRoom(); });
+        deck->dropNextFrames(simDrop);
     }
     session.setFreeSpaceQuery(freeQuery);
 
@@ -198,7 +213,10 @@ int cmdCapture(int argc, char** argv) {
         return 1;
     }
     gInterrupted = false;
-    auto previous = std::signal(SIGINT, onCaptureInterrupt);
+    // A closed terminal, a shutdown or a service manager stops the capture like Ctrl+C.
+    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    void (*previous[3])(int);
+    for (int i = 0; i < 3; ++i) previous[i] = std::signal(kStopSignals[i], onCaptureInterrupt);
     const bool tty = isatty(STDERR_FILENO);
     auto lastShown = std::chrono::steady_clock::now();
     while (session.running()) {
@@ -214,7 +232,7 @@ int cmdCapture(int argc, char** argv) {
         }
     }
     st = session.wait();
-    std::signal(SIGINT, previous);
+    for (int i = 0; i < 3; ++i) std::signal(kStopSignals[i], previous[i]);
     if (tty) std::fputs("\r\033[K", stderr);
 
     capture::CaptureStatus status = session.status();
@@ -229,7 +247,8 @@ int cmdCapture(int argc, char** argv) {
     if (session.files().empty()) std::printf("No capture files were created because no video frames were encountered\n");
     std::printf("Dropped frames: %lld\nLog: %s\nBatch list: %s\n", static_cast<long long>(status.droppedFrames),
                 session.logPath().c_str(), session.batchListPath().c_str());
-    return st.ok() && status.lastError.empty() ? 0 : 1;
+    if (!st.ok() || !status.lastError.empty()) return 1;
+    return status.droppedFrames > 0 ? kExitFramesDropped : 0;
 }
 
 int cmdDevices(int argc, char** argv) {

@@ -100,6 +100,9 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
     idx1_.clear();
     videoSuper_.clear();
     audioSuper_.clear();
+    videoChecks_.clear();
+    audioChecks_.clear();
+    checkedVideo_ = checkedAudio_ = 0;
     std::fill(std::begin(dvInfo_), std::end(dvInfo_), 0xFFFFFFFFu);
     dvInfo_[6] = dvInfo_[7] = 0;
     haveDvInfo_ = false;
@@ -142,7 +145,8 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
     b.u32(maxBytesPerSec);
     b.u32(0);
     b.u32(kAvihFlags);
-    b.u32(static_cast<uint32_t>(opt_.openDml ? firstRiffFrames_ : totalFrames_));
+    // With OpenDML the legacy count covers the first RIFF (all frames while it is still growing).
+    b.u32(static_cast<uint32_t>(opt_.openDml && riffCount_ > 1 ? firstRiffFrames_ : totalFrames_));
     b.u32(0);
     b.u32(type2 ? 2 : 1);
     b.u32(maxChunk_ + 8);
@@ -151,20 +155,23 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
     b.zeros(16);
     b.end(avih);
 
-    auto superIndex = [&](const char (&id)[5], const std::vector<SuperEntry>& entries) {
+    auto superIndex = [&](const char (&id)[5], const std::vector<SuperEntry>& done,
+                          const std::vector<SuperEntry>& checks) {
         if (!opt_.openDml) return;
         size_t indx = b.begin("indx");
         b.u16(4);
         b.u8(0);
         b.u8(0);  // index of indexes
-        b.u32(static_cast<uint32_t>(entries.size()));
+        const size_t used = std::min<size_t>(done.size() + checks.size(), opt_.superIndexSlots);
+        b.u32(static_cast<uint32_t>(used));
         b.tag(id);
         b.zeros(12);
         for (uint32_t i = 0; i < opt_.superIndexSlots; ++i) {
-            if (i < entries.size()) {
-                b.u64(entries[i].offset);
-                b.u32(entries[i].size);
-                b.u32(entries[i].duration);
+            if (i < used) {
+                const SuperEntry& e = i < done.size() ? done[i] : checks[i - done.size()];
+                b.u64(e.offset);
+                b.u32(e.size);
+                b.u32(e.duration);
             } else {
                 b.zeros(16);
             }
@@ -208,7 +215,7 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
         for (uint32_t v : dvInfo_) b.u32(v);
     }
     b.end(strf);
-    superIndex(type2 ? "00dc" : "00__", videoSuper_);
+    superIndex(type2 ? "00dc" : "00__", videoSuper_, videoChecks_);
     b.end(strl);
 
     if (type2) {
@@ -239,7 +246,7 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
         b.u16(16);
         b.u16(0);
         b.end(asf);
-        superIndex("01wb", audioSuper_);
+        superIndex("01wb", audioSuper_, audioChecks_);
         b.end(astrl);
     }
 
@@ -415,6 +422,55 @@ Status AviWriter::finishRiff() {
     if (Status s = writeAt(riffStart_ + 4, &riffSize, 4); !s) return s;
     videoRefs_.clear();
     audioRefs_.clear();
+    videoChecks_.clear();
+    audioChecks_.clear();
+    checkedVideo_ = checkedAudio_ = 0;
+    return Status::success();
+}
+
+uint64_t AviWriter::closingBytes() const {
+    uint64_t n = 2 * kStdIndexHeader + 8 * (videoRefs_.size() + audioRefs_.size());
+    if (riffCount_ == 1) n += 8 + 16 * idx1_.size();
+    return n;
+}
+
+Status AviWriter::checkpoint(bool sync) {
+    if (fd_ < 0 || !error_.ok()) return error_;
+    if (!opt_.openDml || (checkedVideo_ == videoRefs_.size() && checkedAudio_ == audioRefs_.size()))
+        return Status::success();
+    // Two more super index entries must fit beside the RIFFs to come; otherwise the next RIFF
+    // starts early and its whole index takes the place of this RIFF's checkpoint entries.
+    const bool type2 = opt_.type == AviType::kType2;
+    if (videoSuper_.size() + videoChecks_.size() + 2 >= opt_.superIndexSlots) {
+        if (riffCount_ >= static_cast<int64_t>(opt_.superIndexSlots)) return Status::success();
+        if (Status s = settle(); !s) return s;
+        if (Status s = finishRiff(); !s) return s;
+        if (Status s = startRiff(); !s) return s;
+    } else {
+        if (Status s = settle(); !s) return s;
+        std::vector<ChunkRef> part(videoRefs_.begin() + static_cast<long>(checkedVideo_), videoRefs_.end());
+        const uint32_t vdur = static_cast<uint32_t>(part.size());
+        if (Status s = writeStandardIndex(fcc(type2 ? "00dc" : "00__"), part, videoChecks_, vdur); !s) return s;
+        checkedVideo_ = videoRefs_.size();
+        if (type2 && checkedAudio_ < audioRefs_.size()) {
+            part.assign(audioRefs_.begin() + static_cast<long>(checkedAudio_), audioRefs_.end());
+            uint64_t bytes = 0;
+            for (const ChunkRef& r : part) bytes += r.size;
+            const uint32_t adur = static_cast<uint32_t>(bytes / kAudioBlockAlign);
+            if (Status s = writeStandardIndex(fcc("01wb"), part, audioChecks_, adur); !s) return s;
+            checkedAudio_ = audioRefs_.size();
+        }
+        if (sync && ::fdatasync(fd_) != 0) return fail(errno);
+        const uint32_t moviSize = static_cast<uint32_t>(pos_ - moviStart_ - 8);
+        if (Status s = writeAt(moviStart_ + 4, &moviSize, 4); !s) return s;
+        const uint32_t riffSize = static_cast<uint32_t>(pos_ - riffStart_ - 8);
+        if (Status s = writeAt(riffStart_ + 4, &riffSize, 4); !s) return s;
+    }
+    // Counts and super indexes last: until they are written the file describes the previous state.
+    std::vector<uint8_t> header = buildHeader();
+    if (header.size() != headerSize_) return fail(EINVAL);
+    if (Status s = writeAt(8, header.data() + 8, header.size() - 20); !s) return s;
+    if (sync && ::fdatasync(fd_) != 0) return fail(errno);
     return Status::success();
 }
 

@@ -66,6 +66,17 @@ public:
     // Writes what queueFrame() holds (with writeBehind: hands it to the writer thread).
     core::Status flush();
 
+    // Makes the file on disk a complete AVI of every frame written so far without closing it, for
+    // files that must survive a crash while they grow: the frames since the last checkpoint get
+    // standard index chunks of their own inside the 'movi' list, then the 'movi' and RIFF sizes,
+    // the frame counts and the super indexes are rewritten to cover them. Each rewrite only extends
+    // what the file already described, so an interruption at any point leaves a valid file.
+    // OpenDML files only (a no-op otherwise). sync: the frames and index chunks reach the disk before
+    // the headers that point at them, and the headers before the call returns.
+    core::Status checkpoint(bool sync);
+    // The bytes that closing the file would still append (indexes), for free-space checks.
+    uint64_t closingBytes() const;
+
     // Writes the indexes, completes the headers and closes the file. Safe to call twice.
     core::Status close();
 
@@ -119,6 +130,10 @@ private:
     std::vector<ChunkRef> videoRefs_, audioRefs_;     // current RIFF
     std::vector<std::array<uint32_t, 4>> idx1_;       // first RIFF (or the only one)
     std::vector<SuperEntry> videoSuper_, audioSuper_;
+    // Checkpoints of the current RIFF: refs already in an index chunk, and those chunks' entries
+    // (replaced by the RIFF's whole index when it is finished).
+    size_t checkedVideo_ = 0, checkedAudio_ = 0;
+    std::vector<SuperEntry> videoChecks_, audioChecks_;
     GatherBatch batch_;
     std::unique_ptr<WriteBehind> behind_;
     uint32_t dvInfo_[8];

@@ -396,9 +396,9 @@ TEST_F(CaptureTest, SecondCaptureToTheSameBaseGetsTheCounterInBrackets) {
         ASSERT_EQ(session.files().size(), 1u);
         EXPECT_EQ(fs::path(session.files()[0].path).filename(),
                   run == 0 ? "Tape 00.00.00.00.avi" : "Tape 00.00.00.00 (1).avi");
-        // The log and batch list are made afresh by each capture.
-        EXPECT_EQ(countOf(readText(session.logPath()), "Capture started on "), 1);
-        EXPECT_EQ(countOf(readText(session.batchListPath()), "\r\n"), 1);
+        // Each capture adds to the log and batch list of the earlier ones.
+        EXPECT_EQ(countOf(readText(session.logPath()), "Capture started on "), run + 1);
+        EXPECT_EQ(countOf(readText(session.batchListPath()), "\r\n"), run + 1);
     }
 }
 
@@ -536,7 +536,8 @@ TEST_F(CaptureTest, ReadFailureStopsWithItsMessage) {
     ASSERT_EQ(session.files().size(), 1u);
     EXPECT_EQ(session.files()[0].frames, 5);
     std::string log = readText(session.logPath());
-    EXPECT_NE(log.find("\r\nError: Failed while reading capture device\r\n\r\nCapture ended on "), std::string::npos)
+    EXPECT_NE(log.find("Dropped frames: 1\r\n\r\n\r\nError: Failed while reading capture device\r\n\r\nCapture ended on "),
+              std::string::npos)
         << log;
     session.frameArrived(buf);  // after the stop: ignored
     EXPECT_EQ(session.status().framesCaptured, 5);

@@ -14,12 +14,15 @@
 
 #include "avi_test_util.h"
 #include "gen/clip_writer.h"
+#include "media/dv_media_file.h"
 #include "media/rawdv_writer.h"
 
 namespace zorv::media {
 namespace {
 
 using namespace zorv::avitest;
+using avitest::le32;  // before the media readers' own of the same name
+using avitest::le64;
 using core::ErrorCode;
 
 class AviWriterTest : public ::testing::Test {
@@ -235,6 +238,58 @@ TEST_F(AviWriterTest, DroppedFramesBecomeEmptyIndexEntries) {
 
     EXPECT_EQ(ffprobeFrames(f), 16);
     EXPECT_EQ(ffmpegVideoBytes(f), expected);
+}
+
+// A growing file copied at any moment (a kill or power loss) after a checkpoint reads as a whole AVI
+// of the frames checkpointed, in this project's reader and in ffmpeg, also across RIFF changes and
+// when the super index runs out of slots for checkpoint entries.
+TEST_F(AviWriterTest, CheckpointsLeaveAValidFileWhileItGrows) {
+    for (AviType type : {AviType::kType2, AviType::kType1}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        AviWriterOptions opt;
+        opt.type = type;
+        opt.riffLimit = 1000000;  // about six frames per RIFF
+        opt.superIndexSlots = 9;
+        gen::ClipSpec desc = gen::palClip(40);
+        desc.audio.tone = true;
+        gen::ClipFrames frames;
+        ASSERT_TRUE(frames.open(desc).ok());
+        std::string f = path("grow.avi");
+        AviWriter w;
+        ASSERT_TRUE(w.open(f, opt).ok());
+        std::string expected, checked;
+        std::vector<uint8_t> frame, pcm;
+        int64_t checkedFrames = 0;
+        for (int i = 0; i < 40; ++i) {
+            frames.render(i, frame);
+            frames.audioPcm(i, pcm);
+            expected.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+            ASSERT_TRUE(w.writeFrame(frame, pcm).ok());
+            if (i % 5 == 3) {
+                ASSERT_TRUE(w.checkpoint(false).ok());
+                checked = expected;
+                checkedFrames = i + 1;
+            }
+            if (i % 20 != 7) continue;
+            // The file as a crash would leave it, with half of a next frame written.
+            std::vector<uint8_t> now = readAll(f);
+            now.insert(now.end(), frame.begin(), frame.begin() + 72000);
+            std::string copy = path("cut.avi");
+            writeFile(copy, now);
+            DvMediaFile m;
+            ASSERT_TRUE(m.open(copy)) << "after frame " << i;
+            EXPECT_EQ(m.frameCount(), checkedFrames);
+            // ffmpeg also reads the whole frames written after the checkpoint, never the cut one.
+            EXPECT_GE(ffprobeFrames(copy), checkedFrames);
+            const std::string seen = ffmpegVideoBytes(copy);
+            EXPECT_GE(seen.size(), checked.size());
+            EXPECT_EQ(seen.size() % 144000, 0u);
+            EXPECT_TRUE(expected.compare(0, seen.size(), seen) == 0);
+        }
+        ASSERT_TRUE(w.close().ok());
+        EXPECT_EQ(ffprobeFrames(f), 40);
+        EXPECT_TRUE(ffmpegVideoBytes(f) == expected);
+    }
 }
 
 TEST_F(AviWriterTest, NoReservedListWhenSizeIsZero) {
