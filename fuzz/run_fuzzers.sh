@@ -32,7 +32,7 @@ run_one() {
   # Whole broken files seed the targets that open files; the others take records and packets.
   case "$t" in
     fuzz_recognize | fuzz_avi_index | fuzz_avi_chunks | fuzz_rawdv_index | fuzz_ts_packets | fuzz_avc_reader | fuzz_ts_burn_source | \
-      fuzz_dv_frame_source | fuzz_modify)
+      fuzz_dv_frame_source | fuzz_modify | fuzz_avi_repair)
       [ -d tests/corpus ] && seeds+=(tests/corpus) ;;
   esac
   # stdout of the code under test is closed (-close_fd_mask=1); sanitizer reports go to stderr.

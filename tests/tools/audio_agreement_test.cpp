@@ -19,6 +19,7 @@
 #include "media/dv_audio.h"
 #include "tools/audio_extract.h"
 #include "tools/dv_convert.h"
+#include "tools/dv_file_splitter.h"
 
 namespace zorv::tools {
 namespace {
@@ -281,6 +282,18 @@ TEST(AudioAgreement, DroppedFramesAndLongSoundKeepEverySample) {
             EXPECT_EQ(std::memcmp(frames.data() + 4 * fs + 7 * 80, frames.data() + n * fs + 7 * 80, 80), 0);
         }
         EXPECT_TRUE(extract(back) == stream);
+        // Split (at the timecode jump after the gap) keeps every frame's time and the stream whole.
+        DvFileSplitter split;
+        ASSERT_TRUE(split.run(t2.string()));
+        int64_t total = 0;
+        Bytes joined;
+        for (const auto& out : split.outputs()) {
+            total += out.frames;
+            const Bytes part = ffmpegPcm(out.path);
+            joined.insert(joined.end(), part.begin(), part.end());
+        }
+        EXPECT_EQ(total, desc.frames);
+        EXPECT_TRUE(joined == stream);
     }
     // 10 frames of picture, 15 frames' worth of sound.
     gen::ClipSpec desc = toneClip(Case{true, 48000, 16}, 10);
