@@ -1,5 +1,6 @@
 #include "app/metadata_panel.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <QPainter>
@@ -11,9 +12,9 @@ namespace zorv::app {
 
 MetadataPanel::MetadataPanel(QWidget* parent) : QWidget(parent) {
     setFixedHeight(kHeight);
-    setMinimumWidth(320);
+    setMinimumWidth(kMinimumWidth);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    fontReady_ = playback::prepareWindowFont(font_, kHeight);
+    font_.open();
 }
 
 void MetadataPanel::showPicture(const playback::ShownPicture& picture, const core::DisplaySettings& display) {
@@ -24,8 +25,9 @@ void MetadataPanel::showPicture(const playback::ShownPicture& picture, const cor
     frame_ = picture.overlayFrame();
     frame_.record = hasRecord_ ? &record_ : nullptr;
     display_ = display;
+    playback::metadataWindowItems(kind_, frame_, display_, items_);
     QStringList parts;
-    for (const std::string& t : playback::metadataWindowTexts(kind_, frame_, display_)) parts << QString::fromStdString(t);
+    for (const playback::WindowItem& i : items_) parts << QString::fromStdString(i.text);
     text_ = parts.join(QStringLiteral(" | "));
     setAccessibleDescription(text_);
     render();
@@ -34,6 +36,7 @@ void MetadataPanel::showPicture(const playback::ShownPicture& picture, const cor
 void MetadataPanel::clear() {
     hasFrame_ = false;
     hasRecord_ = false;
+    items_.clear();
     text_.clear();
     setAccessibleDescription(QString());
     render();
@@ -44,20 +47,33 @@ QString MetadataPanel::text() const { return text_; }
 void MetadataPanel::resizeEvent(QResizeEvent*) { render(); }
 
 void MetadataPanel::render() {
-    const int w = width() > 0 ? width() : 640, h = kHeight;
+    const qreal dpr = devicePixelRatioF();
+    const int w = static_cast<int>(std::lround((width() > 0 ? width() : 640) * dpr));
+    const int h = static_cast<int>(std::lround(kHeight * dpr));
     const int stride = core::RgbPicture::strideFor(w);
-    pixels_.resize(static_cast<size_t>(stride) * h);
-    core::RgbPicture pic{pixels_.data(), w, h, stride, 0, h};
-    if (hasFrame_ && fontReady_) {
-        drawMetadataWindow(pic, font_, kind_, frame_, display_);
-    } else {
-        std::memset(pixels_.data(), 0, pixels_.size());
+    pixels_.assign(static_cast<size_t>(stride) * h, 0);
+    if (hasFrame_) {
+        layout_ = layoutMetadataPanel(kind_, w, h, dpr, font_);
+        if (layout_.charHeight > 0 && font_.select(layout_.charHeight)) {
+            for (const playback::WindowItem& item : items_) {
+                const size_t col = static_cast<size_t>(item.column);
+                const int x0 = layout_.columnStarts[col], x1 = layout_.columnEnds[col];
+                if (x1 <= x0) continue;
+                // Each text is clipped to its column, whatever its length.
+                core::RgbPicture cell{pixels_.data() + static_cast<size_t>(x0) * 3, x1 - x0, h, stride, 0, h};
+                const int y = layout_.textTop(item.row);
+                if (item.grey) font_.face().draw(cell, 0, y, item.text, 128, 128, 128);
+                else font_.face().draw(cell, 0, y, item.text, 255, 32, 32);
+            }
+        }
     }
     image_ = QImage(pixels_.data(), w, h, stride, QImage::Format_RGB888);
+    image_.setDevicePixelRatio(dpr);
     update();
 }
 
 void MetadataPanel::paintEvent(QPaintEvent*) {
+    if (image_.devicePixelRatio() != devicePixelRatioF()) render();  // moved to a screen of another scale
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
     if (!image_.isNull()) p.drawImage(0, 0, image_);

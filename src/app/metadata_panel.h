@@ -1,5 +1,6 @@
 // The metadata panel beside the video: the shown picture's camcorder metadata drawn as the player's
-// metadata-window picture (red text on black, File progress in grey), 100 pixels high.
+// metadata-window picture (red text on black, File progress in grey), 100 pixels high. The font
+// follows the panel's size and the text is drawn at the screen's device pixel ratio.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@
 
 #include "core/metadata_record.h"
 #include "core/metadata_text.h"
-#include "playback/font_face.h"
+#include "app/metadata_panel_layout.h"
 #include "playback/overlay_layer.h"
 
 namespace zorv::playback {
@@ -33,6 +34,9 @@ public:
 
     QSize sizeHint() const override { return QSize(640, kHeight); }
     static constexpr int kHeight = 100;
+    static constexpr int kMinimumWidth = 320;
+    // The layout of the last drawing (device pixels).
+    const PanelLayout& layout() const { return layout_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -41,8 +45,9 @@ protected:
 private:
     void render();
 
-    playback::FontFace font_;
-    bool fontReady_ = false;
+    PanelFont font_;
+    PanelLayout layout_;
+    std::vector<playback::WindowItem> items_;
     bool hasFrame_ = false;
     playback::WindowKind kind_ = playback::WindowKind::Dv;
     core::MetadataRecord record_;

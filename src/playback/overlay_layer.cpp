@@ -397,82 +397,96 @@ bool OverlayLayer::inkBoxes(const OverlayFrame& frame, std::vector<InkBox>& out)
     return true;
 }
 
-bool prepareWindowFont(FontFace& font, int height) {
-    if (!font.open(kFixedFontFace, true, false)) return false;
-    return height == 100 ? font.setCellHeight(32) : font.setCharacterHeight(14);
-}
-
 namespace {
 
-// The cell table, column starts and text form of a metadata window w pixels wide.
+// The window's cells: item, place, and the widest text the item's formatter can give there (the font
+// is sized so that this text fits its column).
+struct WindowCellDef {
+    BurnItem item;
+    int row;
+    int column;
+    const char* widest;
+};
+
+const char* widestText(BurnItem item, WindowKind kind) {
+    switch (item) {
+    case BurnItem::kTimecode:
+    case BurnItem::kUserBits: return "00:00:00:00";
+    case BurnItem::kFileProgress: return kind == WindowKind::Dv || kind == WindowKind::Hdv ? "00:00:00:00" : "00:00:00.000I";
+    case BurnItem::kFrameType: return "I";
+    case BurnItem::kRecTime:
+    case BurnItem::kRecDate: return "00:00:00";
+    case BurnItem::kShutter: return "10000";
+    case BurnItem::kIris: return "CLOSE";
+    case BurnItem::kExposureMode:
+    case BurnItem::kGain:
+    case BurnItem::kFocusDistance:
+    case BurnItem::kFocusMode:
+    case BurnItem::kStabilizer: return "----";
+    case BurnItem::kWhiteBalance:
+    case BurnItem::kAudio: return "------";
+    case BurnItem::kLatitude: return "----------------";
+    case BurnItem::kLongitude: return "000\u00b0 00' 00.0\" E";
+    case BurnItem::kAltitude: return "-0000.0 m";
+    case BurnItem::kSpeed: return "000.0 knots";
+    case BurnItem::kTrack: return "000.0\u00b0 M";
+    }
+    return "";
+}
+
+// HDV shows the white balance lighting under the mode, as the CLI shows both.
+constexpr int kHdvLightingRow = 2, kHdvLightingColumn = 4;
+
 struct WindowTable {
     std::span<const Cell> table;
-    std::array<int, 5> columns;
     LayerFamily family = LayerFamily::Dv;
     core::TextVariant variant = core::TextVariant::MetadataWindow;
 };
 
-WindowTable windowTable(WindowKind kind, int w) {
-    WindowTable t;
-    t.columns = {2, w * 13 / 43 + 2, w * 25 / 43 + 2, w * 31 / 43 + 2, w * 37 / 43 + 2};
+WindowTable windowTable(WindowKind kind) {
     switch (kind) {
-    case WindowKind::Dv: t.table = cells(kDvCells); break;
-    case WindowKind::Hdv:
-        t.table = cells(kHdvCells);
-        t.family = LayerFamily::Hdv;
-        t.variant = core::TextVariant::Hdv;
-        break;
-    case WindowKind::Avchd:
-        t.table = cells(kAvchdCells);
-        t.family = LayerFamily::Avchd;
-        t.variant = core::TextVariant::Avchd;
-        break;
-    case WindowKind::AvchdGps:
-        t.table = cells(kAvchdGpsCells);
-        t.family = LayerFamily::Avchd;
-        t.variant = core::TextVariant::Avchd;
-        t.columns = {2, w * 14 / 43 + 2, w * 31 / 43 + 2, 0, 0};
-        break;
+    case WindowKind::Dv: return {cells(kDvCells)};
+    case WindowKind::Hdv: return {cells(kHdvCells), LayerFamily::Hdv, core::TextVariant::Hdv};
+    case WindowKind::Avchd: return {cells(kAvchdCells), LayerFamily::Avchd, core::TextVariant::Avchd};
+    case WindowKind::AvchdGps: return {cells(kAvchdGpsCells), LayerFamily::Avchd, core::TextVariant::Avchd};
     }
-    return t;
+    return {cells(kDvCells)};
 }
+
+const int kWindowColumnCells[] = {0, 13, 25, 31, 37};
+const int kGpsWindowColumnCells[] = {0, 14, 31};
 
 }  // namespace
 
-void drawMetadataWindow(core::RgbPicture& picture, FontFace& font, WindowKind kind, const OverlayFrame& frame,
-                        const core::DisplaySettings& display) {
-    for (int y = 0; y < picture.rowCount; ++y)
-        std::memset(picture.row(picture.firstRow + y), 0, static_cast<size_t>(picture.width) * 3);
-    if (!font.isOpen()) return;
-    const int w = picture.width, h = picture.height;
-    const WindowTable t = windowTable(kind, w);
-    const std::array<int, 3> rows = {0, h / 3, 2 * h / 3};
-    core::MetadataRecord empty;
-    const core::MetadataRecord& rec = frame.record ? *frame.record : empty;
-    core::ShutterFormatter shutter;
-    core::TextBuf text;
-    for (const Cell& cell : t.table) {
-        formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
-        if (text.s[0] == '\0') continue;
-        const int x = t.columns[static_cast<size_t>(cell.column)], y = rows[static_cast<size_t>(cell.row)];
-        if (cell.item == BurnItem::kFileProgress) font.draw(picture, x, y, text.view(), 128, 128, 128);
-        else font.draw(picture, x, y, text.view(), 255, 32, 32);
-    }
+std::span<const int> windowColumnCells(WindowKind kind) {
+    if (kind == WindowKind::AvchdGps) return std::span<const int>(kGpsWindowColumnCells);
+    return std::span<const int>(kWindowColumnCells);
 }
 
-std::vector<std::string> metadataWindowTexts(WindowKind kind, const OverlayFrame& frame,
-                                             const core::DisplaySettings& display) {
-    const WindowTable t = windowTable(kind, 430);
+std::vector<WindowCell> metadataWindowCells(WindowKind kind) {
+    std::vector<WindowCell> out;
+    for (const Cell& c : windowTable(kind).table) out.push_back(WindowCell{c.row, c.column, widestText(c.item, kind)});
+    // The lighting texts are as wide as the white balance texts.
+    if (kind == WindowKind::Hdv) out.push_back(WindowCell{kHdvLightingRow, kHdvLightingColumn, "------"});
+    return out;
+}
+
+void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core::DisplaySettings& display,
+                         std::vector<WindowItem>& out) {
+    out.clear();
+    const WindowTable t = windowTable(kind);
     core::MetadataRecord empty;
     const core::MetadataRecord& rec = frame.record ? *frame.record : empty;
     core::ShutterFormatter shutter;
     core::TextBuf text;
-    std::vector<std::string> out;
     for (const Cell& cell : t.table) {
         formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
-        if (text.s[0] != '\0') out.emplace_back(text.view());
+        if (text.s[0] != '\0') out.push_back(WindowItem{std::string(text.view()), cell.row, cell.column, cell.item == BurnItem::kFileProgress});
     }
-    return out;
+    if (kind == WindowKind::Hdv) {
+        core::formatWhiteBalanceLighting(text, rec);
+        out.push_back(WindowItem{std::string(text.view()), kHdvLightingRow, kHdvLightingColumn, false});
+    }
 }
 
 }  // namespace zorv::playback

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -165,14 +166,25 @@ private:
 // Which window the player shows the metadata of.
 enum class WindowKind { Dv, Hdv, Avchd, AvchdGps };
 
-// Draws a metadata-window picture: cleared to black, every item of the window's table in RGB(255, 32,
-// 32) (File progress in grey 128) with "Courier New" bold, cell height 32 for a 100-pixel picture and
-// character height 14 otherwise. The font is opened by the caller (see prepareWindowFont).
-bool prepareWindowFont(FontFace& font, int height);
-void drawMetadataWindow(core::RgbPicture& picture, FontFace& font, WindowKind kind, const OverlayFrame& frame,
-                        const core::DisplaySettings& display);
-// The texts the metadata window shows for the frame, in drawing order (empty items left out).
-std::vector<std::string> metadataWindowTexts(WindowKind kind, const OverlayFrame& frame,
-                                             const core::DisplaySettings& display);
+// The metadata window's grid: columns start at these cells of 43 across the width, rows at thirds of
+// the height. The window draws red text, File progress in grey.
+std::span<const int> windowColumnCells(WindowKind kind);
+// A cell the window fills and the widest text it can show there.
+struct WindowCell {
+    int row;
+    int column;
+    const char* widest;  // UTF-8
+};
+std::vector<WindowCell> metadataWindowCells(WindowKind kind);
+// One item as the window shows it for a frame.
+struct WindowItem {
+    std::string text;
+    int row;
+    int column;
+    bool grey;
+};
+// The items of the frame in drawing order (empty ones left out).
+void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core::DisplaySettings& display,
+                         std::vector<WindowItem>& out);
 
 }  // namespace zorv::playback

@@ -346,23 +346,25 @@ TEST(OverlayLayerPixels, UserPositionAtRightEdgeIsClipped) {
     EXPECT_GT(changed, 0);
 }
 
-TEST(MetadataWindow, DrawsRedTextAndGreyProgressOnBlack) {
-    FontFace font;
-    ASSERT_TRUE(prepareWindowFont(font, 100));
-    EXPECT_EQ(font.cellHeight(), 32);
-    Picture pic(640, 100, 9, 77, 5);
-    auto v = pic.view();
+TEST(MetadataWindow, HdvShowsWhiteBalanceModeAndLightingAndEveryItemHasACell) {
     auto rec = dvRecord();
-    drawMetadataWindow(v, font, WindowKind::Dv, OverlayFrame{&rec, 100}, core::DisplaySettings{});
-    int red = 0, grey = 0;
-    for (size_t i = 0; i < pic.bytes.size(); i += 3) {
-        const uint8_t* p = &pic.bytes[i];
-        if (p[0] == 255 && p[1] == 32 && p[2] == 32) ++red;
-        if (p[0] == 128 && p[1] == 128 && p[2] == 128) ++grey;
-        ASSERT_FALSE(p[0] == 9 && p[1] == 77 && p[2] == 5) << "background not cleared";
+    rec.set(0x70, 0xC5, 0x02, 0x60, 0x0F);  // white balance PRESET, lighting CANDLE
+    std::vector<WindowItem> items;
+    metadataWindowItems(WindowKind::Hdv, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
+    std::vector<std::string> texts;
+    for (const WindowItem& i : items) texts.push_back(i.text);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "PRESET"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "CANDLE"), texts.end());
+    for (WindowKind kind : {WindowKind::Dv, WindowKind::Hdv, WindowKind::Avchd, WindowKind::AvchdGps}) {
+        metadataWindowItems(kind, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
+        const auto cells = metadataWindowCells(kind);
+        for (const WindowItem& i : items) {
+            EXPECT_LT(static_cast<size_t>(i.column), windowColumnCells(kind).size());
+            EXPECT_TRUE(std::any_of(cells.begin(), cells.end(),
+                                    [&](const WindowCell& c) { return c.row == i.row && c.column == i.column; }))
+                << i.text;
+        }
     }
-    EXPECT_GT(red, 100);
-    EXPECT_GT(grey, 10);
 }
 
 TEST(FontFaceTest, CourierNewResolvesToAMonospacedFace) {
