@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -31,6 +32,7 @@
 #include "app/batch_dialog.h"
 #include "app/capture_dialog.h"
 #include "app/file_properties.h"
+#include "app/first_run.h"
 #include "app/metadata_panel.h"
 #include "app/opt_render.h"
 #include "app/options_sheet.h"
@@ -135,17 +137,16 @@ CMainDialog::CMainDialog(core::SettingsStore& settings, bool openGlAvailable, QW
     setWindowIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     // Start-up: menus, controls, the stored choices, then the placement.
     options_ = settings_.loadStartupOptions(openGl_);
+    preselectBuiltInDecoders(settings_, options_);
     setRendererAvailability(RendererAvailability{true, openGl_});
     buildMenus();
     buildControls();
     applyMenuState();
     restorePlacement();
     setAcceptDrops(true);
-    qApp->installEventFilter(this);
 }
 
 CMainDialog::~CMainDialog() {
-    qApp->removeEventFilter(this);
     if (player_) {
         player_->setPictureCallback(nullptr);
         player_->setEventCallback(nullptr);
@@ -198,9 +199,35 @@ void CMainDialog::buildMenus() {
     addCommand(play, cmd::kBackSecond, QStringLiteral("B&ack 1 sec\tShift+Left"));
     addCommand(play, cmd::kFwdMinute, QStringLiteral("Fw&d 1 min\tCtrl+Right"));
     addCommand(play, cmd::kBackMinute, QStringLiteral("Ba&ck 1 min\tCtrl+Left"));
+    addCommand(play, cmd::kFirstFrame, QStringLiteral("F&irst Frame\tHome"));
+    addCommand(play, cmd::kLastFrame, QStringLiteral("&Last Frame\tEnd"));
     play->addSeparator();
     addCommand(play, cmd::kNextScene, QStringLiteral("&Next Scene\tPage Down"));
-    addCommand(play, cmd::kPreviousScene, QStringLiteral("P&revious Scene\t Page Up"));
+    addCommand(play, cmd::kPreviousScene, QStringLiteral("P&revious Scene\tPage Up"));
+
+    // The keys are the actions' shortcuts on this window: they work whichever child has the focus,
+    // and a grey command ignores its key.
+    const std::pair<int, QKeySequence> keys[] = {
+        {cmd::kPlayPause, QKeySequence(Qt::Key_Space)},
+        {cmd::kStop, QKeySequence(Qt::Key_Period)},
+        {cmd::kFwdFrame, QKeySequence(Qt::Key_Right)},
+        {cmd::kBackFrame, QKeySequence(Qt::Key_Left)},
+        {cmd::kFwdSecond, QKeySequence(Qt::SHIFT | Qt::Key_Right)},
+        {cmd::kBackSecond, QKeySequence(Qt::SHIFT | Qt::Key_Left)},
+        {cmd::kFwdMinute, QKeySequence(Qt::CTRL | Qt::Key_Right)},
+        {cmd::kBackMinute, QKeySequence(Qt::CTRL | Qt::Key_Left)},
+        {cmd::kFirstFrame, QKeySequence(Qt::Key_Home)},
+        {cmd::kLastFrame, QKeySequence(Qt::Key_End)},
+        {cmd::kNextScene, QKeySequence(Qt::Key_PageDown)},
+        {cmd::kPreviousScene, QKeySequence(Qt::Key_PageUp)},
+        {cmd::kDisplayMap, QKeySequence(Qt::CTRL | Qt::Key_M)},
+    };
+    for (const auto& [id, seq] : keys) {
+        QAction* a = action(id);
+        a->setShortcut(seq);
+        a->setShortcutContext(Qt::WindowShortcut);
+        a->setAutoRepeat(id != cmd::kPlayPause && id != cmd::kStop);
+    }
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     convertMenu_ = tools->addMenu(QStringLiteral("&Convert to"));
@@ -315,13 +342,36 @@ void CMainDialog::applyRenderer() {
         video_ = createVideoView(renderer, videoWindow_);
         l->addWidget(video_->widget());
         videoWindow_->resize(720, 540);
+        // The window's keys are the main window's: the shortcuts work while it has the focus.
+        for (const auto& [id, a] : actions_)
+            if (!a->shortcut().isEmpty()) videoWindow_->addAction(a);
         videoWindow_->show();
     } else {
         video_ = createVideoView(renderer, videoHost_);
         videoHost_->layout()->addWidget(video_->widget());
     }
+    // With a window of its own the main window keeps no empty video area.
+    videoHost_->setVisible(!videoWindow_);
     if (player_ && fileOpen() && player_->currentPicture(shown_)) video_->setPicture(shown_);
     (void)last;
+}
+
+void CMainDialog::noteSoundDevice() {
+    if (!player_ || player_->audio().hasMixer()) return;
+    // Said once: the volume and mute controls stay grey with the reason as their tooltip.
+    static const QString kNoSound = QStringLiteral("No sound device: playing without sound");
+    volume_->setEnabled(false);
+    muteButton_->setEnabled(false);
+    volume_->setToolTip(kNoSound);
+    muteButton_->setToolTip(kNoSound);
+    if (!noSoundSaid_) statusBar()->showMessage(kNoSound, 10000);
+    noSoundSaid_ = true;
+}
+
+void CMainDialog::showVideoWindow() {
+    if (!videoWindow_ || videoWindow_->isVisible()) return;
+    videoWindow_->show();
+    videoWindow_->raise();
 }
 
 QWidget* CMainDialog::videoWidget() const { return video_ ? video_->widget() : nullptr; }
@@ -382,7 +432,8 @@ void CMainDialog::applyMenuState() {
     set(cmd::kSaveImage, m.saveImage);
     set(cmd::kProperties, m.properties);
     set(cmd::kDisplayMap, m.displayMap);
-    for (int id : {cmd::kPlayPause, cmd::kStop, cmd::kFwdFrame, cmd::kBackFrame, cmd::kFwdSecond, cmd::kBackSecond})
+    for (int id : {cmd::kPlayPause, cmd::kStop, cmd::kFwdFrame, cmd::kBackFrame, cmd::kFwdSecond, cmd::kBackSecond,
+                   cmd::kFirstFrame, cmd::kLastFrame})
         set(id, m.transport);
     set(cmd::kFwdMinute, m.minuteSteps);
     set(cmd::kBackMinute, m.minuteSteps);
@@ -489,8 +540,10 @@ void CMainDialog::openFromDialog() {
     dialog.selectNameFilter(kOpenFilterPreselected);
     dialog.setDefaultSuffix(QStringLiteral("avi"));
     if (!path_.empty()) dialog.setDirectory(QString::fromStdString(std::filesystem::path(path_).parent_path().string()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    openFile(dialog.selectedFiles().first());
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    // The keys go to this window again once the dialog is gone.
+    activateWindow();
+    if (chosen) openFile(dialog.selectedFiles().first());
 }
 
 bool CMainDialog::openFile(const QString& qpath) {
@@ -545,6 +598,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     }
     player_->setVolume(volume_->value());
     player_->setMute(muted_);
+    noteSoundDevice();
     player_->setPictureCallback([this] {
         if (pictureQueued_.exchange(true)) return;
         QMetaObject::invokeMethod(this, [this] { onPicture(); }, Qt::QueuedConnection);
@@ -572,6 +626,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     updateTitle();
     settings_.addRecentFile(path);
     updateRecentMenu();
+    showVideoWindow();
     return true;
 }
 
@@ -682,6 +737,8 @@ void CMainDialog::refreshSceneTicks() {
 // ---------------------------------------------------------------- commands
 
 void CMainDialog::command(int id) {
+    // A grey command does nothing, from its key or from anywhere else.
+    if (const QAction* a = action(id); a && !a->isEnabled()) return;
     const bool ready = fileOpen() && player_;
     switch (id) {
     case cmd::kOpen:
@@ -725,7 +782,7 @@ void CMainDialog::command(int id) {
         break;
     case cmd::kExit: close(); break;
     case cmd::kPlayPause: if (ready) playPause(); break;
-    case cmd::kPlay: if (ready) { if (const auto s = player_->run(); !s) reportStatus(s); } break;
+    case cmd::kPlay: if (ready && !playing()) playPause(); break;
     case cmd::kPause: if (ready) player_->pause(); break;
     case cmd::kStop:
     case cmd::kStopButton:
@@ -738,6 +795,8 @@ void CMainDialog::command(int id) {
     case cmd::kBackFrame: stepFrames(-1); break;
     case cmd::kFwdSecond: stepSeconds(1); break;
     case cmd::kBackSecond: stepSeconds(-1); break;
+    case cmd::kFirstFrame: goToPicture(0); break;
+    case cmd::kLastFrame: if (ready) goToPicture(player_->pictureCount() - 1); break;
     case cmd::kFwdMinute: stepMinutes(1); break;
     case cmd::kBackMinute: stepMinutes(-1); break;
     case cmd::kNextScene: scene(true); break;
@@ -770,8 +829,21 @@ void CMainDialog::command(int id) {
 }
 
 void CMainDialog::playPause() {
-    core::Status s = player_->state() == playback::PlayerState::kRunning ? player_->pause() : player_->run();
-    if (!s) reportStatus(s);
+    if (player_->state() == playback::PlayerState::kRunning) {
+        if (const auto s = player_->pause(); !s) reportStatus(s);
+        return;
+    }
+    showVideoWindow();
+    // At the end, playing starts again from the first picture.
+    if (player_->pictureCount() > 0 && player_->pictureIndex() >= player_->pictureCount() - 1) goToPicture(0);
+    if (const auto s = player_->run(); !s) reportStatus(s);
+}
+
+void CMainDialog::goToPicture(int64_t index) {
+    if (!fileOpen() || !player_ || index < 0) return;
+    stopPlayback();
+    if (const auto s = player_->setPictureIndex(index); !s) reportStatus(s);
+    refreshFromPlayer();
 }
 
 void CMainDialog::stepFrames(int64_t n) {
@@ -898,60 +970,7 @@ void CMainDialog::showAbout() {
                     .arg(kVersion));
 }
 
-// ---------------------------------------------------------------- keys, drops, exit
-
-bool CMainDialog::handleKey(QKeyEvent* key) {
-    const bool ready = fileOpen() && player_;
-    const auto mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    switch (key->key()) {
-    case Qt::Key_Space:
-        if (mods) return false;
-        if (ready) playPause();
-        return true;
-    case Qt::Key_PageUp:
-        scene(false);
-        return true;
-    case Qt::Key_PageDown:
-        scene(true);
-        return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right: {
-        const int dir = key->key() == Qt::Key_Right ? 1 : -1;
-        if (!ready) return true;
-        if (mods & Qt::ControlModifier) stepMinutes(dir);
-        else if (mods & Qt::ShiftModifier) stepSeconds(dir);
-        else stepFrames(dir);
-        return true;
-    }
-    case Qt::Key_M:
-        if (mods != Qt::ControlModifier) return false;
-        if (kind_ == FileKind::kAvchd) displayMap();
-        return true;
-    case Qt::Key_Period:
-        if (mods) return false;
-        if (ready) {
-            player_->stop();
-            refreshFromPlayer();
-        }
-        return true;
-    default: return false;
-    }
-}
-
-bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        QWidget* active = QApplication::activeWindow();
-        const bool ours = active == this || (videoWindow_ && active == videoWindow_);
-        if (ours && !QApplication::activePopupWidget() && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->window() == active) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (event->type() == QEvent::KeyRelease)
-                return key->key() == Qt::Key_Left || key->key() == Qt::Key_Right;
-            return handleKey(key);
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
+// ---------------------------------------------------------------- drops, exit
 
 void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();

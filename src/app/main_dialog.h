@@ -96,14 +96,15 @@ public:
     QString panelText() const;
     int sliderValue() const;
     QWidget* videoWidget() const;
+    // The own-window renderers' window (null for the renderers inside the main window).
+    QWidget* videoWindow() const { return videoWindow_; }
     MetadataPanel* metadataPanel() const { return panel_; }
+    QSlider* volumeControl() const { return volume_; }
     // The map address the last Display Map opened (empty when none).
     const QString& lastMapUrl() const { return lastMapUrl_; }
 
-    // Commands by identifier (menu, keys, buttons all come here).
+    // Commands by identifier (menu, keys, buttons all come here); a grey command is ignored.
     void command(int commandId);
-    // Handles a key as the main window does before any widget sees it; true when it was taken.
-    bool handleKey(QKeyEvent* key);
 
     // Opens an address with the desktop's default handler; replaceable (tests record the address).
     using UrlOpener = std::function<bool(const QString&)>;
@@ -111,7 +112,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -120,6 +120,8 @@ private:
     void buildControls();
     QAction* addCommand(QMenu* menu, int id, const QString& text);
     void applyMenuState();
+    void showVideoWindow();
+    void noteSoundDevice();
     void updateTitle();
     void updateRecentMenu();
     void restorePlacement();
@@ -135,6 +137,7 @@ private:
     void openFromDialog();
     void playPause();
     void stepFrames(int64_t n);
+    void goToPicture(int64_t index);
     void stepSeconds(int direction);
     void stepMinutes(int direction);
     void scene(bool next);
@@ -170,6 +173,7 @@ private:
     QSlider* volume_ = nullptr;
     QToolButton* muteButton_ = nullptr;
     bool muted_ = false;
+    bool noSoundSaid_ = false;
     bool sliderTracking_ = false;
     std::atomic<bool> pictureQueued_{false};
     std::map<int, QAction*> actions_;

@@ -43,6 +43,9 @@ inline constexpr int kOptions = 32775;
 inline constexpr int kAbout = 32774;
 inline constexpr int kOnlineHelp = 32821;
 inline constexpr int kSystemAbout = 16;
+// First and last picture (Home, End).
+inline constexpr int kFirstFrame = 32840;
+inline constexpr int kLastFrame = 32841;
 // The transport buttons and the recent-file entries (first entry; the others follow).
 inline constexpr int kPlay = 1004;
 inline constexpr int kPause = 1005;

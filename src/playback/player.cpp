@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
 #include "playback/dv_picture_source.h"
@@ -312,7 +313,18 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
     {
         std::lock_guard<std::mutex> lk(p.mutex);
         if (!p.showIndex(0)) {
-            std::string text = "Error initially pausing filter graph";
+            // Say which decoder gave no picture, by the name the options show.
+            std::string text = "No picture of this file could be decoded by ";
+            using media::codec::CodecRole;
+            if (family == PlayerFamily::kHdv || family == PlayerFamily::kAvchd) {
+                const bool hdv = family == PlayerFamily::kHdv;
+                const std::string& name = hdv ? config.mpeg2Decoder : config.h264Decoder;
+                auto entry = media::codec::findCodecByName(hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder, name);
+                if (!entry) entry = media::codec::findCodecByName(hdv ? CodecRole::kH264VideoDecoder : CodecRole::kMpeg2VideoDecoder, name);
+                text += entry ? entry->displayName : name;
+            } else {
+                text += "the DV decoder";
+            }
             p.source.reset();
             p.family = PlayerFamily::kNone;
             return p.fail(core::ErrorCode::kReadFailed, text);

@@ -9,8 +9,12 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTest>
 
 #include "app/main_dialog.h"
+#include "app/metadata_panel.h"
 #include "app/menu_state.h"
 #include "app_test_support.h"
 #include "core/settings_store.h"
@@ -45,9 +49,17 @@ protected:
         window_->show();
         return *window_;
     }
+    // A key typed while a child of the window (the metadata panel) has the focus, as the desktop
+    // delivers it: shortcuts first, then the focused widget.
     bool key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QKeyEvent e(QEvent::KeyPress, k, mods);
-        return window_->handleKey(&e);
+        QWidget* child = window_->metadataPanel();
+        child->setFocusPolicy(Qt::StrongFocus);
+        window_->activateWindow();
+        QApplication::setActiveWindow(window_.get());
+        child->setFocus();
+        EXPECT_EQ(QApplication::focusWidget(), child);
+        QTest::keyClick(child, static_cast<Qt::Key>(k), mods);
+        return true;
     }
     int64_t index() { return window_->player() ? window_->player()->pictureIndex() : -1; }
     bool enabled(int id) { return window_->action(id) && window_->action(id)->isEnabled(); }
@@ -133,6 +145,21 @@ TEST_F(MainDialogTest, DvFileFromTheCommandLineStepsAndJumpsToTheNextScene) {
     EXPECT_FALSE(w.playing());
     EXPECT_EQ(index(), 0);
 
+    // End and Home go to the last and first pictures; Space at the end plays from the start.
+    key(Qt::Key_End);
+    EXPECT_EQ(index(), w.player()->pictureCount() - 1);
+    key(Qt::Key_Space);
+    EXPECT_TRUE(w.playing());
+    EXPECT_LT(index(), 25) << "started again from the beginning";
+    key(Qt::Key_Space);
+    EXPECT_FALSE(w.playing());
+    key(Qt::Key_Home);
+    EXPECT_EQ(index(), 0);
+
+    // Without a sound device (the tests have none) the volume and mute are grey and say why.
+    EXPECT_FALSE(w.volumeControl()->isEnabled());
+    EXPECT_EQ(w.volumeControl()->toolTip(), "No sound device: playing without sound");
+
     w.command(cmd::kClose);
     EXPECT_FALSE(w.fileOpen());
     EXPECT_EQ(w.windowTitle(), "ZORV Pro");
@@ -203,13 +230,70 @@ std::string writtenPosition(const gen::AvchdSpec& desc, int64_t n) {
     return buf;
 }
 
-TEST_F(MainDialogTest, AvchdWithoutDecodersIsRefusedWithTheDecoderMessage) {
+TEST_F(MainDialogTest, FirstRunPlaysAvchdWithTheBuiltInDecoders) {
     const std::string path = gen::cachedAvchd("app-gps.m2ts", gpsTrack());
-    CMainDialog& w = makeWindow();
-    EXPECT_FALSE(w.openFile(QString::fromStdString(path)));
+    {
+        CMainDialog& w = makeWindow();
+        EXPECT_TRUE(w.options().avcVideoDecoder.isSet() && w.options().avcAudioDecoder.isSet());
+        ASSERT_TRUE(w.openFile(QString::fromStdString(path)))
+            << (prompts_.seen.empty() ? "" : prompts_.seen[0].text.toStdString());
+        EXPECT_TRUE(prompts_.seen.empty());
+        key(Qt::Key_Space);
+        EXPECT_TRUE(apptest::pumpUntil([&] { return index() >= 5; })) << "plays";
+        key(Qt::Key_Space);
+        // Said once in the status line.
+        EXPECT_EQ(w.statusBar()->currentMessage(), "No sound device: playing without sound");
+    }
+    // The choice is stored: the Decoders page shows it.
+    EXPECT_TRUE(store_->readDecoderSelection(core::DecoderRole::kAvcVideo).isSet());
+    EXPECT_TRUE(store_->readDecoderSelection(core::DecoderRole::kMpeg2Video).isSet());
+
+    // A choice of none that the user stored is kept, and refused as before.
+    store_->writeDecoderSelection(core::DecoderRole::kAvcVideo, core::DecoderSelection{});
+    CMainDialog& again = makeWindow();
+    EXPECT_FALSE(again.openFile(QString::fromStdString(path)));
     ASSERT_EQ(prompts_.seen.size(), 1u);
     EXPECT_EQ(prompts_.seen[0].title, "No AVCHD video decoder configured");
-    EXPECT_FALSE(w.fileOpen());
+    EXPECT_FALSE(again.fileOpen());
+}
+
+TEST_F(MainDialogTest, HdvPanelShowsTheWhiteBalanceLighting) {
+    const std::string path = gen::cachedHdv("app-hdv.m2t", gen::HdvSpec{});
+    CMainDialog& w = makeWindow();
+    ASSERT_TRUE(w.openFile(QString::fromStdString(path)));
+    EXPECT_TRUE(w.panelText().contains("PRESET | ")) << w.panelText().toStdString();
+    EXPECT_TRUE(w.panelText().contains("CANDLE")) << w.panelText().toStdString();
+    // The one-minute steps are grey for HDV, and so are their keys.
+    key(Qt::Key_Right);
+    EXPECT_EQ(index(), 1);
+    key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(index(), 1);
+}
+
+TEST_F(MainDialogTest, OwnVideoWindowClosedComesBackWithTheNextFileAndOnPlay) {
+    const std::string path = gen::cachedClip("app-raw.dv", gen::palClip(50), gen::Container::RawDv);
+    CMainDialog& w = makeWindow();
+    w.options().renderer = 3;  // software drawing in a window of its own
+    w.applyRenderer();
+    ASSERT_TRUE(w.videoWindow());
+    EXPECT_TRUE(w.videoWindow()->isVisible());
+    w.videoWindow()->close();
+    EXPECT_FALSE(w.videoWindow()->isVisible());
+    ASSERT_TRUE(w.openFile(QString::fromStdString(path)));
+    EXPECT_TRUE(w.videoWindow()->isVisible()) << "back with the next file";
+    w.videoWindow()->close();
+    w.command(cmd::kPlayPause);
+    EXPECT_TRUE(w.videoWindow()->isVisible()) << "back on Play";
+    w.command(cmd::kPlayPause);
+    // Its keys are the main window's.
+    w.videoWindow()->activateWindow();
+    QApplication::setActiveWindow(w.videoWindow());
+    QTest::keyClick(w.videoWindow(), Qt::Key_End);
+    EXPECT_EQ(index(), w.player()->pictureCount() - 1);
+    // Back to the renderer inside the main window: no separate window.
+    w.options().renderer = 1;
+    w.applyRenderer();
+    EXPECT_EQ(w.videoWindow(), nullptr);
 }
 
 TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {

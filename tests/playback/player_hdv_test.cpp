@@ -130,5 +130,15 @@ TEST_F(PlayerHdvTest, PauseHoldsThePictureAndASeekWhileRunningPlaysOn) {
     expectOwnMetadata(0);
 }
 
+TEST_F(PlayerHdvTest, ADecoderThatGivesNoPictureIsNamed) {
+    // The H.264 decoder finds no picture in MPEG-2 video.
+    PlayerConfig config = silent();
+    config.mpeg2Decoder = "h264";
+    Player other;
+    EXPECT_FALSE(other.open(path_, config).ok());
+    EXPECT_EQ(other.lastError().rfind("No picture of this file could be decoded by ", 0), 0u) << other.lastError();
+    EXPECT_NE(other.lastError().find("H.264"), std::string::npos) << other.lastError();
+}
+
 }  // namespace
 }  // namespace zorv::playback
