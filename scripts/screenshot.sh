@@ -1,22 +1,53 @@
 #!/bin/sh
-# Runs zorv-pro under a virtual X server on a generated DV clip (or on FILE) and saves a picture of the
-# main window: the video, the metadata panel and the controls.
-#   scripts/screenshot.sh BUILD_DIR [OUT.png] [FILE]
-# BUILD_DIR holds src/app/zorv-pro and tests/gen/tool/zorv-gen (a build configured with the app).
+# Runs zorv-pro under a virtual X server and saves pictures of the main window (video, metadata panel,
+# controls).
+#   scripts/screenshot.sh BUILD_DIR [OUT.png] [FILE]   one picture of FILE (default: a generated DV clip)
+#   scripts/screenshot.sh BUILD_DIR --set              DV, HDV and AVCHD with GPS, each with the window
+#                                                      540, 648 and 1600 pixels wide and at scale 2,
+#                                                      into BUILD_DIR/screenshots/KIND-WIDTH.png and
+#                                                      KIND-648-x2.png
+# BUILD_DIR holds src/app/zorv-pro and tests/gen/zorv-gen (a build configured with the app).
+# ZORV_SCREENSHOT_WIDTH and QT_SCALE_FACTOR are passed on for the single picture.
 set -eu
-build=${1:?usage: screenshot.sh BUILD_DIR [OUT.png] [FILE]}
-out=${2:-zorv-pro-screenshot.png}
-file=${3:-}
+build=${1:?usage: screenshot.sh BUILD_DIR [OUT.png] [FILE] | BUILD_DIR --set}
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 app="$build/src/app/zorv-pro"
 gen=$(find "$build" -name zorv-gen -type f -perm -u+x | head -n 1)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+
+# shot OUT FILE [WIDTH] [SCALE]: one picture with a settings store of its own (first start: the
+# built-in decoders are chosen; the user's window position and recent files stay untouched).
+shot() {
+    rm -rf "$tmp/config"
+    env XDG_CONFIG_HOME="$tmp/config" ZORV_NO_AUDIO=1 ZORV_SCREENSHOT="$1" \
+        ZORV_SCREENSHOT_DELAY="${ZORV_SCREENSHOT_DELAY:-4000}" \
+        ${3:+ZORV_SCREENSHOT_WIDTH=$3} ${4:+QT_SCALE_FACTOR=$4} \
+        xvfb-run -a -s "-screen 0 3400x1800x24" "$app" "$2"
+    echo "saved $1"
+}
+
+if [ "${2:-}" = "--set" ]; then
+    out="$build/screenshots"
+    mkdir -p "$out"
+    "$gen" sample "$tmp/dv.avi" >/dev/null
+    "$gen" hdv "$tmp/hdv.m2t" >/dev/null
+    "$gen" avchd "$tmp/avchd-gps.mts" --gps-track >/dev/null
+    for kind in dv hdv avchd-gps; do
+        file=$(ls "$tmp/$kind".*)
+        for width in 540 648 1600; do
+            shot "$out/$kind-$width.png" "$file" "$width"
+        done
+        shot "$out/$kind-648-x2.png" "$file" 648 2
+    done
+    exit 0
+fi
+
+out=${2:-zorv-pro-screenshot.png}
+file=${3:-}
 if [ -z "$file" ]; then
     file="$tmp/sample.avi"
     "$gen" sample "$file"
 fi
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
-# A settings store of its own, so the user's window position and recent files stay untouched.
-XDG_CONFIG_HOME="$tmp/config" ZORV_NO_AUDIO=1 ZORV_SCREENSHOT="$out" ZORV_SCREENSHOT_DELAY="${ZORV_SCREENSHOT_DELAY:-4000}" \
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$app" "$file"
-echo "saved $out"
+shot "$out" "$file" "${ZORV_SCREENSHOT_WIDTH:-}" "${QT_SCALE_FACTOR:-}"

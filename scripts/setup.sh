@@ -13,6 +13,7 @@ pkgs=(
   libasound2-dev libpulse-dev
   ffmpeg libimage-exiftool-perl mediainfo libxml2-utils
   xvfb xauth time
+  desktop-file-utils shared-mime-info groff-base man-db dpkg-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do

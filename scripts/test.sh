@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds, and runs the whole test suite: first the optimised build
-# (all tests but those labelled slow), then the sanitizer build (every test but the GUI and slow ones),
-# then every fuzz target for a bounded time under ASan (ZORV_FUZZ_SECONDS in all, default 300; 0 skips
+# (all tests but those labelled slow) and its Debian package, then the sanitizer build (every test but
+# the GUI, packaging and slow ones), then every fuzz target for a bounded time under ASan (ZORV_FUZZ_SECONDS in all, default 300; 0 skips
 # the stage). The slow ones (files past 4 GiB, a four-hour tape) run by hand:
 #   ctest --test-dir build/release -L slow
 set -euo pipefail
@@ -11,6 +11,8 @@ jobs="$(nproc)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
+# The Debian package: built, its contents listed and checked.
+bash scripts/package.sh build/release
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j"$jobs"

@@ -22,9 +22,12 @@ CFilePropPage::CFilePropPage(const PropertyRows& rows, QWidget* parent) : QWidge
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     for (const auto& [property, value] : rows) new QTreeWidgetItem(list_, QStringList{property, value});
-    const int width = QFontMetrics(list_->font()).horizontalAdvance(QStringLiteral("Display aspect ratio:")) + 16;
-    list_->setColumnWidth(0, width);
+    // Both columns as wide as their longest text, and the list wide enough for both.
+    list_->resizeColumnToContents(0);
+    list_->setColumnWidth(0, list_->columnWidth(0) + 16);
+    list_->resizeColumnToContents(1);
     list_->header()->setStretchLastSection(true);
+    list_->setMinimumWidth(list_->columnWidth(0) + list_->columnWidth(1) + 2 * list_->frameWidth() + 24);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
 }

@@ -31,6 +31,7 @@
 
 #include "app/batch_dialog.h"
 #include "app/capture_dialog.h"
+#include "app/crash_report_offer.h"
 #include "app/file_properties.h"
 #include "app/first_run.h"
 #include "app/metadata_panel.h"
@@ -630,6 +631,10 @@ bool CMainDialog::openFile(const QString& qpath) {
     return true;
 }
 
+bool CMainDialog::offerLastCrashReport(const std::string& reportPath) {
+    return offerCrashReport(this, settings_, reportPath, [](const QString& url) { return urlOpener()(url); });
+}
+
 void CMainDialog::openAtStart(const QString& path) {
     QTimer::singleShot(0, this, [this, path] { openFile(path); });
 }
@@ -919,7 +924,7 @@ void CMainDialog::saveImage() {
     stopPlayback();
     const QString proposed = QString::fromStdString(playback::saveImageName(path_));
     const QString out = askSaveFileName(this, QStringLiteral("Save Image ..."), proposed,
-                                        QStringLiteral("All (*.*);;Bitmap (*.bmp)"), QStringLiteral("bmp"));
+                                        QStringLiteral("Bitmap (*.bmp);;All (*.*)"), QStringLiteral("bmp"));
     if (out.isEmpty()) return;
     const std::string outPath = out.toStdString();
     std::error_code ec;

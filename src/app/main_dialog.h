@@ -79,6 +79,8 @@ public:
     void closeFile();
     // Opens a file given on the command line once the event loop runs.
     void openAtStart(const QString& path);
+    // Shows the crash report of a previous run once (the path is the crash handler's by default).
+    bool offerLastCrashReport(const std::string& reportPath);
 
     // Renderer change (options page "Rendering"): rebuilds the video surface.
     void applyRenderer();

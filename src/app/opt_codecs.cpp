@@ -63,8 +63,19 @@ void COptCodecs::select(int which) {
     const bool shift = QApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
     if (auto chosen = runCodecSelect(this, kRoles[which], choices_[which], shift)) {
         choices_[which] = *chosen;
-        names_[which]->setText(QString::fromStdString(chosen->name));
+        showName(which);
     }
+}
+
+void COptCodecs::showName(int which) {
+    // The whole name shows from its start: the field is made wide enough for it.
+    QLineEdit* field = names_[which];
+    const QString name = QString::fromStdString(choices_[which].name);
+    field->setText(name);
+    field->setCursorPosition(0);
+    field->setToolTip(name);
+    const QMargins m = field->textMargins() + field->contentsMargins();
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(name) + m.left() + m.right() + 16);
 }
 
 void COptCodecs::fill(const core::Options& o) {
@@ -72,7 +83,7 @@ void COptCodecs::fill(const core::Options& o) {
     choices_[0] = o.mpeg2Decoder;
     choices_[1] = o.avcVideoDecoder;
     choices_[2] = o.avcAudioDecoder;
-    for (int i = 0; i < 3; ++i) names_[i]->setText(QString::fromStdString(choices_[i].name));
+    for (int i = 0; i < 3; ++i) showName(i);
 }
 
 void COptCodecs::readBack(core::Options& o) const {

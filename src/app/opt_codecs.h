@@ -16,6 +16,7 @@ public:
 
 private:
     void select(int which);
+    void showName(int which);
 
     QButtonGroup* resolution_;
     QLineEdit* names_[3];

@@ -46,6 +46,8 @@ CSelfWarningDialog::CSelfWarningDialog(QWidget* parent, const QString& saferMenu
     layout->addWidget(text);
     layout->addLayout(buttons);
     no_->setFocus();
+    // Wide enough for the whole title (and the title bar's buttons).
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
 }
 
 bool confirmDirectChanges(QWidget* parent, const QString& saferMenu) {

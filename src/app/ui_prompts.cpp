@@ -2,7 +2,9 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace zorv::app {
 
@@ -14,6 +16,10 @@ PromptHook& hook() {
 DialogHook& dialogHook() {
     static DialogHook h;
     return h;
+}
+int titleWidth(const QWidget& w, const QString& title) {
+    // The title bar's font is the desktop's; the widget's font and room for the bar's buttons come close.
+    return w.fontMetrics().horizontalAdvance(title) + 160;
 }
 }  // namespace
 
@@ -51,6 +57,10 @@ QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon,
     }
     QMessageBox box(icon, title, displayText(text), buttons, parent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+    // A message box sizes itself to its text only: room for the whole title as well.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
+#include <QUrl>
 
 #include "app/main_dialog.h"
 #include "app/metadata_panel.h"
@@ -353,6 +354,31 @@ TEST_F(MainDialogTest, ExitSavesThePlacementOnlyWhenRemembered) {
     EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWPos", -5), 1);
     EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWw", -1), 520);
     EXPECT_EQ(store_->readInt(core::kSectionOptions, "RMWh", -1), 430);
+}
+
+TEST_F(MainDialogTest, ACrashReportIsOfferedOnceWithItsFolder) {
+    const fs::path report = dir_ / "zorv-pro.mdmp";
+    std::vector<QString> opened;
+    CMainDialog::setUrlOpener([&](const QString& url) {
+        opened.push_back(url);
+        return true;
+    });
+    CMainDialog& w = makeWindow();
+    EXPECT_FALSE(w.offerLastCrashReport(report.string())) << "no report, nothing to say";
+    { std::FILE* f = std::fopen(report.c_str(), "w"); std::fputs("signal 11\n", f); std::fclose(f); }
+    prompts_.answer = QMessageBox::Open;
+    EXPECT_TRUE(w.offerLastCrashReport(report.string()));
+    ASSERT_EQ(prompts_.seen.size(), 1u);
+    EXPECT_TRUE(prompts_.seen[0].text.contains(QString::fromStdString(report.string())));
+    EXPECT_TRUE(prompts_.seen[0].buttons.testFlag(QMessageBox::Open));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(dir_.string())).toString());
+    // The same report is not offered again at the next start; a newer one is.
+    CMainDialog& again = makeWindow();
+    EXPECT_FALSE(again.offerLastCrashReport(report.string()));
+    fs::last_write_time(report, fs::last_write_time(report) + std::chrono::seconds(5));
+    EXPECT_TRUE(again.offerLastCrashReport(report.string()));
+    CMainDialog::setUrlOpener({});
 }
 
 }  // namespace
