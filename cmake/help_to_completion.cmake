@@ -2,13 +2,7 @@
 # and for each command the options its own --help names.
 #   cmake -DPROGRAM=path -DOUT=zorv -P help_to_completion.cmake
 
-function(run_help out)
-  execute_process(COMMAND ${PROGRAM} ${ARGN} --help OUTPUT_VARIABLE text ERROR_VARIABLE err RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${PROGRAM} ${ARGN} --help failed (${rc}): ${err}")
-  endif()
-  set(${out} "${text}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/help_text.cmake)
 
 run_help(main)
 string(REGEX MATCHALL "\n  zorv [a-z][a-z-]*" lines "${main}")

@@ -3,13 +3,7 @@
 # With COMMANDS=ON every "  NAME COMMAND ..." line of the help names a command whose own
 # `NAME COMMAND --help` text follows as a section of its own.
 
-function(run_help out)
-  execute_process(COMMAND ${PROGRAM} ${ARGN} --help OUTPUT_VARIABLE text ERROR_VARIABLE err RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${PROGRAM} ${ARGN} --help failed (${rc}): ${err}")
-  endif()
-  set(${out} "${text}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/help_text.cmake)
 
 # The text as troff: backslashes doubled, lines that start with a dot or an apostrophe protected,
 # kept line for line.
