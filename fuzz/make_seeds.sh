@@ -97,3 +97,8 @@ printf 'tc_O\x0c\x00\x00\x0001:02:03;04\x00rn_O\x08\x00\x00\x00Tape 1\x00\x00' |
 printf '\x01\x02\x00\x10\x00\x00\x00\x00\x00\x00\x13\x45\x23\x12\x01\x62\xff\x15\x06\x11\x63\xff\x30\x45\x10\x70\x00\x20\xff\xff\x71\xff\x7f\x0f\x04\x61\x03\x00\x08\x10' | put fuzz_export_row camera
 printf '[General]\nLanguage=1\nLastFolder="/home/a b/\\"x\\""\n[Burn]\nPositions=1,2;3,4\n; note\n' | put fuzz_settings_ini general.ini
 printf '{6B29FC40-CA47-1067-B31D-00DD010662DA}' | put fuzz_settings_ini guid
+
+# Batch results lines (one done with outputs and a non-UTF-8 byte escaped, one torn) and a file list.
+printf '{"path":"/in/Tape 1\\udc80.avi","operation":"export","outcome":"done","message":"Metadata export complete","done_earlier":true,"outputs":[{"path":"/out/Tape 1.csv","size":5120}],"frames":250,"seconds":0.042}' | put fuzz_batch_results done
+printf '{"path":"/in/b.avi","operation":"avi1","outcome":"failed","message":"ERROR: File does not exist","outputs":[],"frames":null,"sec' | put fuzz_batch_results torn
+printf '# box 12\n\n -dash.avi\r\n./#x.avi\nB\xc3\xa4nd.avi\n' | put fuzz_batch_results list

@@ -12,7 +12,7 @@ pkgs=(
   libraw1394-dev libiec61883-dev libavc1394-dev
   libasound2-dev libpulse-dev
   ffmpeg libimage-exiftool-perl mediainfo libxml2-utils
-  xvfb xauth time
+  xvfb xauth time parallel
   desktop-file-utils shared-mime-info groff-base man-db dpkg-dev
 )
 missing=()

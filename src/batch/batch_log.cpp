@@ -1,5 +1,8 @@
 #include "batch/batch_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -22,10 +25,23 @@ std::string BatchLog::open(const std::string& folder) {
     close();
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
-    path_ = uniquePath(f + "/" + kLogFileName);
-    file_ = std::fopen(path_.c_str(), "wb");
-    if (!file_) return std::string(kLogCreateFailed) + std::strerror(errno);
-    return {};
+    // Created exclusively: runs started at once in one folder (job array tasks, hosts) each get a
+    // log of their own rather than one run's lines in another's file.
+    int error = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        path_ = uniquePath(f + "/" + kLogFileName);
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            file_ = fdopen(fd, "wb");
+            if (file_) return {};
+            error = errno;
+            ::close(fd);
+            break;
+        }
+        error = errno;
+        if (error != EEXIST) break;
+    }
+    return std::string(kLogCreateFailed) + std::strerror(error);
 }
 
 void BatchLog::line(const std::string& text) {

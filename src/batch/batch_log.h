@@ -13,6 +13,7 @@ namespace zorv::batch {
 inline constexpr const char* kLogFileName = "Batch-log.txt";
 inline constexpr const char* kLogTitleLine = "ZORV Pro - Batch processing log file";
 inline constexpr const char* kLogPathPrefix = "Log pathname: ";
+inline constexpr const char* kLogProcessingFile = "\r\nProcessing file: ";  // + the input's full path
 inline constexpr const char* kLogInputNote =
     "\r\nNote: This operation directly modifies the INPUT files, so there\r\nare no separate output files. The output "
     "folder will only contain\r\nthe log file.";

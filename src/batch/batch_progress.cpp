@@ -35,4 +35,28 @@ std::string remainingTimeText(int64_t elapsed, int overall) {
     return text;
 }
 
+namespace {
+
+std::string clockText(double seconds) {
+    const auto t = static_cast<long long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", t / 3600, t / 60 % 60, t % 60);
+    return text;
+}
+
+}  // namespace
+
+std::string batchProgressLine(int64_t finished, int64_t total, double elapsedSeconds, double fraction,
+                              const std::string& current) {
+    elapsedSeconds = std::max(0.0, elapsedSeconds);
+    std::string line = std::to_string(finished) + "/" + std::to_string(total) + " files  " +
+                       clockText(elapsedSeconds) + " elapsed  ";
+    if (elapsedSeconds >= 2 && fraction > 0 && fraction <= 1)
+        line += clockText(elapsedSeconds * (1 - fraction) / fraction) + " remaining";
+    else
+        line += "-:--:-- remaining";
+    if (!current.empty()) line += "  " + current;
+    return line;
+}
+
 }  // namespace zorv::batch

@@ -20,4 +20,11 @@ int overallPercent(double finishedWeight, double runningPart, double totalWeight
 // fewer than 2 seconds remain.
 std::string remainingTimeText(int64_t elapsed, int overall);
 
+// The progress line of a batch on a terminal or in a program's log:
+// "FINISHED/TOTAL files  H:MM:SS elapsed  H:MM:SS remaining  CURRENT". The remaining time is
+// elapsed * (1 - fraction) / fraction of the job's work done ("-:--:--" before 2 seconds or before any
+// work was done); CURRENT, the file being worked on, is left out when empty.
+std::string batchProgressLine(int64_t finished, int64_t total, double elapsedSeconds, double fraction,
+                              const std::string& current);
+
 }  // namespace zorv::batch

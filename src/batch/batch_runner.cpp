@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "batch/batch_list.h"
 #include "batch/batch_progress.h"
+#include "batch/batch_results.h"
 #include "media/avchd_avc_reader.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
@@ -30,7 +32,6 @@ using media::FileType;
 
 namespace {
 
-constexpr const char* kProcessingFormat = "\r\nProcessing file: %s";
 constexpr const char* kFileMissing = "ERROR: File does not exist";
 constexpr const char* kNotRecognised =
     "ERROR: Not a recognised DV AVI, Raw DV, HDV M2T, AVCHD M2TS or MPEG-2 MOD file - file skipped";
@@ -88,11 +89,17 @@ struct BatchRunner::FileContext {
     FileType type = FileType::kUnknown;
     Slot* slot = nullptr;
     BatchRunner* runner = nullptr;
-    void log(const std::string& line) { runner->logFileLine(index, line); }
+    std::string lastLine;              // the file's result line once it has finished
+    std::vector<std::string> outputs;  // what a successful run has written
+    void log(const std::string& line) {
+        lastLine = line;
+        runner->logFileLine(index, line);
+    }
     // The output name in the folder for this operation, made unique and reserved.
     std::string output() {
-        return runner->reserveOutput(outputStem(runner->settings_.outputFolder, path) +
-                                     outputSuffix(runner->settings_.op, type));
+        outputs.push_back(runner->reserveOutput(outputStem(runner->settings_.outputFolder, path) +
+                                                outputSuffix(runner->settings_.op, type)));
+        return outputs.back();
     }
 };
 
@@ -134,28 +141,28 @@ void BatchRunner::jobThread(std::vector<std::string> files) {
     // The weights of the whole list come first: they scale the overall bar from the first file on.
     // The log names every file by its full path, and the outputs go to the folder's full path.
     files_ = std::move(files);
-    for (auto& f : files_) {
-        std::error_code ec;
-        const fs::path full = fs::absolute(f, ec);
-        if (!ec) f = full.lexically_normal().string();
-    }
+    for (auto& f : files_) f = fullPath(f);
     {
         std::error_code ec;
         const fs::path folder = fs::absolute(settings_.outputFolder, ec);
         if (!ec && !settings_.outputFolder.empty()) settings_.outputFolder = folder.lexically_normal().string();
     }
     weights_.assign(files_.size(), 0);
+    frames_.assign(files_.size(), -1);
+    earlier_.assign(files_.size(), std::nullopt);
     totalWeight_ = 0;
     slots_.clear();
     for (size_t i = 0; i < files_.size(); ++i) {
         slots_.push_back(std::make_unique<Slot>());
         if (abort_.load()) continue;
+        if (settings_.doneEarlier && (earlier_[i] = settings_.doneEarlier(files_[i]))) continue;
         const media::Recognition r = media::recognize(files_[i]);
         if (!r.ok()) continue;
         int64_t frames = 0;
         if (media::isDvType(r.type) && !changesInputFiles(settings_.op)) {
             media::DvMediaFile dv;
             frames = dv.open(files_[i]) ? dv.frameCount() : -1;
+            frames_[i] = frames;
         }
         weights_[i] = std::max<int64_t>(0, fileWeight(settings_.op, r.type, frames, r.fileSize));
         totalWeight_ += weights_[i];
@@ -165,6 +172,8 @@ void BatchRunner::jobThread(std::vector<std::string> files) {
         blocks_.assign(files_.size(), {});
         blockDone_.assign(files_.size(), false);
         outcomes_.assign(files_.size(), FileOutcome::kPending);
+        results_.assign(files_.size(), FileResult{});
+        filesFinished_ = 0;
         flushHead_ = 0;
         finishedWeight_ = 0;
         reserved_.clear();
@@ -221,11 +230,17 @@ void BatchRunner::processFile(size_t index) {
     slot.total.store(0);
     slot.running.store(true);
 
+    const auto began = std::chrono::steady_clock::now();
     FileOutcome outcome = FileOutcome::kFailed;
-    f.log(withPath(kProcessingFormat, f.path));
+    f.log(kLogProcessingFile + f.path);
     std::error_code ec;
-    const media::Recognition r = fs::exists(f.path, ec) ? media::recognize(f.path) : media::Recognition{};
-    if (!fs::exists(f.path, ec)) {
+    const bool earlier = earlier_[index].has_value();
+    const media::Recognition r =
+        !earlier && fs::exists(f.path, ec) ? media::recognize(f.path) : media::Recognition{};
+    if (earlier) {
+        f.log(kDoneEarlierLine);
+        outcome = FileOutcome::kSkipped;
+    } else if (!fs::exists(f.path, ec)) {
         f.log(kFileMissing);
         slot.weight.store(0);
     } else if (!r.ok()) {
@@ -265,8 +280,36 @@ void BatchRunner::processFile(size_t index) {
         }
     }
 
+    FileResult result;
+    if (earlier) {
+        result = *earlier_[index];
+        result.message = kDoneEarlierMessage;
+        result.doneEarlier = true;
+        result.seconds = 0;
+    } else {
+        result.message = f.lastLine;
+        result.frames = frames_[index];
+        result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        if (outcome == FileOutcome::kDone) {
+            for (const auto& out : f.outputs) {
+                std::error_code sizeError;
+                const auto size = fs::file_size(out, sizeError);
+                if (sizeError && !fs::exists(out, ec)) continue;
+                result.outputs.push_back({out, sizeError ? -1 : static_cast<int64_t>(size)});
+            }
+        }
+    }
+    result.path = f.path;
+    result.outcome = outcome;
+    if (outcome != FileOutcome::kAborted && outcome != FileOutcome::kPending && resultCallback_) {
+        std::lock_guard report(resultMutex_);
+        resultCallback_(result);
+    }
+
     std::lock_guard lock(mutex_);
     outcomes_[index] = outcome;
+    results_[index] = std::move(result);
+    if (outcome != FileOutcome::kAborted) ++filesFinished_;
     finishedWeight_ += static_cast<double>(slot.weight.load());
     slot.running.store(false);
     blockDone_[index] = true;
@@ -538,6 +581,9 @@ FileOutcome BatchRunner::runSplit(FileContext& f) {
         return FileOutcome::kFailed;
     }
     const Status s = watch(splitter, f);
+    for (const auto& out : splitter.outputs()) f.outputs.push_back(out.path);
+    for (const auto& extra : {splitter.logPath(), splitter.batchListPath()})
+        if (!extra.empty()) f.outputs.push_back(extra);
     return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete",
                     "ERROR: " + failureText(s));
 }
@@ -568,17 +614,20 @@ FileOutcome BatchRunner::runInPlace(FileContext& f) {
     f.slot->total.store(1);
     if (settings_.op == BatchOp::kFixPremiere) {
         const tools::PremiereFixOutcome o = tools::fixPremiereStartTimecode(f.path);
+        f.outputs.push_back(f.path);
         f.log(tools::premiereFixLogLine(o));
         outcome = o.result == tools::PremiereFixResult::kFixed       ? FileOutcome::kDone
                   : o.result == tools::PremiereFixResult::kNoTimecode ? FileOutcome::kSkipped
                                                                       : FileOutcome::kFailed;
     } else if (settings_.op == BatchOp::kSetDateModified) {
         const Status s = tools::setDateModifiedFromRecording(f.path);
+        f.outputs.push_back(f.path);
         f.log(s ? std::string("Date Modified set") : "ERROR: " + failureText(s));
         outcome = s ? FileOutcome::kDone : FileOutcome::kFailed;
     } else {
         std::string renamed;
         const Status s = tools::renameWithStartDateTime(f.path, renamed);
+        f.outputs.push_back(s ? renamed : f.path);
         if (!s) f.log("ERROR: " + failureText(s));
         else if (renamed == f.path) f.log("File name already ends with its start date/time - not renamed");
         else f.log(withPath("Renamed to: %s", renamed));
@@ -594,8 +643,10 @@ BatchSnapshot BatchRunner::poll() {
     snap.finished = finished_.load();
     snap.aborted = abortedJob_.load();
     std::lock_guard lock(mutex_);
+    snap.filesFinished = filesFinished_;
     if (snap.finished) {
         snap.overallPercent = 100;
+        snap.overallFraction = 1;
         return snap;
     }
     if (!snap.running || !started_) return snap;
@@ -616,6 +667,8 @@ BatchSnapshot BatchRunner::poll() {
         if (total > 0) runningPart += static_cast<double>(done) * static_cast<double>(s.weight.load()) / total;
     }
     snap.overallPercent = overallPercent(finishedWeight_, runningPart, static_cast<double>(totalWeight_));
+    snap.overallFraction =
+        totalWeight_ > 0 ? std::min(1.0, (finishedWeight_ + runningPart) / static_cast<double>(totalWeight_)) : 0.0;
     const std::time_t t = now();
     const int64_t elapsed = static_cast<int64_t>(t - start_);
     if (elapsed >= 5 && snap.overallPercent >= 1 && t - lastRemaining_ >= 2) {
@@ -653,6 +706,11 @@ std::string BatchRunner::logWarning() const {
 std::vector<FileOutcome> BatchRunner::outcomes() const {
     std::lock_guard lock(mutex_);
     return outcomes_;
+}
+
+std::vector<FileResult> BatchRunner::results() const {
+    std::lock_guard lock(mutex_);
+    return results_;
 }
 
 int BatchRunner::failedCount() const {

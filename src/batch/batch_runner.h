@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 
 #include "batch/batch_log.h"
 #include "batch/batch_operation.h"
+#include "batch/file_result.h"
 #include "core/options.h"
 #include "tools/burn_in.h"
 #include "tools/stream_burn_in.h"
@@ -60,9 +62,10 @@ struct BatchSettings {
     // HDV and AVCHD burn-ins time themselves out after 10 s without progress unless the watcher
     // does it with its own timer (poll() snapshots, BurnTimeoutWatch, timeOutBurnIn()).
     bool watcherTimesOutBurnIn = false;
+    // Files an earlier run finished (resume): their earlier record, or nothing to run the file. A
+    // file it names is logged as skipped, reported with the earlier outputs, and not opened.
+    std::function<std::optional<FileResult>(const std::string& path)> doneEarlier;
 };
-
-enum class FileOutcome { kPending, kDone, kSkipped, kFailed, kAborted };
 
 // What a watcher shows, computed at each poll.
 struct BatchSnapshot {
@@ -75,6 +78,8 @@ struct BatchSnapshot {
     int64_t currentFile = -1; // index of the (first) running file
     int64_t burnFile = -1;    // index of the file whose HDV/AVCHD burn-in runs, or -1
     int64_t burnPosition = -1;  // that burn-in's position (0 until a picture went through)
+    int64_t filesFinished = 0;  // files the job has finished with (done, skipped or failed)
+    double overallFraction = 0; // the overall bar's share of the job (0..1), not rounded
 };
 
 class BatchRunner {
@@ -87,6 +92,9 @@ public:
 
     // Receives every log line as it is written (on a worker thread). Set before start().
     void setLineCallback(std::function<void(const std::string&)> callback) { lineCallback_ = std::move(callback); }
+    // Receives each file's result as soon as the job has finished with it, in the order the files
+    // finish (on a worker thread, one call at a time). Not called for a file the abort stopped.
+    void setResultCallback(std::function<void(const FileResult&)> callback) { resultCallback_ = std::move(callback); }
     // Seconds since the epoch; replaceable for tests of the remaining time.
     void setClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
 
@@ -116,6 +124,8 @@ public:
     std::string logWarning() const;
     // Per file, in the order given; valid once the job has finished.
     std::vector<FileOutcome> outcomes() const;
+    // Per file, in the order given; valid once the job has finished (outcome kPending: not reached).
+    std::vector<FileResult> results() const;
     int failedCount() const;
     bool aborted() const { return abortedJob_.load(); }
     int64_t totalWeight() const { return totalWeight_; }
@@ -147,6 +157,8 @@ private:
 
     BatchSettings settings_;
     std::function<void(const std::string&)> lineCallback_;
+    std::function<void(const FileResult&)> resultCallback_;
+    std::mutex resultMutex_;  // one result callback at a time
     std::function<std::time_t()> clock_;
 
     std::vector<std::string> files_;
@@ -164,6 +176,10 @@ private:
     std::vector<std::string> newLines_;
     std::set<std::string> reserved_;
     std::vector<FileOutcome> outcomes_;
+    std::vector<FileResult> results_;
+    std::vector<std::optional<FileResult>> earlier_;  // by file: finished by an earlier run
+    std::vector<int64_t> frames_;                     // by file: DV frame count, -1 when not known
+    int64_t filesFinished_ = 0;
     bool started_ = false;  // the weights are known and the log is open
     std::time_t start_ = 0;
     std::time_t lastRemaining_ = 0;

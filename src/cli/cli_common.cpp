@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/dv_layout.h"
+#include "core/json_text.h"
 #include "core/scene_sets.h"
 
 namespace zorv::cli {
@@ -131,22 +132,7 @@ std::optional<int64_t> parseInt(std::string_view text) {
     return v;
 }
 
-void jsonString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
+void jsonString(std::string& out, std::string_view s) { core::appendJsonString(out, s); }
 
 double dvFrameRate(size_t frameSize) { return core::dv::isPal(frameSize) ? 25.0 : 30000.0 / 1001.0; }
 

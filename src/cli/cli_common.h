@@ -28,7 +28,7 @@ std::string triggerNames(uint32_t mask);
 
 std::optional<int64_t> parseInt(std::string_view text);
 
-// Appends s to out as a JSON string literal (quotes, backslashes and control characters escaped).
+// Appends s to out as a JSON string literal (see core/json_text.h).
 void jsonString(std::string& out, std::string_view s);
 
 // Frames per second of a DV file from its frame size (25 for 625/50, 30000/1001 for 525/60).
