@@ -355,6 +355,8 @@ std::string BatchRunner::reserveOutput(const std::string& path) {
 
 Status BatchRunner::watch(core::Job& job, FileContext& f) {
     bool cancelled = false;
+    // Short files finish in a few milliseconds: the first looks come soon, then every 20 ms.
+    auto pause = std::chrono::microseconds(500);
     while (!job.finished()) {
         f.slot->total.store(job.progress().total());
         f.slot->done.store(job.progress().done());
@@ -362,7 +364,8 @@ Status BatchRunner::watch(core::Job& job, FileContext& f) {
             job.progress().cancel();
             cancelled = true;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
     }
     Status s = job.wait();
     f.slot->total.store(job.progress().total());
