@@ -56,7 +56,8 @@ PanelLayout layoutMetadataPanel(playback::WindowKind kind, int width, int height
         if (h <= 0 || h > rowHeight) return false;
         for (const playback::WindowCell& c : windowCells) {
             const size_t col = static_cast<size_t>(c.column);
-            if (l.columnStarts[col] + font.textWidth(px, c.widest) > l.columnEnds[col]) return false;
+            // A quarter of the character height clear before the next column, so columns read apart.
+            if (l.columnStarts[col] + font.textWidth(px, c.widest) + px / 4 > l.columnEnds[col]) return false;
         }
         return true;
     };
