@@ -107,7 +107,7 @@ private:
             ++at_;
             JsonValue member;
             if (!value(member, depth + 1)) return false;
-            v.members.emplace_back(std::move(key), std::move(member));
+            v.members.push_back({std::move(key), std::move(member)});
             space();
             if (at_ >= s_.size()) return false;
             if (s_[at_] == '}') return ++at_, true;
@@ -254,8 +254,8 @@ void appendJsonString(std::string& out, std::string_view s) {
 }
 
 const JsonValue* JsonValue::find(std::string_view key) const {
-    for (const auto& [k, v] : members)
-        if (k == key) return &v;
+    for (const auto& m : members)
+        if (m.key == key) return &m.value;
     return nullptr;
 }
 

@@ -10,13 +10,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace zorv::core {
 
 // Appends s to out as a JSON string literal.
 void appendJsonString(std::string& out, std::string_view s);
+
+struct JsonMember;
 
 struct JsonValue {
     enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
@@ -25,13 +26,18 @@ struct JsonValue {
     double number = 0;
     std::string text;                                      // kString
     std::vector<JsonValue> items;                          // kArray
-    std::vector<std::pair<std::string, JsonValue>> members;  // kObject, in the order read
+    std::vector<JsonMember> members;                       // kObject, in the order read
 
     // The member named key of an object, or nullptr.
     const JsonValue* find(std::string_view key) const;
     // The member's string / number, or nullopt when missing or of another kind.
     std::optional<std::string> stringAt(std::string_view key) const;
     std::optional<double> numberAt(std::string_view key) const;
+};
+
+struct JsonMember {
+    std::string key;
+    JsonValue value;
 };
 
 // Reads one JSON value filling the whole text (white space around it allowed). Nesting deeper than
