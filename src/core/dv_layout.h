@@ -31,6 +31,20 @@ constexpr size_t aauxPackOffset(int a) { return audioBlockIndex(a) * kDifBlockSi
 
 constexpr int sequenceCount(size_t frameSize) { return static_cast<int>(frameSize / kSequenceSize); }
 constexpr bool isPal(size_t frameSize) { return frameSize == kFrameSize625 || frameSize == 2 * kFrameSize625; }
+// A frame size some DV system writes: one or two channels of 525/60 or 625/50.
+constexpr bool isDvFrameSize(size_t size) {
+    return size == kFrameSize525 || size == kFrameSize625 || size == 2 * kFrameSize525 || size == 2 * kFrameSize625;
+}
+
+// The ID bytes of a DIF block that begins a frame (or its second channel): the header block of
+// sequence 0 (0x1F 0x07 0x00 as written; 0x1F 0x0F 0x00 for channel 1).
+constexpr bool isFrameHeaderBlock(const uint8_t* block, int channel = 0) {
+    return (block[0] >> 4) == 1 && (block[1] & 0xF8) == (channel ? 0x08 : 0x00) && block[2] == 0x00;
+}
+// Bytes of one channel of the frame whose header block this is, by its DSF flag (625/50 when set).
+constexpr size_t channelSizeFromHeader(const uint8_t* block) {
+    return (block[3] & 0x80) ? kFrameSize625 : kFrameSize525;
+}
 
 static_assert(subcodePackOffset(0) == 86 && subcodePackOffset(5) == 126 && subcodePackOffset(6) == 166);
 static_assert(vauxPackOffset(0) == 243 && vauxPackOffset(15) == 323 && vauxPackOffset(30) == 403);

@@ -4,6 +4,7 @@
 #include <array>
 #include <new>
 #include <set>
+#include <string>
 
 #include "core/dv_layout.h"
 
@@ -27,6 +28,8 @@ public:
         : file_(file), fileSize_(static_cast<uint64_t>(fileSize)), index_(index) {}
 
     bool run(core::Status& error);
+    // Why the frame size could not be told, when that ended the indexing.
+    const core::Status& refusal() const { return refusal_; }
 
 private:
     bool readAt(uint64_t pos, void* buf, size_t n) {
@@ -43,6 +46,10 @@ private:
     // Finds the video chunk header near the first non-empty frame's position and takes the frame
     // size from it; shifts every stored position by the distance found.
     bool probeFrameData(uint64_t base);
+    // The frame size of the frame whose data lies at pos, given its chunk's size field: the field when
+    // it is a DV frame size, else what the frame's DIF header says (one byte of damage in the field
+    // must not shift every frame); 0, with refusal_ set, when neither tells.
+    size_t frameSizeAt(uint64_t pos, uint32_t sizeField);
     void append(uint64_t position, uint32_t size) {
         if (isEmptySize(size)) {
             index_.entries.push_back(FrameEntry{kEmptyFrameOffset, 0});
@@ -56,6 +63,7 @@ private:
     const uint64_t fileSize_;
     FrameIndex& index_;
     std::set<uint64_t> visited_;
+    core::Status refusal_;
 };
 
 bool AviIndexer::run(core::Status& error) {
@@ -178,8 +186,8 @@ bool AviIndexer::probeFrameData(uint64_t base) {
     if (!readAt(probe, words.data(), avail)) return false;
     for (size_t i = 0; i < 7 && (i + 2) * 4 <= avail; ++i) {
         if (le32(words.data() + 4 * i) != index_.videoFourcc) continue;
-        const uint32_t frameSize = le32(words.data() + 4 * i + 4);
-        if (frameSize == 0 || frameSize > core::dv::kMaxFrameSize) continue;
+        const size_t frameSize = frameSizeAt(probe + 4 * i + 8, le32(words.data() + 4 * i + 4));
+        if (frameSize == 0) continue;
         const uint64_t shift = base + 4 * i;  // data of this frame lies at probe + 4i + 8
         for (FrameEntry& e : index_.entries)
             if (!e.empty()) e.offset += shift;
@@ -187,6 +195,23 @@ bool AviIndexer::probeFrameData(uint64_t base) {
         return true;
     }
     return false;
+}
+
+size_t AviIndexer::frameSizeAt(uint64_t pos, uint32_t sizeField) {
+    using namespace core::dv;
+    if (isDvFrameSize(sizeField)) return sizeField;
+    uint8_t header[kDifBlockSize];
+    if (readAt(pos, header, sizeof header) && isFrameHeaderBlock(header)) {
+        const size_t channel = channelSizeFromHeader(header);
+        // A second channel right after the first: a two-channel frame.
+        uint8_t next[kDifBlockSize];
+        if (readAt(pos + channel, next, sizeof next) && isFrameHeaderBlock(next, 1)) return 2 * channel;
+        return channel;
+    }
+    refusal_ = core::Status::failure(core::ErrorCode::kReadFailed,
+                                     "The first video frame's size (" + std::to_string(sizeField) +
+                                         " bytes) is not a DV frame size and its data does not start with a DV header");
+    return 0;
 }
 
 }  // namespace
@@ -204,6 +229,7 @@ bool buildAviIndex(const File& file, FrameIndex& index, core::Status& error) {
         AviIndexer indexer(file, size, index);
         ok = indexer.run(error);
         if (ok) index.readBufferSize = largestFrameSpan(index.entries, size);
+        if (!ok && error.ok()) error = indexer.refusal();
     } catch (const std::bad_alloc&) {
         error = core::Status::failure(core::ErrorCode::kOutOfMemory);
         ok = false;

@@ -71,6 +71,7 @@ public:
                 p[0] = static_cast<uint8_t>((type << 5) | 0x1F);
                 p[1] = static_cast<uint8_t>((s << 4) | 0x07);
                 p[2] = static_cast<uint8_t>(dbn);
+                if (type == 0) p[3] = pal ? 0xBF : 0x3F;  // DSF: 625/50 lines when set
             }
             for (int j = 0; j < kSubcodePacksPerSequence; ++j) empty(s, subcodePackOffset(j));
             for (int k = 0; k < kVauxPacksPerSequence; ++k) empty(s, vauxPackOffset(k));

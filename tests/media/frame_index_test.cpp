@@ -173,6 +173,37 @@ TEST(AviIndex, HostileOpenDmlIndexes) {
     EXPECT_LE(index.frameCount(), static_cast<int64_t>(bad.size() / 8));
 }
 
+// One damaged byte in the first video chunk's size field must not shift every frame: a size no DV
+// system has is replaced by what the frame's DIF header says, or the file is refused.
+TEST(AviIndex, ChunkSizeThatIsNoDvSizeIsCheckedAgainstTheDifHeader) {
+    TempDir dir;
+    struct Case {
+        bool pal;
+        uint32_t sizeField;
+        bool junkData;  // the frame data does not start with a DIF header block
+        size_t want;    // 0: refused
+    };
+    for (const Case c : {Case{true, 144000, false, 144000}, Case{true, 143998, false, 144000}, Case{true, 1, false, 144000},
+                         Case{false, 1, false, 120000}, Case{true, 143998, true, 0}}) {
+        SCOPED_TRACE(std::to_string(c.sizeField) + (c.pal ? " pal" : " ntsc") + (c.junkData ? " junk" : ""));
+        std::vector<Bytes> frames = c.pal ? palFrames(3) : std::vector<Bytes>(3, DvFrame(false).bytes());
+        AviWriterOptions o;
+        o.pal = c.pal;
+        writeAvi(dir.file("src.avi"), frames, o);
+        Bytes b = readAll(dir.file("src.avi"));
+        const size_t chunk = findId(b, "00__", findId(b, "movi"));
+        ASSERT_NE(chunk, std::string::npos);
+        put32(b, chunk + 4, c.sizeField);
+        if (c.junkData) std::fill_n(b.begin() + static_cast<ptrdiff_t>(chunk + 8), 3, 0x55);
+        FrameIndex index;
+        core::Status err;
+        EXPECT_EQ(indexOf(dir, b, index, err), c.want != 0);
+        EXPECT_EQ(index.frameSize, c.want);
+        if (c.want == 0) EXPECT_NE(err.message.find("143998 bytes"), std::string::npos) << err.message;
+        if (c.want != 0) EXPECT_EQ(index.entries[1].offset - index.entries[0].offset, c.want + 8);
+    }
+}
+
 TEST(AviIndex, ReadBufferSizeIsTheLargestSpan) {
     std::vector<FrameEntry> e = {{100, 10}, {kEmptyFrameOffset, 0}, {400, 10}, {450, 10}};
     EXPECT_EQ(largestFrameSpan(e, 1000), 550);
