@@ -1,7 +1,11 @@
 #include "cli/cli_common.h"
 
+#include <unistd.h>
+
+#include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "core/dv_layout.h"
 #include "core/json_text.h"
@@ -71,7 +75,8 @@ bool openMedia(media::DvMediaFile& file, const std::string& path, bool dvOnly) {
     }
     if (!file.open(path)) {
         if (dv) {
-            printError("Unable to index the AVI file");
+            const std::string& why = file.lastMessage();
+            printError(why.empty() ? "Unable to index the AVI file" : "Unable to index the AVI file\r\n\r\n" + why);
         } else {
             printError(formatMessage("Unable to read the requested file:\r\n\r\n%s", path));
         }
@@ -133,6 +138,33 @@ std::optional<int64_t> parseInt(std::string_view text) {
 }
 
 void jsonString(std::string& out, std::string_view s) { core::appendJsonString(out, s); }
+
+std::string failureText(const core::Status& status, const char* separator) {
+    std::string text = status.message;
+    if (status.sysError == 0) return text;
+    const std::string sys = std::strerror(status.sysError);
+    if (text.find(sys) != std::string::npos) return text;
+    return text.empty() ? sys : text + separator + sys;
+}
+
+bool interactive() { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
+
+bool askYes(const char* question) {
+    std::fprintf(stderr, "%s [y/N] ", question);
+    std::fflush(stderr);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) return false;
+    std::string_view a(line);
+    while (!a.empty() && std::isspace(static_cast<unsigned char>(a.back()))) a.remove_suffix(1);
+    return a == "y" || a == "Y" || a == "yes" || a == "YES" || a == "Yes";
+}
+
+bool confirmInPlace(const char* warning) {
+    std::fputs(warning, stderr);
+    if (interactive() && askYes("Are you SURE you wish to make changes to the INPUT file?")) return true;
+    printError("Operation Cancelled");
+    return false;
+}
 
 double dvFrameRate(size_t frameSize) { return core::dv::isPal(frameSize) ? 25.0 : 30000.0 / 1001.0; }
 

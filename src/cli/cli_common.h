@@ -28,6 +28,18 @@ std::string triggerNames(uint32_t mask);
 
 std::optional<int64_t> parseInt(std::string_view text);
 
+// A failure's message followed by the system's text of its error number, once: not when the message
+// already says it, and alone when there is no message.
+std::string failureText(const core::Status& status, const char* separator = ": ");
+
+// Whether both standard input and standard error are terminals (a question can be asked).
+bool interactive();
+// Asks question on the terminal; true for an answer of y or yes.
+bool askYes(const char* question);
+// Before a change to the input file itself: prints the warning and asks whether to go on. False,
+// with "Operation Cancelled" printed, unless the user said yes on a terminal.
+bool confirmInPlace(const char* warning);
+
 // Appends s to out as a JSON string literal (see core/json_text.h).
 void jsonString(std::string& out, std::string_view s);
 

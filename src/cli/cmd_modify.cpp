@@ -39,18 +39,6 @@ void usage(FILE* out) {
         out);
 }
 
-bool interactive() { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
-
-bool askYes(const char* question) {
-    std::fprintf(stderr, "%s [y/N] ", question);
-    std::fflush(stderr);
-    char line[64];
-    if (!std::fgets(line, sizeof line, stdin)) return false;
-    std::string_view a(line);
-    while (!a.empty() && std::isspace(static_cast<unsigned char>(a.back()))) a.remove_suffix(1);
-    return a == "y" || a == "Y" || a == "yes" || a == "YES" || a == "Yes";
-}
-
 // Fields separated by `sep`, each a signed decimal number; a leading '-' negates all of them.
 std::optional<std::vector<int>> parseFields(std::string_view text, char sep, size_t count, bool allowSign) {
     bool negate = false;
@@ -116,13 +104,9 @@ void reportFailure(const core::Status& st) {
             return;
         case core::ErrorCode::kOpenFailed:
         case core::ErrorCode::kReadFailed:
-        case core::ErrorCode::kWriteFailed: {
-            std::string text = st.message;
-            const std::string sys = tools::systemText(st.sysError);
-            if (!sys.empty()) text += "\r\n\r\n" + sys;
-            printError(text);
+        case core::ErrorCode::kWriteFailed:
+            printError(failureText(st, "\r\n\r\n"));
             return;
-        }
         default:
             printError(st.message);
     }
@@ -220,13 +204,7 @@ int cmdModify(int argc, char** argv) {
     }
 
     if (inPlace) {
-        if (!yes) {
-            std::fputs(kDirectWarning, stderr);
-            if (!interactive() || !askYes("Are you SURE you wish to make changes to the INPUT file?")) {
-                printError("Operation Cancelled");
-                return 1;
-            }
-        }
+        if (!yes && !confirmInPlace(kDirectWarning)) return 1;
     } else {
         if (output.empty()) output = defaultOutput(path);
         if (::access(output.c_str(), F_OK) == 0) {
@@ -266,7 +244,9 @@ int cmdModify(int argc, char** argv) {
     if (!ok) {
         reportFailure(mod.status());
         // The input itself was being changed: say which part of it now carries the new metadata.
-        if (inPlace)
+        if (inPlace && !mod.inputChanged())
+            printError("Nothing was written: the input file is as it was");
+        else if (inPlace && mod.status().code != core::ErrorCode::kIncomplete)
             printError("Stopped after " + std::to_string(mod.framesDone()) + " of " + std::to_string(mod.totalFrames()) +
                        " frames to change: those carry the new metadata, the next one may be partly changed and the rest are as they were");
         return 1;

@@ -12,6 +12,7 @@
 #include "media/codec/av_handles.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
+#include "media/frame_layout_check.h"
 #include "tools/burn_in_dv_segments.h"
 
 extern "C" {
@@ -56,6 +57,8 @@ struct Slot {
     bool wide = false;
     std::vector<uint8_t> data;  // the frame as read (with decoder padding); drawn segments replaced in place
     Status status;
+    bool undecodable = false;   // the decoder could not read the picture: it passes unchanged
+    bool changed = false;       // drawn segments were put back
 };
 
 // Which of a frame's video segments a codec call works on.
@@ -153,14 +156,19 @@ public:
         packet_->size = static_cast<int>(frameSize_);
         int err = avcodec_send_packet(decoder_.get(), packet_.get());
         if (err >= 0) err = avcodec_receive_frame(decoder_.get(), decoded_.get());
-        if (err < 0) return Status::success();  // an undecodable frame passes unchanged
+        if (err < 0) {  // an undecodable frame passes unchanged
+            slot.undecodable = true;
+            return Status::success();
+        }
         struct Unref {
             AVFrame* f;
             ~Unref() { av_frame_unref(f); }
         } unref{decoded_.get()};
         if (decoded_->width != width_ || decoded_->height != height_ || decoded_->format != format_ ||
-            av_frame_make_writable(decoded_.get()) < 0)
+            av_frame_make_writable(decoded_.get()) < 0) {
+            slot.undecodable = true;
             return Status::success();
+        }
 
         // The band to RGB, drawn on, and the macroblocks whose pixels changed.
         uint8_t* planes[4] = {};
@@ -189,6 +197,7 @@ public:
 
         Status s = encode(slot.data.data());
         std::fill(encodeMask_.on.begin(), encodeMask_.on.end(), uint8_t{0});
+        slot.changed = s.ok();
         return s;
     }
 
@@ -344,6 +353,8 @@ Status DvBurnInJob::build() {
     if (f.fileType() != media::FileType::kAviType1 && f.fileType() != media::FileType::kAviType2)
         return Status::failure(ErrorCode::kOpenFailed, "Could not read file - only DV AVI files can be burnt in");
     if (f.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
+    // Frames are written back where the index puts them: a damaged index is refused before anything is written.
+    if (Status layout = media::checkFrameLayout(f.file(), f.frameIndex()); !layout) return layout;
     impl_->first = std::clamp<int64_t>(settings_.firstFrame, 0, f.frameCount() - 1);
     impl_->last = settings_.lastFrame < 0 ? f.frameCount() - 1 : std::min(settings_.lastFrame, f.frameCount() - 1);
     if (impl_->last < impl_->first) impl_->last = impl_->first;
@@ -464,6 +475,7 @@ Status DvBurnInJob::run() {
     int64_t written = 0;      // sequence numbers written
     int64_t sequence = 0;     // sequence numbers handed out
     Status result;
+    int64_t undecodable = 0;  // frames to draw on that the decoder could not read
     for (;;) {
         if (progress_.cancelled()) {
             result = Status::failure(ErrorCode::kCancelled, kBurnInHalted);
@@ -492,6 +504,7 @@ Status DvBurnInJob::run() {
             slot.frame = n;
             slot.position = pos;
             slot.draw = draw;
+            slot.undecodable = slot.changed = false;
             slot.wide = display.widescreen;
             slot.record = rec;
             slot.info = BurnFrameInfo{};
@@ -522,7 +535,10 @@ Status DvBurnInJob::run() {
         const uint8_t* data = slot.data.data();
         bool ok = true;
         if (!settings_.toInputFile && slot.position >= copiedUpTo) ok = copyTo(slot.position);
-        if (ok && (slot.draw || !settings_.toInputFile)) ok = out.writeAt(slot.position, data, frameSize);
+        // Back into the input go only the frames the drawing changed.
+        const bool write = settings_.toInputFile ? slot.changed : true;
+        if (write && settings_.toInputFile) inputChanged_.store(true);
+        if (ok && write) ok = out.writeAt(slot.position, data, frameSize);
         if (!settings_.toInputFile) copiedUpTo = std::max(copiedUpTo, slot.position + static_cast<int64_t>(frameSize));
         if (!ok) {
             const int err = out.sysError() ? out.sysError() : in.sysError();
@@ -530,6 +546,7 @@ Status DvBurnInJob::run() {
             break;
         }
         if (slot.draw) drawn_.fetch_add(1);
+        if (slot.draw && slot.undecodable) ++undecodable;
         {
             std::lock_guard<std::mutex> g(im.lock);
             slot.state = Slot::kFree;
@@ -540,6 +557,9 @@ Status DvBurnInJob::run() {
     stopWorkers();
     if (result.ok() && !settings_.toInputFile && !copyTo(inputSize))
         result = Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi, out.sysError() ? out.sysError() : in.sysError());
+    if (result.ok() && undecodable > 0 && undecodable == drawn_.load())
+        result = Status::failure(ErrorCode::kNoOutput, "None of the " + std::to_string(undecodable) +
+                                                           " frames to burn in could be decoded: nothing was burnt in");
     if (result.ok()) progress_.setDone(last - first + 1);
     return result;
 }

@@ -51,6 +51,7 @@ inline constexpr const char* kBurnInFailedAvi = "Failed while burning-in AVI fil
 inline constexpr const char* kBurnInFailedM2t = "Failed while burning-in M2T file";
 inline constexpr const char* kBurnInFailedMts = "Failed while burning-in MTS/M2TS file";
 inline constexpr const char* kUnableToWriteInput = "Unable to Write to input file";
+inline constexpr const char* kBurnInNoPicture = "No picture of the file could be decoded: nothing was burnt in";
 inline constexpr const char* kNoAvchdDecoder = "No AVCHD video decoder configured";
 inline constexpr const char* kBurnInSaveTitle = "Burn-in metadata to output file";
 inline constexpr const char* kBurnInProgressTitle = "Burning-in";
@@ -132,6 +133,8 @@ public:
     // "Burning-in to Output File ...\n%s" or "Burning-in the input file ...\n%s".
     std::string progressText() const;
     int64_t framesDrawn() const { return drawn_.load(); }
+    // Burning into the input: whether any frame of it was written (false: it is as it was).
+    bool inputChanged() const { return inputChanged_.load(); }
 
     bool start() override;
     bool finished() const override { return finished_.load(); }
@@ -150,6 +153,7 @@ private:
     std::thread worker_;
     std::atomic<bool> finished_{false};
     std::atomic<int64_t> drawn_{0};
+    std::atomic<bool> inputChanged_{false};
     core::Status result_;
 };
 

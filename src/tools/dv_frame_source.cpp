@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/frame_layout_check.h"
+
 namespace zorv::tools {
 
 using core::ErrorCode;
@@ -39,7 +41,12 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     close();
     if (!file_.open(path)) {
         Status s = file_.status();
-        if (s.ok()) s.code = ErrorCode::kOpenFailed;
+        if (s.ok()) {
+            // No error of its own: the file is of no known type, or an AVI without a usable index.
+            s.code = ErrorCode::kOpenFailed;
+            s.message = media::recognize(path).result == media::RecognizeResult::kUnsupported ? kNotRecognisedFile
+                                                                                             : "Unable to index the AVI file";
+        }
         return s;
     }
     auto t = file_.fileType();
@@ -213,6 +220,22 @@ bool DvFrameSource::next(DvFrame& out) {
             return false;
         }
         data = frame_.data();
+    }
+    // An index entry that points beside its frame would hand on bytes of no frame (or of two). Mapped
+    // bytes are looked at under the guard: the file may have been cut short since it was mapped.
+    if (data) {
+        bool frameStart = false;
+        auto look = [&] { frameStart = core::dv::isFrameHeaderBlock(data); };
+        if (data == frame_.data()) {
+            look();
+        } else if (!guarded(look)) {
+            status_ = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+            return false;
+        }
+        if (!frameStart) {
+            status_ = media::damagedIndex(n, media::kNoFrameHeader);
+            return false;
+        }
     }
     out = {};
     out.data = data;

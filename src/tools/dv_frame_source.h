@@ -24,6 +24,9 @@
 
 namespace zorv::tools {
 
+inline constexpr const char* kNotRecognisedFile =
+    "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format";
+
 // "DV TS": when the first frame lasts 333667 units of 100 ns (29.97 frames/s), every frame is
 // re-stamped 0, 333667, 667334, ...; otherwise the times pass unchanged.
 class DvTimestampFixer {

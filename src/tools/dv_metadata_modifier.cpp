@@ -22,6 +22,7 @@
 #include "core/civil_time.h"
 #include "core/dv_layout.h"
 #include "core/timecode.h"
+#include "media/frame_layout_check.h"
 #include "media/mapped_window.h"
 #include "media/write_all.h"
 #include "media/write_behind.h"
@@ -126,6 +127,14 @@ core::Status DvMetadataModifier::failFromMedia(const char* message) {
     return fail(mapMediaError(media_.lastError()), message, media_.sysError());
 }
 
+core::Status DvMetadataModifier::stoppedEarly(int64_t done) {
+    std::string text = "Stopped after " + std::to_string(done) + " of " + std::to_string(positions_.size()) +
+                       " frames: the next one could not be read whole";
+    if (directMode()) text += "; the frames before it carry the new metadata and the rest are as they were";
+    status_ = core::Status::failure(ErrorCode::kIncomplete, text);
+    return status_;
+}
+
 bool DvMetadataModifier::open() {
     opened_ = false;
     media_.close();
@@ -145,10 +154,12 @@ bool DvMetadataModifier::open() {
         return false;
     }
     if (!media_.open(inputPath_)) {
-        if (media_.lastError() == ErrorCode::kOpenFailed)
+        if (media_.lastError() == ErrorCode::kOpenFailed) {
             failFromMedia(kModifyOpenFailed);
-        else
+        } else {
             failFromMedia(kModifyIndexFailed);
+            if (!media_.lastMessage().empty()) status_.message += " - " + media_.lastMessage();
+        }
         return false;
     }
     if (s_.dateTimeEnabled && s_.dateTimeMode == kModifyFromFileName) {
@@ -164,6 +175,13 @@ bool DvMetadataModifier::open() {
         s_.hours = d->hour;
         s_.minutes = d->minute;
         s_.seconds = d->second;
+    }
+    // Both modes write frames where the index says they are: a damaged index is refused before anything
+    // is written, not found out halfway through the input.
+    if (const core::Status layout = media::checkFrameLayout(media_.file(), media_.frameIndex()); !layout) {
+        status_ = layout;
+        media_.close();
+        return false;
     }
     total_ = media_.frameCount();
     progress_.setTotal(total_);
@@ -278,6 +296,7 @@ void DvMetadataModifier::processFrame(uint8_t* frame) {
 
 core::Status DvMetadataModifier::run() {
     status_ = {};
+    inputChanged_ = false;
     if (!opened_) return fail(ErrorCode::kOpenFailed, kModifyOpenFailed);
     prepare();
     if (frameSize_ == 0 || sequences_ == 0 || sequences_ > 24 || media_.readBufferSize() <= 0)
@@ -399,6 +418,7 @@ public:
         if (filling_.runs.empty()) return true;
         std::swap(filling_, writing_);
         busy_ = true;
+        wroteAny_ = true;
         lock.unlock();
         wake_.notify_one();
         return true;
@@ -411,6 +431,8 @@ public:
         return error_ == 0;
     }
     int error() const { return error_; }
+    // Whether a write to the file was tried (once the batches in hand are written).
+    bool wroteAny() const { return wroteAny_; }
     // With a failure: the frames before the one whose write failed, all written whole.
     int64_t framesWritten() const { return failedFrame_; }
 
@@ -446,6 +468,7 @@ private:
     std::condition_variable wake_, done_;
     bool busy_ = false;
     bool stop_ = false;
+    bool wroteAny_ = false;
     int error_ = 0;
     int64_t failedFrame_ = 0;
     std::thread thread_;
@@ -460,9 +483,6 @@ core::Status DvMetadataModifier::runOutputFile() {
     const int64_t fileSize = media_.fileSize();
     // Writing over the input would destroy what is being read.
     if (sameFile(inputPath_, outputPath_)) return fail(ErrorCode::kWriteFailed, kModifyCreateFailed);
-    // The stream needs the frames in file order, none overlapping the next.
-    for (size_t i = 1; i < positions_.size(); ++i)
-        if (positions_[i] < positions_[i - 1] + frameSize_) return fail(ErrorCode::kReadFailed, kModifyReadFailed);
 
     std::vector<uint8_t> frame;
     std::unique_ptr<media::GatherBatch> batch;
@@ -561,6 +581,7 @@ core::Status DvMetadataModifier::runOutputFile() {
     if (writeError != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writeError);
     if (mapError() != 0 || cursor > fileSize) return fail(ErrorCode::kReadFailed, kModifyReadFailed, mapError());
     if (aborted()) return fail(ErrorCode::kCancelled, "");
+    if (done < static_cast<int64_t>(positions_.size())) return stoppedEarly(done);
     updatePremiereTimecode(out);
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     return status_;
@@ -584,12 +605,14 @@ core::Status DvMetadataModifier::runDirect() {
     RunWriter writer(rw.fd());  // after `rw`: its writes end before the file closes
     // A failed write stops the frames; the count shown is of the frames written whole.
     auto writeFailed = [&] {
+        inputChanged_ = writer.wroteAny();
         progress_.setDone(writer.framesWritten());
         return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writer.error());
     };
     for (uint64_t pos : positions_) {
         if (aborted()) {
             if (!writer.finish()) return writeFailed();
+            inputChanged_ = writer.wroteAny();
             return fail(ErrorCode::kCancelled, "");
         }
         // A frame that cannot be read whole ends the frames, as the end of the file does.
@@ -597,6 +620,7 @@ core::Status DvMetadataModifier::runDirect() {
         auto readPacks = [&] { read = packs.read(pos, frameSize_, sequences_, audioBlocks, frame.data()); };
         if (!guarded(readPacks)) {
             writer.finish();
+            inputChanged_ = writer.wroteAny();
             return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
         }
         if (!read && !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
@@ -606,6 +630,8 @@ core::Status DvMetadataModifier::runDirect() {
         progress_.setDone(++done);
     }
     if (!writer.finish()) return writeFailed();
+    inputChanged_ = writer.wroteAny();
+    if (done < static_cast<int64_t>(positions_.size())) return stoppedEarly(done);
     updatePremiereTimecode(rw);
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     return status_;

@@ -80,6 +80,8 @@ public:
     core::Status run();
 
     const core::Status& status() const { return status_; }
+    // Direct mode: whether the last run wrote to the input at all (false: it is as it was).
+    bool inputChanged() const { return inputChanged_; }
 
     // Detected during a run: the style the timecode was written in (2, 3 or 4).
     int targetTimecodeStyle() const { return targetStyle_; }
@@ -87,6 +89,8 @@ public:
 private:
     core::Status fail(core::ErrorCode code, const char* message, int sys = 0);
     core::Status failFromMedia(const char* message);
+    // kIncomplete: the frames ended (a frame cut short) after `done` of them.
+    core::Status stoppedEarly(int64_t done);
     bool aborted() const { return progress_.cancelled(); }
     void prepare();
     void processFrame(uint8_t* frame);
@@ -106,6 +110,7 @@ private:
     std::thread worker_;
     std::atomic<bool> running_{false};
     core::Status status_;
+    bool inputChanged_ = false;
 
     // Per run.
     size_t frameSize_ = 0;
