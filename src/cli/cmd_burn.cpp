@@ -1,4 +1,4 @@
-// zorv burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user]
+// zorv burn FILE [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]
 //                [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio] [--overwrite]
 #include <cstdio>
 #include <memory>
@@ -20,12 +20,19 @@ namespace zorv::cli {
 
 namespace {
 
+const char* kBurnInPlaceWarning =
+    "WARNING!\n"
+    "You are about to burn the metadata into the pictures of the input file itself. No output file will be "
+    "created. If you proceed then the operation can NOT be undone, and a power/hardware glitch may leave the "
+    "file in a corrupt state. It is safer to burn in to an output file and leave the input file unchanged.\n";
+
 void burnUsage(FILE* out) {
-    std::fputs("usage: zorv burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user]\n"
+    std::fputs("usage: zorv burn FILE [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
                "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
                "                 [--overwrite]\n\n"
                "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
-               "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place.\n"
+               "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place\n"
+               "(asks first unless --yes).\n"
                "  --items LIST    items drawn: timecode, userbits, progress, frametype, rectime, recdate,\n"
                "                  shutter, iris, exposure, gain, focusdistance, focusmode, whitebalance,\n"
                "                  stabilizer, audio, latitude, longitude, altitude, speed, track, all;\n"
@@ -109,7 +116,7 @@ int burnStream(const std::string& input, const std::string& output, bool hdv, co
 
 int cmdBurn(int argc, char** argv) {
     std::string input, output, compressor;
-    bool inPlace = false, overwrite = false, audio = false;
+    bool inPlace = false, overwrite = false, audio = false, yes = false;
     core::Options options = core::Options::defaults();
     int64_t first = 0, last = -1;
     for (int i = 0; i < argc; ++i) {
@@ -122,6 +129,8 @@ int cmdBurn(int argc, char** argv) {
             output = argv[++i];
         } else if (a == "--in-place") {
             inPlace = true;
+        } else if (a == "--yes" || a == "-y") {
+            yes = true;
         } else if (a == "--overwrite") {
             overwrite = true;
         } else if (a == "--audio") {
@@ -226,11 +235,14 @@ int cmdBurn(int argc, char** argv) {
         printError(bare ? s.message + input : s.message);
         return 1;
     }
+    if (inPlace && !yes && !confirmInPlace(kBurnInPlaceWarning)) return 1;
     std::string label = job.progressText();
     for (auto& c : label)
         if (c == '\n') c = ' ';
     const int rc = runJob(job, label, tools::kBurnInComplete);
-    if (rc != 0 && inPlace) {
+    if (rc != 0 && inPlace && !job.inputChanged()) {
+        printError("Nothing was written: the input file is as it was");
+    } else if (rc != 0 && inPlace) {
         // The input itself was being changed: say which part of it is burnt in.
         const int64_t at = first + job.progress().done();
         const int64_t end = last >= 0 ? last + 1 : first + job.progress().total();

@@ -29,6 +29,16 @@ TEST(CliBurn, BurnsAClipIntoItsDefaultOutputAndChecksItsOptions) {
     const std::string raw = dir.file("clip.dv");
     ASSERT_EQ(runGen("clip " + quote(raw) + " --frames 3 --container rawdv").status, 0);
     EXPECT_EQ(runZorv("burn " + quote(raw)).status, 1);
+
+    // Burning into the input asks first, as modify does; without an answer nothing is written.
+    const std::string before = runCommand("cksum < " + quote(in)).out;
+    r = runZorv("burn " + quote(in) + " --in-place < /dev/null");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("Operation Cancelled"), std::string::npos) << r.out;
+    EXPECT_EQ(runCommand("cksum < " + quote(in)).out, before);
+    r = runZorv("burn " + quote(in) + " --in-place --yes");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(runCommand("cksum < " + quote(in)).out, before);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST_F(WriteFaults, DirectModeToolsOnAFullDiskSayHowFarTheyGot) {
     }
     {
         const std::string in = copy("dv.avi");
-        const Outcome o = zorv({"burn", in, "--in-place"}, diskFullAt(1000000));
+        const Outcome o = zorv({"burn", in, "--in-place", "--yes"}, diskFullAt(1000000));
         EXPECT_TRUE(o.cleanFailure()) << describe(o);
         EXPECT_NE(o.output.find("Failed while burning-in AVI file"), std::string::npos) << describe(o);
         EXPECT_TRUE(mentionsAFrameCount(o.output)) << describe(o);
