@@ -43,9 +43,7 @@ int runJob(core::Job& job, const std::string& label, const char* completeText) {
         return result.ok();
     });
     if (!result) {
-        std::string text = result.message;
-        if (result.sysError) text += std::string(": ") + std::strerror(result.sysError);
-        printError(text);
+        printError(failureText(result));
         return 1;
     }
     std::fprintf(stderr, "%s\n", completeText);

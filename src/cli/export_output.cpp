@@ -37,10 +37,7 @@ void printExportFailure(const core::Status& status) {
             default: text = "Failed"; break;
         }
     }
-    if (status.sysError != 0 && status.code != core::ErrorCode::kCancelled) {
-        text += ": ";
-        text += std::strerror(status.sysError);
-    }
+    if (status.code != core::ErrorCode::kCancelled) text = failureText({status.code, status.sysError, text});
     printError(text);
 }
 

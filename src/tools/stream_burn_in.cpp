@@ -178,6 +178,11 @@ Status StreamBurnInJob::run() {
         progress_.setDone(duration > 0 ? std::min(pic.start, duration) : 0);
     }
     stopWatch();
+    // A stream without one decodable picture gives no output, and that is no success.
+    if (outcome == BurnOutcome::kComplete && !delivered) {
+        outcome = BurnOutcome::kFailed;
+        result = Status::failure(ErrorCode::kNoOutput, kBurnInNoPicture);
+    }
     if (outcome == BurnOutcome::kComplete && source_->takeAudio(audio, rate, channels)) {
         s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
         if (!s) {

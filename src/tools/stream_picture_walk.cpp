@@ -52,6 +52,12 @@ core::Status createExportOutput(media::File& out, const std::string& path, bool 
     return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
 }
 
+namespace {
+
+core::Status noPictures() { return core::Status::failure(core::ErrorCode::kNoOutput, kNoStreamPictures); }
+
+}  // namespace
+
 core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress,
                                 const std::function<bool(const StreamPicture&)>& take) {
     StreamPicture picture;
@@ -62,7 +68,7 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
             if (!take(picture)) return core::Status::failure(core::ErrorCode::kWriteFailed);
             ++picture.index;
         }
-        return core::Status::success();
+        return picture.index > 0 ? core::Status::success() : noPictures();
     }
     bool failed = false, stopped = false;
     const int64_t total = walk.fileSize > 0 ? walk.fileSize : 1;
@@ -84,6 +90,7 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
     if (stopped) return cancelled();
     if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
     if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
+    if (picture.index == 0) return noPictures();
     if (progress) progress->setDone(total);
     return core::Status::success();
 }

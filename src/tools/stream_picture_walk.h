@@ -31,8 +31,10 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
 // Creates the export's output file: refused with "The output file already exists" unless overwrite.
 core::Status createExportOutput(media::File& out, const std::string& path, bool overwrite);
 
+inline constexpr const char* kNoStreamPictures = "No picture found in the file: nothing was exported";
+
 // Calls take for every picture. When take returns false the walk stops and returns kWriteFailed with
-// no message: the caller names its own write failure.
+// no message: the caller names its own write failure. A stream without a picture is kNoOutput.
 core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress,
                                 const std::function<bool(const StreamPicture&)>& take);
 

@@ -171,7 +171,8 @@ TEST(CliConvert, FailuresPrintTheSystemTextAndExitNonZero) {
     std::ofstream(junk) << std::string(300000, 'j');
     r = runZorvScripted("extract-audio " + quote(junk));
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.out, "zorv: Could not add source filter")) << r.out;
+    EXPECT_TRUE(contains(r.out, "zorv: File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format"))
+        << r.out;
     EXPECT_FALSE(fs::exists(tmp.file("junk.wav")));
 
     // A recording without sound.
