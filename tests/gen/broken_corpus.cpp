@@ -87,7 +87,7 @@ struct Recipe {
     int base;                                          // index into the bases below
 };
 
-enum Base { kAviOdml, kAviIdx1, kAvi2Odml, kRawDv, kHdv, kAvchd, kBaseCount };
+enum Base { kAviOdml, kAviIdx1, kAvi2Odml, kRawDv, kHdv, kAvchd, kAvi2Idx1File, kBaseCount };
 
 // Packets of a transport stream from its first sync byte.
 struct TsLayout {
@@ -237,6 +237,43 @@ std::vector<Recipe> recipes() {
             return true;
         });
 
+    // The first video chunk's size field: one damaged byte, or a size no DV system has.
+    auto firstChunkSize = [chunks](uint32_t size) {
+        return [chunks, size](Bytes& b, size_t&) {
+            const size_t f = firstFrame(chunks(b));
+            if (!f) return false;
+            put32(b, f + 4, size);
+            return true;
+        };
+    };
+    add(kAvi2Odml, "avi2_first_chunk_size_byte.avi", "avi", "Type 2: first video chunk size 143998 (one byte damaged)",
+        firstChunkSize(143998));
+    add(kAviIdx1, "avi_first_chunk_size_1.avi", "avi", "first video chunk size 1", firstChunkSize(1));
+
+    // Legacy index entries of a Type 2 file with offsets from the file start; `nth` counts video entries.
+    auto videoEntry = [chunks](Bytes& b, int nth) -> size_t {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* i = findChunk(all, "idx1");
+        if (!i) return 0;
+        for (size_t e = i->at + 8; e + 16 <= i->at + 8 + i->size && e + 16 <= b.size(); e += 16)
+            if (b[e] == '0' && b[e + 1] == '0' && nth-- == 0) return e;
+        return 0;
+    };
+    add(kAvi2Idx1File, "avi2_idx1_moved_16.avi", "avi", "Type 2 idx1: second frame's entry moved 16 bytes on",
+        [videoEntry](Bytes& b, size_t&) {
+            const size_t e = videoEntry(b, 1);
+            if (!e) return false;
+            put32(b, e + 8, get32(b, e + 8) + 16);
+            return true;
+        });
+    add(kAvi2Idx1File, "avi2_idx1_at_byte_12.avi", "avi", "Type 2 idx1: second frame's entry points at byte 12 (the headers)",
+        [videoEntry](Bytes& b, size_t&) {
+            const size_t e = videoEntry(b, 1);
+            if (!e) return false;
+            put32(b, e + 8, 12);
+            return true;
+        });
+
     // OpenDML: super index and standard index chunks.
     auto superIndex = [chunks](Bytes& b) -> std::optional<Chunk> {
         const std::vector<Chunk> all = chunks(b);
@@ -317,6 +354,11 @@ std::vector<Recipe> recipes() {
             size = b.size();
             return true;
         });
+    add(kHdv, "hdv_stray_byte.m2t", "hdv", "one stray byte inserted at 3.3 MB", [kLate](Bytes& b, size_t& size) {
+        b.insert(b.begin() + static_cast<std::ptrdiff_t>(kLate / 188 * 188 + 1000), 1, 0x00);
+        size = b.size();
+        return true;
+    });
     add(kHdv, "hdv_lost_sync_early.m2t", "hdv", "sync bytes of packets 10-2000 overwritten", [](Bytes& b, size_t&) {
         for (size_t p = 10; p < 2000 && p * 188 < b.size(); ++p) b[p * 188] = 0x00;
         return true;
@@ -374,6 +416,11 @@ std::vector<Recipe> recipes() {
         size = b.size();
         return true;
     });
+    add(kAvchd, "avchd_stray_byte.m2ts", "avchd", "one stray byte inserted at 400 kB", [](Bytes& b, size_t& size) {
+        b.insert(b.begin() + 400000 / 192 * 192 + 1000, 1, 0x00);
+        size = b.size();
+        return true;
+    });
     add(kAvchd, "avchd_188_packets_in_192.m2ts", "avchd", "from 400 kB, packets lose their 4-byte arrival prefix",
         [](Bytes& b, size_t& size) {
             const size_t from = 400000 / 192 * 192;
@@ -396,6 +443,25 @@ std::vector<Recipe> recipes() {
             const auto at = findMdpm(b, tsLayout(b, 192));
             for (size_t i : at) b[i + 4] = 0xFF;
             return !at.empty();
+        });
+    add(kAvchd, "avchd_no_decodable_picture.m2ts", "avchd",
+        "every slice NAL unit's type set to 0 (parameter sets and metadata kept, no picture to decode)",
+        [](Bytes& b, size_t&) {
+            const TsLayout ts = tsLayout(b, 192);
+            bool any = false;
+            for (size_t p = ts.start; p + 188 <= b.size(); p += ts.packet) {
+                if (b[p] != 0x47 || (((b[p + 1] & 0x1F) << 8) | b[p + 2]) != 0x1011) continue;
+                size_t payload = p + 4;
+                if (b[p + 3] & 0x20) payload += 1 + b[p + 4];
+                for (size_t i = payload; i + 3 < p + 188; ++i) {
+                    const uint8_t type = b[i + 3] & 0x1F;
+                    if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && (type == 1 || type == 5)) {
+                        b[i + 3] &= 0xE0;
+                        any = true;
+                    }
+                }
+            }
+            return any;
         });
     add(kAvchd, "avchd_audio_pes_length_past_packet.m2ts", "avchd", "every AC-3 PES length 0xFFF0",
         [](Bytes& b, size_t&) {
@@ -421,6 +487,11 @@ core::Status writeBase(Base base, const std::string& path) {
         return writeClip(c, path, Container::Avi2, IndexStyle::OpenDml);
     }
     case kRawDv: return writeClip(palClip(3), path, Container::RawDv);
+    case kAvi2Idx1File: {
+        ClipSpec c = palClip(3);
+        c.audio.tone = true;
+        return writeClip(c, path, Container::Avi2, IndexStyle::Idx1FromFile);
+    }
     case kHdv: {
         HdvSpec h;
         h.frames = 40;
@@ -437,6 +508,13 @@ core::Status writeBase(Base base, const std::string& path) {
     return core::Status::failure(core::ErrorCode::kWriteFailed, "no such base");
 }
 
+// The good file of a base in the corpus folder (hidden, with the family's extension).
+std::string baseName(Base b) {
+    static const char* const kExt[] = {".avi", ".avi", ".avi", ".dv", ".m2t", ".m2ts", ".avi"};
+    static_assert(sizeof kExt / sizeof kExt[0] == kBaseCount);
+    return ".base" + std::to_string(static_cast<int>(b)) + kExt[b];
+}
+
 const char* familyOf(Base b) {
     switch (b) {
     case kRawDv: return "rawdv";
@@ -451,7 +529,10 @@ const char* familyOf(Base b) {
 const std::vector<BrokenFile>& brokenCorpus() {
     static const std::vector<BrokenFile> list = [] {
         std::vector<BrokenFile> v;
-        for (const auto& r : recipes()) v.push_back(r.file);
+        for (const auto& r : recipes()) {
+            v.push_back(r.file);
+            v.back().base = baseName(static_cast<Base>(r.base));
+        }
         return v;
     }();
     return list;
@@ -465,11 +546,10 @@ core::Status writeBrokenCorpus(const std::string& dir, const std::vector<std::st
     for (int base = 0; base < kBaseCount; ++base) {
         const std::string family = familyOf(static_cast<Base>(base));
         if (!only.empty() && std::find(only.begin(), only.end(), family) == only.end()) continue;
-        const std::string basePath = (std::filesystem::path(dir) / (".base" + std::to_string(base))).string();
+        const std::string basePath = (std::filesystem::path(dir) / baseName(static_cast<Base>(base))).string();
         if (core::Status s = writeBase(static_cast<Base>(base), basePath); !s) return s;
         Bytes good;
         const bool read = readAll(basePath, good);
-        ::unlink(basePath.c_str());
         if (!read) return core::Status::failure(core::ErrorCode::kReadFailed, "cannot read " + basePath, errno);
         for (const auto& r : all) {
             if (r.base != base) continue;

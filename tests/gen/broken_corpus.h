@@ -15,6 +15,7 @@ struct BrokenFile {
     std::string name;    // file name in the corpus folder
     std::string family;  // "avi", "rawdv", "hdv" or "avchd"
     std::string damage;  // what was done to the good file
+    std::string base;    // the good file it was made from, kept in the corpus folder under this name
 };
 
 // The corpus, as a list (no files written).

@@ -12,6 +12,7 @@ struct ToolRun {
     bool changesInput = false;  // direct mode: the input is the output
     // Arguments after `zorv`, given the input and the output folder.
     std::vector<std::string> (*args)(const std::string& in, const std::string& outDir);
+    bool checkedBeforeWriting = false;  // direct mode that refuses a damaged input before writing to it
 };
 
 inline std::string extensionOf(const std::string& path) {
@@ -43,7 +44,8 @@ inline const std::vector<ToolRun>& toolRuns() {
         {"modify --in-place", true,
          [](const std::string& in, const std::string&) {
              return std::vector<std::string>{"modify", in, "--in-place", "--yes", "--timecode-start", "01:00:00:00"};
-         }},
+         },
+         true},
         {"fix-premiere", true,
          [](const std::string& in, const std::string&) { return std::vector<std::string>{"fix-premiere", in}; }},
         {"set-mtime", true, [](const std::string& in, const std::string&) { return std::vector<std::string>{"set-mtime", in}; }},
@@ -65,7 +67,8 @@ inline const std::vector<ToolRun>& toolRuns() {
              return std::vector<std::string>{"burn", in, "-o", out + "/out.avi"};
          }},
         {"burn --in-place", true,
-         [](const std::string& in, const std::string&) { return std::vector<std::string>{"burn", in, "--in-place"}; }},
+         [](const std::string& in, const std::string&) { return std::vector<std::string>{"burn", in, "--in-place", "--yes"}; },
+         true},
     };
     return tools;
 }
