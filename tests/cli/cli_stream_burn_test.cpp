@@ -74,5 +74,26 @@ TEST(CliStreamBurn, BatchBurnsHdvAndAvchdFilesIntoTheOutputFolder) {
     EXPECT_EQ(videoFrames((std::filesystem::path(out) / "b-burn.avi").string()), "rawvideo,41\n");
 }
 
+// A stream whose pictures none can decode gives no output: burn and the batch both say so and fail,
+// neither calls it complete.
+TEST(CliStreamBurn, NoDecodablePictureIsAFailureNotAnEmptySuccess) {
+    TempDir dir;
+    ASSERT_EQ(runGen("broken " + quote(dir.file("corpus")) + " --only avchd").status, 0);
+    const std::string mts = dir.file("corpus/avchd_no_decodable_picture.m2ts");
+    RunResult r = runZorv("burn " + quote(mts) + " -o " + quote(dir.file("x.avi")));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("zorv: No picture of the file could be decoded: nothing was burnt in"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Burn-in complete."), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.avi")));
+
+    const std::string out = dir.file("out");
+    std::filesystem::create_directory(out);
+    r = runZorv("batch --op burn --out " + quote(out) + " " + quote(mts));
+    EXPECT_NE(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("ERROR: No picture of the file could be decoded"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Burn-in Complete"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(out) / "avchd_no_decodable_picture-burn.avi"));
+}
+
 }  // namespace
 }  // namespace zorv::testing
