@@ -28,6 +28,7 @@ const TriggerName kTriggerNames[] = {
     {"whitebalance", core::kTriggerWhiteBalance}, {"focus", core::kTriggerFocus},
     {"audiosampling", core::kTriggerAudioSampling}, {"audiolock", core::kTriggerAudioLock},
     {"index", core::kTriggerTapeIndex},         {"dropped", core::kTriggerDroppedFrame},
+    {"damage", core::kTriggerDamage},
 };
 
 std::string formatMessage(const char* form, const std::string& path) {

@@ -20,7 +20,8 @@ void usage(FILE* out) {
         "Scans every frame of a DV file and lists the frames where a scene starts.\n"
         "  --triggers LIST  comma-separated: timecode, userbits, datetime, shutter, iris, stabilizer,\n"
         "                   gain, exposure, whitebalance, focus, audiosampling, audiolock, index,\n"
-        "                   dropped, all; or a mask number (default: datetime)\n"
+        "                   dropped, damage (where damaged frames begin), all; or a mask number\n"
+        "                   (default: datetime)\n"
         "Each line: frame number, file position, the frame's timecode, what changed there.\n",
         out);
 }
@@ -76,7 +77,7 @@ int cmdScenes(int argc, char** argv) {
         core::kTriggerTimecode, core::kTriggerUserBits, core::kTriggerDateTime, core::kTriggerShutter,
         core::kTriggerIris, core::kTriggerStabilizer, core::kTriggerGain, core::kTriggerExposureMode,
         core::kTriggerWhiteBalance, core::kTriggerFocus, core::kTriggerAudioSampling, core::kTriggerAudioLock,
-        core::kTriggerTapeIndex, core::kTriggerDroppedFrame};
+        core::kTriggerTapeIndex, core::kTriggerDroppedFrame, core::kTriggerDamage};
     int style = file.decoded().timecodeStyle;
     for (int64_t n : sets.sceneList()) {
         core::TextBuf pos, tc;

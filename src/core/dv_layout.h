@@ -15,6 +15,7 @@ inline constexpr size_t kMaxFrameSize = 288000;        // doubled 625 frame
 inline constexpr int kSubcodePacksPerSequence = 12;
 inline constexpr int kVauxPacksPerSequence = 45;
 inline constexpr int kAauxPacksPerSequence = 9;
+inline constexpr int kVideoBlocksPerSequence = 135;
 
 // Byte offset within a sequence of subcode pack j (0..11): blocks 1 and 2, sync blocks 0..5.
 constexpr size_t subcodePackOffset(int j) {
@@ -28,6 +29,8 @@ constexpr size_t vauxPackOffset(int k) {
 constexpr size_t audioBlockIndex(int a) { return 6 + 16 * static_cast<size_t>(a); }
 // Byte offset within a sequence of the AAUX pack of audio block a (0..8).
 constexpr size_t aauxPackOffset(int a) { return audioBlockIndex(a) * kDifBlockSize + 3; }
+// Block number within a sequence of video block v (0..134): the 15 blocks after each audio block.
+constexpr size_t videoBlockIndex(int v) { return 7 + 16 * static_cast<size_t>(v / 15) + static_cast<size_t>(v % 15); }
 
 constexpr int sequenceCount(size_t frameSize) { return static_cast<int>(frameSize / kSequenceSize); }
 constexpr bool isPal(size_t frameSize) { return frameSize == kFrameSize625 || frameSize == 2 * kFrameSize625; }
@@ -50,5 +53,7 @@ static_assert(subcodePackOffset(0) == 86 && subcodePackOffset(5) == 126 && subco
 static_assert(vauxPackOffset(0) == 243 && vauxPackOffset(15) == 323 && vauxPackOffset(30) == 403);
 static_assert(aauxPackOffset(0) == 483 && aauxPackOffset(1) == 1763 && aauxPackOffset(2) == 3043);
 static_assert(aauxPackOffset(3) == 483 + 3840);
+static_assert(videoBlockIndex(0) == 7 && videoBlockIndex(14) == 21 && videoBlockIndex(15) == 23 &&
+              videoBlockIndex(134) == 149);
 
 }  // namespace zorv::core::dv

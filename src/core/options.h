@@ -44,6 +44,7 @@ inline constexpr std::uint32_t kAudioSamplingFrequency = 0x8000;
 inline constexpr std::uint32_t kAudioLocked = 0x10000;
 inline constexpr std::uint32_t kTapeIndex = 0x20000;
 inline constexpr std::uint32_t kDroppedFrame = 0x40000;
+inline constexpr std::uint32_t kDamage = 0x80000;
 }  // namespace scene_trigger
 
 // Burn-in item mask bits (which items are drawn).

@@ -11,14 +11,14 @@ namespace {
 enum SetIndex : size_t {
     kIdxTimecode, kIdxDateTime, kIdxIris, kIdxShutter, kIdxStabilizer, kIdxGain, kIdxExposureMode,
     kIdxWhiteBalance, kIdxFocus, kIdxAudioSampling, kIdxAudioLock, kIdxUserBits,
-    kIdxTapeIndex, kIdxDroppedFrame,
+    kIdxTapeIndex, kIdxDroppedFrame, kIdxDamage,
 };
 constexpr size_t kValueSetCount = 12;
 
 static const uint32_t kSetBits[kSceneSetCount] = {
     kTriggerTimecode, kTriggerDateTime, kTriggerIris, kTriggerShutter, kTriggerStabilizer, kTriggerGain,
     kTriggerExposureMode, kTriggerWhiteBalance, kTriggerFocus, kTriggerAudioSampling, kTriggerAudioLock,
-    kTriggerUserBits, kTriggerTapeIndex, kTriggerDroppedFrame,
+    kTriggerUserBits, kTriggerTapeIndex, kTriggerDroppedFrame, kTriggerDamage,
 };
 
 const std::set<int64_t> kEmptySet;
@@ -49,6 +49,7 @@ void SceneSets::clear() {
     for (auto& s : sets_) s.clear();
     sceneList_.clear();
     changeList_.clear();
+    lastDamaged_ = -2;
 }
 
 void SceneSets::setMask(uint32_t mask) {
@@ -98,6 +99,13 @@ bool SceneSets::compareFrame(int64_t n, const DecodedValues& cur, const DecodedV
 
 bool SceneSets::addDroppedFrame(int64_t n, bool alsoSceneList) {
     return insert(kIdxDroppedFrame, n, alsoSceneList);
+}
+
+bool SceneSets::noteDamage(int64_t n, bool damaged, bool alsoSceneList) {
+    if (!damaged) return false;
+    const bool starts = lastDamaged_ != n - 1;
+    lastDamaged_ = n;
+    return starts && insert(kIdxDamage, n, alsoSceneList);
 }
 
 int64_t SceneSets::nextScene(int64_t n, int64_t frameCount) const {

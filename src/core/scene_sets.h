@@ -37,10 +37,11 @@ enum SceneTrigger : uint32_t {
     kTriggerAudioLock = 0x10000,
     kTriggerTapeIndex = 0x20000,
     kTriggerDroppedFrame = 0x40000,
+    kTriggerDamage = 0x80000,  // the first frame of every run of damaged frames
 };
 
 inline constexpr uint32_t kDefaultSceneMask = kTriggerDateTime;
-inline constexpr size_t kSceneSetCount = 14;
+inline constexpr size_t kSceneSetCount = 15;
 
 // True when cur's timecode does not follow prev's by exactly one frame (at prev's frame rate, with
 // drop-frame labels skipped in style 4), or when the timecode appears or disappears.
@@ -67,6 +68,9 @@ public:
     // alsoSceneList is given and the dropped-frame bit is set).
     bool addDroppedFrame(int64_t n, bool alsoSceneList = false);
 
+    // Frame n was read; damaged says whether it shows damage. The first frame of each run of
+    // damaged frames enters the damage set (and the scene list, as addDroppedFrame says).
+    bool noteDamage(int64_t n, bool damaged, bool alsoSceneList = false);
     // The smallest scene-list frame above n, else frameCount - 1.
     int64_t nextScene(int64_t n, int64_t frameCount) const;
     // The largest scene-list frame below n, else 0.
@@ -84,6 +88,7 @@ private:
     std::set<int64_t> sceneList_;
     std::set<int64_t> changeList_;
     uint32_t mask_ = kDefaultSceneMask;
+    int64_t lastDamaged_ = -2;
 };
 
 // The in-order pass "detect frame": fill and decode the record of one frame, compare it with the

@@ -144,6 +144,78 @@ int extractPcm(const uint8_t* frame, size_t frameSize, const AudioInfo& info, in
     return n;
 }
 
+int countErrorSamples(const uint8_t* frame, size_t frameSize, const AudioInfo& info, uint16_t* counts) {
+    for (int c = 0; c < 4; ++c) counts[c] = 0;
+    if (!supportedSize(frameSize)) return 0;
+    const Layout& l = layoutFor(dv::isPal(frameSize), info.bits);
+    const int n = std::clamp(info.samples, 0, l.capacity);
+    if (info.bits == 16) {
+        for (int c = 0; c < 2; ++c) {
+            const uint32_t* pos = &l.offset[size_t(c * l.capacity)];
+            unsigned errors = 0;
+            for (int s = 0; s < n; ++s) {
+                const uint8_t* p = frame + pos[s];
+                errors += p[0] == 0x80 && p[1] == 0x00;
+            }
+            counts[c] = uint16_t(errors);
+        }
+        return 2;
+    }
+    for (int pair = 0; pair < 2; ++pair) {
+        const uint32_t* pos = &l.offset[size_t(pair * l.capacity)];
+        unsigned left = 0, right = 0;
+        for (int s = 0; s < n; ++s) {
+            const uint8_t* p = frame + pos[s];
+            left += p[0] == 0x80 && (p[2] & 0xF0) == 0;
+            right += p[1] == 0x80 && (p[2] & 0x0F) == 0;
+        }
+        counts[2 * pair] = uint16_t(left);
+        counts[2 * pair + 1] = uint16_t(right);
+    }
+    return 4;
+}
+
+bool markErrorSamples(uint8_t* frame, size_t frameSize, const AudioInfo& info, int channel, int first, int count) {
+    if (!supportedSize(frameSize) || channel < 0 || channel >= (info.bits == 12 ? 4 : 2)) return false;
+    const Layout& l = layoutFor(dv::isPal(frameSize), info.bits);
+    const int n = std::clamp(info.samples, 0, l.capacity);
+    if (first < 0 || count < 0 || first + count > n) return false;
+    if (info.bits == 16) {
+        const uint32_t* pos = &l.offset[size_t(channel * l.capacity)];
+        for (int s = first; s < first + count; ++s) {
+            frame[pos[s]] = 0x80;
+            frame[pos[s] + 1] = 0x00;
+        }
+        return true;
+    }
+    const uint32_t* pos = &l.offset[size_t((channel / 2) * l.capacity)];
+    for (int s = first; s < first + count; ++s) {
+        uint8_t* p = frame + pos[s];
+        if (channel % 2 == 0) {
+            p[0] = 0x80;
+            p[2] &= 0x0F;
+        } else {
+            p[1] = 0x80;
+            p[2] &= 0xF0;
+        }
+    }
+    return true;
+}
+
+int blockErrorSamples(const uint8_t* block, int bits) {
+    const uint8_t* data = block + 8;
+    int errors = 0;
+    if (bits == 12) {
+        for (int i = 0; i < 72; i += 3) {
+            errors += data[i] == 0x80 && (data[i + 2] & 0xF0) == 0;
+            errors += data[i + 1] == 0x80 && (data[i + 2] & 0x0F) == 0;
+        }
+        return errors;
+    }
+    for (int i = 0; i < 72; i += 2) errors += data[i] == 0x80 && data[i + 1] == 0x00;
+    return errors;
+}
+
 int samplesForFrame(int64_t n, int sampleRate, bool pal) {
     if (pal) return sampleRate / 25;
     if (sampleRate == 48000) {

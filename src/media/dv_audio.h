@@ -53,6 +53,18 @@ bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const i
 bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm,
                    int samples);
 
+// Counts the error samples (0x8000 in 16-bit, 0x800 in 12-bit audio) among the info.samples samples of
+// each channel: channel 0/1 are the left and right of the first pair, 2/3 those of the second pair of
+// 12-bit audio. counts needs room for 4; returns the channels the frame carries (2 or 4).
+int countErrorSamples(const uint8_t* frame, size_t frameSize, const AudioInfo& info, uint16_t* counts);
+
+// Writes the error code over count samples of one channel (numbered as above) from sample first on.
+// False when the frame size or channel does not fit the frame's audio.
+bool markErrorSamples(uint8_t* frame, size_t frameSize, const AudioInfo& info, int channel, int first, int count);
+
+// The error samples in the data of one audio DIF block (80 bytes from its ID), of any channel.
+int blockErrorSamples(const uint8_t* block, int bits);
+
 // 12-bit non-linear code to 16-bit linear (0x800, the error code, gives 0).
 int16_t decode12Bit(uint16_t code);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/decoded_values.h"
+#include "core/dv_damage.h"
 #include "core/error.h"
 #include "core/job.h"
 #include "core/metadata_record.h"
@@ -88,6 +89,8 @@ public:
     const core::DecodedValues& decoded() const { return current_; }
     core::DecodedValues& decoded() { return current_; }
     const core::DecodedValues& previousDecoded() const { return previous_; }
+    // The damage record of the frame the scan (or an in-order pass) is at.
+    const core::FrameDamage& damage() const { return damage_; }
     // The object's reusable buffer of one frame (valid after indexing).
     const uint8_t* frameBuffer() const { return frameBuf_.data(); }
 
@@ -139,6 +142,7 @@ private:
     core::MetadataRecord record_;
     core::DecodedValues current_;
     core::DecodedValues previous_;
+    core::FrameDamage damage_;
 
     core::SceneSets scenes_;
     uint32_t optionMask_ = core::kDefaultSceneMask;

@@ -4,6 +4,7 @@
 
 #include "core/dv_decode.h"
 #include "core/dv_pack_fill.h"
+#include "media/dv_frame_damage.h"
 #include "media/dv_media_file.h"
 #include "media/mapped_window.h"
 
@@ -26,13 +27,20 @@ core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
 
 struct FillJob {
     core::MetadataRecord* record;
+    core::FrameDamage* damage;
     const uint8_t* frame;
     size_t size;
 };
 
+// The packs and the damage record of one frame, read in the same pass over its bytes.
+void fillFrame(core::MetadataRecord& record, core::FrameDamage& damage, const uint8_t* frame, size_t size) {
+    core::fillRecord(record, frame, size);
+    readFrameDamage(damage, frame, size);
+}
+
 void fillFromMapping(void* job) {
     auto* j = static_cast<FillJob*>(job);
-    core::fillRecord(*j->record, j->frame, j->size);
+    fillFrame(*j->record, *j->damage, j->frame, j->size);
 }
 
 }  // namespace
@@ -64,7 +72,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
         // (past the end, or no mapping possible) is read into the buffer as before.
         const uint8_t* mapped = window.view(static_cast<int64_t>(e.offset), size);
         if (mapped) {
-            FillJob job{&record_, mapped, size};
+            FillJob job{&record_, &damage_, mapped, size};
             if (!guardedCall(fillFromMapping, &job)) {  // the file shrank under the mapping
                 setError(core::ErrorCode::kReadFailed, EIO);
                 return false;
@@ -75,11 +83,15 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
                 setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);
                 return false;
             }
-            core::fillRecord(record_, buf, size);
+            fillFrame(record_, damage_, buf, size);
         }
         position_ = static_cast<int64_t>(e.offset);
         core::decodeRecord(record_, current_);
-        if (n > 0) scenes_.compareFrame(n, current_, previous_, false);
+        if (n > 0) {
+            core::checkTimecodeOrder(damage_, current_, previous_);
+            scenes_.compareFrame(n, current_, previous_, false);
+        }
+        scenes_.noteDamage(n, damage_.damaged(), false);
         if (observer && !observer->onFrame(n, record_, current_)) {
             setError(core::ErrorCode::kWriteFailed, 0);
             return false;
@@ -99,10 +111,14 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
 }
 
 bool DvMediaFile::detectFrame(int64_t n, const uint8_t* frame) {
-    core::fillRecord(record_, frame, index_.frameSize);
+    fillFrame(record_, damage_, frame, index_.frameSize);
     core::decodeRecord(record_, current_);
     bool change = false;
-    if (n > 0) change = scenes_.compareFrame(n, current_, previous_, true);
+    if (n > 0) {
+        core::checkTimecodeOrder(damage_, current_, previous_);
+        change = scenes_.compareFrame(n, current_, previous_, true);
+    }
+    change = scenes_.noteDamage(n, damage_.damaged(), true) || change;
     previous_ = current_;
     return change;
 }

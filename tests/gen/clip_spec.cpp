@@ -115,6 +115,18 @@ bool ClipSpec::isDropped(int64_t frame) const {
     return std::find(dropped.begin(), dropped.end(), frame) != dropped.end();
 }
 
+bool ClipSpec::isOmitted(int64_t frame) const {
+    return frame < firstFrame || std::find(omitted.begin(), omitted.end(), frame) != omitted.end();
+}
+
+DamagedRun damagedRun(const BlockDamage& d, size_t frameSize) {
+    const int blocks = static_cast<int>(frameSize / 12000) * 135;
+    DamagedRun r;
+    r.count = std::clamp(static_cast<int>(std::lround(d.share * blocks)), 0, blocks);
+    r.first = std::clamp(static_cast<int>(std::floor(d.start * blocks)), 0, blocks - 1);
+    return r;
+}
+
 int64_t timecodeToFrames(const Timecode& tc, int fps, bool dropFrame) {
     int64_t minutes = int64_t{tc.hours} * 60 + tc.minutes;
     int64_t n = (minutes * 60 + tc.seconds) * fps + tc.frames;

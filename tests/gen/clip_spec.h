@@ -70,6 +70,27 @@ struct AudioSpec {
     int bits = 16;            // 16 linear, or 12 non-linear (32 kHz, two stereo pairs)
 };
 
+// A bad read of frame `frame` as a deck reports it: `share` of its video blocks (0..1, rounded to
+// whole blocks) get status `sta`, as one run in frame order (sequence by sequence, video block by
+// video block) starting `start` of the way into the frame and wrapping at its end. Blocks concealed
+// with the previous (0x2/0xA, 0x6/0xE) or next frame (0x4/0xC) carry that frame's picture data, as
+// a deck's concealment leaves them; blocks in error keep a zeroed picture payload.
+struct BlockDamage {
+    int64_t frame = 0;
+    int sta = 0xA;
+    double share = 1.0;
+    double start = 0.0;
+};
+
+// `count` audio samples of channel `channel` (0/1 left/right, 2/3 the second pair of 12-bit audio)
+// from sample `first` on are written as the error code.
+struct AudioDamage {
+    int64_t frame = 0;
+    int channel = 0;
+    int count = 0;
+    int first = 0;
+};
+
 struct ClipSpec {
     System system = System::Pal;
     int64_t frames = 250;
@@ -85,6 +106,10 @@ struct ClipSpec {
     bool laterSequencesOnly = false;
     bool ffHeaderJunk = false;
     std::vector<int64_t> dropped;             // frames written as empty index entries (left out of Raw DV)
+    std::vector<int64_t> omitted;             // frames left out of the file (a transfer that lost them)
+    int64_t firstFrame = 0;                   // the file starts at this frame of the clip
+    std::vector<BlockDamage> damage;
+    std::vector<AudioDamage> audioErrors;
     AudioSpec audio;
     // Last word on each frame's metadata, after the rules above.
     std::function<void(int64_t frame, FrameMeta&)> customize;
@@ -97,6 +122,7 @@ struct ClipSpec {
     size_t frameSize() const { return pal() ? 144000 : 120000; }
     int frameRate() const { return pal() ? 25 : 30; }
     bool isDropped(int64_t frame) const;
+    bool isOmitted(int64_t frame) const;
 };
 
 // A PAL clip of `frames` frames: one timecode run from 00:00:00:00, recording from 2011-06-15 10:30:00.
@@ -118,6 +144,14 @@ void toneSamples(const ClipSpec& desc, int pair, int64_t start, int count, int16
 // Timecode arithmetic of the generator (frame counts wrap at one day).
 int64_t timecodeToFrames(const Timecode& tc, int fps, bool dropFrame);
 Timecode framesToTimecode(int64_t frames, int fps, bool dropFrame);
+
+// Damaged video blocks of one frame: the position in frame order (sequence x 135 + video block) of the
+// first, and how many (rounded share of the frame's video blocks).
+struct DamagedRun {
+    int first = 0;
+    int count = 0;
+};
+DamagedRun damagedRun(const BlockDamage& d, size_t frameSize);
 
 // The metadata of frame n of a clip.
 FrameMeta frameMeta(const ClipSpec& desc, int64_t n);

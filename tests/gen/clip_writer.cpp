@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "core/dv_layout.h"
 #include "gen/dv_packs.h"
 #include "media/avi_writer.h"
 #include "media/dv_audio.h"
@@ -53,6 +54,12 @@ void drawPicture(AVFrame* f, int k, bool pal) {
     }
 }
 
+// Video block i of a frame in frame order (sequence x 135 + video block): its byte offset.
+size_t videoBlockOffset(int i) {
+    return core::dv::kSequenceSize * static_cast<size_t>(i / core::dv::kVideoBlocksPerSequence) +
+           core::dv::videoBlockIndex(i % core::dv::kVideoBlocksPerSequence) * core::dv::kDifBlockSize;
+}
+
 }  // namespace
 
 Status ClipFrames::open(const ClipSpec& desc) {
@@ -76,7 +83,35 @@ void ClipFrames::render(int64_t n, std::vector<uint8_t>& out) const {
     const std::vector<uint8_t>& pic = pictures_[static_cast<size_t>(n % kPictureCount)];
     out.assign(pic.begin(), pic.end());
     writeFramePacks(frameMeta(spec_, n), out.data(), out.size());
-    if (!spec_.audio.tone || !spec_.audio.present) return;
+    if (spec_.audio.tone && spec_.audio.present) renderTone(n, out);
+    damage(n, out);
+}
+
+void ClipFrames::damage(int64_t n, std::vector<uint8_t>& out) const {
+    const int blocks = static_cast<int>(out.size() / core::dv::kSequenceSize) * core::dv::kVideoBlocksPerSequence;
+    for (const BlockDamage& d : spec_.damage) {
+        if (d.frame != n) continue;
+        const int sta = d.sta & 0x0F;
+        const bool fromPrevious = sta == 0x2 || sta == 0xA || sta == 0x6 || sta == 0xE;
+        const bool fromNext = sta == 0x4 || sta == 0xC;
+        const std::vector<uint8_t>& other = pictures_[static_cast<size_t>((n + (fromNext ? 1 : kPictureCount - 1)) % kPictureCount)];
+        const DamagedRun run = damagedRun(d, out.size());
+        for (int k = 0; k < run.count; ++k) {
+            const size_t off = videoBlockOffset((run.first + k) % blocks);
+            uint8_t* blk = out.data() + off;
+            if (fromPrevious || fromNext) std::copy(other.begin() + off + 3, other.begin() + off + 80, blk + 3);
+            else if (sta != 0) std::fill(blk + 4, blk + 80, uint8_t{0});
+            blk[3] = static_cast<uint8_t>(sta << 4 | (blk[3] & 0x0F));
+        }
+    }
+    for (const AudioDamage& a : spec_.audioErrors) {
+        if (a.frame != n) continue;
+        if (auto info = media::dvaudio::readAudioInfo(out.data(), out.size()))
+            media::dvaudio::markErrorSamples(out.data(), out.size(), *info, a.channel, a.first, a.count);
+    }
+}
+
+void ClipFrames::renderTone(int64_t n, std::vector<uint8_t>& out) const {
     const int samples = audioSamples(spec_, n);
     const int64_t start = audioSampleStart(spec_, n);
     pair0_.resize(2 * static_cast<size_t>(samples));
@@ -115,7 +150,7 @@ Status writeClip(const ClipSpec& desc, const std::string& path, Container contai
         media::RawDvWriter w;
         if (Status s = w.open(path); !s) return s;
         for (int64_t n = 0; n < desc.frames; ++n) {
-            if (desc.isDropped(n)) continue;
+            if (desc.isDropped(n) || desc.isOmitted(n)) continue;
             frames.render(n, frame);
             if (Status s = w.writeFrame(frame); !s) return s;
         }
@@ -135,6 +170,7 @@ Status writeClip(const ClipSpec& desc, const std::string& path, Container contai
     media::AviWriter w;
     if (Status s = w.open(path, opt); !s) return s;
     for (int64_t n = 0; n < desc.frames; ++n) {
+        if (desc.isOmitted(n)) continue;
         frames.audioPcm(n, audio);
         std::span<const uint8_t> pcm(audio);
         Status s;

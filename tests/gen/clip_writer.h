@@ -16,7 +16,7 @@ class ClipFrames {
 public:
     // Encodes the pictures for the clip's system.
     core::Status open(const ClipSpec& desc);
-    // Frame n of the clip, pictures and packs, in out (resized to the frame size).
+    // Frame n of the clip, pictures, packs, sound and damage, in out (resized to the frame size).
     void render(int64_t n, std::vector<uint8_t>& out) const;
     // The size of the PCM audio that a Type 2 file carries for frame n: 16-bit stereo.
     size_t audioBytes(int64_t n) const;
@@ -25,6 +25,8 @@ public:
     const ClipSpec& desc() const { return spec_; }
 
 private:
+    void renderTone(int64_t n, std::vector<uint8_t>& out) const;
+    void damage(int64_t n, std::vector<uint8_t>& out) const;
     ClipSpec spec_;
     std::vector<std::vector<uint8_t>> pictures_;
     mutable std::vector<int16_t> pair0_, pair1_;  // one frame's tone, reused

@@ -31,6 +31,13 @@ const char kUsage[] =
     "      --index idx1-file|idx1-movi|odml  AVI index style (default odml)\n"
     "      --riff-limit BYTES         largest RIFF chunk of an OpenDML file\n"
     "      --drop N,N,...             frames written as empty index entries\n"
+    "      --omit N,N,...             frames left out of the file (a transfer that lost them)\n"
+    "      --first N                  the file starts at frame N of the clip\n"
+    "      --damage F:STA:SHARE[@AT],...  frame F read badly: SHARE (0..1) of its video blocks get the\n"
+    "                                 status STA (hex: a/2 concealed from the previous frame, c/4 from\n"
+    "                                 the next, e/6 unspecified, f/7 not concealed), one run in frame\n"
+    "                                 order from AT (0..1) of the way into the frame\n"
+    "      --audio-errors F:CH:COUNT[@FIRST],...  COUNT error samples on channel CH (1-4) of frame F\n"
     "      --tc HH:MM:SS:FF           start timecode (default 00:00:00:00)\n"
     "      --date YYYY-MM-DDTHH:MM:SS recording start (default 2011-06-15T10:30:00)\n"
     "      --df                       drop-frame timecode\n"
@@ -42,6 +49,40 @@ const char kUsage[] =
 int usageError(const std::string& what) {
     std::fprintf(stderr, "zorv-gen: %s\n%s", what.c_str(), kUsage);
     return 2;
+}
+
+// Splits a comma-separated list.
+std::vector<std::string> splitList(const std::string& s) {
+    std::vector<std::string> parts;
+    size_t p = 0;
+    while (p <= s.size()) {
+        size_t q = s.find(',', p);
+        parts.push_back(s.substr(p, q == std::string::npos ? std::string::npos : q - p));
+        if (q == std::string::npos) break;
+        p = q + 1;
+    }
+    return parts;
+}
+
+bool parseDamage(const std::string& item, gen::BlockDamage& d) {
+    long long frame = 0;
+    unsigned sta = 0;
+    double share = 0, at = 0;
+    char end = 0;
+    int got = std::sscanf(item.c_str(), "%lld:%x:%lf@%lf%c", &frame, &sta, &share, &at, &end);
+    if ((got != 3 && got != 4) || frame < 0 || sta > 15 || share < 0 || share > 1 || at < 0 || at >= 1) return false;
+    d = gen::BlockDamage{frame, static_cast<int>(sta), share, got == 4 ? at : 0.0};
+    return true;
+}
+
+bool parseAudioDamage(const std::string& item, gen::AudioDamage& a) {
+    long long frame = 0;
+    int ch = 0, count = 0, first = 0;
+    char end = 0;
+    int got = std::sscanf(item.c_str(), "%lld:%d:%d@%d%c", &frame, &ch, &count, &first, &end);
+    if ((got != 3 && got != 4) || frame < 0 || ch < 1 || ch > 4 || count < 0 || first < 0) return false;
+    a = gen::AudioDamage{frame, ch - 1, count, got == 4 ? first : 0};
+    return true;
 }
 
 bool parseInt64(const char* s, int64_t& out) {
@@ -108,6 +149,26 @@ int runClip(int argc, char** argv) {
                 desc.dropped.push_back(n);
                 if (q == std::string::npos) break;
                 p = q + 1;
+            }
+        } else if (a == "--omit") {
+            for (const std::string& part : splitList(s)) {
+                int64_t n = 0;
+                if (!parseInt64(part.c_str(), n) || n < 0) return usageError("bad frame number " + part);
+                desc.omitted.push_back(n);
+            }
+        } else if (a == "--first") {
+            if (!parseInt64(v, desc.firstFrame) || desc.firstFrame < 0) return usageError("bad first frame " + s);
+        } else if (a == "--damage") {
+            for (const std::string& part : splitList(s)) {
+                gen::BlockDamage d;
+                if (!parseDamage(part, d)) return usageError("bad damage " + part);
+                desc.damage.push_back(d);
+            }
+        } else if (a == "--audio-errors") {
+            for (const std::string& part : splitList(s)) {
+                gen::AudioDamage d;
+                if (!parseAudioDamage(part, d)) return usageError("bad audio errors " + part);
+                desc.audioErrors.push_back(d);
             }
         } else if (a == "--audio") {
             if (s == "tone") desc.audio.tone = true;

@@ -1,0 +1,63 @@
+// The damage report of a DV file: where the tape was read badly, frame by frame. The metadata scan
+// fills each frame's damage record; the report writes one row per run of consecutive frames damaged
+// alike (or one per frame with allFrames), with the position, timecode and recording date/time of
+// the run's first frame and its counts, then a summary line. Text, CSV and JSON forms.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/dv_damage.h"
+#include "core/error.h"
+#include "core/job.h"
+#include "media/metadata_scan.h"
+
+namespace zorv::media {
+class DvMediaFile;
+}
+
+namespace zorv::tools {
+
+enum class DamageFormat { kText, kCsv, kJson };
+
+struct DamageReportSettings {
+    DamageFormat format = DamageFormat::kText;
+    bool allFrames = false;  // a row for every frame, damaged or not, none grouped
+};
+
+struct DamageSummary {
+    int64_t frames = 0;             // frames in the file, dropped ones included
+    int64_t damagedFrames = 0;      // frames with any sign of damage (dropped frames included)
+    int64_t concealedFrames = 0;    // frames with concealed video blocks
+    int64_t uncorrectedFrames = 0;  // frames with video blocks in error
+    int64_t audioErrorFrames = 0;
+    int64_t audioErrorSamples = 0;
+    int64_t droppedFrames = 0;      // empty index entries
+    int64_t longestRun = 0;         // longest run of consecutive damaged frames
+    int64_t longestRunStart = -1;
+};
+
+// "Summary: ..." (no line end).
+std::string damageSummaryLine(const DamageSummary& s);
+
+// The severity word of a row: "ok", "signs", "audio", "concealed", "uncorrected", or "dropped".
+const char* severityName(core::DamageSeverity s);
+
+// One damaged run for the player's damage strip: frames first..last, all at one severity.
+struct DamageRun {
+    int64_t first = 0;
+    int64_t last = 0;
+    core::DamageSeverity severity = core::DamageSeverity::kNone;
+    bool dropped = false;
+};
+
+// Scans the open DV file from frame 0 (a file already scanned is scanned again) and writes the report
+// to the descriptor fd. The runs of damaged frames are kept in runs when it is given (bounded by the
+// damage, not by the file). Errors: the scan's (read failure, "Operation Cancelled"), or a failed
+// write (ErrorCode::kWriteFailed with errno).
+core::Status writeDamageReport(media::DvMediaFile& source, int fd, const DamageReportSettings& settings,
+                               core::Progress* progress = nullptr, DamageSummary* summary = nullptr,
+                               std::vector<DamageRun>* runs = nullptr);
+
+}  // namespace zorv::tools
