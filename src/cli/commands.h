@@ -23,5 +23,7 @@ int cmdDevices(int argc, char** argv);
 int cmdBurn(int argc, char** argv);
 int cmdBatch(int argc, char** argv);
 int cmdRepair(int argc, char** argv);
+int cmdDamage(int argc, char** argv);
+int cmdMerge(int argc, char** argv);
 
 }  // namespace zorv::cli

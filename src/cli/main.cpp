@@ -32,6 +32,8 @@ const Command kCommands[] = {
     {"devices", zorv::cli::cmdDevices, "devices                        list the DV capture devices"},
     {"burn", zorv::cli::cmdBurn, "burn FILE [-o OUT | --in-place] [--items LIST] [--layout fixed80|fixed90|user] [--mode all|scenes:N[s|f]]  metadata drawn into the pictures"},
     {"gpx", zorv::cli::cmdGpx, "gpx FILE [-o OUT]              the GPS track of an AVCHD file as GPX 1.1"},
+    {"damage", zorv::cli::cmdDamage, "damage FILE [--format text|csv|json] [--all] [-o OUT]  where the tape was read badly, frame by frame"},
+    {"merge", zorv::cli::cmdMerge, "merge A B [C...] -o OUT [--report R.csv|R.json]  one whole tape from several damaged transfers"},
     {"batch", zorv::cli::cmdBatch, "batch --op OPERATION --out DIR [--jobs N] [--yes] FILE...  one operation over many files with Batch-log.txt"},
 };
 

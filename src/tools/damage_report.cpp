@@ -302,15 +302,16 @@ std::string damageSummaryLine(const DamageSummary& s) {
     char text[512];
     int len = std::snprintf(text, sizeof text,
                             "Summary: %" PRId64 " frames, %" PRId64 " damaged, %" PRId64 " with concealment, %" PRId64
-                            " with uncorrected errors, %" PRId64 " audio error samples in %" PRId64 " frames",
+                            " with uncorrected errors, %" PRId64 " audio error samples in %" PRId64 " frame%s",
                             s.frames, s.damagedFrames, s.concealedFrames, s.uncorrectedFrames, s.audioErrorSamples,
-                            s.audioErrorFrames);
+                            s.audioErrorFrames, s.audioErrorFrames == 1 ? "" : "s");
     if (s.droppedFrames > 0 && len < static_cast<int>(sizeof text))
         len += std::snprintf(text + len, sizeof text - static_cast<size_t>(len), ", %" PRId64 " dropped", s.droppedFrames);
     if (len < static_cast<int>(sizeof text)) {
         if (s.longestRun > 0)
             std::snprintf(text + len, sizeof text - static_cast<size_t>(len),
-                          ", longest damaged run %" PRId64 " frames from frame %" PRId64, s.longestRun, s.longestRunStart);
+                          ", longest damaged run %" PRId64 " frame%s from frame %" PRId64, s.longestRun,
+                          s.longestRun == 1 ? "" : "s", s.longestRunStart);
         else
             std::snprintf(text + len, sizeof text - static_cast<size_t>(len), ", no damaged run");
     }
