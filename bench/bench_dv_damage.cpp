@@ -1,12 +1,9 @@
 // What the damage record adds to the metadata scan. Per frame: the pack fill, decode and comparison
 // of the scan before it had damage records, against the same with the damage record read in the same
-// pass (every DIF block header and every audio sample looked at). Over a file: the whole scan as it
-// runs now. bench/damage_vs_ffmpeg.sh puts the scan beside ffmpeg's demux of the same file.
+// pass (every DIF block header and every audio sample looked at). bench_dv_metadata's BM_ScanFile
+// times the whole scan as it runs now; bench/damage_vs_ffmpeg.sh puts it beside ffmpeg's demux.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 #include "core/dv_decode.h"
@@ -15,7 +12,6 @@
 #include "gen/clip_spec.h"
 #include "gen/clip_writer.h"
 #include "media/dv_frame_damage.h"
-#include "media/dv_media_file.h"
 
 namespace {
 
@@ -71,29 +67,6 @@ void BM_FramePass(benchmark::State& state) {
 }
 BENCHMARK_TEMPLATE(BM_FramePass, false)->Arg(1)->Arg(0)->ArgName("pal")->Name("BM_FramePass_PacksOnly");
 BENCHMARK_TEMPLATE(BM_FramePass, true)->Arg(1)->Arg(0)->ArgName("pal")->Name("BM_FramePass_PacksAndDamage");
-
-void BM_ScanFileWithDamage(benchmark::State& state) {
-    System system = state.range(0) ? System::Pal : System::Ntsc;
-    zorv::gen::ClipSpec desc = system == System::Pal ? zorv::gen::palClip(1500) : zorv::gen::ntscClip(1800, true);
-    std::string path = (std::filesystem::temp_directory_path() /
-                        (system == System::Pal ? "zorv-bench-damage-pal.avi" : "zorv-bench-damage-ntsc.avi")).string();
-    if (!zorv::gen::writeClip(desc, path, zorv::gen::Container::Avi1).ok()) {
-        state.SkipWithError("could not generate the clip");
-        return;
-    }
-    int64_t frames = 0;
-    for (auto _ : state) {
-        zorv::media::DvMediaFile file;
-        if (!file.open(path) || !file.scan()) {
-            state.SkipWithError("scan failed");
-            break;
-        }
-        frames += file.frameCount();
-    }
-    state.SetItemsProcessed(frames);
-    std::remove(path.c_str());
-}
-BENCHMARK(BM_ScanFileWithDamage)->Arg(1)->Arg(0)->ArgName("pal")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

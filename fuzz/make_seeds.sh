@@ -16,6 +16,8 @@ trap 'rm -rf "$tmp"' EXIT
 # Source media: one-frame DV in every container, short HDV and small-picture AVCHD streams.
 "$gen" clip "$tmp/ntsc.dv" --system ntsc --frames 1 --container rawdv --audio tone >/dev/null
 "$gen" clip "$tmp/pal.dv" --system pal --frames 1 --container rawdv --audio tone --bits 12 --rate 32000 >/dev/null
+"$gen" clip "$tmp/damaged.dv" --system ntsc --frames 1 --container rawdv --audio tone --damage 0:a:0.6,0:f:0.01@0.9 \
+    --audio-errors 0:2:30 >/dev/null
 "$gen" clip "$tmp/t1.avi" --system ntsc --frames 1 --container avi1 --index idx1-movi --df >/dev/null
 "$gen" clip "$tmp/t2.avi" --system ntsc --frames 1 --container avi2 --index odml --audio tone >/dev/null
 "$gen" clip "$tmp/t2f.avi" --system ntsc --frames 1 --container avi2 --index idx1-file --audio tone --rate 44100 >/dev/null
@@ -61,6 +63,8 @@ head_of "$tmp/pal.dv" 12000 | put fuzz_rawdv_index pal-seq
 # One DV frame for the frame-level targets.
 put fuzz_dv_packs ntsc.dv <"$tmp/ntsc.dv"
 { printf '\x01\x0a\x20\x05'; cat "$tmp/ntsc.dv"; } | put fuzz_split_decision ntsc-tc
+# The damage target's first byte picks the frame size: 0 525/60.
+{ printf '\x00'; cat "$tmp/damaged.dv"; } | put fuzz_dv_damage ntsc-damaged
 # The capture target delivers one frame per 37 bytes or so, filled by repeating its input: a few
 # hundred bytes of a frame's start make a capture of a dozen frames.
 { printf '\x00\x03\x01\x41'; head_of "$tmp/ntsc.dv" 480; } | put fuzz_capture_frames ntsc-vcr

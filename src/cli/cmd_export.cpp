@@ -23,7 +23,7 @@ void usage(FILE* out) {
     std::fputs(
         "usage: zorv export FILE [--mode all|changes|scenes] [--header] [--triggers LIST]\n"
         "                        [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
-        "                        [-o OUT.csv] [--overwrite]\n"
+        "                        [--damage] [-o OUT.csv] [--overwrite]\n"
         "Writes one line of fifteen comma-separated fields per selected frame of a DV file: position,\n"
         "timecode, user bits, recording date, recording time, shutter, iris, stabilizer, gain, exposure\n"
         "mode, white balance, focus distance, focus mode, audio sampling, audio lock.\n"
@@ -34,6 +34,9 @@ void usage(FILE* out) {
         "  --mode changes   frame 0 and every frame with a change or discontinuity (default)\n"
         "  --mode scenes    frame 0 and every frame where a change selected by --triggers occurs\n"
         "  --header         name the columns in a first line\n"
+        "  --damage         twelve more columns after the fifteen (DV only): damage severity, concealed\n"
+        "                   and uncorrected video blocks, concealed share, audio error samples of\n"
+        "                   channels 1-4, misplaced blocks, blank packs, repeated and backward timecode\n"
         "  --triggers LIST  scene triggers, e.g. datetime,timecode (default datetime)\n"
         "  --date-format    1 dd/mm/yyyy (default), 2 mm/dd/yyyy, 3 yyyy-mm-dd\n"
         "  --df-format      drop-frame separators: 0 hh:mm:ss;ff (default), 1 hh;mm;ss;ff\n"
@@ -49,6 +52,7 @@ int cmdExport(int argc, char** argv) {
     core::Options options = core::Options::defaults();
     std::string input, output;
     bool overwrite = false;
+    bool damage = false;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -67,6 +71,8 @@ int cmdExport(int argc, char** argv) {
             }
         } else if (a == "--header") {
             options.exportHeader = true;
+        } else if (a == "--damage") {
+            damage = true;
         } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
             if (r == kExportOptionNeedsUsage) usage(stderr);
             if (r != 0) return 2;
@@ -87,8 +93,13 @@ int cmdExport(int argc, char** argv) {
     }
     if (output.empty()) output = outputPathFor(input, ".csv");
 
-    const tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
+    tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
+    settings.damageColumns = damage;
     if (tools::isStreamExportType(media::recognize(input).type)) {
+        if (damage) {
+            printError("--damage is for DV files: HDV and AVCHD files carry no DIF block status");
+            return 2;
+        }
         return runExport("Exporting metadata", [&](core::Progress* progress) {
             return tools::exportStreamMetadataCsvFile(input, output, settings, overwrite, progress);
         });

@@ -1,5 +1,9 @@
 #include "tools/csv_export.h"
 
+#include <cstring>
+
+#include "tools/damage_report.h"
+
 #include <cerrno>
 
 #include "core/metadata_text.h"
@@ -282,7 +286,12 @@ bool CsvExporter::write(const char* text, size_t size) {
 
 bool CsvExporter::begin() {
     if (!settings_.header) return true;
-    return write(kHeader, sizeof kHeader - 1);
+    if (!settings_.damageColumns) return write(kHeader, sizeof kHeader - 1);
+    std::string line(kHeader, sizeof kHeader - 3);
+    line += ',';
+    line += kDamageCsvHeader;
+    line += "\r\n";
+    return write(line.data(), line.size());
 }
 
 uint32_t CsvExporter::changeBitsOf(int64_t n) const {
@@ -308,6 +317,20 @@ bool CsvExporter::onFrame(int64_t n, const MetadataRecord& record, const core::D
         if (!csvRowSelected(settings_.mode, settings_.sceneTriggerMask, n, n > 0 ? changeBitsOf(n) : 0)) return true;
     }
     const size_t size = formatter_.format(n, record, values);
+    if (settings_.damageColumns) {
+        // The row without its CR LF, the damage columns, then the line end.
+        char row[kCsvRowCapacity + kDamageCsvCapacity];
+        char columns[kDamageCsvCapacity];
+        const size_t base = size - 2;
+        std::memcpy(row, formatter_.data(), base);
+        const size_t extra = damageCsvColumns(columns, source_.damage());
+        std::memcpy(row + base, columns, extra);
+        row[base + extra] = '\r';
+        row[base + extra + 1] = '\n';
+        if (!write(row, base + extra + 2)) return false;
+        ++rows_;
+        return true;
+    }
     if (!write(formatter_.data(), size)) return false;
     ++rows_;
     return true;

@@ -41,6 +41,7 @@ struct CsvExportSettings {
     int dateFormat = 1;                  // 1 dd/mm/yyyy, 2 mm/dd/yyyy, otherwise yyyy-mm-dd
     int dropFrameFormat = 0;             // 0 hh:mm:ss;ff, 1 hh;mm;ss;ff
     bool progressAsFrameNumber = false;  // position column as a frame number
+    bool damageColumns = false;          // the damage record's columns after the fifteen
 
     // The export settings of the option record (with its "reads as" rules applied).
     static CsvExportSettings fromOptions(const core::Options& options);

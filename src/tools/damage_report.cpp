@@ -1,5 +1,6 @@
 #include "tools/damage_report.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -34,23 +35,6 @@ struct Row {
     FrameDamage damage;
     core::DecodedValues values;
 };
-
-void formatTimecode(char (&out)[16], const core::DecodedValues& v) {
-    if (v.tcHours < 0) {
-        out[0] = 0;
-        return;
-    }
-    std::snprintf(out, sizeof out, "%02d:%02d:%02d%c%02d", v.tcHours % 100, v.tcMinutes % 100, v.tcSeconds % 100,
-                  v.timecodeStyle == 4 ? ';' : ':', v.tcFrames % 100);
-}
-
-void formatDate(char (&date)[16], char (&time)[16], const core::DecodedValues& v) {
-    date[0] = time[0] = 0;
-    if (!v.recValid) return;
-    core::CivilDateTime t = core::civilFromUtcSeconds(v.recSeconds);
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", static_cast<int>(t.year % 10000), t.month, t.day);
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-}
 
 class DamageReporter : public media::ScanObserver {
 public:
@@ -178,9 +162,10 @@ private:
         core::TextBuf pos;
         core::formatFramePosition(pos, r.first, source_.decoded().timecodeStyle, core::DisplaySettings{},
                                   core::TextVariant::MetadataWindow);
-        char tc[16], date[16], time[16];
-        formatTimecode(tc, r.values);
-        formatDate(date, time, r.values);
+        const FrameKeyText key = frameKeyText(r.values);
+        const char* tc = key.timecode;
+        const char* date = key.date;
+        const char* time = key.time;
         const char* sev = r.dropped ? "dropped" : severityName(d.severity());
         const int64_t frames = r.last - r.first + 1;
         int len = 0;
@@ -287,6 +272,19 @@ private:
 
 }  // namespace
 
+FrameKeyText frameKeyText(const core::DecodedValues& v) {
+    FrameKeyText k{};
+    if (v.tcHours >= 0)
+        std::snprintf(k.timecode, sizeof k.timecode, "%02d:%02d:%02d%c%02d", v.tcHours % 100, v.tcMinutes % 100,
+                      v.tcSeconds % 100, v.timecodeStyle == 4 ? ';' : ':', v.tcFrames % 100);
+    if (v.recValid) {
+        core::CivilDateTime t = core::civilFromUtcSeconds(v.recSeconds);
+        std::snprintf(k.date, sizeof k.date, "%04d-%02d-%02d", static_cast<int>(t.year % 10000), t.month, t.day);
+        std::snprintf(k.time, sizeof k.time, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    }
+    return k;
+}
+
 const char* severityName(DamageSeverity s) {
     switch (s) {
     case DamageSeverity::kNone: return "ok";
@@ -296,6 +294,16 @@ const char* severityName(DamageSeverity s) {
     case DamageSeverity::kUncorrected: return "uncorrected";
     }
     return "?";
+}
+
+size_t damageCsvColumns(char (&out)[kDamageCsvCapacity], const FrameDamage& d) {
+    const DamageSeverity sev = d.severity();
+    const int len = std::snprintf(out, sizeof out, ",%s,%d,%d,%.4f,%d,%d,%d,%d,%d,%d,%d,%d",
+                                  sev == DamageSeverity::kNone ? "" : severityName(sev), d.concealedBlocks(),
+                                  d.uncorrectedBlocks() + d.otherBlocks(), d.concealedShare(), d.audioErrors[0],
+                                  d.audioErrors[1], d.audioErrors[2], d.audioErrors[3], d.misplacedBlocks,
+                                  d.packsMissing ? 1 : 0, d.timecodeRepeated ? 1 : 0, d.timecodeBackwards ? 1 : 0);
+    return std::min(static_cast<size_t>(len > 0 ? len : 0), sizeof out - 1);
 }
 
 std::string damageSummaryLine(const DamageSummary& s) {

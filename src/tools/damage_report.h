@@ -52,6 +52,25 @@ struct DamageRun {
     bool dropped = false;
 };
 
+// The timecode ("hh:mm:ss:ff", ';' before the frames in drop-frame style), recording date
+// ("yyyy-mm-dd") and time ("hh:mm:ss") of decoded values; empty texts for what is absent.
+struct FrameKeyText {
+    char timecode[16];
+    char date[16];
+    char time[16];
+};
+FrameKeyText frameKeyText(const core::DecodedValues& v);
+
+// The damage columns the metadata export appends after its fifteen (with --damage): severity (empty
+// when the frame is whole), concealed blocks, uncorrected blocks, concealed share, audio error samples
+// of channels 1-4, misplaced blocks, and 0/1 for blank packs, repeated and backward timecode.
+inline constexpr char kDamageCsvHeader[] =
+    "Damage,Concealed Blocks,Uncorrected Blocks,Concealed Share,Audio Errors Ch1,Audio Errors Ch2,"
+    "Audio Errors Ch3,Audio Errors Ch4,Misplaced Blocks,Packs Missing,Timecode Repeated,Timecode Backwards";
+inline constexpr size_t kDamageCsvCapacity = 128;
+// Writes ",severity,...,backwards" (no line end) into out; returns its length.
+size_t damageCsvColumns(char (&out)[kDamageCsvCapacity], const core::FrameDamage& d);
+
 // Scans the open DV file from frame 0 (a file already scanned is scanned again) and writes the report
 // to the descriptor fd. The runs of damaged frames are kept in runs when it is given (bounded by the
 // damage, not by the file). Errors: the scan's (read failure, "Operation Cancelled"), or a failed

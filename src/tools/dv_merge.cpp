@@ -1,6 +1,7 @@
 #include "tools/dv_merge.h"
 
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include <tuple>
 #include <sys/uio.h>
 
-#include "core/civil_time.h"
 #include "core/dv_decode.h"
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
@@ -19,6 +19,7 @@
 #include "media/dv_media_file.h"
 #include "media/rawdv_writer.h"
 #include "media/write_all.h"
+#include "tools/damage_report.h"
 
 namespace zorv::tools {
 
@@ -105,18 +106,6 @@ bool blockIntact(const uint8_t* frame, int seq, size_t b, int perChannel, int au
     return true;
 }
 
-void formatKey(const core::DecodedValues& v, char (&tc)[16], char (&date)[24]) {
-    tc[0] = date[0] = 0;
-    if (v.tcHours >= 0)
-        std::snprintf(tc, sizeof tc, "%02d:%02d:%02d%c%02d", v.tcHours % 100, v.tcMinutes % 100, v.tcSeconds % 100,
-                      v.timecodeStyle == 4 ? ';' : ':', v.tcFrames % 100);
-    if (v.recValid) {
-        core::CivilDateTime t = core::civilFromUtcSeconds(v.recSeconds);
-        std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int>(t.year % 10000), t.month,
-                      t.day, t.hour, t.minute, t.second);
-    }
-}
-
 // The merge report, written as the frames are made.
 class MergeReport {
 public:
@@ -146,11 +135,13 @@ public:
 
     bool frame(const MergedFrame& f, const core::DecodedValues& v) {
         if (format_ == MergeReportFormat::kNone) return true;
-        char tc[16], date[24];
-        formatKey(v, tc, date);
+        const FrameKeyText key = frameKeyText(v);
+        const char* tc = key.timecode;
+        char date[40];
+        std::snprintf(date, sizeof date, "%s%s%s", key.date, key.date[0] ? " " : "", key.time);
         char head[256];
-        const char* before = severityWord(f.before.severity());
-        const char* after = severityWord(f.after.severity());
+        const char* before = severityName(f.before.severity());
+        const char* after = severityName(f.after.severity());
         if (format_ == MergeReportFormat::kCsv) {
             std::snprintf(head, sizeof head, "%" PRId64 ",%s,%s,%d,%s,%s,%d,%d", f.out, tc, date, f.base + 1, before,
                           after, f.after.damagedBlocks() + f.after.misplacedBlocks, f.after.audioErrorTotal());
@@ -193,11 +184,6 @@ public:
     int sysError() const { return sysError_; }
 
 private:
-    static const char* severityWord(core::DamageSeverity s) {
-        static const char* const kWords[] = {"ok", "signs", "audio", "concealed", "uncorrected"};
-        return kWords[static_cast<int>(s)];
-    }
-
     bool put() {
         out_ += line_;
         return out_.size() < 64 * 1024 || flush();
@@ -227,10 +213,10 @@ private:
 
 int mergeFrameBlocks(const std::vector<const uint8_t*>& frames, size_t frameSize, uint8_t* out,
                      std::vector<int>& blocksFrom) {
-    const size_t count = frames.size();
+    const size_t count = std::min(frames.size(), kMaxTransfers);
     blocksFrom.assign(count, 0);
     if (count == 0) return -1;
-    std::vector<FrameDamage> damage(count);
+    std::array<FrameDamage, kMaxTransfers> damage;
     for (size_t i = 0; i < count; ++i) media::readFrameDamage(damage[i], frames[i], frameSize);
     size_t base = 0;
     for (size_t i = 1; i < count; ++i)
@@ -239,7 +225,8 @@ int mergeFrameBlocks(const std::vector<const uint8_t*>& frames, size_t frameSize
 
     const int sequences = dv::sequenceCount(frameSize);
     const int perChannel = core::sequencesPerChannel(sequences);
-    std::vector<int> bits(count, 16);
+    std::array<int, kMaxTransfers> bits;
+    bits.fill(16);
     for (size_t i = 0; i < count; ++i)
         if (auto info = media::dvaudio::readAudioInfo(frames[i], frameSize)) bits[i] = info->bits;
     int total = 0;
@@ -263,7 +250,8 @@ int mergeFrameBlocks(const std::vector<const uint8_t*>& frames, size_t frameSize
 
 Status mergeTransfers(const std::vector<std::string>& inputs, const std::string& outPath,
                       const MergeSettings& settings, core::Progress* progress, MergeResult* result) {
-    if (inputs.size() < 2) return Status::failure(ErrorCode::kOpenFailed, "Merging needs two transfers or more");
+    if (inputs.size() < 2 || inputs.size() > kMaxTransfers)
+        return Status::failure(ErrorCode::kOpenFailed, "Merging takes 2 to " + std::to_string(kMaxTransfers) + " transfers");
     std::vector<std::unique_ptr<Transfer>> transfers;
     size_t frameSize = 0;
     int64_t totalFrames = 0;
@@ -317,6 +305,7 @@ Status mergeTransfers(const std::vector<std::string>& inputs, const std::string&
     std::vector<size_t> members;
     MergeResult res;
     MergedFrame mf;
+    std::vector<int> from;
     core::MetadataRecord record;
     core::DecodedValues values;
     TapeKey last;
@@ -365,7 +354,6 @@ Status mergeTransfers(const std::vector<std::string>& inputs, const std::string&
             copies.push_back(t.buf.data());
             mf.sourceFrame[j] = n;
         }
-        std::vector<int> from;
         const int local = mergeFrameBlocks(copies, frameSize, out.data(), from);
         mf.out = res.frames;
         mf.base = static_cast<int>(members[static_cast<size_t>(local)]);

@@ -17,6 +17,8 @@
 
 namespace zorv::tools {
 
+inline constexpr size_t kMaxTransfers = 16;
+
 enum class MergeContainer { kRawDv, kAvi1 };
 enum class MergeReportFormat { kNone, kCsv, kJson };
 
@@ -52,8 +54,9 @@ core::Status mergeTransfers(const std::vector<std::string>& inputs, const std::s
                             const MergeSettings& settings, core::Progress* progress = nullptr,
                             MergeResult* result = nullptr);
 
-// The block-level merge of one frame: frames[i] are the candidate copies (all frameSize bytes), out
-// receives the merged frame. Returns the base index; blocksFrom[i] counts the blocks taken from copy i.
+// The block-level merge of one frame: frames[i] are the candidate copies (all frameSize bytes, at most
+// kMaxTransfers), out receives the merged frame. Returns the base index; blocksFrom[i] counts the
+// blocks taken from copy i.
 int mergeFrameBlocks(const std::vector<const uint8_t*>& frames, size_t frameSize, uint8_t* out,
                      std::vector<int>& blocksFrom);
 

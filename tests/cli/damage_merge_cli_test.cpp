@@ -74,6 +74,21 @@ TEST(DamageCli, ReportsRunsFramesAndSummaryInEveryForm) {
     EXPECT_NE(j.find("\"longest_run\":2,\"longest_run_start\":3"), std::string::npos) << j;
     for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
         EXPECT_EQ(e.path().filename().string().find(".zorv-"), std::string::npos) << "temporary file left behind";
+
+    // The metadata export with --damage: the fifteen columns as without it, then the damage columns.
+    const std::string plain = tmp.file("plain.csv"), withDamage = tmp.file("damage.csv");
+    ASSERT_EQ(runZorv("export " + quote(in) + " --mode all --header -o " + quote(plain)).status, 0);
+    ASSERT_EQ(runZorv("export " + quote(in) + " --mode all --header --damage -o " + quote(withDamage)).status, 0);
+    auto before = lines(readText(plain)), after = lines(readText(withDamage));
+    ASSERT_EQ(before.size(), 9u);
+    ASSERT_EQ(after.size(), 9u);
+    for (size_t i = 0; i < before.size(); ++i) {
+        ASSERT_EQ(after[i].rfind(before[i].substr(0, before[i].size() - 1), 0), 0u) << after[i];
+    }
+    EXPECT_NE(after[0].find(",Audio Lock,Damage,Concealed Blocks,"), std::string::npos) << after[0];
+    EXPECT_EQ(after[4].substr(after[4].find(",concealed,")), ",concealed,162,0,0.1000,0,0,0,0,0,0,0,0\r");
+    EXPECT_EQ(after[7].substr(after[7].find(",uncorrected,")), ",uncorrected,0,810,0.0000,0,7,0,0,0,0,0,0\r");
+    EXPECT_NE(after[1].find(",LOCKED,,0,0,0.0000,0,0,0,0,0,0,0,0\r"), std::string::npos) << after[1];
 }
 
 // The undamaged clip, and two transfers of it: A (AVI) lost frame 7 and has concealed blocks in the
