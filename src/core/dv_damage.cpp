@@ -11,7 +11,9 @@ namespace {
 struct BlockPlaces {
     uint8_t sct[dv::kBlocksPerSequence];
     uint8_t dbn[dv::kBlocksPerSequence];
-    constexpr BlockPlaces() : sct{}, dbn{} {
+    uint32_t id[dv::kBlocksPerSequence];     // ID bytes 0-2 as a little-endian word, sequence number 0
+    uint16_t video[dv::kVideoBlocksPerSequence];  // byte offset of each video block in its sequence
+    constexpr BlockPlaces() : sct{}, dbn{}, id{}, video{} {
         sct[0] = 0;
         dbn[0] = 0;
         for (int b = 1; b < 3; ++b) sct[b] = 1, dbn[b] = static_cast<uint8_t>(b - 1);
@@ -23,10 +25,15 @@ struct BlockPlaces {
         for (int v = 0; v < dv::kVideoBlocksPerSequence; ++v) {
             sct[dv::videoBlockIndex(v)] = 4;
             dbn[dv::videoBlockIndex(v)] = static_cast<uint8_t>(v);
+            video[v] = static_cast<uint16_t>(dv::videoBlockIndex(v) * dv::kDifBlockSize);
         }
+        for (size_t b = 0; b < dv::kBlocksPerSequence; ++b)
+            id[b] = static_cast<uint32_t>(sct[b]) << 5 | static_cast<uint32_t>(dbn[b]) << 16;
     }
 };
 constexpr BlockPlaces kPlaces;
+// The ID bits compared: section type (byte 0 bits 5-7), sequence number (byte 1 bits 4-7), block number.
+constexpr uint32_t kIdMask = 0x00FFF0E0;
 
 bool anyPack(const uint8_t* seq) {
     for (int j = 0; j < dv::kSubcodePacksPerSequence; ++j)
@@ -93,16 +100,26 @@ void readVideoDamage(FrameDamage& d, const uint8_t* frame, size_t frameSize) {
     std::array<unsigned, 16> sta{};
     for (int s = 0; s < sequences; ++s) {
         const uint8_t* seq = frame + dv::kSequenceSize * static_cast<size_t>(s);
-        const unsigned dseq = static_cast<unsigned>(s % perChannel);
+        const uint32_t seqBits = static_cast<uint32_t>(s % perChannel) << 12;
         if (!packs) packs = anyPack(seq);
         for (size_t b = 0; b < dv::kBlocksPerSequence; ++b) {
             const uint8_t* blk = seq + b * dv::kDifBlockSize;
-            misplaced += (blk[0] >> 5) != kPlaces.sct[b] || (blk[1] >> 4) != dseq || blk[2] != kPlaces.dbn[b];
-            if (kPlaces.sct[b] == 4) ++sta[blk[3] >> 4];
+            const uint32_t word = blk[0] | static_cast<uint32_t>(blk[1]) << 8 | static_cast<uint32_t>(blk[2]) << 16;
+            misplaced += (word & kIdMask) != (kPlaces.id[b] | seqBits);
+        }
+        // Nearly every block is as recorded: count only the others, status 0 is what remains.
+        for (int v = 0; v < dv::kVideoBlocksPerSequence; ++v) {
+            const unsigned status = seq[kPlaces.video[v] + 3] >> 4;
+            if (status != 0) ++sta[status];
         }
     }
-    for (size_t i = 0; i < 16; ++i) d.sta[i] = static_cast<uint16_t>(sta[i]);
     d.videoBlocks = static_cast<uint16_t>(sequences * dv::kVideoBlocksPerSequence);
+    unsigned damaged = 0;
+    for (size_t i = 1; i < 16; ++i) {
+        d.sta[i] = static_cast<uint16_t>(sta[i]);
+        damaged += sta[i];
+    }
+    d.sta[0] = static_cast<uint16_t>(d.videoBlocks - damaged);
     d.misplacedBlocks = static_cast<uint16_t>(misplaced);
     d.packsMissing = !packs;
 }

@@ -147,6 +147,15 @@ int extractPcm(const uint8_t* frame, size_t frameSize, const AudioInfo& info, in
 int countErrorSamples(const uint8_t* frame, size_t frameSize, const AudioInfo& info, uint16_t* counts) {
     for (int c = 0; c < 4; ++c) counts[c] = 0;
     if (!supportedSize(frameSize)) return 0;
+    // A straight pass over the audio blocks first: a frame without any error code (nearly every frame)
+    // needs no walk through the sample order.
+    int any = 0;
+    const int seqs = dv::sequenceCount(frameSize);
+    for (int seq = 0; seq < seqs && any == 0; ++seq)
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a)
+            any += blockErrorSamples(frame + size_t(seq) * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize,
+                                     info.bits);
+    if (any == 0) return info.bits == 12 ? 4 : 2;
     const Layout& l = layoutFor(dv::isPal(frameSize), info.bits);
     const int n = std::clamp(info.samples, 0, l.capacity);
     if (info.bits == 16) {

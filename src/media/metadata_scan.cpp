@@ -56,7 +56,8 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
     const size_t size = index_.frameSize;
     uint8_t* buf = frameBuf_.data();
     previous_ = freshValues(current_);
-    MappedWindow window(file_.fd(), file_.size(), kScanWindowBytes);
+    // Every DIF block's header is read (the damage record): map each window's pages in one go.
+    MappedWindow window(file_.fd(), file_.size(), kScanWindowBytes, true);
     if (progress) {
         progress->setTotal(std::max<int64_t>(count - 1, 1));
         progress->setDone(0);
