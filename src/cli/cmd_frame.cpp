@@ -1,6 +1,8 @@
 // zorv frame FILE N: every metadata item of one DV frame in its display text (and, with --json, the
 // raw packs and decoded codes too).
+#include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +31,11 @@ void usage(FILE* out) {
         out);
 }
 
+// Frames read past the one asked for to settle the file's timecode style.
+constexpr int64_t kStyleLookAhead = 300;
+// The largest --time: about 31 years, far beyond any recording yet well inside 64-bit 100-ns counts.
+constexpr double kMaxSeconds = 1e9;
+
 struct Item {
     const char* key;
     const char* label;
@@ -54,8 +61,14 @@ int cmdFrame(int argc, char** argv) {
         } else if (a == "--time" && i + 1 < argc) {
             char* end = nullptr;
             const double v = std::strtod(argv[++i], &end);
-            if (!end || *end || v < 0) {
+            if (!end || *end || end == argv[i]) {
                 usage(stderr);
+                return 2;
+            }
+            // Times become picture numbers and 100-ns counts: nan, infinities and times no
+            // recording reaches are refused before any conversion.
+            if (!std::isfinite(v) || v < 0 || v > kMaxSeconds) {
+                printError("the time must be a number of seconds from 0 to " + std::to_string(int64_t(kMaxSeconds)));
                 return 2;
             }
             seconds = v;
@@ -102,13 +115,12 @@ int cmdFrame(int argc, char** argv) {
         printError(msg);
         return 1;
     }
-    // The file's timecode style is settled by the first frame that decodes, as in a scan.
-    for (int64_t k = 0; k < file.frameCount() && file.decoded().timecodeStyle == 0 && k <= n; ++k) {
+    // The file's timecode style is settled as in a scan: by the first frame that carries the system
+    // and timecode packs (looking a little past the frame asked for when those before it lack them).
+    const int64_t lookTo = std::min(file.frameCount() - 1, n + kStyleLookAhead);
+    for (int64_t k = 0; k <= lookTo && !file.decoded().timecodeStyleSettled; ++k) {
         bool empty = false;
-        if (file.seekToFrame(k, empty)) {
-            file.frameMetadata(k);
-            break;
-        }
+        if (file.seekToFrame(k, empty)) file.frameMetadata(k);
     }
     bool empty = false;
     if (!file.seekToFrame(n, empty)) {

@@ -9,7 +9,10 @@ struct DecodedValues {
     // Per-file, decided once and kept.
     int32_t fieldRate = 0;       // 50 or 60; 0 until decided
     int32_t frameRate = 0;       // 25 or 30; 0 until decided
-    int32_t timecodeStyle = 0;   // 2, 3 or 4 for DV; 0 until decided
+    int32_t timecodeStyle = 0;   // 2, 3 or 4 for DV; 0 before the first frame
+    // The style is settled by the first frame that tells the system (0x60) and, for 60 fields, the
+    // drop-frame flag (0x13); until then it is a provisional 2 (system unknown) or 3 (60 fields).
+    bool timecodeStyleSettled = false;
 
     // Per-frame.
     int32_t tcHours = -1, tcMinutes = -1, tcSeconds = -1, tcFrames = -1;

@@ -29,10 +29,18 @@ void decodeRecord(const MetadataRecord& rec, DecodedValues& v) {
         v.fieldRate = (rec.pc(pack::kVideoSource, 3) & 0x20) ? 50 : 60;
         v.frameRate = v.fieldRate / 2;
     }
-    if (v.timecodeStyle == 0) {
-        v.timecodeStyle = 2;
-        if (v.fieldRate == 60 && rec.has(pack::kTimecode))
+    if (!v.timecodeStyleSettled) {
+        // A blank first frame (no system pack or no timecode pack) must not decide a 60-field file's
+        // style: it waits for the first frame that carries both.
+        if (v.fieldRate == 50) {
+            v.timecodeStyle = 2;
+            v.timecodeStyleSettled = true;
+        } else if (v.fieldRate == 60 && rec.has(pack::kTimecode)) {
             v.timecodeStyle = (rec.pc(pack::kTimecode, 1) & 0x40) ? 4 : 3;
+            v.timecodeStyleSettled = true;
+        } else {
+            v.timecodeStyle = v.fieldRate == 60 ? 3 : 2;
+        }
     }
 
     if (rec.has(pack::kTimecode) && (rec.pc(pack::kTimecode, 4) & 0x0F) <= 9) {

@@ -22,6 +22,7 @@ core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
     v.fieldRate = keepFileValues.fieldRate;
     v.frameRate = keepFileValues.frameRate;
     v.timecodeStyle = keepFileValues.timecodeStyle;
+    v.timecodeStyleSettled = keepFileValues.timecodeStyleSettled;
     return v;
 }
 

@@ -126,6 +126,50 @@ TEST(CliFrame, DropFrameTimecodeAndDroppedFrames) {
     EXPECT_EQ(runZorv("frame " + quote(avi) + " -1").status, 2);
 }
 
+// A recording that starts on a frame without timecode packs still counts and shows drop-frame time
+// from the first frame that carries them: no false cut at the minute, and ";" in the timecode.
+TEST(CliFrame, DropFrameStyleFromTheFirstFrameWithTimecode) {
+    TempDir tmp;
+    const std::string dv = tmp.file("blank-start.dv");
+    ASSERT_EQ(runGen("clip " + quote(dv) + " --system ntsc --df --tc 00:00:59:20 --frames 20 --container rawdv").status, 0);
+    {
+        std::fstream f(dv, std::ios::in | std::ios::out | std::ios::binary);
+        for (int seq = 0; seq < 10; ++seq)
+            for (int block = 1; block <= 2; ++block)
+                for (int j = 0; j < 6; ++j) {
+                    const std::streamoff at = seq * 12000 + block * 80 + 6 + 8 * j;
+                    char id = 0;
+                    f.seekg(at);
+                    f.read(&id, 1);
+                    if (static_cast<uint8_t>(id) != 0x13) continue;
+                    const char blank[5] = {'\xFF', '\xFF', '\xFF', '\xFF', '\xFF'};
+                    f.seekp(at);
+                    f.write(blank, 5);
+                }
+    }
+    auto r = runZorv("frame " + quote(dv) + " 0 --json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(jsonField(r.out, "timecode"), "--:--:--:--");
+    r = runZorv("frame " + quote(dv) + " 12 --json");
+    EXPECT_EQ(jsonField(r.out, "timecode"), "00:01:00;04") << r.out;
+    EXPECT_NE(r.out.find("\"timecodeStyle\":4"), std::string::npos) << r.out;
+    // The timecode appears at frame 1; the drop-frame minute at frame 10 is no cut.
+    r = runZorv("scenes " + quote(dv) + " --triggers timecode");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("1 scene starts"), std::string::npos) << r.out;
+}
+
+TEST(CliFrame, TimesNoRecordingReachesAreRefused) {
+    TempDir tmp;
+    const std::string dv = tmp.file("t.dv");
+    ASSERT_EQ(runGen("clip " + quote(dv) + " --frames 2 --container rawdv").status, 0);
+    for (const char* t : {"nan", "inf", "1e300", "-1", "-0.5"}) {
+        const RunResult r = runZorv("frame " + quote(dv) + " --time " + t);
+        EXPECT_EQ(r.status, 2) << t << ": " << r.out;
+        EXPECT_NE(r.out.find("the time must be a number of seconds from 0 to 1000000000"), std::string::npos) << r.out;
+    }
+}
+
 TEST(CliScenes, ListsTheCutOfTheSample) {
     TempDir tmp;
     std::string avi = tmp.file("s.avi");

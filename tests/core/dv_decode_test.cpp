@@ -14,7 +14,7 @@ TEST(DecodeRecord, AbsentPacksGiveAbsentValues) {
     v.recValid = true;
     decodeRecord(rec, v);
     EXPECT_EQ(v.fieldRate, 0);
-    EXPECT_EQ(v.timecodeStyle, 2);  // decided on the first frame even without packs
+    EXPECT_EQ(v.timecodeStyle, 2);  // provisional until a frame tells the system
     EXPECT_EQ(v.tcHours, -1);
     EXPECT_EQ(v.tcFrames, -1);
     EXPECT_EQ(v.userBits, 0xFFFFu);
@@ -48,15 +48,34 @@ TEST(DecodeRecord, FieldRateAndTimecodeStyleAreDecidedOnceForTheFile) {
     EXPECT_EQ(v.timecodeStyle, 4);
 }
 
-TEST(DecodeRecord, SixtyFieldFileWithoutFirstTimecodeKeepsStyle2ButPlayerShows4) {
+// A 60-field file whose first frames lack the system or the timecode pack (a capture that starts on a
+// blank frame) takes its style from the first frame that carries both; until then it counts 30 frames
+// a second. The player's filter follows every frame.
+TEST(DecodeRecord, StyleWaitsForTheFirstFrameWithSystemAndTimecodePacks) {
     MetadataRecord rec;
-    rec.set(0x60, 0, 0, 0x00, 0);
     DecodedValues v;
-    decodeRecord(rec, v);
+    decodeRecord(rec, v);  // blank frame
     EXPECT_EQ(v.timecodeStyle, 2);
+    EXPECT_FALSE(v.timecodeStyleSettled);
+    rec.set(0x60, 0, 0, 0x00, 0);  // 60 fields, no timecode yet
+    decodeRecord(rec, v);
+    EXPECT_EQ(v.timecodeStyle, 3);
+    EXPECT_FALSE(v.timecodeStyleSettled);
+    rec.set(0x13, 0x40, 0, 0, 0);  // drop-frame
+    decodeRecord(rec, v);
+    EXPECT_EQ(v.timecodeStyle, 4);
+    EXPECT_TRUE(v.timecodeStyleSettled);
     rec.set(0x13, 0x00, 0, 0, 0);
     decodeRecord(rec, v);
-    EXPECT_EQ(v.timecodeStyle, 2);
+    EXPECT_EQ(v.timecodeStyle, 4);
+
+    DecodedValues pal;
+    rec.clear();
+    rec.set(0x60, 0, 0, 0x20, 0);  // 50 fields settle style 2 without a timecode pack
+    decodeRecord(rec, pal);
+    EXPECT_EQ(pal.timecodeStyle, 2);
+    EXPECT_TRUE(pal.timecodeStyleSettled);
+
     DisplayValues d;
     rec.clear();
     rec.set(0x60, 0, 0, 0x00, 0);
