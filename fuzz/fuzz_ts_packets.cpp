@@ -1,13 +1,15 @@
 // Transport packets from arbitrary bytes: the packet walker, adaptation fields, PES headers and
 // continuity over the raw input at both packet sizes, then the HDV reader (open, every sample with
 // its aux rewriting, a seek, the sequence search) and the stream scan over the input repeated to a
-// whole file.
+// whole file, and the resynchronising packet stream over it.
 #include <cstdint>
 #include <vector>
 
 #include "media/hdv_m2t_reader.h"
 #include "media/hdv_stream_info.h"
+#include "media/file_io.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 #include "memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -46,6 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         SequenceStart s;
         reader.sequenceStartAtOrBefore(static_cast<int64_t>(file.size()) / 2, s);
+    }
+    // The resynchronising packet stream on its own, at both sizes, from the start and from inside.
+    for (int packet : {188, 192}) {
+        File f;
+        if (!f.open(path)) break;
+        TsPacketStream stream;
+        stream.attach(&f, packet, packet - 188);
+        std::vector<uint8_t> out(static_cast<size_t>(packet) * 16);
+        while (stream.read(out.data(), 16) > 0) {
+        }
+        stream.seek(static_cast<int64_t>(file.size()) / 3);
+        stream.read(out.data(), 16);
     }
     HdvStreamInfo info;
     scanHdvStream(path, false, info);

@@ -39,6 +39,8 @@ std::string formatMessage(const char* form, const std::string& path) {
 
 }  // namespace
 
+void printWarning(std::string_view text) { std::fprintf(stderr, "zorv: warning: %.*s\n", static_cast<int>(text.size()), text.data()); }
+
 void printError(std::string_view text) {
     std::string out;
     out.reserve(text.size());

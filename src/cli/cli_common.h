@@ -14,6 +14,8 @@ namespace zorv::cli {
 // Prints one of the system's message texts to stderr as "zorv: TEXT", with its CR LF line breaks
 // turned into plain new lines.
 void printError(std::string_view text);
+// "zorv: warning: TEXT" on standard error; the run goes on.
+void printWarning(std::string_view text);
 
 // Opens path and reports failures with the system's texts. With dvOnly, files that are not DV (AVI
 // Type 1, AVI Type 2, Raw DV) are refused with a message naming their type.

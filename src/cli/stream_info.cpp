@@ -15,6 +15,7 @@
 #include "media/hdv_m2t_reader.h"
 #include "media/hdv_stream_info.h"
 #include "media/recognize.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::cli {
 
@@ -58,6 +59,7 @@ bool loadHdv(const std::string& path, bool line720, media::HdvStreamInfo& info, 
         printError(s.message);
         return false;
     }
+    if (info.skippedBytes > 0) printWarning(media::skippedBytesText(info.skippedBytes));
     return true;
 }
 
@@ -119,13 +121,23 @@ int hdvInfo(const std::string& path, bool line720) {
     std::printf("Aux packets: %" PRId64 "\n", info.auxPackets);
     std::printf("Start PTS:   %" PRId64 "\n", reader->startPts());
     std::printf("End PTS:     %" PRId64 "\n", reader->endPts());
-    std::printf("Duration:    %.3f s\n", num ? static_cast<double>(info.videoPictures) * den / num : 0.0);
+    std::printf("Duration:    %.3f s\n", static_cast<double>(reader->presentedDurationPts()) / 90000.0);
+    // Without aux data the timecode comes from the group of pictures headers.
+    const media::HdvGopTimecode gop = info.gopTimecodeAt(info.firstPts);
+    const int64_t halfPicture = media::ptsToTime(reader->pictureStepPts()) / 2;
+    const bool auxTimecode = !info.records.empty() && info.records.front().timecode != -1 &&
+                             info.records.front().startTime < halfPicture;
+    if (auxTimecode || gop.frames >= 0) {
+        core::TextBuf t;
+        core::DisplaySettings settings;
+        if (auxTimecode) core::formatHdvTimecode(t, info.records.front().timecode, info.records.front().timecodeStyle, settings);
+        else core::formatHdvTimecode(t, gop.frames, gop.style, settings);
+        std::printf("Start TC:    %s\n", t.c_str());
+    }
     if (!info.records.empty()) {
         const media::HdvMetadataRecord& first = info.records.front();
         core::TextBuf t;
         core::DisplaySettings settings;
-        core::formatHdvTimecode(t, first.timecode, first.timecodeStyle, settings);
-        std::printf("Start TC:    %s\n", t.c_str());
         const core::MetadataRecord packs = first.toPackTable();
         core::formatRecDate(t, packs, settings, core::TextVariant::Hdv);
         std::string date = t.c_str();
@@ -168,6 +180,12 @@ int hdvFrame(const std::string& path, bool line720, const FrameRequest& request)
     const media::HdvMetadataRecord empty;
     const media::HdvMetadataRecord& use = rec ? *rec : empty;
     int style = use.timecodeStyle > 0 ? use.timecodeStyle : (info.video.frameRateCode == 4 ? 4 : 2);
+    int64_t timecode = use.timecode;
+    if (timecode == -1) {
+        // No aux timecode: the group of pictures header's.
+        const media::HdvGopTimecode gop = info.gopTimecodeAt(info.firstPts + media::timeToPts(n * pictureTime));
+        if (gop.frames >= 0) timecode = gop.frames, style = gop.style;
+    }
     const core::MetadataRecord packs = use.toPackTable();
     const auto variant = core::TextVariant::Hdv;
     const core::DisplaySettings& settings = request.settings;
@@ -186,7 +204,7 @@ int hdvFrame(const std::string& path, bool line720, const FrameRequest& request)
     };
     core::formatFramePosition(items[0].text, n, style == 4 || style == 3 ? style : 2, settings, variant);
     std::snprintf(items[1].text.s, sizeof items[1].text.s, "%c", pictureLetter(use.pictureCode));
-    core::formatHdvTimecode(items[2].text, use.timecode, style, settings);
+    core::formatHdvTimecode(items[2].text, timecode, style, settings);
     core::formatUserBits(items[3].text, packs, variant);
     core::formatRecDate(items[4].text, packs, settings, variant);
     core::formatRecTime(items[5].text, packs, variant);
@@ -229,7 +247,7 @@ int hdvFrame(const std::string& path, bool line720, const FrameRequest& request)
     }
     char tail[160];
     std::snprintf(tail, sizeof tail, "},\"timecodeStyle\":%d,\"timecodeFrames\":%" PRId64 ",\"pictureCode\":%d}", style,
-                  use.timecode, use.pictureCode);
+                  timecode, use.pictureCode);
     out += tail;
     std::puts(out.c_str());
     return 0;

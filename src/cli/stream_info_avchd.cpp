@@ -12,6 +12,7 @@
 #include "media/avchd_stream_info.h"
 #include "media/file_type.h"
 #include "media/hdv_aux_items.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::cli {
 
@@ -25,6 +26,7 @@ struct AvchdPicture {
 
 // Opens with the reader for its failure reasons and reads every picture's metadata.
 bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<AvchdPicture>& pictures) {
+    int64_t skipped = 0;
     const int reason = reader.open(path, false);
     if (reason != media::kAvcOk) {
         printError(media::avcFailureText(reason));
@@ -33,7 +35,8 @@ bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<Av
     const int rc = media::readAvchdMetadata(path, [&](const media::AvchdMetadataRecord& rec, int64_t pts) {
         pictures.push_back({rec, pts});
         return true;
-    });
+    }, &skipped);
+    if (skipped > 0) printWarning(media::skippedBytesText(skipped));
     if (rc != 0) {
         printError(rc > 0 ? media::avcFailureText(rc) : "Read failure: " + path);
         return false;
@@ -61,7 +64,7 @@ int avchdInfo(const std::string& path) {
                 reader.packetBase() + (reader.packetSize() == 192 ? 4 : 0));
     std::printf("Video:       H.264 %s%s %" PRId64 "x%" PRId64 ", %.3f fps (PID 0x%04X)\n",
                 std::string(media::h264ProfileText(sps.profileIdc)).c_str(), media::h264LevelText(sps).c_str(),
-                sps.codedWidth, sps.codedHeight, sps.frameRate(), media::avchd_pid::kVideo);
+                sps.width, sps.height, sps.frameRate(), media::avchd_pid::kVideo);
     if (sps.sarWidth > 0 && sps.sarHeight > 0) std::printf("Aspect:      %d:%d sample aspect\n", sps.sarWidth, sps.sarHeight);
     media::AvchdAudioDescription audio;
     if (media::describeAvchdAudio(path, audio))

@@ -16,6 +16,10 @@ namespace {
 constexpr int kHeaderSearchUnits = 50;
 // The SPS is searched in the first bytes of the file.
 constexpr int64_t kSpsSearchBytes = 8 * 1048576;
+// Pictures looked at from the start for the earliest presented one and the picture step, and from
+// the end for the latest presented one (more than any reordering depth).
+constexpr size_t kStartPictures = 32;
+constexpr size_t kEndPictures = 8;
 // More queued packets than this are written even without an I or P delimiter.
 constexpr size_t kMaxQueued = 64;
 constexpr uint8_t kStreamIdPrivate1 = 0xBD;
@@ -136,8 +140,21 @@ int AvcReader::open(const std::string& path, bool metadata) {
 }
 
 bool AvcReader::readUnit(int64_t offset, int64_t& got) {
-    got = file_.readAt(offset, buf_.get(), static_cast<size_t>(unitBytes_));
-    return got >= 0;
+    // One read unit of whole packets from the first packet at or after offset.
+    if (stream_.nextOffset() != offset || stream_.lastPacketOffset() < 0) stream_.seek(offset);
+    const int64_t packets = stream_.read(buf_.get(), kAvcUnitPackets);
+    got = packets * packetSize_;
+    return packets >= 0;
+}
+
+int64_t AvcReader::skippedBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stream_.skippedBytes();
+}
+
+int64_t AvcReader::skipPlaces() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stream_.skipPlaces();
 }
 
 int AvcReader::openLocked(const std::string& path, bool metadata) {
@@ -161,11 +178,13 @@ int AvcReader::openLocked(const std::string& path, bool metadata) {
     unitBytes_ = static_cast<int64_t>(packetSize_) * kAvcUnitPackets;
     buf_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(unitBytes_)]);
     if (!buf_) return kAvcNoMemory;
+    stream_.attach(&file_, packetSize_, syncInPacket_);
 
     // First video time stamp, the SPS and the header packets, reading forward.
     startPts_ = -1;
     bool spsFound = false;
     bool pat = false, pcr = false, audio = false;
+    std::vector<int64_t> startPictures;
     headers_.assign(static_cast<size_t>(packetSize_) * 3, 0xFF);
     for (int k = 0; k < 3; ++k) {
         uint8_t* h = headers_.data() + static_cast<size_t>(k) * static_cast<size_t>(packetSize_) + syncInPacket_;
@@ -186,10 +205,11 @@ int AvcReader::openLocked(const std::string& path, bool metadata) {
         }
     };
     int64_t got = 0;
-    for (int64_t off = base_, unit = 0; off < fileSize_; off += unitBytes_, ++unit) {
+    for (int64_t off = base_, unit = 0; off < fileSize_; off = stream_.nextOffset(), ++unit) {
         const bool wantHeaders = unit < kHeaderSearchUnits && !(pat && audio && pcr);
-        if (startPts_ >= 0 && spsFound && !wantHeaders) break;
-        if (off - base_ >= kSpsSearchBytes && startPts_ >= 0 && !wantHeaders) break;
+        const bool haveStart = startPictures.size() >= kStartPictures;
+        if (haveStart && spsFound && !wantHeaders) break;
+        if (off - base_ >= kSpsSearchBytes && haveStart && !wantHeaders) break;
         if (!readUnit(off, got)) return kAvcSeekFailed;
         TsPacketWalker walker(buf_.get(), static_cast<size_t>(got), packetSize_, static_cast<size_t>(syncInPacket_));
         TsPacket pkt;
@@ -207,34 +227,48 @@ int AvcReader::openLocked(const std::string& path, bool metadata) {
                                 static_cast<size_t>(packetSize_));
             }
             if (pkt.pid != avchd_pid::kVideo) continue;
-            if (startPts_ < 0 && pkt.payloadUnitStart) {
+            if (startPictures.size() < kStartPictures && pkt.payloadUnitStart) {
                 PesHeader h;
-                if (parsePacketPes(pkt, h) && h.hasPts) startPts_ = h.pts;
+                if (parsePacketPes(pkt, h) && h.hasPts) startPictures.push_back(h.pts);
             }
             if (!spsFound && off - base_ < kSpsSearchBytes) spsHeads.feed(pkt, findSps);
         }
-        if (got < unitBytes_) break;
+        if (got < unitBytes_ || stream_.atEnd()) break;
     }
     if (!spsFound) spsHeads.finish(findSps);
-    if (startPts_ < 0) return kAvcNoFirstTimeStamp;
+    if (startPictures.empty()) return kAvcNoFirstTimeStamp;
+    // Pictures presented before the first one in the file (B pictures that open a recording) come
+    // first: the stream starts at the earliest presented picture. One picture lasts the smallest
+    // step between presentation times, or the parameter set's frame time.
+    std::sort(startPictures.begin(), startPictures.end());
+    startPts_ = startPictures.front();
+    stepPts_ = 0;
+    for (size_t i = 1; i < startPictures.size(); ++i) {
+        const int64_t d = startPictures[i] - startPictures[i - 1];
+        if (d > 0 && (stepPts_ == 0 || d < stepPts_)) stepPts_ = d;
+    }
     if (!spsFound) return kAvcNoVideoParameters;
+    if (stepPts_ == 0 && sps_.rateNum > 0) stepPts_ = kPtsPerSecond * sps_.rateDen / sps_.rateNum;
     // Streams written by other tools carry the PCR on the video PID and have no packet on 0x1001.
     if (!pat || !audio) return kAvcNoHeaderPackets;
     pcrPacketSeen_ = pcr;
 
-    // Last video time stamp: the largest PTS of the last read unit (backwards) that starts a picture.
+    // Last presented picture: the largest PTS of the last pictures in the file (read units backwards);
+    // the last picture in the file is often a B picture shown before the one coded ahead of it.
     endPts_ = -1;
     const int64_t packets = (fileSize_ - base_) / packetSize_;
     int64_t off = base_ + (packets > 0 ? (packets - 1) / kAvcUnitPackets * unitBytes_ : 0);
-    for (; off >= base_ && endPts_ < 0; off -= unitBytes_) {
+    for (size_t seen = 0; off >= base_ && seen < kEndPictures; off -= unitBytes_) {
         if (!readUnit(off, got)) return kAvcSeekFailed;
         TsPacketWalker walker(buf_.get(), static_cast<size_t>(got), packetSize_, static_cast<size_t>(syncInPacket_));
         TsPacket pkt;
         bool ok = false;
         while (walker.next(pkt, ok)) {
             PesHeader h;
-            if (ok && pkt.pid == avchd_pid::kVideo && pkt.payloadUnitStart && parsePacketPes(pkt, h) && h.hasPts)
+            if (ok && pkt.pid == avchd_pid::kVideo && pkt.payloadUnitStart && parsePacketPes(pkt, h) && h.hasPts) {
                 endPts_ = std::max(endPts_, h.pts);
+                ++seen;
+            }
         }
     }
     if (endPts_ < 0) return kAvcNoLastTimeStamp;
@@ -246,6 +280,7 @@ int AvcReader::openLocked(const std::string& path, bool metadata) {
         queue_.clear();
         queue_.reserve(kMaxQueued + 1);
     }
+    stream_.resetCounts();
     next_ = base_;
     lastTagsSize_ = 0;
     continuity_ = 0;
@@ -338,11 +373,10 @@ int64_t AvcReader::fillSample(uint8_t* out, size_t capacity) {
     }
     int64_t got = 0;
     if (!readUnit(next_, got)) return -1;
-    next_ += unitBytes_;
-    const size_t whole = static_cast<size_t>(got) / static_cast<size_t>(packetSize_) * static_cast<size_t>(packetSize_);
+    next_ = got < unitBytes_ || stream_.atEnd() ? fileSize_ : stream_.nextOffset();
+    const size_t whole = static_cast<size_t>(got);
     if (!metadata_) {
         std::memcpy(out, buf_.get(), whole);
-        if (static_cast<size_t>(got) != whole) next_ = fileSize_;
         return static_cast<int64_t>(whole);
     }
     auto onHead = [&](const uint8_t* es, size_t n, int64_t pts, int64_t number) { onVideoHead(es, n, pts, number); };
@@ -365,12 +399,12 @@ int64_t AvcReader::fillSample(uint8_t* out, size_t capacity) {
         std::memcpy(out + used, src, static_cast<size_t>(packetSize_));
         used += static_cast<size_t>(packetSize_);
     }
-    if (static_cast<size_t>(got) < static_cast<size_t>(unitBytes_)) next_ = fileSize_;
     return static_cast<int64_t>(used);
 }
 
 int readAvchdMetadata(const std::string& path,
-                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord) {
+                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+                      int64_t* skippedBytes) {
     AvcReader reader;
     const int r = reader.open(path, true);
     if (r != kAvcOk) return r;
@@ -379,6 +413,7 @@ int readAvchdMetadata(const std::string& path,
     AvchdMetadataRecord rec;
     for (;;) {
         const int64_t n = reader.fillSample(sample.data(), sample.size());
+        if (skippedBytes) *skippedBytes = reader.skippedBytes();
         if (n < 0) return -1;
         if (n == 0) return 0;
         for (int64_t pos = 0; pos + reader.packetSize() <= n; pos += reader.packetSize()) {

@@ -19,6 +19,7 @@
 #include "media/avchd_pes_head.h"
 #include "media/file_io.h"
 #include "media/h264_sps.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::media {
 
@@ -83,9 +84,13 @@ public:
     int64_t packetBase() const { return base_; }  // offset of the first packet (its prefix for 192)
     int64_t unitBytes() const { return unitBytes_; }
     int64_t fileSize() const { return fileSize_; }
+    // PTS (90 kHz) of the earliest and of the latest presented picture.
     int64_t startPts() const { return startPts_; }
     int64_t endPts() const { return endPts_; }
-    int64_t durationPts() const { return endPts_ - startPts_; }
+    // One picture's time (90 kHz), and the stream's duration from the earliest to the latest
+    // presented picture plus one picture.
+    int64_t pictureStepPts() const { return stepPts_; }
+    int64_t durationPts() const { return endPts_ - startPts_ + stepPts_; }
     int64_t duration() const { return durationPts() * 1000 / 9; }  // 100-ns units
     const H264Sps& sps() const { return sps_; }
     bool pcrOnOwnPid() const { return pcrPacketSeen_; }
@@ -98,6 +103,10 @@ public:
     bool seek(int64_t time);
     // The file offset of the next read unit.
     int64_t nextOffset() const;
+
+    // Damaged bytes the samples passed over to find the packets again, and the places where.
+    int64_t skippedBytes() const;
+    int64_t skipPlaces() const;
 
     // Bytes the caller's sample buffer needs for one sample.
     size_t maxSampleBytes() const;
@@ -117,6 +126,7 @@ private:
 
     mutable std::mutex mutex_;
     File file_;
+    TsPacketStream stream_;      // whole packets, found again after damage
     bool metadata_ = true;
     int packetSize_ = 0;
     int syncInPacket_ = 0;
@@ -128,6 +138,7 @@ private:
     std::vector<uint8_t> headers_;
     H264Sps sps_;
     int64_t startPts_ = -1, endPts_ = -1;
+    int64_t stepPts_ = 0;
     bool pcrPacketSeen_ = false;
 
     // Streaming state.
@@ -143,7 +154,9 @@ private:
 // metadata flag, streams the whole file and turns each synthetic packet into a record (start time in
 // 100 ns from the first picture). Returns the open reason (0 when the file was read to its end;
 // -1 when a read failed); stops early when onRecord returns false.
+// skippedBytes, when given, receives the damaged bytes passed over to find the packets again.
 int readAvchdMetadata(const std::string& path,
-                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord);
+                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+                      int64_t* skippedBytes = nullptr);
 
 }  // namespace zorv::media

@@ -1,5 +1,6 @@
 #include "media/avchd_stream_info.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "media/ac3_header.h"
@@ -10,46 +11,52 @@
 #include "media/h264_sps.h"
 #include "media/recognize.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::media {
 namespace {
 
-// The first bytes of the file (at most kAvchdInfoBytes; at least minBytes) and its packet geometry.
-bool readStart(const std::string& path, size_t minBytes, std::vector<uint8_t>& buf, TsGeometry& geom) {
+// Bytes read to find the packet size.
+constexpr size_t kGeometryBytes = 48128;
+
+// Calls onHead with the start of each PES of the PID, among the packets of the first limit bytes of
+// the file, until it returns true. False when the file is shorter than minBytes or holds no packets.
+template <typename Fn>
+bool eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16_t pid, size_t headBytes, Fn&& onHead) {
     File f;
     if (!f.open(path)) return false;
-    buf.resize(kAvchdInfoBytes);
+    std::vector<uint8_t> buf(std::min(kAvchdInfoBytes, kGeometryBytes));
     const int64_t got = f.readAt(0, buf.data(), buf.size());
-    if (got < static_cast<int64_t>(minBytes)) return false;
-    buf.resize(static_cast<size_t>(got));
-    return findTsGeometry(buf.data(), buf.size(), geom);
-}
-
-// Calls onHead with the start of each PES of the PID until it returns true.
-template <typename Fn>
-void eachPesHead(const std::vector<uint8_t>& buf, const TsGeometry& geom, uint16_t pid, size_t limit, Fn&& onHead) {
-    PesHeadCollector heads(pid, limit);
+    if (got < static_cast<int64_t>(std::min(minBytes, buf.size())) || f.size() < static_cast<int64_t>(minBytes)) return false;
+    TsGeometry geom;
+    if (!findTsGeometry(buf.data(), static_cast<size_t>(got), geom)) return false;
+    PesHeadCollector heads(pid, headBytes);
     bool done = false;
     auto take = [&](const uint8_t* es, size_t n, int64_t, int64_t) {
         if (!done) done = onHead(es, n);
     };
-    TsPacketWalker walker(buf.data(), buf.size(), geom.packetSize, static_cast<size_t>(geom.start));
-    TsPacket pkt;
-    bool ok = false;
-    while (!done && walker.next(pkt, ok))
-        if (ok) heads.feed(pkt, take);
+    TsPacketStream stream;
+    stream.attach(&f, kTsPacketBytes, 0, limit);
+    stream.seek(geom.start);
+    constexpr int64_t kBlock = 256;
+    buf.resize(static_cast<size_t>(kBlock) * kTsPacketBytes);
+    for (int64_t n; !done && (n = stream.read(buf.data(), kBlock)) > 0;) {
+        TsPacketWalker walker(buf.data(), static_cast<size_t>(n) * kTsPacketBytes, kTsPacketBytes, 0);
+        TsPacket pkt;
+        bool ok = false;
+        while (!done && walker.next(pkt, ok))
+            if (ok) heads.feed(pkt, take);
+    }
     if (!done) heads.finish(take);
+    return true;
 }
 
 }  // namespace
 
 bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
-    std::vector<uint8_t> buf;
-    TsGeometry geom;
-    if (!readStart(path, kAvchdInfoMinBytes, buf, geom)) return false;
     H264Sps sps;
     bool found = false;
-    eachPesHead(buf, geom, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
+    eachPesHead(path, kAvchdInfoMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
         StartCode sc;
         size_t from = 0;
         while (findStartCode(es, n, from, sc)) {
@@ -67,8 +74,8 @@ bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     out.levelIdc = sps.levelIdc;
     out.profileText = std::string(h264ProfileText(sps.profileIdc));
     out.levelText = h264LevelText(sps);
-    out.width = sps.codedWidth;
-    out.height = sps.codedHeight;
+    out.width = sps.width;
+    out.height = sps.height;
     out.rateNum = sps.rateNum;
     out.rateDen = sps.rateDen;
     out.sarWidth = sps.sarWidth;
@@ -81,11 +88,8 @@ bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
 }
 
 bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
-    std::vector<uint8_t> buf;
-    TsGeometry geom;
-    if (!readStart(path, kAvchdInfoMinBytes, buf, geom)) return false;
     bool found = false;
-    eachPesHead(buf, geom, avchd_pid::kAudio, 32, [&](const uint8_t* es, size_t n) {
+    eachPesHead(path, kAvchdInfoMinBytes, kAvchdAudioSearchBytes, avchd_pid::kAudio, 32, [&](const uint8_t* es, size_t n) {
         Ac3Header h;
         if (!parseAc3Header(es, n, h)) return false;
         out.sampleRate = h.sampleRate;
@@ -99,12 +103,9 @@ bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
 }
 
 bool avchdHasGps(const std::string& path) {
-    std::vector<uint8_t> buf;
-    TsGeometry geom;
-    if (!readStart(path, kAvchdGpsMinBytes, buf, geom)) return false;
     std::vector<uint8_t> work(kSeiWorkBytes);
     bool gps = false;
-    eachPesHead(buf, geom, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
+    eachPesHead(path, kAvchdGpsMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
         StartCode sc;
         size_t from = 0;
         while (findStartCode(es, n, from, sc)) {

@@ -17,12 +17,14 @@ namespace zorv::media {
 inline constexpr size_t kAvchdInfoBytes = 1048476;
 inline constexpr size_t kAvchdInfoMinBytes = 376000;
 inline constexpr size_t kAvchdGpsMinBytes = 94000;
+// Bytes searched for the first AC-3 frame: cameras may start the sound a few megabytes in.
+inline constexpr int64_t kAvchdAudioSearchBytes = 8 * 1048576;
 
 struct AvchdStreamDescription {
     std::string profileText;   // "High", "Main", ... "Unknown"
     std::string levelText;     // "@L4.0", "@L1b"
     int profileIdc = 0, levelIdc = 0;
-    int64_t width = 0, height = 0;  // coded size
+    int64_t width = 0, height = 0;  // the picture as shown (the coded size less its cropping)
     int64_t rateNum = 0, rateDen = 1;
     int64_t durationPts = 0;   // last minus first video time stamp (90 kHz); 0 when unknown
     int sarWidth = 0, sarHeight = 0;  // sample aspect ratio; 0/0 when the stream does not say
@@ -39,7 +41,7 @@ struct AvchdAudioDescription {
 // False when the file is short, has no transport packets or no SPS in its first bytes. The
 // duration comes from the AVC reader and stays 0 when the reader cannot open the file.
 bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out);
-// False without an AC-3 frame at the start of a PES of PID 0x1100.
+// False without an AC-3 frame at the start of a PES of PID 0x1100 in the first kAvchdAudioSearchBytes.
 bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out);
 // True when the first MDPM payload of the file holds a tag 0xB0 reading 2, 2 (GPS version 2.2).
 bool avchdHasGps(const std::string& path);

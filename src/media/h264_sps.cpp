@@ -96,11 +96,21 @@ bool parseH264Sps(const uint8_t* p, size_t n, H264Sps& out) {
     s.codedHeight = (s.frameMbsOnly ? 1 : 2) * static_cast<int64_t>(heightUnits) * 16;
     if (!s.frameMbsOnly) br.skip(1);  // mb_adaptive_frame_field_flag
     br.skip(1);                       // direct_8x8_inference_flag
+    s.width = s.codedWidth;
+    s.height = s.codedHeight;
     if (br.flag()) {                  // frame_cropping_flag
-        br.ue();
-        br.ue();
-        br.ue();
-        br.ue();
+        const int64_t left = br.ue(), right = br.ue(), top = br.ue(), bottom = br.ue();
+        // Crop units: chroma samples across (2 for 4:2:0 and 4:2:2) and chroma rows times fields
+        // down (2 for 4:2:0), one sample for monochrome and 4:4:4.
+        const bool sub = s.chromaFormatIdc == 1 || s.chromaFormatIdc == 2;
+        const int64_t unitX = sub ? 2 : 1;
+        const int64_t unitY = (s.chromaFormatIdc == 1 ? 2 : 1) * (s.frameMbsOnly ? 1 : 2);
+        const int64_t w = s.codedWidth - unitX * (left + right);
+        const int64_t h = s.codedHeight - unitY * (top + bottom);
+        if (br.ok() && w > 0 && h > 0) {
+            s.width = w;
+            s.height = h;
+        }
     }
     if (br.flag() && br.ok()) {  // vui_parameters_present_flag
         if (br.flag()) {         // aspect_ratio_info_present_flag

@@ -20,9 +20,13 @@ struct H264Sps {
     int chromaFormatIdc = 1;
     bool frameMbsOnly = true;
     // Coded size: (pic_width_in_mbs_minus1 + 1) x 16 and (2 - frame_mbs_only_flag) x
-    // (pic_height_in_map_units_minus1 + 1) x 16; no cropping is applied.
+    // (pic_height_in_map_units_minus1 + 1) x 16.
     int64_t codedWidth = 0;
     int64_t codedHeight = 0;
+    // The picture as shown: the coded size less the frame cropping (1920 x 1080 for the 1088 lines
+    // that 1080-line camcorders code). Equal to the coded size without cropping.
+    int64_t width = 0;
+    int64_t height = 0;
     bool hasTiming = false;
     uint32_t numUnitsInTick = 0;
     uint32_t timeScale = 0;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "media/hdv_aux_items.h"
+#include "media/hdv_stream_info.h"
 #include "media/recognize.h"
 #include "media/ts_packet.h"
 
@@ -17,6 +18,8 @@ const uint8_t kSequenceHeaderCode[] = {0x00, 0x00, 0x01, 0xB3};
 const uint8_t kExtensionCode[] = {0x00, 0x00, 0x01, 0xB5};
 constexpr int kSequenceSearchBytes = 48;   // the start code lies in the packet's first 48 bytes
 constexpr int kHeaderSearchUnits = 50;
+// Pictures looked at from the first sequence start for the earliest presented one.
+constexpr int64_t kStartPictures = 16;
 
 void makeNullPacket(uint8_t* p) {
     std::memset(p, 0xFF, kTsPacketBytes);
@@ -59,6 +62,17 @@ int64_t M2tReader::durationPts() const {
     return (last_.pts - first_.pts + kPtsWrap) % kPtsWrap;
 }
 
+int64_t M2tReader::pictureStepPts() const {
+    int num = 0, den = 1;
+    mpegFrameRate(frameRateCode_, num, den);
+    return num > 0 ? kPtsPerSecond * den / num : kPtsPerSecond / 25;
+}
+
+int64_t M2tReader::presentedDurationPts() const {
+    if (presentStart_ < 0 || presentEnd_ < 0) return 0;
+    return (presentEnd_ - presentStart_ + kPtsWrap) % kPtsWrap + pictureStepPts();
+}
+
 int M2tReader::open(const std::string& path, bool metadata) { return open(path, metadata, Flags{}); }
 
 int M2tReader::open(const std::string& path, bool metadata, Flags flags) {
@@ -75,8 +89,21 @@ int M2tReader::open(const std::string& path, bool metadata, Flags flags) {
 }
 
 bool M2tReader::readUnit(int64_t offset, int64_t& got) {
-    got = file_.readAt(offset, buf_.get(), static_cast<size_t>(unitBytes_));
-    return got >= 0;
+    // One read unit of whole packets from the first packet at or after offset.
+    stream_.seek(offset);
+    const int64_t packets = stream_.read(buf_.get(), kM2tUnitPackets);
+    got = packets * packetSize_;
+    return packets >= 0;
+}
+
+int64_t M2tReader::skippedBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stream_.skippedBytes();
+}
+
+int64_t M2tReader::skipPlaces() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stream_.skipPlaces();
 }
 
 bool M2tReader::isSequenceStart(const uint8_t* pkt, int64_t& pts) const {
@@ -105,6 +132,20 @@ int M2tReader::findSequenceInUnit(int64_t got, bool last, int64_t& pts, int64_t 
     return found;
 }
 
+int64_t M2tReader::presentedRange(int64_t got, int64_t& earliest, int64_t& latest) const {
+    int64_t pictures = 0;
+    for (int64_t off = syncInPacket_; off + kTsPacketBytes <= got; off += packetSize_) {
+        TsPacket tp;
+        PesHeader pes;
+        if (!parseTsPacket(buf_.get() + off, tp) || tp.pid != videoPid_ || !parsePacketPes(tp, pes) || !pes.hasPts)
+            continue;
+        ++pictures;
+        if ((pes.pts - earliest + kPtsWrap) % kPtsWrap > kPtsWrap / 2) earliest = pes.pts;
+        if ((pes.pts - latest + kPtsWrap) % kPtsWrap < kPtsWrap / 2) latest = pes.pts;
+    }
+    return pictures;
+}
+
 int M2tReader::openLocked(const std::string& path, bool metadata, Flags flags) {
     metadata_ = metadata;
     if (!file_.open(path, File::Mode::kRead)) return kM2tOpenFailed;
@@ -125,10 +166,11 @@ int M2tReader::openLocked(const std::string& path, bool metadata, Flags flags) {
     buf_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(unitBytes_)]);
     headers_.assign(3u * static_cast<size_t>(packetSize_), 0);
     if (!buf_) return kM2tNoMemory;
+    stream_.attach(&file_, packetSize_, syncInPacket_);
 
     // First sequence start.
     int64_t got = 0;
-    for (int64_t off = base_;; off += unitBytes_) {
+    for (int64_t off = base_;; off = stream_.nextOffset()) {
         if (!readUnit(off, got)) return kM2tNoFirstSequence;
         if (got < packetSize_) return kM2tNoFirstSequence;
         int64_t pts = -1;
@@ -151,8 +193,9 @@ int M2tReader::openLocked(const std::string& path, bool metadata, Flags flags) {
     if (layout_.collectHeaders) {
         for (int k = 0; k < 3; ++k) makeNullPacket(headers_.data() + k * packetSize_ + syncInPacket_);
         bool havePat = false, havePmt = false, audioSeen = false, haveTable = false, done = false;
-        for (int unit = 0; unit < kHeaderSearchUnits && !done; ++unit) {
-            if (!readUnit(base_ + unit * unitBytes_, got) || got < packetSize_) break;
+        int64_t off = base_;
+        for (int unit = 0; unit < kHeaderSearchUnits && !done; ++unit, off = stream_.nextOffset()) {
+            if (!readUnit(off, got) || got < packetSize_) break;
             for (int64_t off = 0; off + syncInPacket_ + kTsPacketBytes <= got && !done; off += packetSize_) {
                 const uint8_t* pkt = buf_.get() + off;
                 const uint8_t* sync = pkt + syncInPacket_;
@@ -191,7 +234,22 @@ int M2tReader::openLocked(const std::string& path, bool metadata, Flags flags) {
     }
     if (last_.unitOffset < 0) return kM2tNoLastSequence;
 
+    // The earliest and latest presented pictures: B pictures coded after the first sequence start
+    // are shown before it, and pictures after the last one may be shown after it.
+    presentStart_ = first_.pts;
+    presentEnd_ = last_.pts;
+    int64_t pictures = 0;
+    for (int64_t off = first_.unitOffset; pictures < kStartPictures && off < fileSize_; off = stream_.nextOffset()) {
+        if (!readUnit(off, got) || got < packetSize_) break;
+        pictures += presentedRange(got, presentStart_, presentEnd_);
+    }
+    for (int64_t off = last_.unitOffset; off < fileSize_; off = stream_.nextOffset()) {
+        if (!readUnit(off, got) || got < packetSize_) break;
+        presentedRange(got, presentStart_, presentEnd_);
+    }
+
     // Positions from the start PTS: stream from the first sequence start.
+    stream_.resetCounts();
     next_ = first_.unitOffset;
     sendHeaders_ = layout_.collectHeaders;
     nullAudio_ = nullAux_ = false;
@@ -342,9 +400,11 @@ int64_t M2tReader::fillSample(uint8_t* out, size_t capacity) {
         used = headers_.size();
         sendHeaders_ = false;
     }
-    const int64_t got = file_.readAt(next_, out + used, static_cast<size_t>(unitBytes_));
-    if (got < 0) return -1;
-    next_ += got;
+    if (stream_.nextOffset() != next_ || stream_.lastPacketOffset() < 0) stream_.seek(next_);
+    const int64_t packets = stream_.read(out + used, kM2tUnitPackets);
+    if (packets < 0) return -1;
+    const int64_t got = packets * packetSize_;
+    next_ = packets > 0 ? stream_.nextOffset() : fileSize_;
     processUnit(out + used, got);
     return static_cast<int64_t>(used) + got;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "media/file_io.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::media {
 
@@ -82,11 +83,17 @@ public:
     int64_t packetBase() const { return base_; }       // offset of the first packet (its prefix for 192)
     int64_t unitBytes() const { return unitBytes_; }
     int64_t fileSize() const { return fileSize_; }
-    int64_t startPts() const { return first_.pts; }
-    int64_t endPts() const { return last_.pts; }
+    // PTS (90 kHz) of the earliest and the latest presented picture: positions count from the first.
+    int64_t startPts() const { return presentStart_; }
+    int64_t endPts() const { return presentEnd_; }
+    // One picture's time (90 kHz) and the stream's duration from the earliest to the latest presented
+    // picture plus one picture.
+    int64_t pictureStepPts() const;
+    int64_t presentedDurationPts() const;
     const SequenceStart& firstSequence() const { return first_; }
     const SequenceStart& lastSequence() const { return last_; }
-    // End minus start PTS (90 kHz) and the same in 100-ns units.
+    // The last minus the first sequence start's PTS (90 kHz), the span that seeks move in, and the
+    // same in 100-ns units.
     int64_t durationPts() const;
     int64_t duration() const { return ptsToTime(durationPts()); }
     int frameRateCode() const { return frameRateCode_; }
@@ -111,6 +118,10 @@ public:
     // The sequence start at or before a file position (rounded down to a read unit).
     bool sequenceStartAtOrBefore(int64_t pos, SequenceStart& out);
 
+    // Damaged bytes the samples passed over to find the packets again, and the places where.
+    int64_t skippedBytes() const;
+    int64_t skipPlaces() const;
+
 protected:
     // 720-line streams.
     struct Layout {
@@ -125,6 +136,8 @@ private:
     // Searches the unit in buf_ (got bytes) for a sequence start; last = the last one, else the first.
     int findSequenceInUnit(int64_t got, bool last, int64_t& pts, int64_t minPts = -1) const;
     bool isSequenceStart(const uint8_t* pkt, int64_t& pts) const;
+    // Widens [earliest, latest] by the video PTS of the unit in buf_; returns the pictures seen.
+    int64_t presentedRange(int64_t got, int64_t& earliest, int64_t& latest) const;
     void processUnit(uint8_t* data, int64_t bytes);
     void rewriteAux(uint8_t* pkt);
     bool sequenceStartLocked(int64_t pos, SequenceStart& out);
@@ -132,6 +145,7 @@ private:
     Layout layout_;
     mutable std::mutex mutex_;
     File file_;
+    TsPacketStream stream_;      // whole packets, found again after damage
     bool metadata_ = true;
     int packetSize_ = 0;
     int syncInPacket_ = 0;
@@ -143,6 +157,7 @@ private:
     std::vector<uint8_t> sequenceHeader_;
     int frameRateCode_ = 0;
     SequenceStart first_, last_;
+    int64_t presentStart_ = -1, presentEnd_ = -1;
     uint16_t videoPid_ = 0;
 
     // Streaming state.

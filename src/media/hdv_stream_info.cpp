@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/timecode.h"
 #include "media/file_io.h"
 #include "media/hdv_m2t_reader.h"
 #include "media/recognize.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::media {
 
 namespace {
 
 const uint8_t kSequenceHeaderCode[] = {0x00, 0x00, 0x01, 0xB3};
+const uint8_t kGopHeaderCode[] = {0x00, 0x00, 0x01, 0xB8};
 
 // MPEG-1 Layer I/II/III bit rates (kbit/s) by index; MPEG-2 rows for the lower sampling rates.
 const int kBitRatesV1[3][16] = {
@@ -58,6 +61,31 @@ bool parseMpeg2SequenceHeader(const uint8_t* p, size_t n, Mpeg2VideoFormat& out)
     }
     out.bitRate = rate * 400;
     return out.width > 0 && out.height > 0;
+}
+
+bool parseGopTimecode(const uint8_t* p, size_t n, int frameRateCode, HdvGopTimecode& out) {
+    if (n < 4 || !(p[1] & 0x08)) return false;  // the marker bit between minutes and seconds
+    const bool dropFrame = (p[0] & 0x80) != 0;
+    const core::Timecode tc{(p[0] >> 2) & 0x1F, ((p[0] & 0x03) << 4) | (p[1] >> 4), ((p[1] & 0x07) << 3) | (p[2] >> 5),
+                            ((p[2] & 0x1F) << 1) | (p[3] >> 7)};
+    if (tc.hours > 23 || tc.minutes > 59 || tc.seconds > 59 || tc.frames > 29) return false;
+    out.style = frameRateCode == 4 ? (dropFrame ? 4 : 3) : 2;
+    out.frames = core::timecodeToFrames(tc, out.style);
+    return true;
+}
+
+HdvGopTimecode HdvStreamInfo::gopTimecodeAt(int64_t pts) const {
+    HdvGopTimecode best;
+    for (const auto& g : gopTimecodes)
+        if (g.pts <= pts && g.pts > best.pts) best = g;
+    if (best.pts < 0) return HdvGopTimecode{};
+    int num = 0, den = 1;
+    mpegFrameRate(video.frameRateCode, num, den);
+    if (num <= 0) num = 25, den = 1;
+    const int64_t pictures = ((pts - best.pts) * num + kPtsPerSecond * den / 2) / (kPtsPerSecond * den);
+    best.frames = core::wrapFrames(best.frames + pictures, best.style);
+    best.pts = pts;
+    return best;
 }
 
 bool parseMpegAudioHeader(const uint8_t* p, MpegAudioFormat& out) {
@@ -110,17 +138,18 @@ core::Status scanHdvStream(const std::string& path, bool line720, HdvStreamInfo&
     out.audioPid = line720 ? hdv_pid::kAudio720 : hdv_pid::kAudio;
     out.auxPid = line720 ? hdv_pid::kOther720 : hdv_pid::kAux;
 
-    const size_t blockPackets = 4096;
-    const size_t blockBytes = blockPackets * static_cast<size_t>(geom.packetSize);
-    std::unique_ptr<uint8_t[]> buf(new uint8_t[blockBytes]);
+    const int64_t blockPackets = 4096;
+    std::unique_ptr<uint8_t[]> buf(new uint8_t[static_cast<size_t>(blockPackets) * kTsPacketBytes]);
     std::vector<std::pair<int64_t, HdvMetadataRecord>> timed;
     bool haveVideoFormat = false;
-    int64_t offset = geom.start;
-    while (offset + kTsPacketBytes <= size) {
-        const int64_t got = file.readAt(offset, buf.get(), blockBytes);
-        if (got < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Could not read file", file.sysError());
-        if (got < kTsPacketBytes) break;
-        TsPacketWalker walker(buf.get(), static_cast<size_t>(got), geom.packetSize, 0);
+    TsPacketStream stream;
+    stream.attach(&file, kTsPacketBytes, 0);
+    stream.seek(geom.start);
+    for (;;) {
+        const int64_t got = stream.read(buf.get(), blockPackets);
+        if (got < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Could not read file", stream.sysError());
+        if (got == 0) break;
+        TsPacketWalker walker(buf.get(), static_cast<size_t>(got) * kTsPacketBytes, kTsPacketBytes, 0);
         TsPacket tp;
         bool ok = false;
         while (walker.next(tp, ok)) {
@@ -133,11 +162,20 @@ core::Status scanHdvStream(const std::string& path, bool line720, HdvStreamInfo&
                     if (out.firstPts < 0 || pes.pts < out.firstPts) out.firstPts = pes.pts;
                     if (pes.pts > out.lastPts) out.lastPts = pes.pts;
                 }
-                if (!haveVideoFormat && pes.payloadOffset < tp.payloadSize()) {
+                if (pes.payloadOffset < tp.payloadSize()) {
                     const uint8_t* es = tp.payload() + pes.payloadOffset;
                     const size_t n = static_cast<size_t>(tp.payloadSize() - pes.payloadOffset);
-                    const int64_t at = findBytes(es, n, kSequenceHeaderCode, 4);
-                    if (at >= 0) haveVideoFormat = parseMpeg2SequenceHeader(es + at, n - static_cast<size_t>(at), out.video);
+                    if (!haveVideoFormat) {
+                        const int64_t at = findBytes(es, n, kSequenceHeaderCode, 4);
+                        if (at >= 0) haveVideoFormat = parseMpeg2SequenceHeader(es + at, n - static_cast<size_t>(at), out.video);
+                    }
+                    const int64_t gop = findBytes(es, n, kGopHeaderCode, 4);
+                    HdvGopTimecode g;
+                    if (gop >= 0 && pes.hasPts &&
+                        parseGopTimecode(es + gop + 4, n - static_cast<size_t>(gop) - 4, out.video.frameRateCode, g)) {
+                        g.pts = pes.pts;
+                        out.gopTimecodes.push_back(g);
+                    }
                 }
             } else if (tp.pid == out.audioPid) {
                 PesHeader pes;
@@ -153,11 +191,11 @@ core::Status scanHdvStream(const std::string& path, bool line720, HdvStreamInfo&
                 timed.emplace_back(picture.timeStamp, rec);
             }
         }
-        offset += static_cast<int64_t>(got / geom.packetSize) * geom.packetSize;
-        if (progress && !progress(offset, size))
+        if (progress && !progress(stream.nextOffset(), size))
             return core::Status::failure(core::ErrorCode::kCancelled, "Cancelled");
-        if (got < static_cast<int64_t>(blockBytes)) break;
     }
+    out.skippedBytes = stream.skippedBytes();
+    out.skipPlaces = stream.skipPlaces();
     const int64_t origin = out.firstPts >= 0 ? out.firstPts : 0;
     out.records.reserve(timed.size());
     for (auto& [ts, rec] : timed) {

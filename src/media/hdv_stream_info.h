@@ -41,6 +41,17 @@ bool parseMpegAudioHeader(const uint8_t* p, MpegAudioFormat& out);
 // The picture rate of a frame-rate code as a fraction; {0, 1} for a reserved code.
 void mpegFrameRate(int code, int& num, int& den);
 
+// The time code of a group of pictures header (00 00 01 B8): HDV camcorders write the tape timecode
+// of the group's first picture there. frames counts in style (2, 3, or 4 for drop-frame).
+struct HdvGopTimecode {
+    int64_t pts = -1;            // of the picture that carries the header
+    int64_t frames = -1;
+    int style = 2;
+};
+// Reads the header's time code from the bytes after its start code (at least 4); style from the
+// frame-rate code of the stream (4, 29.97 a second, gives 3 or 4 by the drop-frame flag).
+bool parseGopTimecode(const uint8_t* p, size_t n, int frameRateCode, HdvGopTimecode& out);
+
 struct HdvStreamInfo {
     int packetSize = 0;
     uint16_t videoPid = 0, audioPid = 0, auxPid = 0;
@@ -51,7 +62,15 @@ struct HdvStreamInfo {
     int64_t auxPackets = 0;
     int64_t firstPts = -1;       // smallest video PTS: time 0 of the records
     int64_t lastPts = -1;        // largest video PTS
+    int64_t skippedBytes = 0;    // damaged bytes passed over to find the packets again
+    int64_t skipPlaces = 0;      // and the places where that happened
     std::vector<HdvMetadataRecord> records;  // in time order, startTime from the first picture
+    std::vector<HdvGopTimecode> gopTimecodes;  // in file order
+
+    // The timecode of the picture presented at pts from the group of pictures headers (for pictures
+    // whose aux data is missing): the last group starting at or before it, plus the pictures since.
+    // -1 when no header comes before it.
+    HdvGopTimecode gopTimecodeAt(int64_t pts) const;
 };
 
 // progress(done bytes, total bytes) may return false to cancel (kCancelled).

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "core/timecode.h"
 #include "media/avchd_stream_info.h"
 #include "media/hdv_stream_info.h"
 #include "media/ts_packet.h"
@@ -12,6 +13,8 @@
 namespace zorv::playback {
 
 namespace {
+// Group of pictures headers kept for the pictures not yet shown (a few groups of read-ahead).
+constexpr size_t kGopsKept = 8;
 // How far before a target picture a seek lands, so that the key picture before it is read.
 constexpr int64_t kSeekLead = 15000000;  // 1.5 s in 100-ns units
 }  // namespace
@@ -223,7 +226,19 @@ void TsPictureSource::resetFeed() {
     endSent_ = false;
     records_.clear();
     hdvRecords_.clear();
+    gops_.clear();
     inAudioPes_ = false;
+}
+
+void TsPictureSource::noteGopTimecode(const uint8_t* es, size_t n, int64_t pts) {
+    static const uint8_t kGopCode[] = {0x00, 0x00, 0x01, 0xB8};
+    const int64_t at = media::findBytes(es, n, kGopCode, 4);
+    media::HdvGopTimecode g;
+    if (at >= 0 && media::parseGopTimecode(es + at + 4, n - static_cast<size_t>(at) - 4, m2t_->frameRateCode(), g)) {
+        g.pts = pts;
+        gops_[pts] = g;
+        if (gops_.size() > kGopsKept) gops_.erase(gops_.begin());
+    }
 }
 
 void TsPictureSource::onPacket(const uint8_t* pkt) {
@@ -257,6 +272,7 @@ void TsPictureSource::onPacket(const uint8_t* pkt) {
         pesPts_ = h.hasPts ? h.pts : -1;
         p += h.payloadOffset;
         n -= static_cast<size_t>(h.payloadOffset);
+        if (hdv_ && h.hasPts) noteGopTimecode(p, n, h.pts);
     }
     if (!inPes_) return;  // the tail of a PES cut by a seek: the decoder cannot use it
     es_.insert(es_.end(), p, p + n);
@@ -361,11 +377,17 @@ void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
         // The record of this very picture: a picture without aux data shows none (not its neighbour's).
         const int64_t t = media::ptsToTime(pts - startPts());
         std::optional<media::HdvMetadataRecord> rec = hdvRecords_.lookUp(t);
+        // Without aux data the timecode counts on from the group of pictures header before it.
+        if (auto g = gops_.upper_bound(pts); g != gops_.begin()) {
+            --g;
+            out.timecodeStyle = g->second.style;
+            out.hdvTimecodeFrames = core::wrapFrames(g->second.frames + indexOf(pts) - indexOf(g->first), g->second.style);
+        }
         if (rec && rec->startTime - t < pictureDuration_ / 2) {
             out.record = rec->toPackTable();
             out.hasMetadata = true;
             if (rec->timecodeStyle >= 2) out.timecodeStyle = rec->timecodeStyle;
-            out.hdvTimecodeFrames = rec->timecode;
+            if (rec->timecode != -1) out.hdvTimecodeFrames = rec->timecode;
             switch (rec->pictureCode) {
                 case 1: out.frameType = 'I'; break;
                 case 2: out.frameType = 'B'; break;

@@ -16,6 +16,7 @@
 #include "media/avchd_mdpm.h"
 #include "media/hdv_m2t_reader.h"
 #include "media/hdv_metadata.h"
+#include "media/hdv_stream_info.h"
 #include "media/ts_packet.h"
 #include "playback/picture_source.h"
 #include "playback/stream_audio_decoder.h"
@@ -56,6 +57,8 @@ private:
     bool decodeUntil(int64_t targetPts, ShownPicture& out);
     bool feedOneSample();
     void onPacket(const uint8_t* pkt);
+    // Keeps the time code of a group of pictures header at the start of an HDV picture.
+    void noteGopTimecode(const uint8_t* es, size_t n, int64_t pts);
     // Ends the PES being collected: its bytes become a whole unit for the decoder.
     void closePes();
     // Sends the queued units until the decoder is full; false on a hard decoder error.
@@ -73,6 +76,7 @@ private:
     std::unique_ptr<media::AvcReader> reader_;
     std::unique_ptr<media::M2tReader> m2t_;
     media::HdvMetadataCache hdvRecords_;
+    std::map<int64_t, media::HdvGopTimecode> gops_;  // group of pictures headers by PTS
     VideoDecoder decoder_;
     StreamAudioDecoder audio_;
     uint16_t audioPid_ = 0;

@@ -9,6 +9,7 @@
 #include "media/hdv_m2t_reader.h"
 #include "media/recognize.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 #include "media/wav_writer.h"
 #include "tools/audio_extract.h"
 
@@ -81,19 +82,22 @@ Status HdvAudioExtractJob::run() {
         return Status::success();
     };
 
-    const size_t blockBytes = 2048u * static_cast<size_t>(packetSize_);
-    std::unique_ptr<uint8_t[]> buf(new uint8_t[blockBytes]);
+    // Whole packets, found again after damage, without their arrival-time prefix.
+    const int64_t blockPackets = 2048;
+    std::unique_ptr<uint8_t[]> buf(new uint8_t[static_cast<size_t>(blockPackets) * media::kTsPacketBytes]);
+    media::TsPacketStream stream;
+    stream.attach(&file, media::kTsPacketBytes, 0);
+    stream.seek(firstPacket_);
     bool inPes = false;
-    int64_t offset = firstPacket_;
-    while (offset + media::kTsPacketBytes <= fileSize_) {
+    for (;;) {
         if (progress_.cancelled()) {
             wav.close();
             return Status::failure(ErrorCode::kCancelled, "Cancelled");
         }
-        const int64_t got = file.readAt(offset, buf.get(), blockBytes);
-        if (got < 0) return Status::failure(ErrorCode::kReadFailed, kExtractionFailed, file.sysError());
-        if (got < media::kTsPacketBytes) break;
-        media::TsPacketWalker walker(buf.get(), static_cast<size_t>(got), packetSize_, 0);
+        const int64_t got = stream.read(buf.get(), blockPackets);
+        if (got < 0) return Status::failure(ErrorCode::kReadFailed, kExtractionFailed, stream.sysError());
+        if (got == 0) break;
+        media::TsPacketWalker walker(buf.get(), static_cast<size_t>(got) * media::kTsPacketBytes, media::kTsPacketBytes, 0);
         media::TsPacket tp;
         bool ok = false;
         while (walker.next(tp, ok)) {
@@ -112,10 +116,9 @@ Status HdvAudioExtractJob::run() {
             s = decoder.feed(data, n, sink);
             if (!s) return s;
         }
-        offset += got / packetSize_ * packetSize_;
-        progress_.setDone(std::min(offset, fileSize_));
-        if (got < static_cast<int64_t>(blockBytes)) break;
+        progress_.setDone(std::min(stream.nextOffset(), fileSize_));
     }
+    skippedBytes_ = stream.skippedBytes();
     s = decoder.flush(sink);
     if (!s) return s;
     frames_ = decoder.framesDecoded();

@@ -31,6 +31,8 @@ public:
     int sampleRate() const { return rate_; }
     int channels() const { return channels_; }
     int64_t framesDecoded() const { return frames_; }
+    // Damaged bytes passed over to find the packets again (valid once the job has finished).
+    int64_t skippedBytes() const { return skippedBytes_; }
 
 private:
     core::Status run();
@@ -42,6 +44,7 @@ private:
     bool built_ = false;
     int rate_ = 0, channels_ = 0;
     int64_t frames_ = 0;
+    int64_t skippedBytes_ = 0;
     std::thread worker_;
     std::atomic<bool> finished_{false};
     core::Status result_;

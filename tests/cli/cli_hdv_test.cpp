@@ -57,11 +57,13 @@ TEST_F(CliHdv, FrameByIndexAndByTime) {
     EXPECT_NE(r.out.find("\"frame\":30,"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"timecode\":\"10:20:31:05\""), std::string::npos);
     EXPECT_NE(r.out.find("\"recDate\":\"09-12-31\""), std::string::npos);
-    // A picture whose aux data was dropped shows the placeholders.
+    // A picture whose aux data was dropped shows the placeholders, and the timecode of its group of
+    // pictures header counted on.
     r = runZorv("frame " + quote(path_) + " 4");
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("(no metadata)"), std::string::npos);
-    EXPECT_NE(r.out.find("Timecode    --:--:--:--"), std::string::npos);
+    EXPECT_NE(r.out.find("Rec time    --:--:--"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Timecode    10:20:30:04"), std::string::npos) << r.out;
     r = runZorv("frame " + quote(path_) + " 50");
     EXPECT_EQ(r.status, 1);
 }

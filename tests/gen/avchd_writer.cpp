@@ -74,8 +74,10 @@ core::Status encodeVideo(const AvchdSpec& desc, std::vector<EncodedPicture>& out
     ctx->thread_count = 2;
     av_opt_set(ctx->priv_data, "preset", "superfast", 0);
     char params[160];
-    std::snprintf(params, sizeof params, "aud=1:keyint=%d:min-keyint=%d:scenecut=0:bframes=2:b-pyramid=none:open-gop=0",
-                  desc.gopSize, desc.gopSize);
+    // Open groups need a fixed B pattern, so that the two pictures before each I picture are B
+    // pictures that refer to it.
+    std::snprintf(params, sizeof params, "aud=1:keyint=%d:min-keyint=%d:scenecut=0:bframes=2:b-pyramid=none:%s",
+                  desc.gopSize, desc.gopSize, desc.leadingB ? "b-adapt=0:open-gop=1" : "open-gop=0");
     av_opt_set(ctx->priv_data, "x264-params", params, 0);
     int err = avcodec_open2(ctx.get(), codec, nullptr);
     if (err < 0) return core::Status::failure(core::ErrorCode::kOpenFailed, "libx264: " + media::codec::avErrorText(err));
@@ -93,7 +95,8 @@ core::Status encodeVideo(const AvchdSpec& desc, std::vector<EncodedPicture>& out
         }
     };
     const int w = desc.width, h = desc.height;
-    for (int64_t n = 0; n < desc.frames; ++n) {
+    const int64_t frames = desc.frames + (desc.leadingB ? desc.gopSize : 0);
+    for (int64_t n = 0; n < frames; ++n) {
         av_frame_make_writable(frame.get());
         for (int y = 0; y < h; ++y) {
             uint8_t* row = frame->data[0] + y * frame->linesize[0];
@@ -110,6 +113,20 @@ core::Status encodeVideo(const AvchdSpec& desc, std::vector<EncodedPicture>& out
     }
     avcodec_send_frame(ctx.get(), nullptr);
     drain();
+    if (desc.leadingB) {
+        // Start at the second I picture (decode order); the B pictures after it that are shown
+        // before it open the stream. Display numbers count from the earliest picture kept.
+        size_t cut = 1;
+        while (cut < out.size() && out[cut].pictureType != 0) ++cut;
+        if (cut >= out.size()) return core::Status::failure(core::ErrorCode::kWriteFailed, "no second I picture");
+        out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(cut));
+        int64_t first = out.front().pts;
+        for (const auto& p : out) first = std::min(first, p.pts);
+        for (auto& p : out) {
+            p.pts -= first;
+            p.dts -= first;
+        }
+    }
     return core::Status::success();
 }
 
@@ -250,12 +267,13 @@ std::vector<uint8_t> avchdMdpmTags(const AvchdSpec& desc, int64_t display) {
     const bool df = desc.fps == 30;
     const Timecode tc = framesToTimecode(timecodeToFrames(desc.tc, desc.fps, df) + display, desc.fps, df);
     const DateTime d = avchdRecTime(desc, display);
-    addTag(v, 0x18, desc.timeZone, bcd(d.year / 100), bcd(d.year % 100), bcd(d.month));
-    addTag(v, 0x19, bcd(d.day), bcd(d.hour), bcd(d.minute), bcd(d.second));
+    // Tags in ascending order, as cameras write them (readers stop at the first one out of order).
     const Pack t = timecodePack(tc, df);
     addTag(v, 0x13, t.pc[0], t.pc[1], t.pc[2], t.pc[3]);
     const Pack ub = userBitsPack(desc.userBits);
     addTag(v, 0x14, ub.pc[0], ub.pc[1], ub.pc[2], ub.pc[3]);
+    addTag(v, 0x18, desc.timeZone, bcd(d.year / 100), bcd(d.year % 100), bcd(d.month));
+    addTag(v, 0x19, bcd(d.day), bcd(d.hour), bcd(d.minute), bcd(d.second));
     for (const Pack& p : {desc.camera1, desc.camera2, desc.shutter})
         if (p.id != 0xFF) addTag(v, p.id, p.pc[0], p.pc[1], p.pc[2], p.pc[3]);
     addRational(v, 0xA1, desc.exposureNum, desc.exposureDen);
@@ -289,13 +307,13 @@ core::Status writeAvchd(const AvchdSpec& desc, const std::string& path, AvchdWri
     std::vector<EncodedPicture> video;
     if (auto s = encodeVideo(desc, video); !s) return s;
     const int64_t tpp = ticksPerPicture(desc);
-    const int64_t audioCount = desc.audio ? (desc.frames * tpp) / kAc3FrameTicks + 1 : 0;
+    const int64_t audioCount = desc.audio ? (static_cast<int64_t>(video.size()) * tpp) / kAc3FrameTicks + 1 : 0;
     std::vector<std::vector<uint8_t>> audio;
     if (desc.audio)
         if (auto s = encodeAudio(desc, audioCount, audio); !s) return s;
 
     AvchdWritten info;
-    info.pictures.resize(static_cast<size_t>(desc.frames));
+    info.pictures.resize(video.size());
     std::vector<uint8_t> out;
     TsMuxConfig cfg;
     cfg.packetSize = desc.packetSize;
@@ -328,7 +346,8 @@ core::Status writeAvchd(const AvchdSpec& desc, const std::string& path, AvchdWri
         if (!dropped) tags = avchdMdpmTags(desc, pic.pts);
         const std::vector<uint8_t> au = withSei(pic.data, dropped ? nullptr : &tags);
         mux.writePes(kVideoPid, 0xE0, au, pts, dts, desc.pcrOnVideo ? pcr : -1, false);
-        if (pic.pts >= 0 && pic.pts < desc.frames) info.pictures[static_cast<size_t>(pic.pts)] = {pts, dts, pic.pictureType, !dropped};
+        if (pic.pts >= 0 && pic.pts < static_cast<int64_t>(video.size()))
+            info.pictures[static_cast<size_t>(pic.pts)] = {pts, dts, pic.pictureType, !dropped};
         writeAudioUntil(dts + tpp);
     }
     writeAudioUntil(INT64_MAX);

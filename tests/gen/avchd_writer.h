@@ -38,6 +38,10 @@ struct AvchdSpec {
     int64_t ptsBase = 54000;              // PTS of the first picture shown (90 kHz)
     int gopSize = 12;
     int videoBitRate = 3000000;
+    // Open groups of pictures, and the stream starts at the second one, as a camcorder file that
+    // continues a recording does: its first I picture is followed by two B pictures shown before it.
+    // The stream then holds frames + 2 pictures.
+    bool leadingB = false;
 };
 
 // GPS position of one picture (whole degrees and minutes, seconds with two decimals).

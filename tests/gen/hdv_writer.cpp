@@ -44,6 +44,24 @@ Pids pidsFor(const HdvSpec& desc) {
     return {0x0081, 0x0810, 0x0814, 0x0811};
 }
 
+// Writes the 25-bit time code of the first group of pictures header (00 00 01 B8) in data: drop-frame
+// flag, hours, minutes, marker bit, seconds, pictures; the closed and broken-link flags stay.
+void setGopTimecode(std::vector<uint8_t>& data, const Timecode& tc, bool dropFrame) {
+    for (size_t i = 0; i + 8 <= data.size(); ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1 || data[i + 3] != 0xB8) continue;
+        uint8_t* g = data.data() + i + 4;
+        const uint32_t v = (dropFrame ? 1u << 31 : 0u) | (static_cast<uint32_t>(tc.hours & 0x1F) << 26) |
+                           (static_cast<uint32_t>(tc.minutes & 0x3F) << 20) | (1u << 19) |
+                           (static_cast<uint32_t>(tc.seconds & 0x3F) << 13) | (static_cast<uint32_t>(tc.frames & 0x3F) << 7) |
+                           (g[3] & 0x7Fu);
+        g[0] = static_cast<uint8_t>(v >> 24);
+        g[1] = static_cast<uint8_t>(v >> 16);
+        g[2] = static_cast<uint8_t>(v >> 8);
+        g[3] = static_cast<uint8_t>(v);
+        return;
+    }
+}
+
 int pictureCodeOf(const AVPacket* pkt, const uint8_t* data, size_t n) {
     // picture_coding_type: bits 3-5 of the second byte after the picture start code 00 00 01 00.
     for (size_t i = 0; i + 5 < n; ++i) {
@@ -302,7 +320,16 @@ core::Status writeHdv(const HdvSpec& desc, const std::string& path, HdvWritten* 
             std::copy(items.begin(), items.end(), pes.begin() + 6);
             mux.writeStuffedPacket(pids.aux, true, pes);
         }
-        mux.writePes(pids.video, 0xE0, ep.data, pic.pts, pic.dts, slotStart, false);
+        if (pic.sequenceHeader) {
+            // The group of pictures header carries the tape timecode of its first picture shown
+            // (the I picture of a closed group), as HDV camcorders write it.
+            std::vector<uint8_t> data = ep.data;
+            setGopTimecode(data, framesToTimecode(timecodeToFrames(desc.tc, fps, desc.ntsc) + pic.display, fps, desc.ntsc),
+                           desc.ntsc);
+            mux.writePes(pids.video, 0xE0, data, pic.pts, pic.dts, slotStart, false);
+        } else {
+            mux.writePes(pids.video, 0xE0, ep.data, pic.pts, pic.dts, slotStart, false);
+        }
         // Audio due up to the end of this slot.
         while (audioIndex < audioTotal && desc.ptsBase + audioIndex * 2160 < slotStart + 3 * dur) {
             const auto& a = audio[static_cast<size_t>(audioIndex % static_cast<int64_t>(audio.size()))];

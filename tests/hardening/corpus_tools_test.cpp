@@ -2,6 +2,7 @@
 // why; tools that write a new file leave their input as it was.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -171,6 +172,44 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         const Outcome o = runLimited(args);
         EXPECT_EQ(o.exitStatus, c.status) << describe(o);
         EXPECT_NE(o.output.find(c.text), std::string::npos) << describe(o);
+    }
+}
+
+// The pictures ffprobe's demultiplexer counts in a file, -1 when it cannot say.
+int64_t ffprobePictures(const std::string& path) {
+    const std::string cmd = "ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets "
+                            "-of default=nw=1:nk=1 '" + path + "' 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return -1;
+    char line[64] = {};
+    const bool got = std::fgets(line, sizeof line, p) != nullptr;
+    pclose(p);
+    return got && line[0] >= '0' && line[0] <= '9' ? std::strtoll(line, nullptr, 10) : -1;
+}
+
+// Damaged HDV and AVCHD streams are read to their end: info counts the pictures a tolerant reader
+// counts, and the bytes it passed over are reported.
+TEST(DamagedStreams, PictureCountsAgreeWithFfprobe) {
+    if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
+    for (const auto& file : gen::brokenCorpus()) {
+        if (file.family != "hdv" && file.family != "avchd") continue;
+        SCOPED_TRACE(file.name + " (" + file.damage + ")");
+        const std::string path = corpusFile(file.name);
+        const int64_t theirs = ffprobePictures(path);
+        const Outcome o = runLimited({ZORV_CLI_PATH, "info", path});
+        if (theirs < 0) {
+            // ffprobe gives up on it too (no sync within its resync limit): a refusal with a reason.
+            EXPECT_EQ(o.exitStatus, 1) << describe(o);
+            EXPECT_NE(o.output.find("zorv: "), std::string::npos) << describe(o);
+            continue;
+        }
+        ASSERT_EQ(o.exitStatus, 0) << describe(o);
+        const size_t at = o.output.find("Pictures:");
+        ASSERT_NE(at, std::string::npos) << describe(o);
+        const int64_t ours = std::strtoll(o.output.c_str() + at + 9, nullptr, 10);
+        EXPECT_LE(std::abs(ours - theirs), 2) << "ours " << ours << ", ffprobe " << theirs;
+        if (file.name.find("lost_sync") != std::string::npos || file.name.find("short_packets") != std::string::npos)
+            EXPECT_NE(o.output.find("zorv: warning: Passed over "), std::string::npos) << describe(o);
     }
 }
 

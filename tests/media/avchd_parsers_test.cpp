@@ -152,7 +152,9 @@ TEST(H264Sps, SizeRateAndAspect) {
     EXPECT_EQ(s.profileIdc, 100);
     EXPECT_EQ(s.levelIdc, 40);
     EXPECT_EQ(s.codedWidth, 1920);
-    EXPECT_EQ(s.codedHeight, 1088);  // no cropping applied
+    EXPECT_EQ(s.codedHeight, 1088);
+    EXPECT_EQ(s.width, 1920);
+    EXPECT_EQ(s.height, 1080);  // bottom crop 4 in units of 2 rows
     EXPECT_TRUE(s.hasTiming);
     EXPECT_EQ(s.rateNum, 60000);
     EXPECT_EQ(s.rateDen, 2002);  // 29.97 frames, 59.94 fields
@@ -170,6 +172,7 @@ TEST(H264Sps, SizeRateAndAspect) {
     const Bytes nalu2 = makeSps(f);
     ASSERT_TRUE(parseH264Sps(nalu2.data(), nalu2.size(), s));
     EXPECT_EQ(s.codedHeight, 1088);
+    EXPECT_EQ(s.height, 1072);  // field coding: crop units of 4 rows
     EXPECT_FALSE(s.frameMbsOnly);
     EXPECT_EQ(s.aspectRatioIdc, 255);
     EXPECT_EQ(s.sarWidth, 4);

@@ -62,7 +62,7 @@ TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
         EXPECT_EQ(r.packetSize(), size);
         EXPECT_EQ(r.startPts(), desc.ptsBase);
         EXPECT_EQ(r.endPts(), desc.ptsBase + 29 * 3600);
-        EXPECT_EQ(r.duration(), 29 * 400000);
+        EXPECT_EQ(r.duration(), 30 * 400000);  // first to last picture shown, plus one picture
         EXPECT_EQ(r.sps().profileIdc, 100);
         EXPECT_EQ(r.sps().codedWidth, 640);
         EXPECT_EQ(r.sps().codedHeight, 352);
@@ -72,7 +72,7 @@ TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
     }
 }
 
-TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedSize) {
+TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedAndShownSize) {
     gen::AvchdSpec desc;
     desc.frames = 50;  // recognition reads at least 376000 bytes
     const std::string path = gen::cachedAvchd("hd.mts", desc);
@@ -81,7 +81,9 @@ TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedSize) {
     AvcReader r;
     ASSERT_EQ(r.open(path), kAvcOk);
     EXPECT_EQ(r.sps().codedWidth, 1920);
-    EXPECT_EQ(r.sps().codedHeight, 1088);  // coded macroblock rows, no cropping
+    EXPECT_EQ(r.sps().codedHeight, 1088);  // coded macroblock rows
+    EXPECT_EQ(r.sps().width, 1920);
+    EXPECT_EQ(r.sps().height, 1080);       // the SPS crops the last 8 rows
     EXPECT_EQ(h264ProfileText(r.sps().profileIdc), "High");
 }
 

@@ -53,7 +53,9 @@ TEST(M2tReaderOpen, FindsFirstAndLastSequenceOfGeneratedStreams) {
         EXPECT_EQ(r.packetSize(), packet);
         EXPECT_EQ(r.unitBytes(), packet * 256);
         EXPECT_EQ(r.startPts(), desc.ptsBase);
-        EXPECT_EQ(r.endPts(), lastSequencePts(w));
+        EXPECT_EQ(r.endPts(), desc.ptsBase + (desc.frames - 1) * 3600);  // the last picture shown
+        EXPECT_EQ(r.presentedDurationPts(), desc.frames * 3600);
+        EXPECT_EQ(r.lastSequence().pts, lastSequencePts(w));
         EXPECT_EQ(r.duration(), (lastSequencePts(w) - desc.ptsBase) * 1000 / 9);
         EXPECT_EQ(r.frameRateCode(), 3);  // 25 pictures/s
         ASSERT_GE(r.sequenceHeader().size(), 12u);
@@ -263,7 +265,7 @@ TEST(M2t720Reader, OpensAHdv1Stream) {
     ASSERT_EQ(r.open(path), 0);
     EXPECT_EQ(r.videoPid(), 0x1000);
     EXPECT_EQ(r.startPts(), desc.ptsBase);
-    EXPECT_EQ(r.endPts(), lastSequencePts(w));
+    EXPECT_EQ(r.lastSequence().pts, lastSequencePts(w));
     // The 1080 reader finds no sequence on PID 0x0810 there.
     M2tReader r1080;
     EXPECT_EQ(r1080.open(path), 6);

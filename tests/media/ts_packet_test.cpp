@@ -2,11 +2,16 @@
 // hostile bytes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "gen/ts_muxer.h"
+#include "media/file_io.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::media {
 namespace {
@@ -106,6 +111,125 @@ TEST(TsPacket, WalkerStopsAtTheLastWholePacketAndContinuitySeesGaps) {
     ASSERT_TRUE(w.next(p, ok));
     EXPECT_FALSE(cc.check(p));
     EXPECT_FALSE(w.next(p, ok));
+}
+
+// Packets numbered in their payload (byte 4 = index, byte 5 = index >> 8), 188 or 192 bytes, with a
+// prefix of 0x47 bytes in 192-byte packets so that prefix runs compete with the real sync bytes.
+std::vector<uint8_t> numberedPackets(int count, int size) {
+    std::vector<uint8_t> out;
+    for (int k = 0; k < count; ++k) {
+        std::vector<uint8_t> p(static_cast<size_t>(size), 0x00);
+        const size_t s = static_cast<size_t>(size - 188);
+        if (s) p[0] = 0x47;
+        p[s] = 0x47;
+        p[s + 1] = 0x01;
+        p[s + 3] = 0x10;
+        p[s + 4] = static_cast<uint8_t>(k);
+        p[s + 5] = static_cast<uint8_t>(k >> 8);
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+TEST(TsPacketStream, FindsThePacketsAgainAfterDamageAndCountsWhatItPassedOver) {
+    struct Case {
+        const char* what;
+        int size;
+        std::vector<uint8_t> (*damage)(std::vector<uint8_t>);
+        std::vector<int> lost;   // packets that do not come out
+        int64_t skipped;
+    };
+    const std::vector<Case> cases = {
+        {"clean 188", 188, [](std::vector<uint8_t> b) { return b; }, {}, 0},
+        {"clean 192", 192, [](std::vector<uint8_t> b) { return b; }, {}, 0},
+        {"61 stray bytes", 188,
+         [](std::vector<uint8_t> b) {
+             b.insert(b.begin() + 188 * 40, 61, 0x5A);
+             return b;
+         },
+         {}, 61},
+        {"37 stray zeros in 192", 192,
+         [](std::vector<uint8_t> b) {
+             b.insert(b.begin() + 192 * 40, 37, 0x00);
+             return b;
+         },
+         {}, 37},
+        {"a packet 4 bytes short", 188,
+         [](std::vector<uint8_t> b) {
+             b.erase(b.begin() + 188 * 41 - 4, b.begin() + 188 * 41);
+             return b;
+         },
+         {40}, 184},
+        {"sync bytes of packets 10-19 lost", 188,
+         [](std::vector<uint8_t> b) {
+             for (int k = 10; k < 20; ++k) b[188 * static_cast<size_t>(k)] = 0;
+             return b;
+         },
+         {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 1880},
+        {"188-byte packets in a 192 stream", 192,
+         [](std::vector<uint8_t> b) {
+             std::vector<uint8_t> out(b.begin(), b.begin() + 192 * 50);
+             for (size_t p = 192 * 50; p + 192 <= b.size(); p += 192) out.insert(out.end(), b.begin() + p + 4, b.begin() + p + 192);
+             return out;
+         },
+         {}, 0},
+        {"cut in the last packet", 188,
+         [](std::vector<uint8_t> b) {
+             b.resize(b.size() - 100);
+             return b;
+         },
+         {99}, 88},
+    };
+    const std::string path = (std::filesystem::temp_directory_path() / ("zorv-tsstream-" + std::to_string(::getpid()))).string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> bytes = c.damage(numberedPackets(100, c.size));
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        File file;
+        ASSERT_TRUE(file.open(path));
+        TsPacketStream stream;
+        stream.attach(&file, c.size, c.size - 188);
+        std::vector<uint8_t> out(static_cast<size_t>(c.size) * 7);
+        std::vector<int> got;
+        for (int64_t n; (n = stream.read(out.data(), 7)) > 0;) {
+            for (int64_t k = 0; k < n; ++k) {
+                const uint8_t* p = out.data() + k * c.size + (c.size - 188);
+                ASSERT_EQ(p[0], 0x47);
+                got.push_back(p[4] | (p[5] << 8));
+            }
+        }
+        std::vector<int> want;
+        for (int k = 0; k < 100; ++k)
+            if (std::find(c.lost.begin(), c.lost.end(), k) == c.lost.end()) want.push_back(k);
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(stream.skippedBytes(), c.skipped);
+        EXPECT_TRUE(stream.atEnd());
+    }
+    std::remove(path.c_str());
+}
+
+TEST(TsPacketStream, SeekingIntoAPacketGoesOnFromTheNextOne) {
+    const std::vector<uint8_t> bytes = numberedPackets(20, 192);
+    const std::string path = (std::filesystem::temp_directory_path() / ("zorv-tsseek-" + std::to_string(::getpid()))).string();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    File file;
+    ASSERT_TRUE(file.open(path));
+    TsPacketStream stream;
+    stream.attach(&file, 192, 4);
+    std::vector<uint8_t> out(192);
+    for (int64_t at : {int64_t{0}, int64_t{192 * 5}, int64_t{192 * 5 + 1}, int64_t{192 * 5 + 4}}) {
+        stream.seek(at);
+        ASSERT_EQ(stream.read(out.data(), 1), 1);
+        EXPECT_EQ(out[8], (at + 191) / 192) << at;
+        EXPECT_EQ(stream.lastPacketOffset(), (at + 191) / 192 * 192);
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace

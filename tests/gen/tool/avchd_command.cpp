@@ -20,6 +20,7 @@ extern const char kAvchdUsage[] =
     "      --pcr-on-video             PCR in the video PID and no PID 0x1001 (as other tools write)\n"
     "      --lfe                      AC-3 2/0 with LFE\n"
     "      --no-audio                 no AC-3 stream\n"
+    "      --leading-b                open with two B pictures shown before the first I picture\n"
     "      --tc HH:MM:SS:FF           timecode of the first picture (default 00:00:00:00)\n"
     "      --date YYYY-MM-DDTHH:MM:SS recording start (default 2008-12-31T23:16:24)\n";
 
@@ -38,6 +39,7 @@ int runAvchd(int argc, char** argv) {
         else if (a == "--pcr-on-video") desc.pcrOnVideo = true;
         else if (a == "--lfe") desc.lfe = true;
         else if (a == "--no-audio") desc.audio = false;
+        else if (a == "--leading-b") desc.leadingB = true;
         else {
             if (i + 1 >= argc) return fail("missing value for " + a);
             const std::string v = argv[++i];
