@@ -12,6 +12,7 @@ using zorv::testing::runCommand;
 using zorv::testing::TempDir;
 using zorv::testing::runZorv;
 using zorv::testing::runGen;
+using zorv::testing::RunResult;
 
 namespace {
 
@@ -157,6 +158,28 @@ TEST(CliFrame, DropFrameStyleFromTheFirstFrameWithTimecode) {
     r = runZorv("scenes " + quote(dv) + " --triggers timecode");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("1 scene starts"), std::string::npos) << r.out;
+}
+
+// MediaInfo reads the first timecode and the recording date of generated DV as we do.
+TEST(CliFrame, FirstTimecodeAndRecordingDateAgreeWithMediaInfo) {
+    if (runCommand("mediainfo --Version >/dev/null 2>&1").status != 0) GTEST_SKIP() << "mediainfo is not installed";
+    TempDir tmp;
+    struct Case {
+        const char* file;
+        const char* args;
+    } cases[] = {{"pal.dv", "--container rawdv --tc 10:20:30:12"}, {"ntsc.avi", "--system ntsc --df --tc 00:09:59:20"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = tmp.file(c.file);
+        ASSERT_EQ(runGen("clip " + quote(path) + " --frames 4 " + c.args).status, 0);
+        const RunResult ours = runZorv("frame " + quote(path) + " 0 --json --date-format 3");
+        ASSERT_EQ(ours.status, 0) << ours.out;
+        const RunResult tc = runCommand("mediainfo --Inform='Video;%TimeCode_FirstFrame%' " + quote(path), false);
+        EXPECT_EQ(jsonField(ours.out, "timecode") + "\n", tc.out);
+        const RunResult when = runCommand("mediainfo --Inform='General;%Recorded_Date%' " + quote(path), false);
+        if (when.out.size() > 1)  // 20yy-mm-dd hh:mm:ss.000
+            EXPECT_EQ(when.out.substr(2, 17), jsonField(ours.out, "recDate") + " " + jsonField(ours.out, "recTime"));
+    }
 }
 
 TEST(CliFrame, TimesNoRecordingReachesAreRefused) {
