@@ -38,6 +38,18 @@ inline std::string quote(const std::string& s) {
     return q + "'";
 }
 
+// The whole content of a file ("" when it cannot be read).
+inline std::string fileText(const std::string& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::array<char, 4096> buf;
+        size_t n;
+        while ((n = fread(buf.data(), 1, buf.size(), f)) > 0) text.append(buf.data(), n);
+        std::fclose(f);
+    }
+    return text;
+}
+
 inline RunResult runZorv(const std::string& args) { return runCommand(std::string(ZORV_CLI_PATH) + " " + args); }
 inline RunResult runGen(const std::string& args) { return runCommand(std::string(ZORV_GEN_PATH) + " " + args); }
 

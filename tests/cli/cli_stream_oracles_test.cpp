@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,13 +13,6 @@
 
 namespace zorv::testing {
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 bool installed(const char* tool) { return runCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0; }
 
@@ -78,7 +70,7 @@ TEST_F(LeadingB, FrameExportAndSubtitlesAgreeOnPositions) {
     const std::string csv = dir_->file("p.csv");
     RunResult r = runZorv("export " + quote(path_) + " --mode all -o " + quote(csv));
     ASSERT_EQ(r.status, 0) << r.out;
-    const std::string rows = slurp(csv);
+    const std::string rows = fileText(csv);
     size_t at = 0;
     for (int n = 0; n < 3; ++n) {
         EXPECT_EQ(rows.compare(at, 12, std::string(want[n]).substr(0, 12)), 0) << rows.substr(at, 40);
@@ -87,7 +79,7 @@ TEST_F(LeadingB, FrameExportAndSubtitlesAgreeOnPositions) {
     const std::string srt = dir_->file("p.srt");
     r = runZorv("subtitles " + quote(path_) + " --layout 3 -o " + quote(srt));
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(slurp(srt).rfind("1\r\n00:00:00,000 --> ", 0), 0u) << slurp(srt).substr(0, 60);
+    EXPECT_EQ(fileText(srt).rfind("1\r\n00:00:00,000 --> ", 0), 0u) << fileText(srt).substr(0, 60);
 }
 
 // The group of pictures headers carry the tape timecode, as MediaInfo reads it; without aux data the

@@ -131,6 +131,17 @@ std::vector<uint8_t> numberedPackets(int count, int size) {
     return out;
 }
 
+std::string tempPath(const std::string& prefix) {
+    return (std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))).string();
+}
+
+bool writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 TEST(TsPacketStream, FindsThePacketsAgainAfterDamageAndCountsWhatItPassedOver) {
     struct Case {
         const char* what;
@@ -180,14 +191,10 @@ TEST(TsPacketStream, FindsThePacketsAgainAfterDamageAndCountsWhatItPassedOver) {
          },
          {99}, 88},
     };
-    const std::string path = (std::filesystem::temp_directory_path() / ("zorv-tsstream-" + std::to_string(::getpid()))).string();
+    const std::string path = tempPath("zorv-tsstream-");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<uint8_t> bytes = c.damage(numberedPackets(100, c.size));
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
+        ASSERT_TRUE(writeBytes(path, c.damage(numberedPackets(100, c.size))));
         File file;
         ASSERT_TRUE(file.open(path));
         TsPacketStream stream;
@@ -212,12 +219,8 @@ TEST(TsPacketStream, FindsThePacketsAgainAfterDamageAndCountsWhatItPassedOver) {
 }
 
 TEST(TsPacketStream, SeekingIntoAPacketGoesOnFromTheNextOne) {
-    const std::vector<uint8_t> bytes = numberedPackets(20, 192);
-    const std::string path = (std::filesystem::temp_directory_path() / ("zorv-tsseek-" + std::to_string(::getpid()))).string();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const std::string path = tempPath("zorv-tsseek-");
+    ASSERT_TRUE(writeBytes(path, numberedPackets(20, 192)));
     File file;
     ASSERT_TRUE(file.open(path));
     TsPacketStream stream;
