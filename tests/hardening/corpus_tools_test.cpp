@@ -192,7 +192,9 @@ int64_t ffprobePictures(const std::string& path) {
 TEST(DamagedStreams, PictureCountsAgreeWithFfprobe) {
     if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
     for (const auto& file : gen::brokenCorpus()) {
+        // Without one slice ffprobe's parser merges the whole stream into one packet: no count to compare.
         if (file.family != "hdv" && file.family != "avchd") continue;
+        if (file.name.find("no_decodable") != std::string::npos) continue;
         SCOPED_TRACE(file.name + " (" + file.damage + ")");
         const std::string path = corpusFile(file.name);
         const int64_t theirs = ffprobePictures(path);
