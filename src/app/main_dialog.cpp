@@ -927,16 +927,19 @@ void CMainDialog::saveImage() {
                                         QStringLiteral("Bitmap (*.bmp);;All (*.*)"), QStringLiteral("bmp"));
     if (out.isEmpty()) return;
     const std::string outPath = out.toStdString();
-    std::error_code ec;
-    if (std::filesystem::exists(outPath, ec)) {
+    // Checked before anything is asked: never the open file itself; an existing image is replaced
+    // only after a yes, and only once the new one is written.
+    media::OutputRules rules{false, {path_}};
+    const core::Status check = media::checkOutput(outPath, rules);
+    if (check.code == core::ErrorCode::kOutputExists) {
         const auto answer = showMessage(this, QMessageBox::Question, QStringLiteral("File Exists"),
                                         QStringLiteral("The output file already exists        \n\nDo you wish to overwrite it ?"),
                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) return;
-        if (std::remove(outPath.c_str()) != 0) {
-            lastErrorReport(QStringLiteral("Unable to delete/overwrite file"), errno);
-            return;
-        }
+        rules.overwrite = true;
+    } else if (!check) {
+        reportStatus(check);
+        return;
     }
     playback::ShownPicture pic;
     if (!player_->currentPicture(pic)) {
@@ -945,7 +948,7 @@ void CMainDialog::saveImage() {
     }
     std::vector<uint8_t> packed;
     playback::packBitmap(pic, packed);
-    const core::Status s = playback::writeBitmapFile(outPath, packed.data(), packed.size());
+    const core::Status s = playback::writeBitmapFile(outPath, packed.data(), packed.size(), rules);
     if (!s) {
         reportStatus(s);
         return;

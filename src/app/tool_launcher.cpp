@@ -12,6 +12,7 @@
 #include "app/progress_window.h"
 #include "app/self_warning_dialog.h"
 #include "app/ui_prompts.h"
+#include "media/output_file.h"
 #include "playback/overlay_drawer.h"
 #include "playback/overlay_layer.h"
 #include "tools/audio_extract.h"
@@ -48,7 +49,8 @@ QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
 // A failure text, with the system's text for the error number when there is one.
 void reportFailure(QWidget* owner, const QString& text, int sysError = 0, const QString& title = kErrorTitle) {
     QString message = text;
-    if (sysError != 0) message += QStringLiteral("\n\n") + QString::fromLocal8Bit(std::strerror(sysError));
+    const QString sys = sysError != 0 ? QString::fromLocal8Bit(std::strerror(sysError)) : QString();
+    if (!sys.isEmpty() && !message.contains(sys)) message += QStringLiteral("\n\n") + sys;
     showMessage(owner, QMessageBox::Critical, title, message);
 }
 
@@ -56,23 +58,34 @@ void reportCancelled(QWidget* owner) {
     showMessage(owner, QMessageBox::Information, QStringLiteral("Cancelled"), QString::fromLatin1(tools::kOperationCancelled));
 }
 
-// Save dialog and "File Exists": the chosen path, or empty when the command ends here.
-QString chooseOutput(QWidget* owner, const QString& proposed, const QString& title, const QString& filter,
-                     const QString& suffix = QString()) {
-    const QString path = askSaveFileName(owner, title, proposed, filter, suffix);
-    if (path.isEmpty()) return QString();
-    if (QFileInfo::exists(path)) {
+// The output a tool writes: its path (empty when the command ends here) and whether an existing file
+// of that name may be replaced when the run has completed.
+struct ChosenOutput {
+    QString path;
+    bool overwrite = false;
+};
+
+// Save dialog and "File Exists". An output that is the input by any name, or cannot be written, is
+// refused before anything is asked; nothing is removed here (the run replaces the file at its end).
+ChosenOutput chooseOutput(QWidget* owner, const std::string& input, const char* suffix, const QString& title,
+                          const QString& filter, const QString& extension = QString()) {
+    ChosenOutput out;
+    const QString path = askSaveFileName(owner, title, proposedName(input, suffix), filter, extension);
+    if (path.isEmpty()) return out;
+    const core::Status s = media::checkOutput(path.toStdString(), {false, {input}});
+    if (s.code == core::ErrorCode::kOutputExists) {
         const auto answer =
             showMessage(owner, QMessageBox::Question, QStringLiteral("File Exists"),
                         QStringLiteral("The output file already exists        \n\nDo you wish to overwrite it ?"),
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) return QString();
-        if (std::remove(path.toLocal8Bit().constData()) != 0) {
-            reportFailure(owner, QStringLiteral("Unable to delete/overwrite file"), errno);
-            return QString();
-        }
+        if (answer != QMessageBox::Yes) return out;
+        out.overwrite = true;
+    } else if (!s) {
+        reportFailure(owner, q(s.message), s.sysError);
+        return out;
     }
-    return path;
+    out.path = path;
+    return out;
 }
 
 enum class RunEnd { kDone, kCancelled };
@@ -130,14 +143,14 @@ void convert(CMainDialog& w, tools::ConvertTarget target) {
     QWidget* owner = w.window();
     const std::string input = w.filePath();
     const bool toRaw = target == tools::ConvertTarget::kRawDv;
-    const QString output =
-        toRaw ? chooseOutput(owner, proposedName(input, "-conv.dv"), QStringLiteral("Convert to Raw DV file"),
+    const ChosenOutput output =
+        toRaw ? chooseOutput(owner, input, "-conv.dv", QStringLiteral("Convert to Raw DV file"),
                              QStringLiteral("Raw DV (*.dv *.DV)"), QStringLiteral("dv"))
-              : chooseOutput(owner, proposedName(input, "-conv.avi"),
+              : chooseOutput(owner, input, "-conv.avi",
                              QStringLiteral("Convert to AVI Type %1 file").arg(static_cast<int>(target)),
                              QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
-    if (output.isEmpty()) return;
-    tools::DvConvertJob job(input, output.toStdString(), target);
+    if (output.path.isEmpty()) return;
+    tools::DvConvertJob job(input, output.path.toStdString(), target, output.overwrite);
     core::Status s = job.build();
     if (!s) {
         reportFailure(owner, q(s.message), s.sysError);
@@ -155,27 +168,27 @@ void extractAudio(CMainDialog& w) {
     QWidget* owner = w.window();
     const std::string input = w.filePath();
     const bool avchd = w.fileKind() == FileKind::kAvchd;
-    const QString output =
-        avchd ? chooseOutput(owner, proposedName(input, ".ac3"), QStringLiteral("Extract audio to AC-3 file"),
+    const ChosenOutput output =
+        avchd ? chooseOutput(owner, input, ".ac3", QStringLiteral("Extract audio to AC-3 file"),
                              QStringLiteral("AC-3 (*.ac3 *.AC3)"), QStringLiteral("ac3"))
-              : chooseOutput(owner, proposedName(input, ".wav"), QStringLiteral("Extract audio to WAV file"),
+              : chooseOutput(owner, input, ".wav", QStringLiteral("Extract audio to WAV file"),
                              QStringLiteral("WAV (*.wav *.WAV)"), QStringLiteral("wav"));
-    if (output.isEmpty()) return;
+    if (output.path.isEmpty()) return;
     std::unique_ptr<core::Job> job;
     core::Status s;
     QString text;
     if (avchd) {
-        auto j = std::make_unique<tools::Ac3ExtractJob>(input, output.toStdString());
+        auto j = std::make_unique<tools::Ac3ExtractJob>(input, output.path.toStdString(), output.overwrite);
         s = j->build();
         text = q(j->progressText());
         job = std::move(j);
     } else if (w.fileKind() == FileKind::kHdv) {
-        auto j = std::make_unique<tools::HdvAudioExtractJob>(input, output.toStdString());
+        auto j = std::make_unique<tools::HdvAudioExtractJob>(input, output.path.toStdString(), output.overwrite);
         s = j->build();
         text = q(j->progressText());
         job = std::move(j);
     } else {
-        auto j = std::make_unique<tools::AudioExtractJob>(input, output.toStdString());
+        auto j = std::make_unique<tools::AudioExtractJob>(input, output.path.toStdString(), output.overwrite);
         s = j->build();
         text = q(j->progressText());
         job = std::move(j);
@@ -213,21 +226,22 @@ void modify(CMainDialog& w, bool direct) {
     const tools::ModifySettings settings = tools::modifySettingsFromOptions(w.options());
     if (!modifyChecks(w, settings)) return;
     const std::string input = w.filePath();
-    QString output;
+    ChosenOutput output;
     if (direct) {
         if (!canWriteInput(input)) {
             reportFailure(owner, QString::fromLatin1(tools::kUnableToWriteInput), errno);
             return;
         }
     } else {
-        output = chooseOutput(owner, proposedName(input, "-mod.avi"), QStringLiteral("Modify Metadata to output file"),
+        output = chooseOutput(owner, input, "-mod.avi", QStringLiteral("Modify Metadata to output file"),
                               QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
-        if (output.isEmpty()) return;
+        if (output.path.isEmpty()) return;
     }
     tools::DvMetadataModifier job;
     job.setSettings(settings);
     job.setInputPath(input);
-    job.setOutputPath(output.toStdString());
+    job.setOutputPath(output.path.toStdString());
+    job.setOverwrite(output.overwrite);
     // Direct changes go into the file the player has open: let go of it for the run.
     if (direct) w.releaseCurrentFile();
     core::Status s;
@@ -236,7 +250,7 @@ void modify(CMainDialog& w, bool direct) {
         s = job.status();
     } else {
         const QString text = direct ? QStringLiteral("Modifying metadata in the input file...\n%1").arg(q(std::filesystem::path(input).filename().string()))
-                                    : QStringLiteral("Modifying metadata to output file...\n%1").arg(nameOf(output));
+                                    : QStringLiteral("Modifying metadata to output file...\n%1").arg(nameOf(output.path));
         end = runJob(w, job, QStringLiteral("Modifying metadata"), text, s);
     }
     if (direct) w.reopenCurrentFile();
@@ -256,24 +270,24 @@ void burnIn(CMainDialog& w, bool direct) {
         const bool hdv = kind == FileKind::kHdv;
         const QString failed = QString::fromLatin1(hdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts);
         const std::string input = w.filePath();
-        const QString output = chooseOutput(owner, proposedName(input, "-burn.avi"),
-                                            QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
-                                            QStringLiteral("avi"));
-        if (output.isEmpty()) return;
+        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi",
+                                                 QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
+                                                 QStringLiteral("avi"));
+        if (output.path.isEmpty()) return;
         const auto overlay = playback::OverlaySettings::fromOptions(w.options());
         std::string error;
         auto job = tools::makeStreamBurnJob(
-            hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output.toStdString(), w.options(),
+            hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output.path.toStdString(), w.options(),
             tools::streamBurnChoice(w.options()),
             playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
-            error);
+            error, output.overwrite);
         if (!job) {
             reportFailure(owner, failed + QStringLiteral("\n\n") + q(error));
             return;
         }
         core::Status s;
         const RunEnd end = runJob(w, *job, QString::fromLatin1(tools::kBurnInProgressTitle),
-                                  QStringLiteral("Burning-in to Output File ...\n%1").arg(nameOf(output)), s);
+                                  QStringLiteral("Burning-in to Output File ...\n%1").arg(nameOf(output.path)), s);
         // The job's own text: complete (with any lost pictures), timed out, not compatible or failed.
         const QString text = job->message().empty() ? failed : q(job->message());
         if (end == RunEnd::kDone && s.ok() && job->outcome() != tools::BurnOutcome::kComplete) {
@@ -292,11 +306,12 @@ void burnIn(CMainDialog& w, bool direct) {
             return;
         }
     } else {
-        const QString output = chooseOutput(owner, proposedName(input, "-burn.avi"),
-                                            QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
-                                            QStringLiteral("avi"));
-        if (output.isEmpty()) return;
-        settings.output = output.toStdString();
+        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi",
+                                                 QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
+                                                 QStringLiteral("avi"));
+        if (output.path.isEmpty()) return;
+        settings.output = output.path.toStdString();
+        settings.overwrite = output.overwrite;
     }
     if (direct) w.releaseCurrentFile();
     const auto overlay = playback::OverlaySettings::fromOptions(w.options());
@@ -349,19 +364,19 @@ void exportMetadata(CMainDialog& w, bool subtitles) {
                               {subtitles ? OptionsPageId::kExportSubtitles : OptionsPageId::kExportMetadata}, w.options()))
         return;
     const std::string input = w.filePath();
-    const QString output =
-        subtitles ? chooseOutput(owner, proposedName(input, ".srt"), QStringLiteral("Export subtitles to file"),
+    const ChosenOutput output =
+        subtitles ? chooseOutput(owner, input, ".srt", QStringLiteral("Export subtitles to file"),
                                  QStringLiteral("SubRip (*.srt)"), QStringLiteral("srt"))
-                  : chooseOutput(owner, proposedName(input, ".csv"), QStringLiteral("Export metadata to file"),
+                  : chooseOutput(owner, input, ".csv", QStringLiteral("Export metadata to file"),
                                  QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
-    if (output.isEmpty()) return;
+    if (output.path.isEmpty()) return;
     std::unique_ptr<tools::ExportJob> job =
-        subtitles ? std::make_unique<tools::ExportJob>(input, output.toStdString(),
-                                                       tools::SubtitleSettings::fromOptions(w.options()), true)
-                  : std::make_unique<tools::ExportJob>(input, output.toStdString(),
-                                                       tools::CsvExportSettings::fromOptions(w.options()), true);
+        subtitles ? std::make_unique<tools::ExportJob>(input, output.path.toStdString(),
+                                                       tools::SubtitleSettings::fromOptions(w.options()), output.overwrite)
+                  : std::make_unique<tools::ExportJob>(input, output.path.toStdString(),
+                                                       tools::CsvExportSettings::fromOptions(w.options()), output.overwrite);
     const QString text = (subtitles ? QStringLiteral("Exporting subtitles ...\n%1") : QStringLiteral("Exporting metadata ...\n%1"))
-                             .arg(nameOf(output));
+                             .arg(nameOf(output.path));
     core::Status s;
     const RunEnd end = runJob(w, *job, QStringLiteral("Exporting"), text, s);
     reportEnd(owner, end, s, QStringLiteral("Export complete."), QStringLiteral("Failure while exporting"));

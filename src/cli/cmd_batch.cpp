@@ -27,6 +27,7 @@
 #include "batch/burn_checks.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "core/options.h"
 #include "playback/overlay_drawer.h"
 #include "tools/stream_burn_factory.h"
@@ -34,10 +35,6 @@
 namespace zorv::cli {
 
 namespace {
-
-std::atomic<bool> gInterrupted{false};
-
-void onInterrupt(int) { gInterrupted.store(true); }
 
 void batchUsage(FILE* out) {
     std::fputs("usage: zorv batch --op OPERATION --out DIR [--jobs N] [--yes] [--from LIST] [--results FILE]\n"
@@ -336,18 +333,13 @@ int cmdBatch(int argc, char** argv) {
         });
     }
 
-    gInterrupted.store(false);
-    struct sigaction sa {};
-    struct sigaction old {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &old);
+    watchInterrupts(true);
 
     ProgressLines progress(files.size());
     runner.start(files);
     for (;;) {
         const bool done = !runner.running();
-        if (gInterrupted.exchange(false)) runner.abort();
+        if (interruptRequested()) runner.abort();
         const auto lines = runner.takeLines();
         if (!lines.empty()) {
             progress.clear();
@@ -365,7 +357,7 @@ int cmdBatch(int argc, char** argv) {
     progress.clear();
     for (const auto& l : runner.takeLines()) std::printf("%s\n", plainLines(l).c_str());
     std::fflush(stdout);
-    sigaction(SIGINT, &old, nullptr);
+    watchInterrupts(false);
 
     if (const std::string w = runner.logWarning(); !w.empty()) printError(w);
     if (!resultsPath.empty()) {

@@ -27,9 +27,9 @@ const char* kBurnInPlaceWarning =
     "file in a corrupt state. It is safer to burn in to an output file and leave the input file unchanged.\n";
 
 void burnUsage(FILE* out) {
-    std::fputs("usage: zorv burn FILE [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
+    std::fputs("usage: zorv burn [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
                "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
-               "                 [--overwrite]\n\n"
+               "                 [--overwrite] [--] FILE\n\n"
                "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
                "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place\n"
                "(asks first unless --yes).\n"
@@ -42,7 +42,10 @@ void burnUsage(FILE* out) {
                "  --mode          all frames (default) or the first N seconds (s) or frames (f) of each scene\n"
                "  --range         only frames FIRST to LAST (DV); the others are copied unchanged\n"
                "  --compressor    HDV/AVCHD output compressor (\"Uncompressed\" or a codec name)\n"
-               "  --audio         HDV/AVCHD: include the audio in the output AVI\n",
+               "  --audio         HDV/AVCHD: include the audio in the output AVI\n"
+               "  --overwrite     replace an existing OUT; the output takes its name only when the run is\n"
+               "                  complete and can never be the input file\n"
+               "  --              ends the options (for a FILE whose name starts with '-')\n",
                out);
 }
 
@@ -95,18 +98,19 @@ int burnStream(const std::string& input, const std::string& output, bool hdv, co
         }
         choice.compressor = entry->name;
     }
+    const std::optional<bool> replace = confirmOutput(output, input, overwrite);
+    if (!replace) return 1;
     const tools::StreamFamily family = hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd;
     const auto overlay = playback::OverlaySettings::fromOptions(options);
     std::string error;
     auto job = tools::makeStreamBurnJob(family, input, output, options, choice,
                                         playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv
                                                                                      : playback::LayerFamily::Avchd),
-                                        error);
+                                        error, *replace);
     if (!job) {
         printError(error);
         return 1;
     }
-    if (!confirmOutput(output, overwrite)) return 1;
     const int rc = runJob(*job, "Burning-in to Output File ... " + output, tools::kBurnInComplete);
     if (rc == 0 && job->lostPictures() > 0) std::printf("%s\n", job->message().c_str());
     return rc;
@@ -119,10 +123,14 @@ int cmdBurn(int argc, char** argv) {
     bool inPlace = false, overwrite = false, audio = false, yes = false;
     core::Options options = core::Options::defaults();
     int64_t first = 0, last = -1;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         const std::string_view a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a) && input.empty()) {
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             burnUsage(stdout);
             return 0;
         } else if ((a == "-o" || a == "--output") && hasValue) {
@@ -186,8 +194,6 @@ int cmdBurn(int argc, char** argv) {
             last = *l;
         } else if (a == "--compressor" && hasValue) {
             compressor = argv[++i];
-        } else if (!a.empty() && a[0] != '-' && input.empty()) {
-            input = argv[i];
         } else {
             burnUsage(stderr);
             return 2;
@@ -224,7 +230,9 @@ int cmdBurn(int argc, char** argv) {
     settings.toInputFile = inPlace;
     if (!inPlace) {
         settings.output = output.empty() ? tools::burnOutputName(input) : output;
-        if (!confirmOutput(settings.output, overwrite)) return 1;
+        const std::optional<bool> replace = confirmOutput(settings.output, input, overwrite);
+        if (!replace) return 1;
+        settings.overwrite = *replace;
     }
     const auto overlay = playback::OverlaySettings::fromOptions(options);
     tools::DvBurnInJob job(input, settings, playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv));

@@ -13,10 +13,12 @@ namespace zorv::cli {
 
 namespace {
 void convertUsage(FILE* out) {
-    std::fputs("usage: zorv convert --to avi1|avi2|dv FILE [-o OUT] [--overwrite]\n\n"
+    std::fputs("usage: zorv convert --to avi1|avi2|dv [-o OUT] [--overwrite] [--] FILE\n\n"
                "Rewrites a DV file as AVI Type 1, AVI Type 2 or Raw DV without touching its frames.\n"
-               "The output defaults to FILE without extension + \"-conv.avi\" or \"-conv.dv\"; an existing\n"
-               "output is replaced only after confirmation (or with --overwrite).\n",
+               "The output defaults to FILE without extension + \"-conv.avi\" or \"-conv.dv\". It takes its\n"
+               "name only when the conversion is complete; an existing output is replaced then, after\n"
+               "confirmation (or with --overwrite). The output can never be the input file.\n"
+               "  --   ends the options (for a FILE whose name starts with '-')\n",
                out);
 }
 }  // namespace
@@ -24,9 +26,17 @@ void convertUsage(FILE* out) {
 int cmdConvert(int argc, char** argv) {
     std::string input, output, to;
     bool overwrite = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a)) {
+            if (!input.empty()) {
+                convertUsage(stderr);
+                return 2;
+            }
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             convertUsage(stdout);
             return 0;
         } else if (a == "--to" && i + 1 < argc) {
@@ -35,8 +45,6 @@ int cmdConvert(int argc, char** argv) {
             output = argv[++i];
         } else if (a == "--overwrite") {
             overwrite = true;
-        } else if (!a.empty() && a[0] != '-' && input.empty()) {
-            input = argv[i];
         } else {
             convertUsage(stderr);
             return 2;
@@ -55,11 +63,12 @@ int cmdConvert(int argc, char** argv) {
         return 2;
     }
     if (output.empty()) output = tools::convertOutputName(input, target);
-    if (!confirmOutput(output, overwrite)) return 1;
-    tools::DvConvertJob job(input, output, target);
+    const std::optional<bool> replace = confirmOutput(output, input, overwrite);
+    if (!replace) return 1;
+    tools::DvConvertJob job(input, output, target, *replace);
     core::Status s = job.build();
     if (!s) {
-        printError(s.message.empty() ? "Could not load file" : s.message);
+        printError(s.message.empty() ? "Could not load file" : failureText(s));
         return 1;
     }
     std::string label = job.progressText();

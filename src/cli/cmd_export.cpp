@@ -1,12 +1,14 @@
 // zorv export FILE: the camcorder metadata of a DV file as comma-separated rows.
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/convert_common.h"
 #include "cli/export_output.h"
 #include "cli/run_with_progress.h"
 #include "core/options.h"
@@ -14,6 +16,7 @@
 #include "media/recognize.h"
 #include "tools/csv_export.h"
 #include "tools/stream_csv_export.h"
+#include "tools/text_output.h"
 
 namespace zorv::cli {
 
@@ -21,9 +24,9 @@ namespace {
 
 void usage(FILE* out) {
     std::fputs(
-        "usage: zorv export FILE [--mode all|changes|scenes] [--header] [--triggers LIST]\n"
-        "                        [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
-        "                        [--damage] [-o OUT.csv] [--overwrite]\n"
+        "usage: zorv export [--mode all|changes|scenes] [--header] [--triggers LIST]\n"
+        "                   [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "                   [--damage] [-o OUT.csv|-] [--overwrite] [--] FILE\n"
         "Writes one line of fifteen comma-separated fields per selected frame of a DV file: position,\n"
         "timecode, user bits, recording date, recording time, shutter, iris, stabilizer, gain, exposure\n"
         "mode, white balance, focus distance, focus mode, audio sampling, audio lock.\n"
@@ -42,7 +45,10 @@ void usage(FILE* out) {
         "  --df-format      drop-frame separators: 0 hh:mm:ss;ff (default), 1 hh;mm;ss;ff\n"
         "  --frame-numbers  position column as a frame number instead of a timecode\n"
         "  -o OUT.csv       output file (default: FILE without extension + .csv)\n"
-        "  --overwrite      replace an existing output file\n",
+        "                   (\"-\": standard output); written under a temporary name and renamed\n"
+        "                   into place when the export is complete\n"
+        "  --overwrite      replace an existing output file (when the export is complete)\n"
+        "  --               ends the options (for a FILE whose name starts with '-')\n",
         out);
 }
 
@@ -53,10 +59,18 @@ int cmdExport(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false;
     bool damage = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a)) {
+            if (!input.empty()) {
+                usage(stderr);
+                return 2;
+            }
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
         } else if (a == "--mode") {
@@ -76,13 +90,8 @@ int cmdExport(int argc, char** argv) {
         } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
             if (r == kExportOptionNeedsUsage) usage(stderr);
             if (r != 0) return 2;
-        } else if (!a.empty() && a[0] == '-') {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        } else if (input.empty()) {
-            input = argv[i];
         } else {
+            printError("unknown option " + std::string(a));
             usage(stderr);
             return 2;
         }
@@ -95,23 +104,24 @@ int cmdExport(int argc, char** argv) {
 
     tools::CsvExportSettings settings = tools::CsvExportSettings::fromOptions(options);
     settings.damageColumns = damage;
-    if (tools::isStreamExportType(media::recognize(input).type)) {
-        if (damage) {
-            printError("--damage is for DV files: HDV and AVCHD files carry no DIF block status");
-            return 2;
-        }
-        return runExport("Exporting metadata", [&](core::Progress* progress) {
-            return tools::exportStreamMetadataCsvFile(input, output, settings, overwrite, progress);
-        });
+    bool replace = overwrite;
+    const bool stream = tools::isStreamExportType(media::recognize(input).type);
+    if (stream && damage) {
+        printError("--damage is for DV files: HDV and AVCHD files carry no DIF block status");
+        return 2;
     }
-
-    media::DvMediaFile file;
-    if (!openMedia(file, input, true)) return 1;
-    media::File out;
-    if (!createOutput(out, output, overwrite)) return 1;
-
+    if (output != tools::kStandardOutputName) {
+        const std::optional<bool> allowed = confirmOutput(output, input, overwrite);
+        if (!allowed) return 1;
+        replace = *allowed;
+    }
+    if (!stream) {
+        media::DvMediaFile file;
+        if (!openMedia(file, input, true)) return 1;
+    }
     return runExport("Exporting metadata", [&](core::Progress* progress) {
-        return tools::exportMetadataCsv(file, out, settings, progress);
+        return stream ? tools::exportStreamMetadataCsvFile(input, output, settings, replace, progress)
+                      : tools::exportMetadataCsvFile(input, output, settings, replace, progress);
     });
 }
 

@@ -1,4 +1,4 @@
-// zorv extract-audio FILE [-o OUT] [--overwrite]
+// zorv extract-audio [-o OUT] [--overwrite] [--] FILE
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -15,29 +15,49 @@ namespace zorv::cli {
 
 namespace {
 void extractUsage(FILE* out) {
-    std::fputs("usage: zorv extract-audio FILE [-o OUT] [--overwrite]\n\n"
+    std::fputs("usage: zorv extract-audio [-o OUT] [--overwrite] [--] FILE\n\n"
                "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) or a 1080-line HDV stream to a 16-bit\n"
                "WAV file, by default\n"
                "FILE without extension + \".wav\". The AC-3 sound of an AVCHD stream is copied frame for frame\n"
-               "to FILE without extension + \".ac3\".\n",
+               "to FILE without extension + \".ac3\". The output takes its name only when the extraction is\n"
+               "complete; an existing one is replaced then, after confirmation (or with --overwrite).\n"
+               "  --   ends the options (for a FILE whose name starts with '-')\n",
                out);
 }
+
+// The run of a job after build() gave built.
+int runBuilt(core::Job& job, const core::Status& built, std::string label, const char* completeText) {
+    if (!built) {
+        printError(built.message.empty() ? "Could not load file" : failureText(built));
+        return 1;
+    }
+    for (auto& c : label)
+        if (c == '\n') c = ' ';
+    return runJob(job, label, completeText);
+}
+
 }  // namespace
 
 int cmdExtractAudio(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a)) {
+            if (!input.empty()) {
+                extractUsage(stderr);
+                return 2;
+            }
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             extractUsage(stdout);
             return 0;
         } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
             output = argv[++i];
         } else if (a == "--overwrite") {
             overwrite = true;
-        } else if (!a.empty() && a[0] != '-' && input.empty()) {
-            input = argv[i];
         } else {
             extractUsage(stderr);
             return 2;
@@ -54,44 +74,20 @@ int cmdExtractAudio(int argc, char** argv) {
         printError(tools::kHdv1AudioSkipped);
         return 1;
     }
+    const bool avchd = rec.ok() && rec.type == media::FileType::kAvchd;
+    if (avchd && outputDefault) output = tools::ac3OutputName(input);
+    const std::optional<bool> replace = confirmOutput(output, input, overwrite);
+    if (!replace) return 1;
     if (rec.ok() && rec.type == media::FileType::kHdv2) {
-        if (!confirmOutput(output, overwrite)) return 1;
-        tools::HdvAudioExtractJob job(input, output);
-        core::Status s = job.build();
-        if (!s) {
-            printError(s.message);
-            return 1;
-        }
-        std::string label = job.progressText();
-        for (auto& c : label)
-            if (c == '\n') c = ' ';
-        return runJob(job, label, tools::kExtractionComplete);
+        tools::HdvAudioExtractJob job(input, output, *replace);
+        return runBuilt(job, job.build(), job.progressText(), tools::kExtractionComplete);
     }
-    if (rec.ok() && rec.type == media::FileType::kAvchd) {
-        if (outputDefault) output = tools::ac3OutputName(input);
-        if (!confirmOutput(output, overwrite)) return 1;
-        tools::Ac3ExtractJob job(input, output);
-        core::Status s = job.build();
-        if (!s) {
-            printError(s.message);
-            return 1;
-        }
-        std::string label = job.progressText();
-        for (auto& c : label)
-            if (c == '\n') c = ' ';
-        return runJob(job, label, tools::kAc3Complete);
+    if (avchd) {
+        tools::Ac3ExtractJob job(input, output, *replace);
+        return runBuilt(job, job.build(), job.progressText(), tools::kAc3Complete);
     }
-    if (!confirmOutput(output, overwrite)) return 1;
-    tools::AudioExtractJob job(input, output);
-    core::Status s = job.build();
-    if (!s) {
-        printError(s.message.empty() ? "Could not load file" : s.message);
-        return 1;
-    }
-    std::string label = job.progressText();
-    for (auto& c : label)
-        if (c == '\n') c = ' ';
-    return runJob(job, label, tools::kExtractionComplete);
+    tools::AudioExtractJob job(input, output, *replace);
+    return runBuilt(job, job.build(), job.progressText(), tools::kExtractionComplete);
 }
 
 }  // namespace zorv::cli

@@ -51,9 +51,19 @@ int cmdFrame(int argc, char** argv) {
     bool json = false;
     core::DisplaySettings settings;
     std::optional<double> seconds;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.ended() && path.empty()) {
+            path = argv[i];
+        } else if (ends.ended()) {
+            frame = parseInt(a);
+            if (!frame || *frame < 0) {
+                printError("the frame number must be a whole number from 0");
+                return 2;
+            }
+        } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
         } else if (a == "--json") {

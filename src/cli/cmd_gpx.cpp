@@ -1,25 +1,31 @@
-// zorv gpx FILE [-o OUT]: the GPS track of an AVCHD file as GPX 1.1, one track point per change of
+// zorv gpx [-o OUT|-] [--overwrite] [--] FILE: the GPS track of an AVCHD file as GPX 1.1, one track point per change of
 // position, timed by the camcorder's recording date and time (converted to UTC by its time zone).
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/convert_common.h"
 #include "core/avchd_date.h"
 #include "core/civil_time.h"
 #include "media/avchd_avc_reader.h"
 #include "media/avchd_stream_info.h"
+#include "tools/text_output.h"
 
 namespace zorv::cli {
 
 namespace {
 
 void gpxUsage(FILE* out) {
-    std::fputs("usage: zorv gpx FILE [-o OUT]\n\n"
+    std::fputs("usage: zorv gpx [-o OUT|-] [--overwrite] [--] FILE\n\n"
                "Writes the GPS track of an AVCHD file as GPX 1.1 (one point per change of position, timed\n"
-               "by the recording date and time) to OUT, or to standard output.\n",
+               "by the recording date and time) to OUT, or to standard output (without -o, or with -o -).\n"
+               "OUT takes its name when the track is complete; an existing OUT is replaced only after\n"
+               "confirmation (or with --overwrite).\n"
+               "  --   ends the options (for a FILE whose name starts with '-')\n",
                out);
 }
 
@@ -51,16 +57,21 @@ const char* speedUnitText(char u) {
 }  // namespace
 
 int cmdGpx(int argc, char** argv) {
-    std::string input, output;
+    std::string input, output = tools::kStandardOutputName;
+    bool overwrite = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a) && input.empty()) {
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             gpxUsage(stdout);
             return 0;
         } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
             output = argv[++i];
-        } else if (!a.empty() && a[0] != '-' && input.empty()) {
-            input = argv[i];
+        } else if (a == "--overwrite") {
+            overwrite = true;
         } else {
             gpxUsage(stderr);
             return 2;
@@ -69,6 +80,12 @@ int cmdGpx(int argc, char** argv) {
     if (input.empty()) {
         gpxUsage(stderr);
         return 2;
+    }
+    const bool toFile = output != tools::kStandardOutputName;
+    if (toFile) {
+        const std::optional<bool> allowed = confirmOutput(output, input, overwrite);
+        if (!allowed) return 1;
+        overwrite = *allowed;
     }
 
     std::string body;
@@ -142,17 +159,17 @@ int cmdGpx(int argc, char** argv) {
     xmlText(doc, name);
     doc += "</name>\n    <trkseg>\n" + body + "    </trkseg>\n  </trk>\n</gpx>\n";
 
-    FILE* out = output.empty() ? stdout : std::fopen(output.c_str(), "wb");
-    if (!out) {
-        printError("Unable to create " + output);
+    tools::TextOutput out;
+    core::Status st = out.open(output, input, overwrite);
+    if (st && !out.file().writeAt(0, doc.data(), doc.size()))
+        st = core::Status::failure(core::ErrorCode::kWriteFailed, "Write failure: " + (toFile ? output : "standard output"),
+                                   out.file().sysError());
+    st = out.finish(st);
+    if (!st) {
+        printError(failureText(st));
         return 1;
     }
-    const bool ok = std::fwrite(doc.data(), 1, doc.size(), out) == doc.size();
-    if (out != stdout ? std::fclose(out) != 0 || !ok : !ok) {
-        printError("Write failure: " + (output.empty() ? std::string("standard output") : output));
-        return 1;
-    }
-    if (!output.empty()) std::fprintf(stderr, "%" PRId64 " track points written to %s\n", points, output.c_str());
+    if (toFile) std::fprintf(stderr, "%" PRId64 " track points written to %s\n", points, output.c_str());
     return points > 0 ? 0 : 3;
 }
 

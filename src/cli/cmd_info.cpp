@@ -33,7 +33,13 @@ std::string fourccText(uint32_t f) {
 }  // namespace
 
 int cmdInfo(int argc, char** argv) {
-    if (argc >= 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
+    // "--" before the file: its name may start with '-'.
+    const bool ended = argc == 2 && std::strcmp(argv[0], "--") == 0;
+    if (ended) {
+        ++argv;
+        --argc;
+    }
+    if (!ended && argc >= 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
         usage(stdout);
         return 0;
     }

@@ -11,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/convert_common.h"
 #include "cli/run_with_progress.h"
 #include "tools/dv_metadata_modifier.h"
 #include "tools/modify_settings.h"
@@ -22,9 +23,10 @@ namespace {
 
 void usage(FILE* out) {
     std::fputs(
-        "usage: zorv modify FILE [-o OUT | --in-place] [--yes] CHANGES...\n"
+        "usage: zorv modify [-o OUT | --in-place] [--overwrite] [--yes] CHANGES... [--] FILE\n"
         "Rewrites the camcorder metadata in every frame of a DV AVI file (Type 1 or 2). Without -o the\n"
-        "output is FILE-mod.avi; --in-place changes FILE itself (asks first unless --yes).\n"
+        "output is FILE-mod.avi; it takes its name only when the run is complete and can never be FILE.\n"
+        "--in-place changes FILE itself (asks first unless --yes).\n"
         "  --timecode-start HH:MM:SS:FF     timecode of the first frame, counting on from there\n"
         "  --timecode-adjust [-]HH:MM:SS:FF add (or with '-' subtract) to every timecode\n"
         "  --datetime-start \"YY-MM-DD HH:MM:SS\"  recording date/time of the first frame, running on\n"
@@ -35,7 +37,9 @@ void usage(FILE* out) {
         "  --user-bits XX:XX:XX:XX          four hexadecimal bytes\n"
         "  --widescreen 16:9|4:3            set the widescreen flag\n"
         "  --timecode-kind drop|non-drop    relabel 30 fps timecode as drop or non-drop frame\n"
-        "  --yes                            answer yes to confirmations (overwrite, in place)\n",
+        "  --overwrite                      replace an existing OUT (when the run is complete)\n"
+        "  --yes                            answer yes to confirmations (overwrite, in place)\n"
+        "  --                               ends the options (for a FILE whose name starts with '-')\n",
         out);
 }
 
@@ -116,20 +120,26 @@ void reportFailure(const core::Status& st) {
 
 int cmdModify(int argc, char** argv) {
     std::string path, output;
-    bool inPlace = false, yes = false;
+    bool inPlace = false, yes = false, overwrite = false;
     tools::ModifySettings s;
     auto bad = [](const char* what, const char* value) {
         printError(std::string("invalid ") + what + " '" + value + "'");
         return 2;
     };
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         const std::string_view a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a) && path.empty()) {
+            path = argv[i];
+        } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
         } else if (a == "-o" && hasValue) {
             output = argv[++i];
+        } else if (a == "--overwrite") {
+            overwrite = true;
         } else if (a == "--in-place") {
             inPlace = true;
         } else if (a == "--yes" || a == "-y") {
@@ -179,8 +189,6 @@ int cmdModify(int argc, char** argv) {
             if (v != "drop" && v != "non-drop") return bad("timecode kind", argv[i]);
             s.timecodeKindEnabled = true;
             s.dropFrameWanted = v == "drop";
-        } else if (path.empty() && !a.starts_with("-")) {
-            path = argv[i];
         } else {
             usage(stderr);
             return 2;
@@ -207,23 +215,16 @@ int cmdModify(int argc, char** argv) {
         if (!yes && !confirmInPlace(kDirectWarning)) return 1;
     } else {
         if (output.empty()) output = defaultOutput(path);
-        if (::access(output.c_str(), F_OK) == 0) {
-            if (!yes && (!interactive() ||
-                         !askYes("The output file already exists        \n\nDo you wish to overwrite it ?"))) {
-                printError("The output file already exists: " + output);
-                return 1;
-            }
-            if (::unlink(output.c_str()) != 0) {
-                printError("Unable to delete/overwrite file\r\n\r\n" + tools::systemText(errno));
-                return 1;
-            }
-        }
+        const std::optional<bool> replace = confirmOutput(output, path, overwrite || yes);
+        if (!replace) return 1;
+        overwrite = *replace;
     }
 
     tools::DvMetadataModifier mod;
     mod.setSettings(s);
     mod.setInputPath(path);
     mod.setOutputPath(inPlace ? std::string() : output);
+    mod.setOverwrite(overwrite);
     if (!mod.open()) {
         reportFailure(mod.status());
         return 1;
@@ -239,8 +240,8 @@ int cmdModify(int argc, char** argv) {
         if (!mod.start()) return false;
         return mod.wait().ok();
     };
-    // The progress bar (with Ctrl+C as cancel) is for terminals; otherwise the run is waited for.
-    const bool ok = ::isatty(STDERR_FILENO) ? runWithProgress(label, mod.progress(), work) : work();
+    // The progress bar is drawn on terminals only; Ctrl+C, SIGTERM and SIGHUP cancel the run either way.
+    const bool ok = runWithProgress(label, mod.progress(), work);
     if (!ok) {
         reportFailure(mod.status());
         // The input itself was being changed: say which part of it now carries the new metadata.

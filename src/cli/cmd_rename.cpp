@@ -11,7 +11,13 @@
 namespace zorv::cli {
 
 int cmdRename(int argc, char** argv) {
-    if (argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
+    // "--" before the file: its name may start with '-'.
+    const bool ended = argc == 2 && std::strcmp(argv[0], "--") == 0;
+    if (ended) {
+        ++argv;
+        --argc;
+    }
+    if (!ended && argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
         std::fputs("usage: zorv rename FILE\n"
                    "Appends the recording start of a DV file to its name: \"name.avi\" becomes\n"
                    "\"name yy-mm-dd hh.mm.ss.avi\" (the form `zorv modify --datetime-from-name` reads).\n"
@@ -19,7 +25,7 @@ int cmdRename(int argc, char** argv) {
                    stdout);
         return 0;
     }
-    if (argc != 1 || argv[0][0] == '-') {
+    if (argc != 1 || (!ended && argv[0][0] == '-')) {
         std::fputs("usage: zorv rename FILE\n", stderr);
         return 2;
     }

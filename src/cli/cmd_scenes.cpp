@@ -31,8 +31,18 @@ void usage(FILE* out) {
 int cmdScenes(int argc, char** argv) {
     std::string path;
     uint32_t mask = core::kDefaultSceneMask;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
+        if (ends.take(a)) continue;
+        if (ends.ended()) {
+            if (!path.empty()) {
+                usage(stderr);
+                return 2;
+            }
+            path = argv[i];
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;

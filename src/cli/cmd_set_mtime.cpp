@@ -12,14 +12,20 @@
 namespace zorv::cli {
 
 int cmdSetMtime(int argc, char** argv) {
-    if (argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
+    // "--" before the file: its name may start with '-'.
+    const bool ended = argc == 2 && std::strcmp(argv[0], "--") == 0;
+    if (ended) {
+        ++argv;
+        --argc;
+    }
+    if (!ended && argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
         std::fputs("usage: zorv set-mtime FILE\n"
                    "Sets the Date Modified of a DV file (AVI Type 1, Type 2, Raw DV) to the recording date and\n"
                    "time of its first frame, taken as local time. Only the modification time changes.\n",
                    stdout);
         return 0;
     }
-    if (argc != 1 || argv[0][0] == '-') {
+    if (argc != 1 || (!ended && argv[0][0] == '-')) {
         std::fputs("usage: zorv set-mtime FILE\n", stderr);
         return 2;
     }

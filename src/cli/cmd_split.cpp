@@ -45,9 +45,19 @@ bool parseRange(std::string_view text, int lo, int hi, int& value) {
 int cmdSplit(int argc, char** argv) {
     std::string path;
     tools::SplitSettings settings;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         bool hasValue = i + 1 < argc;
+        if (ends.take(a)) continue;
+        if (ends.ended()) {
+            if (!path.empty()) {
+                usage(stderr);
+                return 2;
+            }
+            path = argv[i];
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;

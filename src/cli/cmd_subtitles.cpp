@@ -1,10 +1,12 @@
 // zorv subtitles FILE: the camcorder metadata of a DV, HDV or AVCHD file as a subtitle track.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/convert_common.h"
 #include "cli/export_output.h"
 #include "cli/run_with_progress.h"
 #include "core/options.h"
@@ -12,6 +14,7 @@
 #include "media/recognize.h"
 #include "tools/stream_subtitle_export.h"
 #include "tools/subtitle_export.h"
+#include "tools/text_output.h"
 
 namespace zorv::cli {
 
@@ -19,9 +22,9 @@ namespace {
 
 void usage(FILE* out) {
     std::fputs(
-        "usage: zorv subtitles FILE [--layout N] [--format srt|vtt] [--triggers LIST]\n"
-        "                           [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
-        "                           [--gps] [--gps-decimal] [-o OUT] [--overwrite]\n"
+        "usage: zorv subtitles [--layout N] [--format srt|vtt] [--triggers LIST]\n"
+        "                      [--date-format 1|2|3] [--df-format 0|1] [--frame-numbers]\n"
+        "                      [--gps] [--gps-decimal] [-o OUT|-] [--overwrite] [--] FILE\n"
         "Writes the metadata of a DV, HDV or AVCHD file as subtitles timed on the file's own timeline:\n"
         "one cue per run of frames (pictures) showing the same text; for DV a new cue at each scene start.\n"
         "  --layout N       0 All metadata (default), 1 Date above Time (2 lines),\n"
@@ -35,7 +38,10 @@ void usage(FILE* out) {
         "  --gps            AVCHD: a line of GPS items under layout 0\n"
         "  --gps-decimal    latitude and longitude in decimal degrees\n"
         "  -o OUT           output file (default: FILE without extension + .srt or .vtt)\n"
-        "  --overwrite      replace an existing output file\n",
+        "                   (\"-\": standard output); written under a temporary name and renamed\n"
+        "                   into place when the export is complete\n"
+        "  --overwrite      replace an existing output file (when the export is complete)\n"
+        "  --               ends the options (for a FILE whose name starts with '-')\n",
         out);
 }
 
@@ -46,10 +52,18 @@ int cmdSubtitles(int argc, char** argv) {
     tools::SubtitleFormat format = tools::SubtitleFormat::kSubRip;
     std::string input, output;
     bool overwrite = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a)) {
+            if (!input.empty()) {
+                usage(stderr);
+                return 2;
+            }
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
         } else if (a == "--layout") {
@@ -76,13 +90,8 @@ int cmdSubtitles(int argc, char** argv) {
         } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
             if (r == kExportOptionNeedsUsage) usage(stderr);
             if (r != 0) return 2;
-        } else if (!a.empty() && a[0] == '-') {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        } else if (input.empty()) {
-            input = argv[i];
         } else {
+            printError("unknown option " + std::string(a));
             usage(stderr);
             return 2;
         }
@@ -95,18 +104,20 @@ int cmdSubtitles(int argc, char** argv) {
 
     tools::SubtitleSettings settings = tools::SubtitleSettings::fromOptions(options);
     settings.format = format;
-    if (tools::isStreamExportType(media::recognize(input).type)) {
-        return runExport("Exporting subtitles", [&](core::Progress* progress) {
-            return tools::exportStreamSubtitlesFile(input, output, settings, overwrite, progress);
-        });
+    bool replace = overwrite;
+    if (output != tools::kStandardOutputName) {
+        const std::optional<bool> allowed = confirmOutput(output, input, overwrite);
+        if (!allowed) return 1;
+        replace = *allowed;
     }
-
-    media::DvMediaFile file;
-    if (!openMedia(file, input, true)) return 1;
-    media::File out;
-    if (!createOutput(out, output, overwrite)) return 1;
+    const bool stream = tools::isStreamExportType(media::recognize(input).type);
+    if (!stream) {
+        media::DvMediaFile file;
+        if (!openMedia(file, input, true)) return 1;
+    }
     return runExport("Exporting subtitles", [&](core::Progress* progress) {
-        return tools::exportSubtitles(file, out, settings, progress);
+        return stream ? tools::exportStreamSubtitlesFile(input, output, settings, replace, progress)
+                      : tools::exportSubtitlesFile(input, output, settings, replace, progress);
     });
 }
 

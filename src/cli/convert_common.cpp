@@ -4,30 +4,28 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 
 #include "cli/cli_common.h"
 #include "cli/run_with_progress.h"
+#include "media/output_file.h"
+#include "tools/dv_convert.h"
+#include "tools/system_text.h"
 
 namespace zorv::cli {
 
-bool confirmOutput(const std::string& path, bool overwrite) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return true;
-    if (!overwrite) {
-        if (!::isatty(STDIN_FILENO)) {
-            printError("The output file already exists: " + path + " (use --overwrite)");
-            return false;
-        }
-        std::fprintf(stderr, "%s\nThe output file already exists        \n\nDo you wish to overwrite it ? [y/N] ",
-                     path.c_str());
-        std::string answer;
-        if (!std::getline(std::cin, answer) || (answer != "y" && answer != "Y" && answer != "yes")) return false;
+std::optional<bool> confirmOutput(const std::string& path, const std::string& input, bool overwrite) {
+    const core::Status s = media::checkOutput(path, {overwrite, {input}});
+    if (s) return overwrite;
+    if (s.code != core::ErrorCode::kOutputExists || !::isatty(STDIN_FILENO)) {
+        printError(failureText(s));
+        return std::nullopt;
     }
-    if (!std::filesystem::remove(path, ec) || ec) {
-        printError("Unable to delete/overwrite file");
-        return false;
+    std::fprintf(stderr, "%s\nThe output file already exists        \n\nDo you wish to overwrite it ? [y/N] ", path.c_str());
+    std::string answer;
+    if (!std::getline(std::cin, answer) || (answer != "y" && answer != "Y" && answer != "yes")) {
+        printError(tools::kOperationCancelled);
+        return std::nullopt;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/cli_common.h"
+#include "cli/convert_common.h"
 #include "cli/run_with_progress.h"
 
 namespace zorv::cli {
@@ -14,16 +15,6 @@ std::string outputPathFor(const std::string& input, const char* suffix) {
     std::string stem = input;
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) stem.resize(dot);
     return stem + suffix;
-}
-
-bool createOutput(media::File& out, const std::string& path, bool overwrite) {
-    if (out.open(path, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) return true;
-    if (out.sysError() == EEXIST) {
-        printError("The output file already exists: " + path + " (use --overwrite to replace it)");
-    } else {
-        printError("Failed to create output file " + path + ": " + std::strerror(out.sysError()));
-    }
-    return false;
 }
 
 void printExportFailure(const core::Status& status) {

@@ -1,5 +1,5 @@
-// The output side of the export commands: default output names, creating the output file without
-// overwriting, and reporting a failed export.
+// The output side of the export commands: default output names, their shared options and reporting a
+// failed export.
 #pragma once
 
 #include <functional>
@@ -15,9 +15,6 @@ namespace zorv::cli {
 
 // The default output name: the input path without its extension, followed by suffix.
 std::string outputPathFor(const std::string& input, const char* suffix);
-
-// Creates path for writing; refuses an existing file unless overwrite. Prints the message on failure.
-bool createOutput(media::File& out, const std::string& path, bool overwrite);
 
 // Options the export commands share: --triggers, --date-format, --df-format, --frame-numbers,
 // -o/--output and --overwrite. value() takes the option's argument (null when there is none).

@@ -3,27 +3,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <csignal>
 #include <thread>
 
+#include "cli/interrupt.h"
 #include "cli/terminal_progress.h"
 
 namespace zorv::cli {
 
-namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void onInterrupt(int) { gInterrupted = 1; }
-
-}  // namespace
-
 bool runWithProgress(const std::string& label, core::Progress& progress, const std::function<bool()>& work) {
-    gInterrupted = 0;
-    struct sigaction sa {}, old {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &old);
+    watchInterrupts(true);
 
     // The bar is redrawn every 100 ms; the end of the work wakes the wait at once, so a short job does
     // not pay for the rest of a tick.
@@ -42,7 +30,7 @@ bool runWithProgress(const std::string& label, core::Progress& progress, const s
     {
         std::unique_lock<std::mutex> lock(mu);
         while (!done) {
-            if (gInterrupted) progress.cancel();
+            if (interruptRequested()) progress.cancel();
             lock.unlock();
             bar.update(progress.done(), progress.total());
             lock.lock();
@@ -52,7 +40,7 @@ bool runWithProgress(const std::string& label, core::Progress& progress, const s
     worker.join();
     if (result) bar.update(progress.total(), progress.total());
     bar.finish();
-    sigaction(SIGINT, &old, nullptr);
+    watchInterrupts(false);
     return result;
 }
 

@@ -1,5 +1,5 @@
 // Runs a blocking piece of work on a worker thread while the calling thread draws its progress on
-// the terminal and turns Ctrl+C into a cancel request.
+// the terminal and turns Ctrl+C, SIGTERM and SIGHUP into a cancel request (see cli/interrupt.h).
 #pragma once
 
 #include <functional>

@@ -7,7 +7,8 @@
 
 namespace zorv::media {
 
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)), errno_(other.errno_) {
+File::File(File&& other) noexcept
+    : fd_(other.fd_), stream_(other.stream_), path_(std::move(other.path_)), errno_(other.errno_) {
     other.fd_ = -1;
 }
 
@@ -15,6 +16,7 @@ File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = other.fd_;
+        stream_ = other.stream_;
         path_ = std::move(other.path_);
         errno_ = other.errno_;
         other.fd_ = -1;
@@ -52,11 +54,26 @@ bool File::open(const std::string& path, Mode mode) {
     return true;
 }
 
+bool File::openStandardOutput() {
+    close();
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        errno_ = errno;
+        return false;
+    }
+    fd_ = fd;
+    stream_ = true;
+    path_ = "-";
+    errno_ = 0;
+    return true;
+}
+
 void File::close() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
+    stream_ = false;
 }
 
 int64_t File::size() const {
@@ -108,7 +125,8 @@ bool File::writeAt(int64_t offset, const void* buf, size_t n) {
     const auto* p = static_cast<const uint8_t*>(buf);
     size_t done = 0;
     while (done < n) {
-        ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        ssize_t r = stream_ ? ::write(fd_, p + done, n - done)
+                            : ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (r < 0) {
             if (errno == EINTR) continue;
             errno_ = errno;

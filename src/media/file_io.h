@@ -25,6 +25,8 @@ public:
     File& operator=(const File&) = delete;
 
     bool open(const std::string& path, Mode mode = Mode::kRead);
+    // Standard output, for text written front to back: writeAt() appends whatever offset it is given.
+    bool openStandardOutput();
     void close();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -50,6 +52,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool stream_ = false;  // a pipe or terminal: no positioned writes
     std::string path_;
     mutable int errno_ = 0;
 };

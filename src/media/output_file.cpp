@@ -116,7 +116,7 @@ Status checkOutput(const std::string& path, const OutputRules& rules) {
     struct stat dir {};
     const std::string folder = folderOf(path);
     if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode))
-        return Status::failure(ErrorCode::kOpenFailed, "The output folder does not exist: " + folder, ENOENT);
+        return Status::failure(ErrorCode::kOpenFailed, "The output folder does not exist: " + folder);
     return Status::success();
 }
 
@@ -215,6 +215,14 @@ Status OutputFile::commit() {
         ::close(dfd);
     }
     return Status::success();
+}
+
+Status OutputFile::finish(Status result) {
+    if (!result) {
+        discard();
+        return result;
+    }
+    return commit();
 }
 
 void OutputFile::discard() {

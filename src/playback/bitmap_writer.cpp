@@ -78,11 +78,13 @@ void packBitmap(const ShownPicture& pic, std::vector<uint8_t>& out) {
     }
 }
 
-core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, size_t size) {
+core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, size_t size, const media::OutputRules& rules) {
     if (size < kBitmapInfoHeaderSize || get32(packed) < kBitmapInfoHeaderSize || get32(packed) > size)
         return core::Status::failure(core::ErrorCode::kWriteFailed, kGetImageFailedText);
     const auto header = bitmapFileHeader(packed);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    media::OutputFile out;
+    if (core::Status s = out.begin(path, rules); !s) return s;
+    std::FILE* f = std::fopen(out.tempPath().c_str(), "wb");
     if (!f) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to create image file", errno);
     bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
               std::fwrite(packed, 1, size, f) == size;
@@ -92,7 +94,7 @@ core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, siz
         err = errno;
     }
     if (!ok) return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed write to image file", err);
-    return core::Status::success();
+    return out.commit();
 }
 
 std::string saveImageName(const std::string& path) {

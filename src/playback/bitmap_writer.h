@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "media/output_file.h"
 
 namespace zorv::playback {
 
@@ -32,9 +33,12 @@ std::array<uint8_t, kBitmapFileHeaderSize> bitmapFileHeader(const uint8_t* infoH
 // A 24-bit bottom-up packed bitmap of the picture (BGR rows padded to 4 bytes).
 void packBitmap(const ShownPicture& picture, std::vector<uint8_t>& out);
 
-// Writes the file (overwriting). False when the packed bitmap is too short for its own header.
-// Failures: "Failed to create image file", "Failed write to image file" (with errno).
-core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, size_t size);
+// Writes the file under a temporary name and renames it into place when complete; an existing file
+// is replaced only when rules allow it, and never one of rules.inputs. False when the packed bitmap
+// is too short for its own header. Failures: the output's refusal, "Failed to create image file",
+// "Failed write to image file" (with errno).
+core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, size_t size,
+                             const media::OutputRules& rules = {});
 
 // The proposed name: the path with its extension replaced by ".bmp".
 std::string saveImageName(const std::string& path);

@@ -24,8 +24,8 @@ std::string extractOutputName(const std::string& input) {
     return p.string() + ".wav";
 }
 
-AudioExtractJob::AudioExtractJob(std::string input, std::string output)
-    : input_(std::move(input)), output_(std::move(output)) {}
+AudioExtractJob::AudioExtractJob(std::string input, std::string output, bool overwrite)
+    : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
 AudioExtractJob::~AudioExtractJob() {
     if (worker_.joinable()) {
@@ -35,6 +35,7 @@ AudioExtractJob::~AudioExtractJob() {
 }
 
 Status AudioExtractJob::build() {
+    if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     Status s = source_.open(input_, false);
     if (!s) {
         if (s.message.empty()) s.message = "Could not add source filter";
@@ -72,7 +73,7 @@ std::string AudioExtractJob::progressText() const {
 bool AudioExtractJob::start() {
     if (!built_ || worker_.joinable()) return false;
     worker_ = std::thread([this] {
-        result_ = run();
+        result_ = out_.finish(run());
         finished_ = true;
     });
     return true;
@@ -89,7 +90,7 @@ Status AudioExtractJob::run() {
         return s;
     };
     media::WavWriter wav;
-    Status s = wav.open(output_, rate_, 2);
+    Status s = wav.open(out_.tempPath(), rate_, 2);
     if (!s) return failed(s, kExtractionFailed);
     if (fromStream_) {
         s = copyStream(wav);

@@ -10,6 +10,7 @@
 
 #include "core/job.h"
 #include "media/avi_audio_reader.h"
+#include "media/output_file.h"
 #include "media/wav_writer.h"
 #include "tools/dv_frame_source.h"
 
@@ -25,7 +26,9 @@ inline constexpr const char* kNoAudioFound = "Audio extraction failed - no audio
 
 class AudioExtractJob : public core::Job {
 public:
-    AudioExtractJob(std::string input, std::string output);
+    // output takes its name only when the extraction succeeded (an existing file is replaced then
+    // when overwrite is set; build() refuses it otherwise).
+    AudioExtractJob(std::string input, std::string output, bool overwrite = false);
     ~AudioExtractJob() override;
 
     // Opens the input and finds its audio; kNoAudioStream when it has none.
@@ -43,6 +46,8 @@ private:
     core::Status copyStream(media::WavWriter& wav);
 
     std::string input_, output_;
+    bool overwrite_;
+    media::OutputFile out_;
     DvFrameSource source_;
     media::AviAudioReader stream_;
     int rate_ = 0;

@@ -37,8 +37,8 @@ std::string ac3OutputName(const std::string& input) {
     return (hasExt ? input.substr(0, dot) : input) + ".ac3";
 }
 
-Ac3ExtractJob::Ac3ExtractJob(std::string input, std::string output)
-    : input_(std::move(input)), output_(std::move(output)) {}
+Ac3ExtractJob::Ac3ExtractJob(std::string input, std::string output, bool overwrite)
+    : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
 Ac3ExtractJob::~Ac3ExtractJob() {
     if (worker_.joinable()) {
@@ -50,6 +50,7 @@ Ac3ExtractJob::~Ac3ExtractJob() {
 std::string Ac3ExtractJob::progressText() const { return format1(kAc3ProgressFormat, input_); }
 
 Status Ac3ExtractJob::build() {
+    if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     media::AvcReader reader;
     openReason_ = reader.open(input_, false);
     if (openReason_ != media::kAvcOk) {
@@ -59,8 +60,6 @@ Status Ac3ExtractJob::build() {
         return Status::failure(code, format1(kAc3OpenInputFormat, input_));
     }
     fileSize_ = reader.fileSize();
-    media::File out;
-    if (!out.open(output_, media::File::Mode::kCreate)) return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());
     progress_.setTotal(fileSize_);
     built_ = true;
     return Status::success();
@@ -69,7 +68,7 @@ Status Ac3ExtractJob::build() {
 bool Ac3ExtractJob::start() {
     if (!built_ || worker_.joinable()) return false;
     worker_ = std::thread([this] {
-        result_ = run();
+        result_ = out_.finish(run());
         finished_.store(true);
     });
     return true;
@@ -84,7 +83,7 @@ Status Ac3ExtractJob::run() {
     media::AvcReader reader;
     if (reader.open(input_, false) != media::kAvcOk) return Status::failure(ErrorCode::kReadFailed, kAc3RunFailed);
     media::File out;
-    if (!out.open(output_, media::File::Mode::kCreate)) return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());
+    if (!out.open(out_.tempPath(), media::File::Mode::kCreate)) return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());
     std::unique_ptr<uint8_t[]> sample(new (std::nothrow) uint8_t[reader.maxSampleBytes()]);
     std::unique_ptr<uint8_t[]> carry(new (std::nothrow) uint8_t[kCarryBytes]);
     if (!sample || !carry) return Status::failure(ErrorCode::kOutOfMemory, kAc3NoMemory);

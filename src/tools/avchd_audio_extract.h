@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/job.h"
+#include "media/output_file.h"
 
 namespace zorv::tools {
 
@@ -29,7 +30,9 @@ inline constexpr const char* kAc3LogRun = "ERROR: Failed to run exporter";
 
 class Ac3ExtractJob : public core::Job {
 public:
-    Ac3ExtractJob(std::string input, std::string output);
+    // output takes its name only when the extraction succeeded (an existing file is replaced then
+    // when overwrite is set; build() refuses it otherwise).
+    Ac3ExtractJob(std::string input, std::string output, bool overwrite = false);
     ~Ac3ExtractJob() override;
 
     // Opens the input with the AVC reader and creates the output. Failures carry the texts above
@@ -49,6 +52,8 @@ private:
     core::Status run();
 
     std::string input_, output_;
+    bool overwrite_;
+    media::OutputFile out_;
     int openReason_ = 0;
     int64_t fileSize_ = 0;
     bool built_ = false;

@@ -344,6 +344,10 @@ DvBurnInJob::~DvBurnInJob() {
 }
 
 Status DvBurnInJob::build() {
+    if (!settings_.toInputFile) {
+        if (settings_.output.empty()) settings_.output = burnOutputName(input_);
+        if (Status s = out_.begin(settings_.output, {settings_.overwrite, {input_}}); !s) return s;
+    }
     media::DvMediaFile& f = impl_->file;
     if (!f.open(input_)) {
         const Status s = f.status();
@@ -358,7 +362,6 @@ Status DvBurnInJob::build() {
     impl_->first = std::clamp<int64_t>(settings_.firstFrame, 0, f.frameCount() - 1);
     impl_->last = settings_.lastFrame < 0 ? f.frameCount() - 1 : std::min(settings_.lastFrame, f.frameCount() - 1);
     if (impl_->last < impl_->first) impl_->last = impl_->first;
-    if (!settings_.toInputFile && settings_.output.empty()) settings_.output = burnOutputName(input_);
     built_ = true;
     return Status::success();
 }
@@ -371,7 +374,7 @@ std::string DvBurnInJob::progressText() const {
 bool DvBurnInJob::start() {
     if (!built_ || worker_.joinable()) return false;
     worker_ = std::thread([this] {
-        result_ = run();
+        result_ = settings_.toInputFile ? run() : out_.finish(run());
         finished_.store(true);
     });
     return true;
@@ -407,7 +410,7 @@ Status DvBurnInJob::run() {
     if (settings_.toInputFile) {
         if (!out.open(input_, media::File::Mode::kReadWrite))
             return Status::failure(ErrorCode::kOpenFailed, kUnableToWriteInput, out.sysError());
-    } else if (!out.open(settings_.output, media::File::Mode::kCreate)) {
+    } else if (!out.open(out_.tempPath(), media::File::Mode::kCreate)) {
         return Status::failure(ErrorCode::kOpenFailed,
                                "Could not create output file - " + std::string(std::strerror(out.sysError())), out.sysError());
     }

@@ -23,6 +23,7 @@
 
 #include "core/job.h"
 #include "core/metadata_record.h"
+#include "media/output_file.h"
 #include "core/options.h"
 #include "core/rgb_picture.h"
 
@@ -118,6 +119,7 @@ struct BurnInSettings {
     int64_t lastFrame = -1;  // -1: to the end
     bool toInputFile = false;
     std::string output;      // burn in to output file: its name
+    bool overwrite = false;  // an existing output is replaced when the run succeeded
     int workers = 0;         // 0: one per core, at most 2
 
     static BurnInSettings fromOptions(const core::Options& options);
@@ -149,6 +151,7 @@ private:
     BurnInSettings settings_;
     DrawerFactory drawers_;
     std::unique_ptr<Impl> impl_;
+    media::OutputFile out_;
     bool built_ = false;
     std::thread worker_;
     std::atomic<bool> finished_{false};

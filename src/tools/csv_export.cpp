@@ -353,9 +353,9 @@ core::Status exportMetadataCsv(media::DvMediaFile& source, media::File& out, con
 core::Status exportMetadataCsvFile(const std::string& inPath, const std::string& outPath,
                                    const CsvExportSettings& settings, bool overwrite, core::Progress* progress) {
     media::DvMediaFile source;
-    media::File out;
+    TextOutput out;
     if (core::Status st = openExportFiles(inPath, outPath, overwrite, source, out); !st) return st;
-    return exportMetadataCsv(source, out, settings, progress);
+    return out.finish(exportMetadataCsv(source, out.file(), settings, progress));
 }
 
 }  // namespace zorv::tools

@@ -29,8 +29,8 @@ std::string convertOutputName(const std::string& input, ConvertTarget target) {
     return p.string() + (target == ConvertTarget::kRawDv ? "-conv.dv" : "-conv.avi");
 }
 
-DvConvertJob::DvConvertJob(std::string input, std::string output, ConvertTarget target)
-    : input_(std::move(input)), output_(std::move(output)), target_(target) {}
+DvConvertJob::DvConvertJob(std::string input, std::string output, ConvertTarget target, bool overwrite)
+    : input_(std::move(input)), output_(std::move(output)), target_(target), overwrite_(overwrite) {}
 
 DvConvertJob::~DvConvertJob() {
     if (worker_.joinable()) {
@@ -42,6 +42,7 @@ DvConvertJob::~DvConvertJob() {
 Status DvConvertJob::build() {
     int t = static_cast<int>(target_);
     if (t < 1 || t > 3) return Status::failure(ErrorCode::kOpenFailed, "Illegal DV AVI file type");
+    if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     Status s = source_.open(input_, /*joinAudio=*/target_ != ConvertTarget::kAviType2);
     if (!s) {
         if (s.message.empty()) s.message = "Could not add source filter";
@@ -93,7 +94,7 @@ bool DvConvertJob::start() {
     if (!built_ || worker_.joinable()) return false;
     finished_ = false;
     worker_ = std::thread([this] {
-        result_ = run();
+        result_ = out_.finish(run());
         finished_ = true;
     });
     return true;
@@ -124,7 +125,7 @@ Status DvConvertJob::run() {
     int64_t done = 0;
     if (target_ == ConvertTarget::kRawDv) {
         media::RawDvWriter out;
-        Status s = out.open(output_, /*writeBehind=*/true);
+        Status s = out.open(out_.tempPath(), /*writeBehind=*/true);
         if (!s) return Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", s.sysError);
         source_.setMapped(true, [&] { out.flush(); });
         while (source_.next(f)) {
@@ -164,7 +165,7 @@ Status DvConvertJob::run() {
     opt.audioSampleRate = uint32_t(rate);
     opt.writeBehind = true;
     media::AviWriter out;
-    Status s = out.open(output_, opt);
+    Status s = out.open(out_.tempPath(), opt);
     if (!s) return Status::failure(ErrorCode::kOpenFailed, "Could not set the output file name", s.sysError);
     source_.setMapped(true, [&] { out.flush(); });
     std::vector<int16_t> pcm(2 * media::dvaudio::kMaxSamplesPerFrame);
@@ -229,8 +230,8 @@ Status DvConvertJob::run() {
 }
 
 Status DvConvertJob::finishAvi() {
-    int fd = ::open(output_.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return Status::success();  // the placeholder stays
+    int fd = ::open(out_.tempPath().c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return Status::failure(ErrorCode::kWriteFailed, failureText(), errno);
     if (editorBytes_ > 16) inputChunks_.copyEditorChunks(fd);
     if (haveTimecode_) {
         media::AviChunks outChunks(fd, static_cast<int>(target_));

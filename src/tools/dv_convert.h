@@ -12,6 +12,7 @@
 #include "core/job.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
+#include "media/output_file.h"
 #include "tools/dv_frame_source.h"
 
 namespace zorv::tools {
@@ -26,7 +27,9 @@ inline constexpr const char* kOperationCancelled = "Operation Cancelled";
 
 class DvConvertJob : public core::Job {
 public:
-    DvConvertJob(std::string input, std::string output, ConvertTarget target);
+    // output takes its name only when the conversion succeeded; an existing file of that name is
+    // replaced then when overwrite is set, and the run is refused at build() otherwise.
+    DvConvertJob(std::string input, std::string output, ConvertTarget target, bool overwrite = false);
     ~DvConvertJob() override;
 
     // Opens the input and checks the conversion; the failure carries the system's message.
@@ -47,6 +50,8 @@ private:
 
     std::string input_, output_;
     ConvertTarget target_;
+    bool overwrite_;
+    media::OutputFile out_;
     int inputType_ = 0;
     uint64_t riffLimit_ = 1ull << 30;
     DvFrameSource source_;

@@ -156,6 +156,7 @@ Status DvFileSplitter::open(const std::string& inputPath) {
         return st;
     };
 
+    inputPath_ = inputPath;
     std::string base = pathWithoutExtension(inputPath);
     outputBase_ = settings_.outputFolder.empty()
                       ? base
@@ -174,10 +175,11 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     progress_.setTotal(totalFrames_);
 
     logPath_ = uniqueFileName(outputBase_ + ".log");
-    log_ = std::fopen(logPath_.c_str(), "wb");
+    // The log and the batch list record each file as it is completed, under names nothing has taken.
+    log_ = std::fopen(logPath_.c_str(), "wbx");
     if (!log_) return fail(Status::failure(ErrorCode::kWriteFailed, "Failed to create log file", errno));
     batchPath_ = uniqueFileName(outputBase_ + ".csv");
-    batch_ = std::fopen(batchPath_.c_str(), "wb");
+    batch_ = std::fopen(batchPath_.c_str(), "wbx");
     if (!batch_) return fail(Status::failure(ErrorCode::kWriteFailed, "Failed to create Premiere batch list file", errno));
 
     SplitRules rules;
@@ -433,7 +435,9 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
     opt.reservedText = reservedItemText();
     if (auto audio = media::dvaudio::readAudioInfo(data.data(), data.size())) opt.audioSampleRate = audio->sampleRate;
-    Status st = writer_.open(current_.path, opt);
+    Status st = currentOut_.begin(current_.path, {false, {inputPath_}});
+    if (!st) return st;
+    st = writer_.open(currentOut_.tempPath(), opt);
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Could not set the output file name", st.sysError);
 
     if (fileCallback_) {
@@ -472,8 +476,10 @@ Status DvFileSplitter::finishFile() {
     Status st = writer_.close();
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
     publishWritten(queuedFrames_);
-    current_.timecodeListWritten = writeTdat(current_.path, current_.first, current_.reel);
-    setDateModified(current_.path, current_.first);
+    current_.timecodeListWritten = writeTdat(currentOut_.tempPath(), current_.first, current_.reel);
+    setDateModified(currentOut_.tempPath(), current_.first);
+    st = currentOut_.commit();
+    if (!st) return st;
     writeLogEntry(current_, fileNumber_);
     outputs_.push_back(current_);
     return Status::success();
@@ -481,10 +487,8 @@ Status DvFileSplitter::finishFile() {
 
 // A file cut short by cancel or failure is removed.
 void DvFileSplitter::discardFile() {
-    if (!writer_.isOpen()) return;
     writer_.close();
-    std::error_code ec;
-    std::filesystem::remove(current_.path, ec);
+    currentOut_.discard();
 }
 
 Status DvFileSplitter::sinkFrame(const SlotFrame& f) {

@@ -29,6 +29,7 @@
 #include "core/options.h"
 #include "media/avi_writer.h"
 #include "media/mapped_window.h"
+#include "media/output_file.h"
 #include "tools/dv_frame_source.h"
 #include "tools/split_decider.h"
 
@@ -158,7 +159,9 @@ private:
     std::string baseReel_, currentReel_;
     int reelCounter_ = 0;
     int fileNumber_ = 1;
+    std::string inputPath_;
     media::AviWriter writer_;
+    media::OutputFile currentOut_;  // the file being written, under its temporary name
     SplitOutputFile current_;
     std::vector<int16_t> pcm_;                        // source side: a frame's PCM
     std::vector<uint8_t> entry_;                      // source side: the entry being built

@@ -61,12 +61,6 @@ ErrorCode mapMediaError(ErrorCode e) {
 
 int twoDigitYear(int yy) { return yy < 92 ? 2000 + yy : 1900 + yy; }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 }  // namespace
 
 DvMetadataModifier::DvMetadataModifier() = default;
@@ -139,6 +133,10 @@ bool DvMetadataModifier::open() {
     opened_ = false;
     media_.close();
     status_ = {};
+    if (!directMode()) {
+        status_ = output_.begin(outputPath_, {overwrite_, {inputPath_}});
+        if (!status_) return false;
+    }
     const media::Recognition r = media_.recognise(inputPath_);
     if (r.result == media::RecognizeResult::kUnsupported) {
         fail(ErrorCode::kReadFailed, kModifyTypeNotSupported);
@@ -301,7 +299,7 @@ core::Status DvMetadataModifier::run() {
     prepare();
     if (frameSize_ == 0 || sequences_ == 0 || sequences_ > 24 || media_.readBufferSize() <= 0)
         return failFromMedia(kModifyNoBufferSize);
-    const core::Status st = directMode() ? runDirect() : runOutputFile();
+    const core::Status st = directMode() ? runDirect() : (status_ = output_.finish(runOutputFile()));
     if (st.ok()) progress_.setDone(total_);
     return st;
 }
@@ -481,8 +479,6 @@ private:
 // only the DIF blocks whose packs changed come from a small buffer.
 core::Status DvMetadataModifier::runOutputFile() {
     const int64_t fileSize = media_.fileSize();
-    // Writing over the input would destroy what is being read.
-    if (sameFile(inputPath_, outputPath_)) return fail(ErrorCode::kWriteFailed, kModifyCreateFailed);
 
     std::vector<uint8_t> frame;
     std::unique_ptr<media::GatherBatch> batch;
@@ -493,7 +489,7 @@ core::Status DvMetadataModifier::runOutputFile() {
         return fail(ErrorCode::kOutOfMemory, kModifyNoBuffer);
     }
     media::File out;
-    if (!out.open(outputPath_, media::File::Mode::kCreate))
+    if (!out.open(output_.tempPath(), media::File::Mode::kCreate))
         return fail(ErrorCode::kWriteFailed, kModifyCreateFailed, out.sysError());
     const media::File& in = media_.file();
     // Two map windows take turns while a writer thread writes the batches: a batch handed over

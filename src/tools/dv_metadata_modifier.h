@@ -25,6 +25,7 @@
 
 #include "core/error.h"
 #include "core/job.h"
+#include "media/output_file.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
 #include "tools/dv_pack_rewrite.h"
@@ -63,6 +64,9 @@ public:
     void setInputPath(const std::string& path) { inputPath_ = path; }
     // An empty path selects direct mode.
     void setOutputPath(const std::string& path) { outputPath_ = path; }
+    // An existing output file is replaced (when the run succeeded) only when this is set; open()
+    // refuses it otherwise. The output is written under a temporary name until then.
+    void setOverwrite(bool overwrite) { overwrite_ = overwrite; }
     bool directMode() const { return outputPath_.empty(); }
     void setCompletion(std::function<void(bool failed)> done) { completion_ = std::move(done); }
 
@@ -100,6 +104,8 @@ private:
 
     ModifySettings s_;
     std::string inputPath_, outputPath_;
+    bool overwrite_ = false;
+    media::OutputFile output_;
     std::function<void(bool)> completion_;
 
     media::DvMediaFile media_;

@@ -19,7 +19,8 @@ core::Status runExportScan(media::DvMediaFile& source, media::ScanObserver& obse
 }
 
 core::Status openExportFiles(const std::string& inPath, const std::string& outPath, bool overwrite,
-                             media::DvMediaFile& source, media::File& out) {
+                             media::DvMediaFile& source, TextOutput& out) {
+    if (core::Status st = out.open(outPath, inPath, overwrite); !st) return st;
     if (!source.open(inPath)) {
         core::Status st = source.status();
         if (st.ok()) st.code = core::ErrorCode::kOpenFailed;
@@ -28,12 +29,6 @@ core::Status openExportFiles(const std::string& inPath, const std::string& outPa
     }
     if (!source.indexed()) {
         return core::Status::failure(core::ErrorCode::kOpenFailed, "Unable to index the AVI file");
-    }
-    if (!out.open(outPath, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
-        if (out.sysError() == EEXIST) {
-            return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
-        }
-        return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
     }
     return core::Status::success();
 }

@@ -7,6 +7,7 @@
 #include "core/job.h"
 #include "media/file_io.h"
 #include "media/metadata_scan.h"
+#include "tools/text_output.h"
 
 namespace zorv::media {
 class DvMediaFile;
@@ -20,9 +21,9 @@ namespace zorv::tools {
 // message and errno the writer fills in.
 core::Status runExportScan(media::DvMediaFile& source, media::ScanObserver& observer, core::Progress* progress);
 
-// Opens and indexes the DV file inPath into source and creates outPath for writing into out. An
-// existing output is an error ("The output file already exists") unless overwrite is set.
+// Opens the output outPath (refused when it is inPath, or exists without overwrite), then opens and
+// indexes the DV file inPath into source.
 core::Status openExportFiles(const std::string& inPath, const std::string& outPath, bool overwrite,
-                             media::DvMediaFile& source, media::File& out);
+                             media::DvMediaFile& source, TextOutput& out);
 
 }  // namespace zorv::tools

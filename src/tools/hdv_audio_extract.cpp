@@ -18,8 +18,8 @@ namespace zorv::tools {
 using core::ErrorCode;
 using core::Status;
 
-HdvAudioExtractJob::HdvAudioExtractJob(std::string input, std::string output)
-    : input_(std::move(input)), output_(std::move(output)) {}
+HdvAudioExtractJob::HdvAudioExtractJob(std::string input, std::string output, bool overwrite)
+    : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
 HdvAudioExtractJob::~HdvAudioExtractJob() {
     if (worker_.joinable()) {
@@ -29,6 +29,7 @@ HdvAudioExtractJob::~HdvAudioExtractJob() {
 }
 
 Status HdvAudioExtractJob::build() {
+    if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     const media::Recognition rec = media::recognize(input_);
     if (rec.ok() && rec.type == media::FileType::kHdv1) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
     media::M2tReader reader;
@@ -50,7 +51,7 @@ std::string HdvAudioExtractJob::progressText() const {
 bool HdvAudioExtractJob::start() {
     if (!built_ || worker_.joinable()) return false;
     worker_ = std::thread([this] {
-        result_ = run();
+        result_ = out_.finish(run());
         finished_.store(true);
     });
     return true;
@@ -73,7 +74,7 @@ Status HdvAudioExtractJob::run() {
         if (!wav.isOpen()) {
             rate_ = rate;
             channels_ = channels;
-            Status o = wav.open(output_, rate, channels, 16);
+            Status o = wav.open(out_.tempPath(), rate, channels, 16);
             if (!o) return Status::failure(o.code, "Could not connect audio stream to WAV", o.sysError);
         }
         if (rate != rate_ || channels != channels_) return Status::success();  // a format change is not carried

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/job.h"
+#include "media/output_file.h"
 
 namespace zorv::tools {
 
@@ -15,7 +16,9 @@ inline constexpr const char* kHdv1AudioSkipped =
 
 class HdvAudioExtractJob : public core::Job {
 public:
-    HdvAudioExtractJob(std::string input, std::string output);
+    // output takes its name only when the extraction succeeded (an existing file is replaced then
+    // when overwrite is set; build() refuses it otherwise).
+    HdvAudioExtractJob(std::string input, std::string output, bool overwrite = false);
     ~HdvAudioExtractJob() override;
 
     // Opens the stream with the M2T reader ("Could not load M2T file (reason %d)") and checks it is
@@ -38,6 +41,8 @@ private:
     core::Status run();
 
     std::string input_, output_;
+    bool overwrite_;
+    media::OutputFile out_;
     int packetSize_ = 188;
     int64_t firstPacket_ = 0;
     int64_t fileSize_ = 0;

@@ -4,6 +4,7 @@
 
 #include "media/codec/codec_registry.h"
 #include "tools/avi_picture_sink.h"
+#include "tools/system_text.h"
 #include "tools/ts_burn_source.h"
 
 namespace zorv::tools {
@@ -20,7 +21,12 @@ StreamBurnChoice streamBurnChoice(const core::Options& options) {
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
                                                    const StreamBurnChoice& choice, DrawerFactory drawers,
-                                                   std::string& error) {
+                                                   std::string& error, bool overwrite) {
+    media::OutputFile out;
+    if (const core::Status s = out.begin(output, {overwrite, {input}}); !s) {
+        error = s.sysError ? s.message + ": " + systemText(s.sysError) : s.message;
+        return nullptr;
+    }
     const bool hdv = family == StreamFamily::kHdv;
     const codec::CodecRole role = hdv ? codec::CodecRole::kMpeg2VideoDecoder : codec::CodecRole::kH264VideoDecoder;
     const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
@@ -42,7 +48,7 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
     int64_t num = 25, den = 1;
     source->pictureRate(num, den);
     auto sink = std::make_unique<AviPictureSink>(choice.compressor, num, den, choice.audio);
-    auto job = std::make_unique<StreamBurnInJob>(family, output, std::move(source), std::move(sink), std::move(drawers));
+    auto job = std::make_unique<StreamBurnInJob>(family, std::move(out), std::move(source), std::move(sink), std::move(drawers));
     job->setDecoder(decoder->displayName, decoder->id.toString());
     return job;
 }

@@ -21,11 +21,12 @@ struct StreamBurnChoice {
 // The compressor and sound of the options.
 StreamBurnChoice streamBurnChoice(const core::Options& options);
 
-// Opens the input with its decoder and builds the job (not started). Null with the reason in error:
-// no decoder configured, or the reader's or decoder's failure text.
+// Checks the output (refused when it is the input, or exists without overwrite), opens the input
+// with its decoder and builds the job (not started). Null with the reason in error: the output's
+// refusal, no decoder configured, or the reader's or decoder's failure text.
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
                                                    const StreamBurnChoice& choice, DrawerFactory drawers,
-                                                   std::string& error);
+                                                   std::string& error, bool overwrite = false);
 
 }  // namespace zorv::tools

@@ -4,7 +4,6 @@
 
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
 
 namespace zorv::tools {
@@ -33,7 +32,7 @@ Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
     return submitFrame(start);
 }
 
-StreamBurnInJob::StreamBurnInJob(StreamFamily family, std::string output, std::unique_ptr<PictureSource> source,
+StreamBurnInJob::StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                                  std::unique_ptr<PictureSink> sink, DrawerFactory drawers)
     : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
@@ -62,8 +61,9 @@ Status StreamBurnInJob::wait() {
 Status StreamBurnInJob::run() {
     const bool hdv = family_ == StreamFamily::kHdv;
     const char* failedText = hdv ? kBurnInFailedM2t : kBurnInFailedMts;
-    Status s = sink_->open(output_);
+    Status s = sink_->open(output_.tempPath());
     if (!s) {
+        output_.discard();
         outcome_ = BurnOutcome::kFailed;
         return s;
     }
@@ -198,9 +198,13 @@ Status StreamBurnInJob::run() {
     if (outcome == BurnOutcome::kIncompatible)
         result = Status::failure(ErrorCode::kReadFailed,
                                  printfText(hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd, decoderName_, decoderGuid_));
-    if (outcome == BurnOutcome::kTimedOut) {
-        std::error_code ec;
-        std::filesystem::remove(output_, ec);
+    if (outcome == BurnOutcome::kComplete && result.ok()) {
+        if (Status c = output_.commit(); !c) {
+            outcome = BurnOutcome::kFailed;
+            result = c;
+        }
+    } else {
+        output_.discard();
     }
     if (outcome == BurnOutcome::kComplete) progress_.setDone(progress_.total());
     outcome_.store(outcome);

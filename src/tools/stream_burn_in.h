@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/job.h"
+#include "media/output_file.h"
 #include "core/rgb_picture.h"
 #include "tools/burn_in.h"
 
@@ -92,7 +93,9 @@ enum class BurnOutcome { kRunning, kComplete, kHalted, kTimedOut, kIncompatible,
 
 class StreamBurnInJob : public core::Job {
 public:
-    StreamBurnInJob(StreamFamily family, std::string output, std::unique_ptr<PictureSource> source,
+    // output is begun (checked and created under its temporary name); the run renames it into place
+    // when complete and removes it otherwise.
+    StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                     std::unique_ptr<PictureSink> sink, DrawerFactory drawers);
     ~StreamBurnInJob() override;
 
@@ -124,7 +127,7 @@ private:
     core::Status run();
 
     StreamFamily family_;
-    std::string output_;
+    media::OutputFile output_;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<PictureSink> sink_;
     DrawerFactory drawers_;

@@ -13,6 +13,7 @@
 #include "media/hdv_stream_info.h"
 #include "media/recognize.h"
 #include "tools/stream_picture_walk.h"
+#include "tools/text_output.h"
 #include "tools/text_builder.h"
 
 namespace zorv::tools {
@@ -232,17 +233,17 @@ core::Status writeFailed(int sysError) {
 core::Status exportStreamMetadataCsvFile(const std::string& inPath, const std::string& outPath,
                                          const CsvExportSettings& settings, bool overwrite,
                                          core::Progress* progress) {
+    TextOutput out;
+    core::Status st = out.open(outPath, inPath, overwrite);
+    if (!st) return st;
     StreamWalk walk;
-    core::Status st = openStreamWalk(inPath, walk, progress);
+    st = openStreamWalk(inPath, walk, progress);
     if (!st) return st;
-    media::File out;
-    st = createExportOutput(out, outPath, overwrite);
-    if (!st) return st;
-    StreamRowWriter writer(out, settings, walk.avchd);
+    StreamRowWriter writer(out.file(), settings, walk.avchd);
     if (!writer.header()) return writeFailed(writer.sysError());
     st = walkStreamPictures(walk, progress, [&](const StreamPicture& p) { return writer.picture(p); });
     if (st.code == core::ErrorCode::kWriteFailed) return writeFailed(writer.sysError());
-    return st;
+    return out.finish(st);
 }
 
 }  // namespace zorv::tools

@@ -42,16 +42,6 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
     return st;
 }
 
-core::Status createExportOutput(media::File& out, const std::string& path, bool overwrite) {
-    if (out.open(path, overwrite ? media::File::Mode::kCreate : media::File::Mode::kCreateNew)) {
-        return core::Status::success();
-    }
-    if (out.sysError() == EEXIST) {
-        return core::Status::failure(core::ErrorCode::kOpenFailed, "The output file already exists", EEXIST);
-    }
-    return core::Status::failure(core::ErrorCode::kWriteFailed, "Failed to create output file", out.sysError());
-}
-
 namespace {
 
 core::Status noPictures() { return core::Status::failure(core::ErrorCode::kNoOutput, kNoStreamPictures); }

@@ -28,9 +28,6 @@ struct StreamWalk {
 // Recognises and opens the stream; failures carry the open and read texts of the exporters.
 core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Progress* progress);
 
-// Creates the export's output file: refused with "The output file already exists" unless overwrite.
-core::Status createExportOutput(media::File& out, const std::string& path, bool overwrite);
-
 inline constexpr const char* kNoStreamPictures = "No picture found in the file: nothing was exported";
 
 // Calls take for every picture. When take returns false the walk stops and returns kWriteFailed with

@@ -10,6 +10,7 @@
 #include "media/hdv_stream_info.h"
 #include "media/recognize.h"
 #include "tools/stream_picture_walk.h"
+#include "tools/text_output.h"
 #include "tools/text_builder.h"
 
 namespace zorv::tools {
@@ -140,9 +141,12 @@ bool StreamSubtitleWriter::finish() {
 
 core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::string& outPath,
                                        const SubtitleSettings& settings, bool overwrite, core::Progress* progress) {
-    // The stream is read before the output is made: its picture rate times the last cue.
+    TextOutput out;
+    core::Status st = out.open(outPath, inPath, overwrite);
+    if (!st) return st;
+    // The stream's picture rate times the last cue.
     StreamWalk walk;
-    core::Status st = openStreamWalk(inPath, walk, progress);
+    st = openStreamWalk(inPath, walk, progress);
     if (!st) return st;
     int64_t period = 0;
     if (walk.avchd) {
@@ -153,16 +157,13 @@ core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::str
         period = periodFromRate(num, den);
     }
 
-    media::File out;
-    st = createExportOutput(out, outPath, overwrite);
-    if (!st) return st;
-    StreamSubtitleWriter writer(out, settings, walk.avchd, period);
+    StreamSubtitleWriter writer(out.file(), settings, walk.avchd, period);
     if (!writer.begin()) return writeFailed(writer.sysError());
     st = walkStreamPictures(walk, progress, [&](const StreamPicture& p) { return writer.picture(p); });
     if (st.code == core::ErrorCode::kWriteFailed) return writeFailed(writer.sysError());
     if (!st) return st;
     if (!writer.finish()) return writeFailed(writer.sysError());
-    return core::Status::success();
+    return out.finish(core::Status::success());
 }
 
 }  // namespace zorv::tools

@@ -263,9 +263,9 @@ core::Status exportSubtitles(media::DvMediaFile& source, media::File& out, const
 core::Status exportSubtitlesFile(const std::string& inPath, const std::string& outPath,
                                  const SubtitleSettings& settings, bool overwrite, core::Progress* progress) {
     media::DvMediaFile source;
-    media::File out;
+    TextOutput out;
     if (core::Status st = openExportFiles(inPath, outPath, overwrite, source, out); !st) return st;
-    return exportSubtitles(source, out, settings, progress);
+    return out.finish(exportSubtitles(source, out.file(), settings, progress));
 }
 
 }  // namespace zorv::tools

@@ -2,7 +2,10 @@
 // would, and the output checked.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -147,6 +150,30 @@ TEST_F(ToolLauncherTest, AnsweringNoToFileExistsLeavesTheFileUntouched) {
     run(cmd::kConvertAvi2);
     EXPECT_EQ(prompts.lastMessage(), QStringLiteral("Conversion complete."));
     EXPECT_EQ(typeOf(existing), media::FileType::kAviType2);
+}
+
+TEST_F(ToolLauncherTest, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsAsked) {
+    const QString input = clip(QStringLiteral("clip.avi"));
+    open(input);
+    const QByteArray before = contents(input);
+    const QString link = dir_.filePath(QStringLiteral("link.avi")), hard = dir_.filePath(QStringLiteral("hard.avi"));
+    ASSERT_TRUE(QFile::link(input, link));
+    ASSERT_EQ(::link(input.toLocal8Bit().constData(), hard.toLocal8Bit().constData()), 0);
+    for (int command : {cmd::kConvertAvi2, cmd::kConvertRawDv, cmd::kExtractAudio, cmd::kBurnIn, cmd::kExportMetadata,
+                        cmd::kExportSubtitles}) {
+        for (const QString& out : {input, link, hard}) {
+            SCOPED_TRACE(command);
+            SCOPED_TRACE(out.toStdString());
+            PromptRecorder prompts;
+            prompts.paths = {out};
+            run(command);
+            for (const Prompt& p : prompts.prompts) EXPECT_NE(p.title, QStringLiteral("File Exists"));
+            EXPECT_TRUE(prompts.lastMessage().startsWith(QStringLiteral("The output file is the input file: ")))
+                << prompts.lastMessage().toStdString();
+            EXPECT_EQ(contents(input), before);
+        }
+    }
+    EXPECT_EQ(QDir(dir_.path()).entryList(QStringList{QStringLiteral(".*.zorv-*")}, QDir::Hidden | QDir::Files).size(), 0);
 }
 
 TEST_F(ToolLauncherTest, ExtractAudioWritesAWavFile) {

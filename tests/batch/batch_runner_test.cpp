@@ -324,5 +324,32 @@ TEST_F(BatchRunnerTest, MissingFileIsLoggedAndCountsAsFailed) {
     EXPECT_EQ(runner.failedCount(), 1);
 }
 
+TEST_F(BatchRunnerTest, AbortedFilesLeaveNoPartialOutputNorTemporaryFile) {
+    // Abort as soon as the first file names its output: the run is cancelled while it writes.
+    for (BatchOp op : {BatchOp::kConvertAvi1, BatchOp::kConvertAvi2, BatchOp::kConvertRawDv, BatchOp::kExtractAudio,
+                       BatchOp::kBurnIn, BatchOp::kModify, BatchOp::kSplit, BatchOp::kExportMetadata,
+                       BatchOp::kExportSubtitles}) {
+        SCOPED_TRACE(operationEntry(op).text);
+        TempFolder out;
+        BatchRunner runner(settingsFor(op, out.str()));
+        std::string output;
+        runner.setLineCallback([&](const std::string& l) {
+            if (l.rfind("Output file: ", 0) == 0 || l.rfind("Output stem: ", 0) == 0) {
+                if (output.empty()) output = l.substr(13);
+                runner.abort();
+            }
+        });
+        runner.run({media().path("a1"), media().path("a2")});
+        EXPECT_TRUE(runner.aborted());
+        ASSERT_FALSE(output.empty());
+        for (const auto& e : fs::directory_iterator(out.str()))
+            EXPECT_EQ(e.path().filename().string().find(".zorv-"), std::string::npos) << e.path();
+        // The file's output exists only when its run completed before the abort was seen.
+        const auto outcomes = runner.outcomes();
+        const FileOutcome ran = outcomes[0] == FileOutcome::kSkipped ? outcomes[1] : outcomes[0];
+        if (op != BatchOp::kSplit) EXPECT_EQ(fs::exists(output), ran == FileOutcome::kDone) << output;
+    }
+}
+
 }  // namespace
 }  // namespace zorv::batch

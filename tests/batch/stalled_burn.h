@@ -33,8 +33,10 @@ public:
 // The factory; ticks > 0 lets the job time itself out after that many ticks of tickMs.
 inline batch::StreamBurnFactory stalledBurnFactory(int tickMs = 200, int ticks = 50) {
     return [tickMs, ticks](media::FileType type, const std::string&, const std::string& output, std::string&) {
+        media::OutputFile out;
+        if (!out.begin(output, {})) return std::unique_ptr<tools::StreamBurnInJob>{};
         auto job = std::make_unique<tools::StreamBurnInJob>(
-            type == media::FileType::kAvchd ? tools::StreamFamily::kAvchd : tools::StreamFamily::kHdv, output,
+            type == media::FileType::kAvchd ? tools::StreamFamily::kAvchd : tools::StreamFamily::kHdv, std::move(out),
             std::make_unique<StalledSource>(), std::make_unique<FileSink>(), tools::DrawerFactory{});
         job->setWatch(std::chrono::milliseconds(tickMs), ticks);
         return job;

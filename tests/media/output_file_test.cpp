@@ -89,6 +89,16 @@ TEST_F(OutputFileTest, AnUncommittedOutputLeavesNothingAndTheOldFileAsItWas) {
     fresh.discard();
     EXPECT_FALSE(fs::exists(at("new.avi")));
     EXPECT_EQ(entries(), 1u);
+
+    // The end of a run: a failure is passed on and leaves nothing, a success takes the name.
+    ASSERT_TRUE(fresh.begin(at("new.avi"), {}).ok());
+    EXPECT_EQ(fresh.finish(core::Status::failure(core::ErrorCode::kCancelled)).code, core::ErrorCode::kCancelled);
+    EXPECT_EQ(entries(), 1u);
+    ASSERT_TRUE(fresh.begin(at("new.avi"), {}).ok());
+    put(fresh.tempPath(), "done");
+    EXPECT_TRUE(fresh.finish(core::Status::success()).ok());
+    EXPECT_EQ(read(at("new.avi")), "done");
+    EXPECT_EQ(entries(), 2u);
 }
 
 TEST_F(OutputFileTest, LinksAsOutputs) {

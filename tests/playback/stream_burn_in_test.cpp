@@ -10,6 +10,7 @@
 
 #include "playback/overlay_drawer.h"
 #include "media/codec/av_handles.h"
+#include "media/output_file.h"
 #include "tools/stream_burn_in.h"
 
 namespace zorv::playback {
@@ -91,6 +92,13 @@ private:
     int* changed_;
 };
 
+// An output begun at path, as the burn-in factory hands it to the job.
+media::OutputFile outputAt(const fs::path& path) {
+    media::OutputFile out;
+    EXPECT_TRUE(out.begin(path.string(), {}).ok()) << path;
+    return out;
+}
+
 OverlaySettings settings() {
     OverlaySettings s;
     s.itemMask = 0x19FF7;
@@ -100,7 +108,7 @@ OverlaySettings settings() {
 TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
     const fs::path out = tempFile("silent-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, out.string(), std::make_unique<SilentDecoder>(),
+    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, outputAt(out), std::make_unique<SilentDecoder>(),
                                std::make_unique<FileSink>(&pictures, &changed),
                                overlayDrawerFactory(settings(), LayerFamily::Hdv));
     job.setWatch(std::chrono::milliseconds(10), 50);
@@ -112,7 +120,7 @@ TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(pictures, 0);
 
-    tools::StreamBurnInJob avc(tools::StreamFamily::kAvchd, out.string(), std::make_unique<SilentDecoder>(),
+    tools::StreamBurnInJob avc(tools::StreamFamily::kAvchd, outputAt(out), std::make_unique<SilentDecoder>(),
                                std::make_unique<FileSink>(&pictures, &changed), nullptr);
     avc.setWatch(std::chrono::milliseconds(5), 50);
     ASSERT_TRUE(avc.start());
@@ -124,7 +132,7 @@ TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
 TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
     const fs::path out = tempFile("lost-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, out.string(),
+    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, outputAt(out),
                                std::make_unique<ListDecoder>(640, 360, std::vector<int64_t>{0, 400000, 200000, 800000, 100}),
                                std::make_unique<FileSink>(&pictures, &changed),
                                overlayDrawerFactory(settings(), LayerFamily::Avchd));
@@ -144,7 +152,7 @@ TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
 TEST(StreamBurnIn, HdvPicturesOfAnotherSizeMarkTheDecoderIncompatible) {
     const fs::path out = tempFile("wrong-size-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, out.string(),
+    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, outputAt(out),
                                std::make_unique<ListDecoder>(1920, 1080, std::vector<int64_t>{0, 400000}),
                                std::make_unique<FileSink>(&pictures, &changed),
                                overlayDrawerFactory(settings(), LayerFamily::Hdv));
@@ -233,7 +241,7 @@ TEST(StreamBurnIn, DrawsInPlaceOnlyOnFramesTheDecoderLetGoOf) {
     auto sink = std::make_unique<FrameSink>();
     FrameDecoder* src = source.get();
     FrameSink* out = sink.get();
-    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, tempFile("frames.avi").string(), std::move(source),
+    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, outputAt(tempFile("frames.avi")), std::move(source),
                                std::move(sink), overlayDrawerFactory(settings(), LayerFamily::Avchd));
     job.setWatch(std::chrono::milliseconds(200), 0);
     ASSERT_TRUE(job.start());

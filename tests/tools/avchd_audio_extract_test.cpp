@@ -86,7 +86,7 @@ TEST(Ac3Extract, FailureTexts) {
     ASSERT_TRUE(gen::writeAvchd(desc, dir.file("ok.mts")));
     Ac3ExtractJob noDir(dir.file("ok.mts"), dir.file("no/such/dir.ac3"));
     const core::Status c = noDir.build();
-    EXPECT_EQ(c.message, "Unable to create audio extraction file");
+    EXPECT_EQ(c.message, "The output folder does not exist: " + dir.file("no/such"));
     EXPECT_FALSE(noDir.start());
 }
 

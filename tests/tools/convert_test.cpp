@@ -82,7 +82,7 @@ Bytes writeType2(const fs::path& path, bool pal, int frames, int rate) {
 }
 
 core::Status convert(const fs::path& in, const fs::path& out, ConvertTarget t) {
-    DvConvertJob job(in.string(), out.string(), t);
+    DvConvertJob job(in.string(), out.string(), t, /*overwrite=*/true);
     core::Status s = job.build();
     if (!s) return s;
     EXPECT_TRUE(job.start());

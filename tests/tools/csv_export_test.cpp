@@ -413,7 +413,7 @@ TEST(CsvExport, WriteFailureIsErrorFourAndEarlierRowsStay) {
     EXPECT_FALSE(source.scanned());
 }
 
-TEST(CsvExport, CancelStopsWithErrorSevenAndKeepsRows) {
+TEST(CsvExport, CancelStopsWithErrorSevenAndLeavesNoFile) {
     const std::string clip = gen::cachedClip("steady.avi", gen::palClip(80), gen::Container::Avi1);
     ASSERT_FALSE(clip.empty());
     core::Progress progress;
@@ -421,8 +421,7 @@ TEST(CsvExport, CancelStopsWithErrorSevenAndKeepsRows) {
     const Export e = exportFile(clip, framesAsNumbers(CsvExportMode::kAllFrames), &progress);
     EXPECT_EQ(e.status.code, core::ErrorCode::kCancelled);
     EXPECT_EQ(e.status.message, "Operation Cancelled");
-    ASSERT_FALSE(e.lines.empty());
-    EXPECT_EQ(e.lines[0].substr(0, 2), "0,");
+    EXPECT_TRUE(e.lines.empty());
 }
 
 TEST(CsvExport, FileAlreadyScannedIsScannedAgain) {

@@ -1,8 +1,10 @@
 // DvMetadataModifier on generated camcorder clips: what changes in the file and what must not, both
 // modes, the timecode and calendar rules over whole files, the Premiere list, failures and cancel.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -39,6 +41,7 @@ core::Status modify(const ModifySettings& s, const std::string& in, const std::s
     m.setSettings(s);
     m.setInputPath(in);
     m.setOutputPath(out);
+    m.setOverwrite(true);
     if (!m.open()) return m.status();
     EXPECT_TRUE(m.start());
     return m.wait();
@@ -260,18 +263,27 @@ TEST_F(DvMetadataModifierTest, RefusesFilesThatAreNotDvAvi) {
 }
 
 TEST_F(DvMetadataModifierTest, FailedWriteIsReportedAndInputUntouched) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const std::string in = clipCopy("mod-pal10", gen::palClip(10), gen::Container::Avi2, dir.file("in.avi"));
     const Bytes original = readBytes(in);
     bool failedFlag = false;
     DvMetadataModifier m;
     m.setSettings(startTimecode(1, 0, 0, 0));
     m.setInputPath(in);
-    m.setOutputPath("/dev/full");
+    m.setOutputPath(dir.file("out.avi"));
     m.setCompletion([&](bool failed) { failedFlag = failed; });
     ASSERT_TRUE(m.open());
+    // A disk that fills up: writes past 100 kB fail (EFBIG) while the limit holds.
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     ASSERT_TRUE(m.start());
     const core::Status st = m.wait();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.avi")));
     EXPECT_EQ(st.code, core::ErrorCode::kWriteFailed);
     EXPECT_EQ(st.message, kModifyWriteFailed);
     EXPECT_NE(st.sysError, 0);
@@ -279,15 +291,15 @@ TEST_F(DvMetadataModifierTest, FailedWriteIsReportedAndInputUntouched) {
     EXPECT_EQ(readBytes(in), original);
 
     // The output may not be the input itself.
-    EXPECT_EQ(modify(startTimecode(1, 0, 0, 0), in, in).message, kModifyCreateFailed);
+    EXPECT_EQ(modify(startTimecode(1, 0, 0, 0), in, in).code, core::ErrorCode::kOutputIsInput);
     EXPECT_EQ(readBytes(in), original);
 }
 
-TEST_F(DvMetadataModifierTest, CancelKeepsWhatWasDoneAndPostsNothing) {
+TEST_F(DvMetadataModifierTest, CancelLeavesNoOutputAndPostsNothing) {
     const std::string in = clipCopy("mod-pal60", gen::palClip(60), gen::Container::Avi1, dir.file("in.avi"));
     const Bytes original = readBytes(in);
 
-    // Cancelled before the first frame: the output exists but holds no frame, the input is unchanged.
+    // Cancelled before the first frame: no output, not even a partial one, and the input is unchanged.
     {
         bool notified = false;
         DvMetadataModifier m;
@@ -301,7 +313,8 @@ TEST_F(DvMetadataModifierTest, CancelKeepsWhatWasDoneAndPostsNothing) {
         EXPECT_EQ(m.wait().code, core::ErrorCode::kCancelled);
         EXPECT_FALSE(notified);
         EXPECT_EQ(m.framesDone(), 0);
-        EXPECT_LT(std::filesystem::file_size(dir.file("out.avi")), original.size());
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.avi")));
+        EXPECT_EQ(readBytes(in), original);
     }
     // Direct mode cancelled in the middle: the frames done carry the new timecode, the rest the old.
     const std::string big = clipCopy("mod-pal400", gen::palClip(400), gen::Container::Avi1, dir.file("big.avi"));

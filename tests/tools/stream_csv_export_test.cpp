@@ -122,7 +122,7 @@ TEST(StreamCsvExport, FrameNumbersAndUnchangedMetadata) {
     }
     // An existing output is kept unless overwriting.
     EXPECT_EQ(exportStreamMetadataCsvFile(hdvPath(), dir.file("c.csv"), s, false).message,
-              "The output file already exists");
+              "The output file already exists: " + dir.file("c.csv") + " (use --overwrite)");
 }
 
 TEST(StreamCsvExport, AvchdDateFromItsOwnTagsAndGps) {

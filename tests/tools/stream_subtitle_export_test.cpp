@@ -144,7 +144,7 @@ TEST(StreamSubtitles, RefusesDvFilesAndKeepsAnExistingOutput) {
     const std::string out = dir.file("x.srt");
     ASSERT_TRUE(exportStreamSubtitlesFile(hdvGapPath(), out, layout(SubtitleLayout::kDateAboveTime), false).ok());
     EXPECT_EQ(exportStreamSubtitlesFile(hdvGapPath(), out, layout(SubtitleLayout::kDateAboveTime), false).message,
-              "The output file already exists");
+              "The output file already exists: " + out + " (use --overwrite)");
     EXPECT_TRUE(exportStreamSubtitlesFile(hdvGapPath(), out, layout(SubtitleLayout::kDateAboveTime), true).ok());
     const std::string notStream = dir.file("notes.txt");
     std::FILE* f = std::fopen(notStream.c_str(), "wb");
