@@ -25,9 +25,13 @@ void repairUsage(FILE* out) {
 int cmdRepair(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false, inPlace = false, yes = false;
+    OptionEnd ends;
     for (int i = 0; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (ends.take(a)) continue;
+        if (ends.operand(a) && input.empty()) {
+            input = argv[i];
+        } else if (a == "--help" || a == "-h") {
             repairUsage(stdout);
             return 0;
         } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
@@ -38,8 +42,6 @@ int cmdRepair(int argc, char** argv) {
             inPlace = true;
         } else if (a == "--yes" || a == "-y") {
             yes = true;
-        } else if (!a.empty() && a[0] != '-' && input.empty()) {
-            input = argv[i];
         } else {
             repairUsage(stderr);
             return 2;
