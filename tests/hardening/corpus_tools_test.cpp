@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "corpus_cache.h"
 #include "gen/broken_corpus.h"
@@ -127,14 +126,7 @@ TEST_P(DamagedFiles, EndCleanlyWithAReason) {
         if (!tool.changesInput || (o.exitStatus != 0 && tool.checkedBeforeWriting)) {
             EXPECT_TRUE(r.inputUnchanged) << describe(o);
         }
-        // Until the stream readers resynchronise after lost sync, burn-in of these ends early; the
-        // report shows them as wrong.
-        static const std::set<std::string> kEndAtLostSync = {"hdv_lost_sync.m2t", "hdv_stray_byte.m2t",
-                                                             "hdv_short_packets.m2t", "avchd_lost_sync.m2ts",
-                                                             "avchd_stray_byte.m2ts", "avchd_188_packets_in_192.m2ts"};
-        if (!(kEndAtLostSync.count(file.name) && r.wrongSuccess.rfind("the output has", 0) == 0)) {
-            EXPECT_EQ(r.wrongSuccess, "") << "reported success: " << describe(o);
-        }
+        EXPECT_EQ(r.wrongSuccess, "") << "reported success: " << describe(o);
     }
 }
 
