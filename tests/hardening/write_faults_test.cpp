@@ -156,6 +156,19 @@ TEST_F(WriteFaults, DirectModeToolsOnAFullDiskSayHowFarTheyGot) {
     }
 }
 
+// True once a tool has written the first bytes of `output`: under its final name, or under the
+// temporary name (".NAME.zorv-XXXXXX" beside it) that it has until the run succeeds.
+bool writingTo(const std::string& output) {
+    std::error_code ec;
+    if (fs::exists(output, ec) && fs::file_size(output, ec) > 0) return true;
+    const fs::path path(output);
+    const std::string prefix = "." + path.filename().string() + ".zorv-";
+    for (const auto& entry : fs::directory_iterator(path.parent_path(), ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0 && entry.file_size(ec) > 0) return true;
+    }
+    return false;
+}
+
 // Runs a tool and truncates its input to `keep` bytes once it is under way (paused while it happens).
 Outcome truncateWhileRunning(std::vector<std::string> args, const std::string& input, int64_t keep,
                              const std::string& watchOutput, bool& truncatedInTime) {
@@ -164,7 +177,7 @@ Outcome truncateWhileRunning(std::vector<std::string> args, const std::string& i
     auto started = std::chrono::steady_clock::now();
     return runLimited(args, {}, [&] {
         std::error_code ec;
-        const bool writing = !watchOutput.empty() && fs::exists(watchOutput, ec) && fs::file_size(watchOutput, ec) > 0;
+        const bool writing = !watchOutput.empty() && writingTo(watchOutput);
         const bool late = std::chrono::steady_clock::now() - started > std::chrono::milliseconds(30);
         if (!writing && !late) return false;
         truncatedInTime = ::truncate(input.c_str(), keep) == 0;
