@@ -59,12 +59,12 @@ TEST(DvDamage, CountsPerStatusAndAudioChannelAreExact) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        gen::ClipSpec spec = c.system == gen::System::Pal ? gen::palClip(3) : gen::ntscClip(3);
-        spec.audio.bits = c.bits;
-        if (c.bits == 12) spec.audio.sampleRate = 32000;
-        spec.damage = c.damage;
-        spec.audioErrors = c.audio;
-        const std::string path = gen::cachedClip(std::string("damage-") + c.name + ".dv", spec, gen::Container::RawDv);
+        gen::ClipSpec clip = c.system == gen::System::Pal ? gen::palClip(3) : gen::ntscClip(3);
+        clip.audio.bits = c.bits;
+        if (c.bits == 12) clip.audio.sampleRate = 32000;
+        clip.damage = c.damage;
+        clip.audioErrors = c.audio;
+        const std::string path = gen::cachedClip(std::string("damage-") + c.name + ".dv", clip, gen::Container::RawDv);
         ASSERT_FALSE(path.empty());
         DvMediaFile file;
         auto frames = scanDamage(path, file);
@@ -126,12 +126,12 @@ TEST(DvDamage, ZeroFilledSequenceAndBlankPacksAreSigns) {
 }
 
 TEST(DvDamage, RepeatedAndBackwardTimecodesAndDamageRuns) {
-    gen::ClipSpec spec = gen::palClip(10);
+    gen::ClipSpec clip = gen::palClip(10);
     // Timecode 0, 1, 2, 2 (repeat), 3, then back to 1 and on; a concealed run over frames 7-8.
-    spec.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{}}, gen::Run{3, gen::Timecode{0, 0, 0, 2}, 0, {}},
+    clip.runs = {gen::Run{0, gen::Timecode{}, 1, gen::DateTime{}}, gen::Run{3, gen::Timecode{0, 0, 0, 2}, 0, {}},
                  gen::Run{4, gen::Timecode{0, 0, 0, 3}, 1, {}}, gen::Run{5, gen::Timecode{0, 0, 0, 1}, 1, {}}};
-    spec.damage = {{7, 0xA, 0.01}, {8, 0x7, 0.01}};
-    const std::string path = gen::cachedClip("damage-timecode.avi", spec, gen::Container::Avi1);
+    clip.damage = {{7, 0xA, 0.01}, {8, 0x7, 0.01}};
+    const std::string path = gen::cachedClip("damage-timecode.avi", clip, gen::Container::Avi1);
     ASSERT_FALSE(path.empty());
     DvMediaFile file;
     auto frames = scanDamage(path, file);
