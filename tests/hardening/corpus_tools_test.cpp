@@ -34,6 +34,15 @@ private:
     fs::path path_;
 };
 
+// Under the sanitizers the runs are judged for memory faults, hangs and kept inputs only: the optimised
+// build runs the same cases and judges their outputs, and the readers would cost as much again as the
+// tools themselves.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kJudgeOutputs = false;
+#else
+constexpr bool kJudgeOutputs = true;
+#endif
+
 // Runs one tool on a private copy of a corpus file; a run that reports success is judged by the
 // independent readers.
 struct ToolOnFile {
@@ -54,7 +63,7 @@ ToolOnFile runTool(const ToolRun& tool, const gen::BrokenFile& file) {
     for (auto& a : tool.args(in, scratch.path("out"))) args.push_back(a);
     r.outcome = runLimited(args);
     r.inputUnchanged = fs::exists(in) && fileBytes(in) == before;
-    if (r.outcome.exitStatus == 0) r.wrongSuccess = checkSuccess(tool.name, corpusFile(file.base), corpusFile(corpusName), in, scratch.path("out"));
+    if (r.outcome.exitStatus == 0 && kJudgeOutputs) r.wrongSuccess = checkSuccess(tool.name, corpusFile(file.base), corpusFile(corpusName), in, scratch.path("out"));
     // The report names no scratch folder.
     for (size_t at; (at = r.outcome.output.find(scratch.path())) != std::string::npos;)
         r.outcome.output.replace(at, scratch.path().size(), "…");
@@ -78,7 +87,7 @@ public:
         const Outcome& o = r.outcome;
         const std::string exit = o.timedOut ? "timeout" : o.signal ? "signal " + std::to_string(o.signal) : std::to_string(o.exitStatus);
         const std::string kept = tool.changesInput ? (r.inputUnchanged ? "unchanged" : "changed") : r.inputUnchanged ? "yes" : "NO";
-        const std::string checked = o.exitStatus != 0 ? "—" : r.wrongSuccess.empty() ? "ok" : "WRONG: " + r.wrongSuccess;
+        const std::string checked = o.exitStatus != 0 ? "—" : !kJudgeOutputs ? "not judged in this build" : r.wrongSuccess.empty() ? "ok" : "WRONG: " + r.wrongSuccess;
         out_ << file << '\t' << tool.name << '\t' << exit << '\t' << kept << '\t' << cell(checked) << '\t' << cell(o.output) << '\n';
     }
 
