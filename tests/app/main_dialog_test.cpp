@@ -20,6 +20,7 @@
 #include "app_test_support.h"
 #include "core/settings_store.h"
 #include "gen/avchd_writer.h"
+#include "gen/broken_corpus.h"
 #include "gen/clip_writer.h"
 #include "gen/hdv_writer.h"
 #include "media/avi_chunks.h"
@@ -256,6 +257,22 @@ TEST_F(MainDialogTest, FirstRunPlaysAvchdWithTheBuiltInDecoders) {
     ASSERT_EQ(prompts_.seen.size(), 1u);
     EXPECT_EQ(prompts_.seen[0].title, "No AVCHD video decoder configured");
     EXPECT_FALSE(again.fileOpen());
+}
+
+// An AVCHD stream whose slices were all damaged: the window names the configured decoder that gave
+// no picture, and no file is left open.
+TEST_F(MainDialogTest, AStreamWithNoDecodablePictureNamesTheDecoder) {
+    ASSERT_TRUE(gen::writeBrokenCorpus((dir_ / "corpus").string(), {"avchd"}).ok());
+    const fs::path path = dir_ / "corpus" / "avchd_no_decodable_picture.m2ts";
+    CMainDialog& w = makeWindow();
+    const std::string decoder = w.options().avcVideoDecoder.name;
+    ASSERT_TRUE(w.options().avcVideoDecoder.isSet());
+    EXPECT_FALSE(w.openFile(QString::fromStdString(path.string())));
+    ASSERT_EQ(prompts_.seen.size(), 1u);
+    EXPECT_EQ(prompts_.seen[0].title, "Error!");
+    EXPECT_EQ(prompts_.seen[0].text, QString::fromStdString("No picture of this file could be decoded by " + decoder));
+    EXPECT_FALSE(w.fileOpen());
+    EXPECT_TRUE(store_->recentFiles().empty());
 }
 
 TEST_F(MainDialogTest, HdvPanelShowsTheWhiteBalanceLighting) {
