@@ -11,9 +11,14 @@ namespace {
 struct BlockPlaces {
     uint8_t sct[dv::kBlocksPerSequence];
     uint8_t dbn[dv::kBlocksPerSequence];
-    uint32_t id[dv::kBlocksPerSequence];     // ID bytes 0-2 as a little-endian word, sequence number 0
+    // Per block: its ID bytes 0-2 as a little-endian word (sequence number 0), and the mask of the status
+    // nibble in the word of bytes 0-3 (video blocks only; byte 3 means something else in the others).
+    struct Expect {
+        uint32_t id;
+        uint32_t status;
+    } expect[dv::kBlocksPerSequence];
     uint16_t video[dv::kVideoBlocksPerSequence];  // byte offset of each video block in its sequence
-    constexpr BlockPlaces() : sct{}, dbn{}, id{}, video{} {
+    constexpr BlockPlaces() : sct{}, dbn{}, expect{}, video{} {
         sct[0] = 0;
         dbn[0] = 0;
         for (int b = 1; b < 3; ++b) sct[b] = 1, dbn[b] = static_cast<uint8_t>(b - 1);
@@ -26,14 +31,21 @@ struct BlockPlaces {
             sct[dv::videoBlockIndex(v)] = 4;
             dbn[dv::videoBlockIndex(v)] = static_cast<uint8_t>(v);
             video[v] = static_cast<uint16_t>(dv::videoBlockIndex(v) * dv::kDifBlockSize);
+            expect[dv::videoBlockIndex(v)].status = 0xF0000000u;
         }
         for (size_t b = 0; b < dv::kBlocksPerSequence; ++b)
-            id[b] = static_cast<uint32_t>(sct[b]) << 5 | static_cast<uint32_t>(dbn[b]) << 16;
+            expect[b].id = static_cast<uint32_t>(sct[b]) << 5 | static_cast<uint32_t>(dbn[b]) << 16;
     }
 };
 constexpr BlockPlaces kPlaces;
 // The ID bits compared: section type (byte 0 bits 5-7), sequence number (byte 1 bits 4-7), block number.
 constexpr uint32_t kIdMask = 0x00FFF0E0;
+
+// Bytes 0-3 of a DIF block (its ID and, in a video block, the status byte) as a little-endian word.
+inline uint32_t headWord(const uint8_t* blk) {
+    return blk[0] | static_cast<uint32_t>(blk[1]) << 8 | static_cast<uint32_t>(blk[2]) << 16 |
+           static_cast<uint32_t>(blk[3]) << 24;
+}
 
 bool anyPack(const uint8_t* seq) {
     for (int j = 0; j < dv::kSubcodePacksPerSequence; ++j)
@@ -102,15 +114,21 @@ void readVideoDamage(FrameDamage& d, const uint8_t* frame, size_t frameSize) {
         const uint8_t* seq = frame + dv::kSequenceSize * static_cast<size_t>(s);
         const uint32_t seqBits = static_cast<uint32_t>(s % perChannel) << 12;
         if (!packs) packs = anyPack(seq);
+        // One pass over the block headers, the only bytes of most blocks read: nearly every sequence has
+        // every block in its place with status 0, so the pass only gathers whether any is not.
+        uint32_t wrongId = 0, status = 0;
         for (size_t b = 0; b < dv::kBlocksPerSequence; ++b) {
-            const uint8_t* blk = seq + b * dv::kDifBlockSize;
-            const uint32_t word = blk[0] | static_cast<uint32_t>(blk[1]) << 8 | static_cast<uint32_t>(blk[2]) << 16;
-            misplaced += (word & kIdMask) != (kPlaces.id[b] | seqBits);
+            const uint32_t word = headWord(seq + b * dv::kDifBlockSize);
+            wrongId |= (word ^ (kPlaces.expect[b].id | seqBits)) & kIdMask;
+            status |= word & kPlaces.expect[b].status;
         }
-        // Nearly every block is as recorded: count only the others, status 0 is what remains.
-        for (int v = 0; v < dv::kVideoBlocksPerSequence; ++v) {
-            const unsigned status = seq[kPlaces.video[v] + 3] >> 4;
-            if (status != 0) ++sta[status];
+        if (wrongId != 0) {
+            for (size_t b = 0; b < dv::kBlocksPerSequence; ++b)
+                misplaced += ((headWord(seq + b * dv::kDifBlockSize) ^ (kPlaces.expect[b].id | seqBits)) & kIdMask) != 0;
+        }
+        // Status 0 is what remains once the others are counted.
+        if (status != 0) {
+            for (int v = 0; v < dv::kVideoBlocksPerSequence; ++v) ++sta[seq[kPlaces.video[v] + 3] >> 4];
         }
     }
     d.videoBlocks = static_cast<uint16_t>(sequences * dv::kVideoBlocksPerSequence);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "core/dv_layout.h"
@@ -87,6 +88,37 @@ size_t standardAauxOffset(int seq, int which) {
     return size_t(seq) * dv::kSequenceSize + dv::aauxPackOffset(block);
 }
 
+// Whether any audio block of the frame holds an error code, eight data bytes at a time. In 16-bit audio
+// an error sample is the big-endian pair 0x80 0x00 at an even offset, a 16-bit lane of 0x0080 in a
+// little-endian word; in 12-bit audio its high byte is 0x80, so a block with no 0x80 byte has none and
+// the others are counted exactly. A lane test (haszero) never misses a match; its only false hits lie
+// above a true one.
+bool anyErrorSample(const uint8_t* frame, size_t frameSize, int bits) {
+    constexpr uint64_t kLanes16 = 0x0001000100010001ull, kHigh16 = 0x8000800080008000ull;
+    constexpr uint64_t kLanes8 = 0x0101010101010101ull, kHigh8 = 0x8080808080808080ull;
+    const int seqs = dv::sequenceCount(frameSize);
+    for (int seq = 0; seq < seqs; ++seq) {
+        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
+            const uint8_t* block = frame + size_t(seq) * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize;
+            uint64_t hit = 0;
+            for (int i = 0; i < 72; i += 8) {
+                uint64_t w;
+                std::memcpy(&w, block + 8 + i, sizeof w);
+                if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+                if (bits == 12) {
+                    const uint64_t v = w ^ kHigh8;
+                    hit |= (v - kLanes8) & ~v & kHigh8;
+                } else {
+                    const uint64_t v = w ^ (kLanes16 << 7);
+                    hit |= (v - kLanes16) & ~v & kHigh16;
+                }
+            }
+            if (hit != 0 && (bits != 12 || blockErrorSamples(block, bits) != 0)) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int16_t decode12Bit(uint16_t code) {
@@ -149,13 +181,7 @@ int countErrorSamples(const uint8_t* frame, size_t frameSize, const AudioInfo& i
     if (!supportedSize(frameSize)) return 0;
     // A straight pass over the audio blocks first: a frame without any error code (nearly every frame)
     // needs no walk through the sample order.
-    int any = 0;
-    const int seqs = dv::sequenceCount(frameSize);
-    for (int seq = 0; seq < seqs && any == 0; ++seq)
-        for (int a = 0; a < dv::kAauxPacksPerSequence; ++a)
-            any += blockErrorSamples(frame + size_t(seq) * dv::kSequenceSize + dv::audioBlockIndex(a) * dv::kDifBlockSize,
-                                     info.bits);
-    if (any == 0) return info.bits == 12 ? 4 : 2;
+    if (!anyErrorSample(frame, frameSize, info.bits)) return info.bits == 12 ? 4 : 2;
     const Layout& l = layoutFor(dv::isPal(frameSize), info.bits);
     const int n = std::clamp(info.samples, 0, l.capacity);
     if (info.bits == 16) {

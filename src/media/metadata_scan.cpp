@@ -33,10 +33,12 @@ struct FillJob {
     size_t size;
 };
 
-// The packs and the damage record of one frame, read in the same pass over its bytes.
+// The packs and the damage record of one frame, read in the same pass over its bytes. The damage
+// record goes first: it streams through every block header of the frame, after which the packs are
+// read from the cache instead of one memory round trip each.
 void fillFrame(core::MetadataRecord& record, core::FrameDamage& damage, const uint8_t* frame, size_t size) {
-    core::fillRecord(record, frame, size);
     readFrameDamage(damage, frame, size);
+    core::fillRecord(record, frame, size);
 }
 
 void fillFromMapping(void* job) {
