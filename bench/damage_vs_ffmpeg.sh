@@ -1,55 +1,83 @@
 #!/usr/bin/env bash
-# Times the scan with damage records (`zorv damage`, which reads every DIF block header and audio
-# sample of every frame) against the metadata scan (`zorv scenes`) and against ffmpeg's demux of the
-# same DV file, in the same run, on generated PAL and NTSC files with some damaged frames. Each is run
-# in turns, five rounds, best of each. With BASELINE=path/to/older/zorv the older build's `zorv scenes` is timed too
-# (the scan as it was before it kept damage records).
-# Usage: bench/damage_vs_ffmpeg.sh [BUILD_DIR]   (default build/release)
+# Times the metadata scan with damage records against the scan as it was before it kept them, and
+# against ffmpeg's demux of the same file, in one run. The scan with damage reads every DIF block
+# header and looks at every audio block of every frame; the scan before it read only the packs.
+#
+#   base    `zorv scenes F --triggers all` of the last build before damage records (commit c894088,
+#           built once into build/bench-baseline-c894088, or BASELINE=path/to/zorv)
+#   scan    `zorv scenes F --triggers all` of this build (the same scan, with damage records)
+#   damage  `zorv damage F` of this build (the scan with damage records and the damage report)
+#   ffmpeg  `ffmpeg -v error -i F -map 0 -c copy -f null -` (demux of every stream, no decoding)
+#
+# Each file is generated (PAL 3000 frames, NTSC 3600 frames, AVI Type 1, tone audio, a few damaged
+# frames), read once so the page cache holds it for every reader alike, then the four commands run in
+# turns for ROUNDS rounds (default 15). Wall and CPU (user + system) times are reported as median and
+# spread (min-max); the ratios are of medians. Other work on the machine falls on all four alike.
+#
+# Usage: bench/damage_vs_ffmpeg.sh [BUILD_DIR]   (default build/release; ROUNDS=n, BASELINE=path)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="${1:-build/release}"
 zorv="$bin/src/cli/zorv"
 gen="$bin/tests/gen/zorv-gen"
+rounds="${ROUNDS:-15}"
+baseRef=c8940885ee6fc6a38022103a6e2c008eed5d0619
 baseline="${BASELINE:-}"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-# Runs the commands in turns, five rounds, and keeps each one's best wall time: a busy minute on a
-# shared machine falls on all of them alike.
-declare -A bestOf
-timeit() {  # name command...: one run, kept when it is the best so far
+if [ -z "$baseline" ]; then
+    dir="build/bench-baseline-${baseRef:0:7}"
+    baseline="$dir/src/build/release/src/cli/zorv"
+    if [ ! -x "$baseline" ]; then
+        echo "building the scan before damage records (${baseRef:0:7}) into $dir once" >&2
+        mkdir -p "$dir/src"
+        git archive "$baseRef" | tar -x -C "$dir/src"
+        (cd "$dir/src" && cmake --preset release -DZORV_BUILD_APP=OFF -DZORV_BUILD_TESTS=OFF \
+            -DZORV_BUILD_BENCH=OFF >/dev/null && cmake --build --preset release --target zorv >/dev/null)
+    fi
+fi
+
+TIMEFORMAT='%3R %3U %3S'
+run() {  # name command...: appends "name wall_ms cpu_ms" of one run
     local name=$1
     shift
-    local s e t
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s.%N)
-    t=$(awk -v s="$s" -v e="$e" 'BEGIN { printf "%.3f", e - s }')
-    if [ -z "${bestOf[$name]:-}" ] || awk -v t="$t" -v b="${bestOf[$name]}" 'BEGIN { exit !(t < b) }'; then
-        bestOf[$name]=$t
-    fi
+    { time "$@" >/dev/null 2>&1; } 2>"$tmp/t"
+    awk -v n="$name" '{ printf "%s %.1f %.1f\n", n, $1 * 1000, ($2 + $3) * 1000 }' "$tmp/t" >>"$tmp/times"
 }
 
-printf "%-5s %6s | %8s %8s %8s %8s | %14s %13s\n" system frames damage scenes old_scan ffmpeg scenes/old_scan damage/ffmpeg
+stat_of() {  # name column: "median min max" of that column of the named runs
+    awk -v n="$1" -v c="$2" '$1 == n { print $c }' "$tmp/times" | sort -n |
+        awk '{ v[NR] = $1 } END { printf "%.1f %.1f %.1f", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2), v[1], v[NR] }'
+    echo
+}
+
+printf "%-5s %-7s | %-24s | %-24s\n" file command "wall ms: median (spread)" "cpu ms: median (spread)"
 for system in pal ntsc; do
-    if [ "$system" = pal ]; then frames=1500; else frames=1800; fi
+    if [ "$system" = pal ]; then frames=3000; else frames=3600; fi
     f="$tmp/$system.avi"
     "$gen" clip "$f" --system "$system" --frames "$frames" --audio tone \
         --damage 100:a:0.6,101:f:0.05,1000:c:1 --audio-errors 500:1:100 >/dev/null
-    cat "$f" >/dev/null  # warm the page cache for every reader alike
-    bestOf=()
-    for _ in 1 2 3 4 5; do
-        timeit damage "$zorv" damage "$f"
-        timeit scenes "$zorv" scenes "$f" --triggers all
-        [ -n "$baseline" ] && timeit old "$baseline" scenes "$f" --triggers all
-        timeit ffmpeg ffmpeg -v error -i "$f" -map 0:v -c copy -f null -
+    cat "$f" >/dev/null
+    : >"$tmp/times"
+    for _ in $(seq "$rounds"); do
+        run base "$baseline" scenes "$f" --triggers all
+        run scan "$zorv" scenes "$f" --triggers all
+        run damage "$zorv" damage "$f"
+        run ffmpeg ffmpeg -v error -i "$f" -map 0 -c copy -f null -
     done
-    td=${bestOf[damage]} ts=${bestOf[scenes]} tb=${bestOf[old]:--} tf=${bestOf[ffmpeg]}
-    printf "%-5s %6d | %8s %8s %8s %8s | %14s %13s\n" "$system" "$frames" "$td" "$ts" "$tb" "$tf" \
-        "$(awk -v a="$ts" -v b="$tb" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')" \
-        "$(awk -v a="$td" -v b="$tf" 'BEGIN { printf "%.2f", a / b }')"
+    declare -A wall cpu
+    for name in base scan damage ffmpeg; do
+        read -r wm wl wh < <(stat_of "$name" 2)
+        read -r cm cl ch < <(stat_of "$name" 3)
+        wall[$name]=$wm
+        cpu[$name]=$cm
+        printf "%-5s %-7s | %7s (%7s-%7s) | %7s (%7s-%7s)\n" "$system" "$name" "$wm" "$wl" "$wh" "$cm" "$cl" "$ch"
+    done
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+    echo "$system $frames frames, $(($(stat -c %s "$f") / 1000000)) MB, $rounds rounds:" \
+        "scan/base wall $(ratio "${wall[scan]}" "${wall[base]}") cpu $(ratio "${cpu[scan]}" "${cpu[base]}");" \
+        "damage/base wall $(ratio "${wall[damage]}" "${wall[base]}") cpu $(ratio "${cpu[damage]}" "${cpu[base]}");" \
+        "damage/ffmpeg wall $(ratio "${wall[damage]}" "${wall[ffmpeg]}") cpu $(ratio "${cpu[damage]}" "${cpu[ffmpeg]}")"
     rm -f "$f"
 done
-echo "damage = zorv damage (scan with damage records and the report); scenes = zorv scenes (the same scan);"
-echo "old_scan = BASELINE's zorv scenes; ffmpeg = ffmpeg -c copy demux to null. bench_dv_damage times the"
-echo "per-frame work with and without the damage record in one process."
