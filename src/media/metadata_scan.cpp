@@ -3,10 +3,8 @@
 #include <cerrno>
 
 #include "core/dv_decode.h"
-#include "core/dv_pack_fill.h"
-#include "media/dv_frame_damage.h"
 #include "media/dv_media_file.h"
-#include "media/mapped_window.h"
+#include "media/scan_fill_ahead.h"
 
 namespace zorv::media {
 
@@ -26,26 +24,6 @@ core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
     return v;
 }
 
-struct FillJob {
-    core::MetadataRecord* record;
-    core::FrameDamage* damage;
-    const uint8_t* frame;
-    size_t size;
-};
-
-// The packs and the damage record of one frame, read in the same pass over its bytes. The damage
-// record goes first: it streams through every block header of the frame, after which the packs are
-// read from the cache instead of one memory round trip each.
-void fillFrame(core::MetadataRecord& record, core::FrameDamage& damage, const uint8_t* frame, size_t size) {
-    readFrameDamage(damage, frame, size);
-    core::fillRecord(record, frame, size);
-}
-
-void fillFromMapping(void* job) {
-    auto* j = static_cast<FillJob*>(job);
-    fillFrame(*j->record, *j->damage, j->frame, j->size);
-}
-
 }  // namespace
 
 bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
@@ -59,35 +37,39 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
     const size_t size = index_.frameSize;
     uint8_t* buf = frameBuf_.data();
     previous_ = freshValues(current_);
-    // Every DIF block's header is read (the damage record): map each window's pages in one go.
-    MappedWindow window(file_.fd(), file_.size(), kScanWindowBytes, true);
+    // Every DIF block's header is read (the damage record): the reading of the frames is shared with a
+    // helper thread, stretch by stretch, while the frames are decoded and compared here in order.
+    ScanFillAhead fill(file_.fd(), file_.size(), kScanWindowBytes, index_.entries, size);
     if (progress) {
         progress->setTotal(std::max<int64_t>(count - 1, 1));
         progress->setDone(0);
     }
 
+    const FilledStretch* stretch = nullptr;
     for (int64_t n = 0; n < count; ++n) {
+        if (!stretch || n >= stretch->end) stretch = &fill.stretch(n);
+        const auto i = static_cast<size_t>(n - stretch->first);
         const FrameEntry& e = index_.entries[static_cast<size_t>(n)];
-        if (e.empty()) {
+        switch (stretch->state[i]) {
+        case FillState::kEmpty:
             scenes_.addDroppedFrame(n);
             continue;
-        }
-        // The packs are read where the page cache holds them; a frame the mapping cannot give
-        // (past the end, or no mapping possible) is read into the buffer as before.
-        const uint8_t* mapped = window.view(static_cast<int64_t>(e.offset), size);
-        if (mapped) {
-            FillJob job{&record_, &damage_, mapped, size};
-            if (!guardedCall(fillFromMapping, &job)) {  // the file shrank under the mapping
-                setError(core::ErrorCode::kReadFailed, EIO);
-                return false;
-            }
-        } else {
+        case FillState::kFailed:  // the file shrank under the mapping
+            setError(core::ErrorCode::kReadFailed, EIO);
+            return false;
+        case FillState::kFilled:
+            record_ = stretch->records[i];
+            damage_ = stretch->damage[i];
+            break;
+        case FillState::kUnread: {  // past the end of the mapping, or no mapping possible
             const int64_t got = file_.readAt(static_cast<int64_t>(e.offset), buf, size);
             if (got != static_cast<int64_t>(size)) {
                 setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);
                 return false;
             }
-            fillFrame(record_, damage_, buf, size);
+            fillFrameRecords(record_, damage_, buf, size);
+            break;
+        }
         }
         position_ = static_cast<int64_t>(e.offset);
         core::decodeRecord(record_, current_);
@@ -115,7 +97,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
 }
 
 bool DvMediaFile::detectFrame(int64_t n, const uint8_t* frame) {
-    fillFrame(record_, damage_, frame, index_.frameSize);
+    fillFrameRecords(record_, damage_, frame, index_.frameSize);
     core::decodeRecord(record_, current_);
     bool change = false;
     if (n > 0) {

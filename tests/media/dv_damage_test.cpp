@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <vector>
 
 #include "core/dv_layout.h"
@@ -144,6 +145,36 @@ TEST(DvDamage, RepeatedAndBackwardTimecodesAndDamageRuns) {
     EXPECT_EQ(frames[8].severity(), core::DamageSeverity::kUncorrected);
     // The damage trigger marks where each damaged run begins.
     EXPECT_EQ(file.sceneSets().changes(core::kTriggerDamage), (std::set<int64_t>{3, 5, 7}));
+}
+
+// The scan shares the reading of long files with a second thread, stretch by stretch: every frame's
+// record must be the one its own bytes give, in whichever stretch it falls, dropped frames included.
+TEST(DvDamage, LongScanGivesEachFrameItsOwnRecord) {
+    gen::ClipSpec clip = gen::palClip(130);
+    clip.damage = {{1, 0xA, 0.3}, {31, 0xF, 0.02}, {60, 0xC, 1.0}, {95, 0x2, 0.5}, {129, 0xE, 0.1}};
+    clip.audioErrors = {{33, 1, 7}, {100, 0, 2}};
+    clip.dropped = {40, 41, 90};
+    const std::string path = gen::cachedClip("damage-long.avi", clip, gen::Container::Avi1);
+    ASSERT_FALSE(path.empty());
+    DvMediaFile file;
+    auto frames = scanDamage(path, file);
+    EXPECT_EQ(frames.size(), 127u);
+    DvMediaFile reader;
+    ASSERT_TRUE(reader.open(path));
+    std::vector<uint8_t> buf(reader.frameSize());
+    std::set<int64_t> damaged;
+    for (const auto& [n, d] : frames) {
+        ASSERT_TRUE(reader.readFrame(n, buf.data())) << n;
+        FrameDamage own;
+        readFrameDamage(own, buf.data(), buf.size());
+        own.timecodeRepeated = d.timecodeRepeated;
+        own.timecodeBackwards = d.timecodeBackwards;
+        EXPECT_TRUE(own.sameAs(d)) << n;
+        if (d.damaged()) damaged.insert(n);
+    }
+    EXPECT_EQ(damaged, (std::set<int64_t>{1, 31, 33, 60, 95, 100, 129}));
+    EXPECT_EQ(frames[60].sta[0xC], 1620);
+    EXPECT_EQ(frames[33].audioErrors[1], 7);
 }
 
 }  // namespace
