@@ -14,6 +14,24 @@
 # turns for ROUNDS rounds (default 15). Wall and CPU (user + system) times are reported as median and
 # spread (min-max); the ratios are of medians. Other work on the machine falls on all four alike.
 #
+# Measured 2026-12-09 on the 2-core build VM (Xeon 2.8 GHz, 24 GB), 15 rounds, while other builds kept
+# both cores busy (load average 7-9): wall times are then mostly waiting for a core and spread widely;
+# CPU times hold steady. ms, median (min-max):
+#   file   base              scan              damage            ffmpeg
+#   PAL    wall 130 (83-160)  187 (112-260)     162 (95-232)      408 (355-678)
+#          cpu   42 (40-58)    80 (78-86)        80 (77-84)       168 (164-263)
+#   NTSC   wall 100 (81-196)  162 (80-212)      168 (91-244)      337 (283-375)
+#          cpu   43 (40-47)    82 (79-99)        82 (79-105)      169 (164-184)
+# scan/base: CPU 1.90 (PAL) and 1.91 (NTSC), wall 1.44 and 1.62; damage/ffmpeg: CPU 0.48 and 0.49.
+# The scan as it was when damage records came in (one pass per kind of block, packs first) took
+# 2.2-2.3x base's CPU in the same conditions (105 vs 46 ms PAL, 106 vs 48 ms NTSC).
+# Where the time goes (perf): reading byte 3 of every DIF block pulls every cache line of the file
+# from memory, about 10 GB/s on one core here, where base read only the pack blocks' lines; a loop
+# doing nothing but that read already takes about 1.5x base's CPU time. The scan therefore reads the
+# frames on two threads, stretch by stretch: each thread took 41-48 ms of CPU on the PAL file, so with
+# a core to spare the wall time should come near base's; that could not be shown with both cores busy.
+# CPU time stays near 1.9x.
+#
 # Usage: bench/damage_vs_ffmpeg.sh [BUILD_DIR]   (default build/release; ROUNDS=n, BASELINE=path)
 set -euo pipefail
 cd "$(dirname "$0")/.."
