@@ -37,11 +37,7 @@ private:
 // Under the sanitizers the runs are judged for memory faults, hangs and kept inputs only: the optimised
 // build runs the same cases and judges their outputs, and the readers would cost as much again as the
 // tools themselves.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kJudgeOutputs = false;
-#else
-constexpr bool kJudgeOutputs = true;
-#endif
+constexpr bool kJudgeOutputs = !kAsan;
 
 // Runs one tool on a private copy of a corpus file; a run that reports success is judged by the
 // independent readers.
