@@ -67,8 +67,9 @@ void paintFrames(benchmark::State& state, uint32_t items) {
 }
 
 void BM_PaintFourTexts(benchmark::State& state) {
-    paintFrames(state, core::burn_item::kTimecode | core::burn_item::kRecTime | core::burn_item::kRecDate |
-                           core::burn_item::kFileProgress);
+    using core::BurnItem;
+    paintFrames(state, core::burnItemBit(BurnItem::kTimecode) | core::burnItemBit(BurnItem::kRecTime) |
+                           core::burnItemBit(BurnItem::kRecDate) | core::burnItemBit(BurnItem::kFileProgress));
 }
 BENCHMARK(BM_PaintFourTexts)->Unit(benchmark::kMicrosecond);
 

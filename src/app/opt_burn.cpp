@@ -1,5 +1,8 @@
 #include "app/opt_burn.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -14,21 +17,18 @@
 #include <QVBoxLayout>
 
 #include "app/codec_select_dialog.h"
+#include "core/burn_items.h"
 
 namespace zorv::app {
 
 namespace {
-struct ItemBox {
-    const char* text;
-    std::uint32_t bit;
-};
-static const ItemBox kItemBoxes[] = {
-    {"Timecode", 0x1},        {"User bits", 0x2},         {"File progress", 0x4},      {"Frame type (not DV)", 0x8},
-    {"Rec time", 0x10},       {"Rec date", 0x20},         {"Shutter speed", 0x40},     {"Iris", 0x80},
-    {"Stabilizer", 0x100},    {"Gain", 0x200},            {"Exposure mode", 0x400},    {"White balance", 0x1000},
-    {"Focus mode", 0x2000},   {"Focus distance", 0x4000}, {"Audio (DV only)", 0x8000}, {"Latitude", 0x80000},
-    {"Longitude", 0x100000},  {"Altitude", 0x200000},     {"Speed", 0x400000},         {"Track", 0x800000},
-};
+// The item check boxes in the order of their mask bits, five to a column.
+std::vector<const core::BurnItemFacts*> itemsByBit() {
+    std::vector<const core::BurnItemFacts*> items;
+    for (const core::BurnItemFacts& f : core::kBurnItems) items.push_back(&f);
+    std::sort(items.begin(), items.end(), [](auto* a, auto* b) { return a->bit < b->bit; });
+    return items;
+}
 }  // namespace
 
 COptBurn::COptBurn(QWidget* parent) : COptPage(parent) {
@@ -79,11 +79,13 @@ COptBurn::COptBurn(QWidget* parent) : COptPage(parent) {
     auto* itemsBox = new QGroupBox(tr("Items"), this);
     auto* itemsGrid = new QGridLayout(itemsBox);
     int i = 0;
-    for (const ItemBox& b : kItemBoxes) {
-        auto* box = new QCheckBox(QString::fromLatin1(b.text), itemsBox);
-        box->setObjectName(QStringLiteral("burnItem%1").arg(b.bit, 0, 16));
+    for (const core::BurnItemFacts* f : itemsByBit()) {
+        QString text = QString::fromLatin1(f->label);
+        if (*f->note) text += QLatin1Char(' ') + QString::fromLatin1(f->note);
+        auto* box = new QCheckBox(text, itemsBox);
+        box->setObjectName(QStringLiteral("burnItem%1").arg(f->bit, 0, 16));
         itemsGrid->addWidget(box, i % 5, i / 5);
-        items_.emplace_back(box, b.bit);
+        items_.emplace_back(box, f->bit);
         ++i;
     }
     layout->addWidget(itemsBox);

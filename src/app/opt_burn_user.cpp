@@ -13,12 +13,6 @@
 namespace zorv::app {
 
 namespace {
-// In the order of core::BurnItem (the slot of each item in the position table).
-static const char* const kItemNames[core::kBurnItemCount] = {
-    "Timecode",      "User bits", "File progress",  "Frame type", "Rec time",      "Rec date",      "Shutter speed",
-    "Iris",          "Exposure mode", "Gain",       "Focus distance", "Focus mode", "White balance", "Stabilizer",
-    "Audio",         "Latitude",  "Longitude",      "Altitude",   "Speed",         "Track",
-};
 // A position field holds what is typed (up to three digits) so that 100 and above can be refused.
 int positionOf(const QLineEdit* e) {
     const int v = numberOf(e);
@@ -73,7 +67,8 @@ COptBurnUser::COptBurnUser(QWidget* parent) : COptPage(parent) {
     }
     for (int i = 0; i < core::kBurnItemCount; ++i) {
         const int r = 1 + i % 10, c = (i / 10) * 3;
-        grid->addWidget(new QLabel(QString::fromLatin1(kItemNames[i]), this), r, c);
+        const char* label = core::kBurnItems[static_cast<std::size_t>(i)].label;
+        grid->addWidget(new QLabel(QString::fromLatin1(label), this), r, c);
         x_[i] = numberEdit(this, 3, false, nullptr);
         x_[i]->setObjectName(QStringLiteral("posX%1").arg(i));
         y_[i] = numberEdit(this, 3, false, nullptr);

@@ -9,6 +9,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/convert_common.h"
+#include "core/burn_items.h"
 #include "core/options.h"
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
@@ -26,17 +27,35 @@ const char* kBurnInPlaceWarning =
     "created. If you proceed then the operation can NOT be undone, and a power/hardware glitch may leave the "
     "file in a corrupt state. It is safer to burn in to an output file and leave the input file unchanged.\n";
 
+// The --items lines: every item's name and "all", wrapped as the rest of the help is.
+std::string itemsUsage() {
+    constexpr size_t kWidth = 94, kIndent = 18;
+    std::string text = "  --items LIST    items drawn:";
+    size_t line = 0;
+    auto word = [&](std::string_view w) {
+        if (text.size() - line + 1 + w.size() > kWidth) {
+            text += '\n';
+            line = text.size();
+            text.append(kIndent - 1, ' ');
+        }
+        text += ' ';
+        text += w;
+    };
+    for (const core::BurnItemFacts& item : core::kBurnItems) word(item.cliName + std::string(","));
+    word("all;");
+    return text + "\n";
+}
+
 void burnUsage(FILE* out) {
     std::fputs("usage: zorv burn [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
                "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
                "                 [--overwrite] [--] FILE\n\n"
                "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
                "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place\n"
-               "(asks first unless --yes).\n"
-               "  --items LIST    items drawn: timecode, userbits, progress, frametype, rectime, recdate,\n"
-               "                  shutter, iris, exposure, gain, focusdistance, focusmode, whitebalance,\n"
-               "                  stabilizer, audio, latitude, longitude, altitude, speed, track, all;\n"
-               "                  or a mask number (0x... accepted). Default: timecode, user bits, the\n"
+               "(asks first unless --yes).\n",
+               out);
+    std::fputs(itemsUsage().c_str(), out);
+    std::fputs("                  or a mask number (0x... accepted). Default: timecode, user bits, the\n"
                "                  recording date and time and the camera items.\n"
                "  --layout        fixed 80 % or 90 % title safe (default) or the user positions\n"
                "  --mode          all frames (default) or the first N seconds (s) or frames (f) of each scene\n"
@@ -49,23 +68,6 @@ void burnUsage(FILE* out) {
                out);
 }
 
-struct ItemName {
-    const char* name;
-    uint32_t bit;
-};
-const ItemName kItemNames[] = {
-    {"timecode", core::burn_item::kTimecode},       {"userbits", core::burn_item::kUserBits},
-    {"progress", core::burn_item::kFileProgress},   {"frametype", core::burn_item::kFrameType},
-    {"rectime", core::burn_item::kRecTime},         {"recdate", core::burn_item::kRecDate},
-    {"shutter", core::burn_item::kShutter},         {"iris", core::burn_item::kIris},
-    {"exposure", core::burn_item::kExposureMode},   {"gain", core::burn_item::kGain},
-    {"focusdistance", core::burn_item::kFocusDistance}, {"focusmode", core::burn_item::kFocusMode},
-    {"whitebalance", core::burn_item::kWhiteBalance}, {"stabilizer", core::burn_item::kStabilizer},
-    {"audio", core::burn_item::kAudio},             {"latitude", core::burn_item::kLatitude},
-    {"longitude", core::burn_item::kLongitude},     {"altitude", core::burn_item::kAltitude},
-    {"speed", core::burn_item::kSpeed},             {"track", core::burn_item::kTrack},
-};
-
 std::optional<uint32_t> parseItems(std::string_view list) {
     if (auto n = parseInt(list); n && *n >= 0) return static_cast<uint32_t>(*n);
     uint32_t mask = 0;
@@ -74,11 +76,11 @@ std::optional<uint32_t> parseItems(std::string_view list) {
         const std::string_view word = list.substr(0, comma);
         bool found = false;
         if (word == "all") {
-            for (const auto& i : kItemNames) mask |= i.bit;
+            for (const core::BurnItemFacts& i : core::kBurnItems) mask |= i.bit;
             found = true;
         }
-        for (const auto& i : kItemNames)
-            if (word == i.name) mask |= i.bit, found = true;
+        for (const core::BurnItemFacts& i : core::kBurnItems)
+            if (word == i.cliName) mask |= i.bit, found = true;
         if (!found) return std::nullopt;
         list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
     }

@@ -6,41 +6,9 @@ namespace zorv::core {
 
 namespace {
 
-// Default user positions, indexed by BurnItem. The camera items sit in three rows (10, 15, 20 %)
-// under six columns; the GPS items in three rows below them (25, 30, 35 %).
-const BurnPositionTable kDefaultBurnPositions = [] {
-    BurnPositionTable t{};
-    auto set = [&t](BurnItem item, int x, int y) {
-        t[static_cast<int>(item)] = BurnPosition{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)};
-    };
-    set(BurnItem::kTimecode, 5, 10);
-    set(BurnItem::kUserBits, 5, 15);
-    set(BurnItem::kFileProgress, 5, 20);
-    set(BurnItem::kRecTime, 24, 10);
-    set(BurnItem::kRecDate, 24, 15);
-    set(BurnItem::kFrameType, 24, 20);
-    set(BurnItem::kShutter, 59, 10);
-    set(BurnItem::kIris, 59, 15);
-    set(BurnItem::kExposureMode, 59, 20);
-    set(BurnItem::kGain, 71, 10);
-    set(BurnItem::kFocusDistance, 71, 15);
-    set(BurnItem::kFocusMode, 71, 20);
-    set(BurnItem::kWhiteBalance, 83, 10);
-    set(BurnItem::kStabilizer, 83, 15);
-    set(BurnItem::kAudio, 83, 20);
-    set(BurnItem::kLatitude, 5, 25);
-    set(BurnItem::kLongitude, 5, 30);
-    set(BurnItem::kAltitude, 5, 35);
-    set(BurnItem::kSpeed, 35, 25);
-    set(BurnItem::kTrack, 35, 30);
-    return t;
-}();
-
 int inRangeOr(int v, int lo, int hi, int otherwise) { return (v >= lo && v <= hi) ? v : otherwise; }
 
 }  // namespace
-
-const BurnPositionTable& defaultBurnPositions() { return kDefaultBurnPositions; }
 
 int clampDateFormat(int v) { return inRangeOr(v, 1, 3, 1); }
 int clampDropFrameDisplay(int v) { return inRangeOr(v, 0, 1, 0); }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/burn_items.h"
 #include "core/guid.h"
 
 namespace zorv::core {
@@ -46,69 +47,6 @@ inline constexpr std::uint32_t kTapeIndex = 0x20000;
 inline constexpr std::uint32_t kDroppedFrame = 0x40000;
 inline constexpr std::uint32_t kDamage = 0x80000;
 }  // namespace scene_trigger
-
-// Burn-in item mask bits (which items are drawn).
-namespace burn_item {
-inline constexpr std::uint32_t kTimecode = 0x1;
-inline constexpr std::uint32_t kUserBits = 0x2;
-inline constexpr std::uint32_t kFileProgress = 0x4;
-inline constexpr std::uint32_t kFrameType = 0x8;
-inline constexpr std::uint32_t kRecTime = 0x10;
-inline constexpr std::uint32_t kRecDate = 0x20;
-inline constexpr std::uint32_t kShutter = 0x40;
-inline constexpr std::uint32_t kIris = 0x80;
-inline constexpr std::uint32_t kStabilizer = 0x100;
-inline constexpr std::uint32_t kGain = 0x200;
-inline constexpr std::uint32_t kExposureMode = 0x400;
-inline constexpr std::uint32_t kWhiteBalance = 0x1000;
-inline constexpr std::uint32_t kFocusMode = 0x2000;
-inline constexpr std::uint32_t kFocusDistance = 0x4000;
-inline constexpr std::uint32_t kAudio = 0x8000;
-inline constexpr std::uint32_t kLatitude = 0x80000;
-inline constexpr std::uint32_t kLongitude = 0x100000;
-inline constexpr std::uint32_t kAltitude = 0x200000;
-inline constexpr std::uint32_t kSpeed = 0x400000;
-inline constexpr std::uint32_t kTrack = 0x800000;
-}  // namespace burn_item
-
-// Burn-in items in the order of the user-positioning page; the index is also the item's slot in
-// Options::burnPositions.
-enum class BurnItem : int {
-    kTimecode = 0,
-    kUserBits,
-    kFileProgress,
-    kFrameType,
-    kRecTime,
-    kRecDate,
-    kShutter,
-    kIris,
-    kExposureMode,
-    kGain,
-    kFocusDistance,
-    kFocusMode,
-    kWhiteBalance,
-    kStabilizer,
-    kAudio,
-    kLatitude,
-    kLongitude,
-    kAltitude,
-    kSpeed,
-    kTrack,
-};
-inline constexpr int kBurnItemCount = 20;
-inline constexpr int kBurnPositionSlots = 32;
-
-// Top-left corner of an item's text, in percent of the picture width and height (0..99).
-struct BurnPosition {
-    std::uint8_t x = 0;
-    std::uint8_t y = 0;
-    friend bool operator==(const BurnPosition&, const BurnPosition&) = default;
-};
-using BurnPositionTable = std::array<BurnPosition, kBurnPositionSlots>;
-
-// The default user-position table: camera items in columns at 5, 24, 35, 59, 71 and 83 % across,
-// rows at 10, 15 and 20 % down; GPS items in rows at 25, 30 and 35 %; unused slots at 0, 0.
-const BurnPositionTable& defaultBurnPositions();
 
 // Renderer choice on the Rendering page.
 namespace renderer {
@@ -157,7 +95,7 @@ struct Options {
     int textBrightness = 90;
     int outlineBrightness = 10;
     int transparency = 0;
-    std::uint32_t burnInItemMask = 0x19FF3;
+    std::uint32_t burnInItemMask = kDefaultBurnItemMask;
     DecoderSelection outputCompressor{Guid{}, std::string(kUncompressed)};
     bool includeAudio = false;
 

@@ -17,70 +17,55 @@ struct Cell {
     int column;
 };
 
-// Fixed layouts, row 0 highest. DV: five columns of camera items with File progress and Audio in the
-// bottom row.
-const Cell kDvCells[] = {
-    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
-    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
-    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
-    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFileProgress, 2, 0},   {BurnItem::kExposureMode, 2, 2},
-    {BurnItem::kFocusMode, 2, 3},     {BurnItem::kAudio, 2, 4},
+// A fixed grid's cells in drawing order: row 0 (the highest) first, each row from the left.
+struct GridCells {
+    std::array<Cell, core::kBurnItemCount> cells{};
+    size_t count = 0;
 };
-// HDV: as DV with Frame type in place of File progress and nothing under Rec date and Stabilizer.
-const Cell kHdvCells[] = {
-    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
-    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
-    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
-    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFrameType, 2, 0},      {BurnItem::kExposureMode, 2, 2},
-    {BurnItem::kFocusMode, 2, 3},
-};
-// AVCHD without GPS data: the DV cells without Audio.
-const Cell kAvchdCells[] = {
-    {BurnItem::kTimecode, 0, 0},      {BurnItem::kRecTime, 0, 1},        {BurnItem::kShutter, 0, 2},
-    {BurnItem::kGain, 0, 3},          {BurnItem::kWhiteBalance, 0, 4},   {BurnItem::kUserBits, 1, 0},
-    {BurnItem::kRecDate, 1, 1},       {BurnItem::kIris, 1, 2},           {BurnItem::kFocusDistance, 1, 3},
-    {BurnItem::kStabilizer, 1, 4},    {BurnItem::kFileProgress, 2, 0},   {BurnItem::kExposureMode, 2, 2},
-    {BurnItem::kFocusMode, 2, 3},
-};
-// AVCHD with GPS data: three columns (cells 0, 14 and 31 of the grid).
-const Cell kAvchdGpsCells[] = {
-    {BurnItem::kRecTime, 0, 0},  {BurnItem::kLatitude, 0, 1},  {BurnItem::kSpeed, 0, 2},
-    {BurnItem::kRecDate, 1, 0},  {BurnItem::kLongitude, 1, 1}, {BurnItem::kTrack, 1, 2},
-    {BurnItem::kFileProgress, 2, 0}, {BurnItem::kAltitude, 2, 1},
-};
+constexpr GridCells gridCells(core::BurnGrid grid) {
+    GridCells g;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 5; ++column)
+            for (const core::BurnItemFacts& f : core::kBurnItems) {
+                const core::BurnCell c = f.cells[static_cast<size_t>(grid)];
+                if (c.row == row && c.column == column) g.cells[g.count++] = Cell{f.item, row, column};
+            }
+    return g;
+}
+constexpr GridCells kGrids[core::kBurnGridCount] = {gridCells(core::BurnGrid::kDv), gridCells(core::BurnGrid::kHdv),
+                                                    gridCells(core::BurnGrid::kAvchd),
+                                                    gridCells(core::BurnGrid::kAvchdGps)};
+std::span<const Cell> cells(core::BurnGrid grid) {
+    const GridCells& g = kGrids[static_cast<size_t>(grid)];
+    return std::span<const Cell>(g.cells.data(), g.count);
+}
 
-// The item-mask bit of each item, in BurnItem order.
-const uint32_t kItemBits[core::kBurnItemCount] = {
-    core::burn_item::kTimecode,      core::burn_item::kUserBits,     core::burn_item::kFileProgress,
-    core::burn_item::kFrameType,     core::burn_item::kRecTime,      core::burn_item::kRecDate,
-    core::burn_item::kShutter,       core::burn_item::kIris,         core::burn_item::kExposureMode,
-    core::burn_item::kGain,          core::burn_item::kFocusDistance, core::burn_item::kFocusMode,
-    core::burn_item::kWhiteBalance,  core::burn_item::kStabilizer,   core::burn_item::kAudio,
-    core::burn_item::kLatitude,      core::burn_item::kLongitude,    core::burn_item::kAltitude,
-    core::burn_item::kSpeed,         core::burn_item::kTrack,
-};
+// The items only the GPS grid shows: when one of them is on and the picture has GPS data, AVCHD
+// pictures take that grid.
+constexpr uint32_t kGpsGridItems = [] {
+    uint32_t mask = 0;
+    for (const core::BurnItemFacts& f : core::kBurnItems)
+        if (f.cells[static_cast<size_t>(core::BurnGrid::kAvchdGps)].used() &&
+            !f.cells[static_cast<size_t>(core::BurnGrid::kAvchd)].used())
+            mask |= f.bit;
+    return mask;
+}();
 
 // Outline displacements, in drawing order.
 const int kOutline[8][2] = {{-2, -2}, {2, -2}, {-2, 2}, {2, 2}, {-2, 0}, {2, 0}, {0, -2}, {0, 2}};
 
-bool isGps(BurnItem item) { return item >= BurnItem::kLatitude; }
-
 // Whether an item exists in a family's metadata at all.
 bool familyHas(LayerFamily family, BurnItem item) {
+    uint8_t bit = 0;
     switch (family) {
-    case LayerFamily::Dv: return item != BurnItem::kFrameType && !isGps(item);
-    case LayerFamily::Hdv: return item != BurnItem::kAudio && !isGps(item);
-    case LayerFamily::Avchd: return item != BurnItem::kAudio && item != BurnItem::kFrameType;
+    case LayerFamily::Dv: bit = core::burn_family::kDv; break;
+    case LayerFamily::Hdv: bit = core::burn_family::kHdv; break;
+    case LayerFamily::Avchd: bit = core::burn_family::kAvchd; break;
     }
-    return false;
+    return (core::burnItemFacts(item).families & bit) != 0;
 }
 
 uint8_t greyLevel(int percent) { return static_cast<uint8_t>(std::min(235, std::clamp(percent, 0, 100) * 235 / 100)); }
-
-template <size_t N>
-std::span<const Cell> cells(const Cell (&table)[N]) {
-    return std::span<const Cell>(table, N);
-}
 
 void formatOne(BurnItem item, core::TextVariant variant, LayerFamily family, const OverlayFrame& frame,
                const core::MetadataRecord& rec, const core::DisplaySettings& display, core::ShutterFormatter& shutter,
@@ -267,7 +252,7 @@ bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRe
     placed_.clear();
     const core::TextVariant variant = burnVariant(family_);
     auto add = [&](BurnItem item, int x, int y) {
-        if (!(itemMask_ & kItemBits[static_cast<int>(item)]) || !familyHas(family_, item)) return;
+        if (!(itemMask_ & core::burnItemBit(item)) || !familyHas(family_, item)) return;
         core::TextBuf& t = texts_[placed_.size()];
         formatOne(item, variant, family_, frame, rec, display_, shutter_, t);
         if (t.s[0] == '\0') return;
@@ -284,17 +269,15 @@ bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRe
     std::span<const Cell> table;
     std::array<int, 5> columns = columns_;
     switch (family_) {
-    case LayerFamily::Dv: table = cells(kDvCells); break;
-    case LayerFamily::Hdv: table = cells(kHdvCells); break;
+    case LayerFamily::Dv: table = cells(core::BurnGrid::kDv); break;
+    case LayerFamily::Hdv: table = cells(core::BurnGrid::kHdv); break;
     case LayerFamily::Avchd:
-        if ((itemMask_ & (core::burn_item::kLatitude | core::burn_item::kLongitude | core::burn_item::kAltitude |
-                          core::burn_item::kSpeed | core::burn_item::kTrack)) &&
-            hasGpsData(rec, display_)) {
-            table = cells(kAvchdGpsCells);
+        if ((itemMask_ & kGpsGridItems) && hasGpsData(rec, display_)) {
+            table = cells(core::BurnGrid::kAvchdGps);
             const int c = font_.cellWidth();
             columns = {safeLeft_, safeLeft_ + 14 * c - spread_, safeLeft_ + 31 * c - 3 * spread_, 0, 0};
         } else {
-            table = cells(kAvchdCells);
+            table = cells(core::BurnGrid::kAvchd);
         }
         break;
     }
@@ -445,12 +428,12 @@ struct WindowTable {
 
 WindowTable windowTable(WindowKind kind) {
     switch (kind) {
-    case WindowKind::Dv: return {cells(kDvCells)};
-    case WindowKind::Hdv: return {cells(kHdvCells), LayerFamily::Hdv, core::TextVariant::Hdv};
-    case WindowKind::Avchd: return {cells(kAvchdCells), LayerFamily::Avchd, core::TextVariant::Avchd};
-    case WindowKind::AvchdGps: return {cells(kAvchdGpsCells), LayerFamily::Avchd, core::TextVariant::Avchd};
+    case WindowKind::Dv: return {cells(core::BurnGrid::kDv)};
+    case WindowKind::Hdv: return {cells(core::BurnGrid::kHdv), LayerFamily::Hdv, core::TextVariant::Hdv};
+    case WindowKind::Avchd: return {cells(core::BurnGrid::kAvchd), LayerFamily::Avchd, core::TextVariant::Avchd};
+    case WindowKind::AvchdGps: return {cells(core::BurnGrid::kAvchdGps), LayerFamily::Avchd, core::TextVariant::Avchd};
     }
-    return {cells(kDvCells)};
+    return {cells(core::BurnGrid::kDv)};
 }
 
 const int kWindowColumnCells[] = {0, 13, 25, 31, 37};

@@ -36,7 +36,7 @@ struct OverlaySettings {
     int transparency = 0;         // 0..99 %
     int positioning = 2;          // 0 user, 1 fixed 80 %, 2 fixed 90 %
     bool always43Area = false;
-    uint32_t itemMask = 0x19FF3;
+    uint32_t itemMask = core::kDefaultBurnItemMask;
     std::string fontFace = kFixedFontFace;  // user positioning only
     int textHeight = 50;                    // tenths of a percent of the picture height
     bool bold = true;
@@ -133,7 +133,7 @@ private:
     int mode_ = 2;
     bool always43_ = false;
     core::BurnPositionTable positions_ = core::defaultBurnPositions();
-    uint32_t itemMask_ = 0x19FF3;
+    uint32_t itemMask_ = core::kDefaultBurnItemMask;
     std::string userFace_ = kFixedFontFace;
     int textHeight_ = 50;
     bool bold_ = true, italic_ = false;

@@ -56,9 +56,9 @@ TEST(Options, DefaultItemMaskCarriesTheTwoHiddenBits) {
     const std::uint32_t m = Options::defaults().burnInItemMask;
     EXPECT_TRUE(m & 0x800);
     EXPECT_TRUE(m & 0x10000);
-    EXPECT_FALSE(m & burn_item::kFileProgress);
-    EXPECT_FALSE(m & burn_item::kFrameType);
-    EXPECT_FALSE(m & burn_item::kLatitude);
+    EXPECT_FALSE(m & burnItemBit(BurnItem::kFileProgress));
+    EXPECT_FALSE(m & burnItemBit(BurnItem::kFrameType));
+    EXPECT_FALSE(m & burnItemBit(BurnItem::kLatitude));
 }
 
 TEST(Options, DefaultUserPositions) {

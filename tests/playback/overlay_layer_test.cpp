@@ -282,7 +282,7 @@ TEST(OverlayLayerPixels, PreparingAgainDropsTheLayoutOfTheInkBoxes) {
 TEST(OverlayLayerPixels, BurnInDrawsNothingForAFrameWithoutMetadata) {
     OverlayLayer layer = dvLayer(2, 90, 10, 0);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
-    layer.setItems(core::burn_item::kTimecode | core::burn_item::kRecDate);
+    layer.setItems(core::burnItemBit(core::BurnItem::kTimecode) | core::burnItemBit(core::BurnItem::kRecDate));
     Picture base(720, 576, 50, 50, 50);
     Picture pic = base;
     auto v = pic.view();
@@ -325,7 +325,7 @@ TEST(OverlayLayerPixels, UserPositionAtRightEdgeIsClipped) {
     OverlayLayer layer(LayerFamily::Dv);
     layer.setBrightness(100, 0, 0);
     layer.setPositioning(0, pos, false);
-    layer.setItems(core::burn_item::kTimecode);
+    layer.setItems(core::burnItemBit(core::BurnItem::kTimecode));
     ASSERT_TRUE(layer.prepare(720, 576, {}));
     EXPECT_EQ(layer.band().rows, 576);
     Picture base(720, 576, 60, 60, 60);
