@@ -252,7 +252,7 @@ int cmdBurn(int argc, char** argv) {
     const int rc = runJob(job, label, tools::kBurnInComplete);
     if (rc != 0 && inPlace && !job.inputChanged()) {
         printError("Nothing was written: the input file is as it was");
-    } else if (rc != 0 && inPlace) {
+    } else if (rc != 0 && inPlace && job.wait().code != core::ErrorCode::kIncomplete) {
         // The input itself was being changed: say which part of it is burnt in.
         const int64_t at = first + job.progress().done();
         const int64_t end = last >= 0 ? last + 1 : first + job.progress().total();

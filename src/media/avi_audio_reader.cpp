@@ -7,7 +7,43 @@ namespace zorv::media {
 namespace {
 int64_t padded(int64_t n) { return n + (n & 1); }
 constexpr int kMaxHeaderChunks = 4096;
+constexpr size_t kResyncPiece = 64 * 1024;
+
+bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+bool isIdChar(uint8_t c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A chunk header as the movi list holds them: a stream chunk ("00dc", "01wb", ...), a standard index
+// ("ix00"), "JUNK" or a "rec " list, whose size keeps it inside the file.
+bool plausibleChunk(const uint8_t* c, int64_t at, int64_t end) {
+    const uint32_t id = le32(c);
+    const bool known = id == fourcc("LIST") || id == fourcc("JUNK") ||
+                       (isDigit(c[0]) && isDigit(c[1]) && isIdChar(c[2]) && isIdChar(c[3])) ||
+                       (c[0] == 'i' && c[1] == 'x' && isDigit(c[2]) && isDigit(c[3]));
+    return known && at + 8 + int64_t{le32(c + 4)} <= end;
+}
 }  // namespace
+
+// A chunk whose size field is damaged leaves the walk beside the next chunk header: the walk goes on
+// from the next plausible header after pos_ (the end of the list when there is none).
+bool AviAudioReader::resync() {
+    std::vector<uint8_t> piece(kResyncPiece + 7);
+    for (int64_t at = pos_ + 1; at + 8 <= moviEnd_;) {
+        const size_t want = size_t(std::min<int64_t>(int64_t(piece.size()), moviEnd_ - at));
+        const int64_t got = file_->readAt(at, piece.data(), want);
+        if (got < 8) {
+            failed_ = at + 8 <= fileSize_;
+            return false;
+        }
+        for (size_t i = 0; i + 8 <= size_t(got); ++i)
+            if (plausibleChunk(piece.data() + i, at + int64_t(i), fileSize_)) {
+                pos_ = at + int64_t(i);
+                return true;
+            }
+        at += got - 7;
+    }
+    pos_ = moviEnd_;
+    return true;
+}
 
 core::Status AviAudioReader::open(const File& file) {
     file_ = &file;
@@ -78,6 +114,10 @@ bool AviAudioReader::nextChunk() {
             if (!file_->readExact(pos_, c, 8)) {
                 failed_ = pos_ + 8 <= fileSize_;
                 break;
+            }
+            if (!plausibleChunk(c, pos_, fileSize_)) {
+                if (!resync()) break;
+                continue;
             }
             uint32_t id = le32(c);
             int64_t size = le32(c + 4);

@@ -1,6 +1,7 @@
 // Reads the PCM audio stream of an AVI Type 2 file in file order, walking the 'movi' lists of every
 // RIFF chunk for the audio stream's chunks ("01wb"), independently of the video. Bounded memory: the
-// pending bytes of at most one read piece are kept.
+// pending bytes of at most one read piece are kept. A chunk with a damaged size is stepped over by
+// looking for the next chunk header, as a tolerant demultiplexer does.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,7 @@ public:
 
 private:
     bool nextChunk();  // positions chunkPos_/chunkLeft_ at the next audio chunk
+    bool resync();     // moves pos_ to the next plausible chunk header; false when a read fails
 
     const File* file_ = nullptr;
     int64_t fileSize_ = 0;

@@ -54,10 +54,7 @@ bool TsPacketStream::need(int64_t at, size_t n) {
         if (want == 0) break;
         const int64_t got = file_->readAt(windowEnd(), buf_.data() + len_, want);
         if (got < 0) return false;
-        if (got == 0) {
-            end_ = windowEnd();  // the file shrank
-            break;
-        }
+        if (got == 0) return false;  // the file shrank under the reader: its end was not reached
         len_ += static_cast<size_t>(got);
     }
     return true;

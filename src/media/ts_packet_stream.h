@@ -26,7 +26,8 @@ public:
     // offset + syncInPacket and starts a run of packets.
     void seek(int64_t offset);
 
-    // Up to maxPackets whole packets into out; the number written, 0 at the end, -1 when a read fails.
+    // Up to maxPackets whole packets into out; the number written, 0 at the end, -1 when a read fails
+    // (or the file became shorter than it was at attach).
     int64_t read(uint8_t* out, int64_t maxPackets);
 
     // File offset of the last packet read (of its prefix in a 192-byte stream), and of the next one.

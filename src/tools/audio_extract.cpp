@@ -8,6 +8,7 @@
 
 #include "media/dv_audio.h"
 #include "media/wav_writer.h"
+#include "tools/stopped_early.h"
 
 namespace zorv::tools {
 
@@ -85,7 +86,9 @@ Status AudioExtractJob::wait() {
 }
 
 Status AudioExtractJob::run() {
-    auto failed = [](Status s, const char* text) {
+    auto failed = [&](Status s, const char* text) {
+        // The input ended, or failed to read, before its last frame.
+        if (s.code == ErrorCode::kReadFailed && s.message.empty()) return stoppedEarly(progress_.done(), source_.frameCount());
         s.message = s.code == ErrorCode::kCancelled ? "Operation Cancelled" : text;
         return s;
     };

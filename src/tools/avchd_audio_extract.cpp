@@ -10,6 +10,7 @@
 #include "media/avchd_avc_reader.h"
 #include "media/file_io.h"
 #include "media/ts_packet.h"
+#include "tools/stopped_early.h"
 
 namespace zorv::tools {
 
@@ -115,7 +116,7 @@ Status Ac3ExtractJob::run() {
     for (;;) {
         if (progress_.cancelled()) return Status::failure(ErrorCode::kCancelled, kAc3Failure);
         const int64_t n = reader.fillSample(sample.get(), reader.maxSampleBytes());
-        if (n < 0) return Status::failure(ErrorCode::kReadFailed, kAc3Failure, errno);
+        if (n < 0) return stoppedEarly(frames_.load(), 0);
         if (n == 0) break;
         for (int64_t p = 0; p + reader.packetSize() <= n; p += reader.packetSize()) {
             media::TsPacket pkt;

@@ -14,6 +14,7 @@
 #include "media/file_io.h"
 #include "media/frame_layout_check.h"
 #include "tools/burn_in_dv_segments.h"
+#include "tools/stopped_early.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -417,10 +418,12 @@ Status DvBurnInJob::run() {
     const int64_t inputSize = in.size();
     std::vector<uint8_t> copyBuf(static_cast<size_t>(std::clamp<int64_t>(file.readBufferSize(), 1 << 16, 1 << 22)));
     int64_t copiedUpTo = 0;
+    bool inputCut = false;  // a read of the input failed: it ended before the frames it promised
     auto copyTo = [&](int64_t end) -> bool {
         while (copiedUpTo < end) {
             const size_t n = static_cast<size_t>(std::min<int64_t>(end - copiedUpTo, static_cast<int64_t>(copyBuf.size())));
-            if (!in.readExact(copiedUpTo, copyBuf.data(), n) || !out.writeAt(copiedUpTo, copyBuf.data(), n)) return false;
+            if (!in.readExact(copiedUpTo, copyBuf.data(), n)) return !(inputCut = true);
+            if (!out.writeAt(copiedUpTo, copyBuf.data(), n)) return false;
             copiedUpTo += static_cast<int64_t>(n);
         }
         return true;
@@ -493,7 +496,7 @@ Status DvBurnInJob::run() {
             }
             Slot& slot = im.slots[static_cast<size_t>(sequence % kRingSlots)];
             if (!in.readExact(pos, slot.data.data(), frameSize)) {
-                result = Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, in.sysError());
+                inputCut = true;
                 break;
             }
             core::fillRecord(rec, slot.data.data(), frameSize);
@@ -558,8 +561,13 @@ Status DvBurnInJob::run() {
         progress_.setDone(slot.frame - first + 1);
     }
     stopWorkers();
-    if (result.ok() && !settings_.toInputFile && !copyTo(inputSize))
+    if (result.ok() && !inputCut && !settings_.toInputFile && !copyTo(inputSize) && !inputCut)
         result = Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi, out.sysError() ? out.sysError() : in.sysError());
+    if (inputCut) {
+        result = stoppedEarly(progress_.done(), last - first + 1);
+        if (settings_.toInputFile && inputChanged_.load())
+            result.message += "; the frames before it are burnt in and the rest are as they were";
+    }
     if (result.ok() && undecodable > 0 && undecodable == drawn_.load())
         result = Status::failure(ErrorCode::kNoOutput, "None of the " + std::to_string(undecodable) +
                                                            " frames to burn in could be decoded: nothing was burnt in");

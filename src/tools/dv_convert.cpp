@@ -13,6 +13,7 @@
 #include "media/dv_audio.h"
 #include "media/mapped_window.h"
 #include "media/rawdv_writer.h"
+#include "tools/stopped_early.h"
 
 namespace zorv::tools {
 
@@ -116,13 +117,22 @@ bool guarded(F& f) {
 // frames at a time to the kernel: each byte of video is copied once, from the input's page cache
 // into the output's. Before the map moves, the writer writes what it holds.
 Status DvConvertJob::run() {
+    DvFrame f;
+    int64_t done = 0;
     auto failed = [&](Status s) {
+        // The writers copy the frames straight from the input's map: a fault there is the input
+        // cut short under them.
+        if (s.sysError == EFAULT) return stoppedEarly(done, source_.frameCount());
         if (s.code == ErrorCode::kCancelled) s.message = kOperationCancelled;
         else s.message = failureText();
         return s;
     };
-    DvFrame f;
-    int64_t done = 0;
+    // The input ended, or failed to read, before its last frame.
+    auto sourceFailed = [&] {
+        const Status& st = source_.status();
+        if (st.code == ErrorCode::kReadFailed && st.message.empty()) return stoppedEarly(done, source_.frameCount());
+        return failed(st);
+    };
     if (target_ == ConvertTarget::kRawDv) {
         media::RawDvWriter out;
         Status s = out.open(out_.tempPath(), /*writeBehind=*/true);
@@ -136,7 +146,7 @@ Status DvConvertJob::run() {
             progress_.setDone(++done);
             if (progress_.cancelled()) return failed(Status::failure(ErrorCode::kCancelled));
         }
-        if (!source_.status()) return failed(source_.status());
+        if (!source_.status()) return sourceFailed();
         s = out.close();
         return s ? Status::success() : failed(s);
     }
@@ -208,7 +218,10 @@ Status DvConvertJob::run() {
         s = f.mapped || !f.data ? out.queueFrame(f.bytes(), audio) : out.writeFrame({f.data, f.size}, audio);
     };
     while (source_.next(f)) {
-        if (!guarded(one)) s = Status::failure(ErrorCode::kReadFailed, {}, EIO);
+        if (!guarded(one)) {
+            out.close();
+            return stoppedEarly(done, source_.frameCount());
+        }
         if (!s) {
             out.close();
             return failed(s);
@@ -222,7 +235,7 @@ Status DvConvertJob::run() {
     }
     if (!source_.status()) {
         out.close();
-        return failed(source_.status());
+        return sourceFailed();
     }
     s = out.close();
     if (!s) return failed(s);

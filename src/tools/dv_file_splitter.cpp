@@ -16,6 +16,7 @@
 #include "media/dv_audio.h"
 #include "media/file_io.h"
 #include "tools/split_naming.h"
+#include "tools/stopped_early.h"
 
 namespace zorv::tools {
 
@@ -474,6 +475,7 @@ void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
 
 Status DvFileSplitter::finishFile() {
     Status st = writer_.close();
+    if (!st && st.sysError == EFAULT) return stoppedEarly(framesWritten_, totalFrames_);
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
     publishWritten(queuedFrames_);
     current_.timecodeListWritten = writeTdat(currentOut_.tempPath(), current_.first, current_.reel);
@@ -540,8 +542,10 @@ void DvFileSplitter::sinkLoop() {
                 if (st) publishWritten(queuedFrames_);
             }
             if (!st) {
-                result = st.code == ErrorCode::kReadFailed
-                             ? Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI", st.sysError)
+                // The frames are written straight from the input's map: a fault there is the input
+                // cut short under the run.
+                result = st.code == ErrorCode::kReadFailed || st.sysError == EFAULT
+                             ? stoppedEarly(framesWritten_, totalFrames_)
                              : Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
                 discardFile();
                 buffer_.abort();
@@ -557,9 +561,15 @@ void DvFileSplitter::sinkLoop() {
         }
         const bool endOfInput = e.kind == FrameRingBuffer::EntryKind::kEndOfInput;
         buffer_.release();
+        // The input failed before its end: the file it was in is cut short.
+        if (endOfInput && !sourceFailure().ok()) {
+            discardFile();
+            break;
+        }
         Status st = finishFile();
         if (!st) {
             result = st;
+            discardFile();
             buffer_.abort();
             break;
         }
@@ -575,11 +585,17 @@ void DvFileSplitter::sinkLoop() {
         if (ended) break;  // no further frame: the split is complete
     }
     publishWritten(kAllWritten);  // the sink reads no more frames
-    if (result.ok()) {
-        std::lock_guard<std::mutex> g(sourceMutex_);
-        if (!sourceStatus_.ok()) result = Status::failure(sourceStatus_.code, "Error while splitting AVI", sourceStatus_.sysError);
+    if (const Status source = sourceFailure(); result.ok() && !source.ok()) {
+        result = source.code == ErrorCode::kReadFailed && source.message.empty()
+                     ? stoppedEarly(progress_.done(), totalFrames_)
+                     : Status::failure(source.code, "Error while splitting AVI", source.sysError);
     }
     result_ = result;
+}
+
+Status DvFileSplitter::sourceFailure() {
+    std::lock_guard<std::mutex> g(sourceMutex_);
+    return sourceStatus_;
 }
 
 bool DvFileSplitter::start() {

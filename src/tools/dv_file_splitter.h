@@ -102,6 +102,7 @@ private:
     core::Status beginFile(int fileNumber, bool& ended);
     core::Status finishFile();
     void discardFile();
+    core::Status sourceFailure();  // how the source loop ended (success at the end of the input)
     void release();
     void writeLogEntry(const SplitOutputFile& out, int fileNumber);
     // A frame-buffer entry carries a run of up to kFramesPerEntry consecutive frames of one output

@@ -27,6 +27,7 @@
 #include "media/write_all.h"
 #include "media/write_behind.h"
 #include "tools/premiere_timecode.h"
+#include "tools/stopped_early.h"
 #include "tools/system_text.h"
 
 namespace zorv::tools {
@@ -122,10 +123,8 @@ core::Status DvMetadataModifier::failFromMedia(const char* message) {
 }
 
 core::Status DvMetadataModifier::stoppedEarly(int64_t done) {
-    std::string text = "Stopped after " + std::to_string(done) + " of " + std::to_string(positions_.size()) +
-                       " frames: the next one could not be read whole";
-    if (directMode()) text += "; the frames before it carry the new metadata and the rest are as they were";
-    status_ = core::Status::failure(ErrorCode::kIncomplete, text);
+    status_ = tools::stoppedEarly(done, static_cast<int64_t>(positions_.size()));
+    if (directMode()) status_.message += "; the frames before it carry the new metadata and the rest are as they were";
     return status_;
 }
 
@@ -547,7 +546,7 @@ core::Status DvMetadataModifier::runOutputFile() {
         const uint8_t* src = view(static_cast<int64_t>(pos), frameSize_);
         if (!src) {
             if (writeError != 0) break;
-            return fail(ErrorCode::kReadFailed, kModifyReadFailed, mapError());
+            return stoppedEarly(done);
         }
         // The pack and audio blocks are all the rewrites read; the changed ones are written from frame.
         auto edit = [&] {
@@ -561,7 +560,7 @@ core::Status DvMetadataModifier::runOutputFile() {
             }
             processFrame(frame.data());
         };
-        if (!guarded(edit)) return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+        if (!guarded(edit)) return stoppedEarly(done);
         size_t at = 0;
         touched_.forEachRun(sequences_, [&](size_t off, size_t n) {
             batch->ref(src + at, off - at);
@@ -574,8 +573,10 @@ core::Status DvMetadataModifier::runOutputFile() {
     }
     if (writeError == 0 && mapError() == 0) copyRange(cursor, fileSize);
     settle();
+    // The unchanged bytes are written straight from the input's map: a fault there is the input cut
+    // short under the run.
+    if (writeError == EFAULT || (writeError == 0 && (mapError() != 0 || cursor > fileSize))) return stoppedEarly(done);
     if (writeError != 0) return fail(ErrorCode::kWriteFailed, kModifyWriteFailed, writeError);
-    if (mapError() != 0 || cursor > fileSize) return fail(ErrorCode::kReadFailed, kModifyReadFailed, mapError());
     if (aborted()) return fail(ErrorCode::kCancelled, "");
     if (done < static_cast<int64_t>(positions_.size())) return stoppedEarly(done);
     updatePremiereTimecode(out);
@@ -617,7 +618,7 @@ core::Status DvMetadataModifier::runDirect() {
         if (!guarded(readPacks)) {
             writer.finish();
             inputChanged_ = writer.wroteAny();
-            return fail(ErrorCode::kReadFailed, kModifyReadFailed, EIO);
+            return stoppedEarly(done);
         }
         if (!read && !rw.readExact(static_cast<int64_t>(pos), frame.data(), frameSize_)) break;
         processFrame(frame.data());

@@ -12,6 +12,7 @@
 #include "media/ts_packet_stream.h"
 #include "media/wav_writer.h"
 #include "tools/audio_extract.h"
+#include "tools/stopped_early.h"
 
 namespace zorv::tools {
 
@@ -96,7 +97,7 @@ Status HdvAudioExtractJob::run() {
             return Status::failure(ErrorCode::kCancelled, "Cancelled");
         }
         const int64_t got = stream.read(buf.get(), blockPackets);
-        if (got < 0) return Status::failure(ErrorCode::kReadFailed, kExtractionFailed, stream.sysError());
+        if (got < 0) return stoppedEarly(decoder.framesDecoded(), 0);
         if (got == 0) break;
         media::TsPacketWalker walker(buf.get(), static_cast<size_t>(got) * media::kTsPacketBytes, media::kTsPacketBytes, 0);
         media::TsPacket tp;

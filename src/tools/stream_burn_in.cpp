@@ -1,6 +1,7 @@
 #include "tools/stream_burn_in.h"
 
 #include "tools/burn_in_frame_painter.h"
+#include "tools/stopped_early.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -103,6 +104,7 @@ Status StreamBurnInJob::run() {
     int width = 0, height = 0;
     int64_t lastStart = -1;
     bool delivered = false;
+    int64_t pictures = 0;  // written
     Status result;
     BurnOutcome outcome = BurnOutcome::kComplete;
     DecodedPicture pic;
@@ -128,6 +130,11 @@ Status StreamBurnInJob::run() {
         if (r == PictureSource::Result::kFailed) {
             outcome = BurnOutcome::kFailed;
             result = Status::failure(ErrorCode::kReadFailed, failedText);
+            break;
+        }
+        if (r == PictureSource::Result::kCut) {
+            outcome = BurnOutcome::kFailed;
+            result = stoppedEarly(pictures, 0);
             break;
         }
         // A picture whose time runs backwards is dropped.
@@ -174,6 +181,7 @@ Status StreamBurnInJob::run() {
             break;
         }
         // Position: the picture's time, never 0 once a picture went through.
+        ++pictures;
         position_.store(std::max<int64_t>(pic.start, 1));
         progress_.setDone(duration > 0 ? std::min(pic.start, duration) : 0);
     }

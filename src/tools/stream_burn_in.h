@@ -43,7 +43,8 @@ struct DecodedPicture {
 // The reader and the selected decoder.
 class PictureSource {
 public:
-    enum class Result { kPicture, kNothingYet, kEnd, kFailed };
+    // kCut: the input could not be read to its end.
+    enum class Result { kPicture, kNothingYet, kEnd, kFailed, kCut };
     virtual ~PictureSource() = default;
     // Delivers the next picture (valid until the next call). kNothingYet: no picture is ready; call
     // again. Must return within a tick or so, so that the run can be stopped.

@@ -380,7 +380,7 @@ PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
         }
         // Feed one read unit.
         const int64_t got = im.fill();
-        if (got < 0) return Result::kFailed;
+        if (got < 0) return Result::kCut;
         if (got == 0) {
             // The end: what the decoders still hold comes out, then the end of stream.
             im.ended = true;

@@ -135,6 +135,11 @@ TEST_P(DamagedFiles, EndCleanlyWithAReason) {
     }
 }
 
+// The first sound stream of a file as ffmpeg decodes it, 16-bit samples.
+std::string ffmpegPcm(const std::string& path) {
+    return avitest::run("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a:0 -f s16le - 2>/dev/null");
+}
+
 // The texts a user gets for some kinds of damage, and what a tolerant reader makes of the rest.
 TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
     struct Case {
@@ -154,6 +159,12 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         {"rawdv_one_frame_and_a_byte.dv", {"frame", "@", "1"}, 1, "frame 1 is past the end: the file has 1 frames"},
         {"avi_idx1_past_end.avi", {"export", "@", "-o", "@.csv"}, 1, "zorv: Failed to read file"},
         {"avi_cut_mid_frame.avi", {"burn", "@", "-o", "@.burn.avi"}, 1, "Could not read file - /"},
+        // An index entry past the end of the file: the frames before it are no whole recording.
+        {"avi_idx1_past_end.avi", {"convert", "--to", "dv", "@", "-o", "@.dv"}, 1,
+         "zorv: Stopped after 1 of 2 frames: the next one could not be read whole"},
+        {"avi_idx1_past_end.avi", {"split", "@", "--out", "@.d"}, 1, "Stopped after 1 of 2 frames"},
+        // The audio chunks are found past a video chunk whose size field is damaged.
+        {"avi2_first_chunk_size_byte.avi", {"extract-audio", "@", "-o", "@.wav"}, 0, "Audio extraction complete."},
         // A partial last frame is no frame; the whole ones read.
         {"rawdv_partial_last_frame.dv", {"info", "@"}, 0, "Frames:      2 (2 with data)"},
         // The legacy index is trusted for positions, however odd.
@@ -165,10 +176,21 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         fs::copy_file(corpusFile(c.file), in, fs::copy_options::overwrite_existing);
         std::vector<std::string> args{ZORV_CLI_PATH};
         for (const auto& a : c.args) args.push_back(a[0] == '@' ? in + a.substr(1) : a);
+        if (c.args[0] == "split") fs::create_directory(args.back());
         SCOPED_TRACE(std::string(c.file) + " " + c.args[0]);
         const Outcome o = runLimited(args);
         EXPECT_EQ(o.exitStatus, c.status) << describe(o);
         EXPECT_NE(o.output.find(c.text), std::string::npos) << describe(o);
+        // A failure leaves no output; split none of its files.
+        if (o.exitStatus != 0 && args.size() > 2 && (args[args.size() - 2] == "-o" || c.args[0] == "split")) {
+            if (c.args[0] == "split")
+                EXPECT_EQ(std::distance(fs::directory_iterator(args.back()), {}), 2) << "only the log and the batch list";
+            else
+                EXPECT_FALSE(fs::exists(args.back())) << describe(o);
+        }
+        // Sound copied from a PCM stream is the stream ffmpeg reads, sample for sample.
+        if (o.exitStatus == 0 && c.args[0] == "extract-audio")
+            EXPECT_EQ(ffmpegPcm(args[4]), ffmpegPcm(in));
     }
 }
 

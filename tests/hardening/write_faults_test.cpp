@@ -169,6 +169,16 @@ bool writingTo(const std::string& output) {
     return false;
 }
 
+// Names in dir of temporary outputs and split files.
+std::string leftOutputs(const std::string& dir) {
+    std::string names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.find(".zorv-") != std::string::npos || name.find(" 00.") != std::string::npos) names += name + " ";
+    }
+    return names;
+}
+
 // Runs a tool and truncates its input to `keep` bytes once it is under way (paused while it happens).
 Outcome truncateWhileRunning(std::vector<std::string> args, const std::string& input, int64_t keep,
                              const std::string& watchOutput, bool& truncatedInTime) {
@@ -191,12 +201,15 @@ TEST_F(WriteFaults, AnInputCutShortWhileAToolReadsItIsAFailureNotACrash) {
         const char* output;  // file whose first bytes mark the tool under way ("" for reading tools)
         bool mustFail;       // a cut after the first output bytes cannot end in success
     };
+    // Split writes "in 00.00.00.00.avi" into the folder of {OUT}.
     const std::vector<Case> cases = {
         {{"convert", "--to", "dv", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
+        {{"convert", "--to", "avi1", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
         {{"modify", "{IN}", "-o", "{OUT}", "--timecode-start", "01:00:00:00"}, "{OUT}", true},
         {{"modify", "{IN}", "--in-place", "--yes", "--timecode-start", "01:00:00:00"}, "", false},
         {{"extract-audio", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
         {{"burn", "{IN}", "-o", "{OUT}"}, "{OUT}", true},
+        {{"split", "{IN}", "--out", "{DIR}"}, "{DIR}/in 00.00.00.00.avi", true},
         {{"scenes", "{IN}"}, "", false},
         {{"export", "{IN}", "-o", "{OUT}"}, "", false},
     };
@@ -208,21 +221,36 @@ TEST_F(WriteFaults, AnInputCutShortWhileAToolReadsItIsAFailureNotACrash) {
     for (const auto& c : cases) {
         const std::string in = out("in.avi");
         fs::copy_file(big, in, fs::copy_options::overwrite_existing);
+        const std::string dir = out("split");
         const std::string o = out("out.bin");
         fs::remove(o);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        auto fill = [&](std::string a) {
+            if (a == "{IN}") return in;
+            if (a == "{OUT}") return o;
+            return a.rfind("{DIR}", 0) == 0 ? dir + a.substr(5) : a;
+        };
         std::vector<std::string> args;
-        for (std::string a : c.args) args.push_back(a == "{IN}" ? in : a == "{OUT}" ? o : a);
-        SCOPED_TRACE(c.args[0]);
+        for (const std::string& a : c.args) args.push_back(fill(a));
+        const std::string watched = *c.output ? fill(c.output) : "";
+        SCOPED_TRACE(args[0] + " " + args[1]);
         bool cut = false;
-        const Outcome r = truncateWhileRunning(args, in, 3 * 144000 + 5000, *c.output ? o : "", cut);
+        const Outcome r = truncateWhileRunning(args, in, 3 * 144000 + 5000, watched, cut);
         EXPECT_FALSE(r.timedOut) << describe(r);
         EXPECT_FALSE(r.crashed()) << describe(r);
         if (r.exitStatus != 0) {
             EXPECT_NE(r.output.find("zorv"), std::string::npos) << describe(r);
         }
-        // Once a tool has started writing, a cut input cannot give a complete output.
+        // Once a tool has started writing, a cut input cannot give a complete output: the run says
+        // how far it got and leaves no output, not even a temporary one.
         if (cut && c.mustFail) {
             EXPECT_NE(r.exitStatus, 0) << describe(r);
+            EXPECT_TRUE(std::regex_search(r.output, std::regex("Stopped after [0-9]+ of 1500 frames: the next one "
+                                                               "could not be read whole")))
+                << describe(r);
+            EXPECT_FALSE(fs::exists(watched)) << describe(r);
+            EXPECT_EQ(leftOutputs(work_) + leftOutputs(dir), "") << describe(r);
         }
     }
 }
