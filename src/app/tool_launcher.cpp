@@ -112,6 +112,11 @@ void reportEnd(QWidget* owner, RunEnd end, const core::Status& s, const QString&
                const QString& halted = QString()) {
     if (end == RunEnd::kCancelled) {
         reportCancelled(owner);
+    } else if (s.ok() && !s.warnings.empty()) {
+        // Done, with what the run passed over said once beneath.
+        QString text = success;
+        for (const core::Warning& w : s.warnings) text += QStringLiteral("\n\n") + q(w.text);
+        showMessage(owner, QMessageBox::Warning, kAppTitle, text);
     } else if (s.ok()) {
         showMessage(owner, QMessageBox::Information, kAppTitle, success);
     } else if (s.code == core::ErrorCode::kCancelled) {

@@ -370,6 +370,7 @@ Status BatchRunner::watch(core::Job& job, FileContext& f) {
     Status s = job.wait();
     f.slot->total.store(job.progress().total());
     f.slot->done.store(job.progress().done());
+    for (const core::Warning& w : s.warnings) f.log("WARNING: " + w.text);
     return s;
 }
 

@@ -41,6 +41,10 @@ std::string formatMessage(const char* form, const std::string& path) {
 
 void printWarning(std::string_view text) { std::fprintf(stderr, "zorv: warning: %.*s\n", static_cast<int>(text.size()), text.data()); }
 
+void printWarnings(const core::Status& result) {
+    for (const core::Warning& w : result.warnings) printWarning(w.text);
+}
+
 void printError(std::string_view text) {
     std::string out;
     out.reserve(text.size());

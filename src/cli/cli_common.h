@@ -16,6 +16,8 @@ namespace zorv::cli {
 void printError(std::string_view text);
 // "zorv: warning: TEXT" on standard error; the run goes on.
 void printWarning(std::string_view text);
+// The warnings a run's result carries, each once.
+void printWarnings(const core::Status& result);
 
 // Opens path and reports failures with the system's texts. With dvOnly, files that are not DV (AVI
 // Type 1, AVI Type 2, Raw DV) are refused with a message naming their type.

@@ -13,6 +13,7 @@
 #include "core/civil_time.h"
 #include "media/avchd_avc_reader.h"
 #include "media/avchd_stream_info.h"
+#include "media/ts_packet_stream.h"
 #include "tools/text_output.h"
 
 namespace zorv::cli {
@@ -93,6 +94,7 @@ int cmdGpx(int argc, char** argv) {
     bool have = false;
     double lastLat = 0, lastLon = 0;
     std::string firstTime;
+    int64_t skipped = 0;  // damaged bytes passed over
     const int rc = media::readAvchdMetadata(input, [&](const media::AvchdMetadataRecord& rec, int64_t) {
         media::AvchdGpsValues g;
         if (!media::avchdGpsValues(rec, g)) return true;
@@ -135,7 +137,7 @@ int cmdGpx(int argc, char** argv) {
         body += "      </trkpt>\n";
         ++points;
         return true;
-    });
+    }, &skipped);
     if (rc > 0) {
         printError(media::avcFailureText(rc));
         return 1;
@@ -164,11 +166,13 @@ int cmdGpx(int argc, char** argv) {
     if (st && !out.file().writeAt(0, doc.data(), doc.size()))
         st = core::Status::failure(core::ErrorCode::kWriteFailed, "Write failure: " + (toFile ? output : "standard output"),
                                    out.file().sysError());
+    if (st) media::warnSkippedBytes(st, skipped);
     st = out.finish(st);
     if (!st) {
         printError(failureText(st));
         return 1;
     }
+    printWarnings(st);
     if (toFile) std::fprintf(stderr, "%" PRId64 " track points written to %s\n", points, output.c_str());
     return points > 0 ? 0 : 3;
 }

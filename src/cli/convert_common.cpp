@@ -45,6 +45,7 @@ int runJob(core::Job& job, const std::string& label, const char* completeText) {
         return 1;
     }
     std::fprintf(stderr, "%s\n", completeText);
+    printWarnings(result);
     return 0;
 }
 

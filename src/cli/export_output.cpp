@@ -28,7 +28,7 @@ void printExportFailure(const core::Status& status) {
             default: text = "Failed"; break;
         }
     }
-    if (status.code != core::ErrorCode::kCancelled) text = failureText({status.code, status.sysError, text});
+    if (status.code != core::ErrorCode::kCancelled) text = failureText(core::Status::failure(status.code, text, status.sysError));
     printError(text);
 }
 
@@ -71,7 +71,10 @@ int runExport(const std::string& label, const std::function<core::Status(core::P
         st = work(&progress);
         return st.ok();
     });
-    if (st) return 0;
+    if (st) {
+        printWarnings(st);
+        return 0;
+    }
     printExportFailure(st);
     return 1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zorv::core {
 
@@ -19,19 +20,35 @@ enum class ErrorCode : int {
     kIncomplete = 23,    // the run stopped before the end of its input
 };
 
+// What a run passed over that the user should know of even when it succeeded.
+enum class WarningKind : int {
+    kSkippedBytes = 1,  // damaged bytes of a transport stream passed over to find its packets again
+};
+struct Warning {
+    WarningKind kind;
+    std::string text;  // the system's words for it
+};
+
 // The outcome of an operation: an error code, the system's message text (may be empty) and the
-// operating system's error number of the failed call (errno; 0 when none).
+// operating system's error number of the failed call (errno; 0 when none). A run's result also
+// carries its warnings, which every front end shows (the command line on stderr, the batch log, the
+// window's message).
 struct Status {
     ErrorCode code = ErrorCode::kNone;
     int sysError = 0;
     std::string message;
+    std::vector<Warning> warnings;
 
     bool ok() const { return code == ErrorCode::kNone; }
     explicit operator bool() const { return ok(); }
 
     static Status success() { return {}; }
     static Status failure(ErrorCode c, std::string msg = {}, int sys = 0) {
-        return Status{c, sys, std::move(msg)};
+        Status s;
+        s.code = c;
+        s.sysError = sys;
+        s.message = std::move(msg);
+        return s;
     }
 };
 

@@ -119,7 +119,7 @@ public:
     core::ErrorCode lastError() const { return error_; }
     int sysError() const { return sysError_; }
     const std::string& lastMessage() const { return message_; }
-    core::Status status() const { return core::Status{error_, sysError_, message_}; }
+    core::Status status() const { return core::Status::failure(error_, message_, sysError_); }
     void setError(core::ErrorCode code, int sys = 0, std::string message = {});
     void clearError() { setError(core::ErrorCode::kNone); }
 

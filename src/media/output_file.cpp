@@ -222,7 +222,8 @@ Status OutputFile::finish(Status result) {
         discard();
         return result;
     }
-    return commit();
+    if (Status c = commit(); !c) return c;
+    return result;  // with its warnings
 }
 
 void OutputFile::discard() {

@@ -48,8 +48,8 @@ public:
     // existing file, that file is replaced and the link kept). Checks once more that the final name
     // was not taken, or turned into an input, while the run went on.
     core::Status commit();
-    // The end of a run: commits after a successful one (a failed commit becomes the result), removes
-    // the temporary file after any other.
+    // The end of a run: commits after a successful one (a failed commit becomes the result, else the
+    // run's own result is kept), removes the temporary file after any other.
     core::Status finish(core::Status result);
     // Removes the temporary file; the final name is untouched. Safe to call twice.
     void discard();

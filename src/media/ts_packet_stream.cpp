@@ -168,4 +168,8 @@ std::string skippedBytesText(int64_t bytes) {
            " of the transport stream to find its packets again";
 }
 
+void warnSkippedBytes(core::Status& result, int64_t bytes) {
+    if (bytes > 0) result.warnings.push_back({core::WarningKind::kSkippedBytes, skippedBytesText(bytes)});
+}
+
 }  // namespace zorv::media

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
 #include "media/file_io.h"
 
 namespace zorv::media {
@@ -72,5 +73,7 @@ private:
 
 // The warning for damaged bytes passed over: "Passed over N damaged bytes of the transport stream".
 std::string skippedBytesText(int64_t bytes);
+// Adds that warning to a run's result when bytes > 0.
+void warnSkippedBytes(core::Status& result, int64_t bytes);
 
 }  // namespace zorv::media

@@ -10,6 +10,7 @@
 #include "media/avchd_avc_reader.h"
 #include "media/file_io.h"
 #include "media/ts_packet.h"
+#include "media/ts_packet_stream.h"
 #include "tools/stopped_early.h"
 
 namespace zorv::tools {
@@ -143,7 +144,9 @@ Status Ac3ExtractJob::run() {
     }
     progress_.setDone(fileSize_);
     if (frames_.load() == 0) return Status::failure(ErrorCode::kReadFailed, kAc3Failure);
-    return Status::success();
+    Status done;
+    media::warnSkippedBytes(done, reader.skippedBytes());
+    return done;
 }
 
 }  // namespace zorv::tools

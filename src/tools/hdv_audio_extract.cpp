@@ -128,7 +128,9 @@ Status HdvAudioExtractJob::run() {
     s = wav.close();
     if (!s) return Status::failure(s.code, kExtractionFailed, s.sysError);
     progress_.setDone(fileSize_);
-    return Status::success();
+    Status done;
+    media::warnSkippedBytes(done, skippedBytes_);
+    return done;
 }
 
 }  // namespace zorv::tools

@@ -1,5 +1,6 @@
 #include "tools/stream_burn_in.h"
 
+#include "media/ts_packet_stream.h"
 #include "tools/burn_in_frame_painter.h"
 #include "tools/stopped_early.h"
 
@@ -214,7 +215,10 @@ Status StreamBurnInJob::run() {
     } else {
         output_.discard();
     }
-    if (outcome == BurnOutcome::kComplete) progress_.setDone(progress_.total());
+    if (outcome == BurnOutcome::kComplete) {
+        progress_.setDone(progress_.total());
+        media::warnSkippedBytes(result, source_->skippedBytes());
+    }
     outcome_.store(outcome);
     return result;
 }

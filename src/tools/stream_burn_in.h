@@ -54,6 +54,8 @@ public:
     virtual bool deliverFrames() { return false; }
     // Duration of the file in 100-ns units (for the progress); 0 when unknown.
     virtual int64_t duration() const = 0;
+    // Damaged bytes the reader passed over to find its packets again.
+    virtual int64_t skippedBytes() const { return 0; }
     // Moves the sound decoded so far (interleaved 16-bit samples) into samples; false when none.
     virtual bool takeAudio(std::vector<int16_t>& samples, int& rate, int& channels) {
         (void)samples, (void)rate, (void)channels;

@@ -4,6 +4,7 @@
 
 #include "media/avchd_avc_reader.h"
 #include "media/recognize.h"
+#include "media/ts_packet_stream.h"
 
 namespace zorv::tools {
 
@@ -58,9 +59,13 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
             if (!take(picture)) return core::Status::failure(core::ErrorCode::kWriteFailed);
             ++picture.index;
         }
-        return picture.index > 0 ? core::Status::success() : noPictures();
+        if (picture.index == 0) return noPictures();
+        core::Status done;
+        media::warnSkippedBytes(done, walk.hdv.skippedBytes);
+        return done;
     }
     bool failed = false, stopped = false;
+    int64_t skipped = 0;
     const int64_t total = walk.fileSize > 0 ? walk.fileSize : 1;
     if (progress) progress->setTotal(total);
     const int reason = media::readAvchdMetadata(walk.path, [&](const media::AvchdMetadataRecord& r, int64_t) {
@@ -75,14 +80,16 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
         }
         ++picture.index;
         return true;
-    });
+    }, &skipped);
     if (failed) return core::Status::failure(core::ErrorCode::kWriteFailed);
     if (stopped) return cancelled();
     if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
     if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
     if (picture.index == 0) return noPictures();
     if (progress) progress->setDone(total);
-    return core::Status::success();
+    core::Status done;
+    media::warnSkippedBytes(done, skipped);
+    return done;
 }
 
 }  // namespace zorv::tools

@@ -31,7 +31,8 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
 inline constexpr const char* kNoStreamPictures = "No picture found in the file: nothing was exported";
 
 // Calls take for every picture. When take returns false the walk stops and returns kWriteFailed with
-// no message: the caller names its own write failure. A stream without a picture is kNoOutput.
+// no message: the caller names its own write failure. A stream without a picture is kNoOutput. A
+// success carries the warning of damaged bytes passed over.
 core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress,
                                 const std::function<bool(const StreamPicture&)>& take);
 

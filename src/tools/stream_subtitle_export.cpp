@@ -163,7 +163,7 @@ core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::str
     if (st.code == core::ErrorCode::kWriteFailed) return writeFailed(writer.sysError());
     if (!st) return st;
     if (!writer.finish()) return writeFailed(writer.sysError());
-    return out.finish(core::Status::success());
+    return out.finish(st);
 }
 
 }  // namespace zorv::tools

@@ -332,6 +332,11 @@ bool TsBurnSource::deliverFrames() {
     return true;
 }
 
+int64_t TsBurnSource::skippedBytes() const {
+    const Impl& im = *impl_;
+    return im.avc ? im.avc->skippedBytes() : im.m2t ? im.m2t->skippedBytes() : 0;
+}
+
 PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
     Impl& im = *impl_;
     av_frame_unref(im.frame.get());  // the frame handed out last time

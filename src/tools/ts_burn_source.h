@@ -33,6 +33,7 @@ public:
     Result next(DecodedPicture& out) override;
     bool deliverFrames() override;
     int64_t duration() const override;
+    int64_t skippedBytes() const override;
     bool takeAudio(std::vector<int16_t>& samples, int& rate, int& channels) override;
     // Pictures per second as a fraction (from the first time stamps; 25/1 when unknown).
     void pictureRate(int64_t& num, int64_t& den) const;

@@ -109,6 +109,24 @@ private:
     std::ofstream out_;
 };
 
+bool readsWholeStream(const std::string& tool) {
+    return tool == "export" || tool == "subtitles" || tool == "gpx" || tool == "extract-audio" || tool == "burn";
+}
+
+// Stream files whose damage the readers pass over: stray or lost bytes, short packets.
+bool passesOverBytes(const gen::BrokenFile& file) {
+    if (file.family != "hdv" && file.family != "avchd") return false;
+    for (const char* kind : {"lost_sync", "stray_byte", "short_packets"})
+        if (file.name.find(kind) != std::string::npos) return true;
+    return false;
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 class DamagedFiles : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(DamagedFiles, EndCleanlyWithAReason) {
@@ -132,6 +150,11 @@ TEST_P(DamagedFiles, EndCleanlyWithAReason) {
             EXPECT_TRUE(r.inputUnchanged) << describe(o);
         }
         EXPECT_EQ(r.wrongSuccess, "") << "reported success: " << describe(o);
+        // What a stream reader passed over to find its packets again is said once, as a warning, by
+        // every tool that reads the whole stream.
+        if (o.exitStatus == 0 && readsWholeStream(tool.name) && passesOverBytes(file)) {
+            EXPECT_EQ(occurrences(o.output, "zorv: warning: Passed over "), 1u) << describe(o);
+        }
     }
 }
 
@@ -165,6 +188,11 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         {"avi_idx1_past_end.avi", {"split", "@", "--out", "@.d"}, 1, "Stopped after 1 of 2 frames"},
         // The audio chunks are found past a video chunk whose size field is damaged.
         {"avi2_first_chunk_size_byte.avi", {"extract-audio", "@", "-o", "@.wav"}, 0, "Audio extraction complete."},
+        // The batch log says what a stream reader passed over, as the command line does.
+        {"hdv_lost_sync.m2t", {"batch", "--op", "export", "--out", "@.d", "@"}, 0,
+         "WARNING: Passed over 61 damaged bytes of the transport stream to find its packets again"},
+        {"avchd_stray_byte.m2ts", {"batch", "--op", "extract-audio", "--out", "@.d", "@"}, 0,
+         "WARNING: Passed over 1 damaged byte of the transport stream to find its packets again"},
         // A partial last frame is no frame; the whole ones read.
         {"rawdv_partial_last_frame.dv", {"info", "@"}, 0, "Frames:      2 (2 with data)"},
         // The legacy index is trusted for positions, however odd.
@@ -176,7 +204,8 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         fs::copy_file(corpusFile(c.file), in, fs::copy_options::overwrite_existing);
         std::vector<std::string> args{ZORV_CLI_PATH};
         for (const auto& a : c.args) args.push_back(a[0] == '@' ? in + a.substr(1) : a);
-        if (c.args[0] == "split") fs::create_directory(args.back());
+        for (const auto& a : args)
+            if (a.size() > 2 && a.compare(a.size() - 2, 2, ".d") == 0) fs::create_directory(a);
         SCOPED_TRACE(std::string(c.file) + " " + c.args[0]);
         const Outcome o = runLimited(args);
         EXPECT_EQ(o.exitStatus, c.status) << describe(o);
@@ -189,8 +218,9 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
                 EXPECT_FALSE(fs::exists(args.back())) << describe(o);
         }
         // Sound copied from a PCM stream is the stream ffmpeg reads, sample for sample.
-        if (o.exitStatus == 0 && c.args[0] == "extract-audio")
+        if (o.exitStatus == 0 && c.args[0] == "extract-audio") {
             EXPECT_EQ(ffmpegPcm(args[4]), ffmpegPcm(in));
+        }
     }
 }
 
