@@ -17,8 +17,13 @@ static const SceneBox kSceneBoxes[] = {
     {"Shutter speed", 0x40},           {"Iris", 0x80},                  {"Stabilizer", 0x100},
     {"Gain", 0x200},                   {"Auto-Exposure Mode", 0x400},   {"White Balance", 0x1000},
     {"Focus", 0x4000},                 {"Audio sampling freq", 0x8000}, {"Audio locked/unlocked", 0x10000},
-    {"Tape Index point", 0x20000},     {"Dropped Frame", 0x40000},
+    {"Tape Index point", 0x20000},     {"Dropped Frame", 0x40000},      {"Damage", core::scene_trigger::kDamage},
 };
+// The damage box says what it reacts to.
+constexpr char kDamageTip[] = "A scene starts at the first frame of every run of damaged frames (concealed or "
+                              "uncorrected video blocks, audio error samples, blank packs, misplaced blocks, "
+                              "repeated or backward timecode)";
+constexpr int kRows = 8;
 }  // namespace
 
 COptSceneDetect::COptSceneDetect(QWidget* parent) : COptPage(parent) {
@@ -33,7 +38,8 @@ COptSceneDetect::COptSceneDetect(QWidget* parent) : COptPage(parent) {
     for (const SceneBox& b : kSceneBoxes) {
         auto* box = new QCheckBox(QString::fromLatin1(b.text), this);
         box->setObjectName(QStringLiteral("scene%1").arg(b.bit, 0, 16));
-        grid->addWidget(box, i % 7, i / 7);
+        if (b.bit == core::scene_trigger::kDamage) box->setToolTip(QString::fromLatin1(kDamageTip));
+        grid->addWidget(box, i % kRows, i / kRows);
         boxes_.emplace_back(box, b.bit);
         ++i;
     }

@@ -11,6 +11,7 @@
 
 #include "app/options_sheet.h"
 #include "app/options_sheet_dialog.h"
+#include "core/settings_store.h"
 #include "toolsui_test_support.h"
 
 namespace zorv::app {
@@ -255,6 +256,31 @@ TEST_F(OptionsSheetTest, CancelChangesNothing) {
     setOptionsSheetHook({});
     EXPECT_EQ(options, core::Options::defaults());
     EXPECT_FALSE(store.hasSavedDefaults());
+}
+
+TEST_F(OptionsSheetTest, DamageSceneTriggerIsSavedWithTheOtherTriggers) {
+    QTemporaryDir dir;
+    core::SettingsStore store((dir.path() + QStringLiteral("/settings.ini")).toStdString());
+    core::Options options = core::Options::defaults();
+    options.saveAllSettingsAsDefault = true;
+    // Switched on, then off again: each time the box shows what was stored and the other bits stay.
+    for (const bool on : {true, false}) {
+        bool shownBefore = !on;
+        setOptionsSheetHook([&](COptionsSheet& sheet) {
+            auto* box = field<QCheckBox>(sheet, OptionsPageId::kScenes, "scene80000");
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), QStringLiteral("Damage"));
+            shownBefore = box->isChecked();
+            box->setChecked(on);
+            sheet.accept();
+        });
+        ASSERT_TRUE(runOptionsSheet(nullptr, options, store));
+        setOptionsSheetHook({});
+        EXPECT_EQ(shownBefore, !on);
+        options = store.loadStartupOptions(true);
+        EXPECT_EQ((options.sceneTriggerMask & core::scene_trigger::kDamage) != 0, on);
+        EXPECT_EQ(options.sceneTriggerMask & ~core::scene_trigger::kDamage, core::scene_trigger::kRecordingDateTime);
+    }
 }
 
 }  // namespace
