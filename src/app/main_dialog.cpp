@@ -32,6 +32,9 @@
 #include "app/batch_dialog.h"
 #include "app/capture_dialog.h"
 #include "app/crash_report_offer.h"
+#include "app/damage_outline.h"
+#include "app/damage_scan.h"
+#include "app/damage_strip.h"
 #include "app/file_properties.h"
 #include "app/first_run.h"
 #include "app/metadata_panel.h"
@@ -139,6 +142,7 @@ CMainDialog::CMainDialog(core::SettingsStore& settings, bool openGlAvailable, QW
     // Start-up: menus, controls, the stored choices, then the placement.
     options_ = settings_.loadStartupOptions(openGl_);
     preselectBuiltInDecoders(settings_, options_);
+    outline_ = std::make_unique<DamageOutline>();
     setRendererAvailability(RendererAvailability{true, openGl_});
     buildMenus();
     buildControls();
@@ -148,6 +152,8 @@ CMainDialog::CMainDialog(core::SettingsStore& settings, bool openGlAvailable, QW
 }
 
 CMainDialog::~CMainDialog() {
+    damageScan_->disconnect(this);
+    damageScan_->stop();
     if (player_) {
         player_->setPictureCallback(nullptr);
         player_->setEventCallback(nullptr);
@@ -205,6 +211,16 @@ void CMainDialog::buildMenus() {
     play->addSeparator();
     addCommand(play, cmd::kNextScene, QStringLiteral("&Next Scene\tPage Down"));
     addCommand(play, cmd::kPreviousScene, QStringLiteral("P&revious Scene\tPage Up"));
+    play->addSeparator();
+    addCommand(play, cmd::kNextDamage, QStringLiteral("Next Da&maged Frame\tCtrl+Page Down"));
+    addCommand(play, cmd::kPreviousDamage, QStringLiteral("Previous Dama&ged Frame\tCtrl+Page Up"));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* blocks = addCommand(view, cmd::kShowDamagedBlocks, QStringLiteral("Show &Damaged Blocks\tCtrl+D"));
+    blocks->setCheckable(true);
+    blocks->setChecked(options_.showDamagedBlocks);
+    blocks->setToolTip(QStringLiteral("Outlines the blocks of a DV picture that the deck concealed (amber) or could "
+                                      "not conceal (red)"));
 
     // The keys are the actions' shortcuts on this window: they work whichever child has the focus,
     // and a grey command ignores its key.
@@ -221,6 +237,9 @@ void CMainDialog::buildMenus() {
         {cmd::kLastFrame, QKeySequence(Qt::Key_End)},
         {cmd::kNextScene, QKeySequence(Qt::Key_PageDown)},
         {cmd::kPreviousScene, QKeySequence(Qt::Key_PageUp)},
+        {cmd::kNextDamage, QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+        {cmd::kPreviousDamage, QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+        {cmd::kShowDamagedBlocks, QKeySequence(Qt::CTRL | Qt::Key_D)},
         {cmd::kDisplayMap, QKeySequence(Qt::CTRL | Qt::Key_M)},
     };
     for (const auto& [id, seq] : keys) {
@@ -276,6 +295,12 @@ void CMainDialog::buildControls() {
     slider_ = new PositionSlider(central);
     connect(slider_, &QAbstractSlider::actionTriggered, this, [this](int) { sliderMoved(slider_->sliderPosition()); });
     layout->addWidget(slider_, 0);
+    strip_ = new DamageStrip(slider_, central);
+    connect(strip_, &DamageStrip::frameClicked, this, [this](int64_t n) { goToPicture(n); });
+    layout->addWidget(strip_, 0);
+    strip_->hide();  // shown while a DV file is open
+    damageScan_ = new DamageScan(this);
+    connect(damageScan_, &DamageScan::changed, this, [this] { damageChanged(); });
 
     auto* row = new QHBoxLayout();
     row->setSpacing(2);
@@ -351,6 +376,7 @@ void CMainDialog::applyRenderer() {
         video_ = createVideoView(renderer, videoHost_);
         videoHost_->layout()->addWidget(video_->widget());
     }
+    video_->setOutline(options_.showDamagedBlocks ? outline_.get() : nullptr);
     // With a window of its own the main window keeps no empty video area.
     videoHost_->setVisible(!videoWindow_);
     if (player_ && fileOpen() && player_->currentPicture(shown_)) video_->setPicture(shown_);
@@ -440,6 +466,10 @@ void CMainDialog::applyMenuState() {
     set(cmd::kBackMinute, m.minuteSteps);
     set(cmd::kNextScene, m.scenes);
     set(cmd::kPreviousScene, m.scenes);
+    // DV files with damage found so far.
+    const bool damage = m.scenes && damageScan_ && !damageScan_->runs().empty();
+    set(cmd::kNextDamage, damage);
+    set(cmd::kPreviousDamage, damage);
     convertMenu_->menuAction()->setEnabled(m.convertMenu);
     set(cmd::kConvertAvi1, m.convertAvi1);
     set(cmd::kConvertAvi2, m.convertAvi2);
@@ -622,6 +652,12 @@ bool CMainDialog::openFile(const QString& qpath) {
 
     shownSerial_ = 0;
     slider_->setTicks({});
+    // DV: the damage strip fills while a scan of its own reads the file.
+    if (kind_ == FileKind::kDvAvi || kind_ == FileKind::kRawDv) {
+        outline_->setFile(path);
+        damageScan_->start(path);
+        strip_->show();
+    }
     refreshFromPlayer();
     applyMenuState();
     updateTitle();
@@ -653,6 +689,9 @@ void CMainDialog::closeFile() {
     hasReel_ = false;
     reel_.clear();
     shownSerial_ = 0;
+    damageScan_->stop();
+    strip_->hide();
+    outline_->setFile({});
     if (video_) video_->clear();
     panel_->clear();
     slider_->setValue(0);
@@ -694,6 +733,7 @@ void CMainDialog::refreshFromPlayer() {
     if (!fileOpen() || !player_) return;
     if (player_->pictureSerial() != shownSerial_ && player_->currentPicture(shown_)) {
         shownSerial_ = shown_.serial;
+        if (options_.showDamagedBlocks) outline_->showFrame(shown_.index);
         if (video_) video_->setPicture(shown_);
         panel_->showPicture(shown_, playback::OverlaySettings::fromOptions(options_).display);
         const int64_t dur = player_->duration();
@@ -806,6 +846,9 @@ void CMainDialog::command(int id) {
     case cmd::kBackMinute: stepMinutes(-1); break;
     case cmd::kNextScene: scene(true); break;
     case cmd::kPreviousScene: scene(false); break;
+    case cmd::kNextDamage: damagedFrame(true); break;
+    case cmd::kPreviousDamage: damagedFrame(false); break;
+    case cmd::kShowDamagedBlocks: showDamagedBlocks(!options_.showDamagedBlocks); break;
     case cmd::kConvertAvi1: ToolLauncher::launch(*this, ToolId::kConvertToAvi1); break;
     case cmd::kConvertAvi2: ToolLauncher::launch(*this, ToolId::kConvertToAvi2); break;
     case cmd::kConvertRawDv: ToolLauncher::launch(*this, ToolId::kConvertToRawDv); break;
@@ -903,6 +946,42 @@ void CMainDialog::scene(bool next) {
     const core::Status s = next ? player_->nextScene(moved) : player_->previousScene(moved);
     if (!s) reportStatus(s);
     refreshFromPlayer();
+}
+
+void CMainDialog::damagedFrame(bool next) {
+    if (!fileOpen() || !player_) return;
+    bool wrapped = false;
+    const int64_t at = player_->pictureIndex();
+    const int64_t target = next ? damageScan_->nextStart(at, wrapped) : damageScan_->previousStart(at, wrapped);
+    if (target < 0) {
+        statusBar()->showMessage(QStringLiteral("No damaged frame %1 yet: the file is still being scanned")
+                                     .arg(next ? QStringLiteral("after this one") : QStringLiteral("before this one")),
+                                 5000);
+        return;
+    }
+    goToPicture(target);
+    if (const tools::DamageRun* r = damageScan_->runAt(target)) {
+        QString text = r->first == r->last ? QStringLiteral("Frame %1").arg(r->first)
+                                           : QStringLiteral("Frames %1-%2").arg(r->first).arg(r->last);
+        text += QStringLiteral(": ") + DamageStrip::meaning(*r);
+        if (wrapped) text += next ? QStringLiteral(" (from the start again)") : QStringLiteral(" (from the end again)");
+        statusBar()->showMessage(text, 8000);
+    }
+}
+
+void CMainDialog::damageChanged() {
+    strip_->setRuns(&damageScan_->runs(), damageScan_->frameCount());
+    applyMenuState();
+    if (damageScan_->failed())
+        statusBar()->showMessage(QStringLiteral("The damage of this file is shown up to where it could be read"), 10000);
+}
+
+void CMainDialog::showDamagedBlocks(bool on) {
+    options_.showDamagedBlocks = on;
+    settings_.writeShowDamagedBlocks(on);
+    if (QAction* a = action(cmd::kShowDamagedBlocks)) a->setChecked(on);
+    if (on && player_ && fileOpen()) outline_->showFrame(player_->pictureIndex());
+    if (video_) video_->setOutline(on ? outline_.get() : nullptr);
 }
 
 void CMainDialog::sliderMoved(int value) {

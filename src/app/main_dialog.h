@@ -33,6 +33,9 @@ class SettingsStore;
 
 namespace zorv::app {
 
+class DamageOutline;
+class DamageScan;
+class DamageStrip;
 class MetadataPanel;
 class PositionSlider;
 class ProgressWindow;
@@ -102,6 +105,10 @@ public:
     QWidget* videoWindow() const { return videoWindow_; }
     MetadataPanel* metadataPanel() const { return panel_; }
     QSlider* volumeControl() const { return volume_; }
+    // The damage of the open DV file: the background scan, its strip, the outline of the shown frame.
+    const DamageScan& damageScan() const { return *damageScan_; }
+    DamageStrip* damageStrip() const { return strip_; }
+    const DamageOutline& damageOutline() const { return *outline_; }
     // The map address the last Display Map opened (empty when none).
     const QString& lastMapUrl() const { return lastMapUrl_; }
 
@@ -143,6 +150,9 @@ private:
     void stepSeconds(int direction);
     void stepMinutes(int direction);
     void scene(bool next);
+    void damagedFrame(bool next);
+    void damageChanged();
+    void showDamagedBlocks(bool on);
     void sliderMoved(int value);
     void toggleMute();
     void saveImage();
@@ -172,6 +182,9 @@ private:
     QWidget* videoHost_ = nullptr;
     MetadataPanel* panel_ = nullptr;
     PositionSlider* slider_ = nullptr;
+    DamageStrip* strip_ = nullptr;
+    DamageScan* damageScan_ = nullptr;
+    std::unique_ptr<DamageOutline> outline_;
     QSlider* volume_ = nullptr;
     QToolButton* muteButton_ = nullptr;
     bool muted_ = false;

@@ -46,6 +46,11 @@ inline constexpr int kSystemAbout = 16;
 // First and last picture (Home, End).
 inline constexpr int kFirstFrame = 32840;
 inline constexpr int kLastFrame = 32841;
+// The next and previous stretch of damaged frames (Ctrl+Page Down, Ctrl+Page Up), and View > Show
+// Damaged Blocks (Ctrl+D).
+inline constexpr int kNextDamage = 32842;
+inline constexpr int kPreviousDamage = 32843;
+inline constexpr int kShowDamagedBlocks = 32844;
 // The transport buttons and the recent-file entries (first entry; the others follow).
 inline constexpr int kPlay = 1004;
 inline constexpr int kPause = 1005;

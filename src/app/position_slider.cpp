@@ -1,5 +1,7 @@
 #include "app/position_slider.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -36,19 +38,24 @@ void PositionSlider::mousePressEvent(QMouseEvent* event) {
     QSlider::mousePressEvent(event);
 }
 
-void PositionSlider::paintEvent(QPaintEvent* event) {
-    QSlider::paintEvent(event);
-    if (ticks_.empty()) return;
+std::pair<int, int> PositionSlider::valueSpan() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-    const int span = groove.width() - handle.width();
+    const int left = groove.x() + handle.width() / 2;
+    return {left, left + std::max(groove.width() - handle.width(), 1)};
+}
+
+void PositionSlider::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (ticks_.empty()) return;
+    const auto [left, right] = valueSpan();
     QPainter p(this);
     p.setPen(palette().color(QPalette::WindowText));
     const int y0 = height() - 5;
     for (int v : ticks_) {
-        const int x = groove.x() + handle.width() / 2 + QStyle::sliderPositionFromValue(minimum(), maximum(), v, span);
+        const int x = left + QStyle::sliderPositionFromValue(minimum(), maximum(), v, right - left);
         p.drawLine(x, y0, x, height() - 1);
     }
 }

@@ -2,6 +2,7 @@
 // mouse while the button is held; scene starts are marked with ticks under the groove.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include <QSlider>
@@ -17,6 +18,9 @@ public:
     // Tick marks at these slider values.
     void setTicks(std::vector<int> values);
     const std::vector<int>& ticks() const { return ticks_; }
+    // The x (in this widget) of the handle's centre at the first and at the last value: what sits
+    // under the slider lines up with the positions between them.
+    std::pair<int, int> valueSpan() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "app/damage_outline.h"
 #include "core/options.h"
 #include "playback/player.h"
 
@@ -25,6 +26,11 @@ void VideoView::setPicture(const playback::ShownPicture& picture) {
         std::memcpy(image_.scanLine(y), picture.rgb.data() + static_cast<size_t>(y) * picture.stride, rowBytes);
     displayNum_ = picture.displayNum > 0 ? picture.displayNum : 4;
     displayDen_ = picture.displayDen > 0 ? picture.displayDen : 3;
+    widget()->update();
+}
+
+void VideoView::setOutline(const DamageOutline* outline) {
+    outline_ = outline;
     widget()->update();
 }
 
@@ -49,7 +55,9 @@ void VideoView::paintInto(QWidget& target) {
     p.fillRect(target.rect(), Qt::black);
     if (image_.isNull()) return;
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    p.drawImage(pictureRect(target.width(), target.height(), displayNum_, displayDen_), image_);
+    const QRect shown = pictureRect(target.width(), target.height(), displayNum_, displayDen_);
+    p.drawImage(shown, image_);
+    if (outline_) outline_->paint(p, shown);
 }
 
 namespace {

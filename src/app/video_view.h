@@ -15,6 +15,8 @@ struct ShownPicture;
 
 namespace zorv::app {
 
+class DamageOutline;
+
 class VideoView {
 public:
     virtual ~VideoView() = default;
@@ -25,6 +27,9 @@ public:
     void clear();
     bool hasPicture() const { return !image_.isNull(); }
     const QImage& image() const { return image_; }
+    // Outlines drawn over the picture (null: none); the outline must outlive the view or be reset.
+    void setOutline(const DamageOutline* outline);
+    const DamageOutline* outline() const { return outline_; }
 
     // The rectangle the picture takes in a w x h area, keeping the display aspect.
     static QRect pictureRect(int areaWidth, int areaHeight, int displayNum, int displayDen);
@@ -33,6 +38,7 @@ protected:
     void paintInto(QWidget& target);
 
     QImage image_;
+    const DamageOutline* outline_ = nullptr;
     int displayNum_ = 4, displayDen_ = 3;
 };
 

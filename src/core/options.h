@@ -74,6 +74,10 @@ struct Options {
     bool rememberMainWindowPosition = false;  // persisted as RMWPos
     bool saveAllSettingsAsDefault = false;    // store the whole record at OK
 
+    // View menu: outline the damaged blocks of the shown DV picture (persisted at once as DmgBlocks,
+    // not with the saved defaults)
+    bool showDamagedBlocks = false;
+
     // Decoders
     int dvDecoderResolution = 0;  // 0 full, 1 half
     DecoderSelection mpeg2Decoder{Guid{}, std::string(kNotSelected)};

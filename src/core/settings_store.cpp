@@ -319,6 +319,8 @@ void SettingsStore::saveMainWindowOnExit(bool remember, const MainPlacement& pla
     });
 }
 
+void SettingsStore::writeShowDamagedBlocks(bool on) { writeInt(kSectionOptions, "DmgBlocks", on ? 1 : 0); }
+
 StoredCapturePlacement SettingsStore::readCapturePlacement() const {
     const IniDocument d = load();
     return StoredCapturePlacement{d.integer(kSectionOptions, "RCWx").value_or(-1),
@@ -355,6 +357,7 @@ Options SettingsStore::loadStartupOptions(bool vmr9Available) const {
     o.avcVideoDecoder = decoderFrom(doc, DecoderRole::kAvcVideo);
     o.avcAudioDecoder = decoderFrom(doc, DecoderRole::kAvcAudio);
     o.rememberMainWindowPosition = doc.integer(kSectionOptions, "RMWPos").value_or(0) > 0;
+    o.showDamagedBlocks = doc.integer(kSectionOptions, "DmgBlocks").value_or(0) > 0;
     return o;
 }
 

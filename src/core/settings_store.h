@@ -6,6 +6,7 @@
 //              RCWx, RCWy, RCWh                        Capture window position
 //              BatchOp, BatchFolder                    last choices of the Batch window
 //              Mpeg2Guid/Mpeg2Name, AvcVGuid/AvcVName, AvcAGuid/AvcAName   decoder selections
+//              DmgBlocks                               View > Show Damaged Blocks (0/1)
 //   [Settings] X, Y                                    progress window position
 //   [Recent File List] File1 .. File4                  recently opened media, newest first
 //   [Defaults] the whole option record, stored by "Save all settings as default" and loaded at the
@@ -73,6 +74,9 @@ public:
     StoredMainPlacement readMainPlacement() const;
     // At exit: the placement is written only when `remember` is on; RMWPos is always written.
     void saveMainWindowOnExit(bool remember, const MainPlacement& placement);
+
+    // View > Show Damaged Blocks, stored as soon as it is switched.
+    void writeShowDamagedBlocks(bool on);
 
     StoredCapturePlacement readCapturePlacement() const;
     void writeCapturePlacement(const StoredCapturePlacement& stored);

@@ -138,14 +138,7 @@ private:
             summary_.longestRun = runLength_;
             summary_.longestRunStart = runStart_;
         }
-        if (runs_) {
-            if (!runs_->empty() && runs_->back().last == n - 1 && runs_->back().severity == sev &&
-                runs_->back().dropped == dropped) {
-                runs_->back().last = n;
-            } else {
-                runs_->push_back(DamageRun{n, n, sev, dropped});
-            }
-        }
+        if (runs_) extendDamageRuns(*runs_, n, sev, dropped);
     }
 
     bool flush() {
@@ -271,6 +264,21 @@ private:
 };
 
 }  // namespace
+
+void extendDamageRuns(std::vector<DamageRun>& runs, int64_t n, DamageSeverity sev, bool dropped) {
+    if (sev == DamageSeverity::kNone) return;
+    if (!runs.empty() && runs.back().last == n - 1 && runs.back().severity == sev && runs.back().dropped == dropped)
+        runs.back().last = n;
+    else
+        runs.push_back(DamageRun{n, n, sev, dropped});
+}
+
+const DamageRun* damageRunAt(const std::vector<DamageRun>& runs, int64_t n) {
+    auto it = std::upper_bound(runs.begin(), runs.end(), n, [](int64_t v, const DamageRun& r) { return v < r.first; });
+    if (it == runs.begin()) return nullptr;
+    --it;
+    return n <= it->last ? &*it : nullptr;
+}
 
 FrameKeyText frameKeyText(const core::DecodedValues& v) {
     FrameKeyText k{};

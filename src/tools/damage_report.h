@@ -52,6 +52,12 @@ struct DamageRun {
     bool dropped = false;
 };
 
+// Adds frame n (at severity; dropped: an empty index entry) to runs: the last run grows when n
+// follows it at the same severity, else a run of its own starts. Whole frames (kNone) add nothing.
+void extendDamageRuns(std::vector<DamageRun>& runs, int64_t n, core::DamageSeverity severity, bool dropped);
+// The run of runs (in frame order) that holds frame n, or null.
+const DamageRun* damageRunAt(const std::vector<DamageRun>& runs, int64_t n);
+
 // The timecode ("hh:mm:ss:ff", ';' before the frames in drop-frame style), recording date
 // ("yyyy-mm-dd") and time ("hh:mm:ss") of decoded values; empty texts for what is absent.
 struct FrameKeyText {
