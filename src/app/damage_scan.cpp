@@ -4,6 +4,10 @@
 #include "app/damage_scan.h"
 // clang-format on
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -13,6 +17,7 @@ namespace zorv::app {
 
 namespace {
 constexpr int kPullMs = 150;  // how often the window takes up what the scan found
+constexpr int kScanNice = 10;
 }
 
 // What the worker and the window share: the runs so far (appended to, or the last one grown), a
@@ -56,6 +61,9 @@ private:
 };
 
 void scanFile(const std::string& path, DamageScan::Shared& shared) {
+    // Playback comes first: this thread (and the reading thread the scan starts, which inherits it)
+    // runs at a lower priority.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), kScanNice);
     media::DvMediaFile file;
     bool ok = file.open(path) && file.indexed();
     if (ok) {

@@ -37,6 +37,8 @@ constexpr const char* kUsage =
     "  Ctrl+Left, Right      one minute back or forward (DV)\n"
     "  Home, End             first or last picture\n"
     "  Page Up, Page Down    previous or next scene (DV)\n"
+    "  Ctrl+Page Up, Down    previous or next stretch of damaged frames (DV), round at the ends\n"
+    "  Ctrl+D                outline the damaged blocks of the picture (DV; remembered)\n"
     "  Ctrl+M                show the GPS position on a map (AVCHD with GPS data)\n"
     "  Ctrl+O                open a file\n"
     "\n"
