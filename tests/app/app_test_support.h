@@ -1,9 +1,15 @@
 // The main-window tests' offscreen application and a prompt recorder that answers every message box.
 #pragma once
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +26,15 @@ inline void ensureQtApplication() {
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+}
+
+// A new folder for the running test: temp/PREFIX-PID-TESTNAME (the test removes it).
+inline std::filesystem::path testFolder(const std::string& prefix) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        (prefix + "-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    return dir;
 }
 
 // Runs the event loop until cond holds or the limit passes.

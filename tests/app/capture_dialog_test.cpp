@@ -28,9 +28,7 @@ class CaptureDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         apptest::ensureQtApplication();
-        dir_ = fs::temp_directory_path() / ("zorv-app-capture-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
+        dir_ = apptest::testFolder("zorv-app-capture");
         store_ = std::make_unique<core::SettingsStore>(dir_ / "settings.ini");
         tape_ = gen::cachedClip("app-capture-tape.avi", gen::palClip(100), gen::Container::Avi2);
     }

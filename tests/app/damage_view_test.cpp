@@ -3,8 +3,6 @@
 // the macroblock areas of the blocks the generator damaged.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <map>
 
@@ -49,9 +47,7 @@ class DamageViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         apptest::ensureQtApplication();
-        dir_ = fs::temp_directory_path() / ("zorv-app-damage-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
+        dir_ = apptest::testFolder("zorv-app-damage");
         store_ = std::make_unique<core::SettingsStore>(dir_ / "settings.ini");
     }
     void TearDown() override {

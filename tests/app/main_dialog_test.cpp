@@ -37,9 +37,7 @@ class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         apptest::ensureQtApplication();
-        dir_ = fs::temp_directory_path() / ("zorv-app-main-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
+        dir_ = apptest::testFolder("zorv-app-main");
         store_ = std::make_unique<core::SettingsStore>(dir_ / "settings.ini");
     }
     void TearDown() override {
