@@ -38,8 +38,8 @@ PictureArea ntscMacroblock(int column, int k) {
 }  // namespace
 
 PictureArea videoBlockArea(bool pal, int sequence, int videoBlock) {
-    if (videoBlock < 0 || videoBlock >= 135 || sequence < 0 || sequence >= (pal ? 12 : 10)) return {};
-    const int sequences = pal ? 12 : 10;
+    const int sequences = systemFor(pal).sequences;
+    if (videoBlock < 0 || videoBlock >= 135 || sequence < 0 || sequence >= sequences) return {};
     const int m = videoBlock % 5, k = videoBlock / 5;
     const int superRow = (sequence + kRowOffset[m]) % sequences;
     PictureArea a = pal ? palMacroblock(kColumn[m], k) : ntscMacroblock(kColumn[m], k);

@@ -9,14 +9,16 @@
 
 #include <cstddef>
 
+#include "core/dv_layout.h"
+
 namespace zorv::core::dv {
 
 struct PictureArea {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-inline constexpr int kPictureWidth = 720;
-constexpr int pictureHeight(bool pal) { return pal ? 576 : 480; }
+inline constexpr int kPictureWidth = kSystems[0].width;  // the same in both systems
+constexpr int pictureHeight(bool pal) { return systemFor(pal).height; }
 
 // The picture area of video block v (0..134) of DIF sequence s (0..11 for 625/50, 0..9 for 525/60).
 PictureArea videoBlockArea(bool pal, int sequence, int videoBlock);

@@ -93,7 +93,7 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
     riffCount_ = 0;
     totalFrames_ = firstRiffFrames_ = 0;
     audioBytes_ = 0;
-    frameSize_ = opt_.pal ? core::dv::kFrameSize625 : core::dv::kFrameSize525;
+    frameSize_ = core::dv::systemFor(opt_.pal).frameSize;
     maxChunk_ = frameSize_;
     videoRefs_.clear();
     audioRefs_.clear();
@@ -127,12 +127,13 @@ Status AviWriter::open(const std::string& path, const AviWriterOptions& options)
 
 std::vector<uint8_t> AviWriter::buildHeader() const {
     const bool type2 = opt_.type == AviType::kType2;
-    const uint32_t width = 720, height = opt_.pal ? 576 : 480;
-    const uint32_t scale = opt_.pal ? 1 : 1001, rate = opt_.pal ? 25 : 30000;
-    const uint32_t usPerFrame = opt_.pal ? 40000 : 33367;
+    const core::dv::System& sys = core::dv::systemFor(opt_.pal);
+    const uint32_t width = uint32_t(sys.width), height = uint32_t(sys.height);
+    const uint32_t scale = uint32_t(sys.rateDen), rate = uint32_t(sys.rateNum);
+    const uint32_t usPerFrame = uint32_t(sys.frameMicros);
     const uint32_t audioRate = opt_.audioSampleRate;
     const uint32_t audioBytesPerSec = audioRate * kAudioBlockAlign;
-    const uint32_t maxBytesPerSec = frameSize_ * (opt_.pal ? 25 : 30) + (type2 ? audioBytesPerSec : 0);
+    const uint32_t maxBytesPerSec = frameSize_ * uint32_t(sys.nominalRate) + (type2 ? audioBytesPerSec : 0);
 
     Bytes b(4096 + 16 * opt_.superIndexSlots * 2);
     size_t riff = b.begin("RIFF");

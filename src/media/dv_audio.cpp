@@ -15,9 +15,6 @@ namespace {
 
 // Index 0 = 48 kHz, 1 = 44.1 kHz, 2 = 32 kHz (the AAUX SMP code).
 constexpr int kRates[3] = {48000, 44100, 32000};
-// Fewest samples per channel in a frame, by system and rate: the AAUX AF_SIZE field counts from here.
-constexpr int kMinSamples525[3] = {1580, 1452, 1053};
-constexpr int kMinSamples625[3] = {1896, 1742, 1264};
 
 int rateCode(int sampleRate) {
     for (int i = 0; i < 3; ++i)
@@ -53,14 +50,15 @@ Layout makeLayout(int h, int slotBytes) {
     return l;
 }
 
+// Each channel takes half the frame's sequences.
 const Layout& layoutFor(bool pal, int bits) {
-    static const Layout k525x16 = makeLayout(5, 2);
-    static const Layout k625x16 = makeLayout(6, 2);
-    static const Layout k525x12 = makeLayout(5, 3);
-    static const Layout k625x12 = makeLayout(6, 3);
-    if (bits == 12) return pal ? k625x12 : k525x12;
-    return pal ? k625x16 : k525x16;
+    static const Layout k16[2] = {makeLayout(dv::kSystems[0].sequences / 2, 2), makeLayout(dv::kSystems[1].sequences / 2, 2)};
+    static const Layout k12[2] = {makeLayout(dv::kSystems[0].sequences / 2, 3), makeLayout(dv::kSystems[1].sequences / 2, 3)};
+    return (bits == 12 ? k12 : k16)[static_cast<int>(pal)];
 }
+
+// Fewest samples per channel in a frame at rate code smp: the AAUX AF_SIZE field counts from here.
+int minimumSamples(bool pal, int smp) { return dv::systemFor(pal).minSamples[smp]; }
 
 bool supportedSize(size_t frameSize) { return frameSize == dv::kFrameSize525 || frameSize == dv::kFrameSize625; }
 
@@ -142,7 +140,7 @@ std::optional<AudioInfo> readAudioInfo(const uint8_t* frame, size_t frameSize) {
             info.sampleRate = kRates[smp];
             info.bits = qu == 1 ? 12 : 16;
             info.locked = (p[1] & 0x80) == 0;
-            int minimum = pal ? kMinSamples625[smp] : kMinSamples525[smp];
+            int minimum = minimumSamples(pal, smp);
             info.samples = std::min(minimum + (p[1] & 0x3F), layoutFor(pal, info.bits).capacity);
             info.pairs = info.bits == 12 ? 2 : 1;
             return info;
@@ -267,7 +265,7 @@ bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples
     if (!supportedSize(frameSize) || code < 0) return false;
     bool pal = dv::isPal(frameSize);
     const Layout& l = layoutFor(pal, 16);
-    int minimum = pal ? kMinSamples625[code] : kMinSamples525[code];
+    int minimum = minimumSamples(pal, code);
     if (samples < minimum || samples > std::min(minimum + 63, l.capacity)) return false;
 
     for (int s = 0; s < l.capacity; ++s) {
@@ -300,7 +298,7 @@ bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples
             as = frame + standardAauxOffset(seq, 0);
             // Fresh pack: one channel per block, audio mode by channel, the system's field rate.
             as[2] = uint8_t(seq >= half ? 0x01 : 0x00);
-            as[3] = uint8_t(0xC0 | (pal ? 0x20 : 0x00));
+            as[3] = uint8_t(0xC0 | dv::systemFor(pal).aauxFieldFlag);
             as[4] = 0x80;  // no emphasis
         }
         as[0] = 0x50;
@@ -314,7 +312,7 @@ bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples
                 c[0] = 0x51;
                 c[1] = 0x1C;
                 c[2] = 0xCF;
-                c[3] = uint8_t(0x80 | (pal ? 0x64 : 0x78));
+                c[3] = uint8_t(0x80 | dv::systemFor(pal).aauxNormalSpeed);
                 c[4] = 0xFF;
             }
         }
@@ -343,7 +341,7 @@ bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int 
     if (!supportedSize(frameSize) || info.bits != 12 || pair < 0 || pair > 1) return false;
     const bool pal = dv::isPal(frameSize);
     const Layout& l = layoutFor(pal, 12);
-    const int minimum = pal ? kMinSamples625[2] : kMinSamples525[2];
+    const int minimum = minimumSamples(pal, 2);
     if (samples < minimum || samples > std::min(minimum + 63, l.capacity)) return false;
     writePair12(frame, l, pair, pcm, samples);
     if (samples == info.samples) return true;
@@ -360,7 +358,7 @@ bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const i
     if (!supportedSize(frameSize)) return false;
     bool pal = dv::isPal(frameSize);
     const Layout& l = layoutFor(pal, 12);
-    int minimum = pal ? kMinSamples625[2] : kMinSamples525[2];
+    int minimum = minimumSamples(pal, 2);
     if (samples < minimum || samples > std::min(minimum + 63, l.capacity)) return false;
     writePair12(frame, l, 0, pair0, samples);
     writePair12(frame, l, 1, pair1, samples);
@@ -378,7 +376,7 @@ bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const i
         as[0] = 0x50;
         as[1] = uint8_t(0x40 | (samples - minimum));
         as[2] = uint8_t(seq >= seqs / 2 ? 0x01 : 0x00);
-        as[3] = uint8_t(0xC0 | (pal ? 0x20 : 0x00));
+        as[3] = uint8_t(0xC0 | dv::systemFor(pal).aauxFieldFlag);
         as[4] = uint8_t(0x80 | (2 << 3) | 1);  // 32 kHz, 12-bit non-linear
     }
     return true;

@@ -5,6 +5,16 @@ namespace zorv::media::codec {
 using core::ErrorCode;
 using core::Status;
 
+void setDvEncoderFormat(AVCodecContext* ctx, bool pal) {
+    const core::dv::System& sys = core::dv::systemFor(pal);
+    ctx->width = sys.width;
+    ctx->height = sys.height;
+    ctx->pix_fmt = dvPixelFormat(pal);
+    ctx->time_base = AVRational{sys.rateDen, sys.rateNum};
+    ctx->framerate = AVRational{sys.rateNum, sys.rateDen};
+    ctx->sample_aspect_ratio = AVRational{sys.aspectNum, sys.aspectDen};
+}
+
 Status DvEncoder::open(bool pal) {
     pal_ = pal;
     const AVCodec* codec = avcodec_find_encoder_by_name("dvvideo");
@@ -12,12 +22,7 @@ Status DvEncoder::open(bool pal) {
     ctx_.reset(avcodec_alloc_context3(codec));
     packet_ = makePacket();
     if (!ctx_ || !packet_) return Status::failure(ErrorCode::kOutOfMemory, "Out of memory.");
-    ctx_->width = width();
-    ctx_->height = height();
-    ctx_->pix_fmt = pixelFormat();
-    ctx_->time_base = pal ? AVRational{1, 25} : AVRational{1001, 30000};
-    ctx_->framerate = pal ? AVRational{25, 1} : AVRational{30000, 1001};
-    ctx_->sample_aspect_ratio = pal ? AVRational{16, 15} : AVRational{8, 9};
+    setDvEncoderFormat(ctx_.get(), pal);
     int err = avcodec_open2(ctx_.get(), codec, nullptr);
     if (err < 0) return Status::failure(ErrorCode::kOpenFailed, "Could not open DV encoder: " + avErrorText(err));
     return Status::success();

@@ -5,20 +5,28 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/dv_layout.h"
 #include "core/error.h"
 #include "media/codec/av_handles.h"
 
 namespace zorv::media::codec {
+
+// The pixel format libavcodec's DV codec uses for 625/50 (pal) or 525/60 pictures.
+inline AVPixelFormat dvPixelFormat(bool pal) {
+    return core::dv::systemFor(pal).chroma420 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV411P;
+}
+// Sets a DV encoder's picture size, pixel format, frame rate and pixel aspect for 625/50 (pal) or 525/60.
+void setDvEncoderFormat(AVCodecContext* ctx, bool pal);
 
 class DvEncoder {
 public:
     // Opens the encoder for 625/50 (pal = true) or 525/60.
     core::Status open(bool pal);
 
-    int width() const { return 720; }
-    int height() const { return pal_ ? 576 : 480; }
-    AVPixelFormat pixelFormat() const { return pal_ ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV411P; }
-    size_t frameSize() const { return pal_ ? 144000 : 120000; }
+    int width() const { return core::dv::systemFor(pal_).width; }
+    int height() const { return core::dv::systemFor(pal_).height; }
+    AVPixelFormat pixelFormat() const { return dvPixelFormat(pal_); }
+    size_t frameSize() const { return core::dv::systemFor(pal_).frameSize; }
 
     // A picture of the encoder's size and pixel format to draw into.
     FramePtr makeInputPicture() const { return makePicture(width(), height(), pixelFormat()); }
