@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "core/dv_layout.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
@@ -105,7 +106,7 @@ PropertyRows dvPropertyRows(const std::string& path, const QLocale& locale) {
     const int type = static_cast<int>(dv.fileType());
     const bool avi = type == 1 || type == 2;
     const bool pal = dv.frameSize() == 144000;
-    const int rate = pal ? 25 : 30;
+    const int rate = core::dv::systemFor(pal).nominalRate;
     const int64_t frames = ok ? dv.frameCount() : 0;
     QString framesText;
     if (ok) {

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/dv_layout.h"
 #include "media/avi_chunks.h"
 #include "media/dv_audio.h"
 #include "media/file_io.h"
@@ -400,7 +401,9 @@ void CaptureSession::writerLoop() {
                                 ? 3600 * static_cast<int64_t>(settings_.durationHours) +
                                       60 * static_cast<int64_t>(settings_.durationMinutes) + settings_.durationSeconds
                                 : 0;
-            durationLimitFrames_ = pal ? limit * 25 : (limit * 30000 + 1000) / 1001;
+            // Whole frames of the system's rate, rounded up.
+            const core::dv::System& sys = core::dv::systemFor(pal);
+            durationLimitFrames_ = (limit * sys.rateNum + sys.rateDen - 1) / sys.rateDen;
         }
         if (durationLimitFrames_ > 0 && framesWritten_.load() >= durationLimitFrames_) {
             buffer_.release();  // the limit is reached: the rest waits for the stop
@@ -563,7 +566,8 @@ CaptureStatus CaptureSession::status() const {
     s.running = running_;
     s.paused = paused_;
     s.framesCaptured = framesWritten_;
-    s.capturedSeconds = static_cast<double>(s.framesCaptured) * (pal_ ? 0.04 : 1001.0 / 30000.0);
+    const core::dv::System& sys = core::dv::systemFor(pal_);
+    s.capturedSeconds = static_cast<double>(s.framesCaptured) * (static_cast<double>(sys.rateDen) / sys.rateNum);
     s.droppedFrames = bufferDrops_ + device_.droppedFrames();
     s.bufferSlots = buffer_.slotCount();
     s.bufferFill = buffer_.fillLevel();

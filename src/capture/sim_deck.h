@@ -21,6 +21,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/free_space.h"
+#include "core/dv_layout.h"
 #include "media/dv_media_file.h"
 
 namespace zorv::capture {
@@ -84,7 +85,7 @@ public:
 private:
     void run();
     bool readFrameLocked(int64_t n);
-    int64_t framePeriodMicros() const { return pal_ ? 40000 : 33367; }
+    int64_t framePeriodMicros() const { return core::dv::systemFor(pal_).frameMicros; }
 
     DeviceInfo info_;
     SimDeckOptions options_;

@@ -173,6 +173,9 @@ bool confirmInPlace(const char* warning) {
     return false;
 }
 
-double dvFrameRate(size_t frameSize) { return core::dv::isPal(frameSize) ? 25.0 : 30000.0 / 1001.0; }
+double dvFrameRate(size_t frameSize) {
+    const core::dv::System& sys = core::dv::systemOfFrame(frameSize);
+    return static_cast<double>(sys.rateNum) / sys.rateDen;
+}
 
 }  // namespace zorv::cli

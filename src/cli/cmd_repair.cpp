@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "core/dv_layout.h"
 #include "media/output_file.h"
 #include "tools/avi_repair.h"
 
@@ -78,7 +79,7 @@ int cmdRepair(int argc, char** argv) {
         return 1;
     }
     std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), r.aviType,
-                r.pal ? "625/50" : "525/60", static_cast<long long>(r.frames),
+                core::dv::systemFor(r.pal).name, static_cast<long long>(r.frames),
                 static_cast<long long>(r.emptyFrames));
     if (r.aviType == 2) std::printf(", %llu bytes of sound", static_cast<unsigned long long>(r.audioBytes));
     std::printf("\n");

@@ -22,7 +22,7 @@ core::Status DvPictureSource::open(std::unique_ptr<media::DvMediaFile> file) {
 }
 
 int64_t DvPictureSource::pictureDuration() const {
-    return core::dv::isPal(file_->frameSize()) ? 400000 : 333667;
+    return core::dv::systemOfFrame(file_->frameSize()).frameDuration;
 }
 
 // An empty index entry (a frame the recorder dropped) shows the nearest earlier frame that has data,

@@ -10,6 +10,7 @@
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
 #include "media/codec/av_handles.h"
+#include "media/codec/dv_encoder.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
 #include "media/frame_layout_check.h"
@@ -93,8 +94,8 @@ struct BandMacroblock {
 class FrameWorker {
 public:
     FrameWorker(bool pal, size_t frameSize, std::unique_ptr<PictureDrawer> drawer)
-        : pal_(pal), frameSize_(frameSize), width_(720), height_(pal ? 576 : 480),
-          format_(pal ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV411P), drawer_(std::move(drawer)) {}
+        : pal_(pal), frameSize_(frameSize), width_(core::dv::systemFor(pal).width),
+          height_(core::dv::systemFor(pal).height), format_(media::codec::dvPixelFormat(pal)), drawer_(std::move(drawer)) {}
     ~FrameWorker() {
         sws_freeContext(toRgb_);
         sws_freeContext(toYuv_);
@@ -115,12 +116,7 @@ public:
         if (!enc) return Status::failure(ErrorCode::kOpenFailed, "Could not create DV encoder");
         encoder_.reset(avcodec_alloc_context3(enc));
         if (!encoder_) return Status::failure(ErrorCode::kOutOfMemory, "Could not create DV encoder");
-        encoder_->width = width_;
-        encoder_->height = height_;
-        encoder_->pix_fmt = format_;
-        encoder_->time_base = pal_ ? AVRational{1, 25} : AVRational{1001, 30000};
-        encoder_->framerate = pal_ ? AVRational{25, 1} : AVRational{30000, 1001};
-        encoder_->sample_aspect_ratio = pal_ ? AVRational{16, 15} : AVRational{8, 9};
+        media::codec::setDvEncoderFormat(encoder_.get(), pal_);
         encoder_->thread_count = 1;
         if (avcodec_open2(encoder_.get(), enc, nullptr) < 0)
             return Status::failure(ErrorCode::kOpenFailed, "Could not create DV encoder");
@@ -401,7 +397,7 @@ Status DvBurnInJob::run() {
         file.setOptionMask(settings_.sceneMask);
         if (!file.scan(nullptr)) return Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, file.sysError());
     }
-    const int64_t stretch = settings_.durationUnit == 1 ? settings_.duration : int64_t{settings_.duration} * (pal ? 25 : 30);
+    const int64_t stretch = settings_.durationUnit == 1 ? settings_.duration : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
 
     // Target files.
     media::File in, out;

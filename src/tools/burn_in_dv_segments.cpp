@@ -21,7 +21,7 @@ int serpent(int k, int perColumn) {
 
 SegmentRects segmentMacroblocks(bool pal, int segment) {
     SegmentRects out{};
-    const int rowsOfSuperBlocks = pal ? 12 : 10;
+    const int rowsOfSuperBlocks = core::dv::systemFor(pal).sequences;
     const int sequence = segment / kSegmentsPerSequence, slot = segment % kSegmentsPerSequence;
     for (int m = 0; m < kMacroblocksPerSegment; ++m) {
         const int sbRow = (sequence + kRowOffset[m]) % rowsOfSuperBlocks;

@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/dv_layout.h"
+
 namespace zorv::tools::dvseg {
 
 inline constexpr int kSegmentsPerSequence = 27;
@@ -29,7 +31,7 @@ struct Rect {
 using SegmentRects = std::array<Rect, kMacroblocksPerSegment>;
 
 // Video segments of a frame: 324 (625/50) or 270 (525/60).
-constexpr int segmentCount(bool pal) { return (pal ? 12 : 10) * kSegmentsPerSequence; }
+constexpr int segmentCount(bool pal) { return core::dv::systemFor(pal).sequences * kSegmentsPerSequence; }
 
 // The macroblocks of video segment `segment` (sequence * 27 + segment in the sequence).
 SegmentRects segmentMacroblocks(bool pal, int segment);

@@ -79,7 +79,7 @@ public:
     int64_t frameCount() const { return file_.frameCount(); }
     size_t frameSize() const { return file_.frameSize(); }
     bool pal() const { return core::dv::isPal(file_.frameSize()); }
-    int64_t frameDuration() const { return pal() ? 400000 : 333667; }
+    int64_t frameDuration() const { return core::dv::systemFor(pal()).frameDuration; }
     media::DvMediaFile& file() { return file_; }
     // Type 2: the audio stream's format (streamNumber -1 when it has none).
     const media::AviAudioFormat& audioFormat() const { return audio_.format(); }

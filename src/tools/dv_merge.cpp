@@ -264,7 +264,7 @@ Status mergeTransfers(const std::vector<std::string>& inputs, const std::string&
         if (t->file.frameSize() != frameSize)
             return Status::failure(ErrorCode::kOpenFailed,
                                    "The transfers are not of the same video system: " + path);
-        KeyCollector keys(*t, dv::isPal(frameSize) ? 25 : 30);
+        KeyCollector keys(*t, dv::systemOfFrame(frameSize).nominalRate);
         if (!t->file.scan(nullptr, &keys)) {
             Status st = t->file.status();
             if (st.message.empty()) st.message = "Failed to read file - " + path;

@@ -25,10 +25,6 @@ void visitPacks(const uint8_t* frame, int sequences, Visit&& visit) {
     }
 }
 
-// Frame duration in 100-ns units of 25 and 29.97 frames per second.
-constexpr int64_t kPalFrameDuration = 400000;
-constexpr int64_t kNtscFrameDuration = 333667;
-
 }  // namespace
 
 SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger) {
@@ -128,7 +124,7 @@ bool SplitDecider::timecodeVerdict(const SplitFrameInfo& cur) {
 SplitDecider::Verdict SplitDecider::step(const SplitFrameInfo& cur) {
     Verdict v;
     if (frameIndex_ == 0) {
-        int64_t duration = cur.sequences == 12 ? kPalFrameDuration : kNtscFrameDuration;
+        const int64_t duration = dv::systemFor(cur.sequences == 12).frameDuration;
         prerollFrames_ = static_cast<int64_t>(rules_.prerollSeconds) * 10000000 / duration;
         countdown_ = prerollFrames_;
         splitPending_ = false;
