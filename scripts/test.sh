@@ -2,8 +2,9 @@
 # Sets up a fresh Debian 12 machine, builds, and runs the whole test suite: first the optimised build
 # (all tests but those labelled slow) and its Debian package, then the sanitizer build (every test but
 # the GUI, packaging and slow ones), then every fuzz target under ASan for the time left of a 23-minute
-# run (at least 60 and at most 220 seconds; ZORV_FUZZ_SECONDS sets it instead, 0 skips the stage).
-# Each stage says how long it took. The slow ones (files past 4 GiB, a four-hour tape) run by hand:
+# run (60 to 220 seconds; ZORV_FUZZ_SECONDS sets it, 0 skips the stage). Each build after the first runs
+# beside the tests before it, at the lowest priority. Each stage says how long it took. The slow tests
+# (files past 4 GiB, a four-hour tape) run by hand:
 #   ctest --test-dir build/release -L slow
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,28 @@ jobs="$(nproc)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 stage_done "optimised build"
+# The next build runs beside each test stage at the lowest priority: the tests leave a core idle much
+# of the time (children waiting on each other, clocks, the longest test at the end), and the build
+# takes only that time. Its output goes to a log, shown when it fails.
+background() {  # LOG COMMAND...: starts COMMAND at the lowest priority, its pid in $background_pid
+  local log="$1"
+  shift
+  nice -n 19 "$@" >"$log" 2>&1 &
+  background_pid=$!
+}
+await() {  # LOG NAME: waits for the background build, failing the run with its log if it failed
+  if ! wait "$background_pid"; then
+    tail -n 60 "$1"
+    echo "$2 failed" >&2
+    exit 1
+  fi
+  stage_done "$2 (the rest of it)"
+}
+trap 'jobs -p | xargs -r kill 2>/dev/null' EXIT
+mkdir -p build
+fuzz="${ZORV_FUZZ_SECONDS:-}"
+cmake --preset asan >/dev/null
+background build/asan-build.log cmake --build --preset asan -j"$jobs"
 ctest --preset release -j"$jobs"
 stage_done "optimised tests"
 # The Debian package: built, its contents listed and checked.
@@ -29,20 +52,20 @@ stage_done "Debian package"
 # docs/hardening.md from the rows the hardening tests just left: no second run of the damaged corpus.
 bash scripts/hardening_report.sh build/release --rows build/release/tests/hardening-rows
 stage_done "hardening report"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j"$jobs"
-stage_done "sanitizer build"
+await build/asan-build.log "sanitizer build"
+if [ "$fuzz" != 0 ]; then
+  # Unoptimised: the fuzz targets build in about half the time, and that time goes to fuzzing instead.
+  cmake --preset fuzz -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  background build/fuzz-build.log cmake --build --preset fuzz -j"$jobs" --target fuzz_all
+fi
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j"$jobs"
 stage_done "sanitizer tests"
-# The fuzz targets are built, then fuzz for what is left of 23 minutes since the run began, within 60
-# to 220 seconds, so that the whole run stays under 25 minutes on two cores.
-if [ "${ZORV_FUZZ_SECONDS:-}" != 0 ]; then
-  # Unoptimised: the targets build in about half the time, and that time goes to fuzzing instead.
-  cmake --preset fuzz -DCMAKE_BUILD_TYPE=Debug >/dev/null
-  cmake --build --preset fuzz -j"$jobs" --target fuzz_all
-  stage_done "fuzz build"
+# The fuzz targets fuzz for what is left of 23 minutes since the run began, within 60 to 220 seconds,
+# so that the whole run stays under 25 minutes on two cores.
+if [ "$fuzz" != 0 ]; then
+  await build/fuzz-build.log "fuzz build"
   left=$(( 23 * 60 - ($(date +%s) - run_start) ))
-  fuzz_seconds="${ZORV_FUZZ_SECONDS:-$(( left < 60 ? 60 : left > 220 ? 220 : left ))}"
+  fuzz_seconds="${fuzz:-$(( left < 60 ? 60 : left > 220 ? 220 : left ))}"
   bash fuzz/run_fuzzers.sh build/fuzz "$fuzz_seconds" "$jobs"
   stage_done "fuzzing ($fuzz_seconds s)"
 fi
