@@ -10,7 +10,7 @@
 #include <random>
 
 #include "core/options.h"
-#include "playback/overlay_drawer.h"
+#include "overlay/overlay_drawer.h"
 #include "tools/burn_in_frame_painter.h"
 
 namespace {
@@ -29,9 +29,9 @@ media::codec::FramePtr picture(unsigned seed) {
 }
 
 void paintFrames(benchmark::State& state, uint32_t items) {
-    playback::OverlaySettings settings;
+    overlay::OverlaySettings settings;
     settings.itemMask = items;
-    auto drawer = playback::overlayDrawerFactory(settings, playback::LayerFamily::Avchd)();
+    auto drawer = overlay::overlayDrawerFactory(settings, overlay::LayerFamily::Avchd)();
     if (!drawer->prepare(1920, 1080, false, 16, 9)) {
         state.SkipWithError("prepare failed");
         return;
@@ -43,7 +43,7 @@ void paintFrames(benchmark::State& state, uint32_t items) {
     core::MetadataRecord rec;
     rec.set(0x62, 0xFF, 0x31, 0x12, 0x08);
     rec.set(0x63, 0xFF, 0x24, 0x16, 0x23);
-    tools::BurnFrameInfo info;
+    overlay::BurnFrameInfo info;
     info.record = &rec;
     tools::FramePainter painter;
     int64_t n = 0;
@@ -73,7 +73,7 @@ void BM_PaintFourTexts(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintFourTexts)->Unit(benchmark::kMicrosecond);
 
-void BM_PaintDefaultItems(benchmark::State& state) { paintFrames(state, playback::OverlaySettings{}.itemMask); }
+void BM_PaintDefaultItems(benchmark::State& state) { paintFrames(state, overlay::OverlaySettings{}.itemMask); }
 BENCHMARK(BM_PaintDefaultItems)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -27,9 +27,7 @@
 #include "app/ui_prompts.h"
 #include "media/file_type.h"
 #include "media/recognize.h"
-#include "playback/overlay_drawer.h"
 #include "tools/modify_settings.h"
-#include "tools/stream_burn_factory.h"
 
 namespace zorv::app {
 
@@ -330,20 +328,7 @@ void CBatchDialog::onStart() {
     settings.options = options_;
     settings.jobs = 1;
     settings.watcherTimesOutBurnIn = true;
-    if (op == BatchOp::kBurnIn) {
-        const auto overlay = playback::OverlaySettings::fromOptions(options_);
-        settings.drawers = playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv);
-        settings.streamBurn = [overlay, options = options_](media::FileType type, const std::string& input,
-                                                            const std::string& output, std::string& error) {
-            const bool hdv = type == media::FileType::kHdv2;
-            return tools::makeStreamBurnJob(
-                hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output, options,
-                tools::streamBurnChoice(options),
-                playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
-                error);
-        };
-        if (streamBurnOverride_) settings.streamBurn = streamBurnOverride_;
-    }
+    if (op == BatchOp::kBurnIn) settings.streamBurn = streamBurnOverride_;
     if (runner_) runner_->wait();
     runner_ = std::make_unique<batch::BatchRunner>(std::move(settings));
     warnedLog_ = false;

@@ -735,7 +735,7 @@ void CMainDialog::refreshFromPlayer() {
         shownSerial_ = shown_.serial;
         if (options_.showDamagedBlocks) outline_->showFrame(shown_.index);
         if (video_) video_->setPicture(shown_);
-        panel_->showPicture(shown_, playback::OverlaySettings::fromOptions(options_).display);
+        panel_->showPicture(shown_, overlay::OverlaySettings::fromOptions(options_).display);
         const int64_t dur = player_->duration();
         if (!slider_->isSliderDown() && dur > 0)
             slider_->setValue(static_cast<int>(shown_.time * PositionSlider::kRange / dur));

@@ -25,9 +25,9 @@ void MetadataPanel::showPicture(const playback::ShownPicture& picture, const cor
     frame_ = picture.overlayFrame();
     frame_.record = hasRecord_ ? &record_ : nullptr;
     display_ = display;
-    playback::metadataWindowItems(kind_, frame_, display_, items_);
+    overlay::metadataWindowItems(kind_, frame_, display_, items_);
     QStringList parts;
-    for (const playback::WindowItem& i : items_) parts << QString::fromStdString(i.text);
+    for (const overlay::WindowItem& i : items_) parts << QString::fromStdString(i.text);
     text_ = parts.join(QStringLiteral(" | "));
     setAccessibleDescription(text_);
     render();
@@ -55,7 +55,7 @@ void MetadataPanel::render() {
     if (hasFrame_) {
         layout_ = layoutMetadataPanel(kind_, w, h, dpr, font_);
         if (layout_.charHeight > 0 && font_.select(layout_.charHeight)) {
-            for (const playback::WindowItem& item : items_) {
+            for (const overlay::WindowItem& item : items_) {
                 const size_t col = static_cast<size_t>(item.column);
                 const int x0 = layout_.columnStarts[col], x1 = layout_.columnEnds[col];
                 if (x1 <= x0) continue;

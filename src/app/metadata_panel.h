@@ -12,7 +12,7 @@
 #include "core/metadata_record.h"
 #include "core/metadata_text.h"
 #include "app/metadata_panel_layout.h"
-#include "playback/overlay_layer.h"
+#include "overlay/overlay_layer.h"
 
 namespace zorv::playback {
 struct ShownPicture;
@@ -47,12 +47,12 @@ private:
 
     PanelFont font_;
     PanelLayout layout_;
-    std::vector<playback::WindowItem> items_;
+    std::vector<overlay::WindowItem> items_;
     bool hasFrame_ = false;
-    playback::WindowKind kind_ = playback::WindowKind::Dv;
+    overlay::WindowKind kind_ = overlay::WindowKind::Dv;
     core::MetadataRecord record_;
     bool hasRecord_ = false;
-    playback::OverlayFrame frame_;
+    overlay::OverlayFrame frame_;
     core::DisplaySettings display_;
     std::vector<uint8_t> pixels_;
     QImage image_;

@@ -39,22 +39,22 @@ int PanelFont::textWidth(int charHeight, const std::string& text) {
     return w;
 }
 
-PanelLayout layoutMetadataPanel(playback::WindowKind kind, int width, int height, double scale, PanelFont& font) {
+PanelLayout layoutMetadataPanel(overlay::WindowKind kind, int width, int height, double scale, PanelFont& font) {
     PanelLayout l;
     const int margin = std::max(1, static_cast<int>(std::lround(2 * scale)));
-    const auto cells = playback::windowColumnCells(kind);
+    const auto cells = overlay::windowColumnCells(kind);
     for (size_t k = 0; k < cells.size(); ++k) l.columnStarts.push_back(width * cells[k] / kGridCells + margin);
     for (size_t k = 0; k < cells.size(); ++k)
         l.columnEnds.push_back(k + 1 < cells.size() ? l.columnStarts[k + 1] - 2 * margin : width - margin);
     l.rowTops = {0, height / 3, 2 * height / 3};
     const int rowHeight = l.rowHeight = std::min({l.rowTops[1] - l.rowTops[0], l.rowTops[2] - l.rowTops[1], height - l.rowTops[2]});
-    const std::vector<playback::WindowCell> windowCells = playback::metadataWindowCells(kind);
+    const std::vector<overlay::WindowCell> windowCells = overlay::metadataWindowCells(kind);
     if (!font.isOpen() && !font.open()) return l;
 
     auto fits = [&](int px) {
         const int h = font.cellHeight(px);
         if (h <= 0 || h > rowHeight) return false;
-        for (const playback::WindowCell& c : windowCells) {
+        for (const overlay::WindowCell& c : windowCells) {
             const size_t col = static_cast<size_t>(c.column);
             // A quarter of the character height clear before the next column, so columns read apart.
             if (l.columnStarts[col] + font.textWidth(px, c.widest) + px / 4 > l.columnEnds[col]) return false;
@@ -74,7 +74,7 @@ PanelLayout layoutMetadataPanel(playback::WindowKind kind, int width, int height
         if (fits(up)) lo = up;
     l.charHeight = lo;
     l.cellHeight = font.cellHeight(lo);
-    for (const playback::WindowCell& c : windowCells) {
+    for (const overlay::WindowCell& c : windowCells) {
         const size_t col = static_cast<size_t>(c.column);
         const int top = l.textTop(c.row);
         l.boxes.push_back(PanelBox{l.columnStarts[col], top, l.columnStarts[col] + font.textWidth(lo, c.widest), top + l.cellHeight});

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "playback/font_face.h"
-#include "playback/overlay_layer.h"
+#include "overlay/font_face.h"
+#include "overlay/overlay_layer.h"
 
 namespace zorv::app {
 
@@ -23,7 +23,7 @@ public:
     bool select(int charHeight);
     int cellHeight(int charHeight);
     int textWidth(int charHeight, const std::string& text);
-    playback::FontFace& face() { return font_; }
+    overlay::FontFace& face() { return font_; }
 
 private:
     struct Size {
@@ -32,7 +32,7 @@ private:
     };
     Size& measured(int charHeight);
 
-    playback::FontFace font_;
+    overlay::FontFace font_;
     int selected_ = 0;
     std::map<int, Size> sizes_;
 };
@@ -55,6 +55,6 @@ struct PanelLayout {
 
 // Lays the window of the given kind out on a panel of width x height device pixels; scale is the
 // screen's device pixel ratio (margins grow with it).
-PanelLayout layoutMetadataPanel(playback::WindowKind kind, int width, int height, double scale, PanelFont& font);
+PanelLayout layoutMetadataPanel(overlay::WindowKind kind, int width, int height, double scale, PanelFont& font);
 
 }  // namespace zorv::app

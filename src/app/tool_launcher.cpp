@@ -13,8 +13,6 @@
 #include "app/self_warning_dialog.h"
 #include "app/ui_prompts.h"
 #include "media/output_file.h"
-#include "playback/overlay_drawer.h"
-#include "playback/overlay_layer.h"
 #include "tools/audio_extract.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/burn_in.h"
@@ -279,13 +277,10 @@ void burnIn(CMainDialog& w, bool direct) {
                                                  QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
                                                  QStringLiteral("avi"));
         if (output.path.isEmpty()) return;
-        const auto overlay = playback::OverlaySettings::fromOptions(w.options());
         std::string error;
         auto job = tools::makeStreamBurnJob(
             hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output.path.toStdString(), w.options(),
-            tools::streamBurnChoice(w.options()),
-            playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
-            error, output.overwrite);
+            tools::streamBurnChoice(w.options()), error, output.overwrite);
         if (!job) {
             reportFailure(owner, failed + QStringLiteral("\n\n") + q(error));
             return;
@@ -319,8 +314,7 @@ void burnIn(CMainDialog& w, bool direct) {
         settings.overwrite = output.overwrite;
     }
     if (direct) w.releaseCurrentFile();
-    const auto overlay = playback::OverlaySettings::fromOptions(w.options());
-    tools::DvBurnInJob job(input, settings, playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv));
+    tools::DvBurnInJob job(input, settings);
     core::Status s = job.build();
     RunEnd end = RunEnd::kDone;
     if (s) {

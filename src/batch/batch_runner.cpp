@@ -21,6 +21,7 @@
 #include "tools/hdv_audio_extract.h"
 #include "tools/premiere_timecode.h"
 #include "tools/rename_by_date.h"
+#include "tools/stream_burn_factory.h"
 #include "tools/system_text.h"
 
 namespace zorv::batch {
@@ -39,7 +40,6 @@ constexpr const char* kFolderGone = "ERROR: Batch output folder does not exist";
 constexpr const char* kNoDuration = "ERROR: Failed to get duration of file";
 constexpr const char* kNoAudioAtBuild = "File skipped - file does not have an audio stream";
 constexpr const char* kNoAudioInRun = "ERROR: Audio extraction failed - no audio found";
-constexpr const char* kNoHdvDecoder = "No HDV MPEG-2 video decoder configured";
 
 std::string withPath(const char* format, const std::string& path) {
     std::string out;
@@ -484,8 +484,13 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
     if (f.type == FileType::kHdv2 || f.type == FileType::kAvchd) {
         std::string error;
         std::unique_ptr<tools::StreamBurnInJob> job;
-        if (settings_.streamBurn) job = settings_.streamBurn(f.type, f.path, output, error);
-        else error = f.type == FileType::kAvchd ? tools::kNoAvchdDecoder : kNoHdvDecoder;
+        if (settings_.streamBurn) {
+            job = settings_.streamBurn(f.type, f.path, output, error);
+        } else {
+            job = tools::makeStreamBurnJob(f.type == FileType::kHdv2 ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd,
+                                           f.path, output, settings_.options, tools::streamBurnChoice(settings_.options),
+                                           error);
+        }
         if (!job) {
             f.log("ERROR: Build failed - " + error);
             return FileOutcome::kFailed;
@@ -524,11 +529,7 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
     tools::BurnInSettings bs = tools::BurnInSettings::fromOptions(settings_.options);
     bs.output = output;
     bs.toInputFile = false;
-    if (!settings_.drawers) {
-        f.log("ERROR: Build failed - Failed to create the text layer");
-        return FileOutcome::kFailed;
-    }
-    tools::DvBurnInJob job(f.path, bs, settings_.drawers);
+    tools::DvBurnInJob job = settings_.drawers ? tools::DvBurnInJob(f.path, bs, settings_.drawers) : tools::DvBurnInJob(f.path, bs);
     const Status built = job.build();
     if (!built) {
         f.log("ERROR: Build failed - " + failureText(built));

@@ -47,8 +47,8 @@ inline constexpr const char* kAbortedTitle = "Aborted";
 // The message for an unusable output folder, or empty when the folder will do.
 std::string checkOutputFolder(BatchOp op, const std::string& folder);
 
-// Makes the burn-in job of an HDV (1080-line) or AVCHD file: the reader and the selected decoder
-// live above this module. Returns null with the failure text in `error`.
+// Makes the burn-in job of an HDV (1080-line) or AVCHD file. Returns null with the failure text in
+// `error`.
 using StreamBurnFactory = std::function<std::unique_ptr<tools::StreamBurnInJob>(
     media::FileType type, const std::string& input, const std::string& output, std::string& error)>;
 
@@ -57,8 +57,8 @@ struct BatchSettings {
     std::string outputFolder;
     core::Options options = core::Options::defaults();
     int jobs = 1;                   // files worked on at once (1..16)
-    tools::DrawerFactory drawers;   // burn-in drawing (DV, and the stream factory's own)
-    StreamBurnFactory streamBurn;   // burn-in of HDV and AVCHD files; empty: those files fail
+    overlay::DrawerFactory drawers;  // DV burn-in drawing; empty: the overlay layer of the options
+    StreamBurnFactory streamBurn;    // burn-in of HDV and AVCHD files; empty: tools::makeStreamBurnJob
     // HDV and AVCHD burn-ins time themselves out after 10 s without progress unless the watcher
     // does it with its own timer (poll() snapshots, BurnTimeoutWatch, timeOutBurnIn()).
     bool watcherTimesOutBurnIn = false;

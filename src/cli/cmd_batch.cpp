@@ -27,8 +27,6 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "core/options.h"
-#include "playback/overlay_drawer.h"
-#include "tools/stream_burn_factory.h"
 
 namespace zorv::cli {
 
@@ -299,19 +297,6 @@ int cmdBatch(int argc, char** argv) {
     settings.outputFolder = folder;
     settings.options = core::Options::defaults();
     settings.jobs = jobs;
-    if (op->code == batch::BatchOp::kBurnIn) {
-        const auto overlay = playback::OverlaySettings::fromOptions(settings.options);
-        settings.drawers = playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv);
-        settings.streamBurn = [overlay, options = settings.options](media::FileType type, const std::string& input,
-                                                                    const std::string& output, std::string& error) {
-            const bool hdv = type == media::FileType::kHdv2;
-            return tools::makeStreamBurnJob(
-                hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output, options,
-                tools::streamBurnChoice(options),
-                playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv : playback::LayerFamily::Avchd),
-                error);
-        };
-    }
     if (!resumes.empty()) {
         auto index = std::make_shared<const batch::ResumeIndex>(earlier, op->cliName);
         settings.doneEarlier = [index](const std::string& path) { return index->doneEarlier(path); };

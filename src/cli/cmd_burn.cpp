@@ -13,7 +13,6 @@
 #include "core/options.h"
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
-#include "playback/overlay_drawer.h"
 #include "tools/burn_in.h"
 #include "tools/stream_burn_factory.h"
 
@@ -103,12 +102,8 @@ int burnStream(const std::string& input, const std::string& output, bool hdv, co
     const std::optional<bool> replace = confirmOutput(output, input, overwrite);
     if (!replace) return 1;
     const tools::StreamFamily family = hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd;
-    const auto overlay = playback::OverlaySettings::fromOptions(options);
     std::string error;
-    auto job = tools::makeStreamBurnJob(family, input, output, options, choice,
-                                        playback::overlayDrawerFactory(overlay, hdv ? playback::LayerFamily::Hdv
-                                                                                     : playback::LayerFamily::Avchd),
-                                        error, *replace);
+    auto job = tools::makeStreamBurnJob(family, input, output, options, choice, error, *replace);
     if (!job) {
         printError(error);
         return 1;
@@ -236,8 +231,7 @@ int cmdBurn(int argc, char** argv) {
         if (!replace) return 1;
         settings.overwrite = *replace;
     }
-    const auto overlay = playback::OverlaySettings::fromOptions(options);
-    tools::DvBurnInJob job(input, settings, playback::overlayDrawerFactory(overlay, playback::LayerFamily::Dv));
+    tools::DvBurnInJob job(input, settings);
     const core::Status s = job.build();
     if (!s) {
         // A reader failure without a text of its own leaves "Could not read file - " bare: name the file.

@@ -63,7 +63,7 @@ bool DvPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
     core::fillRecord(out.record, frame_.data(), size);
     core::updateDisplayValues(out.record, display_);
     out.hasMetadata = true;
-    out.windowKind = WindowKind::Dv;
+    out.windowKind = overlay::WindowKind::Dv;
     out.timecodeStyle = display_.timecodeStyle;
     out.linePeriod = core::linePeriod(size);
     out.hdvTimecodeFrames = -1;

@@ -230,8 +230,8 @@ public:
     std::string lastError;
 };
 
-OverlayFrame ShownPicture::overlayFrame() const {
-    OverlayFrame f;
+overlay::OverlayFrame ShownPicture::overlayFrame() const {
+    overlay::OverlayFrame f;
     f.record = hasMetadata ? &record : nullptr;
     f.frameNumber = index;
     f.timecodeStyle = timecodeStyle;

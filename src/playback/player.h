@@ -24,7 +24,7 @@
 #include "core/rgb_picture.h"
 #include "media/file_type.h"
 #include "playback/audio_output.h"
-#include "playback/overlay_layer.h"
+#include "overlay/overlay_layer.h"
 
 namespace zorv::playback {
 
@@ -73,7 +73,7 @@ struct ShownPicture {
     bool hasMetadata = false;
     core::MetadataRecord record;
     // What the metadata window needs besides the record.
-    WindowKind windowKind = WindowKind::Dv;
+    overlay::WindowKind windowKind = overlay::WindowKind::Dv;
     int timecodeStyle = 2;
     double linePeriod = 64e-6;
     int64_t hdvTimecodeFrames = -1;
@@ -87,7 +87,7 @@ struct ShownPicture {
         return core::RgbPicture{rgb.data(), width, height, stride, 0, height};
     }
     // The picture as the overlay layer's metadata window draws it (points into this object).
-    OverlayFrame overlayFrame() const;
+    overlay::OverlayFrame overlayFrame() const;
 };
 
 class PlayerImpl;

@@ -14,6 +14,7 @@
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
 #include "media/frame_layout_check.h"
+#include "overlay/overlay_drawer.h"
 #include "tools/burn_in_dv_segments.h"
 #include "tools/stopped_early.h"
 
@@ -41,6 +42,7 @@ BurnInSettings BurnInSettings::fromOptions(const core::Options& options) {
     s.duration = o.burnInDuration;
     s.durationUnit = o.burnInDurationUnit;
     s.sceneMask = o.sceneTriggerMask;
+    s.overlay = overlay::OverlaySettings::fromOptions(options);
     return s;
 }
 
@@ -55,7 +57,7 @@ struct Slot {
     int64_t position = 0;
     bool draw = false;
     core::MetadataRecord record;
-    BurnFrameInfo info;
+    overlay::BurnFrameInfo info;
     bool wide = false;
     std::vector<uint8_t> data;  // the frame as read (with decoder padding); drawn segments replaced in place
     Status status;
@@ -93,7 +95,7 @@ struct BandMacroblock {
 // are re-encoded and put back into the frame; every other DIF block keeps its bytes.
 class FrameWorker {
 public:
-    FrameWorker(bool pal, size_t frameSize, std::unique_ptr<PictureDrawer> drawer)
+    FrameWorker(bool pal, size_t frameSize, std::unique_ptr<overlay::PictureDrawer> drawer)
         : pal_(pal), frameSize_(frameSize), width_(core::dv::systemFor(pal).width),
           height_(core::dv::systemFor(pal).height), format_(media::codec::dvPixelFormat(pal)), drawer_(std::move(drawer)) {}
     ~FrameWorker() {
@@ -201,7 +203,7 @@ public:
 private:
     // Marks the band macroblocks the frame's text can reach and the segments to decode for them;
     // false when the text reaches none.
-    bool chooseSegments(const BurnFrameInfo& info) {
+    bool chooseSegments(const overlay::BurnFrameInfo& info) {
         std::fill(decodeMask_.on.begin(), decodeMask_.on.end(), uint8_t{0});
         const bool known = drawer_->inkBoxes(info, boxes_);
         bool any = false;
@@ -209,7 +211,7 @@ private:
             const dvseg::Rect& r = bandMacroblocks_[i].rect;
             bool inked = !known;
             for (size_t b = 0; !inked && b < boxes_.size(); ++b) {
-                const PictureDrawer::Box& box = boxes_[b];
+                const overlay::PictureDrawer::Box& box = boxes_[b];
                 inked = box.x0 < r.x + r.w && r.x < box.x1 && box.y0 < r.y + r.h && r.y < box.y1;
             }
             inked_[i] = inked;
@@ -297,7 +299,7 @@ private:
     int width_, height_;
     AVPixelFormat format_;
     int chromaW_ = 0, chromaH_ = 0;
-    std::unique_ptr<PictureDrawer> drawer_;
+    std::unique_ptr<overlay::PictureDrawer> drawer_;
     media::codec::CodecContextPtr decoder_, encoder_;
     media::codec::FramePtr decoded_, yuvBand_;
     media::codec::PacketPtr packet_, encoded_;
@@ -307,7 +309,7 @@ private:
     std::vector<BandMacroblock> bandMacroblocks_;
     std::vector<uint8_t> changed_;  // per band macroblock, for the frame in hand
     std::vector<uint8_t> inked_;    // per band macroblock: the frame's text can reach it
-    std::vector<PictureDrawer::Box> boxes_;
+    std::vector<overlay::PictureDrawer::Box> boxes_;
     SwsContext* toRgb_ = nullptr;
     SwsContext* toYuv_ = nullptr;
     std::vector<uint8_t> rgb_, before_;
@@ -330,7 +332,10 @@ struct DvBurnInJob::Impl {
     bool stop = false;
 };
 
-DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, DrawerFactory drawers)
+DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings)
+    : DvBurnInJob(std::move(input), settings, overlay::overlayDrawerFactory(settings.overlay, overlay::LayerFamily::Dv)) {}
+
+DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::DrawerFactory drawers)
     : input_(std::move(input)), settings_(std::move(settings)), drawers_(std::move(drawers)), impl_(std::make_unique<Impl>()) {}
 
 DvBurnInJob::~DvBurnInJob() {
@@ -509,7 +514,7 @@ Status DvBurnInJob::run() {
             slot.undecodable = slot.changed = false;
             slot.wide = display.widescreen;
             slot.record = rec;
-            slot.info = BurnFrameInfo{};
+            slot.info = overlay::BurnFrameInfo{};
             slot.info.record = &slot.record;
             slot.info.frameNumber = n;
             slot.info.timecodeStyle = display.timecodeStyle;

@@ -10,7 +10,7 @@
 // input file itself. Frames outside the range, frames that carry no metadata in scene mode and empty
 // index entries keep their original bytes.
 //
-// The drawing itself is given from outside (the overlay layer): one PictureDrawer per worker.
+// The drawing is the overlay layer's, one drawer per worker (overlay/picture_drawer.h).
 #pragma once
 
 #include <atomic>
@@ -26,6 +26,8 @@
 #include "media/output_file.h"
 #include "core/options.h"
 #include "core/rgb_picture.h"
+#include "overlay/overlay_layer.h"
+#include "overlay/picture_drawer.h"
 
 namespace zorv::tools {
 
@@ -76,39 +78,6 @@ inline constexpr const char* kBatchTimedOutAvchd =
 // Input name with its extension replaced by "-burn.avi".
 std::string burnOutputName(const std::string& input);
 
-// What a picture is drawn with.
-struct BurnFrameInfo {
-    const core::MetadataRecord* record = nullptr;  // null: the picture carries no metadata
-    int64_t frameNumber = 0;
-    int timecodeStyle = 2;
-    double linePeriod = 64e-6;
-    int64_t hdvTimecodeFrames = -1;
-    int64_t pts = 0;
-    int pictureType = 255;
-    char frameType = 0;
-};
-
-// The drawing of one worker thread (the overlay layer behind an adapter).
-class PictureDrawer {
-public:
-    virtual ~PictureDrawer() = default;
-    // Prepares for pictures of this size and shape; false: pictures pass undrawn.
-    virtual bool prepare(int width, int height, bool wide, int displayNum, int displayDen) = 0;
-    // The first row and the number of rows that draw() reads and changes.
-    virtual void band(int& top, int& rows) const = 0;
-    virtual void draw(core::RgbPicture& picture, const BurnFrameInfo& frame) = 0;
-    // Rectangles [x0, x1) x [y0, y1) holding every pixel the next draw() of this frame can change;
-    // false when the drawer cannot tell (the whole band may change).
-    struct Box {
-        int x0, y0, x1, y1;
-    };
-    virtual bool inkBoxes(const BurnFrameInfo& frame, std::vector<Box>& out) {
-        (void)frame, (void)out;
-        return false;
-    }
-};
-using DrawerFactory = std::function<std::unique_ptr<PictureDrawer>()>;
-
 // The burn-in settings of the option record (clamped), the frame range and the target.
 struct BurnInSettings {
     int mode = 0;          // 0 all frames, 1 start of scenes
@@ -121,13 +90,17 @@ struct BurnInSettings {
     std::string output;      // burn in to output file: its name
     bool overwrite = false;  // an existing output is replaced when the run succeeded
     int workers = 0;         // 0: one per core, at most 2
+    overlay::OverlaySettings overlay;  // what is drawn and how
 
     static BurnInSettings fromOptions(const core::Options& options);
 };
 
 class DvBurnInJob : public core::Job {
 public:
-    DvBurnInJob(std::string input, BurnInSettings settings, DrawerFactory drawers);
+    // Draws with the overlay layer of settings.overlay.
+    DvBurnInJob(std::string input, BurnInSettings settings);
+    // Draws with the drawers the factory makes instead.
+    DvBurnInJob(std::string input, BurnInSettings settings, overlay::DrawerFactory drawers);
     ~DvBurnInJob() override;
 
     // Opens and indexes the input (AVI Type 1 or 2 only) and checks the target.
@@ -149,7 +122,7 @@ private:
 
     std::string input_;
     BurnInSettings settings_;
-    DrawerFactory drawers_;
+    overlay::DrawerFactory drawers_;
     std::unique_ptr<Impl> impl_;
     media::OutputFile out_;
     bool built_ = false;

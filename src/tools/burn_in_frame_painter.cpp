@@ -43,7 +43,7 @@ bool planarYuv8(const AVPixFmtDescriptor* d) {
 
 }  // namespace
 
-bool FramePainter::setUp(const AVFrame* frame, PictureDrawer& drawer) {
+bool FramePainter::setUp(const AVFrame* frame, overlay::PictureDrawer& drawer) {
     format_ = -1;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
     if (!planarYuv8(desc)) return false;
@@ -199,7 +199,7 @@ void FramePainter::putBack(AVFrame* f, const Rect& r) {
     }
 }
 
-bool FramePainter::paint(const AVFrame* in, AVFrame* out, PictureDrawer& drawer, const BurnFrameInfo& info) {
+bool FramePainter::paint(const AVFrame* in, AVFrame* out, overlay::PictureDrawer& drawer, const overlay::BurnFrameInfo& info) {
     if (out != in && av_frame_copy(out, in) < 0) return false;
     if (in->width != width_ || in->height != height_ || in->format != format_) {
         if (!setUp(in, drawer)) return false;
@@ -210,7 +210,7 @@ bool FramePainter::paint(const AVFrame* in, AVFrame* out, PictureDrawer& drawer,
     const int bandEnd = bandTop_ + bandRows_;
     const int sx = 1 << chromaW_, sy = 1 << chromaH_;
     if (drawer.inkBoxes(info, boxes_)) {
-        for (const PictureDrawer::Box& b : boxes_) {
+        for (const overlay::PictureDrawer::Box& b : boxes_) {
             Rect r{std::max(0, b.x0) / sx * sx, std::max(bandTop_, b.y0) / sy * sy, std::min(width_, (b.x1 + sx - 1) / sx * sx),
                    std::min(bandEnd, (b.y1 + sy - 1) / sy * sy)};
             r.y0 = std::max(r.y0, bandTop_);

@@ -19,13 +19,13 @@ public:
     // Draws the picture in into out (the two may be the same frame; otherwise in is copied first).
     // False when the frame's format is not planar 8-bit YUV or the copy fails. The drawer must be
     // prepared for the frame's size.
-    bool paint(const AVFrame* in, AVFrame* out, PictureDrawer& drawer, const BurnFrameInfo& info);
+    bool paint(const AVFrame* in, AVFrame* out, overlay::PictureDrawer& drawer, const overlay::BurnFrameInfo& info);
 
 private:
     struct Rect {
         int x0, y0, x1, y1;
     };
-    bool setUp(const AVFrame* frame, PictureDrawer& drawer);
+    bool setUp(const AVFrame* frame, overlay::PictureDrawer& drawer);
     void setTables();
     void toRgb(const AVFrame* f, const Rect& r);
     void putBack(AVFrame* f, const Rect& r);
@@ -37,7 +37,7 @@ private:
     int tablesFor_ = -1;  // the range the tables are for: 0 limited, 1 full, -1 not set yet
     std::vector<int> rTerm_, gTerm_, bTerm_;
     std::vector<uint8_t> touched_;  // chroma samples of the current row whose area changed
-    std::vector<PictureDrawer::Box> boxes_;
+    std::vector<overlay::PictureDrawer::Box> boxes_;
     std::vector<Rect> rects_;
     int width_ = 0, height_ = 0, format_ = -1;
     bool jpegFormat_ = false, fullRange_ = false;

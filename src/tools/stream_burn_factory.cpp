@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "media/codec/codec_registry.h"
+#include "overlay/overlay_drawer.h"
 #include "tools/avi_picture_sink.h"
 #include "tools/system_text.h"
 #include "tools/ts_burn_source.h"
@@ -20,7 +21,7 @@ StreamBurnChoice streamBurnChoice(const core::Options& options) {
 
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
-                                                   const StreamBurnChoice& choice, DrawerFactory drawers,
+                                                   const StreamBurnChoice& choice,
                                                    std::string& error, bool overwrite) {
     media::OutputFile out;
     if (const core::Status s = out.begin(output, {overwrite, {input}}); !s) {
@@ -48,7 +49,9 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
     int64_t num = 25, den = 1;
     source->pictureRate(num, den);
     auto sink = std::make_unique<AviPictureSink>(choice.compressor, num, den, choice.audio);
-    auto job = std::make_unique<StreamBurnInJob>(family, std::move(out), std::move(source), std::move(sink), std::move(drawers));
+    auto job = std::make_unique<StreamBurnInJob>(family, std::move(out), std::move(source), std::move(sink),
+        overlay::overlayDrawerFactory(overlay::OverlaySettings::fromOptions(options),
+                                      hdv ? overlay::LayerFamily::Hdv : overlay::LayerFamily::Avchd));
     job->setDecoder(decoder->displayName, decoder->id.toString());
     return job;
 }

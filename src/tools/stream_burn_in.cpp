@@ -35,7 +35,7 @@ Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
 }
 
 StreamBurnInJob::StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
-                                 std::unique_ptr<PictureSink> sink, DrawerFactory drawers)
+                                 std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers)
     : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
 
@@ -97,7 +97,7 @@ Status StreamBurnInJob::run() {
         watch.join();
     };
 
-    std::unique_ptr<PictureDrawer> drawer = drawers_ ? drawers_() : nullptr;
+    std::unique_ptr<overlay::PictureDrawer> drawer = drawers_ ? drawers_() : nullptr;
     // A compressor takes the decoder's frames; only the band the text is drawn in goes through RGB.
     const bool frames = sink_->takesFrames() && source_->deliverFrames();
     FramePainter painter;

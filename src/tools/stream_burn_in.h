@@ -36,7 +36,7 @@ struct DecodedPicture {
     // decoder no longer holds its buffers, the job may draw on it in place and hand on a reference.
     AVFrame* frame = nullptr;
     int64_t start = 0;
-    BurnFrameInfo info;
+    overlay::BurnFrameInfo info;
     int displayNum = 0, displayDen = 0;  // display aspect ratio (0: that of the pixel grid)
 };
 
@@ -99,7 +99,7 @@ public:
     // output is begun (checked and created under its temporary name); the run renames it into place
     // when complete and removes it otherwise.
     StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
-                    std::unique_ptr<PictureSink> sink, DrawerFactory drawers);
+                    std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers);
     ~StreamBurnInJob() override;
 
     // The watch interval (200 ms) and the ticks without progress before giving up (50); 0 ticks
@@ -133,7 +133,7 @@ private:
     media::OutputFile output_;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<PictureSink> sink_;
-    DrawerFactory drawers_;
+    overlay::DrawerFactory drawers_;
     std::string decoderName_, decoderGuid_;
     std::chrono::milliseconds tick_{200};
     int timeoutTicks_ = 50;

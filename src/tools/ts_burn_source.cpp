@@ -235,7 +235,7 @@ struct TsBurnSource::Impl {
 
     // Fills the record and frame info of a picture that starts at start.
     void describe(int64_t pts, int64_t start, DecodedPicture& out) {
-        out.info = BurnFrameInfo{};
+        out.info = overlay::BurnFrameInfo{};
         out.info.pts = start;
         out.info.frameNumber = start * rateNum / (rateDen * 10000000);
         record.clear();

@@ -12,13 +12,13 @@
 namespace zorv::app {
 namespace {
 
-using playback::WindowKind;
+using overlay::WindowKind;
 
 TEST(MetadataPanelLayout, NoItemsMeetOrLeaveThePanelAtAnySizeAndScale) {
     PanelFont font;
     ASSERT_TRUE(font.open());
     for (WindowKind kind : {WindowKind::Dv, WindowKind::Hdv, WindowKind::Avchd, WindowKind::AvchdGps}) {
-        const size_t cells = playback::metadataWindowCells(kind).size();
+        const size_t cells = overlay::metadataWindowCells(kind).size();
         for (double scale : {1.0, 1.5, 2.0}) {
             int lastHeight = 0;
             for (int logical = MetadataPanel::kMinimumWidth; logical <= 2000; ++logical) {

@@ -22,11 +22,11 @@ using testing::BatchMedia;
 using testing::TempFolder;
 namespace codec = media::codec;
 
-class PlainDrawer : public tools::PictureDrawer {
+class PlainDrawer : public overlay::PictureDrawer {
 public:
     bool prepare(int, int, bool, int, int) override { return true; }
     void band(int& top, int& rows) const override { top = 0, rows = 16; }
-    void draw(core::RgbPicture&, const tools::BurnFrameInfo&) override {}
+    void draw(core::RgbPicture&, const overlay::BurnFrameInfo&) override {}
 };
 
 TEST(BatchBurnChecks, MissingDecoderByFamily) {

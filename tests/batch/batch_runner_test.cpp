@@ -11,6 +11,7 @@
 
 #include "batch/batch_runner.h"
 #include "batch_test_media.h"
+#include "tools/stream_burn_factory.h"
 
 namespace zorv::batch {
 namespace {
@@ -20,11 +21,11 @@ using testing::BatchMedia;
 using testing::TempFolder;
 
 // Burn-in drawing that leaves the pictures as they are (the overlay layer has tests of its own).
-class PlainDrawer : public tools::PictureDrawer {
+class PlainDrawer : public overlay::PictureDrawer {
 public:
     bool prepare(int, int, bool, int, int) override { return true; }
     void band(int& top, int& rows) const override { top = 0, rows = 16; }
-    void draw(core::RgbPicture&, const tools::BurnFrameInfo&) override {}
+    void draw(core::RgbPicture&, const overlay::BurnFrameInfo&) override {}
 };
 
 BatchSettings settingsFor(BatchOp op, const std::string& folder, int jobs = 1) {
@@ -33,6 +34,11 @@ BatchSettings settingsFor(BatchOp op, const std::string& folder, int jobs = 1) {
     s.outputFolder = folder;
     s.jobs = jobs;
     s.drawers = [] { return std::make_unique<PlainDrawer>(); };
+    // Stream burn-ins find no decoder here (the stream burn-in has tests of its own).
+    s.streamBurn = [](media::FileType type, const std::string&, const std::string&, std::string& error) {
+        error = type == media::FileType::kAvchd ? tools::kNoAvchdDecoder : tools::kNoHdvDecoder;
+        return std::unique_ptr<tools::StreamBurnInJob>();
+    };
     return s;
 }
 
@@ -90,7 +96,7 @@ std::vector<OpCase> cases() {
          {{"a1", "Burning-in metadata ...", "Burn-in Complete"},
           {"a2", "Burning-in metadata ...", "Burn-in Complete"},
           {"raw", "File skipped - burn-in of Raw DV file type not currently supported", nullptr},
-          // No stream decoder is given to this runner: the HDV and AVCHD files fail at build.
+          // This runner's stream burn-ins find no decoder: the HDV and AVCHD files fail at build.
           {"hdv", "Burning-in metadata ...", "ERROR: Build failed - No HDV MPEG-2 video decoder configured"},
           {"hdv720", "File skipped - burn-in of HDV1 (720 line) M2T file type not currently supported", nullptr},
           {"avchd", "Burning-in metadata ...", "ERROR: Build failed - No AVCHD video decoder configured"}}},

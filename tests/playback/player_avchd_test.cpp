@@ -75,7 +75,7 @@ TEST_F(PlayerAvchdTest, OpensOnTheFirstPictureWithItsTags) {
     ASSERT_TRUE(player_.currentPicture(pic));
     EXPECT_EQ(pic.width, 640);
     EXPECT_EQ(pic.height, 352);
-    EXPECT_EQ(pic.windowKind, WindowKind::AvchdGps);
+    EXPECT_EQ(pic.windowKind, overlay::WindowKind::AvchdGps);
     EXPECT_EQ(pic.pictureType, 0);
     expectOwnTags(0);
 }

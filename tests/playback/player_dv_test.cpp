@@ -80,7 +80,7 @@ TEST_P(PlayerDvTest, OpensPausedOnTheFirstPictureWithItsMetadata) {
     EXPECT_EQ(pic.stride, 720 * 3);
     EXPECT_EQ(pic.rgb.size(), static_cast<size_t>(pic.stride) * pic.height);
     EXPECT_TRUE(pic.hasMetadata);
-    EXPECT_EQ(pic.windowKind, WindowKind::Dv);
+    EXPECT_EQ(pic.windowKind, overlay::WindowKind::Dv);
     EXPECT_EQ(pic.timecodeStyle, spec_.pal() ? 2 : 4);
     EXPECT_EQ(shownTimecode(pic), writtenTimecode(spec_, 0));
 }

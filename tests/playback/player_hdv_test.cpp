@@ -35,7 +35,7 @@ protected:
         EXPECT_EQ(pic.index, n);
         EXPECT_EQ(pic.width, 1440);
         EXPECT_EQ(pic.height, 1080);
-        EXPECT_EQ(pic.windowKind, WindowKind::Hdv);
+        EXPECT_EQ(pic.windowKind, overlay::WindowKind::Hdv);
         const gen::HdvPicture& w = byDisplay_[n];
         EXPECT_EQ(pic.pts, w.pts - spec_.ptsBase) << "picture " << n;
         if (!w.aux) {

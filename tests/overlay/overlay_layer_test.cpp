@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "playback/overlay_layer.h"
+#include "overlay/overlay_layer.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 namespace {
 
 struct Picture {
@@ -376,4 +376,4 @@ TEST(FontFaceTest, CourierNewResolvesToAMonospacedFace) {
 }
 
 }  // namespace
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

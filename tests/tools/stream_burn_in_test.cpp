@@ -8,12 +8,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "playback/overlay_drawer.h"
+#include "overlay/overlay_drawer.h"
 #include "media/codec/av_handles.h"
 #include "media/output_file.h"
 #include "tools/stream_burn_in.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 namespace {
 
 namespace fs = std::filesystem;
@@ -166,9 +166,9 @@ TEST(StreamBurnIn, HdvPicturesOfAnotherSizeMarkTheDecoderIncompatible) {
 }
 
 }  // namespace
-}  // namespace zorv::playback
+}  // namespace zorv::overlay
 
-namespace zorv::playback {
+namespace zorv::overlay {
 namespace {
 
 // Delivers YUV frames; every other one stays referenced by the "decoder" (as a reference picture
@@ -265,4 +265,4 @@ TEST(StreamBurnIn, DrawsInPlaceOnlyOnFramesTheDecoderLetGoOf) {
 }
 
 }  // namespace
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

@@ -1,4 +1,4 @@
-#include "playback/font_face.h"
+#include "overlay/font_face.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
-namespace zorv::playback {
+namespace zorv::overlay {
 
 struct FontFace::Impl {
     FT_Library library = nullptr;
@@ -241,4 +241,4 @@ void FontFace::draw(core::RgbPicture& picture, int x, int y, std::string_view te
     }
 }
 
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

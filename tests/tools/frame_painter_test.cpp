@@ -5,10 +5,10 @@
 #include <cstring>
 #include <random>
 
-#include "playback/overlay_drawer.h"
+#include "overlay/overlay_drawer.h"
 #include "tools/burn_in_frame_painter.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 namespace {
 
 using media::codec::FramePtr;
@@ -23,9 +23,9 @@ FramePtr noiseFrame(int w, int h, unsigned seed, AVPixelFormat format = AV_PIX_F
 }
 
 struct Fixture {
-    std::unique_ptr<tools::PictureDrawer> drawer;
+    std::unique_ptr<overlay::PictureDrawer> drawer;
     core::MetadataRecord rec;
-    tools::BurnFrameInfo info;
+    overlay::BurnFrameInfo info;
     int top = 0, rows = 0;
 
     Fixture() {
@@ -129,4 +129,4 @@ TEST(FramePainter, FullRangeFramesGetFullRangeLevelsAndOtherFormatsAreRefused) {
 }
 
 }  // namespace
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

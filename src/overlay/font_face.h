@@ -15,7 +15,7 @@
 
 #include "core/rgb_picture.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 
 class FontFace {
 public:
@@ -75,4 +75,4 @@ private:
 // The font file fontconfig picks for a family, or empty when it finds none.
 std::string matchFontFile(std::string_view family, bool bold, bool italic);
 
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

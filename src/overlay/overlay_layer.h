@@ -21,9 +21,9 @@
 #include "core/metadata_text.h"
 #include "core/options.h"
 #include "core/rgb_picture.h"
-#include "playback/font_face.h"
+#include "overlay/font_face.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 
 // Which metadata the layer draws and how: DV frames, HDV pictures (1440 x 1080 only) or AVCHD pictures.
 enum class LayerFamily { Dv, Hdv, Avchd };
@@ -187,4 +187,4 @@ struct WindowItem {
 void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core::DisplaySettings& display,
                          std::vector<WindowItem>& out);
 
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

@@ -1,10 +1,10 @@
-#include "playback/overlay_drawer.h"
+#include "overlay/overlay_drawer.h"
 
-namespace zorv::playback {
+namespace zorv::overlay {
 
 namespace {
 
-class OverlayDrawer : public tools::PictureDrawer {
+class OverlayDrawer : public PictureDrawer {
 public:
     OverlayDrawer(const OverlaySettings& settings, LayerFamily family) : layer_(family) { layer_.apply(settings); }
 
@@ -16,8 +16,8 @@ public:
         top = b.top;
         rows = b.rows;
     }
-    void draw(core::RgbPicture& picture, const tools::BurnFrameInfo& f) override { layer_.draw(picture, frameOf(f)); }
-    bool inkBoxes(const tools::BurnFrameInfo& f, std::vector<Box>& out) override {
+    void draw(core::RgbPicture& picture, const BurnFrameInfo& f) override { layer_.draw(picture, frameOf(f)); }
+    bool inkBoxes(const BurnFrameInfo& f, std::vector<Box>& out) override {
         if (!layer_.inkBoxes(frameOf(f), boxes_)) return false;
         out.clear();
         for (const InkBox& b : boxes_) out.push_back(Box{b.x0, b.y0, b.x1, b.y1});
@@ -25,7 +25,7 @@ public:
     }
 
 private:
-    static OverlayFrame frameOf(const tools::BurnFrameInfo& f) {
+    static OverlayFrame frameOf(const BurnFrameInfo& f) {
         OverlayFrame frame;
         frame.record = f.record;
         frame.frameNumber = f.frameNumber;
@@ -44,10 +44,10 @@ private:
 
 }  // namespace
 
-tools::DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, LayerFamily family) {
-    return [settings, family]() -> std::unique_ptr<tools::PictureDrawer> {
+DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, LayerFamily family) {
+    return [settings, family]() -> std::unique_ptr<PictureDrawer> {
         return std::make_unique<OverlayDrawer>(settings, family);
     };
 }
 
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

@@ -1,11 +1,11 @@
-#include "playback/overlay_layer.h"
+#include "overlay/overlay_layer.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <span>
 
-namespace zorv::playback {
+namespace zorv::overlay {
 
 using core::BurnItem;
 
@@ -472,4 +472,4 @@ void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core:
     }
 }
 
-}  // namespace zorv::playback
+}  // namespace zorv::overlay

@@ -13,7 +13,7 @@
 #include "gen/clip_writer.h"
 #include "media/codec/av_handles.h"
 #include "media/dv_media_file.h"
-#include "playback/overlay_drawer.h"
+#include "overlay/overlay_drawer.h"
 #include "tools/burn_in.h"
 #include "tools/burn_in_dv_segments.h"
 
@@ -21,7 +21,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace zorv::playback {
+namespace zorv::overlay {
 namespace {
 
 namespace fs = std::filesystem;
@@ -277,4 +277,4 @@ TEST(DvBurnIn, RawDvAndMissingFilesAreRefused) {
 }
 
 }  // namespace
-}  // namespace zorv::playback
+}  // namespace zorv::overlay
