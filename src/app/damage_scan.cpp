@@ -1,4 +1,3 @@
-// The media headers come before any Qt header: they use names that Qt defines as macros ("slots").
 #include "media/dv_media_file.h"
 // clang-format off
 #include "app/damage_scan.h"

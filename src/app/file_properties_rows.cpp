@@ -1,4 +1,3 @@
-// The media headers come before any Qt header: they use names that Qt defines as macros ("slots").
 #include "media/avchd_stream_info.h"
 // clang-format off
 #include "app/file_properties_rows.h"

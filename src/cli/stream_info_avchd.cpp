@@ -182,7 +182,7 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
     }
     out += "},\"tags\":{";
     bool first = true;
-    for (const auto& slot : pic.rec.slots) {
+    for (const auto& slot : pic.rec.tagSlots) {
         if (slot[0] == 0xFF) continue;
         char buf[40];
         std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", slot[0], slot[1], slot[2],

@@ -79,14 +79,14 @@ void applyMdpmTags(std::span<const uint8_t> payload, AvchdMetadataRecord& rec) {
         const uint8_t* t = payload.data() + 1 + i * 5;
         const int slot = kSlotMap.slot[t[0]];
         if (slot < 0) continue;
-        std::memcpy(rec.slots[static_cast<size_t>(slot)].data(), t, 5);
+        std::memcpy(rec.tagSlots[static_cast<size_t>(slot)].data(), t, 5);
     }
 }
 
 void AvchdMetadataRecord::toMetadataRecord(core::MetadataRecord& rec) const {
     rec.clear();
     for (size_t i = 0; i < kAvchdTagSlots.size(); ++i) {
-        const auto& s = slots[i];
+        const auto& s = tagSlots[i];
         if (s[0] == kAvchdTagSlots[i]) rec.set(s[0], s[1], s[2], s[3], s[4]);
     }
 }

@@ -44,15 +44,15 @@ inline constexpr uint8_t kNoPictureType = 0xFF;
 struct AvchdMetadataRecord {
     int64_t startTime = 0;  // 100-ns units
     uint8_t pictureType = kNoPictureType;
-    std::array<std::array<uint8_t, 5>, kMdpmMaxTags> slots;
+    std::array<std::array<uint8_t, 5>, kMdpmMaxTags> tagSlots;
 
     AvchdMetadataRecord() { clearTags(); }
     void clearTags() {
-        for (auto& s : slots) s.fill(0xFF);
+        for (auto& s : tagSlots) s.fill(0xFF);
     }
     bool has(uint8_t tagId) const {
         const int s = avchdTagSlot(tagId);
-        return s >= 0 && slots[static_cast<size_t>(s)][0] == tagId;
+        return s >= 0 && tagSlots[static_cast<size_t>(s)][0] == tagId;
     }
     // The record as the 256-entry table the text formatters read.
     void toMetadataRecord(core::MetadataRecord& rec) const;

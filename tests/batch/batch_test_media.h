@@ -14,6 +14,8 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "gen/file_bytes.h"
+#include "gen/media_cache.h"
 
 namespace zorv::testing {
 
@@ -65,18 +67,20 @@ public:
 
 private:
     BatchMedia() {
-        paths_["a1"] = folder_.file("Clip1.avi");
-        ok_ = runGen("clip '" + paths_["a1"] + "' --frames 50 --audio tone");
-        paths_["a2"] = folder_.file("Clip2.avi");
-        ok_ = ok_ && runGen("clip '" + paths_["a2"] + "' --frames 50 --container avi2 --audio tone");
-        paths_["raw"] = folder_.file("Tape.dv");
-        ok_ = ok_ && runGen("clip '" + paths_["raw"] + "' --frames 50 --container rawdv");
-        paths_["hdv"] = folder_.file("Hdv.m2t");
-        ok_ = ok_ && runGen("hdv '" + paths_["hdv"] + "' --frames 60");
-        paths_["hdv720"] = folder_.file("Hdv720.m2t");
-        ok_ = ok_ && runGen("hdv '" + paths_["hdv720"] + "' --frames 60 --720");
-        paths_["avchd"] = folder_.file("Avchd.mts");
-        ok_ = ok_ && runGen("avchd '" + paths_["avchd"] + "' --frames 100");
+        const std::pair<const char*, const char*> made[] = {
+            {"Clip1.avi", "clip {} --frames 50 --audio tone"},
+            {"Clip2.avi", "clip {} --frames 50 --container avi2 --audio tone"},
+            {"Tape.dv", "clip {} --frames 50 --container rawdv"},
+            {"Hdv.m2t", "hdv {} --frames 60"},
+            {"Hdv720.m2t", "hdv {} --frames 60 --720"},
+            {"Avchd.mts", "avchd {} --frames 100"},
+        };
+        const char* names[] = {"a1", "a2", "raw", "hdv", "hdv720", "avchd"};
+        ok_ = true;
+        for (size_t i = 0; i < std::size(made); ++i) {
+            paths_[names[i]] = gen::cachedMedia(made[i].first, made[i].second);
+            ok_ = ok_ && !paths_[names[i]].empty();
+        }
         paths_["junk"] = folder_.file("Notes.bin");
         std::ofstream junk(paths_["junk"], std::ios::binary);
         std::mt19937 rng(7);
@@ -89,8 +93,7 @@ private:
 };
 
 inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return zorv::gen::fileBytes(path);
 }
 
 // The log split at its CR LF line ends.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/cli_run.h"
+#include "gen/file_bytes.h"
 
 using zorv::testing::quote;
 using zorv::testing::runCommand;
@@ -20,8 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes(path);
 }
 
 bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "cli/cli_run.h"
+#include "gen/media_cache.h"
+#include "gen/file_bytes.h"
 
 using zorv::testing::quote;
 using zorv::testing::runCommand;
@@ -33,8 +35,7 @@ extern char** environ;
 namespace {
 
 std::string slurp(const fs::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes(path);
 }
 
 bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
@@ -56,24 +57,19 @@ RunResult zorvIn(const fs::path& dir, const std::string& args) {
 class OutputRules : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        media_ = new TempDir;
-        ok_ = runGen("clip " + quote(media_->file("dv.avi")) + " --frames 10 --audio tone").status == 0 &&
-              runGen("hdv " + quote(media_->file("hdv.m2t")) + " --frames 40").status == 0 &&
-              runGen("avchd " + quote(media_->file("avchd.mts")) + " --frames 40").status == 0;
+        dv_ = zorv::gen::cachedMedia("dv.avi", "clip {} --frames 10 --audio tone");
+        hdv_ = zorv::gen::cachedMedia("hdv.m2t", "hdv {} --frames 40");
+        avchd_ = zorv::gen::cachedMedia("avchd.mts", "avchd {} --frames 40");
     }
-    static void TearDownTestSuite() {
-        delete media_;
-        media_ = nullptr;
+    void SetUp() override { ASSERT_TRUE(!dv_.empty() && !hdv_.empty() && !avchd_.empty()) << "zorv-gen failed"; }
+    static std::string source(const std::string& name) {
+        return name == "dv.avi" ? dv_ : name == "hdv.m2t" ? hdv_ : avchd_;
     }
-    void SetUp() override { ASSERT_TRUE(ok_) << "zorv-gen failed"; }
-    static std::string source(const std::string& name) { return media_->file(name); }
 
-    static TempDir* media_;
-    static bool ok_;
+    static std::string dv_, hdv_, avchd_;
 };
 
-TempDir* OutputRules::media_ = nullptr;
-bool OutputRules::ok_ = false;
+std::string OutputRules::dv_, OutputRules::hdv_, OutputRules::avchd_;
 
 // Every command that writes an output file, with the kind of file it reads.
 struct Tool {

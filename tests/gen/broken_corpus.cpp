@@ -14,6 +14,7 @@
 #include "gen/avchd_writer.h"
 #include "gen/clip_writer.h"
 #include "gen/hdv_writer.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::gen {
 
@@ -33,9 +34,8 @@ void put64(Bytes& b, size_t at, uint64_t v) {
 }
 
 bool readAll(const std::string& path, Bytes& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
-    out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    if (!std::filesystem::is_regular_file(path)) return false;
+    out = fileBytes<Bytes>(path);
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "gen/file_bytes.h"
 
 namespace zorv::hardening {
 
@@ -107,8 +108,7 @@ inline Outcome runLimited(const std::vector<std::string>& args, const Limits& li
     if (WIFEXITED(status)) o.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
     close(logFd);
-    std::ifstream in(logName, std::ios::binary);
-    o.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    o.output = zorv::gen::fileBytes(logName);
     unlink(logName);
     return o;
 }
@@ -121,8 +121,7 @@ inline std::string describe(const Outcome& o) {
 
 // The bytes of a file (empty when missing).
 inline std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return zorv::gen::fileBytes(path);
 }
 
 }  // namespace zorv::hardening

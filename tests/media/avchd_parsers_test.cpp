@@ -319,8 +319,8 @@ TEST(MdpmTags, SlotsClampAndOverwrite) {
                      9);
     two.push_back(0xB0);  // a partial tag is not read
     applyMdpmTags(two, rec);
-    EXPECT_EQ(rec.slots[2][3], 0x09);
-    EXPECT_EQ(rec.slots[3][1], 0x31);
+    EXPECT_EQ(rec.tagSlots[2][3], 0x09);
+    EXPECT_EQ(rec.tagSlots[3][1], 0x31);
     EXPECT_FALSE(rec.has(0xB0));
 
     core::MetadataRecord table;

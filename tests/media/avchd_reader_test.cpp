@@ -13,6 +13,7 @@
 #include "media/avi_test_util.h"
 #include "media/dv_test_media.h"
 #include "media/recognize.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::media {
 namespace {
@@ -48,7 +49,7 @@ std::vector<Picture> readAll(const std::string& path, int* reason = nullptr) {
 void expectTags(const AvchdMetadataRecord& rec, const std::vector<uint8_t>& tags) {
     AvchdMetadataRecord want;
     applyMdpmTags(tags, want);
-    EXPECT_EQ(rec.slots, want.slots);
+    EXPECT_EQ(rec.tagSlots, want.tagSlots);
 }
 
 TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
@@ -136,7 +137,7 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
     // A picture without MDPM repeats the tags of the picture before it in decode order; its own
     // time is still its own.
     for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}}) expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(desc, i));
-    EXPECT_FALSE(pics[5].rec.slots == AvchdMetadataRecord().slots);
+    EXPECT_FALSE(pics[5].rec.tagSlots == AvchdMetadataRecord().tagSlots);
     EXPECT_TRUE(pics[5].rec.has(0x19));
 }
 
@@ -193,8 +194,7 @@ TEST(AvcReader, WithoutMetadataFlagPassesTheFileThrough) {
     ASSERT_EQ(r.open(path, false), kAvcOk);
     std::vector<uint8_t> sample(r.maxSampleBytes()), all;
     for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;) all.insert(all.end(), sample.begin(), sample.begin() + n);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    const auto file = zorv::gen::fileBytes<std::vector<uint8_t>>(path);
     EXPECT_EQ(all, file);
 }
 
@@ -249,7 +249,7 @@ TEST(AvcGrab, RecordFromAnAccessUnit) {
     EXPECT_EQ(rec.startTime, 1234);
     EXPECT_EQ(rec.pictureType, 2);
     EXPECT_TRUE(rec.has(0x18));
-    EXPECT_EQ(rec.slots[2][4], 0x12);
+    EXPECT_EQ(rec.tagSlots[2][4], 0x12);
     // Without a delimiter or SEI: time and type only.
     const std::vector<uint8_t> bare = {0, 0, 1, 0x65, 0x88, 0x80};
     avchdRecordFromAccessUnit(bare.data(), bare.size(), 99, work, rec);

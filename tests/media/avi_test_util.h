@@ -8,12 +8,12 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#include "gen/file_bytes.h"
 
 namespace zorv::avitest {
 
 inline std::vector<uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
 }
 
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

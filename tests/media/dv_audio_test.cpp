@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#include "gen/file_bytes.h"
 
 namespace zorv::media::dvaudio {
 namespace {
@@ -21,8 +22,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 Bytes readAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes<Bytes>(p);
 }
 void writeAll(const fs::path& p, const Bytes& b) {
     std::ofstream f(p, std::ios::binary);

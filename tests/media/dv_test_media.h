@@ -15,6 +15,7 @@
 
 #include "core/dv_layout.h"
 #include "media/avi_writer.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::media::testing {
 
@@ -145,8 +146,7 @@ inline std::vector<Bytes> palFrames(int count) {
 }
 
 inline Bytes readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return zorv::gen::fileBytes<Bytes>(path);
 }
 
 // A 188-byte transport packet on pid, filled with 0xFF after the header.

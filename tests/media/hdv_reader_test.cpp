@@ -11,6 +11,7 @@
 #include "media/hdv_aux_items.h"
 #include "media/hdv_m2t_reader.h"
 #include "media/ts_packet.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::media {
 namespace {
@@ -18,8 +19,7 @@ namespace {
 using testing::TempDir;
 
 std::vector<uint8_t> readAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
+    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
 }
 void writeAll(const std::string& path, const std::vector<uint8_t>& d) {
     std::ofstream f(path, std::ios::binary);

@@ -7,6 +7,7 @@
 #include "playback/bitmap_writer.h"
 #include "playback/map_request.h"
 #include "playback/player.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::playback {
 namespace {
@@ -74,8 +75,7 @@ TEST(BitmapFile, WritesHeaderThenThePackedBitmapUnchanged) {
 
     const std::string path = ::testing::TempDir() + "/still.bmp";
     ASSERT_TRUE(writeBitmapFile(path, packed.data(), packed.size()).ok());
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    const auto file = zorv::gen::fileBytes<std::vector<uint8_t>>(path);
     ASSERT_EQ(file.size(), 14u + packed.size());
     const auto header = bitmapFileHeader(packed.data());
     EXPECT_TRUE(std::equal(header.begin(), header.end(), file.begin()));

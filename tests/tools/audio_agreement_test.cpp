@@ -20,6 +20,7 @@
 #include "tools/audio_extract.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::tools {
 namespace {
@@ -43,8 +44,7 @@ const fs::path& workDir() {
 }
 
 Bytes readAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes<Bytes>(p);
 }
 
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }

@@ -8,13 +8,13 @@
 
 #include "gen/avchd_writer.h"
 #include "tools/avchd_audio_extract.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::tools {
 namespace {
 
 std::vector<uint8_t> slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
 }
 
 std::string shell(const std::string& cmd) {

@@ -19,6 +19,7 @@
 #include "media/avi_audio_reader.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::tools {
 namespace {
@@ -36,8 +37,7 @@ struct WorkDir {
 };
 
 Bytes readAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes<Bytes>(p);
 }
 
 void writeAll(const fs::path& p, const Bytes& b, size_t n) {

@@ -20,6 +20,7 @@
 #include "media/dv_media_file.h"
 #include "tools/audio_extract.h"
 #include "tools/dv_convert.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::tools {
 namespace {
@@ -37,8 +38,7 @@ fs::path dir() {
 }
 
 Bytes readAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
+    return zorv::gen::fileBytes<Bytes>(p);
 }
 
 std::vector<int16_t> tone(int samples, int64_t start, int rate) {

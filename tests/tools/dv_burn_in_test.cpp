@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gen/clip_writer.h"
+#include "gen/file_bytes.h"
 #include "media/codec/av_handles.h"
 #include "media/dv_media_file.h"
 #include "overlay/overlay_drawer.h"
@@ -37,8 +38,7 @@ fs::path tempDir() {
 }
 
 std::vector<uint8_t> readAll(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    return zorv::gen::fileBytes<std::vector<uint8_t>>(p);
 }
 
 std::string run(const std::string& cmd) {

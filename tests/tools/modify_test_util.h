@@ -16,6 +16,7 @@
 #include "core/dv_layout.h"
 #include "gen/clip_writer.h"
 #include "media/dv_media_file.h"
+#include "gen/file_bytes.h"
 
 namespace zorv::tools::test {
 
@@ -40,8 +41,7 @@ private:
 };
 
 inline Bytes readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return zorv::gen::fileBytes<Bytes>(path);
 }
 
 inline void writeBytes(const std::string& path, const Bytes& b) {
