@@ -31,7 +31,7 @@ media::codec::FramePtr picture(unsigned seed) {
 void paintFrames(benchmark::State& state, uint32_t items) {
     overlay::OverlaySettings settings;
     settings.itemMask = items;
-    auto drawer = overlay::overlayDrawerFactory(settings, overlay::LayerFamily::Avchd)();
+    auto drawer = overlay::overlayDrawerFactory(settings, core::MediaFamily::kAvchd)();
     if (!drawer->prepare(1920, 1080, false, 16, 9)) {
         state.SkipWithError("prepare failed");
         return;

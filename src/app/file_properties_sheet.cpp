@@ -1,4 +1,5 @@
 #include "media/avchd_stream_info.h"
+#include "media/formats/format_table.h"
 #include "media/recognize.h"
 // clang-format off
 #include "app/file_properties_sheet.h"
@@ -43,17 +44,16 @@ CFilePropertiesSheet::CFilePropertiesSheet(QWidget* parent, const std::string& p
     setWindowTitle(QStringLiteral("File properties"));
     pages_ = new QTabWidget(this);
     const media::Recognition r = media::recognize(path);
-    switch (r.type) {
-    case media::FileType::kAviType1:
-    case media::FileType::kAviType2:
-    case media::FileType::kRawDv: pages_->addTab(new CFilePropAvi(path), QStringLiteral("DV")); break;
-    case media::FileType::kHdv2:
-    case media::FileType::kHdv1: pages_->addTab(new CFilePropM2T(path), QStringLiteral("HDV")); break;
-    case media::FileType::kAvchd:
-        pages_->addTab(new CFilePropAVC(path), QStringLiteral("AVCHD"));
+    // One page of the family's properties; AVCHD with GPS data adds the geotagging page.
+    const QString title = QString::fromLatin1(core::familyName(media::formatOf(r.type).family));
+    switch (media::formatOf(r.type).family) {
+    case core::MediaFamily::kDv: pages_->addTab(new CFilePropAvi(path), title); break;
+    case core::MediaFamily::kHdv: pages_->addTab(new CFilePropM2T(path), title); break;
+    case core::MediaFamily::kAvchd:
+        pages_->addTab(new CFilePropAVC(path), title);
         if (media::avchdHasGps(path)) pages_->addTab(new CFilePropAVCGPS(gps, gpsDecimal), QStringLiteral("Geotagging"));
         break;
-    default: break;
+    case core::MediaFamily::kNone: break;
     }
     // One button, "Close", where Cancel would be.
     auto* buttons = new QDialogButtonBox(this);

@@ -65,18 +65,6 @@ constexpr const char* kErrorTitle = "Error!";
 
 constexpr const char* kOpenFailedText = "Unable to open the requested file:\r\n\r\n%1";
 constexpr const char* kReadFailedText = "Unable to read the requested file:\r\n\r\n%1";
-constexpr const char* kHdv1Text =
-    "File is 720-line HDV M2T format:\r\n\r\n%1\r\n\r\nPlayback of 720-line HDV files (HDV1) is not currently "
-    "supported in ZORV Pro. Only 1080-line HDV files (HDV2) can be played at present.\r\n\r\nHowever you can "
-    "process 720-line HDV files using some of the operations in the Batch Processor. Please see \"Batch "
-    "Processing\" in the online help.";
-constexpr const char* kModText =
-    "File is MPEG-2 program stream (MOD) format:\r\n\r\n%1\r\n\r\nPlayback of MOD files is not currently "
-    "supported in ZORV Pro.\r\n\r\nHowever you can process MOD files using some of the operations in the Batch "
-    "Processor. Please see \"Batch Processing\" in the online help.";
-constexpr const char* kUnknownText =
-    "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%1";
-
 QString noDecoderText(const char* what) {
     return QString(
                "ZORV Pro is not yet configured with a 3rd party %1.\r\n\r\nPlease go to the \"Decoders\" section "
@@ -428,12 +416,6 @@ void CMainDialog::restorePlacement() {
 
 std::string CMainDialog::fileName() const { return std::filesystem::path(path_).filename().string(); }
 
-int CMainDialog::aviType() const {
-    if (type_ == media::FileType::kAviType1) return 1;
-    if (type_ == media::FileType::kAviType2) return 2;
-    return 0;
-}
-
 bool CMainDialog::hasGeotagging() const { return fileOpen() && player_ && player_->hasGeotagging(); }
 
 bool CMainDialog::playing() const {
@@ -449,7 +431,7 @@ ProgressWindow& CMainDialog::progressWindow() {
 }
 
 void CMainDialog::applyMenuState() {
-    menu_ = fileOpen() ? menuStateFor(type_, fourcc_, hasGeotagging()) : noFileMenuState();
+    menu_ = fileOpen() ? menuStateFor(fileFormat(), fourcc_, hasGeotagging()) : noFileMenuState();
     const MenuState& m = menu_;
     auto set = [this](int id, bool on) {
         if (QAction* a = action(id)) a->setEnabled(on);
@@ -530,12 +512,13 @@ void CMainDialog::reportStatus(const core::Status& status, const QString& title)
 // ---------------------------------------------------------------- opening
 
 bool CMainDialog::confirmDecoders() {
-    if (type_ == media::FileType::kHdv2 && !options_.mpeg2Decoder.isSet()) {
+    const core::MediaFamily family = fileFamily();
+    if (family == core::MediaFamily::kHdv && !options_.mpeg2Decoder.isSet()) {
         showMessage(this, QMessageBox::Critical, QStringLiteral("No MPEG-2 video decoder configured"),
                     noDecoderText("MPEG-2 video decoder"));
         return false;
     }
-    if (type_ == media::FileType::kAvchd) {
+    if (family == core::MediaFamily::kAvchd) {
         if (!options_.avcVideoDecoder.isSet()) {
             showMessage(this, QMessageBox::Critical, QStringLiteral("No AVCHD video decoder configured"),
                         noDecoderText("AVCHD video decoder"));
@@ -553,9 +536,9 @@ bool CMainDialog::confirmDecoders() {
 playback::PlayerConfig CMainDialog::playerConfig() const {
     using media::codec::CodecRole;
     playback::PlayerConfig c;
-    if (type_ == media::FileType::kHdv2) {
+    if (fileFamily() == core::MediaFamily::kHdv) {
         if (auto e = media::codec::findCodec(CodecRole::kMpeg2VideoDecoder, options_.mpeg2Decoder.id)) c.mpeg2Decoder = e->name;
-    } else if (type_ == media::FileType::kAvchd) {
+    } else if (fileFamily() == core::MediaFamily::kAvchd) {
         if (auto e = media::codec::findCodec(CodecRole::kH264VideoDecoder, options_.avcVideoDecoder.id)) c.h264Decoder = e->name;
         if (auto e = media::codec::findCodec(CodecRole::kAc3AudioDecoder, options_.avcAudioDecoder.id)) c.ac3Decoder = e->name;
     }
@@ -591,23 +574,15 @@ bool CMainDialog::openFile(const QString& qpath) {
         lastErrorReport(QString(kReadFailedText).arg(qpath), rec.sysError);
         return false;
     }
-    const char* refusal = nullptr;
-    if (!rec.ok()) refusal = kUnknownText;
-    else if (rec.type == media::FileType::kHdv1) refusal = kHdv1Text;
-    else if (rec.type == media::FileType::kMod) refusal = kModText;
-    else if (rec.type == media::FileType::kUnknown) refusal = kUnknownText;
-    if (refusal) {
-        showMessage(this, QMessageBox::Critical, kErrorTitle, QString(refusal).arg(qpath));
+    const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
+    if (!format.has(media::format_tool::kPlay)) {
+        showMessage(this, QMessageBox::Critical, kErrorTitle, QString::fromStdString(media::playRefusalText(format, path)));
         return false;
     }
 
     path_ = path;
-    type_ = rec.type;
+    format_ = &format;
     fourcc_ = rec.fourcc;
-    kind_ = media::isAviType(type_) ? FileKind::kDvAvi
-            : type_ == media::FileType::kRawDv ? FileKind::kRawDv
-            : type_ == media::FileType::kHdv2  ? FileKind::kHdv
-                                               : FileKind::kAvchd;
     if (!confirmDecoders()) {
         closeFile();
         return false;
@@ -617,7 +592,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     const core::Status st = player_->open(path, playerConfig());
     if (!st) {
         const std::string err = player_->lastError().empty() ? st.message : player_->lastError();
-        const bool dvAvi = kind_ == FileKind::kDvAvi;
+        const bool dvAvi = aviType() != 0;
         closeFile();
         if (dvAvi) {
             const std::string repaired = offerRepair(this, path, err);
@@ -642,7 +617,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     reel_.clear();
     media::File f;
     if (f.open(path)) {
-        media::AviChunks chunks(f.fd(), static_cast<int>(type_));
+        media::AviChunks chunks(f.fd(), static_cast<int>(fileType()));
         if (auto r = chunks.reelName(); r && !r->empty()) {
             reel_ = *r;
             hasReel_ = true;
@@ -652,7 +627,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     shownSerial_ = 0;
     slider_->setTicks({});
     // DV: the damage strip fills while a scan of its own reads the file.
-    if (kind_ == FileKind::kDvAvi || kind_ == FileKind::kRawDv) {
+    if (fileFamily() == core::MediaFamily::kDv) {
         outline_->setFile(path);
         damageScan_->start(path);
         strip_->show();
@@ -682,8 +657,7 @@ void CMainDialog::closeFile() {
         player_.reset();
     }
     path_.clear();
-    kind_ = FileKind::kNone;
-    type_ = media::FileType::kUnknown;
+    format_ = nullptr;
     fourcc_ = 0;
     hasReel_ = false;
     reel_.clear();
@@ -739,7 +713,7 @@ void CMainDialog::refreshFromPlayer() {
         if (!slider_->isSliderDown() && dur > 0)
             slider_->setValue(static_cast<int>(shown_.time * PositionSlider::kRange / dur));
         // Display Map follows the picture's own GPS tags.
-        if (kind_ == FileKind::kAvchd) applyMenuState();
+        if (fileFamily() == core::MediaFamily::kAvchd) applyMenuState();
     }
 }
 
@@ -819,7 +793,7 @@ void CMainDialog::command(int id) {
             // The Geotagging page shows the position of the picture on screen.
             media::AvchdGpsValues gps;
             core::MetadataRecord shown;
-            const bool hasGps = kind_ == FileKind::kAvchd && player_ && player_->currentMetadata(shown) &&
+            const bool hasGps = fileFamily() == core::MediaFamily::kAvchd && player_ && player_->currentMetadata(shown) &&
                                 media::avchdGpsValues(shown, gps);
             showFileProperties(this, path_, hasGps ? &gps : nullptr, options_.gpsInDecimal);
         }
@@ -903,7 +877,7 @@ void CMainDialog::stepFrames(int64_t n) {
 void CMainDialog::stepSeconds(int direction) {
     if (!fileOpen() || !player_) return;
     stopPlayback();
-    const core::Status s = kind_ == FileKind::kHdv || kind_ == FileKind::kAvchd ? player_->stepIFrame(direction)
+    const core::Status s = core::isStreamFamily(fileFamily()) ? player_->stepIFrame(direction)
                                                                                 : player_->stepTime(direction * kSecond);
     if (!s) reportStatus(s);
     refreshFromPlayer();
@@ -1035,7 +1009,7 @@ void CMainDialog::saveImage() {
 }
 
 void CMainDialog::displayMap() {
-    if (kind_ != FileKind::kAvchd || !player_) return;
+    if (fileFamily() != core::MediaFamily::kAvchd || !player_) return;
     const auto position = player_->mapPosition();
     if (!position) {
         showMessage(this, QMessageBox::Information, playback::kMapTitle, playback::noGeotagText(player_->hasGeotagging()));

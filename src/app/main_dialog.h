@@ -18,6 +18,7 @@
 #include "app/tool_launcher.h"
 #include "core/options.h"
 #include "media/file_type.h"
+#include "media/formats/format_table.h"
 #include "playback/player.h"
 
 class QAction;
@@ -41,9 +42,6 @@ class PositionSlider;
 class ProgressWindow;
 class VideoView;
 
-// The open file as the other windows see it.
-enum class FileKind { kNone = 0, kDvAvi = 1, kRawDv = 2, kHdv = 3, kAvchd = 4 };
-
 class CMainDialog : public QMainWindow {
     Q_OBJECT
 public:
@@ -55,12 +53,14 @@ public:
     // --- what the tools, the options sheet and the other windows use ---
     core::Options& options() { return options_; }
     core::SettingsStore& settings() { return settings_; }
-    bool fileOpen() const { return kind_ != FileKind::kNone; }
+    bool fileOpen() const { return format_ != nullptr; }
     const std::string& filePath() const { return path_; }
     std::string fileName() const;           // file-name part of the path
-    FileKind fileKind() const { return kind_; }
-    media::FileType fileType() const { return type_; }
-    int aviType() const;                    // 1 or 2 for DV AVI, else 0
+    // The open file's container (the unknown descriptor when none is open) and its family.
+    const media::FormatDescriptor& fileFormat() const { return format_ ? *format_ : media::formatOf(media::FileType{}); }
+    core::MediaFamily fileFamily() const { return fileFormat().family; }
+    media::FileType fileType() const { return fileFormat().type; }
+    int aviType() const { return fileFormat().aviType; }  // 1 or 2 for DV AVI, else 0
     uint32_t videoFourcc() const { return fourcc_; }
     bool hasGeotagging() const;
     playback::Player* player() { return fileOpen() ? player_.get() : nullptr; }
@@ -168,8 +168,7 @@ private:
     int64_t shownSerial_ = 0;
 
     std::string path_;
-    FileKind kind_ = FileKind::kNone;
-    media::FileType type_ = media::FileType::kUnknown;
+    const media::FormatDescriptor* format_ = nullptr;  // of the open file
     uint32_t fourcc_ = 0;
     std::string reel_;
     bool hasReel_ = false;

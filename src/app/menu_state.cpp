@@ -18,37 +18,34 @@ bool isDvsd(uint32_t fourcc) {
 
 }  // namespace
 
-MenuState menuStateFor(media::FileType type, uint32_t fourcc, bool hasGeotagging) {
-    using media::FileType;
+MenuState menuStateFor(const media::FormatDescriptor& format, uint32_t fourcc, bool hasGeotagging) {
+    if (!format.has(media::format_tool::kPlay)) return noFileMenuState();
     MenuState s;
     s.close = s.saveImage = s.properties = true;
     s.transport = true;
     s.exportMetadata = s.exportSubtitles = true;
-    switch (type) {
-    case FileType::kAviType1:
-    case FileType::kAviType2:
-    case FileType::kRawDv: {
+    if (format.isDv()) {
         s.minuteSteps = s.scenes = true;
-        if (!isDvsd(fourcc)) break;
-        const bool raw = type == FileType::kRawDv;
-        s.convertMenu = true;
-        s.convertAvi1 = type != FileType::kAviType1;
-        s.convertAvi2 = type != FileType::kAviType2;
-        s.convertRawDv = !raw;
-        const bool tools = !raw;
-        s.extractAudio = s.burnIn = s.split = s.modify = tools;
-        s.directMenu = s.directBurnIn = s.directModify = tools;
-        break;
+        if (!isDvsd(fourcc)) return s;
+        s.convertMenu = format.has(media::format_tool::kConvert);
+        s.convertAvi1 = (format.convertTargets & media::convert_target::kAvi1) != 0;
+        s.convertAvi2 = (format.convertTargets & media::convert_target::kAvi2) != 0;
+        s.convertRawDv = (format.convertTargets & media::convert_target::kRawDv) != 0;
+        // The window offers the DV tools for AVI files only.
+        const bool tools = format.aviType != 0;
+        s.extractAudio = tools && format.has(media::format_tool::kExtractAudio);
+        s.burnIn = tools && format.has(media::format_tool::kBurnIn);
+        s.split = tools && format.has(media::format_tool::kSplit);
+        s.modify = tools && format.has(media::format_tool::kModify);
+        s.directMenu = s.burnIn || s.modify;
+        s.directBurnIn = s.burnIn;
+        s.directModify = s.modify;
+        return s;
     }
-    case FileType::kHdv2:
-    case FileType::kAvchd:
-        s.extractAudio = s.burnIn = true;
-        s.iFrameSteps = true;
-        s.displayMap = type == FileType::kAvchd && hasGeotagging;
-        break;
-    default:
-        return noFileMenuState();
-    }
+    s.extractAudio = format.has(media::format_tool::kExtractAudio);
+    s.burnIn = format.has(media::format_tool::kBurnIn);
+    s.iFrameSteps = true;
+    s.displayMap = format.family == core::MediaFamily::kAvchd && hasGeotagging;
     return s;
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "media/file_type.h"
+#include "media/formats/format_table.h"
 
 namespace zorv::app {
 
@@ -75,7 +75,10 @@ struct MenuState {
 
 // The no-file state: everything that needs a file is grey.
 inline MenuState noFileMenuState() { return MenuState{}; }
-// The state for an open file of this type, video FourCC and geotagging.
-MenuState menuStateFor(media::FileType type, uint32_t fourcc, bool hasGeotagging);
+// The state for an open file of this container, video FourCC and geotagging.
+MenuState menuStateFor(const media::FormatDescriptor& format, uint32_t fourcc, bool hasGeotagging);
+inline MenuState menuStateFor(media::FileType type, uint32_t fourcc, bool hasGeotagging) {
+    return menuStateFor(media::formatOf(type), fourcc, hasGeotagging);
+}
 
 }  // namespace zorv::app

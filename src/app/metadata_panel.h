@@ -49,7 +49,7 @@ private:
     PanelLayout layout_;
     std::vector<overlay::WindowItem> items_;
     bool hasFrame_ = false;
-    overlay::WindowKind kind_ = overlay::WindowKind::Dv;
+    core::BurnGrid kind_ = core::BurnGrid::kDv;
     core::MetadataRecord record_;
     bool hasRecord_ = false;
     overlay::OverlayFrame frame_;

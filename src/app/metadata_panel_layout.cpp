@@ -39,7 +39,7 @@ int PanelFont::textWidth(int charHeight, const std::string& text) {
     return w;
 }
 
-PanelLayout layoutMetadataPanel(overlay::WindowKind kind, int width, int height, double scale, PanelFont& font) {
+PanelLayout layoutMetadataPanel(core::BurnGrid kind, int width, int height, double scale, PanelFont& font) {
     PanelLayout l;
     const int margin = std::max(1, static_cast<int>(std::lround(2 * scale)));
     const auto cells = overlay::windowColumnCells(kind);

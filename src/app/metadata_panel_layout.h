@@ -55,6 +55,6 @@ struct PanelLayout {
 
 // Lays the window of the given kind out on a panel of width x height device pixels; scale is the
 // screen's device pixel ratio (margins grow with it).
-PanelLayout layoutMetadataPanel(overlay::WindowKind kind, int width, int height, double scale, PanelFont& font);
+PanelLayout layoutMetadataPanel(core::BurnGrid kind, int width, int height, double scale, PanelFont& font);
 
 }  // namespace zorv::app

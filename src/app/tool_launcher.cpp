@@ -162,7 +162,7 @@ void convert(CMainDialog& w, tools::ConvertTarget target) {
     const RunEnd end = runJob(w, job, QStringLiteral("Converting"), q(job.progressText()), s);
     // Each direction has its own failure text.
     const QString failed = toRaw                                       ? QStringLiteral("Failed while converting AVI to Raw DV file")
-                           : w.fileType() == media::FileType::kRawDv ? QStringLiteral("Failed while converting Raw DV to AVI file")
+                           : w.aviType() == 0 ? QStringLiteral("Failed while converting Raw DV to AVI file")
                                                                        : QStringLiteral("Failed while converting AVI file");
     reportEnd(owner, end, s, QString::fromLatin1(tools::kConversionComplete), failed);
 }
@@ -170,7 +170,7 @@ void convert(CMainDialog& w, tools::ConvertTarget target) {
 void extractAudio(CMainDialog& w) {
     QWidget* owner = w.window();
     const std::string input = w.filePath();
-    const bool avchd = w.fileKind() == FileKind::kAvchd;
+    const bool avchd = w.fileFamily() == core::MediaFamily::kAvchd;
     const ChosenOutput output =
         avchd ? chooseOutput(owner, input, ".ac3", QStringLiteral("Extract audio to AC-3 file"),
                              QStringLiteral("AC-3 (*.ac3 *.AC3)"), QStringLiteral("ac3"))
@@ -185,7 +185,7 @@ void extractAudio(CMainDialog& w) {
         s = j->build();
         text = q(j->progressText());
         job = std::move(j);
-    } else if (w.fileKind() == FileKind::kHdv) {
+    } else if (w.fileFamily() == core::MediaFamily::kHdv) {
         auto j = std::make_unique<tools::HdvAudioExtractJob>(input, output.path.toStdString(), output.overwrite);
         s = j->build();
         text = q(j->progressText());
@@ -268,9 +268,9 @@ void burnIn(CMainDialog& w, bool direct) {
     if (!runConfirmationSheet(owner, QStringLiteral("Confirm Settings for Burn-in"),
                               {OptionsPageId::kBurnIn, OptionsPageId::kBurnInUser}, w.options()))
         return;
-    const FileKind kind = w.fileKind();
-    if (kind == FileKind::kHdv || kind == FileKind::kAvchd) {
-        const bool hdv = kind == FileKind::kHdv;
+    const core::MediaFamily family = w.fileFamily();
+    if (core::isStreamFamily(family)) {
+        const bool hdv = family == core::MediaFamily::kHdv;
         const QString failed = QString::fromLatin1(hdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts);
         const std::string input = w.filePath();
         const ChosenOutput output = chooseOutput(owner, input, "-burn.avi",
@@ -278,9 +278,8 @@ void burnIn(CMainDialog& w, bool direct) {
                                                  QStringLiteral("avi"));
         if (output.path.isEmpty()) return;
         std::string error;
-        auto job = tools::makeStreamBurnJob(
-            hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd, input, output.path.toStdString(), w.options(),
-            tools::streamBurnChoice(w.options()), error, output.overwrite);
+        auto job = tools::makeStreamBurnJob(family, input, output.path.toStdString(), w.options(),
+                                            tools::streamBurnChoice(w.options()), error, output.overwrite);
         if (!job) {
             reportFailure(owner, failed + QStringLiteral("\n\n") + q(error));
             return;

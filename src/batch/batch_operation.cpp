@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "media/formats/format_table.h"
+
 namespace zorv::batch {
 
 namespace {
@@ -123,7 +125,7 @@ const char* skipLine(BatchOp op, FileType type) {
 }
 
 std::string startLine(BatchOp op, FileType type) {
-    const bool raw = type == FileType::kRawDv;
+    const bool raw = media::formatOf(type).isDv() && media::formatOf(type).aviType == 0;
     switch (op) {
     case BatchOp::kConvertAvi1:
         return raw ? "Converting from Raw DV to AVI Type 1 ..." : "Converting from AVI Type 2 to AVI Type 1 ...";
@@ -152,7 +154,7 @@ const char* outputSuffix(BatchOp op, FileType type) {
     case BatchOp::kConvertAvi1:
     case BatchOp::kConvertAvi2: return "-conv.avi";
     case BatchOp::kConvertRawDv: return "-conv.dv";
-    case BatchOp::kExtractAudio: return type == FileType::kAvchd ? ".ac3" : ".wav";
+    case BatchOp::kExtractAudio: return media::formatOf(type).family == core::MediaFamily::kAvchd ? ".ac3" : ".wav";
     case BatchOp::kBurnIn: return "-burn.avi";
     case BatchOp::kModify: return "-mod.avi";
     case BatchOp::kExportMetadata: return ".csv";
@@ -185,26 +187,24 @@ std::string uniquePath(const std::string& path, bool (*taken)(const std::string&
 int64_t fileWeight(BatchOp op, FileType type, int64_t dvFrames, int64_t fileSize, int64_t bytesPerFrame) {
     if (changesInputFiles(op)) return 1;
     const bool exports = op == BatchOp::kExportMetadata || op == BatchOp::kExportSubtitles;
-    switch (type) {
-    case FileType::kAviType1:
-    case FileType::kAviType2:
-    case FileType::kRawDv: return dvFrames;
-    case FileType::kHdv2:
-    case FileType::kHdv1: {
+    const media::FormatDescriptor& format = media::formatOf(type);
+    switch (format.family) {
+    case core::MediaFamily::kDv: return dvFrames;
+    case core::MediaFamily::kHdv: {
         const int64_t frames = fileSize / (bytesPerFrame > 0 ? bytesPerFrame : 48128);
         if (op == BatchOp::kBurnIn) return frames * 14 / 10;
         if (op == BatchOp::kExtractAudio) return frames * 8 / 20;
         return exports ? frames : 0;
     }
-    case FileType::kAvchd: {
+    case core::MediaFamily::kAvchd: {
         const int64_t frames = fileSize / (bytesPerFrame > 0 ? bytesPerFrame : 49152);
         if (op == BatchOp::kBurnIn) return frames * 3;
         if (op == BatchOp::kExtractAudio) return frames * 8 / 20;
         return exports ? frames / 8 : 0;
     }
-    case FileType::kMod: return 1;
-    default: return 0;
+    case core::MediaFamily::kNone: break;
     }
+    return format.probe ? 1 : 0;  // a recognised file of no family (MOD) counts as one step
 }
 
 }  // namespace zorv::batch

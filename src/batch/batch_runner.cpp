@@ -8,6 +8,7 @@
 #include "batch/batch_list.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_results.h"
+#include "media/formats/format_table.h"
 #include "media/avchd_avc_reader.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
@@ -86,7 +87,7 @@ struct BatchRunner::Slot {
 struct BatchRunner::FileContext {
     size_t index = 0;
     std::string path;
-    FileType type = FileType::kUnknown;
+    FileType type{};
     Slot* slot = nullptr;
     BatchRunner* runner = nullptr;
     std::string lastLine;              // the file's result line once it has finished
@@ -417,7 +418,8 @@ FileOutcome BatchRunner::runConvert(FileContext& f) {
 
 FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
     auto logFn = [&](const std::string& l) { f.log(l); };
-    if (f.type == FileType::kAvchd) {
+    const core::MediaFamily family = media::formatOf(f.type).family;
+    if (family == core::MediaFamily::kAvchd) {
         const std::string output = f.output();
         tools::Ac3ExtractJob job(f.path, output);
         const Status built = job.build();
@@ -446,7 +448,7 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
     const std::string output = f.output();
     std::unique_ptr<core::Job> job;
     Status built;
-    if (f.type == FileType::kHdv2) {
+    if (family == core::MediaFamily::kHdv) {
         auto j = std::make_unique<tools::HdvAudioExtractJob>(f.path, output);
         built = j->build();
         job = std::move(j);
@@ -481,14 +483,14 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
 FileOutcome BatchRunner::runBurnIn(FileContext& f) {
     auto logFn = [&](const std::string& l) { f.log(l); };
     const std::string output = f.output();
-    if (f.type == FileType::kHdv2 || f.type == FileType::kAvchd) {
+    const media::FormatDescriptor& format = media::formatOf(f.type);
+    if (format.isStream() && format.has(media::format_tool::kBurnIn)) {
         std::string error;
         std::unique_ptr<tools::StreamBurnInJob> job;
         if (settings_.streamBurn) {
             job = settings_.streamBurn(f.type, f.path, output, error);
         } else {
-            job = tools::makeStreamBurnJob(f.type == FileType::kHdv2 ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd,
-                                           f.path, output, settings_.options, tools::streamBurnChoice(settings_.options),
+            job = tools::makeStreamBurnJob(format.family, f.path, output, settings_.options, tools::streamBurnChoice(settings_.options),
                                            error);
         }
         if (!job) {

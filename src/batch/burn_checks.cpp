@@ -1,5 +1,6 @@
 #include "batch/burn_checks.h"
 
+#include "media/formats/format_table.h"
 #include "media/codec/codec_registry.h"
 #include "media/recognize.h"
 
@@ -20,21 +21,24 @@ std::string noDecoderConfiguredText(const char* what) {
 std::optional<DecoderProblem> checkBurnDecoders(const std::vector<media::FileType>& types,
                                                 const core::Options& options, bool chosenOnly) {
     struct Family {
-        media::FileType type;
+        core::MediaFamily family;
         codec::CodecRole role;
         const core::DecoderSelection* chosen;
         const char* title;
         const char* what;
     };
     const Family families[] = {
-        {media::FileType::kHdv2, codec::CodecRole::kMpeg2VideoDecoder, &options.mpeg2Decoder,
+        {core::MediaFamily::kHdv, codec::CodecRole::kMpeg2VideoDecoder, &options.mpeg2Decoder,
          "No MPEG-2 video decoder configured", "MPEG-2 video decoder"},
-        {media::FileType::kAvchd, codec::CodecRole::kH264VideoDecoder, &options.avcVideoDecoder,
+        {core::MediaFamily::kAvchd, codec::CodecRole::kH264VideoDecoder, &options.avcVideoDecoder,
          "No AVCHD video decoder configured", "AVCHD video decoder"},
     };
     for (const Family& f : families) {
         bool present = false;
-        for (media::FileType t : types) present = present || t == f.type;
+        for (media::FileType t : types) {
+            const media::FormatDescriptor& format = media::formatOf(t);
+            present = present || (format.family == f.family && format.has(media::format_tool::kBurnIn));
+        }
         if (!present) continue;
         const bool ok = chosenOnly ? f.chosen->isSet() && codec::findCodec(f.role, f.chosen->id).has_value()
                                    : !codec::availableCodecs(f.role).empty();
@@ -48,7 +52,7 @@ std::vector<media::FileType> fileTypes(const std::vector<std::string>& paths) {
     out.reserve(paths.size());
     for (const auto& p : paths) {
         const media::Recognition r = media::recognize(p);
-        out.push_back(r.ok() ? r.type : media::FileType::kUnknown);
+        out.push_back(r.ok() ? r.type : media::FileType{});
     }
     return out;
 }

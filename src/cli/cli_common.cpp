@@ -1,3 +1,4 @@
+#include "media/formats/format_table.h"
 #include "cli/cli_common.h"
 
 #include <unistd.h>
@@ -71,8 +72,7 @@ bool openMedia(media::DvMediaFile& file, const std::string& path, bool dvOnly) {
             printError(formatMessage("File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s", path));
             return false;
     }
-    bool dv = r.type == media::FileType::kAviType1 || r.type == media::FileType::kAviType2 ||
-              r.type == media::FileType::kRawDv;
+    const bool dv = media::formatOf(r.type).isDv();
     if (dvOnly && !dv) {
         std::string text = "File is ";
         text += media::typeName(r.type);

@@ -11,6 +11,7 @@
 #include "cli/convert_common.h"
 #include "core/burn_items.h"
 #include "core/options.h"
+#include "media/formats/format_table.h"
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
 #include "tools/burn_in.h"
@@ -101,7 +102,7 @@ int burnStream(const std::string& input, const std::string& output, bool hdv, co
     }
     const std::optional<bool> replace = confirmOutput(output, input, overwrite);
     if (!replace) return 1;
-    const tools::StreamFamily family = hdv ? tools::StreamFamily::kHdv : tools::StreamFamily::kAvchd;
+    const core::MediaFamily family = hdv ? core::MediaFamily::kHdv : core::MediaFamily::kAvchd;
     std::string error;
     auto job = tools::makeStreamBurnJob(family, input, output, options, choice, error, *replace);
     if (!job) {
@@ -207,16 +208,16 @@ int cmdBurn(int argc, char** argv) {
         printError("Could not read file - " + input);
         return 1;
     }
-    const media::FileType type = r.type;
-    if (type == media::FileType::kHdv2 || type == media::FileType::kAvchd) {
+    const media::FormatDescriptor& format = media::formatOf(r.type);
+    if (format.isStream() && format.has(media::format_tool::kBurnIn)) {
         if (inPlace) {
             printError("HDV and AVCHD files are burnt in to an output file only");
             return 2;
         }
-        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output, type == media::FileType::kHdv2,
+        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output, format.family == core::MediaFamily::kHdv,
                           compressor, audio, overwrite, options);
     }
-    if (type != media::FileType::kAviType1 && type != media::FileType::kAviType2) {
+    if (!format.has(media::format_tool::kBurnIn) || !format.isDv()) {
         printError("Only DV AVI files (Type 1 and Type 2), 1080-line HDV and AVCHD files can be burnt in");
         return 1;
     }

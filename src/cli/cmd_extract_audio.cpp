@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/convert_common.h"
+#include "media/formats/format_table.h"
 #include "media/recognize.h"
 #include "tools/audio_extract.h"
 #include "tools/avchd_audio_extract.h"
@@ -70,15 +71,16 @@ int cmdExtractAudio(int argc, char** argv) {
     const bool outputDefault = output.empty();
     if (output.empty()) output = tools::extractOutputName(input);
     const media::Recognition rec = media::recognize(input);
-    if (rec.ok() && rec.type == media::FileType::kHdv1) {
+    const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
+    if (format.family == core::MediaFamily::kHdv && !format.has(media::format_tool::kExtractAudio)) {
         printError(tools::kHdv1AudioSkipped);
         return 1;
     }
-    const bool avchd = rec.ok() && rec.type == media::FileType::kAvchd;
+    const bool avchd = format.family == core::MediaFamily::kAvchd;
     if (avchd && outputDefault) output = tools::ac3OutputName(input);
     const std::optional<bool> replace = confirmOutput(output, input, overwrite);
     if (!replace) return 1;
-    if (rec.ok() && rec.type == media::FileType::kHdv2) {
+    if (format.family == core::MediaFamily::kHdv) {
         tools::HdvAudioExtractJob job(input, output, *replace);
         return runBuilt(job, job.build(), job.progressText(), tools::kExtractionComplete);
     }

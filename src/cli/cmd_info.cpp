@@ -7,6 +7,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/stream_info.h"
+#include "media/formats/format_table.h"
 #include "media/avi_chunks.h"
 
 namespace zorv::cli {
@@ -57,9 +58,8 @@ int cmdInfo(int argc, char** argv) {
     std::printf("Type:        %s (%d)\n", media::typeName(type), static_cast<int>(type));
     std::printf("Subtype:     %s\n", fourccText(file.fourcc()).c_str());
     std::printf("Size:        %" PRId64 " bytes\n", file.fileSize());
-    bool dv = type == media::FileType::kAviType1 || type == media::FileType::kAviType2 ||
-              type == media::FileType::kRawDv;
-    if (dv) {
+    const media::FormatDescriptor& format = media::formatOf(type);
+    if (format.isDv()) {
         size_t fs = file.frameSize();
         double rate = dvFrameRate(fs);
         int64_t frames = file.frameCount();
@@ -68,8 +68,7 @@ int cmdInfo(int argc, char** argv) {
         std::printf("Frame rate:  %s\n", rate == 25.0 ? "25" : "29.97");
         std::printf("Frame size:  %zu bytes\n", fs);
         std::printf("Duration:    %.3f s\n", static_cast<double>(frames) / rate);
-    } else if (type == media::FileType::kHdv2 || type == media::FileType::kHdv1 ||
-               type == media::FileType::kAvchd) {
+    } else if (format.isStream()) {
         std::printf("Packets:     %d bytes, first at %" PRId64 "\n", file.tsPacketSize(), file.tsStart());
     }
     media::AviChunks chunks(file.file().fd(), static_cast<int>(type));

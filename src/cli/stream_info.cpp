@@ -10,6 +10,7 @@
 
 #include "cli/cli_common.h"
 #include "core/timecode.h"
+#include "media/formats/format_table.h"
 #include "media/avi_chunks.h"
 #include "media/file_io.h"
 #include "media/hdv_m2t_reader.h"
@@ -78,30 +79,30 @@ std::optional<std::string> hdvReelName(const std::string& path) {
 int streamInfo(const std::string& path) {
     const media::Recognition r = media::recognize(path);
     if (!r.ok()) return -1;
-    if (r.type == media::FileType::kHdv2) return hdvInfo(path, false);
-    if (r.type == media::FileType::kHdv1) return hdvInfo(path, true);
-    if (r.type == media::FileType::kAvchd) return avchdInfo(path);
+    const media::FormatDescriptor& format = media::formatOf(r.type);
+    if (format.family == core::MediaFamily::kHdv) return hdvInfo(path, format);
+    if (format.family == core::MediaFamily::kAvchd) return avchdInfo(path, format);
     return -1;
 }
 
 int streamFrame(const std::string& path, const FrameRequest& request) {
     const media::Recognition r = media::recognize(path);
     if (!r.ok()) return -1;
-    if (r.type == media::FileType::kHdv2) return hdvFrame(path, false, request);
-    if (r.type == media::FileType::kHdv1) return hdvFrame(path, true, request);
-    if (r.type == media::FileType::kAvchd) return avchdFrame(path, request);
+    const media::FormatDescriptor& format = media::formatOf(r.type);
+    if (format.family == core::MediaFamily::kHdv) return hdvFrame(path, format, request);
+    if (format.family == core::MediaFamily::kAvchd) return avchdFrame(path, request);
     return -1;
 }
 
-int hdvInfo(const std::string& path, bool line720) {
+int hdvInfo(const std::string& path, const media::FormatDescriptor& format) {
+    const bool line720 = format.hdvLines == 720;
     media::HdvStreamInfo info;
     std::unique_ptr<media::M2tReader> reader(line720 ? new media::M2t720Reader : new media::M2tReader);
     if (!loadHdv(path, line720, info, *reader)) return 1;
-    const media::FileType type = line720 ? media::FileType::kHdv1 : media::FileType::kHdv2;
     int num = 0, den = 1;
     media::mpegFrameRate(info.video.frameRateCode, num, den);
     std::printf("File:        %s\n", path.c_str());
-    std::printf("Type:        %s (%d)\n", media::typeName(type), static_cast<int>(type));
+    std::printf("Type:        %s (%d)\n", format.name, static_cast<int>(format.type));
     std::printf("Size:        %" PRId64 " bytes\n", reader->fileSize());
     std::printf("Packets:     %d bytes, first at %" PRId64 "\n", reader->packetSize(),
                 reader->packetBase() + (reader->packetSize() == 192 ? 4 : 0));
@@ -149,7 +150,8 @@ int hdvInfo(const std::string& path, bool line720) {
     return 0;
 }
 
-int hdvFrame(const std::string& path, bool line720, const FrameRequest& request) {
+int hdvFrame(const std::string& path, const media::FormatDescriptor& format, const FrameRequest& request) {
+    const bool line720 = format.hdvLines == 720;
     media::HdvStreamInfo info;
     std::unique_ptr<media::M2tReader> reader(line720 ? new media::M2t720Reader : new media::M2tReader);
     if (!loadHdv(path, line720, info, *reader)) return 1;

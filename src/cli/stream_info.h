@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/metadata_text.h"
+#include "media/formats/format_table.h"
 
 namespace zorv::cli {
 
@@ -23,11 +24,11 @@ struct FrameRequest {
 int streamFrame(const std::string& path, const FrameRequest& request);
 
 // The HDV pieces.
-int hdvInfo(const std::string& path, bool line720);
-int hdvFrame(const std::string& path, bool line720, const FrameRequest& request);
+int hdvInfo(const std::string& path, const media::FormatDescriptor& format);
+int hdvFrame(const std::string& path, const media::FormatDescriptor& format, const FrameRequest& request);
 
 // The AVCHD pieces (stream_info_avchd.cpp).
-int avchdInfo(const std::string& path);
+int avchdInfo(const std::string& path, const media::FormatDescriptor& format);
 int avchdFrame(const std::string& path, const FrameRequest& request);
 
 }  // namespace zorv::cli

@@ -52,13 +52,13 @@ int timecodeStyle(const media::H264Sps& sps) {
 
 }  // namespace
 
-int avchdInfo(const std::string& path) {
+int avchdInfo(const std::string& path, const media::FormatDescriptor& format) {
     media::AvcReader reader;
     std::vector<AvchdPicture> pictures;
     if (!loadAvchd(path, reader, pictures)) return 1;
     const media::H264Sps& sps = reader.sps();
     std::printf("File:        %s\n", path.c_str());
-    std::printf("Type:        %s (%d)\n", media::typeName(media::FileType::kAvchd), static_cast<int>(media::FileType::kAvchd));
+    std::printf("Type:        %s (%d)\n", format.name, static_cast<int>(format.type));
     std::printf("Size:        %" PRId64 " bytes\n", reader.fileSize());
     std::printf("Packets:     %d bytes, first at %" PRId64 "\n", reader.packetSize(),
                 reader.packetBase() + (reader.packetSize() == 192 ? 4 : 0));

@@ -1,4 +1,5 @@
-// The kinds of file the program recognises, with their numbers and display names.
+// The kinds of file the program recognises, with their numbers. What each kind is and supports is
+// its descriptor (media/formats/format_table.h).
 #pragma once
 
 namespace zorv::media {
@@ -24,9 +25,7 @@ inline const char* typeName(FileType t) { return typeName(static_cast<int>(t)); 
 inline const char* shortTypeName(FileType t) { return shortTypeName(static_cast<int>(t)); }
 
 // AVI Type 1, AVI Type 2 and Raw DV: the files indexed and read frame by frame.
-inline bool isDvType(FileType t) {
-    return t == FileType::kAviType1 || t == FileType::kAviType2 || t == FileType::kRawDv;
-}
-inline bool isAviType(FileType t) { return t == FileType::kAviType1 || t == FileType::kAviType2; }
+bool isDvType(FileType t);
+bool isAviType(FileType t);
 
 }  // namespace zorv::media

@@ -1,16 +1,12 @@
 #include "media/recognize.h"
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
+
+#include "media/formats/format_table.h"
 
 namespace zorv::media {
 
 namespace {
-
-// Compression codes under which DV video is stored in a "vids" stream.
-static const char* const kDvVideoCodes[] = {"dvsd", "CDVC", "DVSD", "DVCS", "DSVD", "dv25", "25vd"};
 
 constexpr size_t kTsPacket = 188;
 constexpr size_t kPesSearchLimit = 48;  // start codes must lie in the packet's first 48 bytes
@@ -157,70 +153,18 @@ Recognition recognize(const File& file) {
     if (got != static_cast<int64_t>(sizeof head))
         return fail(r, RecognizeResult::kReadFailed, core::ErrorCode::kReadFailed, got < 0 ? file.sysError() : 0);
 
-    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) {
-        const uint32_t streamType = le32(head + 108);
-        if (streamType == fourcc("iavs")) {
-            if (le32(head + 112) != fourcc("dvsd")) return r;
-            r.result = RecognizeResult::kRecognized;
-            r.type = FileType::kAviType1;
-            r.fourcc = fourcc("dvsd");
-            return r;
-        }
-        if (streamType == fourcc("vids")) {
-            uint8_t format[48];
-            const int64_t fgot = file.readAt(kAviHeaderBytes, format, sizeof format);
-            if (fgot != static_cast<int64_t>(sizeof format))
-                return fail(r, RecognizeResult::kReadFailed, core::ErrorCode::kReadFailed, fgot < 0 ? file.sysError() : 0);
-            const uint32_t code = le32(format + (188 - kAviHeaderBytes));
-            for (const char* dv : kDvVideoCodes) {
-                if (std::memcmp(&format[188 - kAviHeaderBytes], dv, 4) == 0) {
-                    r.result = RecognizeResult::kRecognized;
-                    r.type = FileType::kAviType2;
-                    r.fourcc = code;
-                    return r;
-                }
-            }
-        }
-        return r;
-    }
-
-    // Not AVI: one read of the file's start serves the Raw DV, transport-stream and MOD tests.
-    const size_t want = static_cast<size_t>(std::min<int64_t>(size, static_cast<int64_t>(kTsTestBytes)));
-    std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[want]);
-    if (!buf) return fail(r, RecognizeResult::kReadFailed, core::ErrorCode::kOutOfMemory, 0);
-    const int64_t nread = file.readAt(0, buf.get(), want);
-    if (nread < 0) return fail(r, RecognizeResult::kReadFailed, core::ErrorCode::kReadFailed, file.sysError());
-    const size_t n = static_cast<size_t>(nread);
-
-    auto recognised = [&](FileType t) {
-        r.result = RecognizeResult::kRecognized;
-        r.type = t;
-        r.fourcc = t == FileType::kRawDv ? fourcc("dvsd") : fourcc("    ");
-        return r;
-    };
-
-    if (size >= kRawDvMinSize && isRawDvStart(buf.get(), n)) return recognised(FileType::kRawDv);
-
-    if (size >= kTsMinSize) {
-        TsGeometry geom;
-        if (findTsGeometry(buf.get(), n, geom)) {
-            if (n == kTsTestBytes) {
-                const FileType hdv = detectHdv(buf.get(), n, geom);
-                if (hdv != FileType::kUnknown) {
-                    r.tsPacketSize = geom.packetSize;
-                    r.tsStart = geom.start;
-                    return recognised(hdv);
-                }
-            }
-            if (n >= kAvchdMinRead && detectAvchd(buf.get(), n, geom)) {
-                r.tsPacketSize = geom.packetSize;
-                r.tsStart = geom.start;
-                return recognised(FileType::kAvchd);
-            }
+    ProbeContext ctx(file, size, head);
+    for (const FormatDescriptor* d : formatTable()) {
+        switch (d->probe(ctx, r)) {
+            case ProbeVerdict::kNotMine: continue;
+            case ProbeVerdict::kMine:
+                r.result = RecognizeResult::kRecognized;
+                r.type = d->type;
+                return r;
+            case ProbeVerdict::kRefused: return r;
+            case ProbeVerdict::kFailed: return fail(r, r.result, r.error, r.sysError);
         }
     }
-
-    if (size >= kModMinSize && isModStart(buf.get(), n)) return recognised(FileType::kMod);
     return r;
 }
 

@@ -6,7 +6,7 @@ namespace {
 
 class OverlayDrawer : public PictureDrawer {
 public:
-    OverlayDrawer(const OverlaySettings& settings, LayerFamily family) : layer_(family) { layer_.apply(settings); }
+    OverlayDrawer(const OverlaySettings& settings, core::MediaFamily family) : layer_(family) { layer_.apply(settings); }
 
     bool prepare(int width, int height, bool wide, int displayNum, int displayDen) override {
         return layer_.prepare(width, height, PictureAspect{wide, displayNum, displayDen});
@@ -44,7 +44,7 @@ private:
 
 }  // namespace
 
-DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, LayerFamily family) {
+DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, core::MediaFamily family) {
     return [settings, family]() -> std::unique_ptr<PictureDrawer> {
         return std::make_unique<OverlayDrawer>(settings, family);
     };

@@ -6,6 +6,6 @@
 
 namespace zorv::overlay {
 
-DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, LayerFamily family);
+DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, core::MediaFamily family);
 
 }  // namespace zorv::overlay

@@ -55,32 +55,33 @@ constexpr uint32_t kGpsGridItems = [] {
 const int kOutline[8][2] = {{-2, -2}, {2, -2}, {-2, 2}, {2, 2}, {-2, 0}, {2, 0}, {0, -2}, {0, 2}};
 
 // Whether an item exists in a family's metadata at all.
-bool familyHas(LayerFamily family, BurnItem item) {
+bool familyHas(core::MediaFamily family, BurnItem item) {
     uint8_t bit = 0;
     switch (family) {
-    case LayerFamily::Dv: bit = core::burn_family::kDv; break;
-    case LayerFamily::Hdv: bit = core::burn_family::kHdv; break;
-    case LayerFamily::Avchd: bit = core::burn_family::kAvchd; break;
+    case core::MediaFamily::kDv: bit = core::burn_family::kDv; break;
+    case core::MediaFamily::kHdv: bit = core::burn_family::kHdv; break;
+    case core::MediaFamily::kAvchd: bit = core::burn_family::kAvchd; break;
+    case core::MediaFamily::kNone: break;
     }
     return (core::burnItemFacts(item).families & bit) != 0;
 }
 
 uint8_t greyLevel(int percent) { return static_cast<uint8_t>(std::min(235, std::clamp(percent, 0, 100) * 235 / 100)); }
 
-void formatOne(BurnItem item, core::TextVariant variant, LayerFamily family, const OverlayFrame& frame,
+void formatOne(BurnItem item, core::TextVariant variant, core::MediaFamily family, const OverlayFrame& frame,
                const core::MetadataRecord& rec, const core::DisplaySettings& display, core::ShutterFormatter& shutter,
                core::TextBuf& out) {
     out.s[0] = '\0';
     switch (item) {
     case BurnItem::kTimecode:
-        if (family == LayerFamily::Hdv && frame.hdvTimecodeFrames >= 0)
+        if (family == core::MediaFamily::kHdv && frame.hdvTimecodeFrames >= 0)
             core::formatHdvTimecode(out, frame.hdvTimecodeFrames, frame.timecodeStyle, display);
         else
             core::formatTimecode(out, rec, frame.timecodeStyle, display, variant);
         break;
     case BurnItem::kUserBits: core::formatUserBits(out, rec, variant); break;
     case BurnItem::kFileProgress:
-        if (family == LayerFamily::Avchd) core::formatAvchdPosition(out, frame.pts, frame.pictureType);
+        if (family == core::MediaFamily::kAvchd) core::formatAvchdPosition(out, frame.pts, frame.pictureType);
         else core::formatFramePosition(out, frame.frameNumber, frame.timecodeStyle, display, variant);
         break;
     case BurnItem::kFrameType:
@@ -111,11 +112,12 @@ void formatOne(BurnItem item, core::TextVariant variant, LayerFamily family, con
     }
 }
 
-core::TextVariant burnVariant(LayerFamily f) {
+core::TextVariant burnVariant(core::MediaFamily f) {
     switch (f) {
-    case LayerFamily::Dv: return core::TextVariant::DvBurnIn;
-    case LayerFamily::Hdv: return core::TextVariant::Hdv;
-    case LayerFamily::Avchd: return core::TextVariant::AvchdBurnIn;
+    case core::MediaFamily::kDv: return core::TextVariant::DvBurnIn;
+    case core::MediaFamily::kHdv: return core::TextVariant::Hdv;
+    case core::MediaFamily::kAvchd: return core::TextVariant::AvchdBurnIn;
+    case core::MediaFamily::kNone: break;
     }
     return core::TextVariant::DvBurnIn;
 }
@@ -188,12 +190,12 @@ void OverlayLayer::release() {
 bool OverlayLayer::prepare(int width, int height, const PictureAspect& aspect) {
     release();
     if (width <= 0 || height <= 0) return false;
-    if (family_ == LayerFamily::Hdv && (width != 1440 || height != 1080)) return false;
+    if (family_ == core::MediaFamily::kHdv && (width != 1440 || height != 1080)) return false;
     width_ = width;
     height_ = height;
     // Pictures whose display shape differs from their pixel grid get characters of corrected width.
     double widthScale = 1.0;
-    if (family_ != LayerFamily::Dv && aspect.displayNum > 0 && aspect.displayDen > 0)
+    if (family_ != core::MediaFamily::kDv && aspect.displayNum > 0 && aspect.displayDen > 0)
         widthScale = static_cast<double>(width) * aspect.displayDen / (static_cast<double>(height) * aspect.displayNum);
 
     safeShare_ = mode_ == 1 ? 80 : mode_ == 2 ? 90 : 0;
@@ -201,7 +203,7 @@ bool OverlayLayer::prepare(int width, int height, const PictureAspect& aspect) {
     if (safeShare_ == 0) {
         ok = font_.open(userFace_, bold_, italic_) &&
              font_.setCharacterHeight((textHeight_ * height + 500) / 1000, widthScale);
-    } else if (family_ == LayerFamily::Dv) {
+    } else if (family_ == core::MediaFamily::kDv) {
         ok = font_.open(kFixedFontFace, true, false) && font_.setCellHeight(safeShare_ == 80 ? 28 : 30);
         if (ok && aspect.wide) ok = font_.setCellHeight((3 * font_.cellHeight() + 2) / 4);
     } else {
@@ -229,7 +231,7 @@ bool OverlayLayer::prepare(int width, int height, const PictureAspect& aspect) {
 
 void OverlayLayer::layoutFixed(int width, int height, bool wide) {
     const int s = safeShare_;
-    if (family_ == LayerFamily::Dv) {
+    if (family_ == core::MediaFamily::kDv) {
         safeWidth_ = width * s / 100;
         if (wide && always43_) safeWidth_ = safeWidth_ * 3 / 4;
     } else {
@@ -269,9 +271,10 @@ bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRe
     std::span<const Cell> table;
     std::array<int, 5> columns = columns_;
     switch (family_) {
-    case LayerFamily::Dv: table = cells(core::BurnGrid::kDv); break;
-    case LayerFamily::Hdv: table = cells(core::BurnGrid::kHdv); break;
-    case LayerFamily::Avchd:
+    case core::MediaFamily::kNone:
+    case core::MediaFamily::kDv: table = cells(core::BurnGrid::kDv); break;
+    case core::MediaFamily::kHdv: table = cells(core::BurnGrid::kHdv); break;
+    case core::MediaFamily::kAvchd:
         if ((itemMask_ & kGpsGridItems) && hasGpsData(rec, display_)) {
             table = cells(core::BurnGrid::kAvchdGps);
             const int c = font_.cellWidth();
@@ -391,11 +394,11 @@ struct WindowCellDef {
     const char* widest;
 };
 
-const char* widestText(BurnItem item, WindowKind kind) {
+const char* widestText(BurnItem item, core::BurnGrid kind) {
     switch (item) {
     case BurnItem::kTimecode:
     case BurnItem::kUserBits: return "00:00:00:00";
-    case BurnItem::kFileProgress: return kind == WindowKind::Dv || kind == WindowKind::Hdv ? "00:00:00:00" : "00:00:00.000I";
+    case BurnItem::kFileProgress: return kind == core::BurnGrid::kDv || kind == core::BurnGrid::kHdv ? "00:00:00:00" : "00:00:00.000I";
     case BurnItem::kFrameType: return "I";
     case BurnItem::kRecTime:
     case BurnItem::kRecDate: return "00:00:00";
@@ -422,16 +425,16 @@ constexpr int kHdvLightingRow = 2, kHdvLightingColumn = 4;
 
 struct WindowTable {
     std::span<const Cell> table;
-    LayerFamily family = LayerFamily::Dv;
+    core::MediaFamily family = core::MediaFamily::kDv;
     core::TextVariant variant = core::TextVariant::MetadataWindow;
 };
 
-WindowTable windowTable(WindowKind kind) {
+WindowTable windowTable(core::BurnGrid kind) {
     switch (kind) {
-    case WindowKind::Dv: return {cells(core::BurnGrid::kDv)};
-    case WindowKind::Hdv: return {cells(core::BurnGrid::kHdv), LayerFamily::Hdv, core::TextVariant::Hdv};
-    case WindowKind::Avchd: return {cells(core::BurnGrid::kAvchd), LayerFamily::Avchd, core::TextVariant::Avchd};
-    case WindowKind::AvchdGps: return {cells(core::BurnGrid::kAvchdGps), LayerFamily::Avchd, core::TextVariant::Avchd};
+    case core::BurnGrid::kDv: return {cells(core::BurnGrid::kDv)};
+    case core::BurnGrid::kHdv: return {cells(core::BurnGrid::kHdv), core::MediaFamily::kHdv, core::TextVariant::Hdv};
+    case core::BurnGrid::kAvchd: return {cells(core::BurnGrid::kAvchd), core::MediaFamily::kAvchd, core::TextVariant::Avchd};
+    case core::BurnGrid::kAvchdGps: return {cells(core::BurnGrid::kAvchdGps), core::MediaFamily::kAvchd, core::TextVariant::Avchd};
     }
     return {cells(core::BurnGrid::kDv)};
 }
@@ -441,20 +444,20 @@ const int kGpsWindowColumnCells[] = {0, 14, 31};
 
 }  // namespace
 
-std::span<const int> windowColumnCells(WindowKind kind) {
-    if (kind == WindowKind::AvchdGps) return std::span<const int>(kGpsWindowColumnCells);
+std::span<const int> windowColumnCells(core::BurnGrid kind) {
+    if (kind == core::BurnGrid::kAvchdGps) return std::span<const int>(kGpsWindowColumnCells);
     return std::span<const int>(kWindowColumnCells);
 }
 
-std::vector<WindowCell> metadataWindowCells(WindowKind kind) {
+std::vector<WindowCell> metadataWindowCells(core::BurnGrid kind) {
     std::vector<WindowCell> out;
     for (const Cell& c : windowTable(kind).table) out.push_back(WindowCell{c.row, c.column, widestText(c.item, kind)});
     // The lighting texts are as wide as the white balance texts.
-    if (kind == WindowKind::Hdv) out.push_back(WindowCell{kHdvLightingRow, kHdvLightingColumn, "------"});
+    if (kind == core::BurnGrid::kHdv) out.push_back(WindowCell{kHdvLightingRow, kHdvLightingColumn, "------"});
     return out;
 }
 
-void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core::DisplaySettings& display,
+void metadataWindowItems(core::BurnGrid kind, const OverlayFrame& frame, const core::DisplaySettings& display,
                          std::vector<WindowItem>& out) {
     out.clear();
     const WindowTable t = windowTable(kind);
@@ -466,7 +469,7 @@ void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core:
         formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
         if (text.s[0] != '\0') out.push_back(WindowItem{std::string(text.view()), cell.row, cell.column, cell.item == BurnItem::kFileProgress});
     }
-    if (kind == WindowKind::Hdv) {
+    if (kind == core::BurnGrid::kHdv) {
         core::formatWhiteBalanceLighting(text, rec);
         out.push_back(WindowItem{std::string(text.view()), kHdvLightingRow, kHdvLightingColumn, false});
     }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/media_family.h"
 #include "core/metadata_record.h"
 #include "core/metadata_text.h"
 #include "core/options.h"
@@ -26,7 +27,6 @@
 namespace zorv::overlay {
 
 // Which metadata the layer draws and how: DV frames, HDV pictures (1440 x 1080 only) or AVCHD pictures.
-enum class LayerFamily { Dv, Hdv, Avchd };
 
 inline constexpr const char* kFixedFontFace = "Courier New";
 
@@ -79,7 +79,7 @@ struct Band {
 
 class OverlayLayer {
 public:
-    explicit OverlayLayer(LayerFamily family) : family_(family) {}
+    explicit OverlayLayer(core::MediaFamily family) : family_(family) {}
 
     void setBrightness(int textPercent, int outlinePercent, int transparencyPercent);
     void setPositioning(int mode, const core::BurnPositionTable& positions, bool always43Area);
@@ -127,7 +127,7 @@ private:
     bool chooseCells(const OverlayFrame& frame, const core::MetadataRecord& rec);
     void formatItem(core::BurnItem item, const OverlayFrame& frame, const core::MetadataRecord& rec, core::TextBuf& out);
 
-    LayerFamily family_;
+    core::MediaFamily family_;
     uint8_t textLevel_ = 211, outlineLevel_ = 23;
     int transparency_ = 0;
     int mode_ = 2;
@@ -164,18 +164,17 @@ private:
 };
 
 // Which window the player shows the metadata of.
-enum class WindowKind { Dv, Hdv, Avchd, AvchdGps };
 
 // The metadata window's grid: columns start at these cells of 43 across the width, rows at thirds of
 // the height. The window draws red text, File progress in grey.
-std::span<const int> windowColumnCells(WindowKind kind);
+std::span<const int> windowColumnCells(core::BurnGrid kind);
 // A cell the window fills and the widest text it can show there.
 struct WindowCell {
     int row;
     int column;
     const char* widest;  // UTF-8
 };
-std::vector<WindowCell> metadataWindowCells(WindowKind kind);
+std::vector<WindowCell> metadataWindowCells(core::BurnGrid kind);
 // One item as the window shows it for a frame.
 struct WindowItem {
     std::string text;
@@ -184,7 +183,7 @@ struct WindowItem {
     bool grey;
 };
 // The items of the frame in drawing order (empty ones left out).
-void metadataWindowItems(WindowKind kind, const OverlayFrame& frame, const core::DisplaySettings& display,
+void metadataWindowItems(core::BurnGrid kind, const OverlayFrame& frame, const core::DisplaySettings& display,
                          std::vector<WindowItem>& out);
 
 }  // namespace zorv::overlay

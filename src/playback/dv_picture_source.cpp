@@ -3,14 +3,15 @@
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
 #include "media/dv_audio.h"
+#include "media/formats/format_table.h"
 
 namespace zorv::playback {
 
 core::Status DvPictureSource::open(std::unique_ptr<media::DvMediaFile> file) {
     file_ = std::move(file);
     if (!file_ || !file_->isOpen() || file_->frameCount() <= 0 || file_->nonEmptyFrames() <= 0) {
-        error_ = "Could not get output type from AVI splitter";
-        if (file_ && file_->fileType() == media::FileType::kRawDv) error_ = "Could not load Raw DV file";
+        const char* failure = file_ ? media::formatOf(file_->fileType()).loadFailure : nullptr;
+        error_ = failure ? failure : media::kAviLoadFailure;
         return core::Status::failure(core::ErrorCode::kReadFailed, error_);
     }
     if (!decoder_.open("dvvideo")) {
@@ -63,7 +64,7 @@ bool DvPictureSource::decode(int64_t index, ShownPicture& out, AudioBlock* audio
     core::fillRecord(out.record, frame_.data(), size);
     core::updateDisplayValues(out.record, display_);
     out.hasMetadata = true;
-    out.windowKind = overlay::WindowKind::Dv;
+    out.windowKind = core::BurnGrid::kDv;
     out.timecodeStyle = display_.timecodeStyle;
     out.linePeriod = core::linePeriod(size);
     out.hdvTimecodeFrames = -1;

@@ -10,6 +10,7 @@
 
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
+#include "media/formats/format_table.h"
 #include "media/recognize.h"
 #include "playback/dv_picture_source.h"
 #include "playback/picture_source.h"
@@ -21,24 +22,6 @@ namespace zorv::playback {
 namespace {
 
 constexpr size_t kMaxErrorText = 128;
-
-const char* kHdv1Refusal =
-    "File is 720-line HDV M2T format:\r\n\r\n%s\r\n\r\nPlayback of 720-line HDV files (HDV1) is not currently "
-    "supported in ZORV Pro. Only 1080-line HDV files (HDV2) can be played at present.\r\n\r\nHowever you can "
-    "process 720-line HDV files using some of the operations in the Batch Processor. Please see \"Batch "
-    "Processing\" in the online help.";
-const char* kModRefusal =
-    "File is MPEG-2 program stream (MOD) format:\r\n\r\n%s\r\n\r\nPlayback of MOD files is not currently "
-    "supported in ZORV Pro.\r\n\r\nHowever you can process MOD files using some of the operations in the Batch "
-    "Processor. Please see \"Batch Processing\" in the online help.";
-const char* kUnknownRefusal = "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s";
-
-std::string withPath(const char* form, const std::string& path) {
-    std::string s = form;
-    auto at = s.find("%s");
-    if (at != std::string::npos) s.replace(at, 2, path);
-    return s;
-}
 
 }  // namespace
 
@@ -64,8 +47,8 @@ public:
         if (audio) audio->close();
         source.reset();
         state = PlayerState::kClosed;
-        family = PlayerFamily::kNone;
-        type = media::FileType::kUnknown;
+        family = core::MediaFamily::kNone;
+        type = media::FileType{};
         shownIndex = -1;
         {
             std::lock_guard<std::mutex> lk(shownMutex);
@@ -200,8 +183,8 @@ public:
     uint64_t generation = 0;
 
     std::unique_ptr<PictureSource> source;
-    PlayerFamily family = PlayerFamily::kNone;
-    media::FileType type = media::FileType::kUnknown;
+    core::MediaFamily family = core::MediaFamily::kNone;
+    media::FileType type = media::FileType{};
     std::string path;
     std::atomic<PlayerState> state{PlayerState::kClosed};
     Clock clock;
@@ -243,10 +226,10 @@ overlay::OverlayFrame ShownPicture::overlayFrame() const {
     return f;
 }
 
-const char* errorAbortText(PlayerFamily family) {
+const char* errorAbortText(core::MediaFamily family) {
     switch (family) {
-        case PlayerFamily::kHdv: return "Failed while attempting to play HDV file";
-        case PlayerFamily::kAvchd: return "Failed while attempting to play AVCHD file";
+        case core::MediaFamily::kHdv: return "Failed while attempting to play HDV file";
+        case core::MediaFamily::kAvchd: return "Failed while attempting to play AVCHD file";
         default: return "Failed while attempting to play file";
     }
 }
@@ -264,35 +247,26 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
             return p.fail(core::ErrorCode::kOpenFailed, "Unable to open the requested file:\r\n\r\n" + path);
         if (rec.result != media::RecognizeResult::kUnsupported)
             return p.fail(core::ErrorCode::kReadFailed, "Unable to read the requested file:\r\n\r\n" + path);
-        return p.fail(core::ErrorCode::kOpenFailed, withPath(kUnknownRefusal, path));
+        return p.fail(core::ErrorCode::kOpenFailed, media::playRefusalText(media::formatOf(media::FileType{}), path));
     }
 
+    const media::FormatDescriptor& format = media::formatOf(rec.type);
+    if (!format.has(media::format_tool::kPlay))
+        return p.fail(core::ErrorCode::kOpenFailed, media::playRefusalText(format, path));
     std::unique_ptr<PictureSource> source;
-    PlayerFamily family = PlayerFamily::kNone;
-    if (media::isDvType(rec.type)) {
+    const core::MediaFamily family = format.family;
+    if (family == core::MediaFamily::kDv) {
         auto file = std::make_unique<media::DvMediaFile>();
-        if (!file->open(path))
-            return p.fail(core::ErrorCode::kOpenFailed, rec.type == media::FileType::kRawDv
-                                                            ? "Could not load Raw DV file"
-                                                            : "Could not get output type from AVI splitter");
+        if (!file->open(path)) return p.fail(core::ErrorCode::kOpenFailed, format.loadFailure);
         auto dv = std::make_unique<DvPictureSource>();
         core::Status st = dv->open(std::move(file));
         if (!st) return p.fail(st.code, st.message);
         source = std::move(dv);
-        family = PlayerFamily::kDv;
-    } else if (rec.type == media::FileType::kHdv2 || rec.type == media::FileType::kAvchd) {
-        const bool hdv = rec.type == media::FileType::kHdv2;
+    } else {
         auto ts = std::make_unique<TsPictureSource>();
-        core::Status st = hdv ? ts->openHdv(path, config) : ts->openAvchd(path, config);
+        core::Status st = family == core::MediaFamily::kHdv ? ts->openHdv(path, config) : ts->openAvchd(path, config);
         if (!st) return p.fail(st.code, st.message);
         source = std::move(ts);
-        family = hdv ? PlayerFamily::kHdv : PlayerFamily::kAvchd;
-    } else if (rec.type == media::FileType::kHdv1) {
-        return p.fail(core::ErrorCode::kOpenFailed, withPath(kHdv1Refusal, path));
-    } else if (rec.type == media::FileType::kMod) {
-        return p.fail(core::ErrorCode::kOpenFailed, withPath(kModRefusal, path));
-    } else {
-        return p.fail(core::ErrorCode::kOpenFailed, withPath(kUnknownRefusal, path));
     }
     if (source->pictureCount() <= 0) return p.fail(core::ErrorCode::kReadFailed, "Failed to get duration of file");
 
@@ -316,8 +290,8 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
             // Say which decoder gave no picture, by the name the options show.
             std::string text = "No picture of this file could be decoded by ";
             using media::codec::CodecRole;
-            if (family == PlayerFamily::kHdv || family == PlayerFamily::kAvchd) {
-                const bool hdv = family == PlayerFamily::kHdv;
+            if (core::isStreamFamily(family)) {
+                const bool hdv = family == core::MediaFamily::kHdv;
                 const std::string& name = hdv ? config.mpeg2Decoder : config.h264Decoder;
                 auto entry = media::codec::findCodecByName(hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder, name);
                 if (!entry) entry = media::codec::findCodecByName(hdv ? CodecRole::kH264VideoDecoder : CodecRole::kMpeg2VideoDecoder, name);
@@ -326,7 +300,7 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
                 text += "the DV decoder";
             }
             p.source.reset();
-            p.family = PlayerFamily::kNone;
+            p.family = core::MediaFamily::kNone;
             return p.fail(core::ErrorCode::kReadFailed, text);
         }
         p.clock.set(0);
@@ -344,7 +318,7 @@ void Player::close() {
     impl_->pendingEvents.clear();
 }
 
-PlayerFamily Player::family() const { return impl_->family; }
+core::MediaFamily Player::family() const { return impl_->family; }
 media::FileType Player::fileType() const { return impl_->type; }
 const std::string& Player::path() const { return impl_->path; }
 PlayerState Player::state() const { return impl_->state; }
@@ -454,7 +428,7 @@ core::Status Player::stepIFrame(int direction) {
     {
         std::lock_guard<std::mutex> lk(p.mutex);
         if (!p.source) return p.fail(core::ErrorCode::kReadFailed, "Could not set position");
-        if (p.family != PlayerFamily::kDv) {
+        if (p.family != core::MediaFamily::kDv) {
             key = p.source->keyPicture(p.shownIndex, direction);
             if (key < 0) return core::Status::success();
         }

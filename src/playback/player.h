@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/media_family.h"
 #include "core/error.h"
 #include "core/job.h"
 #include "core/metadata_record.h"
@@ -28,7 +29,6 @@
 
 namespace zorv::playback {
 
-enum class PlayerFamily { kNone, kDv, kHdv, kAvchd };
 enum class PlayerState { kClosed, kStopped, kPaused, kRunning };
 
 struct PlayerConfig {
@@ -73,7 +73,7 @@ struct ShownPicture {
     bool hasMetadata = false;
     core::MetadataRecord record;
     // What the metadata window needs besides the record.
-    overlay::WindowKind windowKind = overlay::WindowKind::Dv;
+    core::BurnGrid windowKind = core::BurnGrid::kDv;
     int timecodeStyle = 2;
     double linePeriod = 64e-6;
     int64_t hdvTimecodeFrames = -1;
@@ -106,7 +106,7 @@ public:
     // Closes the file and the audio output; the player is closed again.
     void close();
 
-    PlayerFamily family() const;
+    core::MediaFamily family() const;
     media::FileType fileType() const;
     const std::string& path() const;
     PlayerState state() const;
@@ -182,6 +182,6 @@ private:
 
 // The message shown for a playback error abort of each family ("Failed while attempting to play file",
 // "... HDV file", "... AVCHD file").
-const char* errorAbortText(PlayerFamily family);
+const char* errorAbortText(core::MediaFamily family);
 
 }  // namespace zorv::playback

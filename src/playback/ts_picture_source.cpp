@@ -367,7 +367,7 @@ bool TsPictureSource::seekBefore(int64_t index) {
 
 void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
     if (hdv_) {
-        out.windowKind = overlay::WindowKind::Hdv;
+        out.windowKind = core::BurnGrid::kHdv;
         out.linePeriod = media::kHdShutterLinePeriod;
         out.timecodeStyle = 2;
         out.hdvTimecodeFrames = -1;
@@ -398,7 +398,7 @@ void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
         }
         return;
     }
-    out.windowKind = gps_ ? overlay::WindowKind::AvchdGps : overlay::WindowKind::Avchd;
+    out.windowKind = gps_ ? core::BurnGrid::kAvchdGps : core::BurnGrid::kAvchd;
     out.timecodeStyle = 0;
     out.hdvTimecodeFrames = -1;
     out.frameType = 0;

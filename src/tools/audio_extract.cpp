@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "media/formats/format_table.h"
 #include "media/dv_audio.h"
 #include "media/wav_writer.h"
 #include "tools/stopped_early.h"
@@ -43,7 +44,7 @@ Status AudioExtractJob::build() {
         return s;
     }
     if (source_.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
-    if (source_.type() == media::FileType::kAviType2) {
+    if (media::formatOf(source_.type()).aviType == 2) {
         const auto& f = source_.audioFormat();
         if (f.streamNumber < 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioStream);
         if (!f.isPcm16Stereo()) return Status::failure(ErrorCode::kReadFailed, "Could not connect AVI splitter to Wav dest");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/dv_layout.h"
+#include "media/formats/format_table.h"
 #include "media/avi_audio_reader.h"
 #include "media/avi_chunks.h"
 #include "media/avi_writer.h"
@@ -68,9 +69,9 @@ Status repairDvAvi(const std::string& input, const std::string& output, RepairRe
     media::File in;
     if (!in.open(input)) return Status::failure(ErrorCode::kOpenFailed, {}, in.sysError());
     media::Recognition rec = media::recognize(in);
-    if (!rec.ok() || (rec.type != media::FileType::kAviType1 && rec.type != media::FileType::kAviType2))
-        return Status::failure(ErrorCode::kOpenFailed, kRepairNotDvAvi);
-    r.aviType = rec.type == media::FileType::kAviType1 ? 1 : 2;
+    const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
+    if (!format.has(media::format_tool::kRepair)) return Status::failure(ErrorCode::kOpenFailed, kRepairNotDvAvi);
+    r.aviType = format.aviType;
     const int64_t fileSize = in.size();
     uint8_t h[24];
     if (!in.readExact(0, h, 24) || le32(h + 12) != fourcc("LIST") || le32(h + 20) != fourcc("hdrl"))

@@ -9,6 +9,7 @@
 #include "core/dv_decode.h"
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
+#include "media/formats/format_table.h"
 #include "media/codec/av_handles.h"
 #include "media/codec/dv_encoder.h"
 #include "media/dv_media_file.h"
@@ -333,7 +334,7 @@ struct DvBurnInJob::Impl {
 };
 
 DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings)
-    : DvBurnInJob(std::move(input), settings, overlay::overlayDrawerFactory(settings.overlay, overlay::LayerFamily::Dv)) {}
+    : DvBurnInJob(std::move(input), settings, overlay::overlayDrawerFactory(settings.overlay, core::MediaFamily::kDv)) {}
 
 DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::DrawerFactory drawers)
     : input_(std::move(input)), settings_(std::move(settings)), drawers_(std::move(drawers)), impl_(std::make_unique<Impl>()) {}
@@ -356,7 +357,7 @@ Status DvBurnInJob::build() {
         return Status::failure(s.code == ErrorCode::kNone ? ErrorCode::kOpenFailed : s.code,
                                "Could not read file - " + s.message, s.sysError);
     }
-    if (f.fileType() != media::FileType::kAviType1 && f.fileType() != media::FileType::kAviType2)
+    if (!media::formatOf(f.fileType()).has(media::format_tool::kBurnIn) || !media::formatOf(f.fileType()).isDv())
         return Status::failure(ErrorCode::kOpenFailed, "Could not read file - only DV AVI files can be burnt in");
     if (f.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
     // Frames are written back where the index puts them: a damaged index is refused before anything is written.

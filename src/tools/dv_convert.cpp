@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "media/formats/format_table.h"
 #include "media/avi_writer.h"
 #include "media/dv_audio.h"
 #include "media/mapped_window.h"
@@ -163,7 +164,7 @@ Status DvConvertJob::run() {
     // The Type 2 audio rate: the input's audio stream, else the first frame's audio pack.
     std::vector<uint8_t> firstFrame;
     int rate = 48000;
-    if (source_.type() == media::FileType::kAviType2 && source_.audioFormat().streamNumber >= 0) {
+    if (media::formatOf(source_.type()).aviType == 2 && source_.audioFormat().streamNumber >= 0) {
         rate = source_.audioFormat().sampleRate;
     } else {
         int64_t n0 = 0;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/formats/format_table.h"
 #include "media/frame_layout_check.h"
 
 namespace zorv::tools {
@@ -50,7 +51,7 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
         return s;
     }
     auto t = file_.fileType();
-    if (t != media::FileType::kAviType1 && t != media::FileType::kAviType2 && t != media::FileType::kRawDv)
+    if (!media::formatOf(t).isDv())
         return Status::failure(ErrorCode::kOpenFailed, "Not a DV file");
     if (!file_.indexed() && !file_.buildIndex()) return file_.status();
     size_t fs = file_.frameSize();
@@ -62,7 +63,7 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     // latency while the writer runs.
     ::posix_fadvise(file_.file().fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     pcm_.assign(2 * dvaudioMax(), 0);
-    if (t == media::FileType::kAviType2) {
+    if (media::formatOf(t).aviType == 2) {
         Status s = audio_.open(file_.file());
         if (!s) return s;
         audioUsable_ = audio_.format().isPcm16Stereo() &&

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "media/formats/format_table.h"
 #include "media/codec/mpeg_audio_decoder.h"
 #include "media/file_io.h"
 #include "media/hdv_m2t_reader.h"
@@ -32,7 +33,8 @@ HdvAudioExtractJob::~HdvAudioExtractJob() {
 Status HdvAudioExtractJob::build() {
     if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     const media::Recognition rec = media::recognize(input_);
-    if (rec.ok() && rec.type == media::FileType::kHdv1) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
+    const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
+    if (format.family == core::MediaFamily::kHdv && !format.has(media::format_tool::kExtractAudio)) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
     media::M2tReader reader;
     // Audio is not waited for here: a stream without any gets to run and reports that none was found.
     const int reason = reader.open(input_, false, media::M2tReader::Flags{false, false});

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "media/formats/format_table.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
 #include "tools/system_text.h"
@@ -76,19 +77,8 @@ bool writeTdatTimecode(media::File& file, const TdatLocation& where, const std::
 }
 
 std::string premiereSkipMessage(media::FileType type) {
-    switch (type) {
-        case media::FileType::kRawDv:
-            return "File skipped - Raw DV file type does not support a Premiere start timecode";
-        case media::FileType::kHdv1:
-        case media::FileType::kHdv2:
-            return "File skipped - fixing Premiere start timecode in HDV M2T file type not currently supported";
-        case media::FileType::kAvchd:
-            return "File skipped - AVCHD M2TS file type does not support a Premiere start timecode";
-        case media::FileType::kMod:
-            return "File skipped - MPEG-2 MOD file type does not support a Premiere start timecode";
-        default:
-            return {};
-    }
+    const char* skip = media::formatOf(type).premiereSkip;
+    return skip ? skip : std::string();
 }
 
 PremiereFixOutcome fixPremiereStartTimecode(const std::string& path) {

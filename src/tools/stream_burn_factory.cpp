@@ -19,7 +19,7 @@ StreamBurnChoice streamBurnChoice(const core::Options& options) {
     return c;
 }
 
-std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
+std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
                                                    const StreamBurnChoice& choice,
                                                    std::string& error, bool overwrite) {
@@ -28,7 +28,7 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
         error = s.sysError ? s.message + ": " + systemText(s.sysError) : s.message;
         return nullptr;
     }
-    const bool hdv = family == StreamFamily::kHdv;
+    const bool hdv = family == core::MediaFamily::kHdv;
     const codec::CodecRole role = hdv ? codec::CodecRole::kMpeg2VideoDecoder : codec::CodecRole::kH264VideoDecoder;
     const core::DecoderSelection& chosen = hdv ? options.mpeg2Decoder : options.avcVideoDecoder;
     std::optional<codec::CodecEntry> decoder = codec::findCodec(role, chosen.id);
@@ -51,7 +51,7 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const st
     auto sink = std::make_unique<AviPictureSink>(choice.compressor, num, den, choice.audio);
     auto job = std::make_unique<StreamBurnInJob>(family, std::move(out), std::move(source), std::move(sink),
         overlay::overlayDrawerFactory(overlay::OverlaySettings::fromOptions(options),
-                                      hdv ? overlay::LayerFamily::Hdv : overlay::LayerFamily::Avchd));
+                                      hdv ? core::MediaFamily::kHdv : core::MediaFamily::kAvchd));
     job->setDecoder(decoder->displayName, decoder->id.toString());
     return job;
 }

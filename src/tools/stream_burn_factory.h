@@ -25,7 +25,7 @@ StreamBurnChoice streamBurnChoice(const core::Options& options);
 // with its decoder and builds the job (not started), drawn with the overlay layer of the options.
 // Null with the reason in error: the output's refusal, no decoder configured, or the reader's or
 // decoder's failure text.
-std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(StreamFamily family, const std::string& input,
+std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
                                                    const StreamBurnChoice& choice,
                                                    std::string& error, bool overwrite = false);

@@ -34,7 +34,7 @@ Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
     return submitFrame(start);
 }
 
-StreamBurnInJob::StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
+StreamBurnInJob::StreamBurnInJob(core::MediaFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                                  std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers)
     : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
@@ -61,7 +61,7 @@ Status StreamBurnInJob::wait() {
 }
 
 Status StreamBurnInJob::run() {
-    const bool hdv = family_ == StreamFamily::kHdv;
+    const bool hdv = family_ == core::MediaFamily::kHdv;
     const char* failedText = hdv ? kBurnInFailedM2t : kBurnInFailedMts;
     Status s = sink_->open(output_.tempPath());
     if (!s) {
@@ -224,7 +224,7 @@ Status StreamBurnInJob::run() {
 }
 
 std::string StreamBurnInJob::message(bool batch) const {
-    const bool hdv = family_ == StreamFamily::kHdv;
+    const bool hdv = family_ == core::MediaFamily::kHdv;
     switch (outcome_.load()) {
     case BurnOutcome::kComplete:
         if (lost_.load() == 0) return batch ? kBatchBurnInComplete : kBurnInComplete;

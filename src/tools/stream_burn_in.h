@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/media_family.h"
 #include "core/job.h"
 #include "media/output_file.h"
 #include "core/rgb_picture.h"
@@ -26,7 +27,6 @@ struct AVFrame;
 
 namespace zorv::tools {
 
-enum class StreamFamily { kHdv, kAvchd };
 
 // One decoded picture: 24-bit RGB (or the decoder's own frame, see PictureSource::deliverFrames), its
 // start time (100-ns units) and its metadata.
@@ -98,7 +98,7 @@ class StreamBurnInJob : public core::Job {
 public:
     // output is begun (checked and created under its temporary name); the run renames it into place
     // when complete and removes it otherwise.
-    StreamBurnInJob(StreamFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
+    StreamBurnInJob(core::MediaFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                     std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers);
     ~StreamBurnInJob() override;
 
@@ -129,7 +129,7 @@ public:
 private:
     core::Status run();
 
-    StreamFamily family_;
+    core::MediaFamily family_;
     media::OutputFile output_;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<PictureSink> sink_;

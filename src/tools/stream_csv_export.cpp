@@ -8,6 +8,7 @@
 #include "core/metadata_text.h"
 #include "core/scene_sets.h"
 #include "core/timecode.h"
+#include "media/formats/format_table.h"
 #include "media/avchd_avc_reader.h"
 #include "media/file_io.h"
 #include "media/hdv_stream_info.h"
@@ -180,7 +181,7 @@ size_t StreamRowFormatter::format(const StreamPicture& picture) {
 }
 
 bool isStreamExportType(media::FileType type) {
-    return type == media::FileType::kHdv2 || type == media::FileType::kHdv1 || type == media::FileType::kAvchd;
+    return media::formatOf(type).has(media::format_tool::kStreamExport);
 }
 
 namespace {

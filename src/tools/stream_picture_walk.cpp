@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "media/formats/format_table.h"
 #include "media/avchd_avc_reader.h"
 #include "media/recognize.h"
 #include "media/ts_packet_stream.h"
@@ -21,7 +22,8 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
         return core::Status::failure(core::ErrorCode::kOpenFailed, "The file is not an HDV or AVCHD file");
     }
     walk.path = path;
-    walk.avchd = rec.type == media::FileType::kAvchd;
+    const media::FormatDescriptor& format = media::formatOf(rec.type);
+    walk.avchd = format.family == core::MediaFamily::kAvchd;
     walk.fileSize = rec.fileSize;
     if (walk.avchd) {
         media::AvcReader reader;
@@ -32,7 +34,7 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
         walk.timecodeStyle = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
         return core::Status::success();
     }
-    core::Status st = media::scanHdvStream(path, rec.type == media::FileType::kHdv1, walk.hdv,
+    core::Status st = media::scanHdvStream(path, format.hdvLines == 720, walk.hdv,
                                            [progress](int64_t done, int64_t total) {
                                                if (!progress) return true;
                                                progress->setTotal(total);

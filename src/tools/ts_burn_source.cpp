@@ -101,7 +101,7 @@ struct EsDecoder {
 }  // namespace
 
 struct TsBurnSource::Impl {
-    StreamFamily family = StreamFamily::kAvchd;
+    core::MediaFamily family = core::MediaFamily::kAvchd;
     std::unique_ptr<media::AvcReader> avc;
     std::unique_ptr<media::M2tReader> m2t;
     uint16_t videoPid = 0, audioPid = 0, auxPid = 0;
@@ -172,14 +172,14 @@ struct TsBurnSource::Impl {
 
     void onAux() {
         if (auxPes.empty() || auxPts < 0) return;
-        if (family == StreamFamily::kHdv) media::addHdvAuxSample(hdvCache, auxPes.data(), auxPes.size(), toTime(auxPts));
+        if (family == core::MediaFamily::kHdv) media::addHdvAuxSample(hdvCache, auxPes.data(), auxPes.size(), toTime(auxPts));
         auxPes.clear();
     }
 
     void onPacket(const uint8_t* pkt) {
         media::TsPacket ts;
         if (!media::parseTsPacket(pkt, ts) || !ts.hasPayload) return;
-        if (family == StreamFamily::kAvchd && ts.pid == auxPid) {
+        if (family == core::MediaFamily::kAvchd && ts.pid == auxPid) {
             const int64_t pts = media::avchdAuxPacketPts(pkt);
             media::AvchdMetadataRecord rec;
             if (pts >= 0 && media::avchdRecordFromAuxPacket(pkt, toTime(pts), rec)) avchdRecords.insert_or_assign(pts, rec);
@@ -239,7 +239,7 @@ struct TsBurnSource::Impl {
         out.info.pts = start;
         out.info.frameNumber = start * rateNum / (rateDen * 10000000);
         record.clear();
-        if (family == StreamFamily::kAvchd) {
+        if (family == core::MediaFamily::kAvchd) {
             auto it = avchdRecords.find(pts);
             if (it == avchdRecords.end()) it = avchdRecords.lower_bound(pts);
             if (it != avchdRecords.end() && it->first - pts < 1500) {
@@ -265,13 +265,13 @@ struct TsBurnSource::Impl {
 TsBurnSource::TsBurnSource() : impl_(std::make_unique<Impl>()) {}
 TsBurnSource::~TsBurnSource() = default;
 
-Status TsBurnSource::open(const std::string& path, StreamFamily family, const std::string& decoder, bool audio,
+Status TsBurnSource::open(const std::string& path, core::MediaFamily family, const std::string& decoder, bool audio,
                           int decoderThreads) {
     Impl& im = *impl_;
     im.family = family;
     im.wantAudio = audio;
     const AVCodec* audioCodec = nullptr;
-    if (family == StreamFamily::kAvchd) {
+    if (family == core::MediaFamily::kAvchd) {
         im.avc = std::make_unique<media::AvcReader>();
         const int reason = im.avc->open(path, true);
         if (reason != media::kAvcOk) return Status::failure(ErrorCode::kOpenFailed, media::avcFailureText(reason));
@@ -304,7 +304,7 @@ Status TsBurnSource::open(const std::string& path, StreamFamily family, const st
     }
     im.video.onFull = [&im] { im.takeReady(); };
     im.audio.onFull = [&im] { im.drainAudio(); };
-    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads), family == StreamFamily::kAvchd))
+    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads), family == core::MediaFamily::kAvchd))
         return Status::failure(ErrorCode::kOpenFailed, "Could not open the video decoder " + decoder);
     if (audio && !im.audio.open(audioCodec, 1)) im.wantAudio = false;
     return Status::success();

@@ -27,7 +27,7 @@ public:
     // Opens the file and the named decoder ("mpeg2video", "h264", ...) with that many threads (1: the
     // pictures are decoded on the caller's thread, for when the compressor keeps every core busy).
     // The failure message is the reader's reason text or the decoder's.
-    core::Status open(const std::string& path, StreamFamily family, const std::string& decoder, bool audio,
+    core::Status open(const std::string& path, core::MediaFamily family, const std::string& decoder, bool audio,
                       int decoderThreads = 2);
 
     Result next(DecodedPicture& out) override;

@@ -93,7 +93,7 @@ TEST_F(MainDialogTest, DvFileFromTheCommandLineStepsAndJumpsToTheNextScene) {
     ASSERT_TRUE(apptest::pumpUntil([&] { return w.fileOpen(); })) << "command-line file not opened";
     EXPECT_TRUE(prompts_.seen.empty());
     EXPECT_EQ(w.windowTitle(), "holiday.avi (TAPE07)");
-    EXPECT_EQ(w.fileKind(), FileKind::kDvAvi);
+    EXPECT_EQ(w.fileFamily(), core::MediaFamily::kDv);
     EXPECT_EQ(w.aviType(), 1);
     ASSERT_EQ(store_->recentFiles().size(), 1u);
     EXPECT_EQ(store_->recentFiles()[0], path);
@@ -172,7 +172,8 @@ TEST_F(MainDialogTest, RawDvWithoutReelHasNoFileTools) {
     const std::string path = gen::cachedClip("app-raw.dv", gen::palClip(50), gen::Container::RawDv);
     CMainDialog& w = makeWindow();
     ASSERT_TRUE(w.openFile(QString::fromStdString(path)));
-    EXPECT_EQ(w.fileKind(), FileKind::kRawDv);
+    EXPECT_EQ(w.fileFamily(), core::MediaFamily::kDv);
+    EXPECT_EQ(w.aviType(), 0);
     EXPECT_EQ(w.windowTitle(), "app-raw.dv (no reel)");
     EXPECT_TRUE(enabled(cmd::kConvertAvi1) && enabled(cmd::kConvertAvi2));
     EXPECT_FALSE(enabled(cmd::kConvertRawDv) || enabled(cmd::kSplit) || enabled(cmd::kBurnIn) ||
@@ -329,7 +330,7 @@ TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {
     });
     CMainDialog& w = makeWindow();
     ASSERT_TRUE(w.openFile(QString::fromStdString(path))) << (prompts_.seen.empty() ? "" : prompts_.seen[0].text.toStdString());
-    EXPECT_EQ(w.fileKind(), FileKind::kAvchd);
+    EXPECT_EQ(w.fileFamily(), core::MediaFamily::kAvchd);
     EXPECT_TRUE(w.hasGeotagging());
     EXPECT_TRUE(enabled(cmd::kDisplayMap));
     EXPECT_FALSE(enabled(cmd::kSplit) || enabled(cmd::kNextScene) || enabled(cmd::kFwdMinute));

@@ -12,12 +12,12 @@
 namespace zorv::app {
 namespace {
 
-using overlay::WindowKind;
+using core::BurnGrid;
 
 TEST(MetadataPanelLayout, NoItemsMeetOrLeaveThePanelAtAnySizeAndScale) {
     PanelFont font;
     ASSERT_TRUE(font.open());
-    for (WindowKind kind : {WindowKind::Dv, WindowKind::Hdv, WindowKind::Avchd, WindowKind::AvchdGps}) {
+    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
         const size_t cells = overlay::metadataWindowCells(kind).size();
         for (double scale : {1.0, 1.5, 2.0}) {
             int lastHeight = 0;
@@ -51,7 +51,7 @@ TEST(MetadataPanelLayout, DefaultWidthTextIsReadable) {
     PanelFont font;
     ASSERT_TRUE(font.open());
     // The panel at the window's default width (648) and at 540: at least 12-pixel characters.
-    for (WindowKind kind : {WindowKind::Dv, WindowKind::Hdv, WindowKind::Avchd, WindowKind::AvchdGps})
+    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps})
         for (int w : {540, 640})
             EXPECT_GE(layoutMetadataPanel(kind, w, 100, 1.0, font).charHeight, 12) << static_cast<int>(kind) << " " << w;
 }

@@ -36,7 +36,7 @@ inline batch::StreamBurnFactory stalledBurnFactory(int tickMs = 200, int ticks =
         media::OutputFile out;
         if (!out.begin(output, {})) return std::unique_ptr<tools::StreamBurnInJob>{};
         auto job = std::make_unique<tools::StreamBurnInJob>(
-            type == media::FileType::kAvchd ? tools::StreamFamily::kAvchd : tools::StreamFamily::kHdv, std::move(out),
+            type == media::FileType::kAvchd ? core::MediaFamily::kAvchd : core::MediaFamily::kHdv, std::move(out),
             std::make_unique<StalledSource>(), std::make_unique<FileSink>(), overlay::DrawerFactory{});
         job->setWatch(std::chrono::milliseconds(tickMs), ticks);
         return job;

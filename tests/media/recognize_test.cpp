@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "media/dv_test_media.h"
 #include "media/file_type.h"
+#include "media/formats/format_table.h"
 
 namespace zorv::media {
 namespace {
@@ -33,6 +37,30 @@ TEST(FileTypeNames, LongAndShortNames) {
         EXPECT_STREQ(typeName(bad), "?");
         EXPECT_STREQ(shortTypeName(bad), "?");
     }
+}
+
+// The descriptor table: every stored type number once, each with a probe, names unique, and tools only
+// where the family can carry them.
+TEST(FormatTable, OneDescriptorPerTypeConsistentWithItsFamily) {
+    std::set<int> types;
+    std::set<std::string> names;
+    for (const FormatDescriptor* d : formatTable()) {
+        SCOPED_TRACE(d->name);
+        EXPECT_TRUE(types.insert(static_cast<int>(d->type)).second);
+        EXPECT_TRUE(names.insert(d->name).second);
+        EXPECT_NE(d->probe, nullptr);
+        EXPECT_EQ(&formatOf(d->type), d);
+        EXPECT_EQ(d->extension[0], '.');
+        EXPECT_EQ(d->playRefusal == nullptr, d->has(format_tool::kPlay));
+        EXPECT_TRUE(!d->has(format_tool::kPlay) || d->family != core::MediaFamily::kNone);
+        EXPECT_TRUE(!d->has(format_tool::kExtractAudio) || d->audioExtension[0] == '.');
+        EXPECT_TRUE(!(d->has(format_tool::kConvert) || d->convertTargets != 0) || d->isDv());
+        EXPECT_TRUE(!d->has(format_tool::kStreamExport) || d->isStream());
+        EXPECT_EQ(d->aviType != 0, d->has(format_tool::kRepair));
+    }
+    for (int t = 1; t <= 7; ++t) EXPECT_EQ(types.count(t), 1u) << t;
+    EXPECT_EQ(formatOf(FileType::kUnknown).family, core::MediaFamily::kNone);
+    EXPECT_EQ(formatOf(FileType::kUnknown).tools, 0u);
 }
 
 TEST(Recognize, AviHeaders) {

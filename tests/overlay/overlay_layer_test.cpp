@@ -46,7 +46,7 @@ core::MetadataRecord dvRecord() {
 }
 
 OverlayLayer dvLayer(int mode, int text, int outline, int transparency) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.setBrightness(text, outline, transparency);
     layer.setPositioning(mode, core::defaultBurnPositions(), false);
     return layer;
@@ -60,7 +60,7 @@ bool drawOnCopy(OverlayLayer& layer, const Picture& base, const core::MetadataRe
 }
 
 TEST(OverlayLevels, BrightnessMapsToStudioGrey) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.setBrightness(100, 0, 0);
     EXPECT_EQ(layer.textLevel(), 235);
     EXPECT_EQ(layer.outlineLevel(), 0);
@@ -126,7 +126,7 @@ TEST(OverlayLayerPixels, TransparencyBlendsOnlyChangedPixels) {
 }
 
 TEST(OverlayLayerLayout, WideDvFrameAt90PercentUsesCentred43Area) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.setPositioning(2, core::defaultBurnPositions(), true);
     ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{true}));
     EXPECT_EQ(layer.safeWidth(), 486);
@@ -141,7 +141,7 @@ TEST(OverlayLayerLayout, WideDvFrameAt90PercentUsesCentred43Area) {
 }
 
 TEST(OverlayLayerLayout, GridColumnsRowsAndSpread) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.setPositioning(1, core::defaultBurnPositions(), false);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
     const int c = layer.cellWidth(), h = layer.cellHeight();
@@ -159,7 +159,7 @@ TEST(OverlayLayerLayout, GridColumnsRowsAndSpread) {
 }
 
 TEST(OverlayLayerLayout, WideDvFrameGetsTheNarrowerFont) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{false}));
     const int normalWidth = layer.cellWidth();
     EXPECT_EQ(layer.cellHeight(), 30);
@@ -238,7 +238,7 @@ TEST(OverlayLayerPixels, OverlappingInkBoxesBlendEachPixelOnce) {
     for (size_t i = 0; i < crowded.size(); ++i)
         crowded[i] = core::BurnPosition{static_cast<uint8_t>(10 + i % 3), static_cast<uint8_t>(20 + i % 2)};
     for (const int transparency : {0, 40, 99}) {
-        OverlayLayer layer(LayerFamily::Dv);
+        OverlayLayer layer(core::MediaFamily::kDv);
         layer.setBrightness(90, 10, transparency);
         layer.setPositioning(0, crowded, false);
         layer.setItems(0x1FFFF);
@@ -291,7 +291,7 @@ TEST(OverlayLayerPixels, BurnInDrawsNothingForAFrameWithoutMetadata) {
 }
 
 TEST(OverlayLayerPixels, UnpreparedOrMismatchedPicturePassesThrough) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     Picture base(720, 576, 10, 20, 30);
     Picture pic = base;
     auto rec = dvRecord();
@@ -303,12 +303,12 @@ TEST(OverlayLayerPixels, UnpreparedOrMismatchedPicturePassesThrough) {
 }
 
 TEST(OverlayLayerLayout, HdvLayerTakesOnly1440x1080) {
-    OverlayLayer hdv(LayerFamily::Hdv);
+    OverlayLayer hdv(core::MediaFamily::kHdv);
     EXPECT_FALSE(hdv.prepare(1920, 1080, {}));
     EXPECT_FALSE(hdv.prepared());
     ASSERT_TRUE(hdv.prepare(1440, 1080, PictureAspect{false, 16, 9}));
     EXPECT_EQ(hdv.safeWidth(), (90 * 1440 + 50) / 100);
-    OverlayLayer avc(LayerFamily::Avchd);
+    OverlayLayer avc(core::MediaFamily::kAvchd);
     ASSERT_TRUE(avc.prepare(1920, 1080, {}));
     const int square = avc.cellWidth();
     // Non-square pixels: the characters are narrowed by the pixel aspect (4:3 -> three quarters).
@@ -322,7 +322,7 @@ TEST(OverlayLayerLayout, HdvLayerTakesOnly1440x1080) {
 TEST(OverlayLayerPixels, UserPositionAtRightEdgeIsClipped) {
     core::BurnPositionTable pos{};
     pos[0] = core::BurnPosition{99, 0};
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.setBrightness(100, 0, 0);
     layer.setPositioning(0, pos, false);
     layer.setItems(core::burnItemBit(core::BurnItem::kTimecode));
@@ -350,12 +350,12 @@ TEST(MetadataWindow, HdvShowsWhiteBalanceModeAndLightingAndEveryItemHasACell) {
     auto rec = dvRecord();
     rec.set(0x70, 0xC5, 0x02, 0x60, 0x0F);  // white balance PRESET, lighting CANDLE
     std::vector<WindowItem> items;
-    metadataWindowItems(WindowKind::Hdv, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
+    metadataWindowItems(core::BurnGrid::kHdv, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
     std::vector<std::string> texts;
     for (const WindowItem& i : items) texts.push_back(i.text);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "PRESET"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "CANDLE"), texts.end());
-    for (WindowKind kind : {WindowKind::Dv, WindowKind::Hdv, WindowKind::Avchd, WindowKind::AvchdGps}) {
+    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
         metadataWindowItems(kind, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
         const auto cells = metadataWindowCells(kind);
         for (const WindowItem& i : items) {

@@ -67,7 +67,7 @@ protected:
 };
 
 TEST_F(PlayerAvchdTest, OpensOnTheFirstPictureWithItsTags) {
-    EXPECT_EQ(player_.family(), PlayerFamily::kAvchd);
+    EXPECT_EQ(player_.family(), core::MediaFamily::kAvchd);
     EXPECT_EQ(player_.pictureDuration(), 400000);
     EXPECT_EQ(player_.pictureCount(), 250);
     EXPECT_TRUE(player_.hasGeotagging());
@@ -75,7 +75,7 @@ TEST_F(PlayerAvchdTest, OpensOnTheFirstPictureWithItsTags) {
     ASSERT_TRUE(player_.currentPicture(pic));
     EXPECT_EQ(pic.width, 640);
     EXPECT_EQ(pic.height, 352);
-    EXPECT_EQ(pic.windowKind, overlay::WindowKind::AvchdGps);
+    EXPECT_EQ(pic.windowKind, core::BurnGrid::kAvchdGps);
     EXPECT_EQ(pic.pictureType, 0);
     expectOwnTags(0);
 }

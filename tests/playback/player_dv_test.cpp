@@ -65,7 +65,7 @@ protected:
 TEST_P(PlayerDvTest, OpensPausedOnTheFirstPictureWithItsMetadata) {
     Player player;
     ASSERT_TRUE(player.open(path_, silent()).ok()) << player.lastError();
-    EXPECT_EQ(player.family(), PlayerFamily::kDv);
+    EXPECT_EQ(player.family(), core::MediaFamily::kDv);
     EXPECT_EQ(player.state(), PlayerState::kPaused);
     EXPECT_EQ(player.pictureCount(), 60);
     const int64_t dur = spec_.pal() ? 400000 : 333667;
@@ -80,7 +80,7 @@ TEST_P(PlayerDvTest, OpensPausedOnTheFirstPictureWithItsMetadata) {
     EXPECT_EQ(pic.stride, 720 * 3);
     EXPECT_EQ(pic.rgb.size(), static_cast<size_t>(pic.stride) * pic.height);
     EXPECT_TRUE(pic.hasMetadata);
-    EXPECT_EQ(pic.windowKind, overlay::WindowKind::Dv);
+    EXPECT_EQ(pic.windowKind, core::BurnGrid::kDv);
     EXPECT_EQ(pic.timecodeStyle, spec_.pal() ? 2 : 4);
     EXPECT_EQ(shownTimecode(pic), writtenTimecode(spec_, 0));
 }

@@ -50,10 +50,10 @@ Stream avchdStream() {
     return s;
 }
 
-class PlayerEndTest : public ::testing::TestWithParam<PlayerFamily> {
+class PlayerEndTest : public ::testing::TestWithParam<core::MediaFamily> {
 protected:
     void SetUp() override {
-        stream_ = GetParam() == PlayerFamily::kHdv ? hdvStream() : avchdStream();
+        stream_ = GetParam() == core::MediaFamily::kHdv ? hdvStream() : avchdStream();
         ASSERT_FALSE(stream_.path.empty());
         ASSERT_TRUE(player_.open(stream_.path, silent()).ok()) << player_.lastError();
     }
@@ -106,8 +106,8 @@ TEST_P(PlayerEndTest, PlayingToTheEndShowsEveryPicture) {
     EXPECT_EQ(player_.pictureIndex(), player_.pictureCount() - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, PlayerEndTest, ::testing::Values(PlayerFamily::kHdv, PlayerFamily::kAvchd),
-                         [](const auto& info) { return info.param == PlayerFamily::kHdv ? "Hdv" : "Avchd"; });
+INSTANTIATE_TEST_SUITE_P(Families, PlayerEndTest, ::testing::Values(core::MediaFamily::kHdv, core::MediaFamily::kAvchd),
+                         [](const auto& info) { return info.param == core::MediaFamily::kHdv ? "Hdv" : "Avchd"; });
 
 }  // namespace
 }  // namespace zorv::playback

@@ -35,7 +35,7 @@ protected:
         EXPECT_EQ(pic.index, n);
         EXPECT_EQ(pic.width, 1440);
         EXPECT_EQ(pic.height, 1080);
-        EXPECT_EQ(pic.windowKind, overlay::WindowKind::Hdv);
+        EXPECT_EQ(pic.windowKind, core::BurnGrid::kHdv);
         const gen::HdvPicture& w = byDisplay_[n];
         EXPECT_EQ(pic.pts, w.pts - spec_.ptsBase) << "picture " << n;
         if (!w.aux) {
@@ -54,7 +54,7 @@ protected:
 };
 
 TEST_F(PlayerHdvTest, OpensOnTheFirstPictureWithItsMetadata) {
-    EXPECT_EQ(player_.family(), PlayerFamily::kHdv);
+    EXPECT_EQ(player_.family(), core::MediaFamily::kHdv);
     EXPECT_EQ(player_.pictureDuration(), 400000);
     EXPECT_EQ(player_.pictureCount(), spec_.frames);
     EXPECT_FALSE(player_.hasGeotagging());

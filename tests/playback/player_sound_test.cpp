@@ -107,10 +107,10 @@ void expectLength(int64_t frames, int rate, int64_t pictures, int64_t pictureDur
         << frames << " sample frames for " << pictures << " pictures";
 }
 
-class PlayerSoundTest : public ::testing::TestWithParam<PlayerFamily> {
+class PlayerSoundTest : public ::testing::TestWithParam<core::MediaFamily> {
 protected:
     void SetUp() override {
-        if (GetParam() == PlayerFamily::kHdv) {
+        if (GetParam() == core::MediaFamily::kHdv) {
             gen::HdvSpec desc;
             desc.frames = 75;  // 3 s
             path_ = gen::cachedHdv("player-sound.m2t", desc);
@@ -192,8 +192,8 @@ TEST_P(PlayerSoundTest, SilentConfigurationWritesNothing) {
     EXPECT_EQ(log_->framesTotal, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, PlayerSoundTest, ::testing::Values(PlayerFamily::kHdv, PlayerFamily::kAvchd),
-                         [](const auto& info) { return info.param == PlayerFamily::kHdv ? "Hdv" : "Avchd"; });
+INSTANTIATE_TEST_SUITE_P(Families, PlayerSoundTest, ::testing::Values(core::MediaFamily::kHdv, core::MediaFamily::kAvchd),
+                         [](const auto& info) { return info.param == core::MediaFamily::kHdv ? "Hdv" : "Avchd"; });
 
 }  // namespace
 }  // namespace zorv::playback

@@ -121,7 +121,7 @@ OverlaySettings fixed90() {
 }
 
 Band bandOf(const OverlaySettings& s, bool wide = false) {
-    OverlayLayer layer(LayerFamily::Dv);
+    OverlayLayer layer(core::MediaFamily::kDv);
     layer.apply(s);
     layer.prepare(720, 576, PictureAspect{wide});
     return layer.band();
@@ -148,7 +148,7 @@ TEST(DvBurnIn, AllFramesToOutputKeepLayoutAudioAndPictureOutsideTheBand) {
     tools::BurnInSettings settings;
     settings.output = output.string();
     const OverlaySettings overlay = fixed90();
-    tools::DvBurnInJob job(input, settings, overlayDrawerFactory(overlay, LayerFamily::Dv));
+    tools::DvBurnInJob job(input, settings, overlayDrawerFactory(overlay, core::MediaFamily::kDv));
     ASSERT_TRUE(job.build().ok());
     EXPECT_EQ(job.progressText(), "Burning-in to Output File ...\n" + output.string());
     ASSERT_TRUE(job.start());
@@ -222,7 +222,7 @@ TEST(DvBurnIn, MarkedRangeIntoTheInputFileTouchesOnlyThoseFrames) {
     settings.toInputFile = true;
     settings.firstFrame = 4;
     settings.lastFrame = 7;
-    tools::DvBurnInJob job(input.string(), settings, overlayDrawerFactory(fixed90(), LayerFamily::Dv));
+    tools::DvBurnInJob job(input.string(), settings, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     ASSERT_TRUE(job.build().ok());
     EXPECT_EQ(job.progressText(), "Burning-in the input file ...\n" + input.string());
     ASSERT_TRUE(job.start());
@@ -247,7 +247,7 @@ TEST(DvBurnIn, SceneModeDrawsOnlyTheFirstFramesOfEachScene) {
     settings.duration = 1;
     settings.durationUnit = 1;
     settings.output = (tempDir() / "scenes-burn.avi").string();
-    tools::DvBurnInJob job(input, settings, overlayDrawerFactory(fixed90(), LayerFamily::Dv));
+    tools::DvBurnInJob job(input, settings, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     ASSERT_TRUE(job.build().ok());
     ASSERT_TRUE(job.start());
     ASSERT_TRUE(job.wait().ok());
@@ -266,9 +266,9 @@ TEST(DvBurnIn, SceneModeDrawsOnlyTheFirstFramesOfEachScene) {
 
 TEST(DvBurnIn, RawDvAndMissingFilesAreRefused) {
     const std::string raw = gen::cachedClip("burn_raw.dv", gen::palClip(3), gen::Container::RawDv);
-    tools::DvBurnInJob rawJob(raw, {}, overlayDrawerFactory(fixed90(), LayerFamily::Dv));
+    tools::DvBurnInJob rawJob(raw, {}, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     EXPECT_FALSE(rawJob.build().ok());
-    tools::DvBurnInJob missing((tempDir() / "nothing.avi").string(), {}, overlayDrawerFactory(fixed90(), LayerFamily::Dv));
+    tools::DvBurnInJob missing((tempDir() / "nothing.avi").string(), {}, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     const core::Status s = missing.build();
     EXPECT_FALSE(s.ok());
     EXPECT_EQ(s.message.rfind("Could not read file - ", 0), 0u);

@@ -33,7 +33,7 @@ struct Fixture {
         settings.positioning = 2;
         settings.textBrightness = 100;  // grey 235
         settings.outlineBrightness = 0;  // black
-        drawer = overlayDrawerFactory(settings, LayerFamily::Avchd)();
+        drawer = overlayDrawerFactory(settings, core::MediaFamily::kAvchd)();
         EXPECT_TRUE(drawer->prepare(1920, 1080, false, 16, 9));
         drawer->band(top, rows);
         rec.set(0x13, 0x04, 0x03, 0x02, 0x01);

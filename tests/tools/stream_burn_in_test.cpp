@@ -108,9 +108,9 @@ OverlaySettings settings() {
 TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
     const fs::path out = tempFile("silent-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, outputAt(out), std::make_unique<SilentDecoder>(),
+    tools::StreamBurnInJob job(core::MediaFamily::kHdv, outputAt(out), std::make_unique<SilentDecoder>(),
                                std::make_unique<FileSink>(&pictures, &changed),
-                               overlayDrawerFactory(settings(), LayerFamily::Hdv));
+                               overlayDrawerFactory(settings(), core::MediaFamily::kHdv));
     job.setWatch(std::chrono::milliseconds(10), 50);
     ASSERT_TRUE(job.start());
     const core::Status s = job.wait();
@@ -120,7 +120,7 @@ TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(pictures, 0);
 
-    tools::StreamBurnInJob avc(tools::StreamFamily::kAvchd, outputAt(out), std::make_unique<SilentDecoder>(),
+    tools::StreamBurnInJob avc(core::MediaFamily::kAvchd, outputAt(out), std::make_unique<SilentDecoder>(),
                                std::make_unique<FileSink>(&pictures, &changed), nullptr);
     avc.setWatch(std::chrono::milliseconds(5), 50);
     ASSERT_TRUE(avc.start());
@@ -132,10 +132,10 @@ TEST(StreamBurnIn, DecoderThatNeverDeliversTimesOutAndLeavesNoOutput) {
 TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
     const fs::path out = tempFile("lost-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, outputAt(out),
+    tools::StreamBurnInJob job(core::MediaFamily::kAvchd, outputAt(out),
                                std::make_unique<ListDecoder>(640, 360, std::vector<int64_t>{0, 400000, 200000, 800000, 100}),
                                std::make_unique<FileSink>(&pictures, &changed),
-                               overlayDrawerFactory(settings(), LayerFamily::Avchd));
+                               overlayDrawerFactory(settings(), core::MediaFamily::kAvchd));
     job.setWatch(std::chrono::milliseconds(10), 50);
     ASSERT_TRUE(job.start());
     ASSERT_TRUE(job.wait().ok());
@@ -152,10 +152,10 @@ TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
 TEST(StreamBurnIn, HdvPicturesOfAnotherSizeMarkTheDecoderIncompatible) {
     const fs::path out = tempFile("wrong-size-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(tools::StreamFamily::kHdv, outputAt(out),
+    tools::StreamBurnInJob job(core::MediaFamily::kHdv, outputAt(out),
                                std::make_unique<ListDecoder>(1920, 1080, std::vector<int64_t>{0, 400000}),
                                std::make_unique<FileSink>(&pictures, &changed),
-                               overlayDrawerFactory(settings(), LayerFamily::Hdv));
+                               overlayDrawerFactory(settings(), core::MediaFamily::kHdv));
     job.setDecoder("MPEG-2 video", "{01234567-89AB-CDEF-0123-456789ABCDEF}");
     ASSERT_TRUE(job.start());
     EXPECT_FALSE(job.wait().ok());
@@ -241,8 +241,8 @@ TEST(StreamBurnIn, DrawsInPlaceOnlyOnFramesTheDecoderLetGoOf) {
     auto sink = std::make_unique<FrameSink>();
     FrameDecoder* src = source.get();
     FrameSink* out = sink.get();
-    tools::StreamBurnInJob job(tools::StreamFamily::kAvchd, outputAt(tempFile("frames.avi")), std::move(source),
-                               std::move(sink), overlayDrawerFactory(settings(), LayerFamily::Avchd));
+    tools::StreamBurnInJob job(core::MediaFamily::kAvchd, outputAt(tempFile("frames.avi")), std::move(source),
+                               std::move(sink), overlayDrawerFactory(settings(), core::MediaFamily::kAvchd));
     job.setWatch(std::chrono::milliseconds(200), 0);
     ASSERT_TRUE(job.start());
     ASSERT_TRUE(job.wait().ok());
