@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "media/ts_stream_reader.h"
 #include "media/avchd_mdpm.h"
 #include "media/avchd_pes_head.h"
 #include "media/file_io.h"
@@ -69,7 +70,7 @@ int64_t avchdAuxPacketPts(const uint8_t* pkt);
 void avchdRecordFromAccessUnit(const uint8_t* au, size_t n, int64_t startTime, std::span<uint8_t> work,
                                AvchdMetadataRecord& rec);
 
-class AvcReader {
+class AvcReader final : public TsStreamReader {
 public:
     AvcReader() = default;
     AvcReader(const AvcReader&) = delete;
@@ -77,42 +78,42 @@ public:
 
     // Opens the file; 0 on success, else the reason (1-10) and the reader stays closed.
     int open(const std::string& path, bool metadata = true);
-    void close();
-    bool isOpen() const;
+    void close() override;
+    bool isOpen() const override;
 
-    int packetSize() const { return packetSize_; }
-    int64_t packetBase() const { return base_; }  // offset of the first packet (its prefix for 192)
-    int64_t unitBytes() const { return unitBytes_; }
-    int64_t fileSize() const { return fileSize_; }
+    int packetSize() const override { return packetSize_; }
+    int64_t packetBase() const override { return base_; }  // offset of the first packet (its prefix for 192)
+    int64_t unitBytes() const override { return unitBytes_; }
+    int64_t fileSize() const override { return fileSize_; }
     // PTS (90 kHz) of the earliest and of the latest presented picture.
-    int64_t startPts() const { return startPts_; }
-    int64_t endPts() const { return endPts_; }
+    int64_t startPts() const override { return startPts_; }
+    int64_t endPts() const override { return endPts_; }
     // One picture's time (90 kHz), and the stream's duration from the earliest to the latest
     // presented picture plus one picture.
-    int64_t pictureStepPts() const { return stepPts_; }
-    int64_t durationPts() const { return endPts_ - startPts_ + stepPts_; }
-    int64_t duration() const { return durationPts() * 1000 / 9; }  // 100-ns units
+    int64_t pictureStepPts() const override { return stepPts_; }
+    int64_t durationPts() const override { return endPts_ - startPts_ + stepPts_; }
+    int64_t duration() const override { return durationPts() * 1000 / 9; }  // 100-ns units
     const H264Sps& sps() const { return sps_; }
     bool pcrOnOwnPid() const { return pcrPacketSeen_; }
     // PAT, PCR/table packet (a null packet when the stream has none) and the first audio packet,
     // each packetSize() bytes.
-    const std::vector<uint8_t>& headerPackets() const { return headers_; }
+    const std::vector<uint8_t>& headerPackets() const override { return headers_; }
 
     // Seek to a stream time (100 ns from the start PTS): streaming continues from the read unit at the
     // estimated byte position; queued and half-collected metadata are dropped.
-    bool seek(int64_t time);
+    bool seek(int64_t time) override;
     // The file offset of the next read unit.
     int64_t nextOffset() const;
 
     // Damaged bytes the samples passed over to find the packets again, and the places where.
-    int64_t skippedBytes() const;
-    int64_t skipPlaces() const;
+    int64_t skippedBytes() const override;
+    int64_t skipPlaces() const override;
 
     // Bytes the caller's sample buffer needs for one sample.
-    size_t maxSampleBytes() const;
+    size_t maxSampleBytes() const override;
     // Fills the next sample: one read unit with the synthetic packets inserted; returns its size, 0 at
     // the end of the file, -1 on a read failure.
-    int64_t fillSample(uint8_t* out, size_t capacity);
+    int64_t fillSample(uint8_t* out, size_t capacity) override;
 
 private:
     struct Pending {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "media/ts_stream_reader.h"
 #include "media/file_io.h"
 #include "media/ts_packet_stream.h"
 
@@ -61,7 +62,7 @@ struct SequenceStart {
     int64_t pts = -1;
 };
 
-class M2tReader {
+class M2tReader : public TsStreamReader {
 public:
     struct Flags {
         bool skipStart = false;     // start at the first sequence whose PTS exceeds 90000 ticks
@@ -69,58 +70,58 @@ public:
     };
 
     M2tReader();
-    virtual ~M2tReader();
+    ~M2tReader() override;
     M2tReader(const M2tReader&) = delete;
     M2tReader& operator=(const M2tReader&) = delete;
 
     // Opens the file; 0 on success, else the reason (1-8) and the reader stays closed.
     int open(const std::string& path, bool metadata = true);
     int open(const std::string& path, bool metadata, Flags flags);
-    void close();
-    bool isOpen() const;
+    void close() override;
+    bool isOpen() const override;
 
-    int packetSize() const { return packetSize_; }
-    int64_t packetBase() const { return base_; }       // offset of the first packet (its prefix for 192)
-    int64_t unitBytes() const { return unitBytes_; }
-    int64_t fileSize() const { return fileSize_; }
+    int packetSize() const override { return packetSize_; }
+    int64_t packetBase() const override { return base_; }       // offset of the first packet (its prefix for 192)
+    int64_t unitBytes() const override { return unitBytes_; }
+    int64_t fileSize() const override { return fileSize_; }
     // PTS (90 kHz) of the earliest and the latest presented picture: positions count from the first.
-    int64_t startPts() const { return presentStart_; }
-    int64_t endPts() const { return presentEnd_; }
+    int64_t startPts() const override { return presentStart_; }
+    int64_t endPts() const override { return presentEnd_; }
     // One picture's time (90 kHz) and the stream's duration from the earliest to the latest presented
     // picture plus one picture.
-    int64_t pictureStepPts() const;
+    int64_t pictureStepPts() const override;
     int64_t presentedDurationPts() const;
     const SequenceStart& firstSequence() const { return first_; }
     const SequenceStart& lastSequence() const { return last_; }
     // The last minus the first sequence start's PTS (90 kHz), the span that seeks move in, and the
     // same in 100-ns units.
-    int64_t durationPts() const;
-    int64_t duration() const { return ptsToTime(durationPts()); }
+    int64_t durationPts() const override;
+    int64_t duration() const override { return ptsToTime(durationPts()); }
     int frameRateCode() const { return frameRateCode_; }
     // The sequence header from 00 00 01 B3 to the 10 bytes after the sequence extension start code.
     const std::vector<uint8_t>& sequenceHeader() const { return sequenceHeader_; }
     // The three header packets (PAT, PMT, 0x0134 table), each packetSize() bytes; a place not found
     // holds a null packet.
-    const std::vector<uint8_t>& headerPackets() const { return headers_; }
+    const std::vector<uint8_t>& headerPackets() const override { return headers_; }
     uint16_t videoPid() const { return videoPid_; }
 
     // Seek to a stream time (100 ns from the start PTS): the next sample starts with the header packets
     // and the read unit of the sequence start at or before the estimated position, and audio and aux
     // data before the target are nulled. False when no sequence start is found.
-    bool seek(int64_t time);
+    bool seek(int64_t time) override;
     int64_t position() const;   // current stream time (100 ns)
 
     // Bytes the caller's sample buffer needs.
-    size_t maxSampleBytes() const { return static_cast<size_t>(unitBytes_) + 3u * static_cast<size_t>(packetSize_); }
+    size_t maxSampleBytes() const override { return static_cast<size_t>(unitBytes_) + 3u * static_cast<size_t>(packetSize_); }
     // Fills the next sample; returns its size, 0 at the end of the file, -1 on a read failure.
-    int64_t fillSample(uint8_t* out, size_t capacity);
+    int64_t fillSample(uint8_t* out, size_t capacity) override;
 
     // The sequence start at or before a file position (rounded down to a read unit).
     bool sequenceStartAtOrBefore(int64_t pos, SequenceStart& out);
 
     // Damaged bytes the samples passed over to find the packets again, and the places where.
-    int64_t skippedBytes() const;
-    int64_t skipPlaces() const;
+    int64_t skippedBytes() const override;
+    int64_t skipPlaces() const override;
 
 protected:
     // 720-line streams.

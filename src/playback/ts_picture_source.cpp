@@ -22,6 +22,7 @@ constexpr int64_t kSeekLead = 15000000;  // 1.5 s in 100-ns units
 core::Status TsPictureSource::openHdv(const std::string& path, const PlayerConfig& config) {
     hdv_ = true;
     m2t_ = std::make_unique<media::M2tReader>();
+    stream_ = m2t_.get();
     const int reason = m2t_->open(path, true);
     if (reason != media::kM2tOk) {
         error_ = media::m2tFailureText(reason);
@@ -32,7 +33,7 @@ core::Status TsPictureSource::openHdv(const std::string& path, const PlayerConfi
                  config.mpeg2Decoder + "\r\nGUID:\t";
         return core::Status::failure(core::ErrorCode::kOpenFailed, error_.substr(0, 128));
     }
-    sample_.resize(m2t_->maxSampleBytes());
+    sample_.resize(stream_->maxSampleBytes());
     int num = 0, den = 1;
     media::mpegFrameRate(m2t_->frameRateCode(), num, den);
     if (num <= 0) num = 25, den = 1;
@@ -62,10 +63,10 @@ void TsPictureSource::setRate(int64_t num, int64_t den) {
 }
 
 int64_t TsPictureSource::fillSample() {
-    return hdv_ ? m2t_->fillSample(sample_.data(), sample_.size()) : reader_->fillSample(sample_.data(), sample_.size());
+    return stream_->fillSample(sample_.data(), sample_.size());
 }
 
-bool TsPictureSource::readerSeek(int64_t time) { return hdv_ ? m2t_->seek(time) : reader_->seek(time); }
+bool TsPictureSource::readerSeek(int64_t time) { return stream_->seek(time); }
 
 uint16_t TsPictureSource::videoPid() const { return hdv_ ? m2t_->videoPid() : media::avchd_pid::kVideo; }
 
@@ -109,6 +110,7 @@ void TsPictureSource::onHdvAux(const uint8_t* pkt) {
 core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerConfig& config) {
     hdv_ = false;
     reader_ = std::make_unique<media::AvcReader>();
+    stream_ = reader_.get();
     const int reason = reader_->open(path, true);
     if (reason != media::kAvcOk) {
         error_ = media::avcFailureText(reason);
@@ -119,7 +121,7 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
                  config.h264Decoder + "\r\nGUID:\t";
         return core::Status::failure(core::ErrorCode::kOpenFailed, error_.substr(0, 128));
     }
-    sample_.resize(reader_->maxSampleBytes());
+    sample_.resize(stream_->maxSampleBytes());
     // The picture rate: the smallest step between the first pictures' time stamps (the stream's
     // timing information may count fields), else the parameter set's rate.
     const media::H264Sps& sps = reader_->sps();

@@ -41,8 +41,8 @@ private:
     // The open reader of either family.
     int64_t fillSample();
     bool readerSeek(int64_t time);
-    int64_t startPts() const { return hdv_ ? m2t_->startPts() : reader_->startPts(); }
-    int packetSize() const { return hdv_ ? m2t_->packetSize() : reader_->packetSize(); }
+    int64_t startPts() const { return stream_->startPts(); }
+    int packetSize() const { return stream_->packetSize(); }
     uint16_t videoPid() const;
     // The largest video PTS from the reader's end on (HDV: the end is the last group's start).
     int64_t lastVideoPts();
@@ -75,6 +75,7 @@ private:
     bool hdv_ = false;
     std::unique_ptr<media::AvcReader> reader_;
     std::unique_ptr<media::M2tReader> m2t_;
+    media::TsStreamReader* stream_ = nullptr;  // the open one of the two
     media::HdvMetadataCache hdvRecords_;
     std::map<int64_t, media::HdvGopTimecode> gops_;  // group of pictures headers by PTS
     VideoDecoder decoder_;

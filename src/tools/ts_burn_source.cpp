@@ -104,6 +104,7 @@ struct TsBurnSource::Impl {
     core::MediaFamily family = core::MediaFamily::kAvchd;
     std::unique_ptr<media::AvcReader> avc;
     std::unique_ptr<media::M2tReader> m2t;
+    media::TsStreamReader* stream = nullptr;  // the open one of the two
     uint16_t videoPid = 0, audioPid = 0, auxPid = 0;
     int packetSize = 188;
     int64_t startPts = 0, durationTime = 0;
@@ -166,7 +167,7 @@ struct TsBurnSource::Impl {
     }
 
     int64_t fill() {
-        return avc ? avc->fillSample(sample.data(), sample.size()) : m2t->fillSample(sample.data(), sample.size());
+        return stream->fillSample(sample.data(), sample.size());
     }
     int64_t toTime(int64_t pts) const { return (pts - startPts) * 1000 / 9; }
 
@@ -278,10 +279,7 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
         im.videoPid = media::avchd_pid::kVideo;
         im.audioPid = media::avchd_pid::kAudio;
         im.auxPid = media::avchd_pid::kAux;
-        im.packetSize = im.avc->packetSize();
-        im.startPts = im.avc->startPts();
-        im.durationTime = im.avc->duration();
-        im.sample.resize(im.avc->maxSampleBytes());
+        im.stream = im.avc.get();
         const media::H264Sps& sps = im.avc->sps();
         if (sps.rateNum > 0 && sps.rateDen > 0) im.rateNum = sps.rateNum, im.rateDen = sps.rateDen;
         audioCodec = avcodec_find_decoder(AV_CODEC_ID_AC3);
@@ -292,16 +290,17 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
         im.videoPid = im.m2t->videoPid() ? im.m2t->videoPid() : media::hdv_pid::kVideo;
         im.audioPid = media::hdv_pid::kAudio;
         im.auxPid = media::hdv_pid::kAux;
-        im.packetSize = im.m2t->packetSize();
-        im.startPts = im.m2t->startPts();
-        im.durationTime = im.m2t->duration();
-        im.sample.resize(im.m2t->maxSampleBytes());
+        im.stream = im.m2t.get();
         im.hdvCache.setActive(true);
         static const int64_t kRates[][2] = {{0, 1}, {24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1}, {60000, 1001}, {60, 1}};
         const int code = im.m2t->frameRateCode();
         if (code >= 1 && code <= 8) im.rateNum = kRates[code][0], im.rateDen = kRates[code][1];
         audioCodec = avcodec_find_decoder(AV_CODEC_ID_MP2);
     }
+    im.packetSize = im.stream->packetSize();
+    im.startPts = im.stream->startPts();
+    im.durationTime = im.stream->duration();
+    im.sample.resize(im.stream->maxSampleBytes());
     im.video.onFull = [&im] { im.takeReady(); };
     im.audio.onFull = [&im] { im.drainAudio(); };
     if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads), family == core::MediaFamily::kAvchd))
@@ -334,7 +333,7 @@ bool TsBurnSource::deliverFrames() {
 
 int64_t TsBurnSource::skippedBytes() const {
     const Impl& im = *impl_;
-    return im.avc ? im.avc->skippedBytes() : im.m2t ? im.m2t->skippedBytes() : 0;
+    return im.stream ? im.stream->skippedBytes() : 0;
 }
 
 PictureSource::Result TsBurnSource::next(DecodedPicture& out) {
