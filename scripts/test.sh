@@ -3,8 +3,9 @@
 # (all tests but those labelled slow) and its Debian package, then the sanitizer build (every test but
 # the GUI, packaging and slow ones), then every fuzz target under ASan for the time left of a 23-minute
 # run (60 to 220 seconds; ZORV_FUZZ_SECONDS sets it, 0 skips the stage). The sanitizer build runs
-# beside the optimised tests, at the lowest priority. Each stage says how long it took. The slow tests
-# (files past 4 GiB, a four-hour tape) run by hand:
+# beside the optimised tests, at the lowest priority; both builds precompile the headers the tests and
+# the app share. Each stage says how long it took. The slow tests (files past 4 GiB, a four-hour tape)
+# run by hand:
 #   ctest --test-dir build/release -L slow
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ jobs="$(nproc)"
 # the optimised build's made); cleared so a changed generator cannot leave old files behind.
 export ZORV_GEN_CACHE="$PWD/build/gen-cache"
 rm -rf "$ZORV_GEN_CACHE"
-cmake --preset release >/dev/null
+cmake --preset release -DZORV_PCH=ON >/dev/null
 cmake --build --preset release -j"$jobs"
 stage_done "optimised build"
 # The next build runs beside each test stage at the lowest priority: the tests leave a core idle much
@@ -46,7 +47,7 @@ await() {  # LOG NAME: waits for the background build, failing the run with its 
 trap 'jobs -p | xargs -r kill 2>/dev/null' EXIT
 mkdir -p build
 fuzz="${ZORV_FUZZ_SECONDS:-}"
-cmake --preset asan >/dev/null
+cmake --preset asan -DZORV_PCH=ON >/dev/null
 background build/asan-build.log cmake --build --preset asan -j"$jobs"
 ctest --preset release -j"$jobs"
 stage_done "optimised tests"
