@@ -57,7 +57,6 @@ public:
 
     QPlainTextEdit* logView() const { return log_; }
     QLabel* statusLine() const { return status_; }
-    QProgressBar* fileBar() const { return fileBar_; }
     QProgressBar* overallBar() const { return overallBar_; }
 
 protected:

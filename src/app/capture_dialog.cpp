@@ -218,12 +218,6 @@ bool CCaptureDialog::addAndSelectDevice(const QString& id, const QString& friend
     return device_ != nullptr;
 }
 
-QStringList CCaptureDialog::deviceIds() const {
-    QStringList ids;
-    for (int i = 0; i < deviceCombo_->count(); ++i) ids << deviceCombo_->itemData(i).toString();
-    return ids;
-}
-
 void CCaptureDialog::closeDevice() {
     if (transport_) transport_->stop();
     if (device_) device_->stopStream();
@@ -449,7 +443,6 @@ QString CCaptureDialog::statusLine(const QString& name) const {
     return QString();
 }
 
-int CCaptureDialog::bufferPercent() const { return buffer_->value(); }
 QString CCaptureDialog::captureButtonText() const { return captureButton_->text(); }
 QString CCaptureDialog::pauseButtonText() const { return pauseButton_->text(); }
 

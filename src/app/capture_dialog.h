@@ -40,7 +40,6 @@ public:
     bool addAndSelectDevice(const QString& id, const QString& friendlyName = QString());
     // Lists the devices again ("Refresh"), keeping added simulated decks, and reopens the selection.
     void refreshDevices();
-    QStringList deviceIds() const;
 
     void setCapturePath(const QString& path);
     void setReelName(const QString& reel);
@@ -60,7 +59,6 @@ public:
     // The status lines as shown ("Mode", "Signal", "Timecode", "Duration", "Disk free space", "Dropped",
     // "File number", "File path", "Log file", "Last error"), and the buffer bar.
     QString statusLine(const QString& name) const;
-    int bufferPercent() const;
     QString captureButtonText() const;
     QString pauseButtonText() const;
 

@@ -388,8 +388,6 @@ void CMainDialog::showVideoWindow() {
     videoWindow_->raise();
 }
 
-QWidget* CMainDialog::videoWidget() const { return video_ ? video_->widget() : nullptr; }
-
 void CMainDialog::restorePlacement() {
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect sr = screen ? screen->geometry() : QRect(0, 0, 1920, 1080);

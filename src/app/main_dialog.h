@@ -100,7 +100,6 @@ public:
     QAction* action(int commandId) const;
     QString panelText() const;
     int sliderValue() const;
-    QWidget* videoWidget() const;
     // The own-window renderers' window (null for the renderers inside the main window).
     QWidget* videoWindow() const { return videoWindow_; }
     MetadataPanel* metadataPanel() const { return panel_; }

@@ -15,16 +15,6 @@ RendererAvailability& availability() {
 }  // namespace
 
 void setRendererAvailability(RendererAvailability a) { availability() = a; }
-RendererAvailability rendererAvailability() { return availability(); }
-
-QString rendererLabel(int value) {
-    switch (core::clampRenderer(value)) {
-    case core::renderer::kVmr7Windowless: return QStringLiteral("Software (embedded)");
-    case core::renderer::kVmr9Windowless: return QStringLiteral("OpenGL (embedded) (recommended)");
-    case core::renderer::kVmr7Windowed: return QStringLiteral("Software (own window)");
-    default: return QStringLiteral("OpenGL (own window)");
-    }
-}
 
 COptRender::COptRender(QWidget* parent) : COptPage(parent) {
     auto* layout = new QVBoxLayout(this);

@@ -15,10 +15,6 @@ struct RendererAvailability {
     bool openGl = true;    // values 2 and 4
 };
 void setRendererAvailability(RendererAvailability availability);
-RendererAvailability rendererAvailability();
-
-// The radio text of a renderer value (any value other than 1..3 is 4).
-QString rendererLabel(int value);
 
 class COptRender : public COptPage {
     Q_OBJECT

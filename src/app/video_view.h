@@ -25,7 +25,6 @@ public:
     // Copies the picture (the buffer is reused while the size stays) and repaints.
     void setPicture(const playback::ShownPicture& picture);
     void clear();
-    bool hasPicture() const { return !image_.isNull(); }
     const QImage& image() const { return image_; }
     // Outlines drawn over the picture (null: none); the outline must outlive the view or be reset.
     void setOutline(const DamageOutline* outline);

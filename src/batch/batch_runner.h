@@ -139,7 +139,6 @@ private:
     void processFile(size_t index);
     void logFileLine(size_t index, const std::string& line);
     void logJobLine(const std::string& line);
-    void finishBlock(size_t index);
     std::string reserveOutput(const std::string& path);
     std::time_t now() const;
 

@@ -8,6 +8,7 @@
 #include "media/avi_chunks.h"
 #include "media/dv_audio.h"
 #include "media/file_io.h"
+#include "tools/file_log_entry.h"
 #include "tools/split_naming.h"
 
 namespace zorv::capture {
@@ -40,26 +41,6 @@ std::string reservedItemText() {
     for (int i = 1; i < 28; ++i) text += " zorv";
     return text;
 }
-
-// "hh:mm:ss:ff", "hh:mm:ss;ff" or "hh;mm;ss;ff" (drop-frame, by the display option), "--:--:--:--".
-std::string timecodeForm(int h, int m, int s, int f, bool drop, int dropFrameDisplay) {
-    if (h < 0) return "--:--:--:--";
-    const char* form = !drop ? "%02d:%02d:%02d:%02d" : dropFrameDisplay == 1 ? "%02d;%02d;%02d;%02d" : "%02d:%02d:%02d;%02d";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, form, h, m, s, f);
-    return buf;
-}
-
-std::string csvText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
-std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 bool exists(const std::string& path) {
     std::error_code ec;
@@ -349,8 +330,9 @@ Status CaptureSession::beginFile() {
     logText(buf);
     logText("File name: " + current_.path + "\r\n");
     const auto& f = current_.first;
-    logText("Start TC: " + timecodeForm(f.tcHours, f.tcMinutes, f.tcSeconds, f.tcFrames, f.tcDropFrame,
-                                        settings_.dropFrameDisplay) + "\r\n");
+    logText("Start TC: " +
+            tools::timecodeText(f.tcHours, f.tcMinutes, f.tcSeconds, f.tcFrames, f.tcDropFrame, settings_.dropFrameDisplay) +
+            "\r\n");
     std::lock_guard<std::mutex> g(mutex_);
     files_.push_back(current_);
     return Status::success();
@@ -365,17 +347,19 @@ void CaptureSession::finishFile() {
     if (current_.prerollDiscarded > 0) {
         const auto& k = current_.firstKept;
         logText("Frames discarded by preroll delay\r\nStart TC: " +
-                timecodeForm(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, display) + "\r\n");
+                tools::timecodeText(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, display) + "\r\n");
     }
-    std::string end = timecodeForm(current_.endHours, current_.endMinutes, current_.endSeconds, current_.endFrames,
-                                   current_.endDropFrame, display);
-    logText("End TC: " + end + "\r\n\r\n");
-    const auto& k = current_.firstKept;
-    std::string start = timecodeForm(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, display);
+    auto endText = [this](int form) {
+        return tools::timecodeText(current_.endHours, current_.endMinutes, current_.endSeconds, current_.endFrames,
+                                   current_.endDropFrame, form);
+    };
+    logText("End TC: " + endText(display) + "\r\n\r\n");
     if (batch_) {
-        std::fprintf(batch_, "%s,\"%s\",\"%s\",%lld,%s\r\n", csvText(fileNameOf(current_.path)).c_str(), start.c_str(),
-                     end.c_str(), static_cast<long long>(current_.frames), csvText(current_.reel).c_str());
-        std::fflush(batch_);
+        const auto& k = current_.firstKept;
+        const int form = tools::kDropFrameAllSemicolons;
+        tools::writeBatchListEntry(batch_, current_.path,
+                                   tools::timecodeText(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, form),
+                                   endText(form), current_.frames, current_.reel);
     }
     if (st) current_.timecodeListWritten = writeTimecodeList(current_.path, current_.firstKept, current_.reel);
     std::lock_guard<std::mutex> g(mutex_);

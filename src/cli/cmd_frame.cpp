@@ -11,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/frame_record.h"
 #include "cli/stream_info.h"
 #include "core/metadata_text.h"
 
@@ -35,12 +36,6 @@ void usage(FILE* out) {
 constexpr int64_t kStyleLookAhead = 300;
 // The largest --time: about 31 years, far beyond any recording yet well inside 64-bit 100-ns counts.
 constexpr double kMaxSeconds = 1e9;
-
-struct Item {
-    const char* key;
-    const char* label;
-    core::TextBuf text;
-};
 
 
 }  // namespace
@@ -139,10 +134,7 @@ int cmdFrame(int argc, char** argv) {
             return 1;
         }
         if (json) {
-            std::printf("{\"file\":");
-            std::string s;
-            jsonString(s, path);
-            std::printf("%s,\"frame\":%" PRId64 ",\"dropped\":true}\n", s.c_str(), n);
+            std::printf("%s,\"dropped\":true}\n", frameJsonStart(path, n).c_str());
         } else {
             std::printf("Frame %" PRId64 ": dropped frame (empty index entry)\n", n);
         }
@@ -157,7 +149,7 @@ int cmdFrame(int argc, char** argv) {
     const auto variant = core::TextVariant::MetadataWindow;
     int style = v.timecodeStyle;
 
-    Item items[] = {
+    FrameItem items[] = {
         {"position", "Position", {}},     {"timecode", "Timecode", {}},   {"userBits", "User bits", {}},
         {"recDate", "Rec date", {}},      {"recTime", "Rec time", {}},    {"shutter", "Shutter", {}},
         {"iris", "Iris", {}},             {"gain", "Gain", {}},           {"exposure", "Exposure", {}},
@@ -182,31 +174,15 @@ int cmdFrame(int argc, char** argv) {
 
     if (!json) {
         std::printf("Frame %" PRId64 " of %s\n", n, path.c_str());
-        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        printFrameItems(items);
         return 0;
     }
-    std::string out = "{\"file\":";
-    jsonString(out, path);
-    out += ",\"frame\":" + std::to_string(n) + ",\"dropped\":false,\"items\":{";
-    for (size_t i = 0; i < std::size(items); ++i) {
-        if (i) out += ',';
-        jsonString(out, items[i].key);
-        out += ':';
-        jsonString(out, items[i].text.view());
-    }
-    out += "},\"packs\":{";
-    bool first = true;
-    for (int id = 0; id < 255; ++id) {
-        if (!rec.has(static_cast<uint8_t>(id))) continue;
-        char buf[40];
-        const auto& p = rec[static_cast<uint8_t>(id)];
-        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", id, p[1], p[2], p[3], p[4]);
-        out += buf;
-        first = false;
-    }
+    std::string out = frameJsonStart(path, n) + ",\"dropped\":false";
+    appendFrameItems(out, items);
+    appendFramePacks(out, "packs", rec.packs);
     char dec[768];
     std::snprintf(dec, sizeof dec,
-                  "},\"decoded\":{\"fieldRate\":%d,\"frameRate\":%d,\"timecodeStyle\":%d,"
+                  ",\"decoded\":{\"fieldRate\":%d,\"frameRate\":%d,\"timecodeStyle\":%d,"
                   "\"timecode\":[%d,%d,%d,%d],\"userBits\":%u,\"recValid\":%s,\"recSeconds\":%" PRId64 ","
                   "\"iris\":%d,\"shutter\":%d,\"gain\":%d,\"exposureMode\":%d,\"stabilizer\":%d,"
                   "\"whiteBalance\":%d,\"focus\":%d,\"audioUnlocked\":%d,\"audioSampling\":%d,"

@@ -16,7 +16,6 @@ public:
     // path empty or "-": standard output. inputs are the files the run reads.
     core::Status open(const std::string& path, bool overwrite, const std::vector<std::string>& inputs);
     int fd() const { return toStdout_ ? 1 : file_.fd(); }
-    bool toStdout() const { return toStdout_; }
     // Closes the file and gives it its final name (nothing to do for standard output).
     core::Status commit();
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/frame_record.h"
 #include "core/timecode.h"
 #include "media/formats/format_table.h"
 #include "media/avi_chunks.h"
@@ -192,11 +193,7 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
     const auto variant = core::TextVariant::Hdv;
     const core::DisplaySettings& settings = request.settings;
 
-    struct Item {
-        const char* key;
-        const char* label;
-        core::TextBuf text;
-    } items[] = {
+    FrameItem items[] = {
         {"position", "Position", {}},       {"frameType", "Frame type", {}}, {"timecode", "Timecode", {}},
         {"userBits", "User bits", {}},      {"recDate", "Rec date", {}},     {"recTime", "Rec time", {}},
         {"shutter", "Shutter", {}},         {"iris", "Iris", {}},            {"gain", "Gain", {}},
@@ -224,31 +221,15 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
 
     if (!request.json) {
         std::printf("Picture %" PRId64 " of %s%s\n", n, path.c_str(), rec ? "" : " (no metadata)");
-        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        printFrameItems(items);
         return 0;
     }
-    std::string out = "{\"file\":";
-    jsonString(out, path);
-    out += ",\"frame\":" + std::to_string(n) + ",\"time\":" + std::to_string(t) +
-           ",\"metadata\":" + (rec ? "true" : "false") + ",\"items\":{";
-    for (size_t i = 0; i < std::size(items); ++i) {
-        if (i) out += ',';
-        jsonString(out, items[i].key);
-        out += ':';
-        jsonString(out, items[i].text.view());
-    }
-    out += "},\"packs\":{";
-    bool first = true;
-    for (int id = 0; id < 255; ++id) {
-        if (!packs.has(static_cast<uint8_t>(id))) continue;
-        char buf[40];
-        const auto& p = packs[static_cast<uint8_t>(id)];
-        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", id, p[1], p[2], p[3], p[4]);
-        out += buf;
-        first = false;
-    }
+    std::string out = frameJsonStart(path, n) + ",\"time\":" + std::to_string(t) +
+                      ",\"metadata\":" + (rec ? "true" : "false");
+    appendFrameItems(out, items);
+    appendFramePacks(out, "packs", packs.packs);
     char tail[160];
-    std::snprintf(tail, sizeof tail, "},\"timecodeStyle\":%d,\"timecodeFrames\":%" PRId64 ",\"pictureCode\":%d}", style,
+    std::snprintf(tail, sizeof tail, ",\"timecodeStyle\":%d,\"timecodeFrames\":%" PRId64 ",\"pictureCode\":%d}", style,
                   timecode, use.pictureCode);
     out += tail;
     std::puts(out.c_str());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/frame_record.h"
 #include "cli/stream_info.h"
 #include "core/avchd_date.h"
 #include "media/avchd_avc_reader.h"
@@ -130,11 +131,7 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
     const int style = timecodeStyle(reader.sps());
     const auto variant = core::TextVariant::Avchd;
     const core::DisplaySettings& settings = request.settings;
-    struct Item {
-        const char* key;
-        const char* label;
-        core::TextBuf text;
-    } items[] = {
+    FrameItem items[] = {
         {"position", "Position", {}},        {"timecode", "Timecode", {}},     {"userBits", "User bits", {}},
         {"recDate", "Rec date", {}},         {"recTime", "Rec time", {}},      {"shutter", "Shutter", {}},
         {"iris", "Iris", {}},                {"gain", "Gain", {}},             {"exposure", "Exposure", {}},
@@ -164,33 +161,17 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
 
     if (!request.json) {
         std::printf("Picture %" PRId64 " of %s\n", n, path.c_str());
-        for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+        printFrameItems(items);
         core::TextBuf map;
         if (media::avchdMapPosition(pic.rec, map)) std::printf("  %-11s %s\n", "Map", map.c_str());
         return 0;
     }
-    std::string out = "{\"file\":";
-    jsonString(out, path);
-    out += ",\"frame\":" + std::to_string(n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
-           ",\"pts\":" + std::to_string(pic.pts) + ",\"pictureType\":" + std::to_string(pic.rec.pictureType) +
-           ",\"items\":{";
-    for (size_t i = 0; i < std::size(items); ++i) {
-        if (i) out += ',';
-        jsonString(out, items[i].key);
-        out += ':';
-        jsonString(out, items[i].text.view());
-    }
-    out += "},\"tags\":{";
-    bool first = true;
-    for (const auto& slot : pic.rec.tagSlots) {
-        if (slot[0] == 0xFF) continue;
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%s\"%02X\":\"%02X %02X %02X %02X\"", first ? "" : ",", slot[0], slot[1], slot[2],
-                      slot[3], slot[4]);
-        out += buf;
-        first = false;
-    }
-    out += "}}";
+    std::string out = frameJsonStart(path, n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
+                      ",\"pts\":" + std::to_string(pic.pts) +
+                      ",\"pictureType\":" + std::to_string(pic.rec.pictureType);
+    appendFrameItems(out, items);
+    appendFramePacks(out, "tags", pic.rec.tagSlots);
+    out += '}';
     std::puts(out.c_str());
     return 0;
 }

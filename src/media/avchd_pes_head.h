@@ -53,7 +53,6 @@ public:
         used_ = 0;
         count_ = 0;
     }
-    bool collecting() const { return active_; }
     bool full() const { return used_ == buf_.size(); }
 
 private:

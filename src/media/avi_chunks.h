@@ -129,7 +129,6 @@ public:
     // Empty out when the cursor is past the last frame.
     core::Status readNextSpan(std::vector<uint8_t>& out);
     core::Status readTail(std::vector<uint8_t>& out);
-    void rewind() { cursor_ = 0; }
 
 private:
     core::Status readRange(uint64_t from, uint64_t to, std::vector<uint8_t>& out);

@@ -82,7 +82,6 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     int64_t framesWritten() const { return totalFrames_; }
-    int64_t riffCount() const { return riffCount_; }
 
     // The fixed item size used for the reserved list: the list is "LIST", size, "INFO", "ZoRv",
     // size, then the item text zero-padded to fill the requested total.

@@ -70,7 +70,6 @@ public:
     size_t frameSize() const { return index_.frameSize; }
     int64_t moviPosition() const { return index_.moviPosition; }
     int64_t readBufferSize() const { return index_.readBufferSize; }
-    uint32_t videoChunkFourcc() const { return index_.videoFourcc; }
     const FrameIndex& frameIndex() const { return index_; }
     // Absolute position of frame n's data; -1 for an empty frame or n out of range.
     int64_t frameDataPosition(int64_t n) const;
@@ -88,11 +87,8 @@ public:
     const core::MetadataRecord& record() const { return record_; }
     const core::DecodedValues& decoded() const { return current_; }
     core::DecodedValues& decoded() { return current_; }
-    const core::DecodedValues& previousDecoded() const { return previous_; }
     // The damage record of the frame the scan (or an in-order pass) is at.
     const core::FrameDamage& damage() const { return damage_; }
-    // The object's reusable buffer of one frame (valid after indexing).
-    const uint8_t* frameBuffer() const { return frameBuf_.data(); }
 
     bool readTimecode(int64_t n, Timecode& tc);
     // The same, reading frame n of this file at its position through another open handle.
@@ -110,7 +106,6 @@ public:
     void markScanned();
     core::SceneSets& sceneSets() { return scenes_; }
     const core::SceneSets& sceneSets() const { return scenes_; }
-    uint32_t optionMask() const { return optionMask_; }
     // Sets the scene-trigger mask and rebuilds the scene list (never rescans).
     void setOptionMask(uint32_t mask);
     int64_t nextScene(int64_t n);

@@ -86,11 +86,6 @@ std::string temporaryOutputPattern(const std::string& path) {
     return prefix + "." + nameOf(path) + ".zorv-XXXXXX";
 }
 
-bool outputExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 Status checkOutput(const std::string& path, const OutputRules& rules) {
     if (path.empty()) return Status::failure(ErrorCode::kOpenFailed, "No output file name");
     struct stat link {};

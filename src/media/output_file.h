@@ -24,9 +24,6 @@ struct OutputRules {
 // kOpenFailed: dangling link, a folder, or a folder that does not exist.
 core::Status checkOutput(const std::string& path, const OutputRules& rules);
 
-// True when path names an existing file (following links).
-bool outputExists(const std::string& path);
-
 class OutputFile {
 public:
     OutputFile() = default;
@@ -42,7 +39,6 @@ public:
 
     bool active() const { return !temp_.empty(); }
     const std::string& tempPath() const { return temp_; }
-    const std::string& finalPath() const { return final_; }
 
     // Flushes the temporary file to disk and renames it to the final name (through a link to an
     // existing file, that file is replaced and the link kept). Checks once more that the final name

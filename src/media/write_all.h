@@ -65,7 +65,6 @@ public:
     bool empty() const { return used_ == 0; }
     // Forgets what is queued.
     void clear() { used_ = 0, arenaUsed_ = 0, pending_ = 0; }
-    size_t pendingBytes() const { return pending_; }
     // Writes the batch at the descriptor's position; 0 or errno. The batch is empty afterwards.
     int flush(int fd);
 

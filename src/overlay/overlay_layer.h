@@ -108,7 +108,6 @@ public:
     // Derived values (after set/prepare).
     uint8_t textLevel() const { return textLevel_; }
     uint8_t outlineLevel() const { return outlineLevel_; }
-    int titleSafeShare() const { return safeShare_; }
     int safeWidth() const { return safeWidth_; }
     int safeLeft() const { return safeLeft_; }
     int spread() const { return spread_; }
@@ -125,7 +124,6 @@ private:
     };
     void layoutFixed(int width, int height, bool wide);
     bool chooseCells(const OverlayFrame& frame, const core::MetadataRecord& rec);
-    void formatItem(core::BurnItem item, const OverlayFrame& frame, const core::MetadataRecord& rec, core::TextBuf& out);
 
     core::MediaFamily family_;
     uint8_t textLevel_ = 211, outlineLevel_ = 23;

@@ -385,7 +385,6 @@ int64_t Player::pictureCount() const {
 }
 int64_t Player::position() const { return impl_->shownTime; }
 int64_t Player::pictureIndex() const { return impl_->shownIndex; }
-bool Player::seekable() const { return impl_->state != PlayerState::kClosed; }
 
 core::Status Player::setPictureIndex(int64_t index) {
     PlayerImpl& p = *impl_;

@@ -122,7 +122,6 @@ public:
     // Start time and index of the shown picture.
     int64_t position() const;
     int64_t pictureIndex() const;
-    bool seekable() const;
 
     // Seeks and shows the picture there: a negative time shows the first picture, a time at or after
     // the end the last; any other time is cut down to a whole number of picture durations. The run

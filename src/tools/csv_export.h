@@ -97,8 +97,6 @@ public:
     bool begin();
     bool onFrame(int64_t n, const core::MetadataRecord& record, const core::DecodedValues& values) override;
 
-    int64_t rowsWritten() const { return rows_; }
-    int64_t bytesWritten() const { return offset_ - start_; }
     int sysError() const { return sysError_; }
 
 private:

@@ -15,6 +15,7 @@
 #include "media/avi_chunks.h"
 #include "media/dv_audio.h"
 #include "media/file_io.h"
+#include "tools/file_log_entry.h"
 #include "tools/split_naming.h"
 #include "tools/stopped_early.h"
 
@@ -50,22 +51,6 @@ std::string reservedItemText() {
     std::string text = "zorv";
     for (int i = 1; i < 28; ++i) text += " zorv";
     return text;
-}
-
-std::string timecodeLine(int h, int m, int s, int f, bool drop) {
-    if (h < 0) return "--:--:--:--";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, drop ? "%02d;%02d;%02d;%02d" : "%02d:%02d:%02d:%02d", h, m, s, f);
-    return buf;
-}
-
-std::string csvText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 std::string fileNameOf(const std::string& path) {
@@ -455,10 +440,13 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
 }
 
 void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
-    std::string start = timecodeLine(out.first.tcHours, out.first.tcMinutes, out.first.tcSeconds, out.first.tcFrames,
-                                     out.first.tcDropFrame);
-    std::string end = timecodeLine(out.endHours, out.endMinutes, out.endSeconds, out.endFrames, out.dropFrame);
-    std::string name = fileNameOf(out.path);
+    // The log shows drop-frame timecode as the batch list and the file's timecode list do.
+    const int form = kDropFrameAllSemicolons;
+    const std::string start = timecodeText(out.first.tcHours, out.first.tcMinutes, out.first.tcSeconds,
+                                           out.first.tcFrames, out.first.tcDropFrame, form);
+    const std::string end =
+        timecodeText(out.endHours, out.endMinutes, out.endSeconds, out.endFrames, out.dropFrame, form);
+    const std::string name = fileNameOf(out.path);
     if (log_) {
         std::fprintf(log_, "Split file #%d created\r\nFile name: %s\r\n", fileNumber, name.c_str());
         if (!out.reel.empty()) std::fprintf(log_, "Reel: %s\r\n", out.reel.c_str());
@@ -466,11 +454,7 @@ void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
                      static_cast<long long>(out.frames));
         std::fflush(log_);
     }
-    if (batch_) {
-        std::fprintf(batch_, "%s,\"%s\",\"%s\",%lld,%s\r\n", csvText(name).c_str(), start.c_str(), end.c_str(),
-                     static_cast<long long>(out.frames), csvText(out.reel).c_str());
-        std::fflush(batch_);
-    }
+    if (batch_) writeBatchListEntry(batch_, out.path, start, end, out.frames, out.reel);
 }
 
 Status DvFileSplitter::finishFile() {

@@ -94,7 +94,6 @@ public:
     const std::vector<SplitOutputFile>& outputs() const { return outputs_; }
     const std::string& logPath() const { return logPath_; }
     const std::string& batchListPath() const { return batchPath_; }
-    const std::string& currentReel() const { return currentReel_; }
 
 private:
     void sourceLoop();

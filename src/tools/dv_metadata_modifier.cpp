@@ -72,42 +72,6 @@ DvMetadataModifier::~DvMetadataModifier() {
     media_.close();
 }
 
-void DvMetadataModifier::setTimecode(bool enabled, int mode, int hours, int minutes, int seconds, int frames) {
-    s_.timecodeEnabled = enabled;
-    s_.timecodeMode = mode;
-    s_.tcHours = hours;
-    s_.tcMinutes = minutes;
-    s_.tcSeconds = seconds;
-    s_.tcFrames = frames;
-}
-
-void DvMetadataModifier::setDateTime(bool enabled, int mode, int years, int months, int days, int hours,
-                                     int minutes, int seconds) {
-    s_.dateTimeEnabled = enabled;
-    s_.dateTimeMode = mode;
-    s_.years = years;
-    s_.months = months;
-    s_.days = days;
-    s_.hours = hours;
-    s_.minutes = minutes;
-    s_.seconds = seconds;
-}
-
-void DvMetadataModifier::setUserBits(bool enabled, const std::array<int, 4>& values) {
-    s_.userBitsEnabled = enabled;
-    for (size_t i = 0; i < 4; ++i) s_.userBits[i] = std::min(values[i], 0xFF);
-}
-
-void DvMetadataModifier::setWidescreen(bool enabled, int value) {
-    s_.widescreenEnabled = enabled;
-    s_.widescreenValue = value;
-}
-
-void DvMetadataModifier::setTimecodeKind(bool enabled, bool dropFrameWanted) {
-    s_.timecodeKindEnabled = enabled;
-    s_.dropFrameWanted = dropFrameWanted;
-}
-
 void DvMetadataModifier::setSettings(const ModifySettings& s) {
     s_ = s;
     for (int& v : s_.userBits) v = std::min(v, 0xFF);

@@ -52,12 +52,6 @@ public:
     DvMetadataModifier(const DvMetadataModifier&) = delete;
     DvMetadataModifier& operator=(const DvMetadataModifier&) = delete;
 
-    void setTimecode(bool enabled, int mode, int hours, int minutes, int seconds, int frames);
-    void setDateTime(bool enabled, int mode, int years, int months, int days, int hours, int minutes, int seconds);
-    // Each value is clamped to at most 0xFF.
-    void setUserBits(bool enabled, const std::array<int, 4>& values);
-    void setWidescreen(bool enabled, int value);
-    void setTimecodeKind(bool enabled, bool dropFrameWanted);
     void setSettings(const ModifySettings& s);
     const ModifySettings& settings() const { return s_; }
 
@@ -86,9 +80,6 @@ public:
     const core::Status& status() const { return status_; }
     // Direct mode: whether the last run wrote to the input at all (false: it is as it was).
     bool inputChanged() const { return inputChanged_; }
-
-    // Detected during a run: the style the timecode was written in (2, 3 or 4).
-    int targetTimecodeStyle() const { return targetStyle_; }
 
 private:
     core::Status fail(core::ErrorCode code, const char* message, int sys = 0);

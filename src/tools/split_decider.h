@@ -65,7 +65,6 @@ public:
     void requestSplit() { forced_ = true; }
 
     int64_t prerollFrames() const { return prerollFrames_; }
-    int64_t framesSeen() const { return frameIndex_; }
     int timecodeStyle() const { return style_; }
 
 private:

@@ -116,8 +116,6 @@ uint32_t streamChangeBits(const StreamPicture& prev, const StreamPicture& cur) {
     return bits;
 }
 
-const char* streamCsvHeaderLine() { return kHeader; }
-
 static CsvExportSettings dvColumnSettings(CsvExportSettings s) {
     s.progressAsFrameNumber = true;  // the position column is replaced below
     return s;

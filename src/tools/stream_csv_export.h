@@ -45,9 +45,6 @@ void avchdStreamPicture(const media::AvchdMetadataRecord& in, int timecodeStyle,
 // Change and discontinuity bits (core::SceneTrigger values) of cur against the previous picture.
 uint32_t streamChangeBits(const StreamPicture& prev, const StreamPicture& cur);
 
-// The header line: the fifteen DV columns and the five GPS columns, CR LF included.
-const char* streamCsvHeaderLine();
-
 inline constexpr size_t kStreamCsvRowCapacity = kCsvRowCapacity + 5 * 64;
 
 // Formats one picture's row into a fixed buffer.

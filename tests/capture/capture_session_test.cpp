@@ -402,7 +402,7 @@ TEST_F(CaptureTest, SecondCaptureToTheSameBaseGetsTheCounterInBrackets) {
     }
 }
 
-TEST_F(CaptureTest, DropFrameTimecodeLinesFollowTheDisplayOption) {
+TEST_F(CaptureTest, DropFrameLogLinesFollowTheDisplayOptionAndTheBatchListDoesNot) {
     std::string tapePath = tape("ntsc_df.dv", gen::ntscClip(40, true));
     for (int display = 0; display < 2; ++display) {
         SimDeck deck;
@@ -420,6 +420,9 @@ TEST_F(CaptureTest, DropFrameTimecodeLinesFollowTheDisplayOption) {
         else
             EXPECT_NE(log.find("Start TC: 00;00;00;00\r\nEnd TC: 00;00;01;09\r\n"), std::string::npos) << log;
         EXPECT_EQ(tdatOf(session.files()[0].path).timecode, "00;00;00;00");
+        // The batch list is read by editors: their drop-frame form whatever the display option.
+        const std::string list = readText(session.batchListPath());
+        EXPECT_NE(list.find(",\"00;00;00;00\",\"00;00;01;09\",40,"), std::string::npos) << list;
         EXPECT_EQ(session.files()[0].frames, 40);
     }
 }

@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <mutex>
-#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -32,19 +31,10 @@ constexpr const char* kLibraryName = "libavcodec.so." ZORV_STR(LIBAVCODEC_VERSIO
 
 struct Library {
     void* handle = nullptr;
-    std::string error;
 };
 
 const Library& library() {
-    static const Library lib = [] {
-        Library l;
-        l.handle = ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
-        if (!l.handle) {
-            const char* e = ::dlerror();
-            l.error = e ? e : kLibraryName;
-        }
-        return l;
-    }();
+    static const Library lib{::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL)};
     return lib;
 }
 
@@ -57,8 +47,6 @@ Fn resolve(const char* name) {
 }  // namespace
 
 bool avcodecAvailable() { return library().handle != nullptr; }
-
-const std::string& avcodecLoadError() { return library().error; }
 
 }  // namespace zorv::media::codec
 

@@ -7,7 +7,5 @@ namespace zorv::media::codec {
 
 // Opens libavcodec if that has not been tried yet; true when it is loaded.
 bool avcodecAvailable();
-// Why it could not be loaded (the loader's message), or empty.
-const std::string& avcodecLoadError();
 
 }  // namespace zorv::media::codec
