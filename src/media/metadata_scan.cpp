@@ -10,9 +10,9 @@ namespace zorv::media {
 
 namespace {
 
-// The part of the file mapped at a time: large enough that moving it costs nothing, small enough that
-// the mapped pages keep the process well under 32 MiB.
-constexpr size_t kScanWindowBytes = size_t(8) << 20;
+// The frames read by one thread at a time: enough that handing stretches between the threads costs
+// nothing.
+constexpr size_t kScanStretchBytes = size_t(4) << 20;
 
 // Starts the previous-frame values afresh while keeping what is decided once per file.
 core::DecodedValues freshValues(const core::DecodedValues& keepFileValues) {
@@ -39,7 +39,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
     previous_ = freshValues(current_);
     // Every DIF block's header is read (the damage record): the reading of the frames is shared with a
     // helper thread, stretch by stretch, while the frames are decoded and compared here in order.
-    ScanFillAhead fill(file_.fd(), file_.size(), kScanWindowBytes, index_.entries, size);
+    ScanFillAhead fill(file_.fd(), kScanStretchBytes, index_.entries, size);
     if (progress) {
         progress->setTotal(std::max<int64_t>(count - 1, 1));
         progress->setDone(0);
@@ -54,14 +54,11 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
         case FillState::kEmpty:
             scenes_.addDroppedFrame(n);
             continue;
-        case FillState::kFailed:  // the file shrank under the mapping
-            setError(core::ErrorCode::kReadFailed, EIO);
-            return false;
         case FillState::kFilled:
             record_ = stretch->records[i];
             damage_ = stretch->damage[i];
             break;
-        case FillState::kUnread: {  // past the end of the mapping, or no mapping possible
+        case FillState::kUnread: {  // a short read: the file ends there (or shrank)
             const int64_t got = file_.readAt(static_cast<int64_t>(e.offset), buf, size);
             if (got != static_cast<int64_t>(size)) {
                 setError(core::ErrorCode::kReadFailed, got < 0 ? file_.sysError() : 0);

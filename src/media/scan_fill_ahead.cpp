@@ -1,6 +1,9 @@
 #include "media/scan_fill_ahead.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 #include "core/dv_pack_fill.h"
@@ -9,18 +12,6 @@
 namespace zorv::media {
 
 namespace {
-
-struct FillJob {
-    core::MetadataRecord* record;
-    core::FrameDamage* damage;
-    const uint8_t* frame;
-    size_t size;
-};
-
-void fillFromMapping(void* job) {
-    auto* j = static_cast<FillJob*>(job);
-    fillFrameRecords(*j->record, *j->damage, j->frame, j->size);
-}
 
 void sizeFor(FilledStretch& s, int64_t frames) {
     s.records.resize(static_cast<size_t>(frames));
@@ -32,12 +23,23 @@ void sizeFor(FilledStretch& s, int64_t frames) {
 
 void fillFrameRecords(core::MetadataRecord& record, core::FrameDamage& damage, const uint8_t* frame, size_t size) {
     // The damage record goes first: it streams through every block header of the frame, after which
-    // the packs are read from the cache instead of one memory round trip each.
+    // the packs are read from the cache (when the frame is not there already).
     readFrameDamage(damage, frame, size);
     core::fillRecord(record, frame, size);
 }
 
-void fillStretch(MappedWindow& window, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first,
+const uint8_t* FrameReader::read(int64_t offset, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd_, buf_.data() + got, n - got, static_cast<off_t>(offset + static_cast<int64_t>(got)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return nullptr;
+        got += static_cast<size_t>(r);
+    }
+    return buf_.data();
+}
+
+void fillStretch(FrameReader& reader, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first,
                  int64_t count, FilledStretch& out, const std::atomic<bool>* stop) {
     out.first = first;
     out.end = first + count;
@@ -52,33 +54,28 @@ void fillStretch(MappedWindow& window, const std::vector<FrameEntry>& entries, s
             out.state[k] = FillState::kEmpty;
             continue;
         }
-        const uint8_t* mapped = window.view(static_cast<int64_t>(e.offset), frameSize);
-        if (!mapped) {
+        const uint8_t* frame = reader.read(static_cast<int64_t>(e.offset), frameSize);
+        if (!frame) {
             out.state[k] = FillState::kUnread;
             continue;
         }
-        FillJob job{&out.records[k], &out.damage[k], mapped, frameSize};
-        if (!guardedCall(fillFromMapping, &job)) {
-            // The file shrank under the mapping: the scan stops at this frame.
-            std::fill(out.state.begin() + static_cast<std::ptrdiff_t>(k), out.state.begin() + count, FillState::kFailed);
-            return;
-        }
+        fillFrameRecords(out.records[k], out.damage[k], frame, frameSize);
         out.state[k] = FillState::kFilled;
     }
 }
 
-ScanFillAhead::ScanFillAhead(int fd, int64_t fileSize, size_t windowBytes, const std::vector<FrameEntry>& entries,
-                             size_t frameSize)
+ScanFillAhead::ScanFillAhead(int fd, size_t stretchBytes, const std::vector<FrameEntry>& entries, size_t frameSize)
     : entries_(entries),
       frameSize_(frameSize),
       count_(static_cast<int64_t>(entries.size())),
-      stretch_(std::max<int64_t>(1, static_cast<int64_t>(windowBytes / 2 / std::max<size_t>(frameSize, 1)) - 1)),
-      mine_(fd, fileSize, windowBytes / 2),
-      helpers_(fd, fileSize, windowBytes / 2) {
+      stretch_(std::max<int64_t>(1, static_cast<int64_t>(stretchBytes / std::max<size_t>(frameSize, 1)) - 1)),
+      stretches_((count_ + stretch_ - 1) / stretch_),
+      mine_(fd, frameSize),
+      helpers_(fd, frameSize) {
     const int64_t frames = std::min(stretch_, std::max<int64_t>(count_, 1));
-    sizeFor(own_, frames);
-    if (count_ <= stretch_) return;  // one stretch: nothing to share
-    sizeFor(ahead_, frames);
+    sizeFor(slots_[0].data, frames);
+    if (stretches_ <= 1) return;  // one stretch: nothing to share
+    for (int i = 1; i < kSlots; ++i) sizeFor(slots_[i].data, frames);
     try {
         thread_ = std::thread([this] { run(); });
         threaded_ = true;
@@ -97,34 +94,63 @@ ScanFillAhead::~ScanFillAhead() {
     thread_.join();
 }
 
+ScanFillAhead::Slot* ScanFillAhead::freeSlot() {
+    for (Slot& s : slots_)
+        if (s.state == SlotState::kFree) return &s;
+    return nullptr;
+}
+
+ScanFillAhead::Slot* ScanFillAhead::slotOf(int64_t index) {
+    for (Slot& s : slots_)
+        if (s.state != SlotState::kFree && s.index == index) return &s;
+    return nullptr;
+}
+
+bool ScanFillAhead::fillNext(std::unique_lock<std::mutex>& lock, FrameReader& reader, const std::atomic<bool>* stop) {
+    Slot* s = next_ < stretches_ ? freeSlot() : nullptr;
+    if (!s) return false;
+    s->index = next_++;
+    s->state = SlotState::kFilling;
+    const int64_t first = s->index * stretch_;
+    lock.unlock();
+    fillStretch(reader, entries_, frameSize_, first, std::min(stretch_, count_ - first), s->data, stop);
+    lock.lock();
+    s->state = SlotState::kFilled;
+    done_.notify_all();
+    return true;
+}
+
 void ScanFillAhead::run() {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stop_ || busy_; });
-        if (stop_) return;
-        const int64_t first = aheadFirst_;
-        lock.unlock();
-        fillStretch(helpers_, entries_, frameSize_, first, std::min(stretch_, count_ - first), ahead_, &stop_);
-        lock.lock();
-        busy_ = false;
-        done_.notify_all();
+    while (!stop_) {
+        if (!fillNext(lock, helpers_, &stop_)) wake_.wait(lock);
     }
 }
 
 const FilledStretch& ScanFillAhead::stretch(int64_t first) {
-    if (threaded_) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return !busy_; });
-        if (aheadFirst_ == first) return ahead_;
-        // The helper is idle and the caller is done with its stretch: it takes the one after this.
-        if (first + stretch_ < count_) {
-            aheadFirst_ = first + stretch_;
-            busy_ = true;
-            wake_.notify_one();
-        }
+    const int64_t index = first / stretch_;
+    if (!threaded_) {
+        FilledStretch& own = slots_[0].data;
+        fillStretch(mine_, entries_, frameSize_, first, std::min(stretch_, count_ - first), own);
+        return own;
     }
-    fillStretch(mine_, entries_, frameSize_, first, std::min(stretch_, count_ - first), own_);
-    return own_;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (held_) {
+        held_->state = SlotState::kFree;
+        held_ = nullptr;
+        wake_.notify_one();
+    }
+    for (;;) {
+        Slot* s = slotOf(index);
+        if (s && s->state == SlotState::kFilled) {
+            s->state = SlotState::kHeld;
+            held_ = s;
+            return s->data;
+        }
+        // Not filled yet: read the next stretch nobody has taken (this one, when the helper has not
+        // reached it) rather than wait.
+        if (!fillNext(lock, mine_, nullptr)) done_.wait(lock);
+    }
 }
 
 }  // namespace zorv::media
