@@ -14,23 +14,30 @@
 # turns for ROUNDS rounds (default 15). Wall and CPU (user + system) times are reported as median and
 # spread (min-max); the ratios are of medians. Other work on the machine falls on all four alike.
 #
-# Measured 2026-12-09 on the 2-core build VM (Xeon 2.8 GHz, 24 GB), 15 rounds, while other builds kept
-# both cores busy (load average 7-9): wall times are then mostly waiting for a core and spread widely;
-# CPU times hold steady. ms, median (min-max):
+# Measured 2026-12-09 on the 2-core build VM (Xeon 2.8 GHz, 24 GB). ms, median (min-max):
+#   idle machine, 15 rounds, the scan as it was (every thread reading through a mapping of the file):
 #   file   base              scan              damage            ffmpeg
-#   PAL    wall 130 (83-160)  187 (112-260)     162 (95-232)      408 (355-678)
-#          cpu   42 (40-58)    80 (78-86)        80 (77-84)       168 (164-263)
-#   NTSC   wall 100 (81-196)  162 (80-212)      168 (91-244)      337 (283-375)
-#          cpu   43 (40-47)    82 (79-99)        82 (79-105)      169 (164-184)
-# scan/base: CPU 1.90 (PAL) and 1.91 (NTSC), wall 1.44 and 1.62; damage/ffmpeg: CPU 0.48 and 0.49.
-# The scan as it was when damage records came in (one pass per kind of block, packs first) took
-# 2.2-2.3x base's CPU in the same conditions (105 vs 46 ms PAL, 106 vs 48 ms NTSC).
-# Where the time goes (perf): reading byte 3 of every DIF block pulls every cache line of the file
-# from memory, about 10 GB/s on one core here, where base read only the pack blocks' lines; a loop
-# doing nothing but that read already takes about 1.5x base's CPU time. The scan therefore reads the
-# frames on two threads, stretch by stretch: each thread took 41-48 ms of CPU on the PAL file, so with
-# a core to spare the wall time should come near base's; that could not be shown with both cores busy.
-# CPU time stays near 1.9x.
+#   PAL    wall  55 (46-81)    77 (62-118)       75 (58-154)     220 (190-311)
+#          cpu   54 (45-78)   122 (99-143)      118 (97-175)     217 (189-310)
+#   NTSC   wall  64 (53-89)   102 (79-230)      108 (70-312)     245 (203-349)
+#          cpu   63 (52-77)   139 (114-257)     148 (114-288)    242 (200-276)
+#   scan/base wall 1.40 (PAL) and 1.59 (NTSC), CPU 2.26 and 2.21.
+#   the scan as it is, 11 rounds while the test suite and other builds kept both cores busy (load 13):
+#   PAL    wall 437 (229-736)  620 (470-892)     570 (403-768)   1901 (1633-2392)
+#          cpu   61 (51-65)   104 (98-110)      103 (95-107)     255 (235-286)
+#   NTSC   wall 444 (221-616)  600 (369-888)     597 (450-861)   1896 (1472-2718)
+#          cpu   61 (48-65)   100 (86-121)      102 (87-116)     242 (198-261)
+#   scan/base wall 1.42 and 1.35, CPU 1.70 and 1.64; damage/ffmpeg CPU 0.40 and 0.42. Wall times there
+#   are mostly waiting for a core; the earlier scan, timed beside this one in the same conditions, took
+#   8-9% more CPU (105 vs 97 ms PAL, 115 vs 105 ms NTSC, base 57 and 65).
+# Where the time goes (perf): reading byte 3 of every DIF block pulls nearly every cache line of the
+# file from memory (blocks are 80 bytes, lines 64), where base read only the pack blocks' lines; that
+# read is now the kernel's copy of each frame into the thread's buffer, about half the scan's CPU.
+# Through a mapping of the file the same read also cost a quarter of the scan's time in page-table
+# work (faults, mapping and unmapping windows, and with two threads the other core's TLB flushed at
+# every unmapping), which is gone. The frames are read on two threads, stretch by stretch, each taking
+# the next stretch nobody has taken, so the reading splits evenly whatever the serial part costs (about
+# 6% of the CPU: start-up, the index, decoding and comparing the packs).
 #
 # Usage: bench/damage_vs_ffmpeg.sh [BUILD_DIR]   (default build/release; ROUNDS=n, BASELINE=path)
 set -euo pipefail
