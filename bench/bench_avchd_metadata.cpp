@@ -19,7 +19,8 @@ namespace {
 const std::string& streamPath() {
     static const std::string path = [] {
         if (const char* env = std::getenv("ZORV_BENCH_AVCHD")) return std::string(env);
-        const std::string p = (std::filesystem::temp_directory_path() / ("zorv-bench-avchd-" + std::to_string(::getpid()) + ".mts")).string();
+        const std::string p =
+            (std::filesystem::temp_directory_path() / ("zorv-bench-avchd-" + std::to_string(::getpid()) + ".mts")).string();
         zorv::gen::AvchdSpec desc;
         desc.frames = 1500;
         desc.gps = zorv::gen::GpsMode::Track;

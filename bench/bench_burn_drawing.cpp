@@ -24,7 +24,8 @@ media::codec::FramePtr picture(unsigned seed) {
     for (int p = 0; p < 3; ++p)
         for (int y = 0; y < (p ? 540 : 1080); ++y)
             for (int x = 0; x < (p ? 960 : 1920); ++x)
-                f->data[p][y * f->linesize[p] + x] = static_cast<uint8_t>(p ? 128 + (x - 480) / 8 : 16 + (x + y) / 16 + rng() % 8);
+                f->data[p][y * f->linesize[p] + x] =
+                    static_cast<uint8_t>(p ? 128 + (x - 480) / 8 : 16 + (x + y) / 16 + rng() % 8);
     return f;
 }
 

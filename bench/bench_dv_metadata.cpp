@@ -54,7 +54,8 @@ void BM_ScanFile(benchmark::State& state) {
     System system = state.range(0) ? System::Pal : System::Ntsc;
     zorv::gen::ClipSpec desc = system == System::Pal ? zorv::gen::palClip(1500) : zorv::gen::ntscClip(1800, true);
     std::string path = (std::filesystem::temp_directory_path() /
-                        (system == System::Pal ? "zorv-bench-scan-pal.avi" : "zorv-bench-scan-ntsc.avi")).string();
+                        (system == System::Pal ? "zorv-bench-scan-pal.avi" : "zorv-bench-scan-ntsc.avi"))
+                           .string();
     if (!zorv::gen::writeClip(desc, path, zorv::gen::Container::Avi1).ok()) {
         state.SkipWithError("could not generate the clip");
         return;

@@ -46,7 +46,9 @@ void BM_FormatDvItems(benchmark::State& state) {
         benchmark::DoNotOptimize(t.s[0]);
     }
 }
-BENCHMARK(BM_FormatDvItems)->Arg(static_cast<int>(TextVariant::MetadataWindow))->Arg(static_cast<int>(TextVariant::DvBurnIn));
+BENCHMARK(BM_FormatDvItems)
+    ->Arg(static_cast<int>(TextVariant::MetadataWindow))
+    ->Arg(static_cast<int>(TextVariant::DvBurnIn));
 
 }  // namespace
 

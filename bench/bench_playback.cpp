@@ -46,8 +46,7 @@ void playToEnd(benchmark::State& state, const std::string& path, bool sound = fa
         while (!done) {
             // The window's side: pull each new picture.
             if (player.pictureSerial() != pic.serial && player.currentPicture(pic)) ++seen;
-            while (player.pollEvent(ev))
-                done = done || ev.kind != zorv::playback::PlayerEventKind::kPaused;
+            while (player.pollEvent(ev)) done = done || ev.kind != zorv::playback::PlayerEventKind::kPaused;
             std::this_thread::sleep_for(5ms);
         }
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();

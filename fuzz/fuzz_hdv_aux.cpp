@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rec.toPackTable();
     findPictureItem(data, size);
     readPictureItem(data, size);
-    for (int counter : {0, 1, 2, 3})
-        buildHdvFullMetadata(data, size, counter);
+    for (int counter : {0, 1, 2, 3}) buildHdvFullMetadata(data, size, counter);
     // The input cut into samples at its own byte values, keyed by times that may repeat or go back.
     HdvMetadataCache cache;
     cache.setActive(true);

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool hdv = (mode & 1) != 0;
     const std::string& path = zorv::fuzz::memoryFile(data + 1, size - 1);
     TsBurnSource source;
-    if (!source.open(path, hdv ? zorv::core::MediaFamily::kHdv : zorv::core::MediaFamily::kAvchd, hdv ? "mpeg2video" : "h264", (mode & 2) != 0, 1))
+    if (!source.open(path, hdv ? zorv::core::MediaFamily::kHdv : zorv::core::MediaFamily::kAvchd,
+                     hdv ? "mpeg2video" : "h264", (mode & 2) != 0, 1))
         return 0;
     if (mode & 4) source.deliverFrames();
     int64_t num = 0, den = 0;

@@ -73,8 +73,7 @@ CBatchDialog::CBatchDialog(QWidget* parent, const core::Options& options, core::
     setAcceptDrops(true);
 
     operation_ = new QComboBox(this);
-    for (const auto& e : batch::operationList())
-        operation_->addItem(QString::fromUtf8(e.text), static_cast<int>(e.code));
+    for (const auto& e : batch::operationList()) operation_->addItem(QString::fromUtf8(e.text), static_cast<int>(e.code));
     folder_ = new QLineEdit(this);
     browse_ = new QPushButton(tr("Browse"), this);
 
@@ -259,8 +258,8 @@ bool CBatchDialog::confirmSettings(BatchOp op) {
         }
         return true;
     case BatchOp::kSplit:
-        return runConfirmationSheet(this, QStringLiteral("Confirm Settings for File Splitting"),
-                                    {OptionsPageId::kSplitter}, options_);
+        return runConfirmationSheet(this, QStringLiteral("Confirm Settings for File Splitting"), {OptionsPageId::kSplitter},
+                                    options_);
     case BatchOp::kExportMetadata:
         return runConfirmationSheet(this, QStringLiteral("Confirm Settings for Exporting Metadata"),
                                     {OptionsPageId::kExportMetadata}, options_);
@@ -270,9 +269,9 @@ bool CBatchDialog::confirmSettings(BatchOp op) {
     case BatchOp::kFixPremiere:
     case BatchOp::kAppendDateToName:
     case BatchOp::kSetDateModified: {
-        const char* text = op == BatchOp::kFixPremiere ? kWarnPremiere
+        const char* text = op == BatchOp::kFixPremiere        ? kWarnPremiere
                            : op == BatchOp::kAppendDateToName ? kWarnRename
-                                                               : kWarnDate;
+                                                              : kWarnDate;
         return showMessage(this, QMessageBox::Warning, QStringLiteral("Warning"), QString::fromLatin1(text),
                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     }

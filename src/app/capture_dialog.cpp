@@ -265,7 +265,8 @@ void CCaptureDialog::openSelectedDevice() {
                 if (session_) session_->deviceEvent(event);
             }
             if (event == capture::DeviceEvent::kRemoved)
-                QMetaObject::invokeMethod(this, [this] { onDeviceRemoved(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { onDeviceRemoved(); }, Qt::QueuedConnection);
         });
     if (!started) {
         device_.reset();
@@ -306,18 +307,16 @@ void CCaptureDialog::setReelName(const QString& reel) { reelName_->setText(reel)
 void CCaptureDialog::setUseSplitter(bool on) { useSplitter_->setChecked(on); }
 
 void CCaptureDialog::toggleCapture() {
-    if (session_)
-        stopCapture();
-    else
-        startCapture();
+    if (session_) stopCapture();
+    else startCapture();
 }
 
 void CCaptureDialog::startCapture() {
     if (!device_) return;
     auto session = std::make_unique<capture::CaptureSession>(*device_);
     session->setStreamOwnedByCaller(true);
-    session->setSettings(capture::captureSettingsFrom(options_, capturePath_->text().toStdString(),
-                                                      reelName_->text().toStdString()));
+    session->setSettings(
+        capture::captureSettingsFrom(options_, capturePath_->text().toStdString(), reelName_->text().toStdString()));
     if (auto* deck = dynamic_cast<capture::SimDeck*>(device_.get())) session->setFreeSpaceQuery(deck->freeSpaceQuery());
     const core::Status st = session->start();
     if (!st) {
@@ -362,10 +361,8 @@ void CCaptureDialog::finishCapture() {
 
 void CCaptureDialog::togglePause() {
     if (!session_) return;
-    if (session_->paused())
-        session_->resume();
-    else
-        session_->pause();
+    if (session_->paused()) session_->resume();
+    else session_->pause();
     updateButtons();
 }
 
@@ -406,10 +403,8 @@ void CCaptureDialog::updateStatus() {
 void CCaptureDialog::updateFreeSpace() {
     std::optional<uint64_t> bytes;
     const std::string volume = volumeOf(capturePath_->text());
-    if (auto* deck = dynamic_cast<capture::SimDeck*>(device_.get()))
-        bytes = deck->freeSpaceQuery()(volume);
-    else
-        bytes = capture::volumeFreeBytes(volume);
+    if (auto* deck = dynamic_cast<capture::SimDeck*>(device_.get())) bytes = deck->freeSpaceQuery()(volume);
+    else bytes = capture::volumeFreeBytes(volume);
     freeSpace_->setText(QString::fromStdString(capture::freeSpaceText(bytes)));
 }
 
@@ -434,9 +429,10 @@ void CCaptureDialog::updateButtons() {
 
 QString CCaptureDialog::statusLine(const QString& name) const {
     const std::pair<const char*, QLabel*> lines[] = {
-        {"Mode", mode_},         {"Signal", signal_},         {"Timecode", timecode_},   {"Date/Time", dateTime_},
-        {"Duration", duration_}, {"Disk free space", freeSpace_}, {"Dropped", dropped_},
-        {"File number", fileNumber_}, {"File path", filePath_}, {"Log file", logFile_}, {"Last error", lastError_},
+        {"Mode", mode_},          {"Signal", signal_},          {"Timecode", timecode_},
+        {"Date/Time", dateTime_}, {"Duration", duration_},      {"Disk free space", freeSpace_},
+        {"Dropped", dropped_},    {"File number", fileNumber_}, {"File path", filePath_},
+        {"Log file", logFile_},   {"Last error", lastError_},
     };
     for (const auto& [n, label] : lines)
         if (name == QLatin1String(n)) return label->text();
@@ -459,8 +455,8 @@ void CCaptureDialog::browse() {
 
 void CCaptureDialog::showOptions() {
     if (session_) return;
-    if (!runConfirmationSheet(this, QStringLiteral("Capture Options"),
-                              {OptionsPageId::kCapture, OptionsPageId::kSplitter}, options_))
+    if (!runConfirmationSheet(this, QStringLiteral("Capture Options"), {OptionsPageId::kCapture, OptionsPageId::kSplitter},
+                              options_))
         return;
     useSplitter_->setChecked(options_.useSplitter);
     slaveToCamera_->setChecked(options_.slaveToCamera);

@@ -246,8 +246,8 @@ void CCodecSelectDialog::showProperties() {
     const int i = list_->currentIndex();
     if (searching_ || i < 0 || i >= static_cast<int>(found_.size())) return;
     const CodecEntry entry = found_[static_cast<std::size_t>(i)];
-    const auto settings = entry.uncompressed() ? std::vector<media::codec::CodecSetting>{}
-                                               : media::codec::codecSettings(role_, entry.name);
+    const auto settings =
+        entry.uncompressed() ? std::vector<media::codec::CodecSetting>{} : media::codec::codecSettings(role_, entry.name);
     if (settings.empty()) {
         showMessage(this, QMessageBox::Information, QStringLiteral("No properties dialog"),
                     QStringLiteral("Filter does not have a properties dialog box"));

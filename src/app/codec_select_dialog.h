@@ -23,8 +23,7 @@ namespace zorv::app {
 class CCodecSelectDialog : public QDialog {
     Q_OBJECT
 public:
-    CCodecSelectDialog(QWidget* parent, media::codec::CodecRole role, const core::DecoderSelection& current,
-                       bool shiftHeld);
+    CCodecSelectDialog(QWidget* parent, media::codec::CodecRole role, const core::DecoderSelection& current, bool shiftHeld);
     ~CCodecSelectDialog() override;
 
     // The chosen entry after OK.

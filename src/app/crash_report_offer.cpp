@@ -35,13 +35,13 @@ bool offerCrashReport(QWidget* parent, core::SettingsStore& store, const std::st
     store.writeString(core::kSectionOptions, kSeenValue, std::to_string(stamp));
 
     const QString path = QString::fromStdString(reportPath);
-    const auto answer = showMessage(
-        parent, QMessageBox::Warning, QStringLiteral("ZORV Pro closed unexpectedly"),
-        QStringLiteral("ZORV Pro stopped because of a fault the last time it ran. A report of the fault was "
-                       "written to:\n\n%1\n\nThe report names the module the fault happened in; it can help "
-                       "you or the developers find the cause. Open the folder that holds it?")
-            .arg(path),
-        QMessageBox::Open | QMessageBox::Close, QMessageBox::Close);
+    const auto answer =
+        showMessage(parent, QMessageBox::Warning, QStringLiteral("ZORV Pro closed unexpectedly"),
+                    QStringLiteral("ZORV Pro stopped because of a fault the last time it ran. A report of the fault was "
+                                   "written to:\n\n%1\n\nThe report names the module the fault happened in; it can help "
+                                   "you or the developers find the cause. Open the folder that holds it?")
+                        .arg(path),
+                    QMessageBox::Open | QMessageBox::Close, QMessageBox::Close);
     if (answer == QMessageBox::Open)
         openFolder(QUrl::fromLocalFile(QString::fromStdString(fs::path(reportPath).parent_path().string())).toString());
     return true;

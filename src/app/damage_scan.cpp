@@ -17,7 +17,7 @@ namespace zorv::app {
 namespace {
 constexpr int kPullMs = 150;  // how often the window takes up what the scan found
 constexpr int kScanNice = 10;
-}
+}  // namespace
 
 // What the worker and the window share: the runs so far (appended to, or the last one grown), a
 // generation that grows with every change, and the cancel request.
@@ -142,8 +142,8 @@ const tools::DamageRun* DamageScan::runAt(int64_t n) const { return tools::damag
 
 int64_t DamageScan::nextStart(int64_t n, bool& wrapped) const {
     wrapped = false;
-    auto it = std::upper_bound(runs_.begin(), runs_.end(), n,
-                               [](int64_t v, const tools::DamageRun& r) { return v < r.first; });
+    auto it =
+        std::upper_bound(runs_.begin(), runs_.end(), n, [](int64_t v, const tools::DamageRun& r) { return v < r.first; });
     if (it != runs_.end()) return it->first;
     if (runs_.empty() || !finished_) return -1;
     wrapped = true;
@@ -152,8 +152,8 @@ int64_t DamageScan::nextStart(int64_t n, bool& wrapped) const {
 
 int64_t DamageScan::previousStart(int64_t n, bool& wrapped) const {
     wrapped = false;
-    auto it = std::lower_bound(runs_.begin(), runs_.end(), n,
-                               [](const tools::DamageRun& r, int64_t v) { return r.first < v; });
+    auto it =
+        std::lower_bound(runs_.begin(), runs_.end(), n, [](const tools::DamageRun& r, int64_t v) { return r.first < v; });
     if (it != runs_.begin()) return std::prev(it)->first;
     if (runs_.empty() || !finished_) return -1;
     wrapped = true;

@@ -78,9 +78,7 @@ QString DamageStrip::meaning(const tools::DamageRun& r) {
     return QString();
 }
 
-const tools::DamageRun* DamageStrip::runAt(int64_t n) const {
-    return runs_ ? tools::damageRunAt(*runs_, n) : nullptr;
-}
+const tools::DamageRun* DamageStrip::runAt(int64_t n) const { return runs_ ? tools::damageRunAt(*runs_, n) : nullptr; }
 
 std::pair<int, int> DamageStrip::span() const {
     auto [left, right] = slider_->valueSpan();
@@ -102,8 +100,7 @@ void DamageStrip::paintEvent(QPaintEvent*) {
     std::vector<const tools::DamageRun*> order;
     order.reserve(runs_->size());
     for (const auto& r : *runs_) order.push_back(&r);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto* a, const auto* b) { return drawOrder(*a) < drawOrder(*b); });
+    std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) { return drawOrder(*a) < drawOrder(*b); });
     QPainter p(this);
     for (const tools::DamageRun* r : order) {
         const int x0 = frameSpan(r->first).first;

@@ -29,7 +29,8 @@ QString durationText(int64_t frames, int rate) {
 
 QString hmsText(int64_t seconds) {
     return QStringLiteral("%1:%2:%3")
-        .arg(two(static_cast<int>(seconds / 3600)), two(static_cast<int>(seconds / 60 % 60)), two(static_cast<int>(seconds % 60)));
+        .arg(two(static_cast<int>(seconds / 3600)), two(static_cast<int>(seconds / 60 % 60)),
+             two(static_cast<int>(seconds % 60)));
 }
 
 int64_t sizeOf(const std::string& path) {
@@ -58,7 +59,8 @@ QString degreesText(double v, bool latitude, bool decimal) {
     const double m = (a - d) * 60.0;
     const int mi = static_cast<int>(m);
     const double s = (m - mi) * 60.0;
-    const QChar hemi = latitude ? (v < 0 ? QLatin1Char('S') : QLatin1Char('N')) : (v < 0 ? QLatin1Char('W') : QLatin1Char('E'));
+    const QChar hemi =
+        latitude ? (v < 0 ? QLatin1Char('S') : QLatin1Char('N')) : (v < 0 ? QLatin1Char('W') : QLatin1Char('E'));
     return QStringLiteral("%1 %2\u00B0 %3' %4\"").arg(hemi).arg(d).arg(mi).arg(s, 0, 'f', 2);
 }
 
@@ -187,7 +189,7 @@ PropertyRows hdvPropertyRows(const std::string& path, const QLocale& locale) {
             sourceRate = QString::number((info.videoPictures - 1) * 90000.0 / (info.lastPts - info.firstPts), 'f', 2);
         frameType = info.video.progressive ? QStringLiteral("Progressive") : QStringLiteral("Interlaced");
         videoSize = QStringLiteral("%1 x %2").arg(info.video.width).arg(info.video.height);
-        aspect = info.video.aspectCode == 3 ? QStringLiteral("16 x 9")
+        aspect = info.video.aspectCode == 3   ? QStringLiteral("16 x 9")
                  : info.video.aspectCode == 2 ? QStringLiteral("4 x 3")
                                               : QStringLiteral("1 x 1");
     }
@@ -200,7 +202,8 @@ PropertyRows hdvPropertyRows(const std::string& path, const QLocale& locale) {
     rows.emplace_back(QStringLiteral("Audio sampling:"), QStringLiteral("48 KHz"));
     rows.emplace_back(QStringLiteral("Prem Start timecode:"), QString());
     rows.emplace_back(QStringLiteral("Prem Reel:"), QString());
-    rows.emplace_back(QStringLiteral("Prem Number of frames:"), ok ? locale.toString(static_cast<qlonglong>(info.videoPictures)) : QString());
+    rows.emplace_back(QStringLiteral("Prem Number of frames:"),
+                      ok ? locale.toString(static_cast<qlonglong>(info.videoPictures)) : QString());
     return rows;
 }
 
@@ -215,22 +218,30 @@ PropertyRows avchdPropertyRows(const std::string& path, const QLocale& locale) {
     const int64_t s = (ms + 500) / 1000;
     rows.emplace_back(QStringLiteral("Type:"), QStringLiteral("BDAV MPEG-2 transport stream"));
     rows.emplace_back(QStringLiteral("Subtype:"), QStringLiteral("AVCHD"));
-    rows.emplace_back(QStringLiteral("Profile/Level:"), video ? QString::fromStdString(v.profileText + v.levelText) : QString());
+    rows.emplace_back(QStringLiteral("Profile/Level:"),
+                      video ? QString::fromStdString(v.profileText + v.levelText) : QString());
     rows.emplace_back(QStringLiteral("Size:"), fileSizeText(size, locale));
-    rows.emplace_back(QStringLiteral("Bitrate:"), video && s > 0 && size > 0
-                                                       ? QString::number(size * 8.0 / s / 1000000.0, 'f', 2) + QStringLiteral(" Mbps")
-                                                       : QString());
+    rows.emplace_back(QStringLiteral("Bitrate:"),
+                      video && s > 0 && size > 0
+                          ? QString::number(size * 8.0 / s / 1000000.0, 'f', 2) + QStringLiteral(" Mbps")
+                          : QString());
     rows.emplace_back(QStringLiteral("Duration:"), video ? hmsText(s) : QString());
     rows.emplace_back(QString(), QString());
-    rows.emplace_back(QStringLiteral("Frame rate:"), video && v.rateDen > 0 ? QString::number(static_cast<double>(v.rateNum) / v.rateDen, 'f', 4) : QString());
-    rows.emplace_back(QStringLiteral("Frame type:"), video ? (v.frameCoding ? QStringLiteral("Progressive") : QStringLiteral("Interlaced")) : QString());
-    rows.emplace_back(QStringLiteral("Video size:"), video ? QStringLiteral("%1 x %2").arg(v.width).arg(v.height == 1088 ? 1080 : v.height) : QString());
-    rows.emplace_back(QStringLiteral("Display aspect ratio:"), video ? avchdAspectText(v.width, v.height, v.sarWidth, v.sarHeight) : QString());
+    rows.emplace_back(
+        QStringLiteral("Frame rate:"),
+        video && v.rateDen > 0 ? QString::number(static_cast<double>(v.rateNum) / v.rateDen, 'f', 4) : QString());
+    rows.emplace_back(QStringLiteral("Frame type:"),
+                      video ? (v.frameCoding ? QStringLiteral("Progressive") : QStringLiteral("Interlaced")) : QString());
+    rows.emplace_back(QStringLiteral("Video size:"),
+                      video ? QStringLiteral("%1 x %2").arg(v.width).arg(v.height == 1088 ? 1080 : v.height) : QString());
+    rows.emplace_back(QStringLiteral("Display aspect ratio:"),
+                      video ? avchdAspectText(v.width, v.height, v.sarWidth, v.sarHeight) : QString());
     rows.emplace_back(QString(), QString());
     rows.emplace_back(QStringLiteral("Audio format:"), QStringLiteral("AC-3"));
     rows.emplace_back(QStringLiteral("Audio sampling:"), audio ? avchdAudioSamplingText(a.sampleRate) : QString());
     rows.emplace_back(QStringLiteral("Audio bit rate:"), audio ? QStringLiteral("%1 kbps").arg(a.bitRateKbps) : QString());
-    rows.emplace_back(QStringLiteral("Channels:"), audio ? QStringLiteral("%1 (%2)").arg(a.channels).arg(QString::fromStdString(a.layout)) : QString());
+    rows.emplace_back(QStringLiteral("Channels:"),
+                      audio ? QStringLiteral("%1 (%2)").arg(a.channels).arg(QString::fromStdString(a.layout)) : QString());
     return rows;
 }
 
@@ -239,17 +250,19 @@ PropertyRows gpsPropertyRows(const media::AvchdGpsValues* g, bool decimal) {
     auto value = [&](auto make) { return g ? make() : QString(); };
     rows.emplace_back(QStringLiteral("Latitude:"), value([&] { return degreesText(g->latitude, true, decimal); }));
     rows.emplace_back(QStringLiteral("Longitude:"), value([&] { return degreesText(g->longitude, false, decimal); }));
-    rows.emplace_back(QStringLiteral("Altitude:"), g && g->hasAltitude ? QStringLiteral("%1 m").arg(g->altitude, 0, 'f', 1) : QString());
-    rows.emplace_back(QStringLiteral("Speed:"), g && g->hasSpeed
-                                                     ? QStringLiteral("%1 %2").arg(g->speed, 0, 'f', 1).arg(
-                                                           g->speedUnit == 'N' ? QStringLiteral("knots")
-                                                           : g->speedUnit == 'M' ? QStringLiteral("mi/h")
-                                                                                 : QStringLiteral("km/h"))
-                                                     : QString());
-    rows.emplace_back(QStringLiteral("Track:"), g && g->hasTrack
-                                                     ? QStringLiteral("%1 %2").arg(g->track, 0, 'f', 1).arg(
-                                                           g->trackRef == 'M' ? QStringLiteral("magnetic") : QStringLiteral("true"))
-                                                     : QString());
+    rows.emplace_back(QStringLiteral("Altitude:"),
+                      g && g->hasAltitude ? QStringLiteral("%1 m").arg(g->altitude, 0, 'f', 1) : QString());
+    rows.emplace_back(QStringLiteral("Speed:"), g && g->hasSpeed ? QStringLiteral("%1 %2")
+                                                                       .arg(g->speed, 0, 'f', 1)
+                                                                       .arg(g->speedUnit == 'N'   ? QStringLiteral("knots")
+                                                                            : g->speedUnit == 'M' ? QStringLiteral("mi/h")
+                                                                                                  : QStringLiteral("km/h"))
+                                                                 : QString());
+    rows.emplace_back(QStringLiteral("Track:"),
+                      g && g->hasTrack ? QStringLiteral("%1 %2")
+                                             .arg(g->track, 0, 'f', 1)
+                                             .arg(g->trackRef == 'M' ? QStringLiteral("magnetic") : QStringLiteral("true"))
+                                       : QString());
     return rows;
 }
 

@@ -14,7 +14,8 @@ void preselectBuiltInDecoders(core::SettingsStore& store, core::Options& options
         core::DecoderSelection core::Options::*selection;
     };
     static const Role kRoles[] = {
-        {core::DecoderRole::kMpeg2Video, "Mpeg2Guid", CodecRole::kMpeg2VideoDecoder, "mpeg2video", &core::Options::mpeg2Decoder},
+        {core::DecoderRole::kMpeg2Video, "Mpeg2Guid", CodecRole::kMpeg2VideoDecoder, "mpeg2video",
+         &core::Options::mpeg2Decoder},
         {core::DecoderRole::kAvcVideo, "AvcVGuid", CodecRole::kH264VideoDecoder, "h264", &core::Options::avcVideoDecoder},
         {core::DecoderRole::kAvcAudio, "AvcAGuid", CodecRole::kAc3AudioDecoder, "ac3", &core::Options::avcAudioDecoder},
     };

@@ -92,12 +92,13 @@ constexpr int64_t kSecond = 10000000;  // 100-ns units
 // when the user declined or the repair failed (the failure is shown).
 std::string offerRepair(QWidget* parent, const std::string& path, const std::string& error) {
     const std::string out = tools::repairOutputName(path);
-    const QString text = QString::fromStdString(error) +
-                         QStringLiteral("\r\n\r\nIts index or sizes may be missing or cut short. Rebuild them into a "
-                                        "new file and open that?\r\n\r\n%1")
-                             .arg(QString::fromStdString(out));
-    if (showMessage(parent, QMessageBox::Question, kErrorTitle, text, QMessageBox::Yes | QMessageBox::No,
-                    QMessageBox::No) != QMessageBox::Yes)
+    const QString text =
+        QString::fromStdString(error) + QStringLiteral(
+                                            "\r\n\r\nIts index or sizes may be missing or cut short. Rebuild them into a "
+                                            "new file and open that?\r\n\r\n%1")
+                                            .arg(QString::fromStdString(out));
+    if (showMessage(parent, QMessageBox::Question, kErrorTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+        QMessageBox::Yes)
         return {};
     media::OutputFile file;
     core::Status s = file.begin(out, media::OutputRules{false, {path}});
@@ -118,8 +119,8 @@ CMainDialog::UrlOpener& urlOpener() {
 }  // namespace
 
 void CMainDialog::setUrlOpener(UrlOpener opener) {
-    urlOpener() = opener ? std::move(opener)
-                         : UrlOpener([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
+    urlOpener() =
+        opener ? std::move(opener) : UrlOpener([](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); });
 }
 
 CMainDialog::CMainDialog(core::SettingsStore& settings, bool openGlAvailable, QWidget* parent)
@@ -206,8 +207,9 @@ void CMainDialog::buildMenus() {
     QAction* blocks = addCommand(view, cmd::kShowDamagedBlocks, QStringLiteral("Show &Damaged Blocks\tCtrl+D"));
     blocks->setCheckable(true);
     blocks->setChecked(options_.showDamagedBlocks);
-    blocks->setToolTip(QStringLiteral("Outlines the blocks of a DV picture that the deck concealed (amber) or could "
-                                      "not conceal (red)"));
+    blocks->setToolTip(
+        QStringLiteral("Outlines the blocks of a DV picture that the deck concealed (amber) or could "
+                       "not conceal (red)"));
 
     // The keys are the actions' shortcuts on this window: they work whichever child has the focus,
     // and a grey command ignores its key.
@@ -405,8 +407,8 @@ void CMainDialog::restorePlacement() {
     adjustSize();
     const QSize s = this->size();
     videoHost_->setMinimumSize(160, 120);
-    const core::WindowRect fit = core::fitDefaultMainWindow(
-        core::WindowRect{x(), y(), x() + s.width(), y() + s.height()}, s.width(), s.height(), screenSize);
+    const core::WindowRect fit = core::fitDefaultMainWindow(core::WindowRect{x(), y(), x() + s.width(), y() + s.height()},
+                                                            s.width(), s.height(), screenSize);
     setGeometry(fit.left, fit.top, fit.width(), fit.height());
 }
 
@@ -416,9 +418,7 @@ std::string CMainDialog::fileName() const { return std::filesystem::path(path_).
 
 bool CMainDialog::hasGeotagging() const { return fileOpen() && player_ && player_->hasGeotagging(); }
 
-bool CMainDialog::playing() const {
-    return fileOpen() && player_ && player_->state() == playback::PlayerState::kRunning;
-}
+bool CMainDialog::playing() const { return fileOpen() && player_ && player_->state() == playback::PlayerState::kRunning; }
 
 QString CMainDialog::panelText() const { return panel_->text(); }
 int CMainDialog::sliderValue() const { return slider_->value(); }
@@ -474,8 +474,8 @@ void CMainDialog::updateTitle() {
         return;
     }
     QString title = QString::fromStdString(fileName());
-    title += hasReel_ ? QStringLiteral(" (") + QString::fromStdString(reel_) + QStringLiteral(")")
-                      : QStringLiteral(" (no reel)");
+    title +=
+        hasReel_ ? QStringLiteral(" (") + QString::fromStdString(reel_) + QStringLiteral(")") : QStringLiteral(" (no reel)");
     setWindowTitle(title);
 }
 
@@ -535,10 +535,13 @@ playback::PlayerConfig CMainDialog::playerConfig() const {
     using media::codec::CodecRole;
     playback::PlayerConfig c;
     if (fileFamily() == core::MediaFamily::kHdv) {
-        if (auto e = media::codec::findCodec(CodecRole::kMpeg2VideoDecoder, options_.mpeg2Decoder.id)) c.mpeg2Decoder = e->name;
+        if (auto e = media::codec::findCodec(CodecRole::kMpeg2VideoDecoder, options_.mpeg2Decoder.id))
+            c.mpeg2Decoder = e->name;
     } else if (fileFamily() == core::MediaFamily::kAvchd) {
-        if (auto e = media::codec::findCodec(CodecRole::kH264VideoDecoder, options_.avcVideoDecoder.id)) c.h264Decoder = e->name;
-        if (auto e = media::codec::findCodec(CodecRole::kAc3AudioDecoder, options_.avcAudioDecoder.id)) c.ac3Decoder = e->name;
+        if (auto e = media::codec::findCodec(CodecRole::kH264VideoDecoder, options_.avcVideoDecoder.id))
+            c.h264Decoder = e->name;
+        if (auto e = media::codec::findCodec(CodecRole::kAc3AudioDecoder, options_.avcAudioDecoder.id))
+            c.ac3Decoder = e->name;
     }
     if (qEnvironmentVariableIsSet("ZORV_NO_AUDIO")) c.audioBackend = playback::AudioBackendKind::kNull;
     return c;
@@ -604,10 +607,12 @@ bool CMainDialog::openFile(const QString& qpath) {
     noteSoundDevice();
     player_->setPictureCallback([this] {
         if (pictureQueued_.exchange(true)) return;
-        QMetaObject::invokeMethod(this, [this] { onPicture(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { onPicture(); }, Qt::QueuedConnection);
     });
     player_->setEventCallback([this](const playback::PlayerEvent&) {
-        QMetaObject::invokeMethod(this, [this] { onPlayerEvents(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { onPlayerEvents(); }, Qt::QueuedConnection);
     });
 
     // Reel name from the Premiere timecode list (AVI) or the HDV reel packet.
@@ -721,17 +726,17 @@ void CMainDialog::onPlayerEvents() {
     while (player_ && player_->pollEvent(ev)) {
         switch (ev.kind) {
         case playback::PlayerEventKind::kComplete:
-        case playback::PlayerEventKind::kPaused:
-            refreshFromPlayer();
-            break;
+        case playback::PlayerEventKind::kPaused: refreshFromPlayer(); break;
         case playback::PlayerEventKind::kDeviceLost:
             closeFile();
             showMessage(this, QMessageBox::Critical, QStringLiteral("Device removed or unplugged"),
                         QString::fromStdString(ev.message));
             return;
         case playback::PlayerEventKind::kErrorAbort: {
-            QString text = QString::fromStdString(ev.message.empty() ? playback::errorAbortText(player_->family()) : ev.message);
-            if (ev.code) text += QStringLiteral("\n\nError Code: 0x%1").arg(static_cast<uint32_t>(ev.code), 8, 16, QChar('0'));
+            QString text =
+                QString::fromStdString(ev.message.empty() ? playback::errorAbortText(player_->family()) : ev.message);
+            if (ev.code)
+                text += QStringLiteral("\n\nError Code: 0x%1").arg(static_cast<uint32_t>(ev.code), 8, 16, QChar('0'));
             closeFile();
             showMessage(this, QMessageBox::Critical, kErrorTitle, text);
             return;
@@ -797,9 +802,15 @@ void CMainDialog::command(int id) {
         }
         break;
     case cmd::kExit: close(); break;
-    case cmd::kPlayPause: if (ready) playPause(); break;
-    case cmd::kPlay: if (ready && !playing()) playPause(); break;
-    case cmd::kPause: if (ready) player_->pause(); break;
+    case cmd::kPlayPause:
+        if (ready) playPause();
+        break;
+    case cmd::kPlay:
+        if (ready && !playing()) playPause();
+        break;
+    case cmd::kPause:
+        if (ready) player_->pause();
+        break;
     case cmd::kStop:
     case cmd::kStopButton:
         if (ready) {
@@ -812,7 +823,9 @@ void CMainDialog::command(int id) {
     case cmd::kFwdSecond: stepSeconds(1); break;
     case cmd::kBackSecond: stepSeconds(-1); break;
     case cmd::kFirstFrame: goToPicture(0); break;
-    case cmd::kLastFrame: if (ready) goToPicture(player_->pictureCount() - 1); break;
+    case cmd::kLastFrame:
+        if (ready) goToPicture(player_->pictureCount() - 1);
+        break;
     case cmd::kFwdMinute: stepMinutes(1); break;
     case cmd::kBackMinute: stepMinutes(-1); break;
     case cmd::kNextScene: scene(true); break;
@@ -875,8 +888,8 @@ void CMainDialog::stepFrames(int64_t n) {
 void CMainDialog::stepSeconds(int direction) {
     if (!fileOpen() || !player_) return;
     stopPlayback();
-    const core::Status s = core::isStreamFamily(fileFamily()) ? player_->stepIFrame(direction)
-                                                                                : player_->stepTime(direction * kSecond);
+    const core::Status s =
+        core::isStreamFamily(fileFamily()) ? player_->stepIFrame(direction) : player_->stepTime(direction * kSecond);
     if (!s) reportStatus(s);
     refreshFromPlayer();
 }
@@ -982,9 +995,10 @@ void CMainDialog::saveImage() {
     media::OutputRules rules{false, {path_}};
     const core::Status check = media::checkOutput(outPath, rules);
     if (check.code == core::ErrorCode::kOutputExists) {
-        const auto answer = showMessage(this, QMessageBox::Question, QStringLiteral("File Exists"),
-                                        QStringLiteral("The output file already exists        \n\nDo you wish to overwrite it ?"),
-                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        const auto answer =
+            showMessage(this, QMessageBox::Question, QStringLiteral("File Exists"),
+                        QStringLiteral("The output file already exists        \n\nDo you wish to overwrite it ?"),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) return;
         rules.overwrite = true;
     } else if (!check) {

@@ -55,7 +55,7 @@ public:
     core::SettingsStore& settings() { return settings_; }
     bool fileOpen() const { return format_ != nullptr; }
     const std::string& filePath() const { return path_; }
-    std::string fileName() const;           // file-name part of the path
+    std::string fileName() const;  // file-name part of the path
     // The open file's container (the unknown descriptor when none is open) and its family.
     const media::FormatDescriptor& fileFormat() const { return format_ ? *format_ : media::formatOf(media::FileType{}); }
     core::MediaFamily fileFamily() const { return fileFormat().family; }

@@ -61,14 +61,14 @@ inline constexpr int kRecentFirst = 0xE110;
 // Enabled (true) or grey for every command that depends on the open file.
 struct MenuState {
     bool close = false, saveImage = false, properties = false, displayMap = false;
-    bool transport = false;      // play/pause, stop, frame and second (I-frame) steps
+    bool transport = false;  // play/pause, stop, frame and second (I-frame) steps
     bool minuteSteps = false;
     bool scenes = false;
     bool convertMenu = false, convertAvi1 = false, convertAvi2 = false, convertRawDv = false;
     bool extractAudio = false, burnIn = false, split = false, modify = false;
     bool directMenu = false, directBurnIn = false, directModify = false;
     bool exportMetadata = false, exportSubtitles = false;
-    bool iFrameSteps = false;    // the one-second steps read and work as I-frame steps
+    bool iFrameSteps = false;  // the one-second steps read and work as I-frame steps
 
     friend bool operator==(const MenuState&, const MenuState&) = default;
 };

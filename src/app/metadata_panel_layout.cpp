@@ -47,7 +47,8 @@ PanelLayout layoutMetadataPanel(core::BurnGrid kind, int width, int height, doub
     for (size_t k = 0; k < cells.size(); ++k)
         l.columnEnds.push_back(k + 1 < cells.size() ? l.columnStarts[k + 1] - 2 * margin : width - margin);
     l.rowTops = {0, height / 3, 2 * height / 3};
-    const int rowHeight = l.rowHeight = std::min({l.rowTops[1] - l.rowTops[0], l.rowTops[2] - l.rowTops[1], height - l.rowTops[2]});
+    const int rowHeight = l.rowHeight =
+        std::min({l.rowTops[1] - l.rowTops[0], l.rowTops[2] - l.rowTops[1], height - l.rowTops[2]});
     const std::vector<overlay::WindowCell> windowCells = overlay::metadataWindowCells(kind);
     if (!font.isOpen() && !font.open()) return l;
 
@@ -77,7 +78,8 @@ PanelLayout layoutMetadataPanel(core::BurnGrid kind, int width, int height, doub
     for (const overlay::WindowCell& c : windowCells) {
         const size_t col = static_cast<size_t>(c.column);
         const int top = l.textTop(c.row);
-        l.boxes.push_back(PanelBox{l.columnStarts[col], top, l.columnStarts[col] + font.textWidth(lo, c.widest), top + l.cellHeight});
+        l.boxes.push_back(
+            PanelBox{l.columnStarts[col], top, l.columnStarts[col] + font.textWidth(lo, c.widest), top + l.cellHeight});
     }
     return l;
 }

@@ -43,7 +43,7 @@ struct PanelBox {
 };
 
 struct PanelLayout {
-    int charHeight = 0;  // 0: no font fits (the panel stays blank)
+    int charHeight = 0;                         // 0: no font fits (the panel stays blank)
     std::vector<int> columnStarts, columnEnds;  // text from start up to (not including) end
     std::array<int, 3> rowTops{};
     int rowHeight = 0, cellHeight = 0;

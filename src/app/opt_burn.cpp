@@ -55,9 +55,9 @@ COptBurn::COptBurn(QWidget* parent) : COptPage(parent) {
     layout->addWidget(modeBox);
 
     auto* row = new QHBoxLayout;
-    positioning_ = addRadioGroup(this, nullptr, tr("Text Positioning"),
-                                 {{"User positioning", 0}, {"Fixed, 80% title safe", 1}, {"Fixed, 90% title safe", 2}},
-                                 "positioning");
+    positioning_ =
+        addRadioGroup(this, nullptr, tr("Text Positioning"),
+                      {{"User positioning", 0}, {"Fixed, 80% title safe", 1}, {"Fixed, 90% title safe", 2}}, "positioning");
     row->addWidget(positioning_->button(0)->parentWidget());
     auto* look = new QGridLayout;
     area43_ = new QCheckBox(tr("Always use 4:3 area"), this);

@@ -49,7 +49,8 @@ COptBurnUser::COptBurnUser(QWidget* parent) : COptPage(parent) {
     height_->setObjectName(QStringLiteral("textHeight"));
     height_->setMaxLength(5);
     height_->setMaximumWidth(60);
-    height_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,3}(\\.\\d?)?")), height_));
+    height_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,3}(\\.\\d?)?")), height_));
     fontRow->addWidget(height_);
     fontRow->addWidget(new QLabel(QStringLiteral("%"), this));
     bold_ = new QCheckBox(tr("Bold"), this);

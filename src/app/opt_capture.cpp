@@ -37,7 +37,8 @@ COptCapture::COptCapture(QWidget* parent) : COptPage(parent) {
     grid->addWidget(new QLabel(tr("secs"), stopBox), 2, 2);
     layout->addWidget(stopBox);
 
-    aviType_ = addRadioGroup(this, layout, tr("Capture file type"), {{"AVI Type 1", 1}, {"AVI Type 2", 2}}, "captureAviType");
+    aviType_ =
+        addRadioGroup(this, layout, tr("Capture file type"), {{"AVI Type 1", 1}, {"AVI Type 2", 2}}, "captureAviType");
     auto check = [&](const QString& text, const char* name) {
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QLatin1String(name));

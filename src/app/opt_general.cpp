@@ -6,13 +6,12 @@
 
 namespace zorv::app {
 
-
 COptGeneral::COptGeneral(QWidget* parent) : COptPage(parent) {
     auto* layout = new QVBoxLayout(this);
-    dateFormat_ = addRadioGroup(this, layout, tr("Date format:"),
-                             {{"dd/mm/yyyy", 1}, {"mm/dd/yyyy", 2}, {"yyyy-mm-dd", 3}}, "dateFormat");
-    dropFrame_ = addRadioGroup(this, layout, tr("Drop-frame format:"), {{"hh:mm:ss;ff", 0}, {"hh;mm;ss;ff", 1}},
-                            "dropFrame");
+    dateFormat_ = addRadioGroup(this, layout, tr("Date format:"), {{"dd/mm/yyyy", 1}, {"mm/dd/yyyy", 2}, {"yyyy-mm-dd", 3}},
+                                "dateFormat");
+    dropFrame_ =
+        addRadioGroup(this, layout, tr("Drop-frame format:"), {{"hh:mm:ss;ff", 0}, {"hh;mm;ss;ff", 1}}, "dropFrame");
     auto check = [&](const QString& text, const char* name) {
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QLatin1String(name));

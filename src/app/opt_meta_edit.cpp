@@ -110,8 +110,8 @@ COptMetaEdit::COptMetaEdit(QWidget* parent) : COptPage(parent) {
     ubRow->addStretch(1);
     layout->addLayout(ubRow);
 
-    auto listRow = [&](QCheckBox*& check, QComboBox*& list, const QString& text, const char* checkName,
-                       const char* listName, QStringList entries) {
+    auto listRow = [&](QCheckBox*& check, QComboBox*& list, const QString& text, const char* checkName, const char* listName,
+                       QStringList entries) {
         auto* row = new QHBoxLayout;
         check = new QCheckBox(text, this);
         check->setObjectName(QLatin1String(checkName));
@@ -125,8 +125,8 @@ COptMetaEdit::COptMetaEdit(QWidget* parent) : COptPage(parent) {
     };
     listRow(changeDropFrame_, dropFrameTarget_, tr("Change NTSC timecode to"), "changeDropFrame", "dropFrameTarget",
             {tr("drop frame"), tr("non-drop frame")});
-    listRow(changeWidescreen_, widescreenTarget_, tr("Change widescreen flag to"), "changeWidescreen",
-            "widescreenTarget", {tr("16:9"), tr("4:3")});
+    listRow(changeWidescreen_, widescreenTarget_, tr("Change widescreen flag to"), "changeWidescreen", "widescreenTarget",
+            {tr("16:9"), tr("4:3")});
     layout->addStretch(1);
 
     for (QCheckBox* c : {changeTimecode_, changeDateTime_, setUserBits_, changeDropFrame_, changeWidescreen_})
@@ -168,7 +168,8 @@ void COptMetaEdit::fill(const core::Options& o) {
     }
     setUserBits_->setChecked(o.setUserBits);
     for (int i = 0; i < 4; ++i)
-        userBits_[i]->setText(QStringLiteral("%1").arg(o.userBits[static_cast<std::size_t>(i)] & 0xFF, 2, 16, QLatin1Char('0')).toUpper());
+        userBits_[i]->setText(
+            QStringLiteral("%1").arg(o.userBits[static_cast<std::size_t>(i)] & 0xFF, 2, 16, QLatin1Char('0')).toUpper());
     changeDropFrame_->setChecked(o.changeDropFrame);
     dropFrameTarget_->setCurrentIndex(core::clampListIndex(o.dropFrameTarget));
     changeWidescreen_->setChecked(o.changeWidescreen);

@@ -11,7 +11,8 @@ namespace zorv::app {
 
 QLineEdit* numberEdit(QWidget* parent, int maxDigits, bool signedValues, const char* objectName) {
     auto* edit = new QLineEdit(parent);
-    const QString pattern = QStringLiteral("%1\\d{0,%2}").arg(signedValues ? QStringLiteral("-?") : QString()).arg(maxDigits);
+    const QString pattern =
+        QStringLiteral("%1\\d{0,%2}").arg(signedValues ? QStringLiteral("-?") : QString()).arg(maxDigits);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
     edit->setMaxLength(maxDigits + (signedValues ? 1 : 0));
     edit->setMaximumWidth(60);

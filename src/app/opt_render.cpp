@@ -18,11 +18,11 @@ void setRendererAvailability(RendererAvailability a) { availability() = a; }
 
 COptRender::COptRender(QWidget* parent) : COptPage(parent) {
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(
-        tr("OpenGL is recommended. However some older graphics hardware or buggy drivers may display \"blank\" "
-           "video with OpenGL. You may find that selecting Software solves this problem. Note that Software "
-           "drawing uses more processor time."),
-        this);
+    auto* text =
+        new QLabel(tr("OpenGL is recommended. However some older graphics hardware or buggy drivers may display \"blank\" "
+                      "video with OpenGL. You may find that selecting Software solves this problem. Note that Software "
+                      "drawing uses more processor time."),
+                   this);
     text->setWordWrap(true);
     layout->addWidget(text);
     renderer_ = addRadioGroup(this, layout, tr("Video renderer"),

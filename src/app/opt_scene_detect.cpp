@@ -13,16 +13,27 @@ struct SceneBox {
     std::uint32_t bit;
 };
 static const SceneBox kSceneBoxes[] = {
-    {"Timecode discontinuity", 0x1},   {"User Bits change", 0x2},       {"Recording date/time discontinuity", 0x10},
-    {"Shutter speed", 0x40},           {"Iris", 0x80},                  {"Stabilizer", 0x100},
-    {"Gain", 0x200},                   {"Auto-Exposure Mode", 0x400},   {"White Balance", 0x1000},
-    {"Focus", 0x4000},                 {"Audio sampling freq", 0x8000}, {"Audio locked/unlocked", 0x10000},
-    {"Tape Index point", 0x20000},     {"Dropped Frame", 0x40000},      {"Damage", core::scene_trigger::kDamage},
+    {"Timecode discontinuity", 0x1},
+    {"User Bits change", 0x2},
+    {"Recording date/time discontinuity", 0x10},
+    {"Shutter speed", 0x40},
+    {"Iris", 0x80},
+    {"Stabilizer", 0x100},
+    {"Gain", 0x200},
+    {"Auto-Exposure Mode", 0x400},
+    {"White Balance", 0x1000},
+    {"Focus", 0x4000},
+    {"Audio sampling freq", 0x8000},
+    {"Audio locked/unlocked", 0x10000},
+    {"Tape Index point", 0x20000},
+    {"Dropped Frame", 0x40000},
+    {"Damage", core::scene_trigger::kDamage},
 };
 // The damage box says what it reacts to.
-constexpr char kDamageTip[] = "A scene starts at the first frame of every run of damaged frames (concealed or "
-                              "uncorrected video blocks, audio error samples, blank packs, misplaced blocks, "
-                              "repeated or backward timecode)";
+constexpr char kDamageTip[] =
+    "A scene starts at the first frame of every run of damaged frames (concealed or "
+    "uncorrected video blocks, audio error samples, blank packs, misplaced blocks, "
+    "repeated or backward timecode)";
 constexpr int kRows = 8;
 }  // namespace
 

@@ -24,9 +24,9 @@ namespace zorv::app {
 
 const std::vector<OptionsPageId>& allOptionsPages() {
     static const std::vector<OptionsPageId> pages = {
-        OptionsPageId::kGeneral,        OptionsPageId::kDecoders,       OptionsPageId::kRendering,
-        OptionsPageId::kScenes,         OptionsPageId::kBurnIn,         OptionsPageId::kBurnInUser,
-        OptionsPageId::kCapture,        OptionsPageId::kSplitter,       OptionsPageId::kModifyMetadata,
+        OptionsPageId::kGeneral,        OptionsPageId::kDecoders,        OptionsPageId::kRendering,
+        OptionsPageId::kScenes,         OptionsPageId::kBurnIn,          OptionsPageId::kBurnInUser,
+        OptionsPageId::kCapture,        OptionsPageId::kSplitter,        OptionsPageId::kModifyMetadata,
         OptionsPageId::kExportMetadata, OptionsPageId::kExportSubtitles,
     };
     return pages;

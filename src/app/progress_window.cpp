@@ -59,7 +59,8 @@ int barValue(int64_t p, int64_t lower, int64_t upper) {
 }  // namespace
 
 ProgressWindow::ProgressWindow(QWidget* owner, core::SettingsStore* settings)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), settings_(settings),
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      settings_(settings),
       clock_(steadySeconds) {
     setWindowModality(Qt::WindowModal);
     auto* layout = new QVBoxLayout(this);

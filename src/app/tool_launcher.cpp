@@ -53,7 +53,8 @@ void reportFailure(QWidget* owner, const QString& text, int sysError = 0, const 
 }
 
 void reportCancelled(QWidget* owner) {
-    showMessage(owner, QMessageBox::Information, QStringLiteral("Cancelled"), QString::fromLatin1(tools::kOperationCancelled));
+    showMessage(owner, QMessageBox::Information, QStringLiteral("Cancelled"),
+                QString::fromLatin1(tools::kOperationCancelled));
 }
 
 // The output a tool writes: its path (empty when the command ends here) and whether an existing file
@@ -118,10 +119,8 @@ void reportEnd(QWidget* owner, RunEnd end, const core::Status& s, const QString&
     } else if (s.ok()) {
         showMessage(owner, QMessageBox::Information, kAppTitle, success);
     } else if (s.code == core::ErrorCode::kCancelled) {
-        if (halted.isEmpty())
-            reportCancelled(owner);
-        else
-            showMessage(owner, QMessageBox::Warning, QStringLiteral("Halted"), halted);
+        if (halted.isEmpty()) reportCancelled(owner);
+        else showMessage(owner, QMessageBox::Warning, QStringLiteral("Halted"), halted);
     } else {
         reportFailure(owner, s.message.empty() ? failure : q(s.message), s.sysError);
     }
@@ -161,9 +160,9 @@ void convert(CMainDialog& w, tools::ConvertTarget target) {
     }
     const RunEnd end = runJob(w, job, QStringLiteral("Converting"), q(job.progressText()), s);
     // Each direction has its own failure text.
-    const QString failed = toRaw                                       ? QStringLiteral("Failed while converting AVI to Raw DV file")
+    const QString failed = toRaw              ? QStringLiteral("Failed while converting AVI to Raw DV file")
                            : w.aviType() == 0 ? QStringLiteral("Failed while converting Raw DV to AVI file")
-                                                                       : QStringLiteral("Failed while converting AVI file");
+                                              : QStringLiteral("Failed while converting AVI file");
     reportEnd(owner, end, s, QString::fromLatin1(tools::kConversionComplete), failed);
 }
 
@@ -171,11 +170,10 @@ void extractAudio(CMainDialog& w) {
     QWidget* owner = w.window();
     const std::string input = w.filePath();
     const bool avchd = w.fileFamily() == core::MediaFamily::kAvchd;
-    const ChosenOutput output =
-        avchd ? chooseOutput(owner, input, ".ac3", QStringLiteral("Extract audio to AC-3 file"),
-                             QStringLiteral("AC-3 (*.ac3 *.AC3)"), QStringLiteral("ac3"))
-              : chooseOutput(owner, input, ".wav", QStringLiteral("Extract audio to WAV file"),
-                             QStringLiteral("WAV (*.wav *.WAV)"), QStringLiteral("wav"));
+    const ChosenOutput output = avchd ? chooseOutput(owner, input, ".ac3", QStringLiteral("Extract audio to AC-3 file"),
+                                                     QStringLiteral("AC-3 (*.ac3 *.AC3)"), QStringLiteral("ac3"))
+                                      : chooseOutput(owner, input, ".wav", QStringLiteral("Extract audio to WAV file"),
+                                                     QStringLiteral("WAV (*.wav *.WAV)"), QStringLiteral("wav"));
     if (output.path.isEmpty()) return;
     std::unique_ptr<core::Job> job;
     core::Status s;
@@ -211,8 +209,7 @@ bool modifyChecks(CMainDialog& w, const tools::ModifySettings& m) {
         showMessage(owner, QMessageBox::Warning, kAppTitle, QString::fromLatin1(tools::kNothingSelectedMessage));
         return false;
     }
-    if (m.dateTimeEnabled && m.dateTimeMode == tools::kModifyFromFileName &&
-        !tools::dateTimeFromFileName(w.filePath())) {
+    if (m.dateTimeEnabled && m.dateTimeMode == tools::kModifyFromFileName && !tools::dateTimeFromFileName(w.filePath())) {
         showMessage(owner, QMessageBox::Warning, kAppTitle,
                     QString::fromLatin1(tools::kNoNameDateTimeMessage) + q(w.fileName()));
         return false;
@@ -252,7 +249,8 @@ void modify(CMainDialog& w, bool direct) {
     if (!job.open()) {
         s = job.status();
     } else {
-        const QString text = direct ? QStringLiteral("Modifying metadata in the input file...\n%1").arg(q(std::filesystem::path(input).filename().string()))
+        const QString text = direct ? QStringLiteral("Modifying metadata in the input file...\n%1")
+                                          .arg(q(std::filesystem::path(input).filename().string()))
                                     : QStringLiteral("Modifying metadata to output file...\n%1").arg(nameOf(output.path));
         end = runJob(w, job, QStringLiteral("Modifying metadata"), text, s);
     }
@@ -273,9 +271,8 @@ void burnIn(CMainDialog& w, bool direct) {
         const bool hdv = family == core::MediaFamily::kHdv;
         const QString failed = QString::fromLatin1(hdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts);
         const std::string input = w.filePath();
-        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi",
-                                                 QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
-                                                 QStringLiteral("avi"));
+        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi", QString::fromLatin1(tools::kBurnInSaveTitle),
+                                                 QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
         if (output.path.isEmpty()) return;
         std::string error;
         auto job = tools::makeStreamBurnJob(family, input, output.path.toStdString(), w.options(),
@@ -305,9 +302,8 @@ void burnIn(CMainDialog& w, bool direct) {
             return;
         }
     } else {
-        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi",
-                                                 QString::fromLatin1(tools::kBurnInSaveTitle), QStringLiteral("AVI (*.avi *.AVI)"),
-                                                 QStringLiteral("avi"));
+        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi", QString::fromLatin1(tools::kBurnInSaveTitle),
+                                                 QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
         if (output.path.isEmpty()) return;
         settings.output = output.path.toStdString();
         settings.overwrite = output.overwrite;
@@ -334,8 +330,8 @@ void split(CMainDialog& w) {
         return;
     const std::string input = w.filePath();
     // The split files are named after the input; the dialog chooses the folder they go to.
-    const QString chosen = askSaveFileName(owner, QStringLiteral("Split to output file ..."),
-                                           proposedName(input, ""), QStringLiteral("AVI (*.avi *.AVI)"));
+    const QString chosen = askSaveFileName(owner, QStringLiteral("Split to output file ..."), proposedName(input, ""),
+                                           QStringLiteral("AVI (*.avi *.AVI)"));
     if (chosen.isEmpty()) return;
     tools::SplitSettings settings = tools::splitSettingsFrom(w.options());
     settings.outputFolder = QFileInfo(chosen).absolutePath().toStdString();
@@ -362,19 +358,19 @@ void exportMetadata(CMainDialog& w, bool subtitles) {
                               {subtitles ? OptionsPageId::kExportSubtitles : OptionsPageId::kExportMetadata}, w.options()))
         return;
     const std::string input = w.filePath();
-    const ChosenOutput output =
-        subtitles ? chooseOutput(owner, input, ".srt", QStringLiteral("Export subtitles to file"),
-                                 QStringLiteral("SubRip (*.srt)"), QStringLiteral("srt"))
-                  : chooseOutput(owner, input, ".csv", QStringLiteral("Export metadata to file"),
-                                 QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
+    const ChosenOutput output = subtitles ? chooseOutput(owner, input, ".srt", QStringLiteral("Export subtitles to file"),
+                                                         QStringLiteral("SubRip (*.srt)"), QStringLiteral("srt"))
+                                          : chooseOutput(owner, input, ".csv", QStringLiteral("Export metadata to file"),
+                                                         QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
     if (output.path.isEmpty()) return;
     std::unique_ptr<tools::ExportJob> job =
         subtitles ? std::make_unique<tools::ExportJob>(input, output.path.toStdString(),
                                                        tools::SubtitleSettings::fromOptions(w.options()), output.overwrite)
                   : std::make_unique<tools::ExportJob>(input, output.path.toStdString(),
                                                        tools::CsvExportSettings::fromOptions(w.options()), output.overwrite);
-    const QString text = (subtitles ? QStringLiteral("Exporting subtitles ...\n%1") : QStringLiteral("Exporting metadata ...\n%1"))
-                             .arg(nameOf(output.path));
+    const QString text =
+        (subtitles ? QStringLiteral("Exporting subtitles ...\n%1") : QStringLiteral("Exporting metadata ...\n%1"))
+            .arg(nameOf(output.path));
     core::Status s;
     const RunEnd end = runJob(w, *job, QStringLiteral("Exporting"), text, s);
     reportEnd(owner, end, s, QStringLiteral("Export complete."), QStringLiteral("Failure while exporting"));

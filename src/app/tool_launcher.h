@@ -10,17 +10,17 @@ class CMainDialog;
 // Fix Premiere, Date Modified and Rename are not here: they run over file lists in the Batch
 // Processing window only.
 enum class ToolId {
-    kBurnIn,            // Tools > "&Burn-In Metadata..."
-    kModifyMetadata,    // Tools > "&Modify Metadata..."
-    kConvertToAvi1,     // "&Convert to" > "AVI Type &1"
-    kConvertToAvi2,     // "&Convert to" > "AVI Type &2"
-    kConvertToRawDv,    // "&Convert to" > "&Raw DV"
-    kExtractAudio,      // "Extract &Audio..."
-    kSplit,             // "&Split File..."
-    kExportMetadata,    // "E&xport Metadata..."
-    kExportSubtitles,   // "Export Sub&titles..."
-    kDirectBurnIn,      // "&Direct File Processing" > "&Burn-In Metadata..."
-    kDirectModify,      // "&Direct File Processing" > "&Modify Metadata..."
+    kBurnIn,           // Tools > "&Burn-In Metadata..."
+    kModifyMetadata,   // Tools > "&Modify Metadata..."
+    kConvertToAvi1,    // "&Convert to" > "AVI Type &1"
+    kConvertToAvi2,    // "&Convert to" > "AVI Type &2"
+    kConvertToRawDv,   // "&Convert to" > "&Raw DV"
+    kExtractAudio,     // "Extract &Audio..."
+    kSplit,            // "&Split File..."
+    kExportMetadata,   // "E&xport Metadata..."
+    kExportSubtitles,  // "Export Sub&titles..."
+    kDirectBurnIn,     // "&Direct File Processing" > "&Burn-In Metadata..."
+    kDirectModify,     // "&Direct File Processing" > "&Modify Metadata..."
 };
 
 class ToolLauncher {

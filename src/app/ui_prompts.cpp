@@ -42,9 +42,8 @@ QString displayText(const QString& text) {
     return t;
 }
 
-QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                        const QString& text, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton defaultButton) {
+QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
     if (hook()) {
         Prompt p;
         p.kind = PromptKind::kMessage;
@@ -59,8 +58,8 @@ QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon,
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
     // A message box sizes itself to its text only: room for the whole title as well.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(titleWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
-                      1, grid->columnCount());
+        grid->addItem(new QSpacerItem(titleWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -38,8 +38,8 @@ using PromptHook = std::function<PromptAnswer(const Prompt&)>;
 void setPromptHook(PromptHook hook);
 
 // A message box; returns the button pressed.
-QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                        const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+QMessageBox::StandardButton showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The save dialog: resizable, no overwrite question of its own (the caller asks "File Exists").

@@ -33,9 +33,9 @@ core::Status parseFileList(std::string_view text, std::vector<std::string>& path
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.find('\0') != std::string_view::npos)
-            return core::Status::failure(core::ErrorCode::kReadFailed,
-                                         "Not a list of paths (NUL byte on line " + std::to_string(lineNumber) +
-                                             "): give one path per line");
+            return core::Status::failure(
+                core::ErrorCode::kReadFailed,
+                "Not a list of paths (NUL byte on line " + std::to_string(lineNumber) + "): give one path per line");
         if (blank(line) || line.front() == '#') continue;
         found.emplace_back(line);
     }

@@ -78,8 +78,9 @@ Status mergeResultsFiles(const MergeRequest& request, MergeReport& report) {
         log.line(kLogProcessingFile + r.path);
         for (const auto& out : r.outputs) log.line("Output file: " + out.path);
         log.line(r.doneEarlier ? std::string(kDoneEarlierLine) : r.message);
-        (r.outcome == FileOutcome::kDone ? report.done : r.outcome == FileOutcome::kSkipped ? report.skipped
-                                                                                           : report.failed)++;
+        (r.outcome == FileOutcome::kDone      ? report.done
+         : r.outcome == FileOutcome::kSkipped ? report.skipped
+                                              : report.failed)++;
     }
     for (const auto& path : report.missing) {
         log.line(kLogProcessingFile + path);

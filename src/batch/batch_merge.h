@@ -29,7 +29,7 @@ struct MergeReport {
     int64_t unreadable = 0;            // lines of the sources that were no record
     std::vector<std::string> missing;  // files of the list without a line
     std::string logPath;
-    std::string logWarning;            // the log could not be created (the results were written)
+    std::string logWarning;  // the log could not be created (the results were written)
 };
 
 // Reads every source, writes the merged results file (complete, or not at all) and the log.

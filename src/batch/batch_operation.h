@@ -28,7 +28,7 @@ enum class BatchOp : int {
 };
 
 struct OperationEntry {
-    const char* text;     // the list text, also the stored "BatchOp" value
+    const char* text;  // the list text, also the stored "BatchOp" value
     BatchOp code;
     const char* cliName;  // the word `zorv batch --op` takes
 };
@@ -59,8 +59,7 @@ const char* outputSuffix(BatchOp op, media::FileType type);
 std::string outputStem(const std::string& folder, const std::string& input);
 
 // "%s (%d)%s": while path (or a name in `taken`) exists, "name (n).ext" for n = 1, 2, ...
-std::string uniquePath(const std::string& path, bool (*taken)(const std::string&, void*) = nullptr,
-                       void* context = nullptr);
+std::string uniquePath(const std::string& path, bool (*taken)(const std::string&, void*) = nullptr, void* context = nullptr);
 
 // The expected work of a file. DV: its frame count (-1 when it could not be indexed). HDV: bytes /
 // bytes per frame (48128 when unknown), x 14/10 for burn-in, x 8/20 for audio extraction, 0 for the

@@ -49,12 +49,11 @@ std::string clockText(double seconds) {
 std::string batchProgressLine(int64_t finished, int64_t total, double elapsedSeconds, double fraction,
                               const std::string& current) {
     elapsedSeconds = std::max(0.0, elapsedSeconds);
-    std::string line = std::to_string(finished) + "/" + std::to_string(total) + " files  " +
-                       clockText(elapsedSeconds) + " elapsed  ";
+    std::string line =
+        std::to_string(finished) + "/" + std::to_string(total) + " files  " + clockText(elapsedSeconds) + " elapsed  ";
     if (elapsedSeconds >= 2 && fraction > 0 && fraction <= 1)
         line += clockText(elapsedSeconds * (1 - fraction) / fraction) + " remaining";
-    else
-        line += "-:--:-- remaining";
+    else line += "-:--:-- remaining";
     if (!current.empty()) line += "  " + current;
     return line;
 }

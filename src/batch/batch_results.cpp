@@ -64,8 +64,7 @@ std::string resultLine(const ResultRecord& record) {
     out += "],\"frames\":";
     out += r.frames >= 0 ? std::to_string(r.frames) : "null";
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f",
-                  std::isfinite(r.seconds) ? std::clamp(r.seconds, 0.0, 1.0e12) : 0.0);
+    std::snprintf(seconds, sizeof seconds, "%.3f", std::isfinite(r.seconds) ? std::clamp(r.seconds, 0.0, 1.0e12) : 0.0);
     out += ",\"seconds\":";
     out += seconds;
     out += "}";
@@ -81,8 +80,7 @@ std::optional<ResultRecord> parseResultLine(std::string_view line) {
     auto outcome = v->stringAt("outcome");
     auto message = v->stringAt("message");
     const JsonValue* outputs = v->find("outputs");
-    if (!path || path->empty() || !operation || !outcome || !message || !outputs ||
-        outputs->kind != JsonValue::Kind::kArray)
+    if (!path || path->empty() || !operation || !outcome || !message || !outputs || outputs->kind != JsonValue::Kind::kArray)
         return std::nullopt;
     rec.operation = std::move(*operation);
     rec.result.path = std::move(*path);

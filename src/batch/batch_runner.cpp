@@ -236,8 +236,7 @@ void BatchRunner::processFile(size_t index) {
     f.log(kLogProcessingFile + f.path);
     std::error_code ec;
     const bool earlier = earlier_[index].has_value();
-    const media::Recognition r =
-        !earlier && fs::exists(f.path, ec) ? media::recognize(f.path) : media::Recognition{};
+    const media::Recognition r = !earlier && fs::exists(f.path, ec) ? media::recognize(f.path) : media::Recognition{};
     if (earlier) {
         f.log(kDoneEarlierLine);
         outcome = FileOutcome::kSkipped;
@@ -412,8 +411,8 @@ FileOutcome BatchRunner::runConvert(FileContext& f) {
         return FileOutcome::kFailed;
     }
     const Status s = watch(job, f);
-    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Conversion Complete",
-                    "ERROR: " + failureText(s));
+    return complete(
+        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Conversion Complete", "ERROR: " + failureText(s));
 }
 
 FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
@@ -490,8 +489,8 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
         if (settings_.streamBurn) {
             job = settings_.streamBurn(f.type, f.path, output, error);
         } else {
-            job = tools::makeStreamBurnJob(format.family, f.path, output, settings_.options, tools::streamBurnChoice(settings_.options),
-                                           error);
+            job = tools::makeStreamBurnJob(format.family, f.path, output, settings_.options,
+                                           tools::streamBurnChoice(settings_.options), error);
         }
         if (!job) {
             f.log("ERROR: Build failed - " + error);
@@ -518,8 +517,7 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
             f.log(tools::kBatchBurnInComplete);
             if (job->lostPictures() > 0) {
                 char line[160];
-                std::snprintf(line, sizeof line, tools::kBatchBurnInLostFrames,
-                              static_cast<long long>(job->lostPictures()));
+                std::snprintf(line, sizeof line, tools::kBatchBurnInLostFrames, static_cast<long long>(job->lostPictures()));
                 f.log(line);
             }
             return FileOutcome::kDone;
@@ -531,7 +529,8 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
     tools::BurnInSettings bs = tools::BurnInSettings::fromOptions(settings_.options);
     bs.output = output;
     bs.toInputFile = false;
-    tools::DvBurnInJob job = settings_.drawers ? tools::DvBurnInJob(f.path, bs, settings_.drawers) : tools::DvBurnInJob(f.path, bs);
+    tools::DvBurnInJob job =
+        settings_.drawers ? tools::DvBurnInJob(f.path, bs, settings_.drawers) : tools::DvBurnInJob(f.path, bs);
     const Status built = job.build();
     if (!built) {
         f.log("ERROR: Build failed - " + failureText(built));
@@ -567,8 +566,9 @@ FileOutcome BatchRunner::runModify(FileContext& f) {
         return FileOutcome::kFailed;
     }
     const Status s = watch(modifier, f);
-    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Metadata modification complete",
-                    "ERROR: " + failureText(s));
+    return complete(
+        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Metadata modification complete",
+        "ERROR: " + failureText(s));
 }
 
 FileOutcome BatchRunner::runSplit(FileContext& f) {
@@ -591,8 +591,8 @@ FileOutcome BatchRunner::runSplit(FileContext& f) {
     for (const auto& out : splitter.outputs()) f.outputs.push_back(out.path);
     for (const auto& extra : {splitter.logPath(), splitter.batchListPath()})
         if (!extra.empty()) f.outputs.push_back(extra);
-    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete",
-                    "ERROR: " + failureText(s));
+    return complete(
+        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete", "ERROR: " + failureText(s));
 }
 
 FileOutcome BatchRunner::runExport(FileContext& f) {
@@ -611,9 +611,10 @@ FileOutcome BatchRunner::runExport(FileContext& f) {
         return FileOutcome::kFailed;
     }
     const Status s = watch(*job, f);
-    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); },
-                    subtitles ? tools::kSubtitleExportComplete : tools::kMetadataExportComplete,
-                    std::string("ERROR: ") + (subtitles ? tools::kSubtitleExportFailed : tools::kMetadataExportFailed));
+    return complete(
+        s, abort_.load(), [&](const std::string& l) { f.log(l); },
+        subtitles ? tools::kSubtitleExportComplete : tools::kMetadataExportComplete,
+        std::string("ERROR: ") + (subtitles ? tools::kSubtitleExportFailed : tools::kMetadataExportFailed));
 }
 
 FileOutcome BatchRunner::runInPlace(FileContext& f) {
@@ -623,7 +624,7 @@ FileOutcome BatchRunner::runInPlace(FileContext& f) {
         const tools::PremiereFixOutcome o = tools::fixPremiereStartTimecode(f.path);
         f.outputs.push_back(f.path);
         f.log(tools::premiereFixLogLine(o));
-        outcome = o.result == tools::PremiereFixResult::kFixed       ? FileOutcome::kDone
+        outcome = o.result == tools::PremiereFixResult::kFixed        ? FileOutcome::kDone
                   : o.result == tools::PremiereFixResult::kNoTimecode ? FileOutcome::kSkipped
                                                                       : FileOutcome::kFailed;
     } else if (settings_.op == BatchOp::kSetDateModified) {

@@ -56,7 +56,7 @@ struct BatchSettings {
     BatchOp op = BatchOp::kConvertAvi1;
     std::string outputFolder;
     core::Options options = core::Options::defaults();
-    int jobs = 1;                   // files worked on at once (1..16)
+    int jobs = 1;                    // files worked on at once (1..16)
     overlay::DrawerFactory drawers;  // DV burn-in drawing; empty: the overlay layer of the options
     StreamBurnFactory streamBurn;    // burn-in of HDV and AVCHD files; empty: tools::makeStreamBurnJob
     // HDV and AVCHD burn-ins time themselves out after 10 s without progress unless the watcher
@@ -74,12 +74,12 @@ struct BatchSnapshot {
     bool aborted = false;
     int filePercent = 0;
     int overallPercent = 0;
-    std::string status;       // remaining time, or empty
-    int64_t currentFile = -1; // index of the (first) running file
-    int64_t burnFile = -1;    // index of the file whose HDV/AVCHD burn-in runs, or -1
-    int64_t burnPosition = -1;  // that burn-in's position (0 until a picture went through)
-    int64_t filesFinished = 0;  // files the job has finished with (done, skipped or failed)
-    double overallFraction = 0; // the overall bar's share of the job (0..1), not rounded
+    std::string status;          // remaining time, or empty
+    int64_t currentFile = -1;    // index of the (first) running file
+    int64_t burnFile = -1;       // index of the file whose HDV/AVCHD burn-in runs, or -1
+    int64_t burnPosition = -1;   // that burn-in's position (0 until a picture went through)
+    int64_t filesFinished = 0;   // files the job has finished with (done, skipped or failed)
+    double overallFraction = 0;  // the overall bar's share of the job (0..1), not rounded
 };
 
 class BatchRunner {

@@ -13,13 +13,14 @@ std::string noDecoderConfiguredText(const char* what) {
     return "ZORV Pro is not yet configured with a 3rd party " + w +
            ".\r\n\r\nPlease go to the \"Decoders\" section of the Tools->Options dialog and select a 3rd party " + w +
            " from the list of those which are installed on your PC. If the list is empty then your PC does not have "
-           "a suitable " + w +
+           "a suitable " +
+           w +
            " installed, and you will need to install one before proceeding.\r\n\r\nFor more details, see the "
            "\"Decoders\" section of the online help.";
 }
 
-std::optional<DecoderProblem> checkBurnDecoders(const std::vector<media::FileType>& types,
-                                                const core::Options& options, bool chosenOnly) {
+std::optional<DecoderProblem> checkBurnDecoders(const std::vector<media::FileType>& types, const core::Options& options,
+                                                bool chosenOnly) {
     struct Family {
         core::MediaFamily family;
         codec::CodecRole role;

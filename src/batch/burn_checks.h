@@ -31,8 +31,8 @@ std::string noDecoderConfiguredText(const char* what);
 
 // The first missing decoder for the types in the list (HDV before AVCHD), or none. With
 // chosenOnly the decoder selected in the options must be available; otherwise any will do.
-std::optional<DecoderProblem> checkBurnDecoders(const std::vector<media::FileType>& types,
-                                                const core::Options& options, bool chosenOnly);
+std::optional<DecoderProblem> checkBurnDecoders(const std::vector<media::FileType>& types, const core::Options& options,
+                                                bool chosenOnly);
 
 // The file types of the paths as recognised now (kUnknown for the others).
 std::vector<media::FileType> fileTypes(const std::vector<std::string>& paths);

@@ -20,7 +20,7 @@ struct FileResult {
     std::string path;  // the input, as the log names it (absolute)
     FileOutcome outcome = FileOutcome::kPending;
     bool doneEarlier = false;  // skipped because an earlier run had done it (resume)
-    std::string message;  // the file's last log line (result, skip or error line)
+    std::string message;       // the file's last log line (result, skip or error line)
     std::vector<OutputRecord> outputs;
     int64_t frames = -1;  // frames of a DV input (from its index); -1 when not known
     double seconds = 0;   // time spent on the file

@@ -78,8 +78,7 @@ bool isError(StopReason r) {
 
 }  // namespace
 
-CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& capturePath,
-                                    const std::string& reelName) {
+CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& capturePath, const std::string& reelName) {
     CaptureSettings s;
     s.capturePath = capturePath;
     s.reelName = reelName;
@@ -113,8 +112,7 @@ void CaptureSession::setWatchIntervals(std::chrono::milliseconds conditions, std
 Status CaptureSession::start() {
     if (running_) return Status::failure(ErrorCode::kOpenFailed, "Error while capturing");
     if (watcher_.joinable()) watcher_.join();  // an earlier run that stopped by itself
-    if (settings_.capturePath.empty())
-        return Status::failure(ErrorCode::kOpenFailed, "A Capture file pathname is required");
+    if (settings_.capturePath.empty()) return Status::failure(ErrorCode::kOpenFailed, "A Capture file pathname is required");
     base_ = tools::pathWithoutExtension(settings_.capturePath);
 
     std::optional<uint64_t> free = freeSpace_ ? freeSpace_(base_) : volumeFreeBytes(base_);
@@ -178,8 +176,7 @@ Status CaptureSession::start() {
     writer_ = std::thread([this] { writerLoop(); });
     // The stream starts before the watcher, which is the one to stop it.
     if (!callerStream_)
-        st = device_.startStream([this](std::span<const uint8_t> f) { onFrame(f); },
-                                 [this](DeviceEvent e) { onEvent(e); });
+        st = device_.startStream([this](std::span<const uint8_t> f) { onFrame(f); }, [this](DeviceEvent e) { onEvent(e); });
     if (!st) requestStop(StopReason::kReadError, st.message.empty() ? "Failed while reading capture device" : st.message);
     watcher_ = std::thread([this] { watchLoop(); });
     if (!st) {
@@ -206,10 +203,8 @@ void CaptureSession::onFrame(std::span<const uint8_t> frame) {
 }
 
 void CaptureSession::onEvent(DeviceEvent event) {
-    if (event == DeviceEvent::kRemoved)
-        requestStop(StopReason::kDeviceRemoved, "Capture device removed");
-    else
-        requestStop(StopReason::kReadError, "Failed while reading capture device");
+    if (event == DeviceEvent::kRemoved) requestStop(StopReason::kDeviceRemoved, "Capture device removed");
+    else requestStop(StopReason::kReadError, "Failed while reading capture device");
 }
 
 bool CaptureSession::bufferHasRoom() const {
@@ -221,9 +216,7 @@ void CaptureSession::pause() {
 }
 void CaptureSession::resume() { paused_ = false; }
 
-void CaptureSession::setLastError(const std::string& text) {
-    lastError_ = text.substr(0, 127);
-}
+void CaptureSession::setLastError(const std::string& text) { lastError_ = text.substr(0, 127); }
 
 std::string CaptureSession::lastError() const {
     std::lock_guard<std::mutex> g(mutex_);
@@ -271,42 +264,41 @@ std::string CaptureSession::nextFileName(const tools::SplitFrameInfo& first) {
     std::string suffix;
     char buf[64];
     switch (settings_.nameFormat) {
-        case 1:
-            for (;;) {
-                std::snprintf(buf, sizeof buf, " %04d", sequence_);
-                if (!exists(base_ + buf + ".avi")) break;
-                ++sequence_;
-            }
+    case 1:
+        for (;;) {
+            std::snprintf(buf, sizeof buf, " %04d", sequence_);
+            if (!exists(base_ + buf + ".avi")) break;
             ++sequence_;
+        }
+        ++sequence_;
+        suffix = buf;
+        break;
+    case 3:
+        if (settings_.useCurrentDateTime) {
+            std::time_t t = std::time(nullptr);
+            std::tm tm{};
+            localtime_r(&t, &tm);
+            std::snprintf(buf, sizeof buf, " %02d-%02d-%02d %02d.%02d.%02d", tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday,
+                          tm.tm_hour, tm.tm_min, tm.tm_sec);
             suffix = buf;
-            break;
-        case 3:
-            if (settings_.useCurrentDateTime) {
-                std::time_t t = std::time(nullptr);
-                std::tm tm{};
-                localtime_r(&t, &tm);
-                std::snprintf(buf, sizeof buf, " %02d-%02d-%02d %02d.%02d.%02d", tm.tm_year % 100, tm.tm_mon + 1,
-                              tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
-                suffix = buf;
-            } else if (first.recValid) {
-                // Capture names keep the two-digit year of the date pack.
-                std::snprintf(buf, sizeof buf, " %02d-%02d-%02d %02d.%02d.%02d", first.recYear2 % 100, first.recMonth,
-                              first.recDay, first.recHour, first.recMinute, first.recSecond);
-                suffix = buf;
-            } else {
-                suffix = " -------- --.--.--";
-            }
-            break;
-        default:
-            suffix = tools::splitNameSuffix(settings_.nameFormat, fileCount_ + 1, first);
-            break;
+        } else if (first.recValid) {
+            // Capture names keep the two-digit year of the date pack.
+            std::snprintf(buf, sizeof buf, " %02d-%02d-%02d %02d.%02d.%02d", first.recYear2 % 100, first.recMonth,
+                          first.recDay, first.recHour, first.recMinute, first.recSecond);
+            suffix = buf;
+        } else {
+            suffix = " -------- --.--.--";
+        }
+        break;
+    default: suffix = tools::splitNameSuffix(settings_.nameFormat, fileCount_ + 1, first); break;
     }
     return tools::uniqueFileName(base_ + suffix + ".avi");
 }
 
 // Opens the next file at its first kept frame; the start frame (before the pre-roll) names it.
 Status CaptureSession::beginFile() {
-    if (newReelPending_ && !settings_.reelName.empty()) currentReel_ = tools::reelWithLetter(settings_.reelName, reelCounter_++);
+    if (newReelPending_ && !settings_.reelName.empty())
+        currentReel_ = tools::reelWithLetter(settings_.reelName, reelCounter_++);
     newReelPending_ = false;
     current_.number = fileCount_ + 1;
     current_.reel = currentReel_;
@@ -535,13 +527,10 @@ Status CaptureSession::wait() {
     if (reason == StopReason::kNone) return Status::success();
     std::string error = lastError();
     switch (reason) {
-        case StopReason::kDeviceRemoved:
-        case StopReason::kReadError:
-            return Status::failure(ErrorCode::kReadFailed, error);
-        case StopReason::kWriteError:
-            return Status::failure(ErrorCode::kWriteFailed, error);
-        default:
-            return Status::success();
+    case StopReason::kDeviceRemoved:
+    case StopReason::kReadError: return Status::failure(ErrorCode::kReadFailed, error);
+    case StopReason::kWriteError: return Status::failure(ErrorCode::kWriteFailed, error);
+    default: return Status::success();
     }
 }
 

@@ -88,7 +88,7 @@ struct CapturedFile {
     std::string reel;
     int64_t frames = 0;
     int64_t prerollDiscarded = 0;
-    tools::SplitFrameInfo first;  // the frame that started the file (before any pre-roll)
+    tools::SplitFrameInfo first;      // the frame that started the file (before any pre-roll)
     tools::SplitFrameInfo firstKept;  // the first frame written
     int endHours = -1, endMinutes = -1, endSeconds = -1, endFrames = -1;
     bool endDropFrame = false;
@@ -105,7 +105,7 @@ struct CaptureStatus {
     std::string lastError;
     int64_t framesCaptured = 0;  // written to files
     double capturedSeconds = 0;
-    int64_t droppedFrames = 0;   // lost by the device, refused by a full buffer, or not whole DV frames
+    int64_t droppedFrames = 0;  // lost by the device, refused by a full buffer, or not whole DV frames
     int bufferFill = 0;
     int bufferSlots = 0;
     StopReason stopReason = StopReason::kNone;
@@ -218,7 +218,7 @@ private:
     media::AviWriter avi_;
     CapturedFile current_;
     bool fileOpen_ = false;
-    bool haveStartFrame_ = false;   // a file has begun (its start frame is known) but may have no frame yet
+    bool haveStartFrame_ = false;  // a file has begun (its start frame is known) but may have no frame yet
     bool newReelPending_ = false;
     std::string currentReel_;
     int reelCounter_ = 0;

@@ -24,10 +24,10 @@ std::string withThousands(uint64_t value) {
 std::string modeText(const Query<DeviceKind>& kind) {
     if (!kind.ok) return "Error";
     switch (kind.value) {
-        case DeviceKind::kVcr: return "VCR";
-        case DeviceKind::kCamera: return "Camera";
-        case DeviceKind::kOther: return "?";
-        case DeviceKind::kUnsupported: return "";
+    case DeviceKind::kVcr: return "VCR";
+    case DeviceKind::kCamera: return "Camera";
+    case DeviceKind::kOther: return "?";
+    case DeviceKind::kUnsupported: return "";
     }
     return "?";
 }
@@ -35,10 +35,10 @@ std::string modeText(const Query<DeviceKind>& kind) {
 std::string signalText(const Query<TapeFormat>& format) {
     if (!format.ok) return "Error";
     switch (format.value) {
-        case TapeFormat::kNtsc: return "NTSC";
-        case TapeFormat::kPal: return "PAL";
-        case TapeFormat::kNoTape: return "No tape";
-        case TapeFormat::kOther: return "?";
+    case TapeFormat::kNtsc: return "NTSC";
+    case TapeFormat::kPal: return "PAL";
+    case TapeFormat::kNoTape: return "No tape";
+    case TapeFormat::kOther: return "?";
     }
     return "?";
 }
@@ -56,8 +56,8 @@ std::string deviceTimecodeText(const Query<DeviceTimecode>& tc) {
 std::string durationText(int64_t seconds) {
     if (seconds < 0) seconds = 0;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(seconds / 3600),
-                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                  static_cast<int>(seconds % 60));
     return buf;
 }
 
@@ -67,10 +67,8 @@ std::string freeSpaceText(std::optional<uint64_t> freeBytes) {
     if (mib < 1) return "Disk full";
     char tail[64];
     // One hour of DV takes about 11,250 MiB, one minute 187.5 MiB.
-    if (mib >= 11250)
-        std::snprintf(tail, sizeof tail, "%.1f hours)", static_cast<double>(mib) * 0.0000888889);
-    else
-        std::snprintf(tail, sizeof tail, "%d mins)", static_cast<int>(mib * 10 / 1875));
+    if (mib >= 11250) std::snprintf(tail, sizeof tail, "%.1f hours)", static_cast<double>(mib) * 0.0000888889);
+    else std::snprintf(tail, sizeof tail, "%d mins)", static_cast<int>(mib * 10 / 1875));
     return withThousands(mib) + " MB (" + tail;
 }
 

@@ -84,8 +84,7 @@ std::vector<DeviceInfo> FireWireDevice::enumerate() {
             DeviceInfo d;
             d.id = "fw:" + guidText(guid);
             d.friendlyName = label.empty() ? "DV camcorder" : label;
-            d.description = avc1394_check_subunit_type(h, node, AVC1394_SUBUNIT_TYPE_VCR) ? "DV tape device"
-                                                                                          : "AV/C device";
+            d.description = avc1394_check_subunit_type(h, node, AVC1394_SUBUNIT_TYPE_VCR) ? "DV tape device" : "AV/C device";
             out.push_back(std::move(d));
         });
         raw1394_destroy_handle(h);
@@ -221,8 +220,8 @@ void FireWireDevice::busReset(unsigned int generation) {
     }
     if (node != node_) {
         node_ = node;
-        channel_ = iec61883_cmp_reconnect(stream_, node_, &oplug_, raw1394_get_local_id(stream_), &iplug_, &bandwidth_,
-                                          channel_);
+        channel_ =
+            iec61883_cmp_reconnect(stream_, node_, &oplug_, raw1394_get_local_id(stream_), &iplug_, &bandwidth_, channel_);
     }
 }
 
@@ -232,15 +231,15 @@ Status FireWireDevice::transport(TransportCommand command) {
     uint16_t node = 0;
     if (!locate(command_, node)) return Status::failure(ErrorCode::kOpenFailed, "Could not get transport interface");
     switch (command) {
-        case TransportCommand::kPlay: avc1394_vcr_play(command_, node); break;
-        case TransportCommand::kStop: avc1394_vcr_stop(command_, node); break;
-        case TransportCommand::kPause: avc1394_vcr_pause(command_, node); break;
-        case TransportCommand::kFastForward: avc1394_vcr_forward(command_, node); break;
-        case TransportCommand::kRewind: avc1394_vcr_rewind(command_, node); break;
-        case TransportCommand::kPlayFastForward: avc1394_vcr_trick_play(command_, node, 7); break;
-        case TransportCommand::kPlayRewind: avc1394_vcr_trick_play(command_, node, -7); break;
-        case TransportCommand::kForwardFrame: avc1394_vcr_next(command_, node); break;
-        case TransportCommand::kBackwardFrame: avc1394_vcr_previous(command_, node); break;
+    case TransportCommand::kPlay: avc1394_vcr_play(command_, node); break;
+    case TransportCommand::kStop: avc1394_vcr_stop(command_, node); break;
+    case TransportCommand::kPause: avc1394_vcr_pause(command_, node); break;
+    case TransportCommand::kFastForward: avc1394_vcr_forward(command_, node); break;
+    case TransportCommand::kRewind: avc1394_vcr_rewind(command_, node); break;
+    case TransportCommand::kPlayFastForward: avc1394_vcr_trick_play(command_, node, 7); break;
+    case TransportCommand::kPlayRewind: avc1394_vcr_trick_play(command_, node, -7); break;
+    case TransportCommand::kForwardFrame: avc1394_vcr_next(command_, node); break;
+    case TransportCommand::kBackwardFrame: avc1394_vcr_previous(command_, node); break;
     }
     return Status::success();
 }
@@ -276,9 +275,11 @@ Query<TapeFormat> FireWireDevice::queryTapeFormat() {
         return Query<TapeFormat>::failure("GetTransportBasicParameters failed");
     // Signal mode: bit 7 set for 625/50 (SD 0x80, SDL 0x84), clear for 525/60 (SD 0x00, SDL 0x04).
     switch (mode & 0xFF) {
-        case 0x00: case 0x04: return Query<TapeFormat>::success(TapeFormat::kNtsc);
-        case 0x80: case 0x84: return Query<TapeFormat>::success(TapeFormat::kPal);
-        default: return Query<TapeFormat>::success(TapeFormat::kOther);
+    case 0x00:
+    case 0x04: return Query<TapeFormat>::success(TapeFormat::kNtsc);
+    case 0x80:
+    case 0x84: return Query<TapeFormat>::success(TapeFormat::kPal);
+    default: return Query<TapeFormat>::success(TapeFormat::kOther);
     }
 }
 

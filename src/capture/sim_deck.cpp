@@ -77,53 +77,53 @@ void SimDeck::run() {
         bool deliver = false;
         bool moving = true;
         switch (state_) {
-            case SimTransportState::kPlaying: {
-                if (!tapeIn_ || position_ >= tapeFrames_) {
-                    state_ = SimTransportState::kStopped;
-                    continue;
-                }
-                int64_t n = position_++;
-                if (readFrameLocked(n)) {
-                    if (dropPending_ > 0) {
-                        --dropPending_;
-                        ++dropped_;
-                    } else {
-                        deliver = true;
-                    }
-                }
-                break;
+        case SimTransportState::kPlaying: {
+            if (!tapeIn_ || position_ >= tapeFrames_) {
+                state_ = SimTransportState::kStopped;
+                continue;
             }
-            case SimTransportState::kShuttleForward:
-            case SimTransportState::kShuttleBack: {
-                const bool forward = state_ == SimTransportState::kShuttleForward;
-                if (!tapeIn_ || position_ < 0 || position_ >= tapeFrames_) {
-                    position_ = std::clamp<int64_t>(position_, 0, std::max<int64_t>(tapeFrames_ - 1, 0));
-                    state_ = SimTransportState::kStopped;
-                    continue;
-                }
-                deliver = readFrameLocked(position_);
-                position_ += forward ? kShuttleStep : -kShuttleStep;
-                break;
-            }
-            case SimTransportState::kWindForward:
-            case SimTransportState::kWindBack: {
-                const bool forward = state_ == SimTransportState::kWindForward;
-                position_ += forward ? kWindFramesPerTick : -kWindFramesPerTick;
-                if (position_ <= 0 || position_ >= tapeFrames_ || !tapeIn_) {
-                    position_ = std::clamp<int64_t>(position_, 0, tapeFrames_);
-                    state_ = SimTransportState::kStopped;
-                }
-                break;
-            }
-            case SimTransportState::kStopped:
-            case SimTransportState::kPaused:
-                if (stepPending_) {
-                    stepPending_ = false;
-                    deliver = tapeIn_ && readFrameLocked(position_);
+            int64_t n = position_++;
+            if (readFrameLocked(n)) {
+                if (dropPending_ > 0) {
+                    --dropPending_;
+                    ++dropped_;
                 } else {
-                    moving = false;
+                    deliver = true;
                 }
-                break;
+            }
+            break;
+        }
+        case SimTransportState::kShuttleForward:
+        case SimTransportState::kShuttleBack: {
+            const bool forward = state_ == SimTransportState::kShuttleForward;
+            if (!tapeIn_ || position_ < 0 || position_ >= tapeFrames_) {
+                position_ = std::clamp<int64_t>(position_, 0, std::max<int64_t>(tapeFrames_ - 1, 0));
+                state_ = SimTransportState::kStopped;
+                continue;
+            }
+            deliver = readFrameLocked(position_);
+            position_ += forward ? kShuttleStep : -kShuttleStep;
+            break;
+        }
+        case SimTransportState::kWindForward:
+        case SimTransportState::kWindBack: {
+            const bool forward = state_ == SimTransportState::kWindForward;
+            position_ += forward ? kWindFramesPerTick : -kWindFramesPerTick;
+            if (position_ <= 0 || position_ >= tapeFrames_ || !tapeIn_) {
+                position_ = std::clamp<int64_t>(position_, 0, tapeFrames_);
+                state_ = SimTransportState::kStopped;
+            }
+            break;
+        }
+        case SimTransportState::kStopped:
+        case SimTransportState::kPaused:
+            if (stepPending_) {
+                stepPending_ = false;
+                deliver = tapeIn_ && readFrameLocked(position_);
+            } else {
+                moving = false;
+            }
+            break;
         }
         if (!moving) {
             wake_.wait_for(lk, std::chrono::milliseconds(20));
@@ -163,21 +163,21 @@ Status SimDeck::transport(TransportCommand command) {
         std::lock_guard<std::mutex> g(mutex_);
         if (!tapeIn_) return Status::success();  // a deck without a tape ignores its buttons
         switch (command) {
-            case TransportCommand::kPlay: state_ = SimTransportState::kPlaying; break;
-            case TransportCommand::kStop: state_ = SimTransportState::kStopped; break;
-            case TransportCommand::kPause: state_ = SimTransportState::kPaused; break;
-            case TransportCommand::kFastForward: state_ = SimTransportState::kWindForward; break;
-            case TransportCommand::kRewind: state_ = SimTransportState::kWindBack; break;
-            case TransportCommand::kPlayFastForward: state_ = SimTransportState::kShuttleForward; break;
-            case TransportCommand::kPlayRewind: state_ = SimTransportState::kShuttleBack; break;
-            case TransportCommand::kForwardFrame:
-            case TransportCommand::kBackwardFrame: {
-                int64_t step = command == TransportCommand::kForwardFrame ? 1 : -1;
-                position_ = std::clamp<int64_t>(position_ + step, 0, std::max<int64_t>(tapeFrames_ - 1, 0));
-                state_ = SimTransportState::kPaused;
-                stepPending_ = true;
-                break;
-            }
+        case TransportCommand::kPlay: state_ = SimTransportState::kPlaying; break;
+        case TransportCommand::kStop: state_ = SimTransportState::kStopped; break;
+        case TransportCommand::kPause: state_ = SimTransportState::kPaused; break;
+        case TransportCommand::kFastForward: state_ = SimTransportState::kWindForward; break;
+        case TransportCommand::kRewind: state_ = SimTransportState::kWindBack; break;
+        case TransportCommand::kPlayFastForward: state_ = SimTransportState::kShuttleForward; break;
+        case TransportCommand::kPlayRewind: state_ = SimTransportState::kShuttleBack; break;
+        case TransportCommand::kForwardFrame:
+        case TransportCommand::kBackwardFrame: {
+            int64_t step = command == TransportCommand::kForwardFrame ? 1 : -1;
+            position_ = std::clamp<int64_t>(position_ + step, 0, std::max<int64_t>(tapeFrames_ - 1, 0));
+            state_ = SimTransportState::kPaused;
+            stepPending_ = true;
+            break;
+        }
         }
     }
     wake_.notify_all();

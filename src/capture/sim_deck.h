@@ -27,7 +27,7 @@
 namespace zorv::capture {
 
 enum class SimPacing : int {
-    kRealTime,  // one frame per frame period (40 ms at 25 frames/s, 1001/30 ms at 29.97)
+    kRealTime,          // one frame per frame period (40 ms at 25 frames/s, 1001/30 ms at 29.97)
     kAsFastAsPossible,  // as fast as the ready gate lets frames through (no gate: no waiting at all)
 };
 
@@ -90,8 +90,8 @@ private:
     DeviceInfo info_;
     SimDeckOptions options_;
     media::DvMediaFile file_;
-    std::vector<uint8_t> frame_;     // the frame under the head, filled by the device thread
-    std::vector<uint8_t> scratch_;   // for status reads
+    std::vector<uint8_t> frame_;    // the frame under the head, filled by the device thread
+    std::vector<uint8_t> scratch_;  // for status reads
     int64_t tapeFrames_ = 0;
     bool pal_ = true;
 

@@ -22,13 +22,20 @@ struct TriggerName {
 };
 
 const TriggerName kTriggerNames[] = {
-    {"timecode", core::kTriggerTimecode},       {"userbits", core::kTriggerUserBits},
-    {"datetime", core::kTriggerDateTime},       {"shutter", core::kTriggerShutter},
-    {"iris", core::kTriggerIris},               {"stabilizer", core::kTriggerStabilizer},
-    {"gain", core::kTriggerGain},               {"exposure", core::kTriggerExposureMode},
-    {"whitebalance", core::kTriggerWhiteBalance}, {"focus", core::kTriggerFocus},
-    {"audiosampling", core::kTriggerAudioSampling}, {"audiolock", core::kTriggerAudioLock},
-    {"index", core::kTriggerTapeIndex},         {"dropped", core::kTriggerDroppedFrame},
+    {"timecode", core::kTriggerTimecode},
+    {"userbits", core::kTriggerUserBits},
+    {"datetime", core::kTriggerDateTime},
+    {"shutter", core::kTriggerShutter},
+    {"iris", core::kTriggerIris},
+    {"stabilizer", core::kTriggerStabilizer},
+    {"gain", core::kTriggerGain},
+    {"exposure", core::kTriggerExposureMode},
+    {"whitebalance", core::kTriggerWhiteBalance},
+    {"focus", core::kTriggerFocus},
+    {"audiosampling", core::kTriggerAudioSampling},
+    {"audiolock", core::kTriggerAudioLock},
+    {"index", core::kTriggerTapeIndex},
+    {"dropped", core::kTriggerDroppedFrame},
     {"damage", core::kTriggerDamage},
 };
 
@@ -40,7 +47,9 @@ std::string formatMessage(const char* form, const std::string& path) {
 
 }  // namespace
 
-void printWarning(std::string_view text) { std::fprintf(stderr, "zorv: warning: %.*s\n", static_cast<int>(text.size()), text.data()); }
+void printWarning(std::string_view text) {
+    std::fprintf(stderr, "zorv: warning: %.*s\n", static_cast<int>(text.size()), text.data());
+}
 
 void printWarnings(const core::Status& result) {
     for (const core::Warning& w : result.warnings) printWarning(w.text);
@@ -59,18 +68,18 @@ void printError(std::string_view text) {
 bool openMedia(media::DvMediaFile& file, const std::string& path, bool dvOnly) {
     media::Recognition r = file.recognise(path);
     switch (r.result) {
-        case media::RecognizeResult::kRecognized:
-            break;
-        case media::RecognizeResult::kOpenFailed:
-            printError(formatMessage("Unable to open the requested file:\r\n\r\n%s", path));
-            return false;
-        case media::RecognizeResult::kReadFailed:
-        case media::RecognizeResult::kSizeFailed:
-            printError(formatMessage("Unable to read the requested file:\r\n\r\n%s", path));
-            return false;
-        case media::RecognizeResult::kUnsupported:
-            printError(formatMessage("File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s", path));
-            return false;
+    case media::RecognizeResult::kRecognized: break;
+    case media::RecognizeResult::kOpenFailed:
+        printError(formatMessage("Unable to open the requested file:\r\n\r\n%s", path));
+        return false;
+    case media::RecognizeResult::kReadFailed:
+    case media::RecognizeResult::kSizeFailed:
+        printError(formatMessage("Unable to read the requested file:\r\n\r\n%s", path));
+        return false;
+    case media::RecognizeResult::kUnsupported:
+        printError(
+            formatMessage("File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s", path));
+        return false;
     }
     const bool dv = media::formatOf(r.type).isDv();
     if (dvOnly && !dv) {

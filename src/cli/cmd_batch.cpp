@@ -33,29 +33,32 @@ namespace zorv::cli {
 namespace {
 
 void batchUsage(FILE* out) {
-    std::fputs("usage: zorv batch --op OPERATION --out DIR [--jobs N] [--yes] [--from LIST] [--results FILE]\n"
-               "                  [--resume FILE] [--slice K/N] [--] FILE...\n"
-               "       zorv batch --merge-results --out DIR --results FILE [--from LIST] [--overwrite] RESULTS...\n\n"
-               "Applies one operation to every FILE, writing the outputs and \"Batch-log.txt\" (or\n"
-               "\"Batch-log (N).txt\") into DIR. Files of a type the operation does not take are skipped\n"
-               "and logged; no failure stops the job. Exit status 1 when any file failed.\n\n"
-               "operations:\n",
-               out);
+    std::fputs(
+        "usage: zorv batch --op OPERATION --out DIR [--jobs N] [--yes] [--from LIST] [--results FILE]\n"
+        "                  [--resume FILE] [--slice K/N] [--] FILE...\n"
+        "       zorv batch --merge-results --out DIR --results FILE [--from LIST] [--overwrite] RESULTS...\n\n"
+        "Applies one operation to every FILE, writing the outputs and \"Batch-log.txt\" (or\n"
+        "\"Batch-log (N).txt\") into DIR. Files of a type the operation does not take are skipped\n"
+        "and logged; no failure stops the job. Exit status 1 when any file failed.\n\n"
+        "operations:\n",
+        out);
     for (const auto& e : batch::operationList())
-        std::fprintf(out, "  %-14s %s%s\n", e.cliName, e.text, batch::changesInputFiles(e.code) ? " (changes the input files)" : "");
-    std::fputs("\n  --jobs N        work on up to N files at once (default 1); the log stays in file order\n"
-               "  --yes           do not ask before an operation that changes the input files\n"
-               "  --from LIST     also take the files listed in LIST, one path per line (\"-\": standard\n"
-               "                  input); blank lines and lines starting with # are ignored\n"
-               "  --results FILE  append one JSON line per file to FILE as each file finishes\n"
-               "  --resume FILE   skip the files FILE records as done whose outputs are still there with\n"
-               "                  the recorded sizes, and run the others (FILE may also be --results)\n"
-               "  --slice K/N     take only every N-th file of the list, starting with the K-th (1..N)\n"
-               "  --merge-results join the results files of several runs into the --results file and\n"
-               "                  one log in DIR; with --from, in the list's order, naming files without\n"
-               "                  a result (exit status 1 when any file failed or has no result)\n"
-               "Ctrl+C aborts the job after cancelling the running operation.\n",
-               out);
+        std::fprintf(out, "  %-14s %s%s\n", e.cliName, e.text,
+                     batch::changesInputFiles(e.code) ? " (changes the input files)" : "");
+    std::fputs(
+        "\n  --jobs N        work on up to N files at once (default 1); the log stays in file order\n"
+        "  --yes           do not ask before an operation that changes the input files\n"
+        "  --from LIST     also take the files listed in LIST, one path per line (\"-\": standard\n"
+        "                  input); blank lines and lines starting with # are ignored\n"
+        "  --results FILE  append one JSON line per file to FILE as each file finishes\n"
+        "  --resume FILE   skip the files FILE records as done whose outputs are still there with\n"
+        "                  the recorded sizes, and run the others (FILE may also be --results)\n"
+        "  --slice K/N     take only every N-th file of the list, starting with the K-th (1..N)\n"
+        "  --merge-results join the results files of several runs into the --results file and\n"
+        "                  one log in DIR; with --from, in the list's order, naming files without\n"
+        "                  a result (exit status 1 when any file failed or has no result)\n"
+        "Ctrl+C aborts the job after cancelling the running operation.\n",
+        out);
 }
 
 const char* warningFor(batch::BatchOp op) {
@@ -103,8 +106,8 @@ public:
         const double fraction = snap.overallFraction > 0 || total_ == 0
                                     ? snap.overallFraction
                                     : static_cast<double>(snap.filesFinished) / static_cast<double>(total_);
-        std::string line = batch::batchProgressLine(snap.filesFinished, static_cast<int64_t>(total_), elapsed,
-                                                    fraction, current);
+        std::string line =
+            batch::batchProgressLine(snap.filesFinished, static_cast<int64_t>(total_), elapsed, fraction, current);
         if (terminal_) {
             const size_t columns = static_cast<size_t>(std::max(20, terminalColumns() - 1));
             if (line.size() > columns) line = line.substr(0, columns - 3) + "...";

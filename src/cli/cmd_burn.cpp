@@ -47,25 +47,27 @@ std::string itemsUsage() {
 }
 
 void burnUsage(FILE* out) {
-    std::fputs("usage: zorv burn [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
-               "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
-               "                 [--overwrite] [--] FILE\n\n"
-               "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
-               "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place\n"
-               "(asks first unless --yes).\n",
-               out);
+    std::fputs(
+        "usage: zorv burn [-o OUT | --in-place [--yes]] [--items LIST] [--layout fixed80|fixed90|user]\n"
+        "                 [--mode all|scenes:N[s|f]] [--range FIRST:LAST] [--compressor NAME] [--audio]\n"
+        "                 [--overwrite] [--] FILE\n\n"
+        "Draws the camcorder metadata permanently into the pictures. DV AVI files are re-encoded as DV,\n"
+        "into FILE without extension + \"-burn.avi\" (or -o OUT), or back into FILE with --in-place\n"
+        "(asks first unless --yes).\n",
+        out);
     std::fputs(itemsUsage().c_str(), out);
-    std::fputs("                  or a mask number (0x... accepted). Default: timecode, user bits, the\n"
-               "                  recording date and time and the camera items.\n"
-               "  --layout        fixed 80 % or 90 % title safe (default) or the user positions\n"
-               "  --mode          all frames (default) or the first N seconds (s) or frames (f) of each scene\n"
-               "  --range         only frames FIRST to LAST (DV); the others are copied unchanged\n"
-               "  --compressor    HDV/AVCHD output compressor (\"Uncompressed\" or a codec name)\n"
-               "  --audio         HDV/AVCHD: include the audio in the output AVI\n"
-               "  --overwrite     replace an existing OUT; the output takes its name only when the run is\n"
-               "                  complete and can never be the input file\n"
-               "  --              ends the options (for a FILE whose name starts with '-')\n",
-               out);
+    std::fputs(
+        "                  or a mask number (0x... accepted). Default: timecode, user bits, the\n"
+        "                  recording date and time and the camera items.\n"
+        "  --layout        fixed 80 % or 90 % title safe (default) or the user positions\n"
+        "  --mode          all frames (default) or the first N seconds (s) or frames (f) of each scene\n"
+        "  --range         only frames FIRST to LAST (DV); the others are copied unchanged\n"
+        "  --compressor    HDV/AVCHD output compressor (\"Uncompressed\" or a codec name)\n"
+        "  --audio         HDV/AVCHD: include the audio in the output AVI\n"
+        "  --overwrite     replace an existing OUT; the output takes its name only when the run is\n"
+        "                  complete and can never be the input file\n"
+        "  --              ends the options (for a FILE whose name starts with '-')\n",
+        out);
 }
 
 std::optional<uint32_t> parseItems(std::string_view list) {
@@ -88,8 +90,8 @@ std::optional<uint32_t> parseItems(std::string_view list) {
 }
 
 // HDV2 or AVCHD: the selected decoder (else the first that works), drawn, into an AVI file.
-int burnStream(const std::string& input, const std::string& output, bool hdv, const std::string& compressorName,
-               bool audio, bool overwrite, const core::Options& options) {
+int burnStream(const std::string& input, const std::string& output, bool hdv, const std::string& compressorName, bool audio,
+               bool overwrite, const core::Options& options) {
     tools::StreamBurnChoice choice;
     choice.audio = audio;
     if (!compressorName.empty()) {
@@ -214,8 +216,8 @@ int cmdBurn(int argc, char** argv) {
             printError("HDV and AVCHD files are burnt in to an output file only");
             return 2;
         }
-        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output, format.family == core::MediaFamily::kHdv,
-                          compressor, audio, overwrite, options);
+        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output,
+                          format.family == core::MediaFamily::kHdv, compressor, audio, overwrite, options);
     }
     if (!format.has(media::format_tool::kBurnIn) || !format.isDv()) {
         printError("Only DV AVI files (Type 1 and Type 2), 1080-line HDV and AVCHD files can be burnt in");

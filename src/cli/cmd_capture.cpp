@@ -238,8 +238,7 @@ int cmdCapture(int argc, char** argv) {
     capture::CaptureStatus status = session.status();
     if (session.stopReason() == capture::StopReason::kDeviceRemoved)
         printError(std::string(capture::kDeviceRemovedTitle) + ": " + capture::kDeviceRemovedMessage);
-    else if (!status.lastError.empty())
-        printError("Error while capturing: " + status.lastError);
+    else if (!status.lastError.empty()) printError("Error while capturing: " + status.lastError);
 
     for (const auto& f : session.files())
         std::printf("%s\t%lld frames%s%s\n", f.path.c_str(), static_cast<long long>(f.frames),

@@ -13,13 +13,14 @@ namespace zorv::cli {
 
 namespace {
 void convertUsage(FILE* out) {
-    std::fputs("usage: zorv convert --to avi1|avi2|dv [-o OUT] [--overwrite] [--] FILE\n\n"
-               "Rewrites a DV file as AVI Type 1, AVI Type 2 or Raw DV without touching its frames.\n"
-               "The output defaults to FILE without extension + \"-conv.avi\" or \"-conv.dv\". It takes its\n"
-               "name only when the conversion is complete; an existing output is replaced then, after\n"
-               "confirmation (or with --overwrite). The output can never be the input file.\n"
-               "  --   ends the options (for a FILE whose name starts with '-')\n",
-               out);
+    std::fputs(
+        "usage: zorv convert --to avi1|avi2|dv [-o OUT] [--overwrite] [--] FILE\n\n"
+        "Rewrites a DV file as AVI Type 1, AVI Type 2 or Raw DV without touching its frames.\n"
+        "The output defaults to FILE without extension + \"-conv.avi\" or \"-conv.dv\". It takes its\n"
+        "name only when the conversion is complete; an existing output is replaced then, after\n"
+        "confirmation (or with --overwrite). The output can never be the input file.\n"
+        "  --   ends the options (for a FILE whose name starts with '-')\n",
+        out);
 }
 }  // namespace
 

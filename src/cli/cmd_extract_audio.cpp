@@ -16,14 +16,15 @@ namespace zorv::cli {
 
 namespace {
 void extractUsage(FILE* out) {
-    std::fputs("usage: zorv extract-audio [-o OUT] [--overwrite] [--] FILE\n\n"
-               "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) or a 1080-line HDV stream to a 16-bit\n"
-               "WAV file, by default\n"
-               "FILE without extension + \".wav\". The AC-3 sound of an AVCHD stream is copied frame for frame\n"
-               "to FILE without extension + \".ac3\". The output takes its name only when the extraction is\n"
-               "complete; an existing one is replaced then, after confirmation (or with --overwrite).\n"
-               "  --   ends the options (for a FILE whose name starts with '-')\n",
-               out);
+    std::fputs(
+        "usage: zorv extract-audio [-o OUT] [--overwrite] [--] FILE\n\n"
+        "Writes the sound of a DV file (AVI Type 1 or 2, Raw DV) or a 1080-line HDV stream to a 16-bit\n"
+        "WAV file, by default\n"
+        "FILE without extension + \".wav\". The AC-3 sound of an AVCHD stream is copied frame for frame\n"
+        "to FILE without extension + \".ac3\". The output takes its name only when the extraction is\n"
+        "complete; an existing one is replaced then, after confirmation (or with --overwrite).\n"
+        "  --   ends the options (for a FILE whose name starts with '-')\n",
+        out);
 }
 
 // The run of a job after build() gave built.

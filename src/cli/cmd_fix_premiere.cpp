@@ -18,10 +18,11 @@ int cmdFixPremiere(int argc, char** argv) {
         --argc;
     }
     if (!ended && argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
-        std::fputs("usage: zorv fix-premiere FILE\n"
-                   "Writes the timecode of the first frame into the Premiere timecode list (\"Tdat\") of a\n"
-                   "DV AVI file, in place; a file without one gets a 172-byte list appended.\n",
-                   stdout);
+        std::fputs(
+            "usage: zorv fix-premiere FILE\n"
+            "Writes the timecode of the first frame into the Premiere timecode list (\"Tdat\") of a\n"
+            "DV AVI file, in place; a file without one gets a 172-byte list appended.\n",
+            stdout);
         return 0;
     }
     if (argc != 1 || (!ended && argv[0][0] == '-')) {

@@ -37,7 +37,6 @@ constexpr int64_t kStyleLookAhead = 300;
 // The largest --time: about 31 years, far beyond any recording yet well inside 64-bit 100-ns counts.
 constexpr double kMaxSeconds = 1e9;
 
-
 }  // namespace
 
 int cmdFrame(int argc, char** argv) {
@@ -150,11 +149,20 @@ int cmdFrame(int argc, char** argv) {
     int style = v.timecodeStyle;
 
     FrameItem items[] = {
-        {"position", "Position", {}},     {"timecode", "Timecode", {}},   {"userBits", "User bits", {}},
-        {"recDate", "Rec date", {}},      {"recTime", "Rec time", {}},    {"shutter", "Shutter", {}},
-        {"iris", "Iris", {}},             {"gain", "Gain", {}},           {"exposure", "Exposure", {}},
-        {"whiteBalance", "White bal", {}}, {"focusDistance", "Focus dist", {}},
-        {"focusMode", "Focus mode", {}},  {"stabilizer", "Stabilizer", {}}, {"audio", "Audio", {}},
+        {"position", "Position", {}},
+        {"timecode", "Timecode", {}},
+        {"userBits", "User bits", {}},
+        {"recDate", "Rec date", {}},
+        {"recTime", "Rec time", {}},
+        {"shutter", "Shutter", {}},
+        {"iris", "Iris", {}},
+        {"gain", "Gain", {}},
+        {"exposure", "Exposure", {}},
+        {"whiteBalance", "White bal", {}},
+        {"focusDistance", "Focus dist", {}},
+        {"focusMode", "Focus mode", {}},
+        {"stabilizer", "Stabilizer", {}},
+        {"audio", "Audio", {}},
     };
     core::formatFramePosition(items[0].text, n, style, settings, variant);
     core::formatTimecode(items[1].text, rec, style, settings, variant);
@@ -183,14 +191,14 @@ int cmdFrame(int argc, char** argv) {
     char dec[768];
     std::snprintf(dec, sizeof dec,
                   ",\"decoded\":{\"fieldRate\":%d,\"frameRate\":%d,\"timecodeStyle\":%d,"
-                  "\"timecode\":[%d,%d,%d,%d],\"userBits\":%u,\"recValid\":%s,\"recSeconds\":%" PRId64 ","
+                  "\"timecode\":[%d,%d,%d,%d],\"userBits\":%u,\"recValid\":%s,\"recSeconds\":%" PRId64
+                  ","
                   "\"iris\":%d,\"shutter\":%d,\"gain\":%d,\"exposureMode\":%d,\"stabilizer\":%d,"
                   "\"whiteBalance\":%d,\"focus\":%d,\"audioUnlocked\":%d,\"audioSampling\":%d,"
                   "\"recordingStart\":%d}}",
-                  v.fieldRate, v.frameRate, v.timecodeStyle, v.tcHours, v.tcMinutes, v.tcSeconds, v.tcFrames,
-                  v.userBits, v.recValid ? "true" : "false", v.recSeconds, v.iris, v.shutter, v.gain,
-                  v.exposureMode, v.stabilizer, v.whiteBalance, v.focus, v.audioUnlocked, v.audioSampling,
-                  v.recordingStart);
+                  v.fieldRate, v.frameRate, v.timecodeStyle, v.tcHours, v.tcMinutes, v.tcSeconds, v.tcFrames, v.userBits,
+                  v.recValid ? "true" : "false", v.recSeconds, v.iris, v.shutter, v.gain, v.exposureMode, v.stabilizer,
+                  v.whiteBalance, v.focus, v.audioUnlocked, v.audioSampling, v.recordingStart);
     out += dec;
     std::puts(out.c_str());
     return 0;

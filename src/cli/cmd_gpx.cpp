@@ -21,13 +21,14 @@ namespace zorv::cli {
 namespace {
 
 void gpxUsage(FILE* out) {
-    std::fputs("usage: zorv gpx [-o OUT|-] [--overwrite] [--] FILE\n\n"
-               "Writes the GPS track of an AVCHD file as GPX 1.1 (one point per change of position, timed\n"
-               "by the recording date and time) to OUT, or to standard output (without -o, or with -o -).\n"
-               "OUT takes its name when the track is complete; an existing OUT is replaced only after\n"
-               "confirmation (or with --overwrite).\n"
-               "  --   ends the options (for a FILE whose name starts with '-')\n",
-               out);
+    std::fputs(
+        "usage: zorv gpx [-o OUT|-] [--overwrite] [--] FILE\n\n"
+        "Writes the GPS track of an AVCHD file as GPX 1.1 (one point per change of position, timed\n"
+        "by the recording date and time) to OUT, or to standard output (without -o, or with -o -).\n"
+        "OUT takes its name when the track is complete; an existing OUT is replaced only after\n"
+        "confirmation (or with --overwrite).\n"
+        "  --   ends the options (for a FILE whose name starts with '-')\n",
+        out);
 }
 
 void xmlText(std::string& out, std::string_view s) {
@@ -51,9 +52,7 @@ std::string utcText(int64_t seconds) {
     return buf;
 }
 
-const char* speedUnitText(char u) {
-    return u == 'K' ? "km/h" : u == 'M' ? "mi/h" : u == 'N' ? "knots" : "";
-}
+const char* speedUnitText(char u) { return u == 'K' ? "km/h" : u == 'M' ? "mi/h" : u == 'N' ? "knots" : ""; }
 
 }  // namespace
 
@@ -95,49 +94,54 @@ int cmdGpx(int argc, char** argv) {
     double lastLat = 0, lastLon = 0;
     std::string firstTime;
     int64_t skipped = 0;  // damaged bytes passed over
-    const int rc = media::readAvchdMetadata(input, [&](const media::AvchdMetadataRecord& rec, int64_t) {
-        media::AvchdGpsValues g;
-        if (!media::avchdGpsValues(rec, g)) return true;
-        // A damaged position pack can decode to 95 degrees north; GPX readers reject such a point.
-        if (!(g.latitude >= -90.0 && g.latitude <= 90.0 && g.longitude >= -180.0 && g.longitude < 180.0)) return true;
-        if (have && g.latitude == lastLat && g.longitude == lastLon) return true;
-        have = true;
-        lastLat = g.latitude;
-        lastLon = g.longitude;
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "      <trkpt lat=\"%.7f\" lon=\"%.7f\">\n", g.latitude, g.longitude);
-        body += buf;
-        if (g.hasAltitude) {
-            std::snprintf(buf, sizeof buf, "        <ele>%.1f</ele>\n", g.altitude);
+    const int rc = media::readAvchdMetadata(
+        input,
+        [&](const media::AvchdMetadataRecord& rec, int64_t) {
+            media::AvchdGpsValues g;
+            if (!media::avchdGpsValues(rec, g)) return true;
+            // A damaged position pack can decode to 95 degrees north; GPX readers reject such a point.
+            if (!(g.latitude >= -90.0 && g.latitude <= 90.0 && g.longitude >= -180.0 && g.longitude < 180.0)) return true;
+            if (have && g.latitude == lastLat && g.longitude == lastLon) return true;
+            have = true;
+            lastLat = g.latitude;
+            lastLon = g.longitude;
+            char buf[160];
+            std::snprintf(buf, sizeof buf, "      <trkpt lat=\"%.7f\" lon=\"%.7f\">\n", g.latitude, g.longitude);
             body += buf;
-        }
-        core::MetadataRecord table;
-        rec.toMetadataRecord(table);
-        core::AvchdDateTime when;
-        if (core::decodeAvchdDateTime(table, when)) {
-            const std::string t = utcText(when.seconds - int64_t{when.zoneMinutes} * 60);
-            if (firstTime.empty()) firstTime = t;
-            body += "        <time>" + t + "</time>\n";
-        }
-        if (g.hasSpeed || g.hasTrack) {
-            std::string desc;
-            if (g.hasSpeed) {
-                std::snprintf(buf, sizeof buf, "%.1f %s", g.speed, speedUnitText(g.speedUnit));
-                desc += buf;
+            if (g.hasAltitude) {
+                std::snprintf(buf, sizeof buf, "        <ele>%.1f</ele>\n", g.altitude);
+                body += buf;
             }
-            if (g.hasTrack) {
-                std::snprintf(buf, sizeof buf, "%s%.1f deg %s", desc.empty() ? "" : ", ", g.track,
-                              g.trackRef == 'M' ? "M" : g.trackRef == 'T' ? "T" : "");
-                desc += buf;
+            core::MetadataRecord table;
+            rec.toMetadataRecord(table);
+            core::AvchdDateTime when;
+            if (core::decodeAvchdDateTime(table, when)) {
+                const std::string t = utcText(when.seconds - int64_t{when.zoneMinutes} * 60);
+                if (firstTime.empty()) firstTime = t;
+                body += "        <time>" + t + "</time>\n";
             }
-            body += "        <desc>";
-            xmlText(body, desc);
-            body += "</desc>\n";
-        }
-        body += "      </trkpt>\n";
-        ++points;
-        return true;
-    }, &skipped);
+            if (g.hasSpeed || g.hasTrack) {
+                std::string desc;
+                if (g.hasSpeed) {
+                    std::snprintf(buf, sizeof buf, "%.1f %s", g.speed, speedUnitText(g.speedUnit));
+                    desc += buf;
+                }
+                if (g.hasTrack) {
+                    std::snprintf(buf, sizeof buf, "%s%.1f deg %s", desc.empty() ? "" : ", ", g.track,
+                                  g.trackRef == 'M'   ? "M"
+                                  : g.trackRef == 'T' ? "T"
+                                                      : "");
+                    desc += buf;
+                }
+                body += "        <desc>";
+                xmlText(body, desc);
+                body += "</desc>\n";
+            }
+            body += "      </trkpt>\n";
+            ++points;
+            return true;
+        },
+        &skipped);
     if (rc > 0) {
         printError(media::avcFailureText(rc));
         return 1;

@@ -85,8 +85,8 @@ int cmdMerge(int argc, char** argv) {
     if (reportPath.empty()) {
         settings.reportFormat = tools::MergeReportFormat::kNone;
     } else if (settings.reportFormat == tools::MergeReportFormat::kNone) {
-        settings.reportFormat = endsWith(reportPath, ".json") ? tools::MergeReportFormat::kJson
-                                                              : tools::MergeReportFormat::kCsv;
+        settings.reportFormat =
+            endsWith(reportPath, ".json") ? tools::MergeReportFormat::kJson : tools::MergeReportFormat::kCsv;
     }
     for (const std::string& in : inputs) {
         media::DvMediaFile probe;
@@ -117,10 +117,9 @@ int cmdMerge(int argc, char** argv) {
     });
     if (rc == 0) {
         std::fprintf(stderr,
-                     "%" PRId64 " frames written, %" PRId64 " held by more than one transfer, %" PRId64
-                     " repaired, %" PRId64 " still damaged, %" PRId64 " blocks taken from another transfer\n",
-                     result.frames, result.mergedFrames, result.repairedFrames, result.damagedFrames,
-                     result.blocksReplaced);
+                     "%" PRId64 " frames written, %" PRId64 " held by more than one transfer, %" PRId64 " repaired, %" PRId64
+                     " still damaged, %" PRId64 " blocks taken from another transfer\n",
+                     result.frames, result.mergedFrames, result.repairedFrames, result.damagedFrames, result.blocksReplaced);
     }
     return rc;
 }

@@ -100,19 +100,12 @@ std::string defaultOutput(const std::string& path) {
 
 void reportFailure(const core::Status& st) {
     switch (st.code) {
-        case core::ErrorCode::kCancelled:
-            printError("Operation Cancelled");
-            return;
-        case core::ErrorCode::kOutOfMemory:
-            printError("Out of memory.");
-            return;
-        case core::ErrorCode::kOpenFailed:
-        case core::ErrorCode::kReadFailed:
-        case core::ErrorCode::kWriteFailed:
-            printError(failureText(st, "\r\n\r\n"));
-            return;
-        default:
-            printError(st.message);
+    case core::ErrorCode::kCancelled: printError("Operation Cancelled"); return;
+    case core::ErrorCode::kOutOfMemory: printError("Out of memory."); return;
+    case core::ErrorCode::kOpenFailed:
+    case core::ErrorCode::kReadFailed:
+    case core::ErrorCode::kWriteFailed: printError(failureText(st, "\r\n\r\n")); return;
+    default: printError(st.message);
     }
 }
 
@@ -233,9 +226,9 @@ int cmdModify(int argc, char** argv) {
         printError("Failed to get duration of file");
         return 1;
     }
-    const std::string label = std::string(inPlace ? "Modifying metadata in the input file... "
-                                                  : "Modifying metadata to output file... ") +
-                              baseName(path);
+    const std::string label =
+        std::string(inPlace ? "Modifying metadata in the input file... " : "Modifying metadata to output file... ") +
+        baseName(path);
     auto work = [&] {
         if (!mod.start()) return false;
         return mod.wait().ok();
@@ -245,11 +238,11 @@ int cmdModify(int argc, char** argv) {
     if (!ok) {
         reportFailure(mod.status());
         // The input itself was being changed: say which part of it now carries the new metadata.
-        if (inPlace && !mod.inputChanged())
-            printError("Nothing was written: the input file is as it was");
+        if (inPlace && !mod.inputChanged()) printError("Nothing was written: the input file is as it was");
         else if (inPlace && mod.status().code != core::ErrorCode::kIncomplete)
             printError("Stopped after " + std::to_string(mod.framesDone()) + " of " + std::to_string(mod.totalFrames()) +
-                       " frames to change: those carry the new metadata, the next one may be partly changed and the rest are as they were");
+                       " frames to change: those carry the new metadata, the next one may be partly changed and the rest "
+                       "are as they were");
         return 1;
     }
     std::printf("Metadata modification complete.\n");

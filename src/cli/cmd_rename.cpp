@@ -18,11 +18,12 @@ int cmdRename(int argc, char** argv) {
         --argc;
     }
     if (!ended && argc == 1 && (std::strcmp(argv[0], "--help") == 0 || std::strcmp(argv[0], "-h") == 0)) {
-        std::fputs("usage: zorv rename FILE\n"
-                   "Appends the recording start of a DV file to its name: \"name.avi\" becomes\n"
-                   "\"name yy-mm-dd hh.mm.ss.avi\" (the form `zorv modify --datetime-from-name` reads).\n"
-                   "An existing file is never overwritten.\n",
-                   stdout);
+        std::fputs(
+            "usage: zorv rename FILE\n"
+            "Appends the recording start of a DV file to its name: \"name.avi\" becomes\n"
+            "\"name yy-mm-dd hh.mm.ss.avi\" (the form `zorv modify --datetime-from-name` reads).\n"
+            "An existing file is never overwritten.\n",
+            stdout);
         return 0;
     }
     if (argc != 1 || (!ended && argv[0][0] == '-')) {

@@ -14,12 +14,13 @@ namespace zorv::cli {
 
 namespace {
 void repairUsage(FILE* out) {
-    std::fputs("usage: zorv repair FILE [-o OUT] [--overwrite] [--in-place --yes]\n\n"
-               "Rebuilds a DV AVI (Type 1 or 2) whose index or sizes are missing or cut short, as a crash,\n"
-               "a power loss or a full disk leaves a capture: every whole frame and all the sound before the\n"
-               "damage go into a new file with fresh headers and indexes, by default FILE without extension +\n"
-               "\"-repaired.avi\". FILE is only read; --in-place --yes replaces it with the repaired file.\n",
-               out);
+    std::fputs(
+        "usage: zorv repair FILE [-o OUT] [--overwrite] [--in-place --yes]\n\n"
+        "Rebuilds a DV AVI (Type 1 or 2) whose index or sizes are missing or cut short, as a crash,\n"
+        "a power loss or a full disk leaves a capture: every whole frame and all the sound before the\n"
+        "damage go into a new file with fresh headers and indexes, by default FILE without extension +\n"
+        "\"-repaired.avi\". FILE is only read; --in-place --yes replaces it with the repaired file.\n",
+        out);
 }
 }  // namespace
 
@@ -78,9 +79,8 @@ int cmdRepair(int argc, char** argv) {
         printError(s.message.empty() ? "Failed while writing output file" : s.message);
         return 1;
     }
-    std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), r.aviType,
-                core::dv::systemFor(r.pal).name, static_cast<long long>(r.frames),
-                static_cast<long long>(r.emptyFrames));
+    std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), r.aviType, core::dv::systemFor(r.pal).name,
+                static_cast<long long>(r.frames), static_cast<long long>(r.emptyFrames));
     if (r.aviType == 2) std::printf(", %llu bytes of sound", static_cast<unsigned long long>(r.audioBytes));
     std::printf("\n");
     return 0;

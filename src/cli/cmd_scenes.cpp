@@ -83,19 +83,19 @@ int cmdScenes(int argc, char** argv) {
     const core::DisplaySettings settings;
     std::printf("%" PRId64 " frames, %zu scene starts (triggers: %s)\n", file.frameCount(), sets.sceneList().size(),
                 triggerNames(mask).c_str());
-    static const uint32_t kBits[] = {
-        core::kTriggerTimecode, core::kTriggerUserBits, core::kTriggerDateTime, core::kTriggerShutter,
-        core::kTriggerIris, core::kTriggerStabilizer, core::kTriggerGain, core::kTriggerExposureMode,
-        core::kTriggerWhiteBalance, core::kTriggerFocus, core::kTriggerAudioSampling, core::kTriggerAudioLock,
-        core::kTriggerTapeIndex, core::kTriggerDroppedFrame, core::kTriggerDamage};
+    static const uint32_t kBits[] = {core::kTriggerTimecode,  core::kTriggerUserBits,      core::kTriggerDateTime,
+                                     core::kTriggerShutter,   core::kTriggerIris,          core::kTriggerStabilizer,
+                                     core::kTriggerGain,      core::kTriggerExposureMode,  core::kTriggerWhiteBalance,
+                                     core::kTriggerFocus,     core::kTriggerAudioSampling, core::kTriggerAudioLock,
+                                     core::kTriggerTapeIndex, core::kTriggerDroppedFrame,  core::kTriggerDamage};
     int style = file.decoded().timecodeStyle;
     for (int64_t n : sets.sceneList()) {
         core::TextBuf pos, tc;
         core::formatFramePosition(pos, n, style, settings, core::TextVariant::MetadataWindow);
         media::DvMediaFile::Timecode t;
         if (file.readTimecode(n, t)) {
-            std::snprintf(tc.s, sizeof tc.s, "%02d:%02d:%02d%c%02d", t.hours, t.minutes, t.seconds,
-                          t.dropFrame ? ';' : ':', t.frames);
+            std::snprintf(tc.s, sizeof tc.s, "%02d:%02d:%02d%c%02d", t.hours, t.minutes, t.seconds, t.dropFrame ? ';' : ':',
+                          t.frames);
         } else {
             std::snprintf(tc.s, sizeof tc.s, "--:--:--:--");
         }

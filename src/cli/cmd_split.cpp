@@ -153,8 +153,7 @@ int cmdSplit(int argc, char** argv) {
     for (const auto& out : splitter.outputs())
         std::printf("%s\t%lld frames%s%s\n", out.path.c_str(), static_cast<long long>(out.frames),
                     out.reel.empty() ? "" : "\treel ", out.reel.c_str());
-    std::printf("Split complete.\nLog: %s\nBatch list: %s\n", splitter.logPath().c_str(),
-                splitter.batchListPath().c_str());
+    std::printf("Split complete.\nLog: %s\nBatch list: %s\n", splitter.logPath().c_str(), splitter.batchListPath().c_str());
     return 0;
 }
 

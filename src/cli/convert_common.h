@@ -15,7 +15,6 @@ namespace zorv::cli {
 // for the run: nothing is removed here, the run replaces the file only when it has completed.
 std::optional<bool> confirmOutput(const std::string& path, const std::string& input, bool overwrite);
 
-
 // Starts the job, draws its progress, waits; prints the failure text or the completion text.
 int runJob(core::Job& job, const std::string& label, const char* completeText);
 

@@ -22,13 +22,14 @@ void printExportFailure(const core::Status& status) {
     if (text.empty()) {
         // A reader that failed without a text of its own: name the kind of failure.
         switch (status.code) {
-            case core::ErrorCode::kReadFailed: text = "Failed to read file"; break;
-            case core::ErrorCode::kWriteFailed: text = "Failed writing to output file"; break;
-            case core::ErrorCode::kOutOfMemory: text = "Out of memory."; break;
-            default: text = "Failed"; break;
+        case core::ErrorCode::kReadFailed: text = "Failed to read file"; break;
+        case core::ErrorCode::kWriteFailed: text = "Failed writing to output file"; break;
+        case core::ErrorCode::kOutOfMemory: text = "Out of memory."; break;
+        default: text = "Failed"; break;
         }
     }
-    if (status.code != core::ErrorCode::kCancelled) text = failureText(core::Status::failure(status.code, text, status.sysError));
+    if (status.code != core::ErrorCode::kCancelled)
+        text = failureText(core::Status::failure(status.code, text, status.sysError));
     printError(text);
 }
 

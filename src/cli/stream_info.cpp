@@ -48,7 +48,6 @@ char pictureLetter(uint8_t code) {
     }
 }
 
-
 // Opens with the stream reader for its failure reasons, then scans the whole stream.
 bool loadHdv(const std::string& path, bool line720, media::HdvStreamInfo& info, media::M2tReader& reader) {
     const int reason = reader.open(path, true);
@@ -113,11 +112,14 @@ int hdvInfo(const std::string& path, const media::FormatDescriptor& format) {
                 info.videoPid);
     if (info.audio.present)
         std::printf("Audio:       MPEG-%s Layer %s, %d Hz, %s, %d kbit/s (PID 0x%04X)\n",
-                    info.audio.version == 1 ? "1" : info.audio.version == 2 ? "2" : "2.5",
-                    info.audio.layer == 1 ? "I" : info.audio.layer == 2 ? "II" : "III", info.audio.sampleRate,
-                    modeText(info.audio.mode), info.audio.bitRateKbps, info.audioPid);
-    else
-        std::printf("Audio:       none\n");
+                    info.audio.version == 1   ? "1"
+                    : info.audio.version == 2 ? "2"
+                                              : "2.5",
+                    info.audio.layer == 1   ? "I"
+                    : info.audio.layer == 2 ? "II"
+                                            : "III",
+                    info.audio.sampleRate, modeText(info.audio.mode), info.audio.bitRateKbps, info.audioPid);
+    else std::printf("Audio:       none\n");
     std::printf("Pictures:    %" PRId64 "\n", info.videoPictures);
     std::printf("Audio frames: %" PRId64 "\n", info.audioFrames);
     std::printf("Aux packets: %" PRId64 "\n", info.auxPackets);
@@ -127,12 +129,13 @@ int hdvInfo(const std::string& path, const media::FormatDescriptor& format) {
     // Without aux data the timecode comes from the group of pictures headers.
     const media::HdvGopTimecode gop = info.gopTimecodeAt(info.firstPts);
     const int64_t halfPicture = media::ptsToTime(reader->pictureStepPts()) / 2;
-    const bool auxTimecode = !info.records.empty() && info.records.front().timecode != -1 &&
-                             info.records.front().startTime < halfPicture;
+    const bool auxTimecode =
+        !info.records.empty() && info.records.front().timecode != -1 && info.records.front().startTime < halfPicture;
     if (auxTimecode || gop.frames >= 0) {
         core::TextBuf t;
         core::DisplaySettings settings;
-        if (auxTimecode) core::formatHdvTimecode(t, info.records.front().timecode, info.records.front().timecodeStyle, settings);
+        if (auxTimecode)
+            core::formatHdvTimecode(t, info.records.front().timecode, info.records.front().timecodeStyle, settings);
         else core::formatHdvTimecode(t, gop.frames, gop.style, settings);
         std::printf("Start TC:    %s\n", t.c_str());
     }
@@ -194,11 +197,21 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
     const core::DisplaySettings& settings = request.settings;
 
     FrameItem items[] = {
-        {"position", "Position", {}},       {"frameType", "Frame type", {}}, {"timecode", "Timecode", {}},
-        {"userBits", "User bits", {}},      {"recDate", "Rec date", {}},     {"recTime", "Rec time", {}},
-        {"shutter", "Shutter", {}},         {"iris", "Iris", {}},            {"gain", "Gain", {}},
-        {"exposure", "Exposure", {}},       {"whiteBalance", "White bal", {}}, {"lighting", "Lighting", {}},
-        {"focusDistance", "Focus dist", {}}, {"focusMode", "Focus mode", {}}, {"stabilizer", "Stabilizer", {}},
+        {"position", "Position", {}},
+        {"frameType", "Frame type", {}},
+        {"timecode", "Timecode", {}},
+        {"userBits", "User bits", {}},
+        {"recDate", "Rec date", {}},
+        {"recTime", "Rec time", {}},
+        {"shutter", "Shutter", {}},
+        {"iris", "Iris", {}},
+        {"gain", "Gain", {}},
+        {"exposure", "Exposure", {}},
+        {"whiteBalance", "White bal", {}},
+        {"lighting", "Lighting", {}},
+        {"focusDistance", "Focus dist", {}},
+        {"focusMode", "Focus mode", {}},
+        {"stabilizer", "Stabilizer", {}},
         {"audio", "Audio", {}},
     };
     core::formatFramePosition(items[0].text, n, style == 4 || style == 3 ? style : 2, settings, variant);
@@ -224,8 +237,8 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
         printFrameItems(items);
         return 0;
     }
-    std::string out = frameJsonStart(path, n) + ",\"time\":" + std::to_string(t) +
-                      ",\"metadata\":" + (rec ? "true" : "false");
+    std::string out =
+        frameJsonStart(path, n) + ",\"time\":" + std::to_string(t) + ",\"metadata\":" + (rec ? "true" : "false");
     appendFrameItems(out, items);
     appendFramePacks(out, "packs", packs.packs);
     char tail[160];

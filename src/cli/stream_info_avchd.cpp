@@ -19,7 +19,6 @@ namespace zorv::cli {
 
 namespace {
 
-
 struct AvchdPicture {
     media::AvchdMetadataRecord rec;
     int64_t pts;
@@ -33,10 +32,13 @@ bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<Av
         printError(media::avcFailureText(reason));
         return false;
     }
-    const int rc = media::readAvchdMetadata(path, [&](const media::AvchdMetadataRecord& rec, int64_t pts) {
-        pictures.push_back({rec, pts});
-        return true;
-    }, &skipped);
+    const int rc = media::readAvchdMetadata(
+        path,
+        [&](const media::AvchdMetadataRecord& rec, int64_t pts) {
+            pictures.push_back({rec, pts});
+            return true;
+        },
+        &skipped);
     if (skipped > 0) printWarning(media::skippedBytesText(skipped));
     if (rc != 0) {
         printError(rc > 0 ? media::avcFailureText(rc) : "Read failure: " + path);
@@ -64,15 +66,15 @@ int avchdInfo(const std::string& path, const media::FormatDescriptor& format) {
     std::printf("Packets:     %d bytes, first at %" PRId64 "\n", reader.packetSize(),
                 reader.packetBase() + (reader.packetSize() == 192 ? 4 : 0));
     std::printf("Video:       H.264 %s%s %" PRId64 "x%" PRId64 ", %.3f fps (PID 0x%04X)\n",
-                std::string(media::h264ProfileText(sps.profileIdc)).c_str(), media::h264LevelText(sps).c_str(),
-                sps.width, sps.height, sps.frameRate(), media::avchd_pid::kVideo);
-    if (sps.sarWidth > 0 && sps.sarHeight > 0) std::printf("Aspect:      %d:%d sample aspect\n", sps.sarWidth, sps.sarHeight);
+                std::string(media::h264ProfileText(sps.profileIdc)).c_str(), media::h264LevelText(sps).c_str(), sps.width,
+                sps.height, sps.frameRate(), media::avchd_pid::kVideo);
+    if (sps.sarWidth > 0 && sps.sarHeight > 0)
+        std::printf("Aspect:      %d:%d sample aspect\n", sps.sarWidth, sps.sarHeight);
     media::AvchdAudioDescription audio;
     if (media::describeAvchdAudio(path, audio))
         std::printf("Audio:       AC-3 %d Hz, %s (%d channels), %d kbit/s (PID 0x%04X)\n", audio.sampleRate,
                     audio.layout.c_str(), audio.channels, audio.bitRateKbps, media::avchd_pid::kAudio);
-    else
-        std::printf("Audio:       AC-3 (PID 0x%04X)\n", media::avchd_pid::kAudio);
+    else std::printf("Audio:       AC-3 (PID 0x%04X)\n", media::avchd_pid::kAudio);
     std::printf("Pictures:    %zu\n", pictures.size());
     std::printf("Start PTS:   %" PRId64 "\n", reader.startPts());
     std::printf("End PTS:     %" PRId64 "\n", reader.endPts());
@@ -132,12 +134,24 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
     const auto variant = core::TextVariant::Avchd;
     const core::DisplaySettings& settings = request.settings;
     FrameItem items[] = {
-        {"position", "Position", {}},        {"timecode", "Timecode", {}},     {"userBits", "User bits", {}},
-        {"recDate", "Rec date", {}},         {"recTime", "Rec time", {}},      {"shutter", "Shutter", {}},
-        {"iris", "Iris", {}},                {"gain", "Gain", {}},             {"exposure", "Exposure", {}},
-        {"whiteBalance", "White bal", {}},   {"focusDistance", "Focus dist", {}}, {"focusMode", "Focus mode", {}},
-        {"stabilizer", "Stabilizer", {}},    {"latitude", "Latitude", {}},     {"longitude", "Longitude", {}},
-        {"altitude", "Altitude", {}},        {"speed", "Speed", {}},           {"track", "Track", {}},
+        {"position", "Position", {}},
+        {"timecode", "Timecode", {}},
+        {"userBits", "User bits", {}},
+        {"recDate", "Rec date", {}},
+        {"recTime", "Rec time", {}},
+        {"shutter", "Shutter", {}},
+        {"iris", "Iris", {}},
+        {"gain", "Gain", {}},
+        {"exposure", "Exposure", {}},
+        {"whiteBalance", "White bal", {}},
+        {"focusDistance", "Focus dist", {}},
+        {"focusMode", "Focus mode", {}},
+        {"stabilizer", "Stabilizer", {}},
+        {"latitude", "Latitude", {}},
+        {"longitude", "Longitude", {}},
+        {"altitude", "Altitude", {}},
+        {"speed", "Speed", {}},
+        {"track", "Track", {}},
     };
     core::formatAvchdPosition(items[0].text, pic.pts - reader.startPts(), pic.rec.pictureType);
     core::formatTimecode(items[1].text, table, style, settings, variant);
@@ -167,8 +181,7 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
         return 0;
     }
     std::string out = frameJsonStart(path, n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
-                      ",\"pts\":" + std::to_string(pic.pts) +
-                      ",\"pictureType\":" + std::to_string(pic.rec.pictureType);
+                      ",\"pts\":" + std::to_string(pic.pts) + ",\"pictureType\":" + std::to_string(pic.rec.pictureType);
     appendFrameItems(out, items);
     appendFramePacks(out, "tags", pic.rec.tagSlots);
     out += '}';

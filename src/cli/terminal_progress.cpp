@@ -6,8 +6,7 @@
 
 namespace zorv::cli {
 
-TerminalProgress::TerminalProgress(std::string label)
-    : label_(std::move(label)), enabled_(isatty(STDERR_FILENO) != 0) {}
+TerminalProgress::TerminalProgress(std::string label) : label_(std::move(label)), enabled_(isatty(STDERR_FILENO) != 0) {}
 
 TerminalProgress::~TerminalProgress() { finish(); }
 

@@ -16,7 +16,7 @@ inline constexpr uint8_t kAvchdTagTime = 0x19;
 
 struct AvchdDateTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    int zoneMinutes = 0;        // offset from UTC, negative west of it
+    int zoneMinutes = 0;  // offset from UTC, negative west of it
     bool daylightSaving = false;
     // The camcorder's clock reading as seconds since 1970-01-01 taken as UTC (the same convention as
     // the DV recording date-time; the zone is kept apart in zoneMinutes).

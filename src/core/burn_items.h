@@ -67,12 +67,12 @@ struct BurnCell {
 
 struct BurnItemFacts {
     BurnItem item;
-    std::uint32_t bit;          // in the item mask (the settings' BurnItems)
-    const char* cliName;        // in `zorv burn --items`
-    const char* label;          // on the options pages
-    const char* note;           // after the label on the Burn-in page's check box, or ""
-    BurnPosition position;      // default user position
-    std::uint8_t families;      // burn_family bits
+    std::uint32_t bit;                           // in the item mask (the settings' BurnItems)
+    const char* cliName;                         // in `zorv burn --items`
+    const char* label;                           // on the options pages
+    const char* note;                            // after the label on the Burn-in page's check box, or ""
+    BurnPosition position;                       // default user position
+    std::uint8_t families;                       // burn_family bits
     std::array<BurnCell, kBurnGridCount> cells;  // by BurnGrid
 };
 
@@ -116,11 +116,13 @@ inline constexpr BurnItemFacts kRows[] = {
 inline constexpr std::span<const BurnItemFacts> kBurnItems{burn_table::kRows};
 inline constexpr int kBurnItemCount = static_cast<int>(std::size(burn_table::kRows));
 static_assert(kBurnItemCount <= kBurnPositionSlots);
-static_assert([] {
-    for (int i = 0; i < kBurnItemCount; ++i)
-        if (static_cast<int>(kBurnItems[i].item) != i) return false;
-    return true;
-}(), "kBurnItems lists the items in BurnItem order");
+static_assert(
+    [] {
+        for (int i = 0; i < kBurnItemCount; ++i)
+            if (static_cast<int>(kBurnItems[i].item) != i) return false;
+        return true;
+    }(),
+    "kBurnItems lists the items in BurnItem order");
 
 constexpr const BurnItemFacts& burnItemFacts(BurnItem item) { return kBurnItems[static_cast<int>(item)]; }
 constexpr std::uint32_t burnItemBit(BurnItem item) { return burnItemFacts(item).bit; }

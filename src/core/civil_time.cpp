@@ -35,8 +35,7 @@ CivilDate civilFromDays(int64_t days) {
     return d;
 }
 
-int64_t normalizedUtcSeconds(int64_t year, int64_t month0, int64_t day, int64_t hour, int64_t minute,
-                             int64_t second) {
+int64_t normalizedUtcSeconds(int64_t year, int64_t month0, int64_t day, int64_t hour, int64_t minute, int64_t second) {
     const int64_t y = year + floorDiv(month0, 12);
     const int m = static_cast<int>(month0 - 12 * floorDiv(month0, 12)) + 1;
     const int64_t days = daysFromCivil(y, m, 1) + (day - 1);

@@ -24,8 +24,7 @@ CivilDate civilFromDays(int64_t days);
 // ranges: every overflow carries and negative values borrow, as calendar normalisation does (month0
 // is 0-based: 12 is January of the next year, -1 December of the previous one; day 0 is the last day
 // of the previous month).
-int64_t normalizedUtcSeconds(int64_t year, int64_t month0, int64_t day, int64_t hour, int64_t minute,
-                             int64_t second);
+int64_t normalizedUtcSeconds(int64_t year, int64_t month0, int64_t day, int64_t hour, int64_t minute, int64_t second);
 
 CivilDateTime civilFromUtcSeconds(int64_t seconds);
 

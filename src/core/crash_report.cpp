@@ -46,10 +46,10 @@ constexpr std::size_t kPathMax = 4096;
 constexpr std::size_t kAltStackSize = 128 * 1024;
 constexpr int kMaxFrames = 64;
 
-std::atomic<int> gArmed{0};           // 1 until the first fatal signal
+std::atomic<int> gArmed{0};  // 1 until the first fatal signal
 std::atomic<bool> gInstalled{false};
 std::atomic<CrashReportExtra> gExtra{nullptr};
-char gReportPath[kPathMax];           // empty: HOME was not set
+char gReportPath[kPathMax];  // empty: HOME was not set
 char gModulePath[kPathMax];
 char gMapsLine[kPathMax + 256];
 char gMapsChunk[4096];

@@ -66,9 +66,7 @@ bool blockInPlace(const uint8_t* blk, int sequence, size_t b, int perChannel) {
            blk[2] == kPlaces.dbn[b];
 }
 
-int FrameDamage::concealedBlocks() const {
-    return sta[0x2] + sta[0x4] + sta[0x6] + sta[0xA] + sta[0xC] + sta[0xE];
-}
+int FrameDamage::concealedBlocks() const { return sta[0x2] + sta[0x4] + sta[0x6] + sta[0xA] + sta[0xC] + sta[0xE]; }
 
 int FrameDamage::uncorrectedBlocks() const { return sta[0x7] + sta[0xF]; }
 

@@ -19,25 +19,27 @@ inline constexpr int kMaxAudioChannels = 4;
 // How bad a frame is, least to worst; the damage strip and the reports colour by it.
 enum class DamageSeverity : uint8_t {
     kNone = 0,
-    kSigns = 1,       // blank packs, misplaced blocks or an out-of-order timecode only
-    kAudio = 2,       // audio error samples (and perhaps signs)
-    kConcealed = 3,   // video blocks concealed by the deck
-    kUncorrected = 4, // video blocks with errors nobody concealed
+    kSigns = 1,        // blank packs, misplaced blocks or an out-of-order timecode only
+    kAudio = 2,        // audio error samples (and perhaps signs)
+    kConcealed = 3,    // video blocks concealed by the deck
+    kUncorrected = 4,  // video blocks with errors nobody concealed
 };
 
 // Whether an STA value means the block was concealed, was left in error, or is as recorded.
-constexpr bool staConcealed(int sta) { return sta == 0x2 || sta == 0x4 || sta == 0x6 || sta == 0xA || sta == 0xC || sta == 0xE; }
+constexpr bool staConcealed(int sta) {
+    return sta == 0x2 || sta == 0x4 || sta == 0x6 || sta == 0xA || sta == 0xC || sta == 0xE;
+}
 constexpr bool staUncorrected(int sta) { return sta == 0x7 || sta == 0xF; }
 
 struct FrameDamage {
-    std::array<uint16_t, 16> sta{};                     // video blocks by status value
-    uint16_t videoBlocks = 0;                           // video blocks looked at (1350 or 1620 per frame)
-    uint16_t misplacedBlocks = 0;                       // DIF blocks whose ID is not that of their place
+    std::array<uint16_t, 16> sta{};                         // video blocks by status value
+    uint16_t videoBlocks = 0;                               // video blocks looked at (1350 or 1620 per frame)
+    uint16_t misplacedBlocks = 0;                           // DIF blocks whose ID is not that of their place
     std::array<uint16_t, kMaxAudioChannels> audioErrors{};  // error samples per audio channel
-    uint8_t audioChannels = 0;                          // 2, 4, or 0 when the frame says nothing of its audio
-    bool packsMissing = false;                          // no subcode and no VAUX pack at all
-    bool timecodeRepeated = false;                      // the same timecode as the frame before
-    bool timecodeBackwards = false;                     // a timecode before the frame before's
+    uint8_t audioChannels = 0;                              // 2, 4, or 0 when the frame says nothing of its audio
+    bool packsMissing = false;                              // no subcode and no VAUX pack at all
+    bool timecodeRepeated = false;                          // the same timecode as the frame before
+    bool timecodeBackwards = false;                         // a timecode before the frame before's
 
     void clear() { *this = FrameDamage{}; }
     int concealedBlocks() const;

@@ -64,8 +64,7 @@ void decodeRecord(const MetadataRecord& rec, DecodedValues& v) {
     v.iris = cam1 ? (rec.pc(pack::kCamera1, 1) & 0x3F) : 63;
     if (rec.has(pack::kShutter) && !(rec.pc(pack::kShutter, 3) == 0xFF && rec.pc(pack::kShutter, 4) == 0xFF))
         v.shutter = (rec.pc(pack::kShutter, 4) & 0x7F) * 256 + rec.pc(pack::kShutter, 3);
-    else
-        v.shutter = 32767;
+    else v.shutter = 32767;
     if (cam1) {
         const uint8_t pc2 = rec.pc(pack::kCamera1, 2);
         v.gain = pc2 & 0x0F;
@@ -102,10 +101,8 @@ void decodeRecord(const MetadataRecord& rec, DecodedValues& v) {
 void updateDisplayValues(const MetadataRecord& rec, DisplayValues& d) {
     if (rec.has(pack::kVideoSource)) {
         d.fieldRate = (rec.pc(pack::kVideoSource, 3) & 0x20) ? 50 : 60;
-        if (d.fieldRate == 50)
-            d.timecodeStyle = 2;
-        else
-            d.timecodeStyle = (!rec.has(pack::kTimecode) || (rec.pc(pack::kTimecode, 1) & 0x40)) ? 4 : 3;
+        if (d.fieldRate == 50) d.timecodeStyle = 2;
+        else d.timecodeStyle = (!rec.has(pack::kTimecode) || (rec.pc(pack::kTimecode, 1) & 0x40)) ? 4 : 3;
     }
     if (rec.has(pack::kVideoSourceControl)) {
         const int aspect = rec.pc(pack::kVideoSourceControl, 3) & 0x03;

@@ -8,31 +8,44 @@
 namespace zorv::core::dv {
 
 inline constexpr size_t kDifBlockSize = 80;
-inline constexpr size_t kSequenceSize = 12000;         // 150 DIF blocks
+inline constexpr size_t kSequenceSize = 12000;  // 150 DIF blocks
 inline constexpr size_t kBlocksPerSequence = 150;
 
 // One DV television system: every number that differs between 525/60 and 625/50.
 struct System {
-    const char* name;            // "525/60" or "625/50"
-    int sequences;               // DIF sequences in one channel of a frame
-    size_t frameSize;            // bytes in one channel: sequences x 150 blocks x 80 bytes
-    int width, height;           // picture in pixels
-    bool chroma420;              // 4:2:0 sampling; 4:1:1 when false
-    int rateNum, rateDen;        // frames per second as a fraction
-    int nominalRate;             // frames per second the timecode counts
-    int64_t frameDuration;       // one frame in units of 100 ns
-    int frameMicros;             // one frame in microseconds, rounded
-    int aspectNum, aspectDen;    // pixel aspect ratio of a 4:3 picture
-    int minSamples[3];           // fewest audio samples per channel in a frame at 48, 44.1 and 32 kHz
-    uint8_t aauxFieldFlag;       // the 50-field bit of the AAUX source pack's fourth byte
-    uint8_t aauxNormalSpeed;     // the AAUX source control pack's speed code for normal play
+    const char* name;          // "525/60" or "625/50"
+    int sequences;             // DIF sequences in one channel of a frame
+    size_t frameSize;          // bytes in one channel: sequences x 150 blocks x 80 bytes
+    int width, height;         // picture in pixels
+    bool chroma420;            // 4:2:0 sampling; 4:1:1 when false
+    int rateNum, rateDen;      // frames per second as a fraction
+    int nominalRate;           // frames per second the timecode counts
+    int64_t frameDuration;     // one frame in units of 100 ns
+    int frameMicros;           // one frame in microseconds, rounded
+    int aspectNum, aspectDen;  // pixel aspect ratio of a 4:3 picture
+    int minSamples[3];         // fewest audio samples per channel in a frame at 48, 44.1 and 32 kHz
+    uint8_t aauxFieldFlag;     // the 50-field bit of the AAUX source pack's fourth byte
+    uint8_t aauxNormalSpeed;   // the AAUX source control pack's speed code for normal play
 };
 
 inline constexpr System kSystems[2] = {
-    {"525/60", 10, 10 * kSequenceSize, 720, 480, false, 30000, 1001, 30, 333667, 33367, 8, 9, {1580, 1452, 1053},
-     0x00, 0x78},
-    {"625/50", 12, 12 * kSequenceSize, 720, 576, true, 25, 1, 25, 400000, 40000, 16, 15, {1896, 1742, 1264}, 0x20,
-     0x64},
+    {"525/60",
+     10,
+     10 * kSequenceSize,
+     720,
+     480,
+     false,
+     30000,
+     1001,
+     30,
+     333667,
+     33367,
+     8,
+     9,
+     {1580, 1452, 1053},
+     0x00,
+     0x78},
+    {"625/50", 12, 12 * kSequenceSize, 720, 576, true, 25, 1, 25, 400000, 40000, 16, 15, {1896, 1742, 1264}, 0x20, 0x64},
 };
 
 // The system by its flag: 625/50 when pal is set, else 525/60.
@@ -47,9 +60,7 @@ inline constexpr int kAauxPacksPerSequence = 9;
 inline constexpr int kVideoBlocksPerSequence = 135;
 
 // Byte offset within a sequence of subcode pack j (0..11): blocks 1 and 2, sync blocks 0..5.
-constexpr size_t subcodePackOffset(int j) {
-    return (j < 6 ? 80 : 160) + 6 + 8 * static_cast<size_t>(j % 6);
-}
+constexpr size_t subcodePackOffset(int j) { return (j < 6 ? 80 : 160) + 6 + 8 * static_cast<size_t>(j % 6); }
 // Byte offset within a sequence of VAUX pack k (0..44): blocks 3..5, 15 packs each from byte 3.
 constexpr size_t vauxPackOffset(int k) {
     return 240 + 80 * static_cast<size_t>(k / 15) + 3 + 5 * static_cast<size_t>(k % 15);
@@ -76,9 +87,7 @@ constexpr bool isFrameHeaderBlock(const uint8_t* block, int channel = 0) {
     return (block[0] >> 4) == 1 && (block[1] & 0xF8) == (channel ? 0x08 : 0x00) && block[2] == 0x00;
 }
 // Bytes of one channel of the frame whose header block this is, by its DSF flag (625/50 when set).
-constexpr size_t channelSizeFromHeader(const uint8_t* block) {
-    return (block[3] & 0x80) ? kFrameSize625 : kFrameSize525;
-}
+constexpr size_t channelSizeFromHeader(const uint8_t* block) { return (block[3] & 0x80) ? kFrameSize625 : kFrameSize525; }
 
 // The table holds together: frame size from the sequences, durations and timecode rate from the rate.
 constexpr bool consistent(const System& s) {

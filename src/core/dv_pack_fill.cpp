@@ -18,8 +18,8 @@ inline void takePack(MetadataRecord& rec, const uint8_t* p) {
 }
 
 inline uint32_t payload(const uint8_t* p) {
-    return static_cast<uint32_t>(p[1]) | static_cast<uint32_t>(p[2]) << 8 |
-           static_cast<uint32_t>(p[3]) << 16 | static_cast<uint32_t>(p[4]) << 24;
+    return static_cast<uint32_t>(p[1]) | static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]) << 16 |
+           static_cast<uint32_t>(p[4]) << 24;
 }
 
 inline bool hoursUsable(const uint8_t* p) { return (p[4] & 0x0F) <= 9; }
@@ -38,9 +38,7 @@ void fillRecord(MetadataRecord& rec, const uint8_t* frame, size_t frameSize) {
     }
 }
 
-double linePeriod(size_t frameSize) {
-    return dv::isPal(frameSize) ? 6.4e-05 : 6.3492e-05;
-}
+double linePeriod(size_t frameSize) { return dv::isPal(frameSize) ? 6.4e-05 : 6.3492e-05; }
 
 FoundTimecode findTimecode(const uint8_t* frame, int sequences) {
     FoundTimecode tc;
@@ -95,8 +93,10 @@ SourcePackFinder::SourcePacks SourcePackFinder::find(const uint8_t* frame, int s
             }
         }
     }
-    if (r.vaux60 != kNotFound) last60_ = r.vaux60; else r.vaux60 = last60_;
-    if (r.vaux61 != kNotFound) last61_ = r.vaux61; else r.vaux61 = last61_;
+    if (r.vaux60 != kNotFound) last60_ = r.vaux60;
+    else r.vaux60 = last60_;
+    if (r.vaux61 != kNotFound) last61_ = r.vaux61;
+    else r.vaux61 = last61_;
     return r;
 }
 

@@ -8,16 +8,16 @@ namespace zorv::core {
 
 enum class ErrorCode : int {
     kNone = 0,
-    kOpenFailed = 1,     // the file could not be opened
-    kReadFailed = 2,     // read or seek failure, or a file shorter than its headers
-    kWriteFailed = 4,    // a write failed
-    kOutOfMemory = 5,    // out of memory for a frame buffer or index
-    kNotRiff = 6,        // a top-level AVI chunk is not "RIFF", or a span larger than the read buffer
-    kCancelled = 7,      // cancelled by the user
-    kOutputIsInput = 20, // the output path names one of the run's input files
-    kOutputExists = 21,  // the output exists and replacing it was not allowed
-    kNoOutput = 22,      // the run produced nothing to write (no picture, sample or row)
-    kIncomplete = 23,    // the run stopped before the end of its input
+    kOpenFailed = 1,      // the file could not be opened
+    kReadFailed = 2,      // read or seek failure, or a file shorter than its headers
+    kWriteFailed = 4,     // a write failed
+    kOutOfMemory = 5,     // out of memory for a frame buffer or index
+    kNotRiff = 6,         // a top-level AVI chunk is not "RIFF", or a span larger than the read buffer
+    kCancelled = 7,       // cancelled by the user
+    kOutputIsInput = 20,  // the output path names one of the run's input files
+    kOutputExists = 21,   // the output exists and replacing it was not allowed
+    kNoOutput = 22,       // the run produced nothing to write (no picture, sample or row)
+    kIncomplete = 23,     // the run stopped before the end of its input
 };
 
 // What a run passed over that the user should know of even when it succeeded.

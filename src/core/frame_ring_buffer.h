@@ -44,9 +44,9 @@ public:
 
     // What the consumer sees at the head of the buffer before a file starts.
     enum class FirstFrame : int {
-        kPending = 0,   // a frame is waiting (its flags say whether it starts a new reel)
-        kNoFrame = 1,   // the input ended before another frame came
-        kAborted = 2,   // the buffer was aborted
+        kPending = 0,  // a frame is waiting (its flags say whether it starts a new reel)
+        kNoFrame = 1,  // the input ended before another frame came
+        kAborted = 2,  // the buffer was aborted
     };
 
     FrameRingBuffer() = default;

@@ -32,8 +32,8 @@ bool validSectionName(std::string_view s) {
 }
 
 bool validValueName(std::string_view s) {
-    return !s.empty() && trim(s) == s && !hasLineBreak(s) && s.find('=') == std::string_view::npos &&
-           s.front() != '[' && s.front() != ';' && s.front() != '#';
+    return !s.empty() && trim(s) == s && !hasLineBreak(s) && s.find('=') == std::string_view::npos && s.front() != '[' &&
+           s.front() != ';' && s.front() != '#';
 }
 
 int hexDigit(char c) {
@@ -85,19 +85,19 @@ std::string quoteIniString(std::string_view text) {
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (u < 0x20 || u == 0x7F) {
-                    out += "\\x";
-                    out += kHex[u >> 4];
-                    out += kHex[u & 0xF];
-                } else {
-                    out += c;
-                }
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                out += "\\x";
+                out += kHex[u >> 4];
+                out += kHex[u & 0xF];
+            } else {
+                out += c;
+            }
         }
     }
     out += '"';
@@ -118,21 +118,21 @@ std::optional<std::string> unquoteIniString(std::string_view q) {
         }
         if (++i >= q.size()) return std::nullopt;
         switch (q[i]) {
-            case '\\': out += '\\'; break;
-            case '"': out += '"'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'x': {
-                if (i + 2 >= q.size()) return std::nullopt;
-                const int hi = hexDigit(q[i + 1]);
-                const int lo = hexDigit(q[i + 2]);
-                if (hi < 0 || lo < 0) return std::nullopt;
-                out += static_cast<char>(hi << 4 | lo);
-                i += 2;
-                break;
-            }
-            default: return std::nullopt;
+        case '\\': out += '\\'; break;
+        case '"': out += '"'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'x': {
+            if (i + 2 >= q.size()) return std::nullopt;
+            const int hi = hexDigit(q[i + 1]);
+            const int lo = hexDigit(q[i + 2]);
+            if (hi < 0 || lo < 0) return std::nullopt;
+            out += static_cast<char>(hi << 4 | lo);
+            i += 2;
+            break;
+        }
+        default: return std::nullopt;
         }
     }
     return out;
@@ -188,10 +188,8 @@ std::string IniDocument::serialize() const {
             if (e.value.type == IniValue::Type::kInvalid) continue;
             out += e.name;
             out += '=';
-            if (e.value.type == IniValue::Type::kInteger)
-                out += std::to_string(e.value.number);
-            else
-                out += quoteIniString(e.value.text);
+            if (e.value.type == IniValue::Type::kInteger) out += std::to_string(e.value.number);
+            else out += quoteIniString(e.value.text);
             out += '\n';
         }
     }

@@ -24,7 +24,7 @@ size_t utf8Length(std::string_view s, size_t i) {
         cp = (cp << 6) | (b(i + k) & 0x3F);
     }
     if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;  // overlong, too big
-    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;                                          // surrogate
+    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;                                           // surrogate
     return n;
 }
 

@@ -24,9 +24,9 @@ struct JsonValue {
     Kind kind = Kind::kNull;
     bool boolean = false;
     double number = 0;
-    std::string text;                                      // kString
-    std::vector<JsonValue> items;                          // kArray
-    std::vector<JsonMember> members;                       // kObject, in the order read
+    std::string text;                 // kString
+    std::vector<JsonValue> items;     // kArray
+    std::vector<JsonMember> members;  // kObject, in the order read
 
     // The member named key of an object, or nullptr.
     const JsonValue* find(std::string_view key) const;

@@ -9,10 +9,10 @@ enum class MediaFamily : int { kNone = 0, kDv, kHdv, kAvchd };
 // "DV", "HDV", "AVCHD"; "" for kNone.
 constexpr const char* familyName(MediaFamily f) {
     switch (f) {
-        case MediaFamily::kDv: return "DV";
-        case MediaFamily::kHdv: return "HDV";
-        case MediaFamily::kAvchd: return "AVCHD";
-        case MediaFamily::kNone: break;
+    case MediaFamily::kDv: return "DV";
+    case MediaFamily::kHdv: return "HDV";
+    case MediaFamily::kAvchd: return "AVCHD";
+    case MediaFamily::kNone: break;
     }
     return "";
 }

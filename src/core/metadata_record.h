@@ -25,9 +25,7 @@ struct MetadataRecord {
     const std::array<uint8_t, 5>& operator[](uint8_t id) const { return packs[id]; }
     std::array<uint8_t, 5>& operator[](uint8_t id) { return packs[id]; }
     // Stores a pack as given (header byte included).
-    void set(uint8_t id, uint8_t pc1, uint8_t pc2, uint8_t pc3, uint8_t pc4) {
-        packs[id] = {id, pc1, pc2, pc3, pc4};
-    }
+    void set(uint8_t id, uint8_t pc1, uint8_t pc2, uint8_t pc3, uint8_t pc4) { packs[id] = {id, pc1, pc2, pc3, pc4}; }
 };
 
 // Pack IDs the system reads.

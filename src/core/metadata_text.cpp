@@ -14,17 +14,16 @@ namespace {
 
 // F-number x 10 for iris codes 0..60.
 static const int kIrisTable[61] = {
-    10, 11, 12, 13, 14, 16, 17, 18, 20, 22, 24, 26, 28, 31, 34, 37, 40, 44, 48, 52, 56,
-    62, 68, 73, 80, 87, 96, 100, 110, 120, 130, 150, 160, 170, 190, 210, 230, 250, 270, 290, 320,
-    350, 380, 410, 450, 490, 540, 590, 640, 700, 760, 830, 910, 990, 1080, 1170, 1280, 1400, 1520, 1660, 1810,
+    10,  11,  12,  13,  14,  16,  17,  18,  20,  22,  24,  26,  28,   31,   34,   37,   40,   44,   48,   52,  56,
+    62,  68,  73,  80,  87,  96,  100, 110, 120, 130, 150, 160, 170,  190,  210,  230,  250,  270,  290,  320, 350,
+    380, 410, 450, 490, 540, 590, 640, 700, 760, 830, 910, 990, 1080, 1170, 1280, 1400, 1520, 1660, 1810,
 };
 
 // Standard shutter speeds (1/x s) of 625/50 and 525/60 camcorders.
-static const int64_t kShutter25[] = {2, 3, 6, 12, 24, 25, 48, 50, 60, 100, 120, 150, 215, 250, 300,
-                                     425, 500, 600, 1000, 1250, 1750, 2000, 2500, 3500, 4000, 6000, 8000,
-                                     10000, 16000};
-static const int64_t kShutter30[] = {2, 3, 4, 6, 8, 12, 15, 24, 30, 48, 60, 90, 100, 125, 180, 250,
-                                     350, 500, 725, 1000, 1500, 2000, 3000, 4000, 6000, 8000, 10000, 15000};
+static const int64_t kShutter25[] = {2,   3,   6,   12,   24,   25,   48,   50,   60,   100,  120,  150,  215,   250,  300,
+                                     425, 500, 600, 1000, 1250, 1750, 2000, 2500, 3500, 4000, 6000, 8000, 10000, 16000};
+static const int64_t kShutter30[] = {2,   3,   4,   6,   8,   12,   15,   24,   30,   48,   60,   90,   100,   125,
+                                     180, 250, 350, 500, 725, 1000, 1500, 2000, 3000, 4000, 6000, 8000, 10000, 15000};
 
 static const char* const kExposureModes[5] = {"AUTO", "GAIN", "SHUT", "IRIS", "MANL"};
 static const char* const kLighting[6] = {"CANDLE", "INCAND", "FLU-LO", "FLU-HI", "SUNLGT", "CLOUDY"};
@@ -76,8 +75,8 @@ bool allPresent(const MetadataRecord& rec, uint8_t first, uint8_t last) {
 }
 
 // Latitude (tags 0xB1..0xB4) or longitude (0xB5..0xB8).
-void formatCoordinate(TextBuf& out, const MetadataRecord& rec, uint8_t refId, char negative,
-                      const DisplaySettings& settings, TextVariant v) {
+void formatCoordinate(TextBuf& out, const MetadataRecord& rec, uint8_t refId, char negative, const DisplaySettings& settings,
+                      TextVariant v) {
     const bool burnIn = v == TextVariant::AvchdBurnIn;
     if (!allPresent(rec, refId, static_cast<uint8_t>(refId + 3))) {
         if (burnIn) out.s[0] = '\0';
@@ -107,8 +106,7 @@ void gpsAbsent(TextBuf& out, const char* s, TextVariant v) {
 
 }  // namespace
 
-void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const DisplaySettings& settings,
-                         TextVariant variant) {
+void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const DisplaySettings& settings, TextVariant variant) {
     if (settings.progressAsFrameNumber) {
         if (variant == TextVariant::DvBurnIn) put(out, "%11lld", static_cast<long long>(n));
         else put(out, "%11llu", static_cast<unsigned long long>(n));
@@ -120,8 +118,11 @@ void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const Displ
 
 void formatAvchdPosition(TextBuf& out, int64_t pts, int pictureType) {
     const int64_t ms = (pts + 45) * 1000 / 90000;
-    const char type = pictureType == 0 ? 'I' : pictureType == 1 ? 'P' : pictureType == 2 ? 'B'
-                    : pictureType == 255 ? '-' : '?';
+    const char type = pictureType == 0     ? 'I'
+                      : pictureType == 1   ? 'P'
+                      : pictureType == 2   ? 'B'
+                      : pictureType == 255 ? '-'
+                                           : '?';
     put(out, "%02d:%02d:%02d.%03d%c", static_cast<int>(ms / 3600000 % 24), static_cast<int>(ms / 60000 % 60),
         static_cast<int>(ms / 1000 % 60), static_cast<int>(ms % 1000), type);
 }
@@ -273,14 +274,14 @@ void formatWhiteBalance(TextBuf& out, const MetadataRecord& rec, TextVariant var
         return text(out, mode == 7 ? "------" : "??????");
     }
     switch (mode) {
-        case 0: return text(out, "AWB");
-        case 1: return text(out, "HOLD");
-        case 2: return text(out, "1-PUSH");
-        case 3:
-            if (light <= 5) return text(out, kLighting[light]);
-            return placeholder(out, light == 31 ? "------" : "??????", variant);
-        case 7: return placeholder(out, "------", variant);
-        default: return placeholder(out, "??????", variant);
+    case 0: return text(out, "AWB");
+    case 1: return text(out, "HOLD");
+    case 2: return text(out, "1-PUSH");
+    case 3:
+        if (light <= 5) return text(out, kLighting[light]);
+        return placeholder(out, light == 31 ? "------" : "??????", variant);
+    case 7: return placeholder(out, "------", variant);
+    default: return placeholder(out, "??????", variant);
     }
 }
 

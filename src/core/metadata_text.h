@@ -13,10 +13,10 @@
 namespace zorv::core {
 
 struct DisplaySettings {
-    int dateFormat = 1;               // 1 dd/mm/yy, 2 mm/dd/yy, anything else yy-mm-dd
-    int dropFrameFormat = 0;          // 0 hh:mm:ss;ff, 1 hh;mm;ss;ff
+    int dateFormat = 1;       // 1 dd/mm/yy, 2 mm/dd/yy, anything else yy-mm-dd
+    int dropFrameFormat = 0;  // 0 hh:mm:ss;ff, 1 hh;mm;ss;ff
     bool progressAsFrameNumber = false;
-    bool gpsDecimal = false;          // latitude/longitude as decimal degrees
+    bool gpsDecimal = false;  // latitude/longitude as decimal degrees
 };
 
 // Where a text is shown. The DV burn-in draws nothing for placeholders and unknown codes; HDV shows
@@ -32,8 +32,7 @@ struct TextBuf {
 
 // Frame position of frame n: a right-aligned frame number, or the frame number as a timecode of the
 // file's style (1..4; 0 while unknown converts as 30-frame drop-frame).
-void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const DisplaySettings& settings,
-                         TextVariant variant);
+void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const DisplaySettings& settings, TextVariant variant);
 // AVCHD frame position: the presentation time (90 kHz) as hh:mm:ss.mmm and the picture type letter
 // (0 I, 1 P, 2 B, 255 '-', other '?').
 void formatAvchdPosition(TextBuf& out, int64_t pts, int pictureType);

@@ -66,8 +66,8 @@ inline constexpr int kFromFileName = 3;  // date/time only
 
 struct Options {
     // General
-    int dateFormat = 1;                // 1 dd/mm/yyyy, 2 mm/dd/yyyy, 3 yyyy-mm-dd
-    int dropFrameDisplay = 0;          // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff"
+    int dateFormat = 1;        // 1 dd/mm/yyyy, 2 mm/dd/yyyy, 3 yyyy-mm-dd
+    int dropFrameDisplay = 0;  // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff"
     bool progressAsFrameNumber = false;
     bool gpsInDecimal = false;
     bool showGpsItems = false;
@@ -166,27 +166,27 @@ struct Options {
 };
 
 // The "reads as" rules, one per field that has one.
-int clampDateFormat(int v);              // 1..3, else 1
-int clampDropFrameDisplay(int v);        // 0..1, else 0
-int clampDvDecoderResolution(int v);     // 0..1, else 0
-int clampRenderer(int v);                // 1..3, else 4
-int clampBurnInMode(int v);              // 0..1, larger 1
-int clampBurnInDuration(int v);          // 1..999
-int clampBurnInDurationUnit(int v);      // 0..1, larger 1
-int clampTextPositioning(int v);         // 0..2, else 2
-int clampPercent(int v, int maxValue);   // 0..maxValue
-int clampTextHeight(int v);              // 10..300
+int clampDateFormat(int v);                // 1..3, else 1
+int clampDropFrameDisplay(int v);          // 0..1, else 0
+int clampDvDecoderResolution(int v);       // 0..1, else 0
+int clampRenderer(int v);                  // 1..3, else 4
+int clampBurnInMode(int v);                // 0..1, larger 1
+int clampBurnInDuration(int v);            // 1..999
+int clampBurnInDurationUnit(int v);        // 0..1, larger 1
+int clampTextPositioning(int v);           // 0..2, else 2
+int clampPercent(int v, int maxValue);     // 0..maxValue
+int clampTextHeight(int v);                // 10..300
 std::uint8_t clampPositionPercent(int v);  // 0..99
-int clampCaptureStopMode(int v);         // 0..2, else 0
-int clampCaptureAviType(int v);          // 1..2, else 2
-int clampNoFramesSeconds(int v);         // 1..99
-int clampSplitTrigger(int v);            // 1..4, else 1
-int clampSplitFileNameFormat(int v);     // 1..4, else 1
-int clampSplitThreshold(int v);          // 1..999
-int clampPrerollDelay(int v);            // 0..10
-int clampExportFrequency(int v);         // 0..2, else 1
-int clampSubtitleLayout(int v);          // 0..3, else 4
-int clampListIndex(int v);               // 0..1, larger 1
+int clampCaptureStopMode(int v);           // 0..2, else 0
+int clampCaptureAviType(int v);            // 1..2, else 2
+int clampNoFramesSeconds(int v);           // 1..99
+int clampSplitTrigger(int v);              // 1..4, else 1
+int clampSplitFileNameFormat(int v);       // 1..4, else 1
+int clampSplitThreshold(int v);            // 1..999
+int clampPrerollDelay(int v);              // 0..10
+int clampExportFrequency(int v);           // 0..2, else 1
+int clampSubtitleLayout(int v);            // 0..3, else 4
+int clampListIndex(int v);                 // 0..1, larger 1
 
 // The capture duration limit in seconds (0 = none): only stop mode 1 has one.
 std::int64_t captureDurationLimitSeconds(const Options& o);

@@ -99,10 +99,14 @@ std::optional<OptionProblem> validateModifyPage(const Options& o) {
     };
     if (o.changeTimecode) {
         const ModifyCheck checks[] = {
-            {OptionField::kTimecodeHours, o.timecodeHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23", false},
-            {OptionField::kTimecodeMinutes, o.timecodeMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59", false},
-            {OptionField::kTimecodeSeconds, o.timecodeSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59", false},
-            {OptionField::kTimecodeFrames, o.timecodeFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29", false},
+            {OptionField::kTimecodeHours, o.timecodeHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23",
+             false},
+            {OptionField::kTimecodeMinutes, o.timecodeMinutes, -59, 59, 0, 59,
+             "Timecode Minutes must be in the range %d to 59", false},
+            {OptionField::kTimecodeSeconds, o.timecodeSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59",
+             false},
+            {OptionField::kTimecodeFrames, o.timecodeFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29",
+             false},
         };
         if (auto p = runGroup(o.timecodeMode, checks, std::size(checks))) return p;
     }
@@ -121,7 +125,8 @@ std::optional<OptionProblem> validateModifyPage(const Options& o) {
     if (o.setUserBits) {
         for (int i = 0; i < 4; ++i)
             if (!inRange(o.userBits[static_cast<std::size_t>(i)], 0, 0xFF))
-                return problem(OptionField::kUserBits, "User bit values must be hexadecimal values in the range 00 to FF", i);
+                return problem(OptionField::kUserBits, "User bit values must be hexadecimal values in the range 00 to FF",
+                               i);
     }
     return std::nullopt;
 }

@@ -9,16 +9,28 @@ namespace {
 
 // Storage order of the sets; the first twelve form the change list.
 enum SetIndex : size_t {
-    kIdxTimecode, kIdxDateTime, kIdxIris, kIdxShutter, kIdxStabilizer, kIdxGain, kIdxExposureMode,
-    kIdxWhiteBalance, kIdxFocus, kIdxAudioSampling, kIdxAudioLock, kIdxUserBits,
-    kIdxTapeIndex, kIdxDroppedFrame, kIdxDamage,
+    kIdxTimecode,
+    kIdxDateTime,
+    kIdxIris,
+    kIdxShutter,
+    kIdxStabilizer,
+    kIdxGain,
+    kIdxExposureMode,
+    kIdxWhiteBalance,
+    kIdxFocus,
+    kIdxAudioSampling,
+    kIdxAudioLock,
+    kIdxUserBits,
+    kIdxTapeIndex,
+    kIdxDroppedFrame,
+    kIdxDamage,
 };
 constexpr size_t kValueSetCount = 12;
 
 static const uint32_t kSetBits[kSceneSetCount] = {
-    kTriggerTimecode, kTriggerDateTime, kTriggerIris, kTriggerShutter, kTriggerStabilizer, kTriggerGain,
-    kTriggerExposureMode, kTriggerWhiteBalance, kTriggerFocus, kTriggerAudioSampling, kTriggerAudioLock,
-    kTriggerUserBits, kTriggerTapeIndex, kTriggerDroppedFrame, kTriggerDamage,
+    kTriggerTimecode,  kTriggerDateTime,     kTriggerIris,         kTriggerShutter,      kTriggerStabilizer,
+    kTriggerGain,      kTriggerExposureMode, kTriggerWhiteBalance, kTriggerFocus,        kTriggerAudioSampling,
+    kTriggerAudioLock, kTriggerUserBits,     kTriggerTapeIndex,    kTriggerDroppedFrame, kTriggerDamage,
 };
 
 const std::set<int64_t> kEmptySet;
@@ -31,9 +43,18 @@ bool timecodeDiscontinuity(const DecodedValues& cur, const DecodedValues& prev) 
     int rate = prev.frameRate;
     if (rate == 0) rate = prev.timecodeStyle == 2 ? 25 : 30;
     int f = prev.tcFrames + 1, s = prev.tcSeconds, m = prev.tcMinutes, h = prev.tcHours;
-    if (f >= rate) { f = 0; ++s; }
-    if (s > 59) { s = 0; ++m; }
-    if (m > 59) { m = 0; ++h; }
+    if (f >= rate) {
+        f = 0;
+        ++s;
+    }
+    if (s > 59) {
+        s = 0;
+        ++m;
+    }
+    if (m > 59) {
+        m = 0;
+        ++h;
+    }
     if (h > 23) h = 0;
     if (prev.timecodeStyle == 4 && f == 0 && s == 0 && m % 10 != 0) f = 2;
     return !(h == cur.tcHours && m == cur.tcMinutes && s == cur.tcSeconds && f == cur.tcFrames);
@@ -97,9 +118,7 @@ bool SceneSets::compareFrame(int64_t n, const DecodedValues& cur, const DecodedV
     return scene;
 }
 
-bool SceneSets::addDroppedFrame(int64_t n, bool alsoSceneList) {
-    return insert(kIdxDroppedFrame, n, alsoSceneList);
-}
+bool SceneSets::addDroppedFrame(int64_t n, bool alsoSceneList) { return insert(kIdxDroppedFrame, n, alsoSceneList); }
 
 bool SceneSets::noteDamage(int64_t n, bool damaged, bool alsoSceneList) {
     if (!damaged) return false;

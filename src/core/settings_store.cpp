@@ -25,9 +25,9 @@ struct DecoderValueNames {
 
 DecoderValueNames decoderValueNames(DecoderRole role) {
     switch (role) {
-        case DecoderRole::kMpeg2Video: return {"Mpeg2Guid", "Mpeg2Name"};
-        case DecoderRole::kAvcVideo: return {"AvcVGuid", "AvcVName"};
-        case DecoderRole::kAvcAudio: return {"AvcAGuid", "AvcAName"};
+    case DecoderRole::kMpeg2Video: return {"Mpeg2Guid", "Mpeg2Name"};
+    case DecoderRole::kAvcVideo: return {"AvcVGuid", "AvcVName"};
+    case DecoderRole::kAvcAudio: return {"AvcAGuid", "AvcAName"};
     }
     return {"Mpeg2Guid", "Mpeg2Name"};
 }
@@ -253,10 +253,8 @@ namespace {
 void writeRecentList(IniDocument& d, const std::vector<std::string>& files) {
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const auto idx = static_cast<std::size_t>(i - 1);
-        if (idx < files.size())
-            d.setString(kSectionRecentFiles, recentName(i), files[idx]);
-        else
-            d.remove(kSectionRecentFiles, recentName(i));
+        if (idx < files.size()) d.setString(kSectionRecentFiles, recentName(i), files[idx]);
+        else d.remove(kSectionRecentFiles, recentName(i));
     }
 }
 

@@ -11,15 +11,8 @@ struct StyleInfo {
 };
 
 static const StyleInfo kStyles[9] = {
-    {0, false, 0},
-    {24, false, 2073600},
-    {25, false, 2160000},
-    {30, false, 2592000},
-    {30, true, 2589408},
-    {48, false, 4147200},
-    {50, false, 4320000},
-    {60, false, 5184000},
-    {60, true, 5178816},
+    {0, false, 0},        {24, false, 2073600}, {25, false, 2160000}, {30, false, 2592000}, {30, true, 2589408},
+    {48, false, 4147200}, {50, false, 4320000}, {60, false, 5184000}, {60, true, 5178816},
 };
 
 const StyleInfo& info(int style) { return kStyles[(style >= 1 && style <= 8) ? style : 0]; }
@@ -32,13 +25,13 @@ int64_t framesPerDay(int style) { return info(style).perDay; }
 
 int timecodeStyleFor(int nominalRate, bool dropFrame) {
     switch (nominalRate) {
-        case 24: return 1;
-        case 25: return 2;
-        case 30: return dropFrame ? 4 : 3;
-        case 48: return 5;
-        case 50: return 6;
-        case 60: return dropFrame ? 8 : 7;
-        default: return 0;
+    case 24: return 1;
+    case 25: return 2;
+    case 30: return dropFrame ? 4 : 3;
+    case 48: return 5;
+    case 50: return 6;
+    case 60: return dropFrame ? 8 : 7;
+    default: return 0;
     }
 }
 

@@ -9,9 +9,7 @@ namespace {
 // At least this many pixels of a restored window must lie on the screen.
 constexpr std::int64_t kMinVisible = 20;
 
-std::int32_t narrow(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-}
+std::int32_t narrow(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 }  // namespace
 

@@ -4,16 +4,15 @@ namespace zorv::media {
 namespace {
 
 // Bit rates in kbit/s by frmsizecod / 2 (A/52 Table 5.18).
-static const int kAc3BitRates[19] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
-                                     192, 224, 256, 320, 384, 448, 512, 576, 640};
+static const int kAc3BitRates[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
 
 struct ChannelMode {
     const char* layout;
     int channels;
 };
 static const ChannelMode kAc3Modes[8] = {
-    {"Ch1, Ch2", 2}, {"C", 1}, {"L, R", 2}, {"L, C, R", 3},
-    {"L, R, S", 3}, {"L, C, R, S", 4}, {"L, R, SL, SR", 4}, {"L, C, R, SL, SR", 5},
+    {"Ch1, Ch2", 2}, {"C", 1},          {"L, R", 2},         {"L, C, R", 3},
+    {"L, R, S", 3},  {"L, C, R, S", 4}, {"L, R, SL, SR", 4}, {"L, C, R, SL, SR", 5},
 };
 
 // Frame size in 16-bit words: 48 kHz carries bit rate x 2 words, 32 kHz bit rate x 3, and
@@ -22,10 +21,10 @@ int frameWords(int fscod, int frmsizecod) {
     if (frmsizecod >= 38) return 0;
     const int kbps = kAc3BitRates[frmsizecod / 2];
     switch (fscod) {
-        case 0: return kbps * 2;
-        case 1: return kbps * 96000 / 44100 + (frmsizecod & 1);
-        case 2: return kbps * 3;
-        default: return 0;
+    case 0: return kbps * 2;
+    case 1: return kbps * 96000 / 44100 + (frmsizecod & 1);
+    case 2: return kbps * 3;
+    default: return 0;
     }
 }
 

@@ -199,8 +199,7 @@ int AvcReader::openLocked(const std::string& path, bool metadata) {
         size_t from = 0;
         while (!spsFound && findStartCode(es, n, from, sc)) {
             const size_t h = sc.nalStart();
-            if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0)
-                spsFound = parseH264Sps(es + h, n - h, sps_);
+            if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0) spsFound = parseH264Sps(es + h, n - h, sps_);
             from = h;
         }
     };
@@ -313,7 +312,8 @@ bool AvcReader::seek(int64_t time) {
     const int64_t dur = durationPts() * 1000 / 9;
     int64_t packets = (fileSize_ - base_) / packetSize_;
     int64_t target = 0;
-    if (dur > 0 && time > 0) target = static_cast<int64_t>(static_cast<double>(packets) * static_cast<double>(time) / static_cast<double>(dur));
+    if (dur > 0 && time > 0)
+        target = static_cast<int64_t>(static_cast<double>(packets) * static_cast<double>(time) / static_cast<double>(dur));
     target = std::clamp<int64_t>(target, 0, packets);
     next_ = base_ + target / kAvcUnitPackets * unitBytes_;
     if (collector_) collector_->reset();
@@ -341,8 +341,8 @@ void AvcReader::onVideoHead(const uint8_t* es, size_t n, int64_t pts, int64_t nu
         buildAvchdAuxPacket(p.packet.data(), 0, pts, number, type,
                             std::span<const uint8_t>(lastTags_.data(), lastTagsSize_));
     }
-    const auto at = std::upper_bound(queue_.begin(), queue_.end(), pts,
-                                     [](int64_t t, const Pending& q) { return t < q.pts; });
+    const auto at =
+        std::upper_bound(queue_.begin(), queue_.end(), pts, [](int64_t t, const Pending& q) { return t < q.pts; });
     queue_.insert(at, p);
 }
 
@@ -366,7 +366,8 @@ int64_t AvcReader::fillSample(uint8_t* out, size_t capacity) {
     size_t used = 0;
     if (next_ >= fileSize_) {
         if (metadata_ && collector_) {
-            collector_->finish([&](const uint8_t* es, size_t n, int64_t pts, int64_t number) { onVideoHead(es, n, pts, number); });
+            collector_->finish(
+                [&](const uint8_t* es, size_t n, int64_t pts, int64_t number) { onVideoHead(es, n, pts, number); });
             flushQueue(out, used, nullptr);
         }
         return static_cast<int64_t>(used);
@@ -402,8 +403,7 @@ int64_t AvcReader::fillSample(uint8_t* out, size_t capacity) {
     return static_cast<int64_t>(used);
 }
 
-int readAvchdMetadata(const std::string& path,
-                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+int readAvchdMetadata(const std::string& path, const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
                       int64_t* skippedBytes) {
     AvcReader reader;
     const int r = reader.open(path, true);

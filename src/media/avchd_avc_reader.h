@@ -36,13 +36,13 @@ inline constexpr uint16_t kAux = 0x0811;
 enum AvcOpenReason : int {
     kAvcOk = 0,
     kAvcOpenFailed = 1,
-    kAvcTooSmall = 2,          // below 49152 bytes
-    kAvcNoPackets = 3,         // no packet size found
+    kAvcTooSmall = 2,   // below 49152 bytes
+    kAvcNoPackets = 3,  // no packet size found
     kAvcSeekFailed = 4,
     kAvcNoMemory = 5,
     kAvcNoFirstTimeStamp = 6,
     kAvcNoVideoParameters = 7,
-    kAvcNoHeaderPackets = 8,   // no packet on PID 0x0000 or 0x1100
+    kAvcNoHeaderPackets = 8,  // no packet on PID 0x0000 or 0x1100
     kAvcNoLastTimeStamp = 9,
     kAvcNoSeiBuffer = 10,
 };
@@ -127,7 +127,7 @@ private:
 
     mutable std::mutex mutex_;
     File file_;
-    TsPacketStream stream_;      // whole packets, found again after damage
+    TsPacketStream stream_;  // whole packets, found again after damage
     bool metadata_ = true;
     int packetSize_ = 0;
     int syncInPacket_ = 0;
@@ -145,7 +145,7 @@ private:
     // Streaming state.
     int64_t next_ = 0;
     std::unique_ptr<PesHeadCollector> collector_;
-    std::vector<Pending> queue_;   // reserved once; kept sorted by PTS
+    std::vector<Pending> queue_;  // reserved once; kept sorted by PTS
     std::array<uint8_t, kMdpmMaxPayload> lastTags_{};
     size_t lastTagsSize_ = 0;
     uint8_t continuity_ = 0;
@@ -156,8 +156,7 @@ private:
 // 100 ns from the first picture). Returns the open reason (0 when the file was read to its end;
 // -1 when a read failed); stops early when onRecord returns false.
 // skippedBytes, when given, receives the damaged bytes passed over to find the packets again.
-int readAvchdMetadata(const std::string& path,
-                      const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+int readAvchdMetadata(const std::string& path, const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
                       int64_t* skippedBytes = nullptr);
 
 }  // namespace zorv::media

@@ -27,7 +27,8 @@ bool eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16
     if (!f.open(path)) return false;
     std::vector<uint8_t> buf(std::min(kAvchdInfoBytes, kGeometryBytes));
     const int64_t got = f.readAt(0, buf.data(), buf.size());
-    if (got < static_cast<int64_t>(std::min(minBytes, buf.size())) || f.size() < static_cast<int64_t>(minBytes)) return false;
+    if (got < static_cast<int64_t>(std::min(minBytes, buf.size())) || f.size() < static_cast<int64_t>(minBytes))
+        return false;
     TsGeometry geom;
     if (!findTsGeometry(buf.data(), static_cast<size_t>(got), geom)) return false;
     PesHeadCollector heads(pid, headBytes);
@@ -56,19 +57,20 @@ bool eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16
 bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     H264Sps sps;
     bool found = false;
-    eachPesHead(path, kAvchdInfoMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
-        StartCode sc;
-        size_t from = 0;
-        while (findStartCode(es, n, from, sc)) {
-            const size_t h = sc.nalStart();
-            if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0 && parseH264Sps(es + h, n - h, sps)) {
-                found = true;
-                return true;
-            }
-            from = h;
-        }
-        return false;
-    });
+    eachPesHead(path, kAvchdInfoMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes,
+                [&](const uint8_t* es, size_t n) {
+                    StartCode sc;
+                    size_t from = 0;
+                    while (findStartCode(es, n, from, sc)) {
+                        const size_t h = sc.nalStart();
+                        if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0 && parseH264Sps(es + h, n - h, sps)) {
+                            found = true;
+                            return true;
+                        }
+                        from = h;
+                    }
+                    return false;
+                });
     if (!found) return false;
     out.profileIdc = sps.profileIdc;
     out.levelIdc = sps.levelIdc;
@@ -105,26 +107,27 @@ bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
 bool avchdHasGps(const std::string& path) {
     std::vector<uint8_t> work(kSeiWorkBytes);
     bool gps = false;
-    eachPesHead(path, kAvchdGpsMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
-        StartCode sc;
-        size_t from = 0;
-        while (findStartCode(es, n, from, sc)) {
-            const size_t h = sc.nalStart();
-            std::span<const uint8_t> mdpm;
-            if (nalType(es[h]) == nal::kSei && findMdpmPayload(es + sc.pos, n - sc.pos, work, mdpm)) {
-                if (!mdpm.empty()) {
-                    const size_t tags = std::min<size_t>(mdpm[0], (mdpm.size() - 1) / 5);
-                    for (size_t i = 0; i < tags; ++i) {
-                        const uint8_t* t = mdpm.data() + 1 + i * 5;
-                        if (t[0] == 0xB0 && t[1] == 2 && t[2] == 2) gps = true;
+    eachPesHead(path, kAvchdGpsMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes,
+                [&](const uint8_t* es, size_t n) {
+                    StartCode sc;
+                    size_t from = 0;
+                    while (findStartCode(es, n, from, sc)) {
+                        const size_t h = sc.nalStart();
+                        std::span<const uint8_t> mdpm;
+                        if (nalType(es[h]) == nal::kSei && findMdpmPayload(es + sc.pos, n - sc.pos, work, mdpm)) {
+                            if (!mdpm.empty()) {
+                                const size_t tags = std::min<size_t>(mdpm[0], (mdpm.size() - 1) / 5);
+                                for (size_t i = 0; i < tags; ++i) {
+                                    const uint8_t* t = mdpm.data() + 1 + i * 5;
+                                    if (t[0] == 0xB0 && t[1] == 2 && t[2] == 2) gps = true;
+                                }
+                            }
+                            return true;  // the first MDPM payload decides
+                        }
+                        from = h;
                     }
-                }
-                return true;  // the first MDPM payload decides
-            }
-            from = h;
-        }
-        return false;
-    });
+                    return false;
+                });
     return gps;
 }
 

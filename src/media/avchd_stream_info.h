@@ -21,21 +21,21 @@ inline constexpr size_t kAvchdGpsMinBytes = 94000;
 inline constexpr int64_t kAvchdAudioSearchBytes = 8 * 1048576;
 
 struct AvchdStreamDescription {
-    std::string profileText;   // "High", "Main", ... "Unknown"
-    std::string levelText;     // "@L4.0", "@L1b"
+    std::string profileText;  // "High", "Main", ... "Unknown"
+    std::string levelText;    // "@L4.0", "@L1b"
     int profileIdc = 0, levelIdc = 0;
     int64_t width = 0, height = 0;  // the picture as shown (the coded size less its cropping)
     int64_t rateNum = 0, rateDen = 1;
-    int64_t durationPts = 0;   // last minus first video time stamp (90 kHz); 0 when unknown
+    int64_t durationPts = 0;          // last minus first video time stamp (90 kHz); 0 when unknown
     int sarWidth = 0, sarHeight = 0;  // sample aspect ratio; 0/0 when the stream does not say
-    bool frameCoding = true;   // frames only (progressive); false when fields may be coded
+    bool frameCoding = true;          // frames only (progressive); false when fields may be coded
 };
 
 struct AvchdAudioDescription {
     int sampleRate = 0;
     int bitRateKbps = 0;
     int channels = 0;
-    std::string layout;        // "L, R", "L, R, LFE" ...
+    std::string layout;  // "L, R", "L, R, LFE" ...
 };
 
 // False when the file is short, has no transport packets or no SPS in its first bytes. The
@@ -55,10 +55,10 @@ struct AvchdGpsValues {
     double altitude = 0;
     bool hasSpeed = false;
     double speed = 0;
-    char speedUnit = 0;        // 'K', 'M' or 'N'
+    char speedUnit = 0;  // 'K', 'M' or 'N'
     bool hasTrack = false;
     double track = 0;
-    char trackRef = 0;         // 'T' or 'M'
+    char trackRef = 0;  // 'T' or 'M'
 };
 // False unless the GPS version tag and every latitude and longitude tag are present.
 bool avchdGpsValues(const AvchdMetadataRecord& rec, AvchdGpsValues& out);

@@ -93,8 +93,7 @@ Status AviAvWriter::writeChunk(int stream, const uint8_t* data, size_t size, boo
     if (!file_.isOpen()) return Status::failure(ErrorCode::kWriteFailed, "Output file is not open");
     // Room for the chunk and the standard indexes that close this RIFF.
     const int64_t indexBytes = int64_t(entries_[0].size() + entries_[1].size() + 2) * 8 + 2 * 32;
-    if (pos_ + int64_t(size) + 8 + indexBytes - riffStart_ > riffLimit_ &&
-        !(entries_[0].empty() && entries_[1].empty())) {
+    if (pos_ + int64_t(size) + 8 + indexBytes - riffStart_ > riffLimit_ && !(entries_[0].empty() && entries_[1].empty())) {
         Status s = finishSegment();
         if (!s) return s;
         if (segment_ >= kMaxSegments) return Status::failure(ErrorCode::kWriteFailed, "Output file too large");

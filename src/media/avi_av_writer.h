@@ -21,8 +21,8 @@ struct AviVideoFormat {
     int64_t rateNum = 25, rateDen = 1;  // pictures per second as a fraction
     uint32_t compression = 0;           // BITMAPINFOHEADER biCompression: 0 = BI_RGB, else a FourCC
     uint16_t bitCount = 24;
-    uint32_t imageSize = 0;             // biSizeImage (0: computed for BI_RGB)
-    std::vector<uint8_t> extraData;     // codec private data appended to the BITMAPINFOHEADER
+    uint32_t imageSize = 0;          // biSizeImage (0: computed for BI_RGB)
+    std::vector<uint8_t> extraData;  // codec private data appended to the BITMAPINFOHEADER
 };
 
 struct AviAudioFormat {
@@ -72,9 +72,9 @@ private:
     AviAudioFormat audio_;
     bool withAudio_ = false;
     int64_t riffLimit_ = kDefaultRiffLimit;
-    int64_t pos_ = 0;          // end of the data written
-    int64_t riffStart_ = 0;    // offset of the current RIFF chunk
-    int64_t moviStart_ = 0;    // offset of the current LIST movi chunk
+    int64_t pos_ = 0;        // end of the data written
+    int64_t riffStart_ = 0;  // offset of the current RIFF chunk
+    int64_t moviStart_ = 0;  // offset of the current LIST movi chunk
     int segment_ = 0;
     std::array<std::vector<Entry>, 2> entries_;  // of the current segment
     std::array<std::vector<SuperEntry>, 2> super_;

@@ -113,14 +113,14 @@ std::string textField(std::span<const uint8_t> data, size_t maxChars) {
 
 std::string timecodeText(int hours, int minutes, int seconds, int frames, bool dropFrame) {
     char buf[48];
-    std::snprintf(buf, sizeof buf, dropFrame ? "%02d;%02d;%02d;%02d" : "%02d:%02d:%02d:%02d", hours, minutes,
-                  seconds, frames);
+    std::snprintf(buf, sizeof buf, dropFrame ? "%02d;%02d;%02d;%02d" : "%02d:%02d:%02d:%02d", hours, minutes, seconds,
+                  frames);
     return buf;
 }
 
 std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_view reelName) {
     std::vector<uint8_t> b(kTimecodeListSize, 0);
-    auto tag = [&](size_t at, const char (&id)[5], uint32_t size) {
+    auto tag = [&](size_t at, const char(&id)[5], uint32_t size) {
         put32(&b[at], fourcc(id));
         put32(&b[at + 4], size);
     };
@@ -335,24 +335,25 @@ uint64_t AviChunks::collectEditorChunks(bool allRiff) {
     editorTotal_ = 0;
     bool full = false;
     int sys = 0;
-    ErrorCode e = walkRiffChunks(fd_, *size, allRiff, &sys, [&](uint64_t pos, uint32_t id, uint64_t csize, uint32_t listType) {
-        bool editor = (id == fourcc("LIST") && isEditorListType(listType)) || isEditorChunkId(id);
-        if (!editor) return true;
-        uint64_t total = 8 + padded(csize);
-        // The chunk must also lie inside the file, or it could not be copied.
-        if (full || editorTotal_ + total >= kEditorChunksLimit || pos + total > *size + (csize & 1)) {
-            full = true;
+    ErrorCode e =
+        walkRiffChunks(fd_, *size, allRiff, &sys, [&](uint64_t pos, uint32_t id, uint64_t csize, uint32_t listType) {
+            bool editor = (id == fourcc("LIST") && isEditorListType(listType)) || isEditorChunkId(id);
+            if (!editor) return true;
+            uint64_t total = 8 + padded(csize);
+            // The chunk must also lie inside the file, or it could not be copied.
+            if (full || editorTotal_ + total >= kEditorChunksLimit || pos + total > *size + (csize & 1)) {
+                full = true;
+                return true;
+            }
+            try {
+                editorChunks_.push_back({pos, total});
+            } catch (const std::bad_alloc&) {
+                fail(ErrorCode::kOutOfMemory);
+                return false;
+            }
+            editorTotal_ += total;
             return true;
-        }
-        try {
-            editorChunks_.push_back({pos, total});
-        } catch (const std::bad_alloc&) {
-            fail(ErrorCode::kOutOfMemory);
-            return false;
-        }
-        editorTotal_ += total;
-        return true;
-    });
+        });
     if (e != ErrorCode::kNone) fail(e, sys);
     editorCollected_ = true;
     return editorTotal_;
@@ -389,15 +390,13 @@ bool AviChunks::copyEditorChunks(int outFd) {
     if (written == list->size) return true;
     uint64_t gap = list->size - written;
     uint8_t next[8] = {};
-    bool haveNext = list->pos + list->size + 8 <= *outSize &&
-                    readAt(outFd, list->pos + list->size, next, 8, &sys);
+    bool haveNext = list->pos + list->size + 8 <= *outSize && readAt(outFd, list->pos + list->size, next, 8, &sys);
     uint8_t zeros[10] = {};
     if (haveNext && le32(next) == fourcc("JUNK")) {
         uint64_t grown = uint64_t(le32(next + 4)) + gap;
         if (grown > 0xFFFFFFFFu) return fail(ErrorCode::kWriteFailed);
         put32(next + 4, uint32_t(grown));
-        if (!writeAt(outFd, list->pos + written, next, 8, &sys) ||
-            !writeAt(outFd, list->pos + written + 8, zeros, 8, &sys))
+        if (!writeAt(outFd, list->pos + written, next, 8, &sys) || !writeAt(outFd, list->pos + written + 8, zeros, 8, &sys))
             return fail(ErrorCode::kWriteFailed, sys);
         return true;
     }
@@ -413,10 +412,9 @@ bool AviChunks::copyEditorChunks(int outFd) {
     return true;
 }
 
-AviSpanReader::AviSpanReader(int fd, uint64_t fileSize, std::span<const uint64_t> framePositions,
-                             uint64_t frameSize, uint64_t readBufferSize)
-    : fd_(fd), fileSize_(fileSize), positions_(framePositions), frameSize_(frameSize),
-      readBufferSize_(readBufferSize) {}
+AviSpanReader::AviSpanReader(int fd, uint64_t fileSize, std::span<const uint64_t> framePositions, uint64_t frameSize,
+                             uint64_t readBufferSize)
+    : fd_(fd), fileSize_(fileSize), positions_(framePositions), frameSize_(frameSize), readBufferSize_(readBufferSize) {}
 
 core::Status AviSpanReader::readRange(uint64_t from, uint64_t to, std::vector<uint8_t>& out) {
     if (to < from || to > fileSize_) return core::Status::failure(ErrorCode::kReadFailed);

@@ -77,8 +77,7 @@ public:
     std::optional<ReservedList> findReservedList();
 
     // Overwrites a reserved list of exactly 160 bytes with the timecode list, in one write.
-    bool writeTimecodeList(int hours, int minutes, int seconds, int frames, bool dropFrame,
-                           std::string_view reelName);
+    bool writeTimecodeList(int hours, int minutes, int seconds, int frames, bool dropFrame, std::string_view reelName);
 
     // Kept after the first successful call.
     std::optional<std::string> reelName();

@@ -12,9 +12,9 @@ namespace zorv::media {
 
 namespace {
 
-constexpr int64_t kFirstStreamEnd = 164;   // just after the first stream header, inside 'hdrl'
-constexpr int kMaxIndexDepth = 4;          // index of indexes nesting accepted
-constexpr size_t kEntriesPerRead = 4096;   // bounded read size while walking an index
+constexpr int64_t kFirstStreamEnd = 164;  // just after the first stream header, inside 'hdrl'
+constexpr int kMaxIndexDepth = 4;         // index of indexes nesting accepted
+constexpr size_t kEntriesPerRead = 4096;  // bounded read size while walking an index
 // Index chunks one file may name: an OpenDML file has one per 1 GiB RIFF and stream, so this is
 // tens of terabytes; a hostile index of indexes naming millions of chunks is refused.
 constexpr size_t kMaxIndexChunks = 65536;

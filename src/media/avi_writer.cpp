@@ -18,16 +18,14 @@ using core::Status;
 namespace {
 
 constexpr uint32_t fcc(const char (&s)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
 }
 
 constexpr uint32_t kAvihFlags = 0x10 | 0x100 | 0x800;  // has index, interleaved, trust chunk types
-constexpr uint32_t kKeyFrame = 0x10;                    // idx1 flag
-constexpr uint32_t kMaxRiff = 0xFFFFFFFFu - 65536;      // a RIFF size field is 32 bits
-constexpr uint32_t kAudioBlockAlign = 4;                // 16-bit stereo
+constexpr uint32_t kKeyFrame = 0x10;                   // idx1 flag
+constexpr uint32_t kMaxRiff = 0xFFFFFFFFu - 65536;     // a RIFF size field is 32 bits
+constexpr uint32_t kAudioBlockAlign = 4;               // 16-bit stereo
 constexpr size_t kStdIndexHeader = 8 + 24;
 constexpr size_t kSuperIndexHeader = 24;
 
@@ -36,9 +34,18 @@ class Bytes {
 public:
     explicit Bytes(size_t reserve = 0) { v_.reserve(reserve); }
     void u8(uint8_t x) { v_.push_back(x); }
-    void u16(uint16_t x) { u8(x & 0xFF); u8(x >> 8); }
-    void u32(uint32_t x) { u16(x & 0xFFFF); u16(x >> 16); }
-    void u64(uint64_t x) { u32(static_cast<uint32_t>(x)); u32(static_cast<uint32_t>(x >> 32)); }
+    void u16(uint16_t x) {
+        u8(x & 0xFF);
+        u8(x >> 8);
+    }
+    void u32(uint32_t x) {
+        u16(x & 0xFFFF);
+        u16(x >> 16);
+    }
+    void u64(uint64_t x) {
+        u32(static_cast<uint32_t>(x));
+        u32(static_cast<uint32_t>(x >> 32));
+    }
     void tag(const char (&s)[5]) { u32(fcc(s)); }
     void zeros(size_t n) { v_.insert(v_.end(), n, 0); }
     size_t size() const { return v_.size(); }
@@ -61,8 +68,8 @@ private:
 };
 
 uint32_t packPayload(const uint8_t* p) {
-    return static_cast<uint32_t>(p[1]) | static_cast<uint32_t>(p[2]) << 8 |
-           static_cast<uint32_t>(p[3]) << 16 | static_cast<uint32_t>(p[4]) << 24;
+    return static_cast<uint32_t>(p[1]) | static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]) << 16 |
+           static_cast<uint32_t>(p[4]) << 24;
 }
 
 }  // namespace
@@ -156,8 +163,7 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
     b.zeros(16);
     b.end(avih);
 
-    auto superIndex = [&](const char (&id)[5], const std::vector<SuperEntry>& done,
-                          const std::vector<SuperEntry>& checks) {
+    auto superIndex = [&](const char(&id)[5], const std::vector<SuperEntry>& done, const std::vector<SuperEntry>& checks) {
         if (!opt_.openDml) return;
         size_t indx = b.begin("indx");
         b.u16(4);
@@ -184,7 +190,8 @@ std::vector<uint8_t> AviWriter::buildHeader() const {
     size_t strl = b.begin("LIST");
     b.tag("strl");
     size_t strh = b.begin("strh");
-    if (type2) b.tag("vids"); else b.tag("iavs");
+    if (type2) b.tag("vids");
+    else b.tag("iavs");
     b.tag("dvsd");
     b.u32(0);
     b.u16(0);
@@ -283,7 +290,9 @@ Status AviWriter::fail(int err) {
 Status AviWriter::writeRaw(const void* data, size_t size) {
     if (Status s = settle(); !s) return s;
     if (size == 0) return Status::success();
-    struct iovec iov {const_cast<void*>(data), size};
+    struct iovec iov {
+        const_cast<void*>(data), size
+    };
     if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
     pos_ += size;
     return Status::success();
@@ -345,8 +354,7 @@ Status AviWriter::ensureRoom(uint64_t chunkBytes, size_t newEntries) {
     }
     if (projected <= opt_.riffLimit || videoRefs_.empty()) return Status::success();
     if (riffCount_ >= static_cast<int64_t>(opt_.superIndexSlots)) {
-        if (error_.ok())
-            error_ = Status::failure(ErrorCode::kWriteFailed, "Too many RIFF chunks for the AVI index", EFBIG);
+        if (error_.ok()) error_ = Status::failure(ErrorCode::kWriteFailed, "Too many RIFF chunks for the AVI index", EFBIG);
         return error_;
     }
     if (Status s = finishRiff(); !s) return s;
@@ -367,8 +375,8 @@ Status AviWriter::startRiff() {
     return writeRaw(b.data().data(), b.size());
 }
 
-Status AviWriter::writeStandardIndex(uint32_t fourcc, const std::vector<ChunkRef>& refs,
-                                     std::vector<SuperEntry>& super, uint32_t duration) {
+Status AviWriter::writeStandardIndex(uint32_t fourcc, const std::vector<ChunkRef>& refs, std::vector<SuperEntry>& super,
+                                     uint32_t duration) {
     Bytes b(kStdIndexHeader + 8 * refs.size());
     b.tag("ix00");
     if (fourcc == fcc("01wb")) b.data()[3] = '1';
@@ -563,10 +571,8 @@ Status AviWriter::close() {
             std::vector<uint8_t> header = buildHeader();
             // The header keeps its size: only counts, sizes and index entries change. The RIFF
             // size (bytes 4-7) and the 'movi' list header at its end are already patched.
-            if (header.size() != headerSize_)
-                fail(EINVAL);
-            else
-                writeAt(8, header.data() + 8, header.size() - 20);
+            if (header.size() != headerSize_) fail(EINVAL);
+            else writeAt(8, header.data() + 8, header.size() - 20);
         }
     }
     if (behind_) behind_->drain();  // after a failure the writer may still be busy with the descriptor

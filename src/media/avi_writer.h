@@ -27,14 +27,14 @@ enum class AviType : int { kType1 = 1, kType2 = 2 };
 
 struct AviWriterOptions {
     AviType type = AviType::kType1;
-    bool pal = true;                      // 625/50 at 25 frames/s, else 525/60 at 29.97
-    bool openDml = true;                  // super index, standard indexes and AVIX RIFFs
-    bool idx1FromFileStart = false;       // idx1 offsets from the file start instead of from 'movi'
-    uint64_t riffLimit = 1ull << 30;      // largest RIFF chunk before an AVIX one is started
-    uint32_t reservedListSize = 160;      // total bytes of the "INFO"/"ZoRv" list; 0 writes none
-    std::string reservedText = "zorv";    // item text at the start of the "ZoRv" sub-chunk
-    uint32_t audioSampleRate = 48000;     // Type 2 audio: 16-bit stereo PCM at this rate
-    uint32_t superIndexSlots = 256;       // room in the header for this many RIFF chunks
+    bool pal = true;                    // 625/50 at 25 frames/s, else 525/60 at 29.97
+    bool openDml = true;                // super index, standard indexes and AVIX RIFFs
+    bool idx1FromFileStart = false;     // idx1 offsets from the file start instead of from 'movi'
+    uint64_t riffLimit = 1ull << 30;    // largest RIFF chunk before an AVIX one is started
+    uint32_t reservedListSize = 160;    // total bytes of the "INFO"/"ZoRv" list; 0 writes none
+    std::string reservedText = "zorv";  // item text at the start of the "ZoRv" sub-chunk
+    uint32_t audioSampleRate = 48000;   // Type 2 audio: 16-bit stereo PCM at this rate
+    uint32_t superIndexSlots = 256;     // room in the header for this many RIFF chunks
     // Queued frames are written by a writer thread while the next ones are queued (see
     // WriteBehind): what queueFrame() references must then stay valid until the flush() after the
     // one that wrote it returns, or until close().
@@ -103,8 +103,8 @@ private:
     core::Status ensureRoom(uint64_t chunkBytes, size_t newEntries);
     core::Status startRiff();
     core::Status finishRiff();
-    core::Status writeStandardIndex(uint32_t fourcc, const std::vector<ChunkRef>& refs,
-                                    std::vector<SuperEntry>& super, uint32_t duration);
+    core::Status writeStandardIndex(uint32_t fourcc, const std::vector<ChunkRef>& refs, std::vector<SuperEntry>& super,
+                                    uint32_t duration);
     core::Status writeRaw(const void* data, size_t size);
     core::Status writeAt(uint64_t pos, const void* data, size_t size);
     // Writes everything queued and waits until it is written.
@@ -126,8 +126,8 @@ private:
     uint64_t audioBytes_ = 0;
     uint32_t frameSize_ = 0;
     uint32_t maxChunk_ = 0;
-    std::vector<ChunkRef> videoRefs_, audioRefs_;     // current RIFF
-    std::vector<std::array<uint32_t, 4>> idx1_;       // first RIFF (or the only one)
+    std::vector<ChunkRef> videoRefs_, audioRefs_;  // current RIFF
+    std::vector<std::array<uint32_t, 4>> idx1_;    // first RIFF (or the only one)
     std::vector<SuperEntry> videoSuper_, audioSuper_;
     // Checkpoints of the current RIFF: refs already in an index chunk, and those chunks' entries
     // (replaced by the RIFF's whole index when it is finished).

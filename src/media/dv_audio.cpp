@@ -28,7 +28,7 @@ int rateCode(int sampleRate) {
 struct Layout {
     int h;
     int slotsPerBlock;
-    int capacity;  // samples per channel
+    int capacity;                                          // samples per channel
     std::array<uint32_t, 2 * kMaxSamplesPerFrame> offset;  // [c * capacity + s] byte offset in the frame
 };
 
@@ -42,9 +42,9 @@ Layout makeLayout(int h, int slotBytes) {
             int seq = c * h + (s / 3 + 2 * (s % 3)) % h;
             int block = 3 * (s % 3) + (s % (9 * h)) / (3 * h);
             int slot = s / (9 * h);
-            l.offset[size_t(c * l.capacity + s)] = uint32_t(size_t(seq) * dv::kSequenceSize +
-                                                            dv::audioBlockIndex(block) * dv::kDifBlockSize + 8 +
-                                                            size_t(slot) * size_t(slotBytes));
+            l.offset[size_t(c * l.capacity + s)] =
+                uint32_t(size_t(seq) * dv::kSequenceSize + dv::audioBlockIndex(block) * dv::kDifBlockSize + 8 +
+                         size_t(slot) * size_t(slotBytes));
         }
     }
     return l;
@@ -52,8 +52,10 @@ Layout makeLayout(int h, int slotBytes) {
 
 // Each channel takes half the frame's sequences.
 const Layout& layoutFor(bool pal, int bits) {
-    static const Layout k16[2] = {makeLayout(dv::kSystems[0].sequences / 2, 2), makeLayout(dv::kSystems[1].sequences / 2, 2)};
-    static const Layout k12[2] = {makeLayout(dv::kSystems[0].sequences / 2, 3), makeLayout(dv::kSystems[1].sequences / 2, 3)};
+    static const Layout k16[2] = {makeLayout(dv::kSystems[0].sequences / 2, 2),
+                                  makeLayout(dv::kSystems[1].sequences / 2, 2)};
+    static const Layout k12[2] = {makeLayout(dv::kSystems[0].sequences / 2, 3),
+                                  makeLayout(dv::kSystems[1].sequences / 2, 3)};
     return (bits == 12 ? k12 : k16)[static_cast<int>(pal)];
 }
 
@@ -336,8 +338,7 @@ void writePair12(uint8_t* frame, const Layout& l, int pair, const int16_t* pcm, 
 }
 }  // namespace
 
-bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm,
-                   int samples) {
+bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm, int samples) {
     if (!supportedSize(frameSize) || info.bits != 12 || pair < 0 || pair > 1) return false;
     const bool pal = dv::isPal(frameSize);
     const Layout& l = layoutFor(pal, 12);

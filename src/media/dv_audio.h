@@ -16,11 +16,11 @@ namespace zorv::media::dvaudio {
 inline constexpr int kMaxSamplesPerFrame = 1944;
 
 struct AudioInfo {
-    int sampleRate = 0;       // 48000, 44100 or 32000
-    int bits = 16;            // 16 (linear) or 12 (non-linear)
-    bool locked = true;       // PC1 bit 7 clear
-    int samples = 0;          // samples per channel in this frame
-    int pairs = 1;            // stereo pairs carried: 1, or 2 for 12-bit (the second may be silent)
+    int sampleRate = 0;  // 48000, 44100 or 32000
+    int bits = 16;       // 16 (linear) or 12 (non-linear)
+    bool locked = true;  // PC1 bit 7 clear
+    int samples = 0;     // samples per channel in this frame
+    int pairs = 1;       // stereo pairs carried: 1, or 2 for 12-bit (the second may be silent)
 };
 
 // Reads the first AAUX source pack (0x50) of the frame. Nothing when the frame size is not a 25 Mbit/s
@@ -40,8 +40,7 @@ int samplesForFrame(int64_t n, int sampleRate, bool pal);
 // positions past the count are zeroed) and sets the AAUX 0x50 pack (count, rate, 16 bits, locked) and
 // the 0x51 pack where the frame lacks one. Video, header, subcode and VAUX blocks and the other AAUX
 // packs are not touched. False when the frame size, rate or count cannot be written.
-bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples, int sampleRate,
-               bool locked = true);
+bool insertPcm(uint8_t* frame, size_t frameSize, const int16_t* pcm, int samples, int sampleRate, bool locked = true);
 
 // Writes two stereo pairs of 32 kHz audio as 12-bit non-linear samples (pair1 may be null: silence) and
 // the AAUX 0x50 pack saying so, as 4-channel camcorders record.
@@ -50,8 +49,7 @@ bool insertPcm12(uint8_t* frame, size_t frameSize, const int16_t* pair0, const i
 // Rewrites one stereo pair of a 12-bit frame in place (info as readAudioInfo gave it) with `samples`
 // samples, the slots past them zeroed. The other pair and the AAUX packs stay as they were, but for
 // the sample count of the 0x50 packs when `samples` differs from info.samples.
-bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm,
-                   int samples);
+bool replacePair12(uint8_t* frame, size_t frameSize, const AudioInfo& info, int pair, const int16_t* pcm, int samples);
 
 // Counts the error samples (0x8000 in 16-bit, 0x800 in 12-bit audio) among the info.samples samples of
 // each channel: channel 0/1 are the left and right of the first pair, 2/3 those of the second pair of

@@ -35,9 +35,7 @@ int findFieldRate(const uint8_t* frame, int sequences) {
     return 0;
 }
 
-bool validDatePack(const uint8_t* p) {
-    return (p[4] >> 4) <= 9 && units(p[4]) <= 9 && units(p[3]) <= 9 && units(p[2]) <= 9;
-}
+bool validDatePack(const uint8_t* p) { return (p[4] >> 4) <= 9 && units(p[4]) <= 9 && units(p[3]) <= 9 && units(p[2]) <= 9; }
 bool validTimePack(const uint8_t* p) { return units(p[4]) <= 9 && units(p[3]) <= 9 && units(p[2]) <= 9; }
 
 }  // namespace
@@ -257,16 +255,16 @@ bool DvMediaFile::readStreamProperties(int64_t n, StreamProperties& props) {
             if (p[0] != core::pack::kAudioSource) continue;
             props.audioLocked = (p[1] & 0x80) ? 0 : 1;
             switch ((p[4] >> 3) & 0x07) {
-                case 0: props.sampleRate = 480; break;
-                case 1: props.sampleRate = 441; break;
-                case 2: props.sampleRate = 320; break;
-                default: break;
+            case 0: props.sampleRate = 480; break;
+            case 1: props.sampleRate = 441; break;
+            case 2: props.sampleRate = 320; break;
+            default: break;
             }
             switch (p[4] & 0x07) {
-                case 0: props.audioBits = 16; break;
-                case 2: props.audioBits = 12; break;
-                case 3: props.audioBits = 20; break;
-                default: break;
+            case 0: props.audioBits = 16; break;
+            case 2: props.audioBits = 12; break;
+            case 3: props.audioBits = 20; break;
+            default: break;
             }
             return true;
         }

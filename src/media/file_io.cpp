@@ -28,10 +28,10 @@ bool File::open(const std::string& path, Mode mode) {
     close();
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::kRead: flags |= O_RDONLY; break;
-        case Mode::kReadWrite: flags |= O_RDWR; break;
-        case Mode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-        case Mode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case Mode::kRead: flags |= O_RDONLY; break;
+    case Mode::kReadWrite: flags |= O_RDWR; break;
+    case Mode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
     int fd;
     do {

@@ -11,10 +11,10 @@ namespace zorv::media {
 class File {
 public:
     enum class Mode {
-        kRead,         // existing file, read only
-        kReadWrite,    // existing file, read and write in place
-        kCreate,       // new file, truncated if it exists
-        kCreateNew,    // new file; fails if it exists
+        kRead,       // existing file, read only
+        kReadWrite,  // existing file, read and write in place
+        kCreate,     // new file, truncated if it exists
+        kCreateNew,  // new file; fails if it exists
     };
 
     File() = default;
@@ -39,9 +39,7 @@ public:
     // or -1 on failure. Interrupted and partial reads are retried.
     int64_t readAt(int64_t offset, void* buf, size_t n) const;
     // True when exactly n bytes were read at offset.
-    bool readExact(int64_t offset, void* buf, size_t n) const {
-        return readAt(offset, buf, n) == static_cast<int64_t>(n);
-    }
+    bool readExact(int64_t offset, void* buf, size_t n) const { return readAt(offset, buf, n) == static_cast<int64_t>(n); }
     // Writes all n bytes at offset; false on failure or a short write.
     bool writeAt(int64_t offset, const void* buf, size_t n);
     bool truncate(int64_t length);
@@ -60,16 +58,15 @@ private:
 // Little-endian field readers shared by the RIFF and transport-stream code.
 inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint64_t le64(const uint8_t* p) {
     return static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
 }
 // A FourCC as the 32-bit little-endian word it is stored as: fourcc("movi").
 constexpr uint32_t fourcc(const char (&s)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8) |
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | (static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8) |
            (static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16) |
            (static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24);
 }

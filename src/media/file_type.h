@@ -10,10 +10,10 @@ enum class FileType {
     kAviType1 = 1,
     kAviType2 = 2,
     kRawDv = 3,
-    kHdv2 = 4,   // 1080-line HDV
-    kHdv1 = 5,   // 720-line HDV
+    kHdv2 = 4,  // 1080-line HDV
+    kHdv1 = 5,  // 720-line HDV
     kAvchd = 6,
-    kMod = 7,    // MPEG-2 program stream
+    kMod = 7,  // MPEG-2 program stream
 };
 
 // Long name ("AVI Type 1", "HDV2 (1080)", ...); "?" for any other number.

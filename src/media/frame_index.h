@@ -21,10 +21,10 @@ struct FrameEntry {
 struct FrameIndex {
     std::vector<FrameEntry> entries;
     int64_t nonEmptyFrames = 0;
-    size_t frameSize = 0;           // bytes of one DV frame
-    uint32_t videoFourcc = 0;       // chunk FourCC of the video frames ("00__", "00dc", ...); 0 for Raw DV
-    int64_t moviPosition = -1;      // file position of the "LIST" header of 'movi'; -1 when none
-    int64_t readBufferSize = 0;     // largest span between consecutive frame positions or to the end
+    size_t frameSize = 0;        // bytes of one DV frame
+    uint32_t videoFourcc = 0;    // chunk FourCC of the video frames ("00__", "00dc", ...); 0 for Raw DV
+    int64_t moviPosition = -1;   // file position of the "LIST" header of 'movi'; -1 when none
+    int64_t readBufferSize = 0;  // largest span between consecutive frame positions or to the end
 
     int64_t frameCount() const { return static_cast<int64_t>(entries.size()); }
     void clear() { *this = FrameIndex{}; }

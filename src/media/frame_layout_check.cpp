@@ -54,23 +54,24 @@ core::Status checkFrameLayout(const File& file, const FrameIndex& index) {
     const uint64_t frameSize = index.frameSize;
     std::vector<Range> movi;
     const bool avi = index.videoFourcc != 0;
-    if (avi && !moviLists(file, fileSize, movi)) return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
+    if (avi && !moviLists(file, fileSize, movi))
+        return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
 
-    uint64_t next = 0;  // where the next frame may start at the earliest
+    uint64_t next = 0;      // where the next frame may start at the earliest
     int64_t previous = -1;  // the non-empty frame before
     uint8_t id[4];
     for (size_t n = 0; n < index.entries.size(); ++n) {
         const FrameEntry& e = index.entries[n];
         if (e.empty()) continue;
         const int64_t frame = static_cast<int64_t>(n);
-        if (e.offset > fileSize || fileSize - e.offset < frameSize) return damagedIndex(frame, "lies past the end of the file");
-        if (avi && std::none_of(movi.begin(), movi.end(), [&](const Range& r) {
-                return e.offset >= r.begin && e.offset + frameSize <= r.end;
-            }))
+        if (e.offset > fileSize || fileSize - e.offset < frameSize)
+            return damagedIndex(frame, "lies past the end of the file");
+        if (avi && std::none_of(movi.begin(), movi.end(),
+                                [&](const Range& r) { return e.offset >= r.begin && e.offset + frameSize <= r.end; }))
             return damagedIndex(frame, "lies outside the file's movie data");
         if (previous >= 0 && e.offset < next)
-            return damagedIndex(frame, (e.offset < next - frameSize ? "lies before frame " : "overlaps frame ") +
-                                      std::to_string(previous));
+            return damagedIndex(
+                frame, (e.offset < next - frameSize ? "lies before frame " : "overlaps frame ") + std::to_string(previous));
         if (!file.readExact(static_cast<int64_t>(e.offset), id, sizeof id))
             return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
         if (!core::dv::isFrameHeaderBlock(id)) return damagedIndex(frame, kNoFrameHeader);

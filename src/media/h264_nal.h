@@ -17,8 +17,8 @@ inline constexpr int kAccessUnitDelimiter = 9;
 
 // A start code found in a buffer: 00 00 01 (3 bytes) or 00 00 00 01 (4 bytes).
 struct StartCode {
-    size_t pos = 0;        // offset of the first zero byte
-    int prefixLength = 0;  // 3 or 4
+    size_t pos = 0;                                                              // offset of the first zero byte
+    int prefixLength = 0;                                                        // 3 or 4
     size_t nalStart() const { return pos + static_cast<size_t>(prefixLength); }  // the NAL header byte
 };
 

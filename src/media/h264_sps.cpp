@@ -11,8 +11,23 @@ namespace {
 
 // Sample aspect ratios of aspect_ratio_idc 1-16 (H.264 Table E-1).
 static const std::array<std::array<int, 2>, 17> kSarTable = {{
-    {0, 0}, {1, 1}, {12, 11}, {10, 11}, {16, 11}, {40, 33}, {24, 11}, {20, 11}, {32, 11},
-    {80, 33}, {18, 11}, {15, 11}, {64, 33}, {160, 99}, {4, 3}, {3, 2}, {2, 1},
+    {0, 0},
+    {1, 1},
+    {12, 11},
+    {10, 11},
+    {16, 11},
+    {40, 33},
+    {24, 11},
+    {20, 11},
+    {32, 11},
+    {80, 33},
+    {18, 11},
+    {15, 11},
+    {64, 33},
+    {160, 99},
+    {4, 3},
+    {3, 2},
+    {2, 1},
 }};
 
 struct ProfileName {
@@ -20,19 +35,36 @@ struct ProfileName {
     const char* text;
 };
 static const ProfileName kProfiles[] = {
-    {44, "CAVLC 4:4:4 Intra"}, {66, "Baseline"}, {77, "Main"},          {83, "Scalable Baseline"},
-    {86, "Scalable High"},     {88, "Extended"}, {100, "High"},         {110, "High 10"},
-    {122, "High 4:2:2"},       {144, "High 4:4:4"}, {244, "High 4:4:4 Predictive"},
+    {44, "CAVLC 4:4:4 Intra"},
+    {66, "Baseline"},
+    {77, "Main"},
+    {83, "Scalable Baseline"},
+    {86, "Scalable High"},
+    {88, "Extended"},
+    {100, "High"},
+    {110, "High 10"},
+    {122, "High 4:2:2"},
+    {144, "High 4:4:4"},
+    {244, "High 4:4:4 Predictive"},
 };
 
 // Profiles whose SPS carries chroma format, bit depths and scaling matrices.
 bool hasChromaFields(int p) {
     switch (p) {
-        case 100: case 110: case 122: case 244: case 44: case 83: case 86:
-        case 118: case 128: case 138: case 139: case 134: case 135:
-            return true;
-        default:
-            return false;
+    case 100:
+    case 110:
+    case 122:
+    case 244:
+    case 44:
+    case 83:
+    case 86:
+    case 118:
+    case 128:
+    case 138:
+    case 139:
+    case 134:
+    case 135: return true;
+    default: return false;
     }
 }
 
@@ -65,10 +97,10 @@ bool parseH264Sps(const uint8_t* p, size_t n, H264Sps& out) {
     if (hasChromaFields(s.profileIdc)) {
         s.chromaFormatIdc = static_cast<int>(br.ue());
         if (s.chromaFormatIdc == 3) br.skip(1);  // separate_colour_plane_flag
-        br.ue();                                  // bit_depth_luma_minus8
-        br.ue();                                  // bit_depth_chroma_minus8
-        br.skip(1);                               // qpprime_y_zero_transform_bypass_flag
-        if (br.flag()) {                          // seq_scaling_matrix_present_flag
+        br.ue();                                 // bit_depth_luma_minus8
+        br.ue();                                 // bit_depth_chroma_minus8
+        br.skip(1);                              // qpprime_y_zero_transform_bypass_flag
+        if (br.flag()) {                         // seq_scaling_matrix_present_flag
             const int lists = s.chromaFormatIdc != 3 ? 8 : 12;
             for (int i = 0; i < lists && br.ok(); ++i)
                 if (br.flag()) skipScalingList(br, i < 6 ? 16 : 64);
@@ -98,7 +130,7 @@ bool parseH264Sps(const uint8_t* p, size_t n, H264Sps& out) {
     br.skip(1);                       // direct_8x8_inference_flag
     s.width = s.codedWidth;
     s.height = s.codedHeight;
-    if (br.flag()) {                  // frame_cropping_flag
+    if (br.flag()) {  // frame_cropping_flag
         const int64_t left = br.ue(), right = br.ue(), top = br.ue(), bottom = br.ue();
         // Crop units: chroma samples across (2 for 4:2:0 and 4:2:2) and chroma rows times fields
         // down (2 for 4:2:0), one sample for monochrome and 4:4:4.

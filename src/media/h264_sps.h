@@ -15,7 +15,7 @@ inline constexpr int64_t kDefaultAvcRateDen = 1001;
 
 struct H264Sps {
     int profileIdc = 0;
-    uint8_t constraintFlags = 0;   // constraint_set0..5 in bits 7..2
+    uint8_t constraintFlags = 0;  // constraint_set0..5 in bits 7..2
     int levelIdc = 0;
     int chromaFormatIdc = 1;
     bool frameMbsOnly = true;
@@ -34,8 +34,8 @@ struct H264Sps {
     // information (or with a zero field in it).
     int64_t rateNum = kDefaultAvcRateNum;
     int64_t rateDen = kDefaultAvcRateDen;
-    int aspectRatioIdc = 0;        // 0 unspecified, 1-16 Table E-1, 255 explicit
-    int sarWidth = 0;              // 0/0 when unspecified or unknown
+    int aspectRatioIdc = 0;  // 0 unspecified, 1-16 Table E-1, 255 explicit
+    int sarWidth = 0;        // 0/0 when unspecified or unknown
     int sarHeight = 0;
 
     bool constraintSet3() const { return (constraintFlags & 0x10) != 0; }

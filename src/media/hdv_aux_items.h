@@ -27,13 +27,13 @@ struct HdvMetadataRecord {
     static constexpr uint8_t kMainIds[6] = {0x14, 0x62, 0x63, 0x70, 0x71, 0x7F};
     static constexpr uint8_t kCameraIds[3] = {0x70, 0x71, 0x7F};
 
-    int64_t startTime = -1;                 // 100-ns units: the cache key
-    int64_t timecode = -1;                  // frame count of timecodeStyle; -1 (all ones) when none
-    uint64_t pictureTimeStamp = ~uint64_t{0};  // item 0x44 bytes 10-13 (upper half 0)
-    int32_t timecodeStyle = -1;             // 2, 3 or 4 once parsed
-    uint8_t pictureCode = 0xFF;             // 1 I, 2 B, 3 P, 5 E
-    uint8_t shortData = 0xFF;               // 1 when the pack data was shorter than 100 bytes
-    std::array<PackSlot, 6> main;           // packs 0x14, 0x62, 0x63, 0x70, 0x71, 0x7F
+    int64_t startTime = -1;                        // 100-ns units: the cache key
+    int64_t timecode = -1;                         // frame count of timecodeStyle; -1 (all ones) when none
+    uint64_t pictureTimeStamp = ~uint64_t{0};      // item 0x44 bytes 10-13 (upper half 0)
+    int32_t timecodeStyle = -1;                    // 2, 3 or 4 once parsed
+    uint8_t pictureCode = 0xFF;                    // 1 I, 2 B, 3 P, 5 E
+    uint8_t shortData = 0xFF;                      // 1 when the pack data was shorter than 100 bytes
+    std::array<PackSlot, 6> main;                  // packs 0x14, 0x62, 0x63, 0x70, 0x71, 0x7F
     std::array<std::array<PackSlot, 3>, 3> extra;  // 0x70, 0x71, 0x7F of items 0x49, 0x4A, 0x4B
 
     HdvMetadataRecord() {
@@ -53,15 +53,15 @@ struct HdvMetadataRecord {
 struct HdvPictureItem {
     bool present = false;
     uint8_t pictureCode = 0xFF;
-    int64_t timeStamp = -1;      // 33-bit (bytes 10-13 little-endian, byte 14 bit 0 as bit 32)
-    int style = 2;               // timecode style: 2, 3 or 4
+    int64_t timeStamp = -1;  // 33-bit (bytes 10-13 little-endian, byte 14 bit 0 as bit 32)
+    int style = 2;           // timecode style: 2, 3 or 4
     bool hasTimecode = false;
-    int64_t timecode = -1;       // frame count of style
+    int64_t timecode = -1;  // frame count of style
     bool hasDate = false;
     bool hasTime = false;
-    uint8_t date[4] = {};        // DV recording date pack PC1-PC4
-    uint8_t time[4] = {};        // DV recording time pack PC1-PC4
-    int timeStampOffset = -1;    // offset of byte 10 in the item run (for rewriting), -1 when short
+    uint8_t date[4] = {};      // DV recording date pack PC1-PC4
+    uint8_t time[4] = {};      // DV recording time pack PC1-PC4
+    int timeStampOffset = -1;  // offset of byte 10 in the item run (for rewriting), -1 when short
 };
 
 // Reads item 0x44 from the item starting at p (ID byte) with len bytes in the item.

@@ -16,7 +16,7 @@ namespace {
 
 const uint8_t kSequenceHeaderCode[] = {0x00, 0x00, 0x01, 0xB3};
 const uint8_t kExtensionCode[] = {0x00, 0x00, 0x01, 0xB5};
-constexpr int kSequenceSearchBytes = 48;   // the start code lies in the packet's first 48 bytes
+constexpr int kSequenceSearchBytes = 48;  // the start code lies in the packet's first 48 bytes
 constexpr int kHeaderSearchUnits = 50;
 // Pictures looked at from the first sequence start for the earliest presented one.
 constexpr int64_t kStartPictures = 16;
@@ -120,7 +120,8 @@ bool M2tReader::isSequenceStart(const uint8_t* pkt, int64_t& pts) const {
 
 int M2tReader::findSequenceInUnit(int64_t got, bool last, int64_t& pts, int64_t minPts) const {
     int found = -1;
-    const int64_t packets = (got - syncInPacket_ >= kTsPacketBytes) ? (got - syncInPacket_ - kTsPacketBytes) / packetSize_ + 1 : 0;
+    const int64_t packets =
+        (got - syncInPacket_ >= kTsPacketBytes) ? (got - syncInPacket_ - kTsPacketBytes) / packetSize_ + 1 : 0;
     for (int64_t i = 0; i < packets; ++i) {
         int64_t p = -1;
         if (!isSequenceStart(buf_.get() + i * packetSize_ + syncInPacket_, p)) continue;
@@ -137,8 +138,7 @@ int64_t M2tReader::presentedRange(int64_t got, int64_t& earliest, int64_t& lates
     for (int64_t off = syncInPacket_; off + kTsPacketBytes <= got; off += packetSize_) {
         TsPacket tp;
         PesHeader pes;
-        if (!parseTsPacket(buf_.get() + off, tp) || tp.pid != videoPid_ || !parsePacketPes(tp, pes) || !pes.hasPts)
-            continue;
+        if (!parseTsPacket(buf_.get() + off, tp) || tp.pid != videoPid_ || !parsePacketPes(tp, pes) || !pes.hasPts) continue;
         ++pictures;
         if ((pes.pts - earliest + kPtsWrap) % kPtsWrap > kPtsWrap / 2) earliest = pes.pts;
         if ((pes.pts - latest + kPtsWrap) % kPtsWrap < kPtsWrap / 2) latest = pes.pts;
@@ -373,8 +373,7 @@ void M2tReader::processUnit(uint8_t* data, int64_t bytes) {
                 HdvPictureItem pic;
                 if (tp.payloadUnitStart && start < kTsPacketBytes)
                     pic = findPictureItem(pkt + start, static_cast<size_t>(kTsPacketBytes - start));
-                if (pic.present && pic.timeStamp >= 0 &&
-                    (pic.timeStamp - targetPts_ + kPtsWrap) % kPtsWrap < kPtsWrap / 2) {
+                if (pic.present && pic.timeStamp >= 0 && (pic.timeStamp - targetPts_ + kPtsWrap) % kPtsWrap < kPtsWrap / 2) {
                     nullAux_ = false;
                 } else {
                     nullTsPacket(pkt);

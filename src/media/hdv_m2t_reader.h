@@ -38,15 +38,15 @@ inline constexpr uint16_t kOther720 = 0x0F02;
 enum M2tOpenReason : int {
     kM2tOk = 0,
     kM2tOpenFailed = 1,
-    kM2tTooSmall = 2,        // below 48128 bytes
-    kM2tNoPackets = 3,       // no packet size found
+    kM2tTooSmall = 2,   // below 48128 bytes
+    kM2tNoPackets = 3,  // no packet size found
     kM2tSeekFailed = 4,
     kM2tNoMemory = 5,
     kM2tNoFirstSequence = 6,
     kM2tNoHeaderPackets = 7,
     kM2tNoLastSequence = 8,
 };
-std::string m2tFailureText(int reason);   // "Could not load M2T file (reason %d)"
+std::string m2tFailureText(int reason);  // "Could not load M2T file (reason %d)"
 
 inline constexpr int64_t kM2tMinFileSize = 48128;
 inline constexpr int kM2tUnitPackets = 256;
@@ -57,16 +57,16 @@ inline int64_t timeToPts(int64_t t) { return t * 9 / 1000; }
 
 // A sequence-start packet: the read unit that holds it and its place there.
 struct SequenceStart {
-    int64_t unitOffset = -1;   // file offset of the read unit
-    int packetIndex = -1;      // index of the packet in the unit
+    int64_t unitOffset = -1;  // file offset of the read unit
+    int packetIndex = -1;     // index of the packet in the unit
     int64_t pts = -1;
 };
 
 class M2tReader : public TsStreamReader {
 public:
     struct Flags {
-        bool skipStart = false;     // start at the first sequence whose PTS exceeds 90000 ticks
-        bool waitForAudio = true;   // keep re-copying the PMT until an audio packet has been seen
+        bool skipStart = false;    // start at the first sequence whose PTS exceeds 90000 ticks
+        bool waitForAudio = true;  // keep re-copying the PMT until an audio packet has been seen
     };
 
     M2tReader();
@@ -81,7 +81,7 @@ public:
     bool isOpen() const override;
 
     int packetSize() const override { return packetSize_; }
-    int64_t packetBase() const override { return base_; }       // offset of the first packet (its prefix for 192)
+    int64_t packetBase() const override { return base_; }  // offset of the first packet (its prefix for 192)
     int64_t unitBytes() const override { return unitBytes_; }
     int64_t fileSize() const override { return fileSize_; }
     // PTS (90 kHz) of the earliest and the latest presented picture: positions count from the first.
@@ -109,10 +109,12 @@ public:
     // and the read unit of the sequence start at or before the estimated position, and audio and aux
     // data before the target are nulled. False when no sequence start is found.
     bool seek(int64_t time) override;
-    int64_t position() const;   // current stream time (100 ns)
+    int64_t position() const;  // current stream time (100 ns)
 
     // Bytes the caller's sample buffer needs.
-    size_t maxSampleBytes() const override { return static_cast<size_t>(unitBytes_) + 3u * static_cast<size_t>(packetSize_); }
+    size_t maxSampleBytes() const override {
+        return static_cast<size_t>(unitBytes_) + 3u * static_cast<size_t>(packetSize_);
+    }
     // Fills the next sample; returns its size, 0 at the end of the file, -1 on a read failure.
     int64_t fillSample(uint8_t* out, size_t capacity) override;
 
@@ -146,7 +148,7 @@ private:
     Layout layout_;
     mutable std::mutex mutex_;
     File file_;
-    TsPacketStream stream_;      // whole packets, found again after damage
+    TsPacketStream stream_;  // whole packets, found again after damage
     bool metadata_ = true;
     int packetSize_ = 0;
     int syncInPacket_ = 0;
@@ -162,7 +164,7 @@ private:
     uint16_t videoPid_ = 0;
 
     // Streaming state.
-    int64_t next_ = 0;           // file offset of the next read unit
+    int64_t next_ = 0;  // file offset of the next read unit
     bool sendHeaders_ = false;
     bool nullAudio_ = false;
     bool nullAux_ = false;

@@ -29,8 +29,10 @@ HdvFullMetadata buildHdvFullMetadata(const uint8_t* data, size_t n, int pictureC
         if (len > n - i) break;
         const uint8_t* p = data + i;
         if (id < 0x40) {
-            uint8_t packId = id == 0x01 ? core::pack::kBinaryGroup : id == 0x05 ? core::pack::kRecDate
-                             : id == 0x06 ? core::pack::kRecTime : 0xFF;
+            uint8_t packId = id == 0x01   ? core::pack::kBinaryGroup
+                             : id == 0x05 ? core::pack::kRecDate
+                             : id == 0x06 ? core::pack::kRecTime
+                                          : 0xFF;
             if (packId != 0xFF && p[1] != 0xFF) out.packs.set(packId, p[1], p[2], p[3], p[4]);
         } else if (id == 0x44 && !picture) {
             picture = true;

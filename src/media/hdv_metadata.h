@@ -12,8 +12,8 @@
 namespace zorv::media {
 
 struct HdvFullMetadata {
-    core::MetadataRecord packs;   // every pack of the chosen list (and the short items before it)
-    int64_t timecode = -1;        // frame count of style; -1 when none
+    core::MetadataRecord packs;  // every pack of the chosen list (and the short items before it)
+    int64_t timecode = -1;       // frame count of style; -1 when none
     int style = 2;
     uint8_t pictureCode = 0xFF;
     int64_t pictureTimeStamp = -1;

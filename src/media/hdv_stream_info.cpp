@@ -32,8 +32,8 @@ const int kSampleRates[3] = {44100, 48000, 32000};
 }  // namespace
 
 void mpegFrameRate(int code, int& num, int& den) {
-    static const int kRates[9][2] = {{0, 1}, {24000, 1001}, {24, 1}, {25, 1}, {30000, 1001},
-                                     {30, 1}, {50, 1}, {60000, 1001}, {60, 1}};
+    static const int kRates[9][2] = {{0, 1},  {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
+                                     {30, 1}, {50, 1},       {60000, 1001}, {60, 1}};
     const int c = (code >= 1 && code <= 8) ? code : 0;
     num = kRates[c][0];
     den = kRates[c][1];
@@ -99,8 +99,8 @@ bool parseMpegAudioHeader(const uint8_t* p, MpegAudioFormat& out) {
     out.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
     out.layer = 4 - layerBits;
     out.sampleRate = kSampleRates[srIndex] / (out.version == 1 ? 1 : out.version == 2 ? 2 : 4);
-    out.bitRateKbps = out.version == 1 ? kBitRatesV1[out.layer - 1][rateIndex]
-                                       : kBitRatesV2[out.layer == 1 ? 0 : 1][rateIndex];
+    out.bitRateKbps =
+        out.version == 1 ? kBitRatesV1[out.layer - 1][rateIndex] : kBitRatesV2[out.layer == 1 ? 0 : 1][rateIndex];
     out.mode = p[3] >> 6;
     return true;
 }
@@ -167,7 +167,8 @@ core::Status scanHdvStream(const std::string& path, bool line720, HdvStreamInfo&
                     const size_t n = static_cast<size_t>(tp.payloadSize() - pes.payloadOffset);
                     if (!haveVideoFormat) {
                         const int64_t at = findBytes(es, n, kSequenceHeaderCode, 4);
-                        if (at >= 0) haveVideoFormat = parseMpeg2SequenceHeader(es + at, n - static_cast<size_t>(at), out.video);
+                        if (at >= 0)
+                            haveVideoFormat = parseMpeg2SequenceHeader(es + at, n - static_cast<size_t>(at), out.video);
                     }
                     const int64_t gop = findBytes(es, n, kGopHeaderCode, 4);
                     HdvGopTimecode g;

@@ -85,15 +85,15 @@ void MappedWindow::unmap() {
 const uint8_t* MappedWindow::view(int64_t offset, size_t n) {
     errno_ = 0;
     if (offset < 0 || offset > fileSize_ || static_cast<uint64_t>(fileSize_ - offset) < n) return nullptr;
-    if (base_ && offset >= start_ && static_cast<uint64_t>(offset - start_) + n <= length_)
-        return base_ + (offset - start_);
+    if (base_ && offset >= start_ && static_cast<uint64_t>(offset - start_) + n <= length_) return base_ + (offset - start_);
     unmap();
     const int64_t page = static_cast<int64_t>(pageSize());
     const int64_t start = offset / page * page;
     const int64_t want = std::max<int64_t>(static_cast<int64_t>(windowBytes_), offset - start + static_cast<int64_t>(n));
     const size_t length = static_cast<size_t>(std::min<int64_t>(want, fileSize_ - start));
     if (length == 0) return nullptr;
-    void* p = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | (populate_ ? MAP_POPULATE : 0), fd_, static_cast<off_t>(start));
+    void* p =
+        ::mmap(nullptr, length, PROT_READ, MAP_SHARED | (populate_ ? MAP_POPULATE : 0), fd_, static_cast<off_t>(start));
     if (p == MAP_FAILED) {
         errno_ = errno ? errno : EIO;
         return nullptr;

@@ -51,9 +51,7 @@ bool DvMediaFile::scan(core::Progress* progress, ScanObserver* observer) {
         const auto i = static_cast<size_t>(n - stretch->first);
         const FrameEntry& e = index_.entries[static_cast<size_t>(n)];
         switch (stretch->state[i]) {
-        case FillState::kEmpty:
-            scenes_.addDroppedFrame(n);
-            continue;
+        case FillState::kEmpty: scenes_.addDroppedFrame(n); continue;
         case FillState::kFilled:
             record_ = stretch->records[i];
             damage_ = stretch->damage[i];

@@ -98,10 +98,8 @@ Status checkOutput(const std::string& path, const OutputRules& rules) {
             return Status::failure(ErrorCode::kOpenFailed, "Unable to create output file", errno);
         }
         if (const std::string* in = inputAt(st, rules))
-            return Status::failure(ErrorCode::kOutputIsInput,
-                                   "The output file is the input file: " + path + " is " + *in);
-        if (S_ISDIR(st.st_mode))
-            return Status::failure(ErrorCode::kOpenFailed, "The output is a folder: " + path);
+            return Status::failure(ErrorCode::kOutputIsInput, "The output file is the input file: " + path + " is " + *in);
+        if (S_ISDIR(st.st_mode)) return Status::failure(ErrorCode::kOpenFailed, "The output is a folder: " + path);
         if (!rules.overwrite)
             return Status::failure(ErrorCode::kOutputExists,
                                    "The output file already exists: " + path + " (use --overwrite)");

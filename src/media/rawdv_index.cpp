@@ -12,8 +12,8 @@ namespace {
 
 // The second frame's first header, subcode and VAUX blocks right after a 525/60 frame.
 bool nextFrameFollows(const uint8_t* b) {
-    return (b[0] >> 4) == 1 && b[2] == 0x00 && (b[80] >> 4) == 3 && b[82] == 0x00 &&
-           (b[160] >> 4) == 3 && b[162] == 0x01 && (b[240] >> 4) == 5;
+    return (b[0] >> 4) == 1 && b[2] == 0x00 && (b[80] >> 4) == 3 && b[82] == 0x00 && (b[160] >> 4) == 3 && b[162] == 0x01 &&
+           (b[240] >> 4) == 5;
 }
 
 }  // namespace
@@ -54,7 +54,8 @@ bool buildRawDvIndex(const File& file, FrameIndex& index, core::Status& error) {
         return false;
     }
     for (int64_t k = 0; k < count; ++k)
-        index.entries[static_cast<size_t>(k)] = FrameEntry{static_cast<uint64_t>(k) * frameSize, static_cast<uint32_t>(frameSize)};
+        index.entries[static_cast<size_t>(k)] =
+            FrameEntry{static_cast<uint64_t>(k) * frameSize, static_cast<uint32_t>(frameSize)};
     index.nonEmptyFrames = count;
     index.frameSize = frameSize;
     index.readBufferSize = static_cast<int64_t>(frameSize);

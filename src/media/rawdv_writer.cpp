@@ -38,7 +38,9 @@ Status RawDvWriter::writeFrame(std::span<const uint8_t> frame) {
     if (fd_ < 0) return Status::failure(ErrorCode::kWriteFailed, "Raw DV file is not open");
     if (Status s = settle(); !s) return s;
     // Straight from the caller's frame to the kernel: no buffer copy in between.
-    struct iovec iov {const_cast<uint8_t*>(frame.data()), frame.size()};
+    struct iovec iov {
+        const_cast<uint8_t*>(frame.data()), frame.size()
+    };
     if (int err = writeAllV(fd_, &iov, 1); err != 0) return fail(err);
     ++frames_;
     return Status::success();

@@ -17,10 +17,8 @@ bool hasHighNibble(uint8_t b, int nibble) { return (b >> 4) == nibble; }
 // with the given value of ID byte 1 (sequence number in the high nibble, 0x07 / 0x67 ...).
 bool difBlocksAt(const uint8_t* buf, size_t base, uint8_t id1) {
     const uint8_t* b = buf + base;
-    return hasHighNibble(b[0], 1) && b[1] == id1 && b[2] == 0x00 &&
-           hasHighNibble(b[80], 3) && b[81] == id1 && b[82] == 0x00 &&
-           hasHighNibble(b[160], 3) && b[161] == id1 && b[162] == 0x01 &&
-           hasHighNibble(b[240], 5);
+    return hasHighNibble(b[0], 1) && b[1] == id1 && b[2] == 0x00 && hasHighNibble(b[80], 3) && b[81] == id1 &&
+           b[82] == 0x00 && hasHighNibble(b[160], 3) && b[161] == id1 && b[162] == 0x01 && hasHighNibble(b[240], 5);
 }
 
 // Offset of the PES payload inside a 188-byte packet that starts a payload unit; 0 when the packet
@@ -100,8 +98,7 @@ FileType detectHdv(const uint8_t* buf, size_t n, const TsGeometry& geom) {
         }
         if (pid == 0x814 || pid == 0x1002) audioSeen = true;
         if (pid == 0x811 || pid == 0xF02) otherSeen = true;
-        if (videoPid != 0 && audioSeen && otherSeen)
-            return videoPid == 0x1000 ? FileType::kHdv1 : FileType::kHdv2;
+        if (videoPid != 0 && audioSeen && otherSeen) return videoPid == 0x1000 ? FileType::kHdv1 : FileType::kHdv2;
     }
     return FileType::kUnknown;
 }
@@ -156,13 +153,13 @@ Recognition recognize(const File& file) {
     ProbeContext ctx(file, size, head);
     for (const FormatDescriptor* d : formatTable()) {
         switch (d->probe(ctx, r)) {
-            case ProbeVerdict::kNotMine: continue;
-            case ProbeVerdict::kMine:
-                r.result = RecognizeResult::kRecognized;
-                r.type = d->type;
-                return r;
-            case ProbeVerdict::kRefused: return r;
-            case ProbeVerdict::kFailed: return fail(r, r.result, r.error, r.sysError);
+        case ProbeVerdict::kNotMine: continue;
+        case ProbeVerdict::kMine:
+            r.result = RecognizeResult::kRecognized;
+            r.type = d->type;
+            return r;
+        case ProbeVerdict::kRefused: return r;
+        case ProbeVerdict::kFailed: return fail(r, r.result, r.error, r.sysError);
         }
     }
     return r;

@@ -39,8 +39,8 @@ const uint8_t* FrameReader::read(int64_t offset, size_t n) {
     return buf_.data();
 }
 
-void fillStretch(FrameReader& reader, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first,
-                 int64_t count, FilledStretch& out, const std::atomic<bool>* stop) {
+void fillStretch(FrameReader& reader, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first, int64_t count,
+                 FilledStretch& out, const std::atomic<bool>* stop) {
     out.first = first;
     out.end = first + count;
     for (int64_t i = 0; i < count; ++i) {

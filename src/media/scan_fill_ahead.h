@@ -55,8 +55,8 @@ private:
 
 // Reads frames [first, first + count) of entries through reader into out (sized for count frames),
 // giving up at the next frame once stop is set.
-void fillStretch(FrameReader& reader, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first,
-                 int64_t count, FilledStretch& out, const std::atomic<bool>* stop = nullptr);
+void fillStretch(FrameReader& reader, const std::vector<FrameEntry>& entries, size_t frameSize, int64_t first, int64_t count,
+                 FilledStretch& out, const std::atomic<bool>* stop = nullptr);
 
 class ScanFillAhead {
 public:

@@ -35,10 +35,15 @@ bool parseTsPacket(const uint8_t* p, TsPacket& out) {
 
 bool pesHasOptionalHeader(uint8_t id) {
     switch (id) {
-    case 0xBC: case 0xBE: case 0xBF: case 0xF0: case 0xF1: case 0xF2: case 0xF8: case 0xFF:
-        return false;
-    default:
-        return true;
+    case 0xBC:
+    case 0xBE:
+    case 0xBF:
+    case 0xF0:
+    case 0xF1:
+    case 0xF2:
+    case 0xF8:
+    case 0xFF: return false;
+    default: return true;
     }
 }
 

@@ -22,16 +22,16 @@ inline constexpr int64_t kPtsWrap = int64_t{1} << 33;
 
 // The parsed header of one 188-byte packet. payload points into the packet (payloadSize may be 0).
 struct TsPacket {
-    const uint8_t* data = nullptr;   // the sync byte
+    const uint8_t* data = nullptr;  // the sync byte
     uint16_t pid = 0;
     bool payloadUnitStart = false;
     bool transportError = false;
     bool hasAdaptation = false;
     bool hasPayload = false;
     uint8_t continuity = 0;
-    int adaptationLength = 0;        // byte 4 when hasAdaptation, else 0
+    int adaptationLength = 0;  // byte 4 when hasAdaptation, else 0
     bool hasPcr = false;
-    int64_t pcrBase = -1;            // 33-bit PCR base (90 kHz) when hasPcr
+    int64_t pcrBase = -1;                // 33-bit PCR base (90 kHz) when hasPcr
     int payloadOffset = kTsPacketBytes;  // offset of the payload in the packet
 
     const uint8_t* payload() const { return data + payloadOffset; }
@@ -53,15 +53,15 @@ bool parseTsPacket(const uint8_t* p, TsPacket& out);
 // The header of a PES packet (00 00 01 stream_id length ...).
 struct PesHeader {
     uint8_t streamId = 0;
-    uint32_t packetLength = 0;       // the 16-bit length field (0: unbounded video)
-    bool optionalHeader = false;     // the stream carries the flag bytes and header data length
+    uint32_t packetLength = 0;    // the 16-bit length field (0: unbounded video)
+    bool optionalHeader = false;  // the stream carries the flag bytes and header data length
     bool hasPts = false;
     bool hasDts = false;
-    int64_t pts = -1;                // 33-bit, 90 kHz
+    int64_t pts = -1;  // 33-bit, 90 kHz
     int64_t dts = -1;
-    uint8_t flags = 0;               // PES byte 7 (PTS_DTS_flags in bits 6-7)
-    int headerDataLength = 0;        // PES byte 8
-    int payloadOffset = 0;           // from the 00 00 01 prefix to the elementary-stream data
+    uint8_t flags = 0;         // PES byte 7 (PTS_DTS_flags in bits 6-7)
+    int headerDataLength = 0;  // PES byte 8
+    int payloadOffset = 0;     // from the 00 00 01 prefix to the elementary-stream data
 };
 
 // Stream IDs without the optional PES header: program stream map, padding, private stream 2, ECM,
@@ -89,7 +89,9 @@ int64_t findBytes(const uint8_t* p, size_t n, const uint8_t* code, size_t len);
 class TsPacketWalker {
 public:
     TsPacketWalker(const uint8_t* buf, size_t n, int packetSize, size_t start)
-        : buf_(buf), n_(n), step_(packetSize < kTsPacketBytes ? kTsPacketBytes : static_cast<size_t>(packetSize)),
+        : buf_(buf),
+          n_(n),
+          step_(packetSize < kTsPacketBytes ? kTsPacketBytes : static_cast<size_t>(packetSize)),
           pos_(start) {}
 
     // The next whole packet: true with pkt parsed (pkt.data set even when the parse failed; ok

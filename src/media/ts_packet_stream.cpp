@@ -50,7 +50,8 @@ bool TsPacketStream::need(int64_t at, size_t n) {
         len_ = 0;
     }
     while (windowEnd() < to) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size() - len_), end_ - windowEnd()));
+        const size_t want =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf_.size() - len_), end_ - windowEnd()));
         if (want == 0) break;
         const int64_t got = file_->readAt(windowEnd(), buf_.data() + len_, want);
         if (got < 0) return false;
@@ -152,8 +153,7 @@ int64_t TsPacketStream::read(uint8_t* out, int64_t maxPackets) {
         if (syncInPacket_ > 0) {
             if (stride == kTsTimestampedBytes && s - kPrefixBytes >= bufStart_)
                 std::memcpy(dst, src - kPrefixBytes, kPrefixBytes);
-            else
-                std::memset(dst, 0, static_cast<size_t>(syncInPacket_));
+            else std::memset(dst, 0, static_cast<size_t>(syncInPacket_));
         }
         std::memcpy(dst + syncInPacket_, src, kTsPacketBytes);
         lastOffset_ = s - (stride - kTsPacketBytes);

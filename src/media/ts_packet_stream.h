@@ -47,7 +47,9 @@ private:
     // file); false when a read fails.
     bool need(int64_t at, size_t n);
     int64_t windowEnd() const { return bufStart_ + static_cast<int64_t>(len_); }
-    bool syncAt(int64_t at) const { return at >= bufStart_ && at < windowEnd() && buf_[static_cast<size_t>(at - bufStart_)] == 0x47; }
+    bool syncAt(int64_t at) const {
+        return at >= bufStart_ && at < windowEnd() && buf_[static_cast<size_t>(at - bufStart_)] == 0x47;
+    }
     // True when sync bytes repeat at at, at + stride and at + 2 x stride (as far as the file goes).
     bool runAt(int64_t at, int stride) const;
     // The first sync byte from at on, before limit, that starts a run; sets stride_ to its stride.
@@ -59,12 +61,12 @@ private:
     int packetSize_ = 188;
     int syncInPacket_ = 0;
     int64_t end_ = 0;
-    int stride_ = 188;           // the input's packet stride where the stream now is
+    int stride_ = 188;  // the input's packet stride where the stream now is
     std::vector<uint8_t> buf_;
-    int64_t bufStart_ = 0;       // file offset of buf_[0]
-    size_t len_ = 0;             // valid bytes in buf_
-    int64_t sync_ = 0;           // file offset of the next packet's sync byte
-    bool synced_ = false;        // sync_ is known to start a run
+    int64_t bufStart_ = 0;  // file offset of buf_[0]
+    size_t len_ = 0;        // valid bytes in buf_
+    int64_t sync_ = 0;      // file offset of the next packet's sync byte
+    bool synced_ = false;   // sync_ is known to start a run
     bool ended_ = false;
     int64_t lastOffset_ = -1;
     int64_t skipped_ = 0;

@@ -138,7 +138,8 @@ bool FontFace::render(uint32_t codePoint, Glyph& g) const {
         std::memcpy(g.coverage.data() + static_cast<size_t>(r) * g.width, bm.buffer + static_cast<ptrdiff_t>(r) * bm.pitch,
                     static_cast<size_t>(g.width));
     g.coverage3.resize(g.coverage.size() * 3);
-    for (size_t i = 0; i < g.coverage.size(); ++i) g.coverage3[3 * i] = g.coverage3[3 * i + 1] = g.coverage3[3 * i + 2] = g.coverage[i];
+    for (size_t i = 0; i < g.coverage.size(); ++i)
+        g.coverage3[3 * i] = g.coverage3[3 * i + 1] = g.coverage3[3 * i + 2] = g.coverage[i];
     return true;
 }
 

@@ -45,9 +45,8 @@ private:
 }  // namespace
 
 DrawerFactory overlayDrawerFactory(const OverlaySettings& settings, core::MediaFamily family) {
-    return [settings, family]() -> std::unique_ptr<PictureDrawer> {
-        return std::make_unique<OverlayDrawer>(settings, family);
-    };
+    return
+        [settings, family]() -> std::unique_ptr<PictureDrawer> { return std::make_unique<OverlayDrawer>(settings, family); };
 }
 
 }  // namespace zorv::overlay

@@ -33,8 +33,7 @@ constexpr GridCells gridCells(core::BurnGrid grid) {
     return g;
 }
 constexpr GridCells kGrids[core::kBurnGridCount] = {gridCells(core::BurnGrid::kDv), gridCells(core::BurnGrid::kHdv),
-                                                    gridCells(core::BurnGrid::kAvchd),
-                                                    gridCells(core::BurnGrid::kAvchdGps)};
+                                                    gridCells(core::BurnGrid::kAvchd), gridCells(core::BurnGrid::kAvchdGps)};
 std::span<const Cell> cells(core::BurnGrid grid) {
     const GridCells& g = kGrids[static_cast<size_t>(grid)];
     return std::span<const Cell>(g.cells.data(), g.count);
@@ -76,8 +75,7 @@ void formatOne(BurnItem item, core::TextVariant variant, core::MediaFamily famil
     case BurnItem::kTimecode:
         if (family == core::MediaFamily::kHdv && frame.hdvTimecodeFrames >= 0)
             core::formatHdvTimecode(out, frame.hdvTimecodeFrames, frame.timecodeStyle, display);
-        else
-            core::formatTimecode(out, rec, frame.timecodeStyle, display, variant);
+        else core::formatTimecode(out, rec, frame.timecodeStyle, display, variant);
         break;
     case BurnItem::kUserBits: core::formatUserBits(out, rec, variant); break;
     case BurnItem::kFileProgress:
@@ -284,7 +282,8 @@ bool OverlayLayer::chooseCells(const OverlayFrame& frame, const core::MetadataRe
         }
         break;
     }
-    for (const Cell& cell : table) add(cell.item, columns[static_cast<size_t>(cell.column)], rows_[static_cast<size_t>(cell.row)]);
+    for (const Cell& cell : table)
+        add(cell.item, columns[static_cast<size_t>(cell.column)], rows_[static_cast<size_t>(cell.row)]);
     return !placed_.empty();
 }
 
@@ -317,8 +316,7 @@ bool OverlayLayer::draw(core::RgbPicture& picture, const OverlayFrame& frame) {
     for (const auto& off : kOutline)
         for (size_t i = 0; i < placed_.size(); ++i)
             font_.draw(bitmap, placed_[i].x + off[0], placed_[i].y + off[1], texts_[i].view(), outlineLevel_);
-    for (size_t i = 0; i < placed_.size(); ++i)
-        font_.draw(bitmap, placed_[i].x, placed_[i].y, texts_[i].view(), textLevel_);
+    for (size_t i = 0; i < placed_.size(); ++i) font_.draw(bitmap, placed_[i].x, placed_[i].y, texts_[i].view(), textLevel_);
 
     // Blend back: only pixels that the drawing changed.
     const int t = transparency_;
@@ -355,7 +353,8 @@ void OverlayLayer::setSpans(const std::vector<InkBox>& boxes) {
         }
         size_t out = first;
         for (size_t k = first; k < spans_.size(); ++k) {
-            if (out > first && spans_[k].x0 <= spans_[out - 1].x1) spans_[out - 1].x1 = std::max(spans_[out - 1].x1, spans_[k].x1);
+            if (out > first && spans_[k].x0 <= spans_[out - 1].x1)
+                spans_[out - 1].x1 = std::max(spans_[out - 1].x1, spans_[k].x1);
             else spans_[out++] = spans_[k];
         }
         spans_.resize(out);
@@ -398,7 +397,8 @@ const char* widestText(BurnItem item, core::BurnGrid kind) {
     switch (item) {
     case BurnItem::kTimecode:
     case BurnItem::kUserBits: return "00:00:00:00";
-    case BurnItem::kFileProgress: return kind == core::BurnGrid::kDv || kind == core::BurnGrid::kHdv ? "00:00:00:00" : "00:00:00.000I";
+    case BurnItem::kFileProgress:
+        return kind == core::BurnGrid::kDv || kind == core::BurnGrid::kHdv ? "00:00:00:00" : "00:00:00.000I";
     case BurnItem::kFrameType: return "I";
     case BurnItem::kRecTime:
     case BurnItem::kRecDate: return "00:00:00";
@@ -434,7 +434,8 @@ WindowTable windowTable(core::BurnGrid kind) {
     case core::BurnGrid::kDv: return {cells(core::BurnGrid::kDv)};
     case core::BurnGrid::kHdv: return {cells(core::BurnGrid::kHdv), core::MediaFamily::kHdv, core::TextVariant::Hdv};
     case core::BurnGrid::kAvchd: return {cells(core::BurnGrid::kAvchd), core::MediaFamily::kAvchd, core::TextVariant::Avchd};
-    case core::BurnGrid::kAvchdGps: return {cells(core::BurnGrid::kAvchdGps), core::MediaFamily::kAvchd, core::TextVariant::Avchd};
+    case core::BurnGrid::kAvchdGps:
+        return {cells(core::BurnGrid::kAvchdGps), core::MediaFamily::kAvchd, core::TextVariant::Avchd};
     }
     return {cells(core::BurnGrid::kDv)};
 }
@@ -467,7 +468,8 @@ void metadataWindowItems(core::BurnGrid kind, const OverlayFrame& frame, const c
     core::TextBuf text;
     for (const Cell& cell : t.table) {
         formatOne(cell.item, t.variant, t.family, frame, rec, display, shutter, text);
-        if (text.s[0] != '\0') out.push_back(WindowItem{std::string(text.view()), cell.row, cell.column, cell.item == BurnItem::kFileProgress});
+        if (text.s[0] != '\0')
+            out.push_back(WindowItem{std::string(text.view()), cell.row, cell.column, cell.item == BurnItem::kFileProgress});
     }
     if (kind == core::BurnGrid::kHdv) {
         core::formatWhiteBalanceLighting(text, rec);

@@ -31,10 +31,10 @@ namespace zorv::overlay {
 inline constexpr const char* kFixedFontFace = "Courier New";
 
 struct OverlaySettings {
-    int textBrightness = 90;      // 0..100 %
-    int outlineBrightness = 10;   // 0..100 %
-    int transparency = 0;         // 0..99 %
-    int positioning = 2;          // 0 user, 1 fixed 80 %, 2 fixed 90 %
+    int textBrightness = 90;     // 0..100 %
+    int outlineBrightness = 10;  // 0..100 %
+    int transparency = 0;        // 0..99 %
+    int positioning = 2;         // 0 user, 1 fixed 80 %, 2 fixed 90 %
     bool always43Area = false;
     uint32_t itemMask = core::kDefaultBurnItemMask;
     std::string fontFace = kFixedFontFace;  // user positioning only
@@ -50,7 +50,7 @@ struct OverlaySettings {
 
 // What prepare needs to know of the picture's shape besides its size.
 struct PictureAspect {
-    bool wide = false;               // DV: the video source pack marks 16:9
+    bool wide = false;                   // DV: the video source pack marks 16:9
     int displayNum = 0, displayDen = 0;  // HDV/AVCHD display aspect ratio; 0 when it is the pixel grid's
 };
 
@@ -114,7 +114,7 @@ public:
     int cellWidth() const { return font_.cellWidth(); }
     int cellHeight() const { return font_.cellHeight(); }
     int columnStart(int column) const { return columns_[column]; }  // 0..4
-    int rowTop(int row) const { return rows_[row]; }                 // 0..2
+    int rowTop(int row) const { return rows_[row]; }                // 0..2
     const FontFace& font() const { return font_; }
 
 private:

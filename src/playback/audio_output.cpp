@@ -22,7 +22,10 @@ namespace {
 // No device: the samples are dropped and nothing is queued.
 class NullAudioOutput final : public AudioOutput {
 public:
-    bool open(int, int) override { open_ = true; return true; }
+    bool open(int, int) override {
+        open_ = true;
+        return true;
+    }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     bool write(const int16_t*, int) override { return open_; }

@@ -72,7 +72,8 @@ public:
     static bool serverAvailable() {
         pa_sample_spec desc{PA_SAMPLE_S16NE, 48000, 2};
         int err = 0;
-        pa_simple* s = pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Probe", &desc, nullptr, nullptr, &err);
+        pa_simple* s =
+            pa_simple_new(nullptr, "ZORV Pro", PA_STREAM_PLAYBACK, nullptr, "Probe", &desc, nullptr, nullptr, &err);
         if (!s) return false;
         pa_simple_free(s);
         return true;

@@ -86,8 +86,7 @@ core::Status writeBitmapFile(const std::string& path, const uint8_t* packed, siz
     if (core::Status s = out.begin(path, rules); !s) return s;
     std::FILE* f = std::fopen(out.tempPath().c_str(), "wb");
     if (!f) return core::Status::failure(core::ErrorCode::kOpenFailed, "Failed to create image file", errno);
-    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
-              std::fwrite(packed, 1, size, f) == size;
+    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() && std::fwrite(packed, 1, size, f) == size;
     int err = ok ? 0 : errno;
     if (std::fclose(f) != 0 && ok) {
         ok = false;

@@ -22,9 +22,7 @@ core::Status DvPictureSource::open(std::unique_ptr<media::DvMediaFile> file) {
     return core::Status::success();
 }
 
-int64_t DvPictureSource::pictureDuration() const {
-    return core::dv::systemOfFrame(file_->frameSize()).frameDuration;
-}
+int64_t DvPictureSource::pictureDuration() const { return core::dv::systemOfFrame(file_->frameSize()).frameDuration; }
 
 // An empty index entry (a frame the recorder dropped) shows the nearest earlier frame that has data,
 // else the nearest later one.

@@ -21,7 +21,7 @@ struct AudioBlock {
     int frames = 0;                // samples per channel held
     int sampleRate = 0;
     int channels = 2;
-    int64_t startTime = 0;         // media time of the first sample (100 ns from the first picture)
+    int64_t startTime = 0;  // media time of the first sample (100 ns from the first picture)
 };
 
 class PictureSource {

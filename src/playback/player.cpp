@@ -228,9 +228,9 @@ overlay::OverlayFrame ShownPicture::overlayFrame() const {
 
 const char* errorAbortText(core::MediaFamily family) {
     switch (family) {
-        case core::MediaFamily::kHdv: return "Failed while attempting to play HDV file";
-        case core::MediaFamily::kAvchd: return "Failed while attempting to play AVCHD file";
-        default: return "Failed while attempting to play file";
+    case core::MediaFamily::kHdv: return "Failed while attempting to play HDV file";
+    case core::MediaFamily::kAvchd: return "Failed while attempting to play AVCHD file";
+    default: return "Failed while attempting to play file";
     }
 }
 
@@ -278,8 +278,7 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
     const int volume = p.audio->volume();
     const bool muted = p.audio->muted();
     if (config.makeAudio) p.audio = config.makeAudio();
-    if (!config.makeAudio || !p.audio)
-        p.audio = config.audio ? makeAudioOutput(config.audioBackend) : makeNullAudioOutput();
+    if (!config.makeAudio || !p.audio) p.audio = config.audio ? makeAudioOutput(config.audioBackend) : makeNullAudioOutput();
     p.audio->setVolume(volume);
     p.audio->setMute(muted);
     p.dropped = 0;
@@ -293,8 +292,11 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
             if (core::isStreamFamily(family)) {
                 const bool hdv = family == core::MediaFamily::kHdv;
                 const std::string& name = hdv ? config.mpeg2Decoder : config.h264Decoder;
-                auto entry = media::codec::findCodecByName(hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder, name);
-                if (!entry) entry = media::codec::findCodecByName(hdv ? CodecRole::kH264VideoDecoder : CodecRole::kMpeg2VideoDecoder, name);
+                auto entry =
+                    media::codec::findCodecByName(hdv ? CodecRole::kMpeg2VideoDecoder : CodecRole::kH264VideoDecoder, name);
+                if (!entry)
+                    entry = media::codec::findCodecByName(hdv ? CodecRole::kH264VideoDecoder : CodecRole::kMpeg2VideoDecoder,
+                                                          name);
                 text += entry ? entry->displayName : name;
             } else {
                 text += "the DV decoder";
@@ -395,10 +397,8 @@ core::Status Player::setPictureIndex(int64_t index) {
         ++p.generation;
         if (p.state == PlayerState::kRunning) p.audio->flush();
         if (!p.showIndex(index)) return p.fail(core::ErrorCode::kReadFailed, "Could not set position");
-        if (p.state == PlayerState::kRunning)
-            p.clock.start(p.shownTime);
-        else
-            p.clock.set(p.shownTime);
+        if (p.state == PlayerState::kRunning) p.clock.start(p.shownTime);
+        else p.clock.set(p.shownTime);
     }
     p.cv.notify_all();
     return core::Status::success();

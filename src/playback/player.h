@@ -36,7 +36,7 @@ struct PlayerConfig {
     std::string mpeg2Decoder = "mpeg2video";
     std::string h264Decoder = "h264";
     std::string ac3Decoder = "ac3";
-    bool audio = true;                               // false: no sound is decoded or written
+    bool audio = true;  // false: no sound is decoded or written
     AudioBackendKind audioBackend = AudioBackendKind::kAuto;
     // When set, makes the sound output instead of audioBackend (an output of the caller's own).
     std::function<std::unique_ptr<AudioOutput>()> makeAudio;
@@ -77,15 +77,13 @@ struct ShownPicture {
     int timecodeStyle = 2;
     double linePeriod = 64e-6;
     int64_t hdvTimecodeFrames = -1;
-    int64_t pts = 0;         // AVCHD: the picture's presentation time, 90 kHz
-    int pictureType = 255;   // 0 I, 1 P, 2 B, 255 unknown
-    char frameType = 0;      // HDV frame type letter, 0 when unknown
+    int64_t pts = 0;        // AVCHD: the picture's presentation time, 90 kHz
+    int pictureType = 255;  // 0 I, 1 P, 2 B, 255 unknown
+    char frameType = 0;     // HDV frame type letter, 0 when unknown
     bool keyFrame = false;
 
     // A view for drawing into the picture (overlay layer).
-    core::RgbPicture view() {
-        return core::RgbPicture{rgb.data(), width, height, stride, 0, height};
-    }
+    core::RgbPicture view() { return core::RgbPicture{rgb.data(), width, height, stride, 0, height}; }
     // The picture as the overlay layer's metadata window draws it (points into this object).
     overlay::OverlayFrame overlayFrame() const;
 };

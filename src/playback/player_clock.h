@@ -25,7 +25,7 @@ public:
 
 private:
     bool running_ = false;
-    int64_t base_ = 0;              // media time at origin_ (running) or the stopped time
+    int64_t base_ = 0;  // media time at origin_ (running) or the stopped time
     SteadyClock::time_point origin_{};
 };
 

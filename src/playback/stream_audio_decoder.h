@@ -8,7 +8,8 @@
 // Placement rules: a frame that follows the previous one closely (within 100 ms) is appended as is,
 // so that time-stamp jitter does not click; a gap of up to 5 s after queued sound is filled with
 // silence; any other jump restarts the queue at the frame's own time. Sound before the hand-out point
-// is dropped; a gap before the first queued sample is handed out as silence. Buffers keep their capacity, so steady playback allocates nothing per picture.
+// is dropped; a gap before the first queued sample is handed out as silence. Buffers keep their capacity, so steady playback
+// allocates nothing per picture.
 #pragma once
 
 #include <cstdint>
@@ -71,14 +72,14 @@ private:
     int swrChannels_ = 0;
 
     int64_t origin_ = 0;
-    int rate_ = 0;              // output rate, fixed by the first decoded frame
-    int64_t cursorPts_ = 0;     // hand-out point before the rate is known (90 kHz)
-    int64_t cursor_ = -1;       // hand-out point in samples from origin_; -1 until the rate is known
+    int rate_ = 0;           // output rate, fixed by the first decoded frame
+    int64_t cursorPts_ = 0;  // hand-out point before the rate is known (90 kHz)
+    int64_t cursor_ = -1;    // hand-out point in samples from origin_; -1 until the rate is known
     // Queued stereo samples: fifo_[head_ ..) are the frames from fifoStart_ on.
     std::vector<int16_t> fifo_;
     size_t head_ = 0;
     int64_t fifoStart_ = 0;
-    bool placed_ = false;       // fifoStart_ holds a position
+    bool placed_ = false;  // fifoStart_ holds a position
 };
 
 }  // namespace zorv::playback

@@ -62,9 +62,7 @@ void TsPictureSource::setRate(int64_t num, int64_t den) {
     ptsPerPicture_den_ = num;
 }
 
-int64_t TsPictureSource::fillSample() {
-    return stream_->fillSample(sample_.data(), sample_.size());
-}
+int64_t TsPictureSource::fillSample() { return stream_->fillSample(sample_.data(), sample_.size()); }
 
 bool TsPictureSource::readerSeek(int64_t time) { return stream_->seek(time); }
 
@@ -171,9 +169,7 @@ int64_t TsPictureSource::firstPictureStep() {
     return step;
 }
 
-int64_t TsPictureSource::ptsOf(int64_t index) const {
-    return startPts() + index * ptsPerPicture_num_ / ptsPerPicture_den_;
-}
+int64_t TsPictureSource::ptsOf(int64_t index) const { return startPts() + index * ptsPerPicture_num_ / ptsPerPicture_den_; }
 
 int64_t TsPictureSource::indexOf(int64_t pts) const {
     const int64_t d = pts - startPts();
@@ -391,11 +387,11 @@ void TsPictureSource::fillMetadata(int64_t pts, ShownPicture& out) {
             if (rec->timecodeStyle >= 2) out.timecodeStyle = rec->timecodeStyle;
             if (rec->timecode != -1) out.hdvTimecodeFrames = rec->timecode;
             switch (rec->pictureCode) {
-                case 1: out.frameType = 'I'; break;
-                case 2: out.frameType = 'B'; break;
-                case 3: out.frameType = 'P'; break;
-                case 5: out.frameType = 'E'; break;
-                default: break;
+            case 1: out.frameType = 'I'; break;
+            case 2: out.frameType = 'B'; break;
+            case 3: out.frameType = 'P'; break;
+            case 5: out.frameType = 'E'; break;
+            default: break;
             }
         }
         return;

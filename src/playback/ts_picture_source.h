@@ -95,8 +95,8 @@ private:
     size_t pesStart_ = 0;
     bool inPes_ = false;  // false after a seek until the next PES start
     int64_t pesPts_ = -1;
-    bool ended_ = false;    // the reader is at the end of the file
-    bool endSent_ = false;  // the decoder was told so
+    bool ended_ = false;                                     // the reader is at the end of the file
+    bool endSent_ = false;                                   // the decoder was told so
     std::map<int64_t, media::AvchdMetadataRecord> records_;  // by PTS, dropped as pictures pass
     std::vector<int64_t> keyPts_;                            // key pictures seen, sorted
     int64_t lastIndex_ = -1;

@@ -117,10 +117,10 @@ bool VideoDecoder::convert(const AVFrame* f, RgbOut& out) {
     out.sarDen = f->sample_aspect_ratio.den;
     out.pts = f->pts != AV_NOPTS_VALUE ? f->pts : f->best_effort_timestamp;
     switch (f->pict_type) {
-        case AV_PICTURE_TYPE_I: out.pictureType = 0; break;
-        case AV_PICTURE_TYPE_P: out.pictureType = 1; break;
-        case AV_PICTURE_TYPE_B: out.pictureType = 2; break;
-        default: out.pictureType = 255; break;
+    case AV_PICTURE_TYPE_I: out.pictureType = 0; break;
+    case AV_PICTURE_TYPE_P: out.pictureType = 1; break;
+    case AV_PICTURE_TYPE_B: out.pictureType = 2; break;
+    default: out.pictureType = 255; break;
     }
 #ifdef AV_FRAME_FLAG_KEY
     out.keyFrame = (f->flags & AV_FRAME_FLAG_KEY) != 0;

@@ -89,7 +89,8 @@ Status AudioExtractJob::wait() {
 Status AudioExtractJob::run() {
     auto failed = [&](Status s, const char* text) {
         // The input ended, or failed to read, before its last frame.
-        if (s.code == ErrorCode::kReadFailed && s.message.empty()) return stoppedEarly(progress_.done(), source_.frameCount());
+        if (s.code == ErrorCode::kReadFailed && s.message.empty())
+            return stoppedEarly(progress_.done(), source_.frameCount());
         s.message = s.code == ErrorCode::kCancelled ? "Operation Cancelled" : text;
         return s;
     };

@@ -58,7 +58,8 @@ Status Ac3ExtractJob::build() {
     if (openReason_ != media::kAvcOk) {
         const ErrorCode code = openReason_ == media::kAvcNoMemory || openReason_ == media::kAvcNoSeiBuffer
                                    ? ErrorCode::kOutOfMemory
-                                   : openReason_ == media::kAvcOpenFailed ? ErrorCode::kOpenFailed : ErrorCode::kReadFailed;
+                               : openReason_ == media::kAvcOpenFailed ? ErrorCode::kOpenFailed
+                                                                      : ErrorCode::kReadFailed;
         return Status::failure(code, format1(kAc3OpenInputFormat, input_));
     }
     fileSize_ = reader.fileSize();
@@ -85,7 +86,8 @@ Status Ac3ExtractJob::run() {
     media::AvcReader reader;
     if (reader.open(input_, false) != media::kAvcOk) return Status::failure(ErrorCode::kReadFailed, kAc3RunFailed);
     media::File out;
-    if (!out.open(out_.tempPath(), media::File::Mode::kCreate)) return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());
+    if (!out.open(out_.tempPath(), media::File::Mode::kCreate))
+        return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());
     std::unique_ptr<uint8_t[]> sample(new (std::nothrow) uint8_t[reader.maxSampleBytes()]);
     std::unique_ptr<uint8_t[]> carry(new (std::nothrow) uint8_t[kCarryBytes]);
     if (!sample || !carry) return Status::failure(ErrorCode::kOutOfMemory, kAc3NoMemory);

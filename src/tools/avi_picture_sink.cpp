@@ -242,7 +242,8 @@ Status AviPictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
         return PictureSink::submitFrameRef(frame, start);
     if (im.lanes) return im.lanes->submitRef(frame, im.packetOut);
     frame->pts = im.pictures++;
-    if (avcodec_send_frame(im.encoder.get(), frame) < 0) return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
+    if (avcodec_send_frame(im.encoder.get(), frame) < 0)
+        return Status::failure(ErrorCode::kWriteFailed, "Compressor failed");
     return im.drainPackets();
 }
 

@@ -110,8 +110,8 @@ Status repairDvAvi(const std::string& input, const std::string& output, RepairRe
         const int64_t size = le32(c + 4);
         if (!plausibleId(c)) break;
         // Lists are entered, whatever size they claim: RIFF "AVIX", LIST "movi" and "rec ".
-        if (id == fourcc("RIFF") || (id == fourcc("LIST") && (le32(c + 8) == fourcc("movi") ||
-                                                              le32(c + 8) == fourcc("rec ")))) {
+        if (id == fourcc("RIFF") ||
+            (id == fourcc("LIST") && (le32(c + 8) == fourcc("movi") || le32(c + 8) == fourcc("rec ")))) {
             pos += 12;
             continue;
         }
@@ -119,8 +119,8 @@ Status repairDvAvi(const std::string& input, const std::string& output, RepairRe
         if (id == fourcc("LIST") && le32(c + 8) == fourcc("Tdat") && 8 + size == int64_t(media::kTimecodeListSize)) {
             timecodeList.resize(media::kTimecodeListSize);
             if (!in.readExact(pos, timecodeList.data(), timecodeList.size())) timecodeList.clear();
-        } else if (isVideoChunk(c) && (size == 0 || size == int64_t(core::dv::kFrameSize525) ||
-                                       size == int64_t(core::dv::kFrameSize625))) {
+        } else if (isVideoChunk(c) &&
+                   (size == 0 || size == int64_t(core::dv::kFrameSize525) || size == int64_t(core::dv::kFrameSize625))) {
             if (size != 0 && frameSize == 0 && !(st = startWriter(size_t(size)))) break;
             if (size == 0 || size_t(size) == frameSize) {
                 if (!(st = pending.writeTo(out))) break;

@@ -19,12 +19,12 @@ inline constexpr const char* kRepairHeaderDamaged = "The AVI header list of the 
 inline constexpr const char* kRepairNoFrames = "No DV frames were found in the file";
 
 struct RepairResult {
-    int aviType = 0;          // 1 or 2
+    int aviType = 0;  // 1 or 2
     bool pal = true;
-    int64_t frames = 0;       // frames written, empty entries included
-    int64_t emptyFrames = 0;  // empty index entries (dropped frames) kept as such
-    uint64_t audioBytes = 0;  // Type 2 audio stream bytes
-    int64_t recoveredEnd = 0; // file offset where the walk stopped (file size when it reached the end)
+    int64_t frames = 0;        // frames written, empty entries included
+    int64_t emptyFrames = 0;   // empty index entries (dropped frames) kept as such
+    uint64_t audioBytes = 0;   // Type 2 audio stream bytes
+    int64_t recoveredEnd = 0;  // file offset where the walk stopped (file size when it reached the end)
 };
 
 // Input name without extension + "-repaired.avi".

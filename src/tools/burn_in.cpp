@@ -32,7 +32,8 @@ using core::Status;
 std::string burnOutputName(const std::string& input) {
     const size_t slash = input.find_last_of('/');
     const size_t dot = input.find_last_of('.');
-    const std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? input.substr(0, dot) : input;
+    const std::string stem =
+        (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? input.substr(0, dot) : input;
     return stem + "-burn.avi";
 }
 
@@ -62,8 +63,8 @@ struct Slot {
     bool wide = false;
     std::vector<uint8_t> data;  // the frame as read (with decoder padding); drawn segments replaced in place
     Status status;
-    bool undecodable = false;   // the decoder could not read the picture: it passes unchanged
-    bool changed = false;       // drawn segments were put back
+    bool undecodable = false;  // the decoder could not read the picture: it passes unchanged
+    bool changed = false;      // drawn segments were put back
 };
 
 // Which of a frame's video segments a codec call works on.
@@ -79,7 +80,8 @@ int runMarkedSegments(AVCodecContext* c, int (*func)(AVCodecContext*, void*), vo
     const bool filter = mask && static_cast<size_t>(count) == mask->on.size();
     for (int i = 0; i < count; ++i) {
         int r = 0;
-        if (!filter || mask->on[static_cast<size_t>(i)]) r = func(c, static_cast<char*>(arg) + static_cast<ptrdiff_t>(i) * size);
+        if (!filter || mask->on[static_cast<size_t>(i)])
+            r = func(c, static_cast<char*>(arg) + static_cast<ptrdiff_t>(i) * size);
         if (ret) ret[i] = r;
     }
     return 0;
@@ -97,8 +99,12 @@ struct BandMacroblock {
 class FrameWorker {
 public:
     FrameWorker(bool pal, size_t frameSize, std::unique_ptr<overlay::PictureDrawer> drawer)
-        : pal_(pal), frameSize_(frameSize), width_(core::dv::systemFor(pal).width),
-          height_(core::dv::systemFor(pal).height), format_(media::codec::dvPixelFormat(pal)), drawer_(std::move(drawer)) {}
+        : pal_(pal),
+          frameSize_(frameSize),
+          width_(core::dv::systemFor(pal).width),
+          height_(core::dv::systemFor(pal).height),
+          format_(media::codec::dvPixelFormat(pal)),
+          drawer_(std::move(drawer)) {}
     ~FrameWorker() {
         sws_freeContext(toRgb_);
         sws_freeContext(toYuv_);
@@ -236,8 +242,8 @@ private:
             for (const dvseg::Rect& r : segments_[s]) {
                 if (!r.overlapsRows(bandTop_, bandRows_)) continue;
                 const int y0 = std::max<int>(r.y, bandTop_), y1 = std::min<int>(r.y + r.h, bandTop_ + bandRows_);
-                bandMacroblocks_.push_back(BandMacroblock{static_cast<int>(s), dvseg::Rect{r.x, static_cast<int16_t>(y0), r.w,
-                                                                                           static_cast<int16_t>(y1 - y0)}});
+                bandMacroblocks_.push_back(BandMacroblock{
+                    static_cast<int>(s), dvseg::Rect{r.x, static_cast<int16_t>(y0), r.w, static_cast<int16_t>(y1 - y0)}});
             }
         changed_.assign(bandMacroblocks_.size(), 0);
         inked_.assign(bandMacroblocks_.size(), 0);
@@ -337,7 +343,10 @@ DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings)
     : DvBurnInJob(std::move(input), settings, overlay::overlayDrawerFactory(settings.overlay, core::MediaFamily::kDv)) {}
 
 DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::DrawerFactory drawers)
-    : input_(std::move(input)), settings_(std::move(settings)), drawers_(std::move(drawers)), impl_(std::make_unique<Impl>()) {}
+    : input_(std::move(input)),
+      settings_(std::move(settings)),
+      drawers_(std::move(drawers)),
+      impl_(std::make_unique<Impl>()) {}
 
 DvBurnInJob::~DvBurnInJob() {
     if (worker_.joinable()) {
@@ -403,7 +412,8 @@ Status DvBurnInJob::run() {
         file.setOptionMask(settings_.sceneMask);
         if (!file.scan(nullptr)) return Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, file.sysError());
     }
-    const int64_t stretch = settings_.durationUnit == 1 ? settings_.duration : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
+    const int64_t stretch = settings_.durationUnit == 1 ? settings_.duration
+                                                        : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
 
     // Target files.
     media::File in, out;
@@ -415,7 +425,8 @@ Status DvBurnInJob::run() {
             return Status::failure(ErrorCode::kOpenFailed, kUnableToWriteInput, out.sysError());
     } else if (!out.open(out_.tempPath(), media::File::Mode::kCreate)) {
         return Status::failure(ErrorCode::kOpenFailed,
-                               "Could not create output file - " + std::string(std::strerror(out.sysError())), out.sysError());
+                               "Could not create output file - " + std::string(std::strerror(out.sysError())),
+                               out.sysError());
     }
     const int64_t inputSize = in.size();
     std::vector<uint8_t> copyBuf(static_cast<size_t>(std::clamp<int64_t>(file.readBufferSize(), 1 << 16, 1 << 22)));
@@ -479,9 +490,9 @@ Status DvBurnInJob::run() {
     core::DisplayValues display;
     const auto& sceneList = file.sceneSets().sceneList();
     int64_t sceneStart = 0;
-    int64_t n = first;        // next frame to read
-    int64_t written = 0;      // sequence numbers written
-    int64_t sequence = 0;     // sequence numbers handed out
+    int64_t n = first;     // next frame to read
+    int64_t written = 0;   // sequence numbers written
+    int64_t sequence = 0;  // sequence numbers handed out
     Status result;
     int64_t undecodable = 0;  // frames to draw on that the decoder could not read
     for (;;) {

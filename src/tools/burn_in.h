@@ -87,9 +87,9 @@ struct BurnInSettings {
     int64_t firstFrame = 0;
     int64_t lastFrame = -1;  // -1: to the end
     bool toInputFile = false;
-    std::string output;      // burn in to output file: its name
-    bool overwrite = false;  // an existing output is replaced when the run succeeded
-    int workers = 0;         // 0: one per core, at most 2
+    std::string output;                // burn in to output file: its name
+    bool overwrite = false;            // an existing output is replaced when the run succeeded
+    int workers = 0;                   // 0: one per core, at most 2
     overlay::OverlaySettings overlay;  // what is drawn and how
 
     static BurnInSettings fromOptions(const core::Options& options);

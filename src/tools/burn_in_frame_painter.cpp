@@ -23,12 +23,24 @@ struct Matrix {
     int yr, yg, yb;              // to Y
     int ur, ug, ub, vr, vg, vb;  // to U and V (around 128)
 };
-static const Matrix kLimited = {16,          fix(1.164383), fix(1.596027), fix(-0.391762), fix(-0.812968),
-                                fix(2.017232), fix(0.256788), fix(0.504129), fix(0.097906), fix(-0.148223),
-                                fix(-0.290993), fix(0.439216), fix(0.439216), fix(-0.367788), fix(-0.071427)};
-static const Matrix kFull = {0,          fix(1.0),   fix(1.402),     fix(-0.344136), fix(-0.714136),
-                             fix(1.772), fix(0.299), fix(0.587),     fix(0.114),     fix(-0.168736),
-                             fix(-0.331264), fix(0.5), fix(0.5),     fix(-0.418688), fix(-0.081312)};
+static const Matrix kLimited = {16,
+                                fix(1.164383),
+                                fix(1.596027),
+                                fix(-0.391762),
+                                fix(-0.812968),
+                                fix(2.017232),
+                                fix(0.256788),
+                                fix(0.504129),
+                                fix(0.097906),
+                                fix(-0.148223),
+                                fix(-0.290993),
+                                fix(0.439216),
+                                fix(0.439216),
+                                fix(-0.367788),
+                                fix(-0.071427)};
+static const Matrix kFull = {0,          fix(1.0),       fix(1.402),    fix(-0.344136), fix(-0.714136), fix(1.772),
+                             fix(0.299), fix(0.587),     fix(0.114),    fix(-0.168736), fix(-0.331264), fix(0.5),
+                             fix(0.5),   fix(-0.418688), fix(-0.081312)};
 
 inline uint8_t clip8(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
@@ -178,7 +190,8 @@ void FramePainter::putBack(AVFrame* f, const Rect& r) {
             const int x0 = std::max(r.x0, cx << chromaW_), x1 = std::min(r.x1, (cx + 1) << chromaW_);
             int sr = 0, sg = 0, sb = 0;
             for (int y = y0; y < y1; ++y) {
-                const uint8_t* p = rgb_.data() + static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(x0) * 3;
+                const uint8_t* p =
+                    rgb_.data() + static_cast<size_t>(y - bandTop_) * rgbStride_ + static_cast<size_t>(x0) * 3;
                 for (int x = x0; x < x1; ++x, p += 3) sr += p[0], sg += p[1], sb += p[2];
             }
             // Sums of up to 16 samples: divided after the matrix so the rounding is done once (by a
@@ -199,7 +212,8 @@ void FramePainter::putBack(AVFrame* f, const Rect& r) {
     }
 }
 
-bool FramePainter::paint(const AVFrame* in, AVFrame* out, overlay::PictureDrawer& drawer, const overlay::BurnFrameInfo& info) {
+bool FramePainter::paint(const AVFrame* in, AVFrame* out, overlay::PictureDrawer& drawer,
+                         const overlay::BurnFrameInfo& info) {
     if (out != in && av_frame_copy(out, in) < 0) return false;
     if (in->width != width_ || in->height != height_ || in->format != format_) {
         if (!setUp(in, drawer)) return false;
@@ -211,8 +225,8 @@ bool FramePainter::paint(const AVFrame* in, AVFrame* out, overlay::PictureDrawer
     const int sx = 1 << chromaW_, sy = 1 << chromaH_;
     if (drawer.inkBoxes(info, boxes_)) {
         for (const overlay::PictureDrawer::Box& b : boxes_) {
-            Rect r{std::max(0, b.x0) / sx * sx, std::max(bandTop_, b.y0) / sy * sy, std::min(width_, (b.x1 + sx - 1) / sx * sx),
-                   std::min(bandEnd, (b.y1 + sy - 1) / sy * sy)};
+            Rect r{std::max(0, b.x0) / sx * sx, std::max(bandTop_, b.y0) / sy * sy,
+                   std::min(width_, (b.x1 + sx - 1) / sx * sx), std::min(bandEnd, (b.y1 + sy - 1) / sy * sy)};
             r.y0 = std::max(r.y0, bandTop_);
             if (r.x0 < r.x1 && r.y0 < r.y1) rects_.push_back(r);
         }

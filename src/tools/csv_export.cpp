@@ -26,8 +26,8 @@ static const char kHeader[] =
 
 // F-number x 10 of iris codes 0-60.
 static const int kIrisTable[61] = {
-    10,  11,  12,  13,  14,  16,  17,  18,  20,  22,  24,  26,  28,  31,  34,  37,   40,   44,   48,   52,   56,
-    62,  68,  73,  80,  87,  96,  100, 110, 120, 130, 150, 160, 170, 190, 210, 230,  250,  270,  290,  320,  350,
+    10,  11,  12,  13,  14,  16,  17,  18,  20,  22,  24,  26,  28,   31,   34,   37,   40,   44,   48,   52,  56,
+    62,  68,  73,  80,  87,  96,  100, 110, 120, 130, 150, 160, 170,  190,  210,  230,  250,  270,  290,  320, 350,
     380, 410, 450, 490, 540, 590, 640, 700, 760, 830, 910, 990, 1080, 1170, 1280, 1400, 1520, 1660, 1810,
 };
 
@@ -60,12 +60,10 @@ void appendPosition(TextBuilder& t, int64_t n, const MetadataRecord& rec, const 
         return;
     }
     const core::Timecode tc = core::framePositionTimecode(n, v.timecodeStyle);
-    appendSeparators(t, tc.hours, tc.minutes, tc.seconds, tc.frames, dropFrameSeparators(rec, v), s.dropFrameFormat,
-                     2);
+    appendSeparators(t, tc.hours, tc.minutes, tc.seconds, tc.frames, dropFrameSeparators(rec, v), s.dropFrameFormat, 2);
 }
 
-void appendTimecode(TextBuilder& t, const MetadataRecord& rec, const core::DecodedValues& v,
-                    const CsvExportSettings& s) {
+void appendTimecode(TextBuilder& t, const MetadataRecord& rec, const core::DecodedValues& v, const CsvExportSettings& s) {
     if (!rec.has(pack::kTimecode)) return;
     const uint8_t f = rec.pc(pack::kTimecode, 1), sec = rec.pc(pack::kTimecode, 2);
     const uint8_t m = rec.pc(pack::kTimecode, 3), h = rec.pc(pack::kTimecode, 4);
@@ -163,13 +161,13 @@ void appendWhiteBalance(TextBuilder& t, const MetadataRecord& rec) {
     const uint8_t b = rec.pc(pack::kCamera1, 3);
     const int mode = b >> 5, lighting = b & 0x1F;
     switch (mode) {
-        case 0: t.text("AWB"); break;
-        case 1: t.text("HOLD"); break;
-        case 2: t.text("1-PUSH"); break;
-        case 3:
-            if (lighting <= 5) t.text(kLightingNames[lighting]);
-            break;
-        default: break;
+    case 0: t.text("AWB"); break;
+    case 1: t.text("HOLD"); break;
+    case 2: t.text("1-PUSH"); break;
+    case 3:
+        if (lighting <= 5) t.text(kLightingNames[lighting]);
+        break;
+    default: break;
     }
 }
 
@@ -258,16 +256,14 @@ size_t CsvRowFormatter::format(int64_t n, const MetadataRecord& rec, const core:
 
 bool csvRowSelected(CsvExportMode mode, uint32_t sceneTriggerMask, int64_t n, uint32_t changeBits) {
     switch (mode) {
-        case CsvExportMode::kAllFrames: return true;
-        case CsvExportMode::kAnyChange: return n == 0 || (changeBits & kCsvChangeBits) != 0;
-        case CsvExportMode::kSceneChanges:
-            return n == 0 || (changeBits & kCsvChangeBits & sceneTriggerMask) != 0;
+    case CsvExportMode::kAllFrames: return true;
+    case CsvExportMode::kAnyChange: return n == 0 || (changeBits & kCsvChangeBits) != 0;
+    case CsvExportMode::kSceneChanges: return n == 0 || (changeBits & kCsvChangeBits & sceneTriggerMask) != 0;
     }
     return false;
 }
 
-CsvExporter::CsvExporter(media::DvMediaFile& source, media::File& out, const CsvExportSettings& settings,
-                         int64_t offset)
+CsvExporter::CsvExporter(media::DvMediaFile& source, media::File& out, const CsvExportSettings& settings, int64_t offset)
     : source_(source),
       out_(out),
       settings_(settings),
@@ -298,10 +294,9 @@ uint32_t CsvExporter::changeBitsOf(int64_t n) const {
     // The scan has just compared frame n and inserted it into the sets whose test held; frame
     // numbers only grow during a scan, so a set holds n exactly when n is its last member.
     static const core::SceneTrigger kValueTriggers[] = {
-        core::kTriggerTimecode,      core::kTriggerUserBits,     core::kTriggerDateTime,
-        core::kTriggerShutter,       core::kTriggerIris,         core::kTriggerStabilizer,
-        core::kTriggerGain,          core::kTriggerExposureMode, core::kTriggerWhiteBalance,
-        core::kTriggerFocus,         core::kTriggerAudioSampling, core::kTriggerAudioLock,
+        core::kTriggerTimecode,     core::kTriggerUserBits,   core::kTriggerDateTime,      core::kTriggerShutter,
+        core::kTriggerIris,         core::kTriggerStabilizer, core::kTriggerGain,          core::kTriggerExposureMode,
+        core::kTriggerWhiteBalance, core::kTriggerFocus,      core::kTriggerAudioSampling, core::kTriggerAudioLock,
     };
     const core::SceneSets& sets = source_.sceneSets();
     uint32_t bits = 0;
@@ -350,8 +345,8 @@ core::Status exportMetadataCsv(media::DvMediaFile& source, media::File& out, con
     return st;
 }
 
-core::Status exportMetadataCsvFile(const std::string& inPath, const std::string& outPath,
-                                   const CsvExportSettings& settings, bool overwrite, core::Progress* progress) {
+core::Status exportMetadataCsvFile(const std::string& inPath, const std::string& outPath, const CsvExportSettings& settings,
+                                   bool overwrite, core::Progress* progress) {
     media::DvMediaFile source;
     TextOutput out;
     if (core::Status st = openExportFiles(inPath, outPath, overwrite, source, out); !st) return st;

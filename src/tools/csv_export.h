@@ -29,9 +29,9 @@ namespace zorv::tools {
 
 // Which frames get a row.
 enum class CsvExportMode : int {
-    kAllFrames = 0,      // "For all frames"
-    kAnyChange = 1,      // "At any Change or Discontinuity"
-    kSceneChanges = 2,   // "At each scene change"
+    kAllFrames = 0,     // "For all frames"
+    kAnyChange = 1,     // "At any Change or Discontinuity"
+    kSceneChanges = 2,  // "At each scene change"
 };
 
 struct CsvExportSettings {
@@ -80,8 +80,8 @@ private:
 
 // The change-test bits (scene-trigger bits) that select a row in modes 1 and 2: every value change
 // and discontinuity, but not tape index points or dropped frames.
-inline constexpr uint32_t kCsvChangeBits = 0x1 | 0x2 | 0x10 | 0x40 | 0x80 | 0x100 | 0x200 | 0x400 |
-                                          0x1000 | 0x4000 | 0x8000 | 0x10000;
+inline constexpr uint32_t kCsvChangeBits =
+    0x1 | 0x2 | 0x10 | 0x40 | 0x80 | 0x100 | 0x200 | 0x400 | 0x1000 | 0x4000 | 0x8000 | 0x10000;
 
 // Whether frame n (read, not dropped) gets a row, given the change tests that held for it.
 bool csvRowSelected(CsvExportMode mode, uint32_t sceneTriggerMask, int64_t n, uint32_t changeBits);
@@ -90,8 +90,7 @@ bool csvRowSelected(CsvExportMode mode, uint32_t sceneTriggerMask, int64_t n, ui
 // one write each from the given offset on.
 class CsvExporter : public media::ScanObserver {
 public:
-    CsvExporter(media::DvMediaFile& source, media::File& out, const CsvExportSettings& settings,
-                int64_t offset = 0);
+    CsvExporter(media::DvMediaFile& source, media::File& out, const CsvExportSettings& settings, int64_t offset = 0);
 
     // Writes the header line when the settings ask for one; false on a write failure.
     bool begin();
@@ -123,8 +122,7 @@ core::Status exportMetadataCsv(media::DvMediaFile& source, media::File& out, con
 
 // The same from paths: opens the DV file, creates outPath (failing when it exists unless overwrite)
 // and exports into it.
-core::Status exportMetadataCsvFile(const std::string& inPath, const std::string& outPath,
-                                   const CsvExportSettings& settings, bool overwrite,
-                                   core::Progress* progress = nullptr);
+core::Status exportMetadataCsvFile(const std::string& inPath, const std::string& outPath, const CsvExportSettings& settings,
+                                   bool overwrite, core::Progress* progress = nullptr);
 
 }  // namespace zorv::tools

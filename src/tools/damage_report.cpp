@@ -38,8 +38,7 @@ struct Row {
 
 class DamageReporter : public media::ScanObserver {
 public:
-    DamageReporter(media::DvMediaFile& source, int fd, const DamageReportSettings& settings,
-                   std::vector<DamageRun>* runs)
+    DamageReporter(media::DvMediaFile& source, int fd, const DamageReportSettings& settings, std::vector<DamageRun>* runs)
         : source_(source), fd_(fd), settings_(settings), runs_(runs) {
         buf_.reserve(kOutBuffer + kRowCapacity);
     }
@@ -82,15 +81,14 @@ public:
             tail = line + "\n";
         } else if (settings_.format == DamageFormat::kJson) {
             char s[512];
-            std::snprintf(s, sizeof s,
-                          "],\"summary\":{\"frames\":%" PRId64 ",\"damaged_frames\":%" PRId64
-                          ",\"concealed_frames\":%" PRId64 ",\"uncorrected_frames\":%" PRId64
-                          ",\"audio_error_frames\":%" PRId64 ",\"audio_error_samples\":%" PRId64
-                          ",\"dropped_frames\":%" PRId64 ",\"longest_run\":%" PRId64 ",\"longest_run_start\":%" PRId64
-                          "}}\n",
-                          summary_.frames, summary_.damagedFrames, summary_.concealedFrames,
-                          summary_.uncorrectedFrames, summary_.audioErrorFrames, summary_.audioErrorSamples,
-                          summary_.droppedFrames, summary_.longestRun, summary_.longestRunStart);
+            std::snprintf(
+                s, sizeof s,
+                "],\"summary\":{\"frames\":%" PRId64 ",\"damaged_frames\":%" PRId64 ",\"concealed_frames\":%" PRId64
+                ",\"uncorrected_frames\":%" PRId64 ",\"audio_error_frames\":%" PRId64 ",\"audio_error_samples\":%" PRId64
+                ",\"dropped_frames\":%" PRId64 ",\"longest_run\":%" PRId64 ",\"longest_run_start\":%" PRId64 "}}\n",
+                summary_.frames, summary_.damagedFrames, summary_.concealedFrames, summary_.uncorrectedFrames,
+                summary_.audioErrorFrames, summary_.audioErrorSamples, summary_.droppedFrames, summary_.longestRun,
+                summary_.longestRunStart);
             tail = s;
         }
         return put(tail.data(), tail.size()) && drain();
@@ -168,8 +166,7 @@ private:
             if (frames > 1) std::snprintf(span, sizeof span, "%" PRId64 "-%" PRId64, r.first, r.last);
             else std::snprintf(span, sizeof span, "%" PRId64, r.first);
             len = std::snprintf(out, sizeof out, "%-17s %s  %-11s  %-10s %-8s  %-11s", span, pos.c_str(),
-                                tc[0] ? tc : "--:--:--:--", date[0] ? date : "----------", time[0] ? time : "--:--:--",
-                                sev);
+                                tc[0] ? tc : "--:--:--:--", date[0] ? date : "----------", time[0] ? time : "--:--:--", sev);
             if (r.dropped) break;
             auto add = [&](const char* fmt, auto... args) {
                 if (len < static_cast<int>(sizeof out))
@@ -192,15 +189,15 @@ private:
         }
         case DamageFormat::kCsv:
             len = std::snprintf(out, sizeof out,
-                                "%" PRId64 ",%" PRId64 ",%" PRId64 ",%s,%s,%s,%s,%s,%d,%d,%d,%d,%.4f,"
+                                "%" PRId64 ",%" PRId64 ",%" PRId64
+                                ",%s,%s,%s,%s,%s,%d,%d,%d,%d,%.4f,"
                                 "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d",
                                 r.first, r.last, frames, pos.c_str(), tc, date, time, sev, d.videoBlocks,
-                                d.concealedBlocks(), d.uncorrectedBlocks(), d.otherBlocks(), d.concealedShare(),
-                                d.sta[1], d.sta[2], d.sta[3], d.sta[4], d.sta[5], d.sta[6], d.sta[7], d.sta[8],
-                                d.sta[9], d.sta[10], d.sta[11], d.sta[12], d.sta[13], d.sta[14], d.sta[15],
-                                d.audioErrors[0], d.audioErrors[1], d.audioErrors[2], d.audioErrors[3],
-                                d.misplacedBlocks, d.packsMissing ? 1 : 0, d.timecodeRepeated ? 1 : 0,
-                                d.timecodeBackwards ? 1 : 0);
+                                d.concealedBlocks(), d.uncorrectedBlocks(), d.otherBlocks(), d.concealedShare(), d.sta[1],
+                                d.sta[2], d.sta[3], d.sta[4], d.sta[5], d.sta[6], d.sta[7], d.sta[8], d.sta[9], d.sta[10],
+                                d.sta[11], d.sta[12], d.sta[13], d.sta[14], d.sta[15], d.audioErrors[0], d.audioErrors[1],
+                                d.audioErrors[2], d.audioErrors[3], d.misplacedBlocks, d.packsMissing ? 1 : 0,
+                                d.timecodeRepeated ? 1 : 0, d.timecodeBackwards ? 1 : 0);
             break;
         case DamageFormat::kJson: {
             len = std::snprintf(out, sizeof out,
@@ -208,9 +205,8 @@ private:
                                 ",\"position\":\"%s\",\"timecode\":\"%s\",\"date\":\"%s\",\"time\":\"%s\","
                                 "\"severity\":\"%s\",\"video_blocks\":%d,\"concealed\":%d,\"uncorrected\":%d,"
                                 "\"other\":%d,\"concealed_share\":%.4f,\"sta\":[",
-                                rows_ ? "," : "", r.first, r.last, frames, pos.c_str(), tc, date, time, sev,
-                                d.videoBlocks, d.concealedBlocks(), d.uncorrectedBlocks(), d.otherBlocks(),
-                                d.concealedShare());
+                                rows_ ? "," : "", r.first, r.last, frames, pos.c_str(), tc, date, time, sev, d.videoBlocks,
+                                d.concealedBlocks(), d.uncorrectedBlocks(), d.otherBlocks(), d.concealedShare());
             for (int s = 0; s < 16 && len < static_cast<int>(sizeof out); ++s)
                 len += std::snprintf(out + len, sizeof out - static_cast<size_t>(len), s ? ",%d" : "%d",
                                      d.sta[static_cast<size_t>(s)]);
@@ -218,8 +214,8 @@ private:
                 len += std::snprintf(out + len, sizeof out - static_cast<size_t>(len),
                                      "],\"audio_errors\":[%d,%d,%d,%d],\"audio_channels\":%d,\"misplaced_blocks\":%d,"
                                      "\"packs_missing\":%s,\"timecode_repeated\":%s,\"timecode_backwards\":%s}",
-                                     d.audioErrors[0], d.audioErrors[1], d.audioErrors[2], d.audioErrors[3],
-                                     d.audioChannels, d.misplacedBlocks, d.packsMissing ? "true" : "false",
+                                     d.audioErrors[0], d.audioErrors[1], d.audioErrors[2], d.audioErrors[3], d.audioChannels,
+                                     d.misplacedBlocks, d.packsMissing ? "true" : "false",
                                      d.timecodeRepeated ? "true" : "false", d.timecodeBackwards ? "true" : "false");
             ++rows_;
             size_t n = std::min(static_cast<size_t>(len), sizeof out - 1);
@@ -239,7 +235,9 @@ private:
 
     bool drain() {
         if (buf_.empty()) return true;
-        struct iovec iov{buf_.data(), buf_.size()};
+        struct iovec iov {
+            buf_.data(), buf_.size()
+        };
         if (int err = media::writeAllV(fd_, &iov, 1); err != 0) {
             sysError_ = err;
             return false;
@@ -269,8 +267,7 @@ void extendDamageRuns(std::vector<DamageRun>& runs, int64_t n, DamageSeverity se
     if (sev == DamageSeverity::kNone) return;
     if (!runs.empty() && runs.back().last == n - 1 && runs.back().severity == sev && runs.back().dropped == dropped)
         runs.back().last = n;
-    else
-        runs.push_back(DamageRun{n, n, sev, dropped});
+    else runs.push_back(DamageRun{n, n, sev, dropped});
 }
 
 const DamageRun* damageRunAt(const std::vector<DamageRun>& runs, int64_t n) {
@@ -328,8 +325,7 @@ std::string damageSummaryLine(const DamageSummary& s) {
             std::snprintf(text + len, sizeof text - static_cast<size_t>(len),
                           ", longest damaged run %" PRId64 " frame%s from frame %" PRId64, s.longestRun,
                           s.longestRun == 1 ? "" : "s", s.longestRunStart);
-        else
-            std::snprintf(text + len, sizeof text - static_cast<size_t>(len), ", no damaged run");
+        else std::snprintf(text + len, sizeof text - static_cast<size_t>(len), ", no damaged run");
     }
     return text;
 }

@@ -33,8 +33,8 @@ struct DamageSummary {
     int64_t uncorrectedFrames = 0;  // frames with video blocks in error
     int64_t audioErrorFrames = 0;
     int64_t audioErrorSamples = 0;
-    int64_t droppedFrames = 0;      // empty index entries
-    int64_t longestRun = 0;         // longest run of consecutive damaged frames
+    int64_t droppedFrames = 0;  // empty index entries
+    int64_t longestRun = 0;     // longest run of consecutive damaged frames
     int64_t longestRunStart = -1;
 };
 

@@ -81,8 +81,8 @@ std::string DvConvertJob::progressText() const {
     else if (inputType_ == 3)
         std::snprintf(buf, sizeof buf, "Converting from Raw DV to AVI Type %d ...\n%s", int(target_), name.c_str());
     else
-        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", inputType_,
-                      int(target_), name.c_str());
+        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", inputType_, int(target_),
+                      name.c_str());
     return buf;
 }
 

@@ -144,16 +144,14 @@ Status DvFileSplitter::open(const std::string& inputPath) {
 
     inputPath_ = inputPath;
     std::string base = pathWithoutExtension(inputPath);
-    outputBase_ = settings_.outputFolder.empty()
-                      ? base
-                      : (std::filesystem::path(settings_.outputFolder) / fileNameOf(base)).string();
+    outputBase_ =
+        settings_.outputFolder.empty() ? base : (std::filesystem::path(settings_.outputFolder) / fileNameOf(base)).string();
 
     Status st = buffer_.create(settings_.bufferSlots);
     if (!st) return fail(st);
 
     st = source_.open(inputPath, true);
-    if (!st || (source_.typeNumber() != 1 && source_.typeNumber() != 2) ||
-        source_.frameSize() > FrameRingBuffer::kSlotSize)
+    if (!st || (source_.typeNumber() != 1 && source_.typeNumber() != 2) || source_.frameSize() > FrameRingBuffer::kSlotSize)
         return fail(Status::failure(ErrorCode::kOpenFailed, "Failed to create splitter source graph", st.sysError));
     outputType_ = source_.typeNumber();
     pal_ = source_.pal();
@@ -186,7 +184,8 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     // The source maps the input, maps every page of each frame and reads the packs (and, for Type 2,
     // the audio blocks); the sink writes the frames from the same map. A window of the map is reused
     // only when the sink has written what was delivered from it.
-    source_.setMapped(true, [this] { waitForSink(); }, false);
+    source_.setMapped(
+        true, [this] { waitForSink(); }, false);
 
     sourceThread_ = std::thread([this] { sourceLoop(); });
 
@@ -280,8 +279,7 @@ size_t DvFileSplitter::readEntryFrame(std::span<const uint8_t> entry, size_t at,
     std::memcpy(&pcmBytes, p + 12, 4);
     const size_t blocks = (2 + core::dv::kDifBlockSize) * size_t(count);
     const size_t next = at + kFrameHeader + blocks + pcmBytes;
-    if (!data || count > 12 * core::dv::kAauxPacksPerSequence || pcmBytes > kMaxPcmBytes || next > entry.size())
-        return 0;
+    if (!data || count > 12 * core::dv::kAauxPacksPerSequence || pcmBytes > kMaxPcmBytes || next > entry.size()) return 0;
     out.data = data;
     out.bytes = {{data, frameSize},
                  p + kFrameHeader + 2 * size_t(count),
@@ -342,13 +340,13 @@ void DvFileSplitter::sourceLoop() {
         }
         // A frame repeated over an empty index entry stays with the frame before it (or is dropped
         // with it by the pre-roll): it carries that frame's metadata, not a new scene.
-        SplitDecider::Verdict v = frame.repeated ? SplitDecider::Verdict{false, lastDelivered_, false, false}
-                                                 : decider_.step(info);
+        SplitDecider::Verdict v =
+            frame.repeated ? SplitDecider::Verdict{false, lastDelivered_, false, false} : decider_.step(info);
         lastDelivered_ = v.deliver;
         if (v.split && (!putEntry() || !buffer_.putEndOfFile())) return;
         if (v.deliver) {
-            uint32_t flags = (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) |
-                             (v.newReel ? FrameRingBuffer::kNewReel : 0);
+            uint32_t flags =
+                (v.startsFile ? FrameRingBuffer::kStartNewFile : 0) | (v.newReel ? FrameRingBuffer::kNewReel : 0);
             if (flags != 0 && !putEntry()) return;  // a marked frame starts an entry
             addToEntry(frame, flags, info, pcmSamples);
             if (entryFrames_ == kFramesPerEntry && !putEntry()) return;
@@ -407,8 +405,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     };
     if (!whole || !guarded(copyFirst)) return Status::failure(ErrorCode::kReadFailed, "Error while splitting AVI");
     data = {firstFrame_.data(), firstFrame_.size()};
-    if ((flags & FrameRingBuffer::kNewReel) && !baseReel_.empty())
-        currentReel_ = reelWithLetter(baseReel_, reelCounter_++);
+    if ((flags & FrameRingBuffer::kNewReel) && !baseReel_.empty()) currentReel_ = reelWithLetter(baseReel_, reelCounter_++);
 
     current_ = {};
     current_.first = readSplitFrameInfo(data.data(), data.size());
@@ -442,10 +439,9 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
 void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
     // The log shows drop-frame timecode as the batch list and the file's timecode list do.
     const int form = kDropFrameAllSemicolons;
-    const std::string start = timecodeText(out.first.tcHours, out.first.tcMinutes, out.first.tcSeconds,
-                                           out.first.tcFrames, out.first.tcDropFrame, form);
-    const std::string end =
-        timecodeText(out.endHours, out.endMinutes, out.endSeconds, out.endFrames, out.dropFrame, form);
+    const std::string start = timecodeText(out.first.tcHours, out.first.tcMinutes, out.first.tcSeconds, out.first.tcFrames,
+                                           out.first.tcDropFrame, form);
+    const std::string end = timecodeText(out.endHours, out.endMinutes, out.endSeconds, out.endFrames, out.dropFrame, form);
     const std::string name = fileNameOf(out.path);
     if (log_) {
         std::fprintf(log_, "Split file #%d created\r\nFile name: %s\r\n", fileNumber, name.c_str());

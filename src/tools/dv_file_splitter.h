@@ -36,13 +36,13 @@
 namespace zorv::tools {
 
 struct SplitSettings {
-    int trigger = 1;              // 1 timecode, 2 date/time, 3 user bits, 4 tape index
-    int timecodeThreshold = 1;    // 1..999 frames
-    int dateTimeThreshold = 1;    // 1..999 seconds
-    int nameFormat = 2;           // 1 number, 2 timecode, 3 date/time, 4 user bits
-    int prerollSeconds = 0;       // 0..10
-    std::string reelName;         // optional
-    std::string outputFolder;     // empty: beside the input
+    int trigger = 1;            // 1 timecode, 2 date/time, 3 user bits, 4 tape index
+    int timecodeThreshold = 1;  // 1..999 frames
+    int dateTimeThreshold = 1;  // 1..999 seconds
+    int nameFormat = 2;         // 1 number, 2 timecode, 3 date/time, 4 user bits
+    int prerollSeconds = 0;     // 0..10
+    std::string reelName;       // optional
+    std::string outputFolder;   // empty: beside the input
     int bufferSlots = 8;
 };
 
@@ -52,7 +52,7 @@ SplitSettings splitSettingsFrom(const core::Options& options);
 struct SplitOutputFile {
     std::string path;
     int64_t frames = 0;
-    SplitFrameInfo first;         // values of the first frame written
+    SplitFrameInfo first;                                                 // values of the first frame written
     int endHours = -1, endMinutes = -1, endSeconds = -1, endFrames = -1;  // timecode of the last frame
     bool dropFrame = false;
     std::string reel;
@@ -113,7 +113,7 @@ private:
     struct SlotFrame {
         const uint8_t* data = nullptr;  // mapped, valid until the sink has written the frame
         media::PatchedFrame bytes;
-        std::span<const uint8_t> pcm;   // Type 2: the frame's audio as 16-bit stereo PCM
+        std::span<const uint8_t> pcm;  // Type 2: the frame's audio as 16-bit stereo PCM
         core::FoundTimecode timecode;
     };
     // Source side: the frame's share of the input's audio stream, or else the sound of the frame
@@ -163,21 +163,21 @@ private:
     media::AviWriter writer_;
     media::OutputFile currentOut_;  // the file being written, under its temporary name
     SplitOutputFile current_;
-    std::vector<int16_t> pcm_;                        // source side: a frame's PCM
-    std::vector<uint8_t> entry_;                      // source side: the entry being built
+    std::vector<int16_t> pcm_;    // source side: a frame's PCM
+    std::vector<uint8_t> entry_;  // source side: the entry being built
     size_t entryUsed_ = 0;
     int entryFrames_ = 0;
     uint32_t entryFlags_ = 0;
-    int64_t deliveredFrames_ = 0;                     // source side: frames put in the buffer
-    volatile uint8_t pageTouch_ = 0;                  // source side: keeps the page reads
-    int64_t deliveredAtLastMove_ = 0;                 // source side: delivered before the map last moved
+    int64_t deliveredFrames_ = 0;      // source side: frames put in the buffer
+    volatile uint8_t pageTouch_ = 0;   // source side: keeps the page reads
+    int64_t deliveredAtLastMove_ = 0;  // source side: delivered before the map last moved
     static constexpr int64_t kAllWritten = INT64_MAX;
-    std::mutex writtenMutex_;                         // guards the next two
+    std::mutex writtenMutex_;  // guards the next two
     std::condition_variable writtenWake_;
-    int64_t writtenFrames_ = 0;                       // frames the sink has written out
-    int64_t queuedFrames_ = 0;                        // sink side: frames handed to the writer
-    std::vector<uint8_t> scratch_;                    // source side: a frame's pack and audio blocks
-    std::vector<uint8_t> firstFrame_;                 // sink side: a file's first frame, whole
+    int64_t writtenFrames_ = 0;        // frames the sink has written out
+    int64_t queuedFrames_ = 0;         // sink side: frames handed to the writer
+    std::vector<uint8_t> scratch_;     // source side: a frame's pack and audio blocks
+    std::vector<uint8_t> firstFrame_;  // sink side: a file's first frame, whole
     std::vector<SplitOutputFile> outputs_;
     int64_t framesWritten_ = 0;
 

@@ -45,14 +45,14 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
         if (s.ok()) {
             // No error of its own: the file is of no known type, or an AVI without a usable index.
             s.code = ErrorCode::kOpenFailed;
-            s.message = media::recognize(path).result == media::RecognizeResult::kUnsupported ? kNotRecognisedFile
-                                                                                             : "Unable to index the AVI file";
+            s.message = media::recognize(path).result == media::RecognizeResult::kUnsupported
+                            ? kNotRecognisedFile
+                            : "Unable to index the AVI file";
         }
         return s;
     }
     auto t = file_.fileType();
-    if (!media::formatOf(t).isDv())
-        return Status::failure(ErrorCode::kOpenFailed, "Not a DV file");
+    if (!media::formatOf(t).isDv()) return Status::failure(ErrorCode::kOpenFailed, "Not a DV file");
     if (!file_.indexed() && !file_.buildIndex()) return file_.status();
     size_t fs = file_.frameSize();
     if (fs == 0 || fs > core::dv::kMaxFrameSize) return Status::failure(ErrorCode::kReadFailed);
@@ -66,9 +66,9 @@ Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     if (media::formatOf(t).aviType == 2) {
         Status s = audio_.open(file_.file());
         if (!s) return s;
-        audioUsable_ = audio_.format().isPcm16Stereo() &&
-                       (audio_.format().sampleRate == 48000 || audio_.format().sampleRate == 44100 ||
-                        audio_.format().sampleRate == 32000);
+        audioUsable_ =
+            audio_.format().isPcm16Stereo() && (audio_.format().sampleRate == 48000 || audio_.format().sampleRate == 44100 ||
+                                                audio_.format().sampleRate == 32000);
     }
     join_ = joinAudio && audioUsable_;
     repeatEmpty_ = audioUsable_;
@@ -134,11 +134,8 @@ int64_t DvFrameSource::firstFramePosition() const {
 // pair and its packs, a 16-bit one its lock flag; a frame without sound of the stream's rate gets
 // 16-bit sound and fresh packs.
 void DvFrameSource::writeStreamSound(uint8_t* frame, int samples, int rate) const {
-    if (own_ && own_->bits == 12)
-        media::dvaudio::replacePair12(frame, frame_.size(), *own_, 0, pcm_.data(), samples);
-    else
-        media::dvaudio::insertPcm(frame, frame_.size(), pcm_.data(), samples, rate,
-                                  own_ ? own_->locked : rate != 44100);
+    if (own_ && own_->bits == 12) media::dvaudio::replacePair12(frame, frame_.size(), *own_, 0, pcm_.data(), samples);
+    else media::dvaudio::insertPcm(frame, frame_.size(), pcm_.data(), samples, rate, own_ ? own_->locked : rate != 44100);
 }
 
 // The frame's audio blocks are copied to frame_, joined there, and compared with the mapped ones:
@@ -158,8 +155,7 @@ bool DvFrameSource::joinMapped(const uint8_t* mapped, int samples, int rate) {
             const size_t block = s * dv::kBlocksPerSequence + dv::audioBlockIndex(a);
             const size_t at = block * dv::kDifBlockSize;
             if (std::memcmp(frame_.data() + at, mapped + at, dv::kDifBlockSize) != 0) {
-                std::memcpy(patchBytes_.data() + dv::kDifBlockSize * size_t(changed), frame_.data() + at,
-                            dv::kDifBlockSize);
+                std::memcpy(patchBytes_.data() + dv::kDifBlockSize * size_t(changed), frame_.data() + at, dv::kDifBlockSize);
                 patched_[size_t(changed++)] = uint16_t(block);
             }
         }
@@ -176,8 +172,7 @@ bool DvFrameSource::joinAudio(const uint8_t* data, DvFrame& out) {
     own_ = media::dvaudio::readAudioInfo(data, frame_.size());
     if (own_ && own_->sampleRate != rate) own_.reset();
     // A repeated frame stands where the stream holds the nominal share of its own time.
-    const int samples = own_ && !out.repeated ? own_->samples
-                                              : media::dvaudio::samplesForFrame(delivered_, rate, pal());
+    const int samples = own_ && !out.repeated ? own_->samples : media::dvaudio::samplesForFrame(delivered_, rate, pal());
     const int have = fillAudio(samples);
     out.pcm = pcm_.data();
     out.pcmSamples = samples;

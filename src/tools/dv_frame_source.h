@@ -2,9 +2,9 @@
 // the separate PCM stream can be joined back into each frame's audio blocks (the "DV Mux" role), so
 // every consumer sees complete DV frames. A frame whose own sound already equals its share of the
 // stream (the camcorder's frames, demultiplexed) is delivered unchanged; any other gets the stream's
-// sound in its own layout (16-bit, or the first pair of 12-bit four-channel sound, lock flag kept). Frames are read one at a time into one reused buffer, or,
-// in mapped mode, seen where the page cache holds them: the frame's bytes are not copied at all and a
-// joined frame is the mapped frame plus its rewritten audio blocks (see DvFrame::patch).
+// sound in its own layout (16-bit, or the first pair of 12-bit four-channel sound, lock flag kept). Frames are read one at a
+// time into one reused buffer, or, in mapped mode, seen where the page cache holds them: the frame's bytes are not copied at
+// all and a joined frame is the mapped frame plus its rewritten audio blocks (see DvFrame::patch).
 #pragma once
 
 #include <cstdint>
@@ -44,8 +44,8 @@ private:
 struct DvFrame {
     const uint8_t* data = nullptr;  // frameSize bytes
     size_t size = 0;
-    int64_t index = 0;              // frame number in the source
-    int64_t start = 0, stop = 0;    // 100-ns units
+    int64_t index = 0;            // frame number in the source
+    int64_t start = 0, stop = 0;  // 100-ns units
     // Type 2 sources: this frame's share of the audio stream (16-bit stereo), joined or not. The
     // share follows the stream: as many samples as the frame itself carries (else the nominal count),
     // taken from where the previous frame's share ended.
@@ -63,9 +63,7 @@ struct DvFrame {
     // reused frame buffer (valid until the next frame).
     bool mapped = false;
 
-    media::PatchedFrame bytes() const {
-        return {{data, data ? size : 0}, patch, patchedBlocks, patchedCount};
-    }
+    media::PatchedFrame bytes() const { return {{data, data ? size : 0}, patch, patchedBlocks, patchedCount}; }
 };
 
 class DvFrameSource {
@@ -116,7 +114,7 @@ private:
     bool join_ = false;
     bool audioUsable_ = false;
     bool repeatEmpty_ = false;
-    int64_t lastPos_ = -1;  // data position of the last non-empty frame delivered
+    int64_t lastPos_ = -1;                          // data position of the last non-empty frame delivered
     std::optional<media::dvaudio::AudioInfo> own_;  // the current frame's own sound, at the stream's rate
     std::vector<int16_t> ownPcm_;
     std::vector<uint8_t> frame_;

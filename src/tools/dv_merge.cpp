@@ -143,8 +143,8 @@ public:
         const char* before = severityName(f.before.severity());
         const char* after = severityName(f.after.severity());
         if (format_ == MergeReportFormat::kCsv) {
-            std::snprintf(head, sizeof head, "%" PRId64 ",%s,%s,%d,%s,%s,%d,%d", f.out, tc, date, f.base + 1, before,
-                          after, f.after.damagedBlocks() + f.after.misplacedBlocks, f.after.audioErrorTotal());
+            std::snprintf(head, sizeof head, "%" PRId64 ",%s,%s,%d,%s,%s,%d,%d", f.out, tc, date, f.base + 1, before, after,
+                          f.after.damagedBlocks() + f.after.misplacedBlocks, f.after.audioErrorTotal());
             line_ = head;
             for (size_t i = 0; i < transfers_; ++i) {
                 std::snprintf(head, sizeof head, ",%" PRId64 ",%d", f.sourceFrame[i], f.blocksFrom[i]);
@@ -153,15 +153,16 @@ public:
             line_ += "\n";
         } else {
             std::snprintf(head, sizeof head,
-                          "%s\n{\"frame\":%" PRId64 ",\"timecode\":\"%s\",\"recorded\":\"%s\",\"base\":%d,"
+                          "%s\n{\"frame\":%" PRId64
+                          ",\"timecode\":\"%s\",\"recorded\":\"%s\",\"base\":%d,"
                           "\"before\":\"%s\",\"after\":\"%s\",\"damaged_blocks_after\":%d,\"audio_errors_after\":%d,"
                           "\"sources\":[",
                           rows_ ? "," : "", f.out, tc, date, f.base + 1, before, after,
                           f.after.damagedBlocks() + f.after.misplacedBlocks, f.after.audioErrorTotal());
             line_ = head;
             for (size_t i = 0; i < transfers_; ++i) {
-                std::snprintf(head, sizeof head, "%s{\"frame\":%" PRId64 ",\"blocks\":%d}", i ? "," : "",
-                              f.sourceFrame[i], f.blocksFrom[i]);
+                std::snprintf(head, sizeof head, "%s{\"frame\":%" PRId64 ",\"blocks\":%d}", i ? "," : "", f.sourceFrame[i],
+                              f.blocksFrom[i]);
                 line_ += head;
             }
             line_ += "]}";
@@ -191,7 +192,9 @@ private:
 
     bool flush() {
         if (out_.empty() || fd_ < 0) return true;
-        struct iovec iov{out_.data(), out_.size()};
+        struct iovec iov {
+            out_.data(), out_.size()
+        };
         if (int err = media::writeAllV(fd_, &iov, 1); err != 0) {
             sysError_ = err;
             return false;
@@ -248,8 +251,8 @@ int mergeFrameBlocks(const std::vector<const uint8_t*>& frames, size_t frameSize
     return static_cast<int>(base);
 }
 
-Status mergeTransfers(const std::vector<std::string>& inputs, const std::string& outPath,
-                      const MergeSettings& settings, core::Progress* progress, MergeResult* result) {
+Status mergeTransfers(const std::vector<std::string>& inputs, const std::string& outPath, const MergeSettings& settings,
+                      core::Progress* progress, MergeResult* result) {
     if (inputs.size() < 2 || inputs.size() > kMaxTransfers)
         return Status::failure(ErrorCode::kOpenFailed, "Merging takes 2 to " + std::to_string(kMaxTransfers) + " transfers");
     std::vector<std::unique_ptr<Transfer>> transfers;
@@ -262,8 +265,7 @@ Status mergeTransfers(const std::vector<std::string>& inputs, const std::string&
             return Status::failure(ErrorCode::kReadFailed, "Failed to read file - " + path, t->file.sysError());
         if (frameSize == 0) frameSize = t->file.frameSize();
         if (t->file.frameSize() != frameSize)
-            return Status::failure(ErrorCode::kOpenFailed,
-                                   "The transfers are not of the same video system: " + path);
+            return Status::failure(ErrorCode::kOpenFailed, "The transfers are not of the same video system: " + path);
         KeyCollector keys(*t, dv::systemOfFrame(frameSize).nominalRate);
         if (!t->file.scan(nullptr, &keys)) {
             Status st = t->file.status();

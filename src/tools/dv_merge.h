@@ -25,8 +25,8 @@ enum class MergeReportFormat { kNone, kCsv, kJson };
 struct MergeSettings {
     MergeContainer container = MergeContainer::kRawDv;
     MergeReportFormat reportFormat = MergeReportFormat::kNone;
-    int reportFd = -1;     // where the report goes (a file the caller opened, or standard output)
-    int window = 250;      // frames looked ahead in each transfer when aligning
+    int reportFd = -1;  // where the report goes (a file the caller opened, or standard output)
+    int window = 250;   // frames looked ahead in each transfer when aligning
 };
 
 // What one output frame was made of.
@@ -40,11 +40,11 @@ struct MergedFrame {
 };
 
 struct MergeResult {
-    int64_t frames = 0;           // output frames
-    int64_t mergedFrames = 0;     // frames held by two or more transfers
-    int64_t repairedFrames = 0;   // frames whose base was damaged and came out whole
-    int64_t damagedFrames = 0;    // output frames still damaged
-    int64_t blocksReplaced = 0;   // DIF blocks taken from a transfer other than the base
+    int64_t frames = 0;          // output frames
+    int64_t mergedFrames = 0;    // frames held by two or more transfers
+    int64_t repairedFrames = 0;  // frames whose base was damaged and came out whole
+    int64_t damagedFrames = 0;   // output frames still damaged
+    int64_t blocksReplaced = 0;  // DIF blocks taken from a transfer other than the base
 };
 
 // Merges the transfers into outPath (a file the caller manages: the output rules' temporary file).

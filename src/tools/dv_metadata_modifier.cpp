@@ -49,14 +49,12 @@ bool guarded(F& f) {
 // Error codes of the media file as passed on by the modifier.
 ErrorCode mapMediaError(ErrorCode e) {
     switch (e) {
-        case ErrorCode::kOpenFailed:
-        case ErrorCode::kReadFailed:
-        case ErrorCode::kWriteFailed:
-        case ErrorCode::kOutOfMemory:
-        case ErrorCode::kCancelled:
-            return e;
-        default:
-            return ErrorCode::kReadFailed;
+    case ErrorCode::kOpenFailed:
+    case ErrorCode::kReadFailed:
+    case ErrorCode::kWriteFailed:
+    case ErrorCode::kOutOfMemory:
+    case ErrorCode::kCancelled: return e;
+    default: return ErrorCode::kReadFailed;
     }
 }
 
@@ -106,8 +104,7 @@ bool DvMetadataModifier::open() {
         return false;
     }
     if (!r.ok()) {
-        fail(mapMediaError(r.error == ErrorCode::kNone ? ErrorCode::kOpenFailed : r.error), kModifyOpenFailed,
-             r.sysError);
+        fail(mapMediaError(r.error == ErrorCode::kNone ? ErrorCode::kOpenFailed : r.error), kModifyOpenFailed, r.sysError);
         return false;
     }
     if (!media::isAviType(r.type)) {
@@ -225,8 +222,7 @@ void DvMetadataModifier::processFrame(uint8_t* frame) {
         s_.timecodeEnabled && (s_.timecodeMode == kModifyStartFrom || s_.timecodeMode == kModifyAdjustBy);
     if (s_.timecodeKindEnabled && !pal_ && !(timecodeOn && s_.timecodeMode == kModifyStartFrom))
         changeTimecodeKind(ed, dropWanted_);
-    if (timecodeOn)
-        rewriteTimecode(ed, TimecodeRewrite{s_.timecodeMode, timecodeCounter_, targetStyle_, pal_});
+    if (timecodeOn) rewriteTimecode(ed, TimecodeRewrite{s_.timecodeMode, timecodeCounter_, targetStyle_, pal_});
     if (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone) {
         int64_t utc;
         if (s_.dateTimeMode == kModifyAdjustBy) {
@@ -237,8 +233,8 @@ void DvMetadataModifier::processFrame(uint8_t* frame) {
         } else {
             const core::Timecode clock = core::framesToTimecode(clockCounter_, clockStyle_);
             if (clockCounter_ != clockStart_ && clock == core::Timecode{}) ++daySetting_;  // midnight crossed
-            utc = core::normalizedUtcSeconds(twoDigitYear(s_.years), s_.months - 1, daySetting_, clock.hours,
-                                             clock.minutes, clock.seconds);
+            utc = core::normalizedUtcSeconds(twoDigitYear(s_.years), s_.months - 1, daySetting_, clock.hours, clock.minutes,
+                                             clock.seconds);
         }
         const bool adjust = s_.dateTimeMode == kModifyAdjustBy;
         rewriteDateTime(ed, core::civilFromUtcSeconds(utc), adjust, !adjust);
@@ -560,8 +556,8 @@ core::Status DvMetadataModifier::runDirect() {
     }
     PackBlockReader packs(rw.fd(), rw.size());
     // Only the timecode and date/time rewrites look at the audio auxiliary packs.
-    const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) ||
-                             (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
+    const bool audioBlocks =
+        (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) || (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
     int64_t done = 0;
     RunWriter writer(rw.fd());  // after `rw`: its writes end before the file closes
     // A failed write stops the frames; the count shown is of the frames written whole.

@@ -21,9 +21,9 @@ constexpr size_t kSeq = core::dv::kSequenceSize;
 
 // Where packs are created when a frame has none of their kind.
 constexpr size_t kTimecodeFirstHalf[] = {110, 126, 190, 206};  // subcode sync blocks 3 and 5
-constexpr size_t kTimecodeSecondHalf[] = {110, 190};            // subcode sync block 3
-constexpr size_t kUserBitsSlots[] = {118, 198};                 // subcode sync block 4
-constexpr size_t kDateVaux[2] = {458, 253};                     // even, odd sequences
+constexpr size_t kTimecodeSecondHalf[] = {110, 190};           // subcode sync block 3
+constexpr size_t kUserBitsSlots[] = {118, 198};                // subcode sync block 4
+constexpr size_t kDateVaux[2] = {458, 253};                    // even, odd sequences
 constexpr size_t kTimeVaux[2] = {463, 258};
 constexpr size_t kDateAaux[2] = {6883, 3043};
 constexpr size_t kTimeAaux[2] = {8163, 4323};
@@ -38,10 +38,8 @@ void setTimecode(uint8_t (&pk)[5], const core::Timecode& tc, bool pal, bool drop
     pk[4] = static_cast<uint8_t>((pk[4] & 0xC0) | toBcd(tc.hours));
     pk[3] = static_cast<uint8_t>((pk[3] & 0x80) | toBcd(tc.minutes));
     pk[2] = static_cast<uint8_t>((pk[2] & 0x80) | toBcd(tc.seconds));
-    if (pal)
-        pk[1] = static_cast<uint8_t>((pk[1] & 0xC0) | toBcd(tc.frames));
-    else
-        pk[1] = static_cast<uint8_t>((pk[1] & 0x80) | (drop ? 0x40 : 0x00) | toBcd(tc.frames));
+    if (pal) pk[1] = static_cast<uint8_t>((pk[1] & 0xC0) | toBcd(tc.frames));
+    else pk[1] = static_cast<uint8_t>((pk[1] & 0x80) | (drop ? 0x40 : 0x00) | toBcd(tc.frames));
 }
 
 core::Timecode packTimecode(const uint8_t* p) {
@@ -178,30 +176,23 @@ void rewriteDateTime(FrameEditor& ed, const core::CivilDateTime& dt, bool keepEm
         if (keepEmpty && units(p[4]) >= 10) return;
         uint8_t pk[5];
         loadPack(p, pk);
-        if (isDate)
-            setDate(pk, dt);
-        else
-            setTime(pk, dt);
+        if (isDate) setDate(pk, dt);
+        else setTime(pk, dt);
         ed.putPack(off, pk);
     };
     for (int s = 0; s < ed.sequences(); ++s) {
         const size_t base = kSeq * static_cast<size_t>(s);
-        for (size_t j = 0; j < kSubcodeSlots; ++j)
-            visit(base + subcodeSlot(j), kRecDate, kRecTime, dateSeen, timeSeen);
-        for (size_t i = 0; i < kVauxSlots; ++i)
-            visit(base + vauxSlot(i), kRecDate, kRecTime, dateSeen, timeSeen);
+        for (size_t j = 0; j < kSubcodeSlots; ++j) visit(base + subcodeSlot(j), kRecDate, kRecTime, dateSeen, timeSeen);
+        for (size_t i = 0; i < kVauxSlots; ++i) visit(base + vauxSlot(i), kRecDate, kRecTime, dateSeen, timeSeen);
         for (size_t k = 0; k < kAauxSlots; ++k)
             visit(base + aauxSlot(k), kAauxRecDate, kAauxRecTime, aauxDateSeen, aauxTimeSeen);
     }
     if (!create) return;
-    auto createAll = [&](uint8_t id, const size_t (&where)[2], bool isDate) {
+    auto createAll = [&](uint8_t id, const size_t(&where)[2], bool isDate) {
         uint8_t pk[5] = {id, 0xFF, 0xFF, 0xFF, 0xFF};
-        if (isDate)
-            setDate(pk, dt);
-        else
-            setTime(pk, dt);
-        for (int s = 0; s < ed.sequences(); ++s)
-            ed.putPack(kSeq * static_cast<size_t>(s) + where[s & 1], pk);
+        if (isDate) setDate(pk, dt);
+        else setTime(pk, dt);
+        for (int s = 0; s < ed.sequences(); ++s) ed.putPack(kSeq * static_cast<size_t>(s) + where[s & 1], pk);
     };
     if (!dateSeen) createAll(kRecDate, kDateVaux, true);
     if (!timeSeen) createAll(kRecTime, kTimeVaux, false);

@@ -34,7 +34,8 @@ Status HdvAudioExtractJob::build() {
     if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     const media::Recognition rec = media::recognize(input_);
     const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
-    if (format.family == core::MediaFamily::kHdv && !format.has(media::format_tool::kExtractAudio)) return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
+    if (format.family == core::MediaFamily::kHdv && !format.has(media::format_tool::kExtractAudio))
+        return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
     media::M2tReader reader;
     // Audio is not waited for here: a stream without any gets to run and reports that none was found.
     const int reason = reader.open(input_, false, media::M2tReader::Flags{false, false});

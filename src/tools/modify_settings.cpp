@@ -11,7 +11,7 @@ struct RangeCheck {
     ModifyField field;
     int value;
     int adjustMin, adjustMax, startMin, startMax;
-    const char* form;   // "%d to 23" style: one or two bounds
+    const char* form;  // "%d to 23" style: one or two bounds
     bool twoBounds;
 };
 
@@ -23,10 +23,8 @@ std::optional<ModifyValidationError> check(const RangeCheck& c, int mode) {
     const int hi = adjust ? c.adjustMax : c.startMax;
     if (c.value >= lo && c.value <= hi) return std::nullopt;
     char text[128];
-    if (c.twoBounds)
-        std::snprintf(text, sizeof text, c.form, lo, hi);
-    else
-        std::snprintf(text, sizeof text, c.form, lo);
+    if (c.twoBounds) std::snprintf(text, sizeof text, c.form, lo, hi);
+    else std::snprintf(text, sizeof text, c.form, lo);
     return ModifyValidationError{c.field, prefixFor(mode) + text};
 }
 
@@ -61,9 +59,12 @@ std::optional<ModifyValidationError> validateModifySettings(const ModifySettings
     if (s.timecodeEnabled && s.timecodeMode != kModifyNone) {
         const RangeCheck checks[] = {
             {ModifyField::kTimecodeHours, s.tcHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23", false},
-            {ModifyField::kTimecodeMinutes, s.tcMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59", false},
-            {ModifyField::kTimecodeSeconds, s.tcSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59", false},
-            {ModifyField::kTimecodeFrames, s.tcFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29", false},
+            {ModifyField::kTimecodeMinutes, s.tcMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59",
+             false},
+            {ModifyField::kTimecodeSeconds, s.tcSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59",
+             false},
+            {ModifyField::kTimecodeFrames, s.tcFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29",
+             false},
         };
         for (const auto& c : checks)
             if (auto e = check(c, s.timecodeMode)) return e;

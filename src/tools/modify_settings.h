@@ -38,9 +38,8 @@ struct ModifySettings {
     bool dropFrameWanted = true;  // "drop frame" / "non-drop frame"
 
     bool anyEnabled() const {
-        return (timecodeEnabled && timecodeMode != kModifyNone) ||
-               (dateTimeEnabled && dateTimeMode != kModifyNone) || userBitsEnabled || widescreenEnabled ||
-               timecodeKindEnabled;
+        return (timecodeEnabled && timecodeMode != kModifyNone) || (dateTimeEnabled && dateTimeMode != kModifyNone) ||
+               userBitsEnabled || widescreenEnabled || timecodeKindEnabled;
     }
 };
 
@@ -49,8 +48,17 @@ ModifySettings modifySettingsFromOptions(const core::Options& options);
 
 // A settings field that failed its range check.
 enum class ModifyField {
-    kTimecodeHours, kTimecodeMinutes, kTimecodeSeconds, kTimecodeFrames,
-    kYears, kMonths, kDays, kHours, kMinutes, kSeconds, kUserBits,
+    kTimecodeHours,
+    kTimecodeMinutes,
+    kTimecodeSeconds,
+    kTimecodeFrames,
+    kYears,
+    kMonths,
+    kDays,
+    kHours,
+    kMinutes,
+    kSeconds,
+    kUserBits,
 };
 struct ModifyValidationError {
     ModifyField field;

@@ -38,8 +38,7 @@ std::optional<TdatLocation> findTdatList(const media::File& file) {
         while (pos + 12 <= riffEnd && ++visited < kMaxChunks) {
             if (!file.readExact(pos, h, 12)) return std::nullopt;
             const uint32_t id = le32(h), size = le32(h + 4);
-            if (id == fourcc("LIST") && le32(h + 8) == fourcc("Tdat") && size >= 4 &&
-                pos + 8 + int64_t{size} <= fileSize)
+            if (id == fourcc("LIST") && le32(h + 8) == fourcc("Tdat") && size >= 4 && pos + 8 + int64_t{size} <= fileSize)
                 return TdatLocation{pos, size};
             pos += 8 + int64_t{size} + (size & 1);
         }
@@ -94,9 +93,9 @@ PremiereFixOutcome fixPremiereStartTimecode(const std::string& path) {
     media::DvMediaFile media;
     if (!media.open(path)) {
         switch (media.lastError()) {
-            case core::ErrorCode::kOpenFailed: return fail(PremiereFixResult::kOpenFailed, media.sysError());
-            case core::ErrorCode::kReadFailed: return fail(PremiereFixResult::kReadFailed, media.sysError());
-            default: return fail(PremiereFixResult::kUnsupported, 0);
+        case core::ErrorCode::kOpenFailed: return fail(PremiereFixResult::kOpenFailed, media.sysError());
+        case core::ErrorCode::kReadFailed: return fail(PremiereFixResult::kReadFailed, media.sysError());
+        default: return fail(PremiereFixResult::kUnsupported, 0);
         }
     }
     if (!media::isAviType(media.fileType())) return fail(PremiereFixResult::kUnsupported, 0);
@@ -145,13 +144,13 @@ PremiereFixOutcome fixPremiereStartTimecode(const std::string& path) {
 
 std::string premiereFixLogLine(const PremiereFixOutcome& o) {
     switch (o.result) {
-        case PremiereFixResult::kFixed: return "Fixed";
-        case PremiereFixResult::kOpenFailed: return "ERROR: Failed to open input file - " + systemText(o.sysError);
-        case PremiereFixResult::kReadFailed: return "ERROR: Failed to read input file - " + systemText(o.sysError);
-        case PremiereFixResult::kWriteFailed: return "ERROR: Failed to write input file - " + systemText(o.sysError);
-        case PremiereFixResult::kNoTimecode:
-            return "WARNING: Timecode not found in DV metadata - Premiere start timecode not fixed";
-        default: return "ERROR: Unrecognised input file format";
+    case PremiereFixResult::kFixed: return "Fixed";
+    case PremiereFixResult::kOpenFailed: return "ERROR: Failed to open input file - " + systemText(o.sysError);
+    case PremiereFixResult::kReadFailed: return "ERROR: Failed to read input file - " + systemText(o.sysError);
+    case PremiereFixResult::kWriteFailed: return "ERROR: Failed to write input file - " + systemText(o.sysError);
+    case PremiereFixResult::kNoTimecode:
+        return "WARNING: Timecode not found in DV metadata - Premiere start timecode not fixed";
+    default: return "ERROR: Unrecognised input file format";
     }
 }
 

@@ -19,8 +19,8 @@ namespace zorv::tools {
 
 // Where the "Tdat" list lies: its size field counts the 4-byte list type and the entries.
 struct TdatLocation {
-    int64_t listPos = 0;      // of the "LIST" header
-    uint32_t listSize = 0;    // the size field
+    int64_t listPos = 0;    // of the "LIST" header
+    uint32_t listSize = 0;  // the size field
     int64_t entriesPos() const { return listPos + 12; }
 };
 
@@ -40,17 +40,17 @@ bool writeTdatTimecode(media::File& file, const TdatLocation& where, const std::
 // Result of fixing the Premiere start timecode of one file.
 enum class PremiereFixResult {
     kFixed = 0,
-    kUnsupported = 1,   // not a DV AVI file
+    kUnsupported = 1,  // not a DV AVI file
     kReadFailed = 2,
     kWriteFailed = 3,
     kOpenFailed = 4,
-    kNoTimecode = 5,    // first frame without timecode: nothing written
+    kNoTimecode = 5,  // first frame without timecode: nothing written
 };
 struct PremiereFixOutcome {
     PremiereFixResult result = PremiereFixResult::kFixed;
     int sysError = 0;
-    bool appended = false;   // the 172-byte block was added at the end
-    std::string text;        // the timecode text written
+    bool appended = false;  // the 172-byte block was added at the end
+    std::string text;       // the timecode text written
 };
 
 // The batch log line for a file of a type that is skipped before it is opened; empty for AVI files.

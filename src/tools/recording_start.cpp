@@ -12,9 +12,9 @@ core::Status readRecordingStart(const std::string& path, StartDateTime& out) {
     if (!r.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, kStartOpenFailed, r.sysError);
     if (!media::isDvType(r.type)) return core::Status::failure(core::ErrorCode::kReadFailed, kStartTypeNotSupported);
     if (!media.open(path))
-        return core::Status::failure(media.lastError() == core::ErrorCode::kNone ? core::ErrorCode::kReadFailed
-                                                                                : media.lastError(),
-                                     kStartOpenFailed, media.sysError());
+        return core::Status::failure(
+            media.lastError() == core::ErrorCode::kNone ? core::ErrorCode::kReadFailed : media.lastError(), kStartOpenFailed,
+            media.sysError());
     int64_t first = 0;
     while (first < media.frameCount() && media.frameDataPosition(first) < 0) ++first;
     media::DvMediaFile::RecordingDateTime dt;

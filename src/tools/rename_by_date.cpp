@@ -36,8 +36,8 @@ size_t extensionStart(const std::string& path) {
 
 std::string pathWithStartDateTime(const std::string& path, const StartDateTime& s) {
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, " %02d-%02d-%02d %02d.%02d.%02d", ((s.year % 100) + 100) % 100, s.month,
-                  s.day, s.hour, s.minute, s.second);
+    std::snprintf(stamp, sizeof stamp, " %02d-%02d-%02d %02d.%02d.%02d", ((s.year % 100) + 100) % 100, s.month, s.day,
+                  s.hour, s.minute, s.second);
     const size_t ext = extensionStart(path);
     const std::string stem = path.substr(0, ext);
     if (stem.size() >= 17 && stem.compare(stem.size() - 17, 17, stamp + 1) == 0) return path;

@@ -51,20 +51,19 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger
     const uint8_t* control = all || trigger == 4 ? nullptr : &kUnwanted;
     visitPacks(frame, sequences, [&](const uint8_t* p) {
         switch (p[0]) {
-            case 0x62:
-                if (!date && (p[4] & 0x0F) < 10) date = p;
-                break;
-            case 0x63:
-                if (!time && (p[4] & 0x0F) < 10) time = p;
-                break;
-            case 0x14:
-                if (!bits) bits = p;
-                break;
-            case 0x61:
-                if (!control) control = p;
-                break;
-            default:
-                break;
+        case 0x62:
+            if (!date && (p[4] & 0x0F) < 10) date = p;
+            break;
+        case 0x63:
+            if (!time && (p[4] & 0x0F) < 10) time = p;
+            break;
+        case 0x14:
+            if (!bits) bits = p;
+            break;
+        case 0x61:
+            if (!control) control = p;
+            break;
+        default: break;
         }
         return date && time && bits && control;
     });
@@ -78,8 +77,8 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger
         info.recMinute = bcd(time[3], 0x07);
         info.recSecond = bcd(time[2], 0x07);
         int64_t year = info.recYear2 < 70 ? 2000 + info.recYear2 : 1900 + info.recYear2;
-        info.recSeconds = core::normalizedUtcSeconds(year, info.recMonth - 1, info.recDay, info.recHour,
-                                                     info.recMinute, info.recSecond);
+        info.recSeconds =
+            core::normalizedUtcSeconds(year, info.recMonth - 1, info.recDay, info.recHour, info.recMinute, info.recSecond);
     }
     if (bits && bits != &kUnwanted) {
         info.userBitsValid = true;
@@ -135,27 +134,21 @@ SplitDecider::Verdict SplitDecider::step(const SplitFrameInfo& cur) {
         bool tcSplit = timecodeVerdict(cur);
         bool split = false;
         switch (static_cast<SplitTrigger>(rules_.trigger)) {
-            case SplitTrigger::kTimecode:
-                split = tcSplit;
-                break;
-            case SplitTrigger::kDateTime:
-                if (cur.recValid && prev_.recValid) {
-                    const int64_t s = rules_.dateTimeThreshold;
-                    split = cur.recSeconds >= prev_.recSeconds ? cur.recSeconds - prev_.recSeconds >= s + 1
-                                                               : prev_.recSeconds - cur.recSeconds >= s;
-                } else {
-                    split = cur.recValid != prev_.recValid;
-                }
-                break;
-            case SplitTrigger::kUserBits:
-                if (cur.userBitsValid && prev_.userBitsValid)
-                    split = cur.userBits != prev_.userBits;
-                else
-                    split = cur.userBitsValid != prev_.userBitsValid;
-                break;
-            case SplitTrigger::kTapeIndex:
-                split = cur.recordingStart && !prev_.recordingStart;
-                break;
+        case SplitTrigger::kTimecode: split = tcSplit; break;
+        case SplitTrigger::kDateTime:
+            if (cur.recValid && prev_.recValid) {
+                const int64_t s = rules_.dateTimeThreshold;
+                split = cur.recSeconds >= prev_.recSeconds ? cur.recSeconds - prev_.recSeconds >= s + 1
+                                                           : prev_.recSeconds - cur.recSeconds >= s;
+            } else {
+                split = cur.recValid != prev_.recValid;
+            }
+            break;
+        case SplitTrigger::kUserBits:
+            if (cur.userBitsValid && prev_.userBitsValid) split = cur.userBits != prev_.userBits;
+            else split = cur.userBitsValid != prev_.userBitsValid;
+            break;
+        case SplitTrigger::kTapeIndex: split = cur.recordingStart && !prev_.recordingStart; break;
         }
         if (forced_) {
             split = true;

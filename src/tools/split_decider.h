@@ -13,10 +13,10 @@ namespace zorv::tools {
 enum class SplitTrigger : int { kTimecode = 1, kDateTime = 2, kUserBits = 3, kTapeIndex = 4 };
 
 struct SplitRules {
-    int trigger = 1;              // SplitTrigger
-    int timecodeThreshold = 1;    // frames, trigger 1
-    int dateTimeThreshold = 1;    // seconds, trigger 2
-    int prerollSeconds = 0;       // frames of this many seconds are dropped at every file start
+    int trigger = 1;            // SplitTrigger
+    int timecodeThreshold = 1;  // frames, trigger 1
+    int dateTimeThreshold = 1;  // seconds, trigger 2
+    int prerollSeconds = 0;     // frames of this many seconds are dropped at every file start
     // Timecode style of 30-frame material (3 non-drop, 4 drop-frame); 0 takes it from the drop-frame
     // flag of the first timecode seen. 25-frame material always counts in style 2.
     int timecodeStyle30 = 0;
@@ -25,13 +25,13 @@ struct SplitRules {
 // What the splitter reads from one DV frame. Pack searches visit, sequence by sequence, the subcode
 // slots and then the VAUX slots, and take the first pack of each kind.
 struct SplitFrameInfo {
-    int sequences = 0;                        // frame bytes / 12000
+    int sequences = 0;                                                // frame bytes / 12000
     int tcHours = -1, tcMinutes = -1, tcSeconds = -1, tcFrames = -1;  // hours -1: no timecode
     bool tcDropFrame = false;
     // Recording date and time (packs 0x62/0x63 whose PC4 units digit is below 10).
     bool recValid = false;
     int recYear2 = 0, recMonth = 0, recDay = 0, recHour = 0, recMinute = 0, recSecond = 0;
-    int64_t recSeconds = 0;                   // two-digit years below 70 as 20xx, others 19xx
+    int64_t recSeconds = 0;  // two-digit years below 70 as 20xx, others 19xx
     // User bits of the first 0x14 pack: PC1..PC4.
     bool userBitsValid = false;
     std::array<uint8_t, 4> userBits{};
@@ -49,8 +49,8 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger
 class SplitDecider {
 public:
     struct Verdict {
-        bool split = false;    // the current file ends before this frame
-        bool deliver = false;  // the frame goes to an output file (false: dropped by the pre-roll)
+        bool split = false;       // the current file ends before this frame
+        bool deliver = false;     // the frame goes to an output file (false: dropped by the pre-roll)
         bool startsFile = false;  // delivered as the first frame of a file after a split
         bool newReel = false;     // ... and that file starts a new reel
     };

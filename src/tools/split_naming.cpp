@@ -9,28 +9,26 @@ namespace zorv::tools {
 std::string splitNameSuffix(int format, int64_t fileNumber, const SplitFrameInfo& first) {
     char buf[64];
     switch (static_cast<SplitNameFormat>(format)) {
-        case SplitNameFormat::kNumber:
-            std::snprintf(buf, sizeof buf, " %04lld", static_cast<long long>(fileNumber));
-            return buf;
-        case SplitNameFormat::kDateTime:
-            if (!first.recValid) return " -------- --.--.--";
-            std::snprintf(buf, sizeof buf, " %04d-%02d-%02d %02d.%02d.%02d",
-                          first.recYear2 < 90 ? 2000 + first.recYear2 : 1900 + first.recYear2, first.recMonth,
-                          first.recDay, first.recHour, first.recMinute, first.recSecond);
-            return buf;
-        case SplitNameFormat::kUserBits: {
-            if (!first.userBitsValid) return " --.--.--.--";
-            const auto& u = first.userBits;
-            std::snprintf(buf, sizeof buf, " %X%X.%X%X.%X%X.%X%X", u[3] >> 4, u[3] & 15, u[2] >> 4, u[2] & 15,
-                          u[1] >> 4, u[1] & 15, u[0] >> 4, u[0] & 15);
-            return buf;
-        }
-        case SplitNameFormat::kTimecode:
-        default:
-            if (!first.hasTimecode()) return " --.--.--.--";
-            std::snprintf(buf, sizeof buf, " %02d.%02d.%02d.%02d", first.tcHours, first.tcMinutes, first.tcSeconds,
-                          first.tcFrames);
-            return buf;
+    case SplitNameFormat::kNumber: std::snprintf(buf, sizeof buf, " %04lld", static_cast<long long>(fileNumber)); return buf;
+    case SplitNameFormat::kDateTime:
+        if (!first.recValid) return " -------- --.--.--";
+        std::snprintf(buf, sizeof buf, " %04d-%02d-%02d %02d.%02d.%02d",
+                      first.recYear2 < 90 ? 2000 + first.recYear2 : 1900 + first.recYear2, first.recMonth, first.recDay,
+                      first.recHour, first.recMinute, first.recSecond);
+        return buf;
+    case SplitNameFormat::kUserBits: {
+        if (!first.userBitsValid) return " --.--.--.--";
+        const auto& u = first.userBits;
+        std::snprintf(buf, sizeof buf, " %X%X.%X%X.%X%X.%X%X", u[3] >> 4, u[3] & 15, u[2] >> 4, u[2] & 15, u[1] >> 4,
+                      u[1] & 15, u[0] >> 4, u[0] & 15);
+        return buf;
+    }
+    case SplitNameFormat::kTimecode:
+    default:
+        if (!first.hasTimecode()) return " --.--.--.--";
+        std::snprintf(buf, sizeof buf, " %02d.%02d.%02d.%02d", first.tcHours, first.tcMinutes, first.tcSeconds,
+                      first.tcFrames);
+        return buf;
     }
 }
 
@@ -48,8 +46,7 @@ std::string uniqueFileName(const std::string& name) {
         stem.resize(kMaxSplitPathLength > ext.size() ? kMaxSplitPathLength - ext.size() : 0);
     std::string candidate = stem + ext;
     std::error_code ec;
-    for (int n = 1; std::filesystem::exists(candidate, ec); ++n)
-        candidate = stem + " (" + std::to_string(n) + ")" + ext;
+    for (int n = 1; std::filesystem::exists(candidate, ec); ++n) candidate = stem + " (" + std::to_string(n) + ")" + ext;
     return candidate;
 }
 

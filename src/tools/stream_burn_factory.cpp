@@ -15,14 +15,14 @@ namespace codec = media::codec;
 StreamBurnChoice streamBurnChoice(const core::Options& options) {
     StreamBurnChoice c;
     c.audio = options.includeAudio;
-    if (auto entry = codec::findCodec(codec::CodecRole::kVideoCompressor, options.outputCompressor.id)) c.compressor = entry->name;
+    if (auto entry = codec::findCodec(codec::CodecRole::kVideoCompressor, options.outputCompressor.id))
+        c.compressor = entry->name;
     return c;
 }
 
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
-                                                   const StreamBurnChoice& choice,
-                                                   std::string& error, bool overwrite) {
+                                                   const StreamBurnChoice& choice, std::string& error, bool overwrite) {
     media::OutputFile out;
     if (const core::Status s = out.begin(output, {overwrite, {input}}); !s) {
         error = s.sysError ? s.message + ": " + systemText(s.sysError) : s.message;
@@ -49,7 +49,8 @@ std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, con
     int64_t num = 25, den = 1;
     source->pictureRate(num, den);
     auto sink = std::make_unique<AviPictureSink>(choice.compressor, num, den, choice.audio);
-    auto job = std::make_unique<StreamBurnInJob>(family, std::move(out), std::move(source), std::move(sink),
+    auto job = std::make_unique<StreamBurnInJob>(
+        family, std::move(out), std::move(source), std::move(sink),
         overlay::overlayDrawerFactory(overlay::OverlaySettings::fromOptions(options),
                                       hdv ? core::MediaFamily::kHdv : core::MediaFamily::kAvchd));
     job->setDecoder(decoder->displayName, decoder->id.toString());

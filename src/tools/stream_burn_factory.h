@@ -27,7 +27,7 @@ StreamBurnChoice streamBurnChoice(const core::Options& options);
 // decoder's failure text.
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
-                                                   const StreamBurnChoice& choice,
-                                                   std::string& error, bool overwrite = false);
+                                                   const StreamBurnChoice& choice, std::string& error,
+                                                   bool overwrite = false);
 
 }  // namespace zorv::tools

@@ -36,7 +36,10 @@ Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
 
 StreamBurnInJob::StreamBurnInJob(core::MediaFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                                  std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers)
-    : family_(family), output_(std::move(output)), source_(std::move(source)), sink_(std::move(sink)),
+    : family_(family),
+      output_(std::move(output)),
+      source_(std::move(source)),
+      sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
 
 StreamBurnInJob::~StreamBurnInJob() {
@@ -164,7 +167,8 @@ Status StreamBurnInJob::run() {
             AVFrame* fill = nullptr;
             s = sink_->frameToFill(pic.frame->width, pic.frame->height, pic.frame->format, fill);
             if (s) {
-                const bool drawn = prepared ? painter.paint(pic.frame, fill, *drawer, pic.info) : av_frame_copy(fill, pic.frame) >= 0;
+                const bool drawn =
+                    prepared ? painter.paint(pic.frame, fill, *drawer, pic.info) : av_frame_copy(fill, pic.frame) >= 0;
                 // The shape of the picture goes along as it does with the decoder's own frames.
                 fill->sample_aspect_ratio = pic.frame->sample_aspect_ratio;
                 fill->interlaced_frame = pic.frame->interlaced_frame;
@@ -175,7 +179,8 @@ Status StreamBurnInJob::run() {
             if (prepared) drawer->draw(pic.picture, pic.info);
             s = sink_->write(pic.picture, pic.start);
         }
-        if (s && source_->takeAudio(audio, rate, channels)) s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
+        if (s && source_->takeAudio(audio, rate, channels))
+            s = sink_->writeAudio(audio.data(), audio.size(), rate, channels);
         if (!s) {
             outcome = BurnOutcome::kFailed;
             result = Status::failure(ErrorCode::kWriteFailed, failedText, s.sysError);
@@ -205,8 +210,8 @@ Status StreamBurnInJob::run() {
         result = Status::failure(ErrorCode::kWriteFailed, failedText, closed.sysError);
     }
     if (outcome == BurnOutcome::kIncompatible)
-        result = Status::failure(ErrorCode::kReadFailed,
-                                 printfText(hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd, decoderName_, decoderGuid_));
+        result = Status::failure(ErrorCode::kReadFailed, printfText(hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd,
+                                                                    decoderName_, decoderGuid_));
     if (outcome == BurnOutcome::kComplete && result.ok()) {
         if (Status c = output_.commit(); !c) {
             outcome = BurnOutcome::kFailed;
@@ -237,7 +242,8 @@ std::string StreamBurnInJob::message(bool batch) const {
         return printfText(batch ? (hdv ? kBatchIncompatibleHdv : kBatchIncompatibleAvchd)
                                 : (hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd),
                           decoderName_, decoderGuid_);
-    case BurnOutcome::kFailed: return result_.message.empty() ? (hdv ? kBurnInFailedM2t : kBurnInFailedMts) : result_.message;
+    case BurnOutcome::kFailed:
+        return result_.message.empty() ? (hdv ? kBurnInFailedM2t : kBurnInFailedMts) : result_.message;
     case BurnOutcome::kRunning: break;
     }
     return {};

@@ -27,7 +27,6 @@ struct AVFrame;
 
 namespace zorv::tools {
 
-
 // One decoded picture: 24-bit RGB (or the decoder's own frame, see PictureSource::deliverFrames), its
 // start time (100-ns units) and its metadata.
 struct DecodedPicture {

@@ -81,8 +81,8 @@ void avchdStreamPicture(const media::AvchdMetadataRecord& in, int timecodeStyle,
     out.values = v;
     out.timecodeFrames = -1;
     if (v.tcHours >= 0 && v.tcMinutes >= 0 && v.tcSeconds >= 0 && v.tcFrames >= 0) {
-        out.timecodeFrames = core::timecodeToFrames(
-            core::Timecode{v.tcHours, v.tcMinutes, v.tcSeconds, v.tcFrames}, timecodeStyle);
+        out.timecodeFrames =
+            core::timecodeToFrames(core::Timecode{v.tcHours, v.tcMinutes, v.tcSeconds, v.tcFrames}, timecodeStyle);
     }
 }
 
@@ -178,9 +178,7 @@ size_t StreamRowFormatter::format(const StreamPicture& picture) {
     return t.size();
 }
 
-bool isStreamExportType(media::FileType type) {
-    return media::formatOf(type).has(media::format_tool::kStreamExport);
-}
+bool isStreamExportType(media::FileType type) { return media::formatOf(type).has(media::format_tool::kStreamExport); }
 
 namespace {
 
@@ -230,8 +228,7 @@ core::Status writeFailed(int sysError) {
 }  // namespace
 
 core::Status exportStreamMetadataCsvFile(const std::string& inPath, const std::string& outPath,
-                                         const CsvExportSettings& settings, bool overwrite,
-                                         core::Progress* progress) {
+                                         const CsvExportSettings& settings, bool overwrite, core::Progress* progress) {
     TextOutput out;
     core::Status st = out.open(outPath, inPath, overwrite);
     if (!st) return st;

@@ -34,13 +34,12 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
         walk.timecodeStyle = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
         return core::Status::success();
     }
-    core::Status st = media::scanHdvStream(path, format.hdvLines == 720, walk.hdv,
-                                           [progress](int64_t done, int64_t total) {
-                                               if (!progress) return true;
-                                               progress->setTotal(total);
-                                               progress->setDone(done);
-                                               return !progress->cancelled();
-                                           });
+    core::Status st = media::scanHdvStream(path, format.hdvLines == 720, walk.hdv, [progress](int64_t done, int64_t total) {
+        if (!progress) return true;
+        progress->setTotal(total);
+        progress->setDone(done);
+        return !progress->cancelled();
+    });
     if (st.code == core::ErrorCode::kCancelled) return cancelled();
     return st;
 }
@@ -70,19 +69,22 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
     int64_t skipped = 0;
     const int64_t total = walk.fileSize > 0 ? walk.fileSize : 1;
     if (progress) progress->setTotal(total);
-    const int reason = media::readAvchdMetadata(walk.path, [&](const media::AvchdMetadataRecord& r, int64_t) {
-        if (progress && progress->cancelled()) {
-            stopped = true;
-            return false;
-        }
-        avchdStreamPicture(r, walk.timecodeStyle, picture);
-        if (!take(picture)) {
-            failed = true;
-            return false;
-        }
-        ++picture.index;
-        return true;
-    }, &skipped);
+    const int reason = media::readAvchdMetadata(
+        walk.path,
+        [&](const media::AvchdMetadataRecord& r, int64_t) {
+            if (progress && progress->cancelled()) {
+                stopped = true;
+                return false;
+            }
+            avchdStreamPicture(r, walk.timecodeStyle, picture);
+            if (!take(picture)) {
+                failed = true;
+                return false;
+            }
+            ++picture.index;
+            return true;
+        },
+        &skipped);
     if (failed) return core::Status::failure(core::ErrorCode::kWriteFailed);
     if (stopped) return cancelled();
     if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));

@@ -19,8 +19,8 @@ namespace zorv::tools {
 struct StreamWalk {
     std::string path;
     bool avchd = false;
-    int timecodeStyle = 4;     // 2 for 25 and 50 pictures a second, 4 otherwise
-    double avchdRate = 0;      // pictures a second from the AVCHD SPS, 0 when it has no timing
+    int timecodeStyle = 4;  // 2 for 25 and 50 pictures a second, 4 otherwise
+    double avchdRate = 0;   // pictures a second from the AVCHD SPS, 0 when it has no timing
     int64_t fileSize = 0;
     media::HdvStreamInfo hdv;  // HDV only
 };

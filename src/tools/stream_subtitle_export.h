@@ -69,7 +69,6 @@ inline int64_t streamTimeMs(int64_t t) { return (t + 5000) / 10000; }
 // fails unless overwrite). Errors as the DV export: "Failed to export subtitles" with errno on a
 // failed write, "Operation Cancelled" on cancel; the cues written before a failure stay.
 core::Status exportStreamSubtitlesFile(const std::string& inPath, const std::string& outPath,
-                                       const SubtitleSettings& settings, bool overwrite,
-                                       core::Progress* progress = nullptr);
+                                       const SubtitleSettings& settings, bool overwrite, core::Progress* progress = nullptr);
 
 }  // namespace zorv::tools

@@ -89,8 +89,7 @@ size_t SubtitleTextFormatter::format(int64_t n, const MetadataRecord& rec, const
 
     if (settings_.layout == SubtitleLayout::kAllMetadata) {
         // The three rows of the DV fixed layout, top to bottom, each read left to right.
-        TextBuf tc, recTime, shutter, gain, wb, userBits, recDate, iris, focusDist, stab, position, expo, focusMode,
-            audio;
+        TextBuf tc, recTime, shutter, gain, wb, userBits, recDate, iris, focusDist, stab, position, expo, focusMode, audio;
         core::formatTimecode(tc, rec, v.timecodeStyle, d, kVariant);
         core::formatRecTime(recTime, rec, kVariant);
         shutter_.format(shutter, rec, v.timecodeStyle, linePeriod_, kVariant);
@@ -119,10 +118,9 @@ size_t SubtitleTextFormatter::format(int64_t n, const MetadataRecord& rec, const
         core::formatRecTime(time, rec, kVariant);
         const bool dateFirst =
             settings_.layout == SubtitleLayout::kDateAboveTime || settings_.layout == SubtitleLayout::kDateThenTime;
-        const char gap = settings_.layout == SubtitleLayout::kDateAboveTime ||
-                                 settings_.layout == SubtitleLayout::kTimeAboveDate
-                             ? '\n'
-                             : ' ';
+        const char gap =
+            settings_.layout == SubtitleLayout::kDateAboveTime || settings_.layout == SubtitleLayout::kTimeAboveDate ? '\n'
+                                                                                                                     : ' ';
         t.text(dateFirst ? date.s : time.s);
         t.ch(gap);
         t.text(dateFirst ? time.s : date.s);
@@ -220,10 +218,9 @@ bool SubtitleWriter::startsScene(int64_t n) const {
     const uint32_t mask = settings_.sceneTriggerMask;
     // Frames only grow during a scan: a set holds n exactly when n is its last member.
     static const core::SceneTrigger kTriggers[] = {
-        core::kTriggerTimecode,    core::kTriggerUserBits,       core::kTriggerDateTime,
-        core::kTriggerShutter,     core::kTriggerIris,           core::kTriggerStabilizer,
-        core::kTriggerGain,        core::kTriggerExposureMode,   core::kTriggerWhiteBalance,
-        core::kTriggerFocus,       core::kTriggerAudioSampling,  core::kTriggerAudioLock,
+        core::kTriggerTimecode,     core::kTriggerUserBits,   core::kTriggerDateTime,      core::kTriggerShutter,
+        core::kTriggerIris,         core::kTriggerStabilizer, core::kTriggerGain,          core::kTriggerExposureMode,
+        core::kTriggerWhiteBalance, core::kTriggerFocus,      core::kTriggerAudioSampling, core::kTriggerAudioLock,
         core::kTriggerTapeIndex,
     };
     for (core::SceneTrigger trigger : kTriggers) {
@@ -260,8 +257,8 @@ core::Status exportSubtitles(media::DvMediaFile& source, media::File& out, const
     return core::Status::success();
 }
 
-core::Status exportSubtitlesFile(const std::string& inPath, const std::string& outPath,
-                                 const SubtitleSettings& settings, bool overwrite, core::Progress* progress) {
+core::Status exportSubtitlesFile(const std::string& inPath, const std::string& outPath, const SubtitleSettings& settings,
+                                 bool overwrite, core::Progress* progress) {
     media::DvMediaFile source;
     TextOutput out;
     if (core::Status st = openExportFiles(inPath, outPath, overwrite, source, out); !st) return st;

@@ -45,9 +45,9 @@ const char* subtitleExtension(SubtitleFormat format);
 struct SubtitleSettings {
     SubtitleLayout layout = SubtitleLayout::kAllMetadata;
     SubtitleFormat format = SubtitleFormat::kSubRip;
-    core::DisplaySettings display;       // date order, drop-frame separators, position form, GPS form
-    uint32_t sceneTriggerMask = 0x10;    // frames that start a scene start a new cue
-    bool showGps = false;                // AVCHD: a GPS line under "All metadata" ("Display Geotagging data")
+    core::DisplaySettings display;     // date order, drop-frame separators, position form, GPS form
+    uint32_t sceneTriggerMask = 0x10;  // frames that start a scene start a new cue
+    bool showGps = false;              // AVCHD: a GPS line under "All metadata" ("Display Geotagging data")
 
     static SubtitleSettings fromOptions(const core::Options& options);
 };
@@ -112,8 +112,7 @@ private:
 // The scan observer that collects runs of equal text and writes one cue per run (one write each).
 class SubtitleWriter : public media::ScanObserver {
 public:
-    SubtitleWriter(media::DvMediaFile& source, media::File& out, const SubtitleSettings& settings,
-                   int64_t offset = 0);
+    SubtitleWriter(media::DvMediaFile& source, media::File& out, const SubtitleSettings& settings, int64_t offset = 0);
 
     // Writes the file header (WebVTT only); false on a write failure.
     bool begin();
@@ -132,7 +131,7 @@ private:
     SubtitleTextFormatter formatter_;
     SubtitleCueWriter cues_;
     bool pal_;
-    int64_t lastFrame_ = -1;        // last frame read
+    int64_t lastFrame_ = -1;  // last frame read
 };
 
 // Exports subtitles of an open DV file into out (the file is scanned again from frame 0, reopened
@@ -142,8 +141,7 @@ core::Status exportSubtitles(media::DvMediaFile& source, media::File& out, const
                              core::Progress* progress = nullptr);
 
 // The same from paths: creates outPath (failing when it exists unless overwrite).
-core::Status exportSubtitlesFile(const std::string& inPath, const std::string& outPath,
-                                 const SubtitleSettings& settings, bool overwrite,
-                                 core::Progress* progress = nullptr);
+core::Status exportSubtitlesFile(const std::string& inPath, const std::string& outPath, const SubtitleSettings& settings,
+                                 bool overwrite, core::Progress* progress = nullptr);
 
 }  // namespace zorv::tools

@@ -166,14 +166,13 @@ struct TsBurnSource::Impl {
         swr_free(&swr);
     }
 
-    int64_t fill() {
-        return stream->fillSample(sample.data(), sample.size());
-    }
+    int64_t fill() { return stream->fillSample(sample.data(), sample.size()); }
     int64_t toTime(int64_t pts) const { return (pts - startPts) * 1000 / 9; }
 
     void onAux() {
         if (auxPes.empty() || auxPts < 0) return;
-        if (family == core::MediaFamily::kHdv) media::addHdvAuxSample(hdvCache, auxPes.data(), auxPes.size(), toTime(auxPts));
+        if (family == core::MediaFamily::kHdv)
+            media::addHdvAuxSample(hdvCache, auxPes.data(), auxPes.size(), toTime(auxPts));
         auxPes.clear();
     }
 
@@ -228,7 +227,8 @@ struct TsBurnSource::Impl {
             const size_t at = pcm.size();
             pcm.resize(at + static_cast<size_t>(f->nb_samples * channels));
             uint8_t* out[1] = {reinterpret_cast<uint8_t*>(pcm.data() + at)};
-            const int got = swr_convert(swr, out, f->nb_samples, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+            const int got =
+                swr_convert(swr, out, f->nb_samples, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
             pcm.resize(at + static_cast<size_t>(std::max(0, got) * channels));
             av_frame_unref(f);
         }
@@ -292,7 +292,8 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
         im.auxPid = media::hdv_pid::kAux;
         im.stream = im.m2t.get();
         im.hdvCache.setActive(true);
-        static const int64_t kRates[][2] = {{0, 1}, {24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1}, {60000, 1001}, {60, 1}};
+        static const int64_t kRates[][2] = {{0, 1},  {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
+                                            {30, 1}, {50, 1},       {60000, 1001}, {60, 1}};
         const int code = im.m2t->frameRateCode();
         if (code >= 1 && code <= 8) im.rateNum = kRates[code][0], im.rateDen = kRates[code][1];
         audioCodec = avcodec_find_decoder(AV_CODEC_ID_MP2);
@@ -303,7 +304,8 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
     im.sample.resize(im.stream->maxSampleBytes());
     im.video.onFull = [&im] { im.takeReady(); };
     im.audio.onFull = [&im] { im.drainAudio(); };
-    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads), family == core::MediaFamily::kAvchd))
+    if (!im.video.open(avcodec_find_decoder_by_name(decoder.c_str()), std::max(1, decoderThreads),
+                       family == core::MediaFamily::kAvchd))
         return Status::failure(ErrorCode::kOpenFailed, "Could not open the video decoder " + decoder);
     if (audio && !im.audio.open(audioCodec, 1)) im.wantAudio = false;
     return Status::success();

@@ -98,8 +98,7 @@ TEST_F(BatchDialogTest, RunsAJobToItsLastLogLineAndKeepsTheChoices) {
 
         QElapsedTimer timer;
         timer.start();
-        while ((dialog.jobRunning() || !dialog.logView()->toPlainText().contains("Finished on ")) &&
-               timer.elapsed() < 60000)
+        while ((dialog.jobRunning() || !dialog.logView()->toPlainText().contains("Finished on ")) && timer.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         const QString log = dialog.logView()->toPlainText();
         EXPECT_TRUE(log.startsWith("ZORV Pro - Batch processing log file\n"));
@@ -176,13 +175,13 @@ TEST_F(BatchBurnDialogTest, TimerTimesOutABurnInThatMakesNoProgress) {
     ASSERT_TRUE(dialog.jobRunning());
     QElapsedTimer timer;
     timer.start();
-    while ((dialog.jobRunning() || !dialog.logView()->toPlainText().contains("Finished on ")) &&
-           timer.elapsed() < 60000)
+    while ((dialog.jobRunning() || !dialog.logView()->toPlainText().contains("Finished on ")) && timer.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     ASSERT_FALSE(dialog.jobRunning()) << "the burn-in was never timed out";
     const QString log = dialog.logView()->toPlainText();
     EXPECT_TRUE(log.contains(
-        "Output file: " + out + "/Tape-burn.avi\nERROR: Burn-in timed out - This is probably due to the selected "
+        "Output file: " + out +
+        "/Tape-burn.avi\nERROR: Burn-in timed out - This is probably due to the selected "
         "3rd party MPEG-2 Decoder filter being unable to provide the features necessary for burning-in.\n\nPlease "
         "try selecting another \"HDV MPEG-2 Video Decoder\" in the Tools>Options menu.\n"))
         << log.toStdString();

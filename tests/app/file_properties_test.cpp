@@ -81,7 +81,8 @@ TEST(FileProperties, DvRowsHoldWhatTheGeneratorWrote) {
     EXPECT_EQ(valueOf(n, "System:"), QStringLiteral("525 (NTSC, drop frame)"));
     EXPECT_EQ(valueOf(n, "Video size:"), QStringLiteral("720 x 480"));
     EXPECT_EQ(valueOf(n, "Display aspect ratio:"), QStringLiteral("4 x 3"));
-    EXPECT_TRUE(valueOf(n, "Audio sampling:").startsWith(QStringLiteral("32 KHz"))) << valueOf(n, "Audio sampling:").toStdString();
+    EXPECT_TRUE(valueOf(n, "Audio sampling:").startsWith(QStringLiteral("32 KHz")))
+        << valueOf(n, "Audio sampling:").toStdString();
     EXPECT_EQ(valueOf(n, "Prem Reel:"), QStringLiteral("<missing>"));  // AVI files only
     EXPECT_EQ(valueOf(n, "Size:"), fileSizeText(40 * 120000, en));
 
@@ -99,7 +100,8 @@ TEST(FileProperties, HdvRowsHoldWhatTheGeneratorWrote) {
     EXPECT_EQ(valueOf(p, "Type:"), QStringLiteral("MPEG-2 transport stream"));
     EXPECT_EQ(valueOf(p, "Subtype:"), QStringLiteral("HDV2"));
     EXPECT_EQ(valueOf(p, "Size:"), fileSizeText(pal.fileSize, en));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d estimated$")).match(valueOf(p, "Duration:")).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d estimated$")).match(valueOf(p, "Duration:")).hasMatch())
         << valueOf(p, "Duration:").toStdString();
     EXPECT_EQ(valueOf(p, "Frame rate:"), QStringLiteral("25.00"));
     EXPECT_EQ(valueOf(p, "Source frame rate:"), QStringLiteral("25.00"));
@@ -134,7 +136,8 @@ TEST(FileProperties, AvchdRowsHoldWhatTheGeneratorWrote) {
     EXPECT_EQ(valueOf(f, "Size:"), fileSizeText(fullWritten.fileSize, en));
     // 50 pictures: 1960 ms between the first and last time stamps, rounded to 2 s.
     EXPECT_EQ(valueOf(f, "Duration:"), QStringLiteral("00:00:02"));
-    EXPECT_EQ(valueOf(f, "Bitrate:"), QString::number(fullWritten.fileSize * 8.0 / 2 / 1e6, 'f', 2) + QStringLiteral(" Mbps"));
+    EXPECT_EQ(valueOf(f, "Bitrate:"),
+              QString::number(fullWritten.fileSize * 8.0 / 2 / 1e6, 'f', 2) + QStringLiteral(" Mbps"));
     EXPECT_EQ(valueOf(f, "Frame rate:"), QStringLiteral("25.0000"));
     EXPECT_EQ(valueOf(f, "Frame type:"), QStringLiteral("Progressive"));
     EXPECT_EQ(valueOf(f, "Video size:"), QStringLiteral("1920 x 1080"));

@@ -201,9 +201,8 @@ TEST_F(MainDialogTest, RefusesHdv1AndUnknownFilesWithThePath) {
     }
     EXPECT_FALSE(w.openFile(QString::fromStdString(junk.string())));
     ASSERT_EQ(prompts_.seen.size(), 2u);
-    EXPECT_EQ(prompts_.seen[1].text,
-              "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n" +
-                  QString::fromStdString(junk.string()));
+    EXPECT_EQ(prompts_.seen[1].text, "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n" +
+                                         QString::fromStdString(junk.string()));
 
     EXPECT_FALSE(w.openFile(QString::fromStdString((dir_ / "missing.avi").string())));
     EXPECT_TRUE(prompts_.seen.back().text.startsWith("Unable to open the requested file:\r\n\r\n"));
@@ -329,7 +328,8 @@ TEST_F(MainDialogTest, AvchdWithGpsOffersDisplayMapAtTheShownPosition) {
         return true;
     });
     CMainDialog& w = makeWindow();
-    ASSERT_TRUE(w.openFile(QString::fromStdString(path))) << (prompts_.seen.empty() ? "" : prompts_.seen[0].text.toStdString());
+    ASSERT_TRUE(w.openFile(QString::fromStdString(path)))
+        << (prompts_.seen.empty() ? "" : prompts_.seen[0].text.toStdString());
     EXPECT_EQ(w.fileFamily(), core::MediaFamily::kAvchd);
     EXPECT_TRUE(w.hasGeotagging());
     EXPECT_TRUE(enabled(cmd::kDisplayMap));
@@ -381,7 +381,11 @@ TEST_F(MainDialogTest, ACrashReportIsOfferedOnceWithItsFolder) {
     });
     CMainDialog& w = makeWindow();
     EXPECT_FALSE(w.offerLastCrashReport(report.string())) << "no report, nothing to say";
-    { std::FILE* f = std::fopen(report.c_str(), "w"); std::fputs("signal 11\n", f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(report.c_str(), "w");
+        std::fputs("signal 11\n", f);
+        std::fclose(f);
+    }
     prompts_.answer = QMessageBox::Open;
     EXPECT_TRUE(w.offerLastCrashReport(report.string()));
     ASSERT_EQ(prompts_.seen.size(), 1u);

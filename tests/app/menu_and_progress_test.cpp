@@ -67,7 +67,7 @@ TEST(ProgressArithmetic, RemainingTimeForms) {
     EXPECT_EQ(remainingTimeText(50, 100), "2 Minutes Remaining");  // R = 100
     // R = 7: seconds rounded to a multiple of five.
     EXPECT_EQ(remainingTimeText(50, 7), "10 Seconds Remaining");
-    EXPECT_EQ(remainingTimeText(50, 1), std::nullopt);             // R = 1: left unchanged
+    EXPECT_EQ(remainingTimeText(50, 1), std::nullopt);  // R = 1: left unchanged
     EXPECT_EQ(remainingTimeText(50, 3700), "1 Hours 2 Mins Remaining");
     EXPECT_EQ(remainingTimeText(0, 100), std::nullopt);
 }

@@ -17,7 +17,8 @@ using core::BurnGrid;
 TEST(MetadataPanelLayout, NoItemsMeetOrLeaveThePanelAtAnySizeAndScale) {
     PanelFont font;
     ASSERT_TRUE(font.open());
-    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
+    for (core::BurnGrid kind :
+         {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
         const size_t cells = overlay::metadataWindowCells(kind).size();
         for (double scale : {1.0, 1.5, 2.0}) {
             int lastHeight = 0;
@@ -25,8 +26,8 @@ TEST(MetadataPanelLayout, NoItemsMeetOrLeaveThePanelAtAnySizeAndScale) {
                 const int w = static_cast<int>(std::lround(logical * scale));
                 const int h = static_cast<int>(std::lround(MetadataPanel::kHeight * scale));
                 const PanelLayout l = layoutMetadataPanel(kind, w, h, scale, font);
-                const auto where = ::testing::Message() << "kind " << static_cast<int>(kind) << " scale " << scale
-                                                        << " width " << logical;
+                const auto where = ::testing::Message()
+                                   << "kind " << static_cast<int>(kind) << " scale " << scale << " width " << logical;
                 ASSERT_GT(l.charHeight, 0) << where;
                 ASSERT_EQ(l.boxes.size(), cells) << where;
                 // A wider panel never gets a smaller font (but for a pixel of rounding of the grid).
@@ -51,7 +52,8 @@ TEST(MetadataPanelLayout, DefaultWidthTextIsReadable) {
     PanelFont font;
     ASSERT_TRUE(font.open());
     // The panel at the window's default width (648) and at 540: at least 12-pixel characters.
-    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps})
+    for (core::BurnGrid kind :
+         {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps})
         for (int w : {540, 640})
             EXPECT_GE(layoutMetadataPanel(kind, w, 100, 1.0, font).charHeight, 12) << static_cast<int>(kind) << " " << w;
 }

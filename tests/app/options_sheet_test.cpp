@@ -156,8 +156,8 @@ TEST_F(OptionsSheetTest, ModifyPageMessagesCarryTheModePrefix) {
     core::Options o = core::Options::defaults();
     o.changeTimecode = true;
     o.timecodeMode = core::modify_mode::kStartFrom;
-    COptionsSheet sheet(nullptr, QStringLiteral("Confirm Settings for Modifying Metadata"),
-                        {OptionsPageId::kModifyMetadata}, o);
+    COptionsSheet sheet(nullptr, QStringLiteral("Confirm Settings for Modifying Metadata"), {OptionsPageId::kModifyMetadata},
+                        o);
     QLineEdit* hours = field<QLineEdit>(sheet, OptionsPageId::kModifyMetadata, "tcHours");
     type(hours, QStringLiteral("-1"));
     sheet.accept();

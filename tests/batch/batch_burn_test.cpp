@@ -102,8 +102,8 @@ protected:
         const BatchMedia& m = BatchMedia::get();
         const std::string log = testing::readText(runner.logPath());
         const auto blocks = testing::fileBlocks(testing::logLines(log));
-        for (const auto& [name, line] : {std::pair<const char*, const char*>{"hdv", tools::kBatchTimedOutHdv},
-                                         {"avchd", tools::kBatchTimedOutAvchd}}) {
+        for (const auto& [name, line] :
+             {std::pair<const char*, const char*>{"hdv", tools::kBatchTimedOutHdv}, {"avchd", tools::kBatchTimedOutAvchd}}) {
             SCOPED_TRACE(name);
             const auto& b = blocks.at(m.path(name));
             ASSERT_EQ(b.size(), 3u);

@@ -100,7 +100,7 @@ TEST(BatchRules, RemainingTimeLine) {
     EXPECT_EQ(remainingTimeText(60, 50), "2 Minutes Remaining");  // 60 s left: m = 1, shown plus one
     EXPECT_EQ(remainingTimeText(100, 95), "5 Seconds Remaining");
     EXPECT_EQ(remainingTimeText(3600, 50), "1 Hours 1 Mins Remaining");
-    EXPECT_EQ(remainingTimeText(7, 99), "");  // r = 0
+    EXPECT_EQ(remainingTimeText(7, 99), "");                       // r = 0
     EXPECT_EQ(remainingTimeText(23, 50), "25 Seconds Remaining");  // s = 23 -> (26 / 5) * 5
 }
 

@@ -72,12 +72,15 @@ std::vector<OpCase> cases() {
          {{"a1", "File skipped - conversion to same file type was requested", nullptr},
           {"a2", "Converting from AVI Type 2 to AVI Type 1 ...", "Conversion Complete"},
           {"raw", "Converting from Raw DV to AVI Type 1 ...", "Conversion Complete"},
-          {"hdv", hdvAvi, nullptr}, {"hdv720", hdvAvi, nullptr}, {"avchd", avchdAvi, nullptr}}},
+          {"hdv", hdvAvi, nullptr},
+          {"hdv720", hdvAvi, nullptr},
+          {"avchd", avchdAvi, nullptr}}},
         {BatchOp::kConvertAvi2,
          {{"a1", "Converting from AVI Type 1 to AVI Type 2 ...", "Conversion Complete"},
           {"a2", "File skipped - conversion to same file type was requested", nullptr},
           {"raw", "Converting from Raw DV to AVI Type 2 ...", "Conversion Complete"},
-          {"hdv", hdvAvi, nullptr}, {"avchd", avchdAvi, nullptr}}},
+          {"hdv", hdvAvi, nullptr},
+          {"avchd", avchdAvi, nullptr}}},
         {BatchOp::kConvertRawDv,
          {{"a1", "Converting from AVI Type 1 to Raw DV ...", "Conversion Complete"},
           {"a2", "Converting from AVI Type 2 to Raw DV ...", "Conversion Complete"},
@@ -89,8 +92,7 @@ std::vector<OpCase> cases() {
           {"a2", "Extracting audio ...", "Audio Extraction Complete"},
           {"raw", "Extracting audio ...", "Audio Extraction Complete"},
           {"hdv", "Extracting audio ...", "Audio Extraction Complete"},
-          {"hdv720", "File skipped - audio extraction from HDV1 (720 line) M2T file type not currently supported",
-           nullptr},
+          {"hdv720", "File skipped - audio extraction from HDV1 (720 line) M2T file type not currently supported", nullptr},
           {"avchd", "Extracting audio ...", "Audio Extraction Complete"}}},
         {BatchOp::kBurnIn,
          {{"a1", "Burning-in metadata ...", "Burn-in Complete"},
@@ -136,8 +138,7 @@ std::vector<OpCase> cases() {
          {{"a1", "Fixing Premiere start timecode ...", "Fixed"},
           {"a2", "Fixing Premiere start timecode ...", "Fixed"},
           {"raw", "File skipped - Raw DV file type does not support a Premiere start timecode", nullptr},
-          {"hdv", "File skipped - fixing Premiere start timecode in HDV M2T file type not currently supported",
-           nullptr},
+          {"hdv", "File skipped - fixing Premiere start timecode in HDV M2T file type not currently supported", nullptr},
           {"avchd", "File skipped - AVCHD M2TS file type does not support a Premiere start timecode", nullptr}}},
     };
 }
@@ -146,8 +147,7 @@ TEST_F(BatchRunnerTest, EveryOperationSkipsRunsAndLogsEachFileInOrder) {
     for (const OpCase& c : cases()) {
         SCOPED_TRACE(operationEntry(c.op).text);
         TempFolder out, inputs;
-        const std::vector<std::string> files =
-            changesInputFiles(c.op) ? media().copiesIn(inputs) : media().all();
+        const std::vector<std::string> files = changesInputFiles(c.op) ? media().copiesIn(inputs) : media().all();
         BatchRunner runner(settingsFor(c.op, out.str()));
         runner.run(files);
         ASSERT_FALSE(runner.aborted());
@@ -302,8 +302,7 @@ TEST_F(BatchRunnerTest, SeveralFilesAtOnceLogTheSameBlocksInFileOrder) {
         runner.run(files);
         std::vector<std::string> body;
         for (auto l : testing::logLines(testing::readText(runner.logPath()))) {
-            if (l.rfind("Started on", 0) == 0 || l.rfind("Finished on", 0) == 0 || l.rfind("Log pathname", 0) == 0)
-                continue;
+            if (l.rfind("Started on", 0) == 0 || l.rfind("Finished on", 0) == 0 || l.rfind("Log pathname", 0) == 0) continue;
             const size_t at = l.find(out.str());
             if (at != std::string::npos) l.replace(at, out.str().size(), "OUT");
             body.push_back(l);
@@ -332,9 +331,9 @@ TEST_F(BatchRunnerTest, MissingFileIsLoggedAndCountsAsFailed) {
 
 TEST_F(BatchRunnerTest, AbortedFilesLeaveNoPartialOutputNorTemporaryFile) {
     // Abort as soon as the first file names its output: the run is cancelled while it writes.
-    for (BatchOp op : {BatchOp::kConvertAvi1, BatchOp::kConvertAvi2, BatchOp::kConvertRawDv, BatchOp::kExtractAudio,
-                       BatchOp::kBurnIn, BatchOp::kModify, BatchOp::kSplit, BatchOp::kExportMetadata,
-                       BatchOp::kExportSubtitles}) {
+    for (BatchOp op :
+         {BatchOp::kConvertAvi1, BatchOp::kConvertAvi2, BatchOp::kConvertRawDv, BatchOp::kExtractAudio, BatchOp::kBurnIn,
+          BatchOp::kModify, BatchOp::kSplit, BatchOp::kExportMetadata, BatchOp::kExportSubtitles}) {
         SCOPED_TRACE(operationEntry(op).text);
         TempFolder out;
         BatchRunner runner(settingsFor(op, out.str()));

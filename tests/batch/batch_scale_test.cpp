@@ -107,8 +107,9 @@ TEST(BatchResults, LinesReadBackExactlyAndTornLinesAreNoRecord) {
         EXPECT_DOUBLE_EQ(back->result.seconds, 1.25);
         for (size_t cut = 0; cut < line.size(); ++cut) EXPECT_FALSE(parseResultLine(line.substr(0, cut))) << cut;
     }
-    for (const char* other : {"{}", "[1,2]", "{\"path\":\"/a\",\"operation\":\"x\",\"outcome\":\"maybe\","
-                                              "\"message\":\"\",\"outputs\":[]}",
+    for (const char* other : {"{}", "[1,2]",
+                              "{\"path\":\"/a\",\"operation\":\"x\",\"outcome\":\"maybe\","
+                              "\"message\":\"\",\"outputs\":[]}",
                               "{\"path\":\"/a\",\"operation\":\"x\",\"outcome\":\"done\",\"message\":\"\","
                               "\"outputs\":[{\"path\":\"/o\",\"size\":1.5}]}"})
         EXPECT_FALSE(parseResultLine(other)) << other;
@@ -172,8 +173,8 @@ TEST(BatchResults, ResumeTakesOnlyDoneFilesWhoseOutputsAreIntact) {
     };
     const ResumeIndex index(records, "export");
     for (const char* done : {"/in/done", "/in/redone", "/in/resumed"}) EXPECT_TRUE(index.doneEarlier(done)) << done;
-    for (const char* run : {"/in/shrunk", "/in/gone", "/in/failed", "/in/skipped", "/in/other-op", "/in/undone",
-                            "/in/never"})
+    for (const char* run :
+         {"/in/shrunk", "/in/gone", "/in/failed", "/in/skipped", "/in/other-op", "/in/undone", "/in/never"})
         EXPECT_FALSE(index.doneEarlier(run)) << run;
     EXPECT_EQ(index.doneEarlier("/in/done")->outputs[0].path, good.path);
 
@@ -186,9 +187,8 @@ TEST(BatchResults, ResumeTakesOnlyDoneFilesWhoseOutputsAreIntact) {
     EXPECT_EQ(byPath["/in/redone"], FileOutcome::kDone);
     EXPECT_EQ(byPath["/in/undone"], FileOutcome::kDone);
     EXPECT_EQ(byPath["/in/failed"], FileOutcome::kFailed);
-    EXPECT_TRUE(std::is_sorted(merged.begin(), merged.end(), [](const auto& a, const auto& b) {
-        return a.result.path < b.result.path;
-    }));
+    EXPECT_TRUE(std::is_sorted(merged.begin(), merged.end(),
+                               [](const auto& a, const auto& b) { return a.result.path < b.result.path; }));
 }
 
 TEST(BatchProgressLine, CountsTimesAndCurrentFile) {
@@ -199,8 +199,8 @@ TEST(BatchProgressLine, CountsTimesAndCurrentFile) {
 
 TEST(BatchRunnerResults, ReportsEachFileAsItFinishesAndSkipsFilesDoneEarlier) {
     TempFolder in, out;
-    std::map<std::string, std::string> paths = {{"a1", in.file("Clip1.avi")}, {"raw", in.file("Tape.dv")},
-                                                {"junk", in.file("Notes.bin")}};
+    std::map<std::string, std::string> paths = {
+        {"a1", in.file("Clip1.avi")}, {"raw", in.file("Tape.dv")}, {"junk", in.file("Notes.bin")}};
     ASSERT_TRUE(testing::runGen("clip '" + paths["a1"] + "' --frames 50"));
     ASSERT_TRUE(testing::runGen("clip '" + paths["raw"] + "' --frames 5 --container rawdv"));
     std::ofstream(paths["junk"]) << "not a recording";

@@ -92,9 +92,7 @@ private:
     bool ok_ = false;
 };
 
-inline std::string readText(const std::string& path) {
-    return zorv::gen::fileBytes(path);
-}
+inline std::string readText(const std::string& path) { return zorv::gen::fileBytes(path); }
 
 // The log split at its CR LF line ends.
 inline std::vector<std::string> logLines(const std::string& text) {

@@ -43,8 +43,10 @@ int reap(pid_t pid, int* signal = nullptr) {
 }
 
 long ffprobeFrames(const std::string& path) {
-    std::string cmd = "ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
-                      "-of default=nw=1:nk=1 '" + path + "' 2>&1";
+    std::string cmd =
+        "ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
+        "-of default=nw=1:nk=1 '" +
+        path + "' 2>&1";
     std::FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return -1;
     char buf[128] = {};
@@ -96,8 +98,8 @@ TEST_F(CaptureInterrupt, KilledOrTerminatedCaptureLeavesReadableFiles) {
                            Point{SIGHUP, 1100, "avi1"}}) {
         SCOPED_TRACE(std::to_string(p.signal) + " after " + std::to_string(p.afterMs) + " ms");
         const std::string stem = at("cap" + std::to_string(p.signal) + "_" + std::to_string(p.afterMs));
-        pid_t pid = startCapture({"--device", "sim:" + tape, "--out", stem, "--split", "off", "--type", p.type},
-                                 stem + ".out");
+        pid_t pid =
+            startCapture({"--device", "sim:" + tape, "--out", stem, "--split", "off", "--type", p.type}, stem + ".out");
         std::this_thread::sleep_for(std::chrono::milliseconds(p.afterMs));
         ::kill(pid, p.signal);
         int signal = 0;
@@ -160,8 +162,8 @@ TEST_F(CaptureInterrupt, LaterSessionsAppendAndDroppedFramesAreReported) {
     ASSERT_TRUE(gen::writeClip(desc, tape, gen::Container::Avi2));
     const std::string stem = at("Tape");
     for (int run = 0; run < 2; ++run) {
-        pid_t pid = startCapture({"--device", "sim:" + tape, "--out", stem, "--fast", "--stop-after-idle", "1"},
-                                 at("run.out"));
+        pid_t pid =
+            startCapture({"--device", "sim:" + tape, "--out", stem, "--fast", "--stop-after-idle", "1"}, at("run.out"));
         EXPECT_EQ(reap(pid), 0) << readText(at("run.out"));
     }
     const std::string log = readText(stem + ".log");
@@ -173,9 +175,9 @@ TEST_F(CaptureInterrupt, LaterSessionsAppendAndDroppedFramesAreReported) {
     EXPECT_NE(csv.find("\"Tape 0001.avi\""), std::string::npos) << csv;
     EXPECT_NE(csv.find("\"Tape 0002.avi\""), std::string::npos) << csv;
 
-    pid_t pid = startCapture({"--device", "sim:" + tape, "--out", at("Drop"), "--fast", "--stop-after-idle", "1",
-                              "--sim-drop", "3"},
-                             at("drop.out"));
+    pid_t pid =
+        startCapture({"--device", "sim:" + tape, "--out", at("Drop"), "--fast", "--stop-after-idle", "1", "--sim-drop", "3"},
+                     at("drop.out"));
     EXPECT_EQ(reap(pid), 3) << readText(at("drop.out"));
     EXPECT_NE(readText(at("Drop.log")).find("Dropped frames: 3\r\n"), std::string::npos);
 }

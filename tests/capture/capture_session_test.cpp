@@ -415,10 +415,8 @@ TEST_F(CaptureTest, DropFrameLogLinesFollowTheDisplayOptionAndTheBatchListDoesNo
         captureWholeTape(deck, session);
         ASSERT_EQ(session.files().size(), 1u);
         std::string log = readText(session.logPath());
-        if (display == 0)
-            EXPECT_NE(log.find("Start TC: 00:00:00;00\r\nEnd TC: 00:00:01;09\r\n"), std::string::npos) << log;
-        else
-            EXPECT_NE(log.find("Start TC: 00;00;00;00\r\nEnd TC: 00;00;01;09\r\n"), std::string::npos) << log;
+        if (display == 0) EXPECT_NE(log.find("Start TC: 00:00:00;00\r\nEnd TC: 00:00:01;09\r\n"), std::string::npos) << log;
+        else EXPECT_NE(log.find("Start TC: 00;00;00;00\r\nEnd TC: 00;00;01;09\r\n"), std::string::npos) << log;
         EXPECT_EQ(tdatOf(session.files()[0].path).timecode, "00;00;00;00");
         // The batch list is read by editors: their drop-frame form whatever the display option.
         const std::string list = readText(session.batchListPath());
@@ -582,8 +580,7 @@ TEST_F(CaptureTest, StallBeyondTheBufferCountsDroppedFramesWithoutBlockingTheDev
     bool deviceFinishedDuringStall = false;
     session.setBeforeWriteHook([&](int64_t n) {
         if (n == 0)
-            deviceFinishedDuringStall =
-                waitFor([&] { return deck.transportState() == SimTransportState::kStopped; }, 10s);
+            deviceFinishedDuringStall = waitFor([&] { return deck.transportState() == SimTransportState::kStopped; }, 10s);
     });
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(waitFor([&] { return deck.transportState() == SimTransportState::kStopped; }));

@@ -180,8 +180,7 @@ TEST_F(BatchKilled, KilledRunLeavesWholeLinesAndResumeRedoesOnlyTheUnfinishedFil
                   .status,
               0);
     for (const Rec& clean : readRecords(dir.file("clean.jsonl")))
-        EXPECT_EQ(runCommand("cmp -s " + quote(recorded.at(clean.path)) + " " + quote(clean.outputs.at(0).first)).status,
-                  0)
+        EXPECT_EQ(runCommand("cmp -s " + quote(recorded.at(clean.path)) + " " + quote(clean.outputs.at(0).first)).status, 0)
             << clean.path;
 }
 
@@ -192,8 +191,8 @@ std::vector<std::string> comparable(const std::vector<Rec>& records, const std::
         std::string line = r.path + "|" + r.outcome + "|" + r.message + "|" + std::to_string(r.frames) + "|" +
                            std::to_string(r.doneEarlier);
         for (const auto& [path, size] : r.outputs)
-            line += "|" + (path.rfind(folder, 0) == 0 ? "OUT" + path.substr(folder.size()) : path) + ":" +
-                    std::to_string(size);
+            line +=
+                "|" + (path.rfind(folder, 0) == 0 ? "OUT" + path.substr(folder.size()) : path) + ":" + std::to_string(size);
         out.push_back(line);
     }
     std::sort(out.begin(), out.end());
@@ -205,9 +204,11 @@ TEST(BatchScaleCli, SlicesRunByGnuParallelMergeToTheSingleRunsResults) {
     TempDir dir;
     fs::create_directories(dir.file("in"));
     std::string list;
-    const std::vector<std::pair<std::string, std::string>> inputs = {
-        {"a.avi", "clip"}, {"b.avi", "clip --container avi2"}, {"c.dv", "clip --container rawdv"},
-        {"d.m2t", "hdv --frames 30"}, {"e.avi", "clip --frames 3"}};
+    const std::vector<std::pair<std::string, std::string>> inputs = {{"a.avi", "clip"},
+                                                                     {"b.avi", "clip --container avi2"},
+                                                                     {"c.dv", "clip --container rawdv"},
+                                                                     {"d.m2t", "hdv --frames 30"},
+                                                                     {"e.avi", "clip --frames 3"}};
     for (const auto& [name, gen] : inputs) {
         const std::string path = dir.file("in/" + name);
         const std::string args = gen.find("--frames") == std::string::npos ? gen + " --frames 5" : gen;

@@ -18,8 +18,8 @@ TEST(CliBurn, BurnsAClipIntoItsDefaultOutputAndChecksItsOptions) {
     const std::string out = dir.file("clip-burn.avi");
     ASSERT_TRUE(std::filesystem::exists(out));
     EXPECT_EQ(std::filesystem::file_size(out), std::filesystem::file_size(in));
-    const RunResult probe = runCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 " +
-                                       quote(out));
+    const RunResult probe = runCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 " + quote(out));
     EXPECT_EQ(probe.out, "20\n");
 
     EXPECT_EQ(runZorv("burn " + quote(in) + " --mode scenes:0").status, 2);
@@ -56,8 +56,10 @@ TEST(CliBurn, AvchdUncompressedWithAudioIsRawVideoAndPcmWithEveryPicture) {
     RunResult r = runZorv("burn " + quote(in) + " --compressor Uncompressed --audio");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Burn-in complete."), std::string::npos) << r.out;
-    const RunResult probe = runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
-                                       "-of csv=p=0 " + quote(out));
+    const RunResult probe = runCommand(
+        "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+        "-of csv=p=0 " +
+        quote(out));
     EXPECT_EQ(probe.out.substr(0, probe.out.find('\n')), "rawvideo,40") << probe.out;
     EXPECT_NE(probe.out.find("pcm_s16le,"), std::string::npos) << probe.out;
 
@@ -65,15 +67,18 @@ TEST(CliBurn, AvchdUncompressedWithAudioIsRawVideoAndPcmWithEveryPicture) {
     const std::string ffv1 = dir.file("ffv1.avi");
     r = runZorv("burn " + quote(in) + " --compressor ffv1 -o " + quote(ffv1));
     EXPECT_EQ(r.status, 0) << r.out;
-    const RunResult probe2 = runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
-                                        "-of csv=p=0 " + quote(ffv1));
+    const RunResult probe2 = runCommand(
+        "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+        "-of csv=p=0 " +
+        quote(ffv1));
     EXPECT_EQ(probe2.out, "ffv1,40\n");
     // A compressor that will not take the decoder's limited-range pictures gets them converted.
     const std::string mjpeg = dir.file("mjpeg.avi");
     r = runZorv("burn " + quote(in) + " --compressor mjpeg -o " + quote(mjpeg));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(runCommand("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 " +
-                         quote(mjpeg)).out,
+                         quote(mjpeg))
+                  .out,
               "mjpeg,40\n");
     EXPECT_EQ(runZorv("burn " + quote(in) + " --in-place").status, 2);
 }

@@ -9,10 +9,10 @@
 
 using zorv::testing::quote;
 using zorv::testing::runCommand;
-using zorv::testing::TempDir;
-using zorv::testing::runZorv;
 using zorv::testing::runGen;
 using zorv::testing::RunResult;
+using zorv::testing::runZorv;
+using zorv::testing::TempDir;
 
 namespace {
 
@@ -73,9 +73,11 @@ TEST(CliFrame, AgreesWithFfprobeAndExiftoolOnFfmpegDv) {
     if (!haveTool("ffmpeg") || !haveTool("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
     TempDir tmp;
     std::string dv = tmp.file("ff.dv");
-    auto made = runCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=r=48000 -t 3 "
-                           "-timecode 10:00:00:00 -metadata creation_time=2009-12-31T23:59:30 -pix_fmt yuv420p -ac 2 "
-                           "-f dv " + quote(dv));
+    auto made = runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=r=48000 -t 3 "
+        "-timecode 10:00:00:00 -metadata creation_time=2009-12-31T23:59:30 -pix_fmt yuv420p -ac 2 "
+        "-f dv " +
+        quote(dv));
     ASSERT_EQ(made.status, 0) << made.out;
 
     auto probe = runCommand("ffprobe -v error -show_entries format_tags=timecode -of default=nw=1:nk=1 " + quote(dv));
@@ -108,8 +110,11 @@ TEST(CliFrame, AgreesWithFfprobeAndExiftoolOnFfmpegDv) {
 TEST(CliFrame, DropFrameTimecodeAndDroppedFrames) {
     TempDir tmp;
     std::string avi = tmp.file("ntsc.avi");
-    ASSERT_EQ(runGen("clip " + quote(avi) + " --system ntsc --frames 40 --container avi2 --index idx1-movi "
-                      "--tc 00:00:59:28 --df --drop 5").status, 0);
+    ASSERT_EQ(runGen("clip " + quote(avi) +
+                     " --system ntsc --frames 40 --container avi2 --index idx1-movi "
+                     "--tc 00:00:59:28 --df --drop 5")
+                  .status,
+              0);
     auto r = runZorv("frame " + quote(avi) + " 2 --json");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(jsonField(r.out, "timecode"), "00:01:00;02");  // ;00 and ;01 are skipped labels

@@ -16,7 +16,8 @@ protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir();
         path_ = dir_->file("cam.m2t");
-        const RunResult g = runGen("hdv " + quote(path_) + " --frames 50 --packet 192 --tc 10:20:30:00 "
+        const RunResult g = runGen("hdv " + quote(path_) +
+                                   " --frames 50 --packet 192 --tc 10:20:30:00 "
                                    "--date 2009-12-31T23:59:58 --drop-aux 4 --reel REEL01");
         ASSERT_EQ(g.status, 0) << g.out;
     }

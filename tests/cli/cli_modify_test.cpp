@@ -72,8 +72,8 @@ TEST_F(CliModify, FixPremiereRenameAndSetMtime) {
     const std::string raw = dir.file("clip.dv");
     ASSERT_EQ(runGen("clip " + quote(raw) + " --frames 3 --container rawdv").status, 0);
     r = runZorv("fix-premiere " + quote(raw));
-    EXPECT_NE(r.out.find("File skipped - Raw DV file type does not support a Premiere start timecode"),
-              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("File skipped - Raw DV file type does not support a Premiere start timecode"), std::string::npos)
+        << r.out;
     r = runZorv("modify " + quote(raw) + " --user-bits 1:2:3:4");
     EXPECT_NE(r.out.find("File type not supported"), std::string::npos) << r.out;
 }

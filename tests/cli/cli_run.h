@@ -11,8 +11,8 @@
 namespace zorv::testing {
 
 struct RunResult {
-    int status = -1;     // exit status
-    std::string out;     // stdout (and stderr when merged)
+    int status = -1;  // exit status
+    std::string out;  // stdout (and stderr when merged)
 };
 
 // Runs a shell command line; with mergeStderr, stderr is captured too.

@@ -11,8 +11,10 @@ namespace zorv::testing {
 namespace {
 
 std::string videoFrames(const std::string& avi) {
-    const RunResult probe = runCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                       "stream=codec_name,nb_read_frames -of csv=p=0 " + quote(avi));
+    const RunResult probe = runCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=codec_name,nb_read_frames -of csv=p=0 " +
+        quote(avi));
     return probe.out;
 }
 
@@ -34,7 +36,8 @@ TEST(CliStreamBurn, HdvKeepsItsLastPictureWithAndWithoutSound) {
 // The hashes of the pictures' rows [top, top + rows), in picture order.
 std::string rowHashes(const std::string& file, int top, int rows) {
     const RunResult r = runCommand("ffmpeg -v error -i " + quote(file) + " -map 0:v -vf crop=iw:" + std::to_string(rows) +
-                                       ":0:" + std::to_string(top) + " -pix_fmt yuv420p -f framemd5 - | grep -v '^#' | "
+                                       ":0:" + std::to_string(top) +
+                                       " -pix_fmt yuv420p -f framemd5 - | grep -v '^#' | "
                                        "awk -F, '{ print $NF }'",
                                    false);
     return r.out;

@@ -54,8 +54,10 @@ TEST_F(LeadingB, SizeAndDurationAreThePicturesShown) {
     EXPECT_EQ(infoField(info.out, "Duration"), want);
 
     if (!installed("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
-    const RunResult probe = runCommand("ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
-                                       "-of csv=p=0 " + quote(path_));
+    const RunResult probe = runCommand(
+        "ffprobe -v error -select_streams v:0 -show_entries stream=width,height "
+        "-of csv=p=0 " +
+        quote(path_));
     EXPECT_EQ(probe.out.substr(0, 8), "640,360\n");
 }
 

@@ -58,8 +58,8 @@ TEST(StreamSubtitlesCli, BatchWritesOneSubtitleFilePerStream) {
     ASSERT_EQ(runGen("hdv " + quote(hdv)).status, 0);
     ASSERT_EQ(runGen("avchd " + quote(avchd) + " --frames 120 --size 640x352").status, 0);
     std::filesystem::create_directory(dir.file("out"));
-    const RunResult r = runZorv("batch --op subtitles --out " + quote(dir.file("out")) + " " + quote(hdv) + " " +
-                                quote(avchd));
+    const RunResult r =
+        runZorv("batch --op subtitles --out " + quote(dir.file("out")) + " " + quote(hdv) + " " + quote(avchd));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(count(r.out, "Subtitle export complete"), 2u) << r.out;
     EXPECT_GT(count(slurp(dir.file("out/tape.srt")), " --> "), 0u);

@@ -20,9 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    return zorv::gen::fileBytes(path);
-}
+std::string slurp(const std::string& path) { return zorv::gen::fileBytes(path); }
 
 bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
 
@@ -171,8 +169,7 @@ TEST(CliConvert, FailuresPrintTheSystemTextAndExitNonZero) {
     std::ofstream(junk) << std::string(300000, 'j');
     r = runZorvScripted("extract-audio " + quote(junk));
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.out, "zorv: File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format"))
-        << r.out;
+    EXPECT_TRUE(contains(r.out, "zorv: File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format")) << r.out;
     EXPECT_FALSE(fs::exists(tmp.file("junk.wav")));
 
     // A recording without sound.

@@ -47,10 +47,8 @@ std::vector<StreamHeader> streamHeaders(const std::string& path) {
             if (end > to && id(at) != "LIST") break;
             if (id(at) == "LIST" && at + 12 <= to && (id(at + 8) == "hdrl" || id(at + 8) == "strl"))
                 self(self, at + 12, std::min(end, to));
-            else if (id(at) == "strh" && size >= 8 && at + 16 <= to)
-                out.push_back({id(at + 8), id(at + 12)});
-            else if (id(at) == "LIST" && id(at + 8) == "movi")
-                return;
+            else if (id(at) == "strh" && size >= 8 && at + 16 <= to) out.push_back({id(at + 8), id(at + 12)});
+            else if (id(at) == "LIST" && id(at + 8) == "movi") return;
             at = end;
         }
     };
@@ -123,15 +121,24 @@ TEST(ConvertReaders, MediaInfoAndFfprobeReadEveryOutput) {
             double ms = std::atof(inform(out, "General;%Duration%").c_str());
             EXPECT_NEAR(ms, durationMs(in), 1.0);
 
-            std::string probe = runCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                           "stream=codec_name,nb_read_frames -of csv=p=0 " + quote(out), false).out;
+            std::string probe = runCommand(
+                                    "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                    "stream=codec_name,nb_read_frames -of csv=p=0 " +
+                                        quote(out),
+                                    false)
+                                    .out;
             EXPECT_EQ(probe, "dvvideo," + frames + "\n");
-            std::string probeAudio = runCommand("ffprobe -v error -select_streams a -show_entries "
-                                                "stream=codec_name,sample_rate,channels -of csv=p=0 " + quote(out), false).out;
+            std::string probeAudio = runCommand(
+                                         "ffprobe -v error -select_streams a -show_entries "
+                                         "stream=codec_name,sample_rate,channels -of csv=p=0 " +
+                                             quote(out),
+                                         false)
+                                         .out;
             EXPECT_EQ(probeAudio, "pcm_s16le,48000,2\n");
 
             // Every sample of every frame: 1920 per PAL frame, 8008 per five NTSC frames at 48 kHz.
-            int64_t samples = in.pal ? in.frames * 1920 : in.frames / 5 * 8008 + (in.frames % 5 ? 1600 + (in.frames % 5 - 1) * 1602 : 0);
+            int64_t samples =
+                in.pal ? in.frames * 1920 : in.frames / 5 * 8008 + (in.frames % 5 ? 1600 + (in.frames % 5 - 1) * 1602 : 0);
             std::string bytes = runCommand("ffmpeg -v error -i " + quote(out) + " -map 0:a:0 -f s16le - | wc -c", false).out;
             EXPECT_EQ(std::atoll(bytes.c_str()), samples * 4);
 

@@ -34,8 +34,11 @@ std::vector<std::string> lines(const std::string& text) {
 TEST(DamageCli, ReportsRunsFramesAndSummaryInEveryForm) {
     TempDir tmp;
     const std::string in = tmp.file("t.avi");
-    ASSERT_EQ(runGen("clip " + quote(in) + " --frames 8 --audio tone --damage 3:a:0.1,4:a:0.1,6:f:0.5 "
-                     "--audio-errors 6:2:7").status, 0);
+    ASSERT_EQ(runGen("clip " + quote(in) +
+                     " --frames 8 --audio tone --damage 3:a:0.1,4:a:0.1,6:f:0.5 "
+                     "--audio-errors 6:2:7")
+                  .status,
+              0);
 
     // Text: frames 3 and 4 are damaged alike and share a row; the summary names the counts.
     auto text = runCommand(std::string(ZORV_CLI_PATH) + " damage " + quote(in), false);
@@ -99,10 +102,10 @@ protected:
     void SetUp() override {
         const std::string common = " --frames 20 --audio tone";
         ASSERT_EQ(runGen("clip " + quote(src_) + common + " --container rawdv").status, 0);
-        ASSERT_EQ(runGen("clip " + quote(a_) + common + " --omit 7 --damage 5:a:0.3,6:f:0.02 --audio-errors 9:1:40")
-                      .status, 0);
-        ASSERT_EQ(runGen("clip " + quote(b_) + common + " --container rawdv --first 3 --damage 5:c:0.3@0.5,9:2:0.5")
-                      .status, 0);
+        ASSERT_EQ(runGen("clip " + quote(a_) + common + " --omit 7 --damage 5:a:0.3,6:f:0.02 --audio-errors 9:1:40").status,
+                  0);
+        ASSERT_EQ(runGen("clip " + quote(b_) + common + " --container rawdv --first 3 --damage 5:c:0.3@0.5,9:2:0.5").status,
+                  0);
     }
     TempDir tmp_;
     std::string src_ = tmp_.file("source.dv"), a_ = tmp_.file("a.avi"), b_ = tmp_.file("b.dv");
@@ -113,13 +116,15 @@ TEST_F(MergeCli, TwoDamagedTransfersGiveTheUndamagedTape) {
     auto r = runZorv("merge " + quote(a_) + " " + quote(b_) + " -o " + quote(out) + " --report " + quote(report));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("20 frames written, 16 held by more than one transfer, 2 repaired, 0 still damaged"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(readText(out), readText(src_));  // byte for byte
 
     auto rows = lines(readText(report));
     ASSERT_EQ(rows.size(), 21u);
-    EXPECT_EQ(rows[0], "frame,timecode,recorded,base,before,after,damaged_blocks_after,audio_errors_after,"
-                       "frame_1,blocks_1,frame_2,blocks_2");
+    EXPECT_EQ(rows[0],
+              "frame,timecode,recorded,base,before,after,damaged_blocks_after,audio_errors_after,"
+              "frame_1,blocks_1,frame_2,blocks_2");
     EXPECT_EQ(rows[1], "0,00:00:00:00,2011-06-15 10:30:00,1,ok,ok,0,0,0,1800,-1,0");  // before B starts
     EXPECT_EQ(rows[6], "5,00:00:00:05,2011-06-15 10:30:00,1,concealed,ok,0,0,5,1314,2,486");
     EXPECT_EQ(rows[8], "7,00:00:00:07,2011-06-15 10:30:00,2,ok,ok,0,0,-1,0,4,1800");  // lost by A
@@ -129,8 +134,11 @@ TEST_F(MergeCli, TwoDamagedTransfersGiveTheUndamagedTape) {
     const std::string avi = tmp_.file("merged.avi");
     r = runZorv("merge " + quote(b_) + " " + quote(a_) + " -o " + quote(avi));
     ASSERT_EQ(r.status, 0) << r.out;
-    auto probe = runCommand("ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
-                            "-of csv=p=0 " + quote(avi), false);
+    auto probe = runCommand(
+        "ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
+        "-of csv=p=0 " +
+            quote(avi),
+        false);
     EXPECT_EQ(probe.out, "20\n");
 }
 
@@ -145,7 +153,8 @@ TEST_F(MergeCli, BlocksNoTransferHasIntactComeFromTheLeastDamagedFrame) {
     EXPECT_NE(j.find("{\"frame\":5,\"timecode\":\"00:00:00:05\",\"recorded\":\"2011-06-15 10:30:00\",\"base\":2,"
                      "\"before\":\"concealed\",\"after\":\"concealed\",\"damaged_blocks_after\":486,"
                      "\"audio_errors_after\":0,\"sources\":[{\"frame\":5,\"blocks\":0},{\"frame\":5,\"blocks\":1800}]}"),
-              std::string::npos) << j;
+              std::string::npos)
+        << j;
     EXPECT_NE(j.find("\"summary\":{\"frames\":20,"), std::string::npos);
     // A refused merge (output exists) leaves the file and the report as they were.
     std::ofstream(out) << "keep";

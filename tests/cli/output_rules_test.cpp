@@ -34,9 +34,7 @@ extern char** environ;
 
 namespace {
 
-std::string slurp(const fs::path& path) {
-    return zorv::gen::fileBytes(path);
-}
+std::string slurp(const fs::path& path) { return zorv::gen::fileBytes(path); }
 
 bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
 
@@ -62,9 +60,7 @@ protected:
         avchd_ = zorv::gen::cachedMedia("avchd.mts", "avchd {} --frames 40");
     }
     void SetUp() override { ASSERT_TRUE(!dv_.empty() && !hdv_.empty() && !avchd_.empty()) << "zorv-gen failed"; }
-    static std::string source(const std::string& name) {
-        return name == "dv.avi" ? dv_ : name == "hdv.m2t" ? hdv_ : avchd_;
-    }
+    static std::string source(const std::string& name) { return name == "dv.avi" ? dv_ : name == "hdv.m2t" ? hdv_ : avchd_; }
 
     static std::string dv_, hdv_, avchd_;
 };
@@ -77,14 +73,22 @@ struct Tool {
     const char* args;   // before "-o OUT"
 };
 const Tool kTools[] = {
-    {"dv.avi", "convert --to avi1"},  {"dv.avi", "convert --to avi2"},
-    {"dv.avi", "convert --to dv"},    {"dv.avi", "extract-audio"},
-    {"dv.avi", "export"},             {"dv.avi", "subtitles"},
-    {"dv.avi", "burn"},               {"dv.avi", "modify --timecode-start 01:00:00:00"},
-    {"hdv.m2t", "extract-audio"},     {"hdv.m2t", "export"},
-    {"hdv.m2t", "subtitles"},         {"hdv.m2t", "burn"},
-    {"avchd.mts", "extract-audio"},   {"avchd.mts", "export"},
-    {"avchd.mts", "subtitles"},       {"avchd.mts", "burn"},
+    {"dv.avi", "convert --to avi1"},
+    {"dv.avi", "convert --to avi2"},
+    {"dv.avi", "convert --to dv"},
+    {"dv.avi", "extract-audio"},
+    {"dv.avi", "export"},
+    {"dv.avi", "subtitles"},
+    {"dv.avi", "burn"},
+    {"dv.avi", "modify --timecode-start 01:00:00:00"},
+    {"hdv.m2t", "extract-audio"},
+    {"hdv.m2t", "export"},
+    {"hdv.m2t", "subtitles"},
+    {"hdv.m2t", "burn"},
+    {"avchd.mts", "extract-audio"},
+    {"avchd.mts", "export"},
+    {"avchd.mts", "subtitles"},
+    {"avchd.mts", "burn"},
     {"avchd.mts", "gpx"},
 };
 
@@ -163,15 +167,18 @@ TEST_F(OutputRules, DashWritesTextToStandardOutput) {
     const struct {
         const char* args;
         const char* input;
-    } cases[] = {{"export --mode all", "dv.avi"}, {"subtitles", "dv.avi"}, {"export", "b.mts"},
-                 {"subtitles --format vtt", "b.mts"}, {"gpx", "b.mts"}};
+    } cases[] = {{"export --mode all", "dv.avi"},
+                 {"subtitles", "dv.avi"},
+                 {"export", "b.mts"},
+                 {"subtitles --format vtt", "b.mts"},
+                 {"gpx", "b.mts"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
         const std::string base = std::string(c.args) + " " + c.input;
         ASSERT_EQ(zorvIn(dir.path(), std::string(c.args) + " -o file.txt --overwrite " + c.input).status, 0);
-        const RunResult r = runCommand("cd " + quote(dir.path().string()) + " && " + ZORV_CLI_PATH + " " +
-                                           std::string(c.args) + " -o - " + c.input,
-                                       /*mergeStderr=*/false);
+        const RunResult r = runCommand(
+            "cd " + quote(dir.path().string()) + " && " + ZORV_CLI_PATH + " " + std::string(c.args) + " -o - " + c.input,
+            /*mergeStderr=*/false);
         EXPECT_EQ(r.status, 0);
         EXPECT_FALSE(slurp(dir.file("file.txt")).empty());
         EXPECT_EQ(r.out, slurp(dir.file("file.txt")));
@@ -247,10 +254,8 @@ TEST_F(OutputRules, SignalsCancelTheRunAndLeaveWhatWasThere) {
         std::ofstream(dir.file("out.avi")) << "keep me";
         const int st = interruptRun(dir.path(), {"burn", "-o", "out.avi", "--overwrite", "long.avi"}, c.signals);
         ASSERT_TRUE(WIFEXITED(st)) << st;
-        if (c.twice)
-            EXPECT_TRUE(WEXITSTATUS(st) == 128 + SIGINT || WEXITSTATUS(st) == 128 + SIGTERM) << WEXITSTATUS(st);
-        else
-            EXPECT_EQ(WEXITSTATUS(st), 1);
+        if (c.twice) EXPECT_TRUE(WEXITSTATUS(st) == 128 + SIGINT || WEXITSTATUS(st) == 128 + SIGTERM) << WEXITSTATUS(st);
+        else EXPECT_EQ(WEXITSTATUS(st), 1);
         EXPECT_EQ(slurp(dir.file("out.avi")), "keep me");
         EXPECT_TRUE(temporaries(dir.path()).empty());
     }

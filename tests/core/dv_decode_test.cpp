@@ -41,8 +41,8 @@ TEST(DecodeRecord, FieldRateAndTimecodeStyleAreDecidedOnceForTheFile) {
     EXPECT_EQ(v.fieldRate, 60);
     EXPECT_EQ(v.frameRate, 30);
     EXPECT_EQ(v.timecodeStyle, 4);
-    rec.set(0x13, 0x00, 0, 0, 0);      // later frame: no drop flag
-    rec.set(0x60, 0, 0, 0x20, 0);      // and 50 fields
+    rec.set(0x13, 0x00, 0, 0, 0);  // later frame: no drop flag
+    rec.set(0x60, 0, 0, 0x20, 0);  // and 50 fields
     decodeRecord(rec, v);
     EXPECT_EQ(v.fieldRate, 60);
     EXPECT_EQ(v.timecodeStyle, 4);
@@ -112,7 +112,7 @@ TEST(DecodeRecord, RecordingDateTimeIsUtcWithCenturyWindow) {
     rec.set(0x62, 0xFF, 0x01, 0x01, 0x70);
     rec.set(0x63, 0xFF, 0x00, 0x00, 0x00);
     decodeRecord(rec, v);
-    EXPECT_EQ(v.recSeconds, 0);  // 1970-01-01
+    EXPECT_EQ(v.recSeconds, 0);             // 1970-01-01
     rec.set(0x62, 0xFF, 0x01, 0x01, 0x0A);  // year units 10: invalid date
     decodeRecord(rec, v);
     EXPECT_FALSE(v.recValid);
@@ -132,7 +132,7 @@ TEST(DecodeRecord, CameraCodesAndRanges) {
     EXPECT_EQ(v.shutter, 32767);
     EXPECT_EQ(v.iris, 5);
     EXPECT_EQ(v.gain, 15);
-    EXPECT_EQ(v.exposureMode, 15);  // 5 is out of range
+    EXPECT_EQ(v.exposureMode, 15);   // 5 is out of range
     EXPECT_EQ(v.whiteBalance, 255);  // lighting 6 is out of range
     EXPECT_EQ(v.focus, 0x8D);
     EXPECT_EQ(v.stabilizer, 0);

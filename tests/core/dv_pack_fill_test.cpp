@@ -56,7 +56,7 @@ TEST(FindTimecode, SkipsUnusablePacksAndReadsDropFlagOnlyFor60Fields) {
     FrameBuilder f(dv::kFrameSize525);
     f.subcode(0, 0, 0x13, 0x45, 0x59, 0x59, 0x3A);  // hours units 10: not usable
     f.subcode(0, 7, 0x13, 0x45, 0x59, 0x59, 0x23);
-    f.vaux(2, 0, 0x60, 0, 0, 0xDF, 0);               // 60 fields
+    f.vaux(2, 0, 0x60, 0, 0, 0xDF, 0);  // 60 fields
     FoundTimecode tc = findTimecode(f.data(), f.sequences());
     EXPECT_EQ(tc.hours, 23);
     EXPECT_EQ(tc.minutes, 59);

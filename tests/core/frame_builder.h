@@ -13,9 +13,12 @@ public:
     explicit FrameBuilder(size_t frameSize = dv::kFrameSize625) : bytes_(frameSize, 0) {
         // Every pack slot starts empty, as on tape.
         for (int s = 0; s < dv::sequenceCount(frameSize); ++s) {
-            for (int j = 0; j < dv::kSubcodePacksPerSequence; ++j) put(seq(s) + dv::subcodePackOffset(j), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
-            for (int k = 0; k < dv::kVauxPacksPerSequence; ++k) put(seq(s) + dv::vauxPackOffset(k), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
-            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) put(seq(s) + dv::aauxPackOffset(a), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
+            for (int j = 0; j < dv::kSubcodePacksPerSequence; ++j)
+                put(seq(s) + dv::subcodePackOffset(j), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
+            for (int k = 0; k < dv::kVauxPacksPerSequence; ++k)
+                put(seq(s) + dv::vauxPackOffset(k), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
+            for (int a = 0; a < dv::kAauxPacksPerSequence; ++a)
+                put(seq(s) + dv::aauxPackOffset(a), 0xFF, 0xFF, 0xFF, 0xFF, 0xFF);
         }
     }
     void subcode(int s, int j, uint8_t id, uint8_t a, uint8_t b, uint8_t c, uint8_t d) {

@@ -23,12 +23,12 @@ TEST(Guid, ParsesAndFormatsRegistryForm) {
 
 TEST(Guid, RejectsAnythingButTheExactForm) {
     for (const char* bad : {"", "abc", "{}", "51B4ABF3-748F-4E3B-A276-C828330E926A",
-                            "{51B4ABF3-748F-4E3B-A276-C828330E926A",            // no closing brace
-                            "{51B4ABF3-748F-4E3B-A276-C828330E926AB}",          // one digit too many
-                            "{51B4ABF3-748F-4E3B-A276-C828330E926}",            // one digit short
-                            "{51B4ABF3-748F-4E3BA-276-C828330E926A}",           // dash moved
-                            "{51B4ABF3-748F-4E3B-A276-C828330E926G}",           // not hex
-                            " {51B4ABF3-748F-4E3B-A276-C828330E926A}",          // leading space
+                            "{51B4ABF3-748F-4E3B-A276-C828330E926A",    // no closing brace
+                            "{51B4ABF3-748F-4E3B-A276-C828330E926AB}",  // one digit too many
+                            "{51B4ABF3-748F-4E3B-A276-C828330E926}",    // one digit short
+                            "{51B4ABF3-748F-4E3BA-276-C828330E926A}",   // dash moved
+                            "{51B4ABF3-748F-4E3B-A276-C828330E926G}",   // not hex
+                            " {51B4ABF3-748F-4E3B-A276-C828330E926A}",  // leading space
                             "{51B4ABF3+748F-4E3B-A276-C828330E926A}"}) {
         EXPECT_FALSE(Guid::parse(bad)) << bad;
     }

@@ -120,14 +120,14 @@ TEST(ShutterText, LookupTiesAndCache) {
     EXPECT_EQ(shutterDenominator(2, 3, ntsc), 6000);
     // A line period that makes x = 1 / (1000 x period) exactly the wanted value.
     auto at = [](double x, int style) { return shutterDenominator(1000, style, 1.0 / (1000.0 * x)); };
-    EXPECT_EQ(at(55, 2), 50);   // halfway between 50 and 60: the lower one
+    EXPECT_EQ(at(55, 2), 50);  // halfway between 50 and 60: the lower one
     EXPECT_EQ(at(56, 2), 60);
     EXPECT_EQ(at(54, 2), 50);
-    EXPECT_EQ(at(60, 2), 60);   // a member itself
-    EXPECT_EQ(at(115, 3), 125); // 100 < 115 < 125 in the 30-frame set
-    EXPECT_EQ(at(110, 2), 100); // 100 and 120 tie in the 25-frame set
-    EXPECT_EQ(at(50000, 2), 16000);  // above every member
-    EXPECT_EQ(at(1, 3), 0);          // below the first member l = 0, and 1 is a tie
+    EXPECT_EQ(at(60, 2), 60);                        // a member itself
+    EXPECT_EQ(at(115, 3), 125);                      // 100 < 115 < 125 in the 30-frame set
+    EXPECT_EQ(at(110, 2), 100);                      // 100 and 120 tie in the 25-frame set
+    EXPECT_EQ(at(50000, 2), 16000);                  // above every member
+    EXPECT_EQ(at(1, 3), 0);                          // below the first member l = 0, and 1 is a tie
     EXPECT_EQ(shutterDenominator(4, 2, pal), 4000);  // 1/(4 x 64 us) = 3906
 }
 
@@ -315,7 +315,10 @@ TEST(GpsText, ZeroDenominatorAndPlaceholders) {
     EXPECT_EQ(txt([&](TextBuf& b) { formatAltitude(b, rec, kAvc); }), "------");
     EXPECT_EQ(txt([&](TextBuf& b) { formatSpeed(b, rec, kAvc); }), "--------");
     EXPECT_EQ(txt([&](TextBuf& b) { formatTrack(b, rec, kAvcBurn); }), "");
-    EXPECT_FALSE([&] { TextBuf b; return formatMapPosition(b, rec); }());
+    EXPECT_FALSE([&] {
+        TextBuf b;
+        return formatMapPosition(b, rec);
+    }());
     ds.gpsDecimal = true;
     EXPECT_EQ(txt([&](TextBuf& b) { formatLongitude(b, rec, ds, kAvc); }), "---------");
 }

@@ -55,10 +55,8 @@ TEST(MainPlacement, SaveStoresSizeFromTheNormalRectangle) {
 
 TEST(MainPlacement, DefaultWindowIsKeptOnScreen) {
     EXPECT_EQ(fitDefaultMainWindow(WindowRect{100, 100, 0, 0}, 500, 400, kScreen), (WindowRect{100, 100, 600, 500}));
-    EXPECT_EQ(fitDefaultMainWindow(WindowRect{1800, 1000, 0, 0}, 500, 400, kScreen),
-              (WindowRect{1420, 680, 1920, 1080}));
-    EXPECT_EQ(fitDefaultMainWindow(WindowRect{10, 10, 0, 0}, 500, 400, ScreenSize{300, 200}),
-              (WindowRect{0, 0, 500, 400}));
+    EXPECT_EQ(fitDefaultMainWindow(WindowRect{1800, 1000, 0, 0}, 500, 400, kScreen), (WindowRect{1420, 680, 1920, 1080}));
+    EXPECT_EQ(fitDefaultMainWindow(WindowRect{10, 10, 0, 0}, 500, 400, ScreenSize{300, 200}), (WindowRect{0, 0, 500, 400}));
 }
 
 constexpr std::int32_t kW = 400;   // template width
@@ -76,8 +74,7 @@ TEST(CapturePlacement, HeightBelowTemplateIsIgnored) {
 }
 
 TEST(CapturePlacement, NegativePositionsClampToZero) {
-    EXPECT_EQ(restoreCapturePlacement(StoredCapturePlacement{-50, -7, 600}, kW, kH0, kScreen),
-              (WindowRect{0, 0, 400, 600}));
+    EXPECT_EQ(restoreCapturePlacement(StoredCapturePlacement{-50, -7, 600}, kW, kH0, kScreen), (WindowRect{0, 0, 400, 600}));
 }
 
 TEST(CapturePlacement, OffScreenKeepsTemplatePlacement) {

@@ -98,9 +98,9 @@ TEST_F(SettingsStoreTest, HandEditedFileIsReadTolerantly) {
         "junk line\r\n"
         "[Options]\r\n"
         "  RMWx = 12 \r\n"
-        "RMWx=99\r\n"            // a repeated name: the first wins
-        "RMWy=4294967295\r\n"     // written as an unsigned DWORD
-        "RMWw=99999999999\r\n"    // no DWORD: not an integer
+        "RMWx=99\r\n"           // a repeated name: the first wins
+        "RMWy=4294967295\r\n"   // written as an unsigned DWORD
+        "RMWw=99999999999\r\n"  // no DWORD: not an integer
         "BatchFolder=/home/me/out dir\r\n"
         "BatchOp=\"broken \\q escape\"\r\n"
         "[ Settings ]\r\n"
@@ -257,8 +257,8 @@ TEST_F(SettingsStoreTest, DamagedSavedDefaultsFallBackPerValue) {
     writeFile(
         "[Defaults]\n"
         "DateFormat=2\n"
-        "BurnTextBright=\"ninety\"\n"       // wrong type: built-in default
-        "BurnPositions=\"1,2 3,4\"\n"      // too few pairs: built-in table
+        "BurnTextBright=\"ninety\"\n"  // wrong type: built-in default
+        "BurnPositions=\"1,2 3,4\"\n"  // too few pairs: built-in table
         "BurnCompGuid=\"abc\"\n"
         "BurnCompName=\"Lost\"\n");
     const Options o = SettingsStore(file_).loadStartupOptions(true);

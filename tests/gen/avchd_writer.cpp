@@ -145,7 +145,8 @@ core::Status encodeAudio(const AvchdSpec& desc, int64_t count, std::vector<std::
     ctx->bit_rate = 256000;
     ctx->time_base = AVRational{1, 48000};
     int err = avcodec_open2(ctx.get(), codec, nullptr);
-    if (err < 0) return core::Status::failure(core::ErrorCode::kOpenFailed, "AC-3 encoder: " + media::codec::avErrorText(err));
+    if (err < 0)
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "AC-3 encoder: " + media::codec::avErrorText(err));
     FramePtr frame = media::codec::makeFrame();
     frame->nb_samples = ctx->frame_size;
     frame->format = ctx->sample_fmt;

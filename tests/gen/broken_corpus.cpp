@@ -23,8 +23,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 uint32_t get32(const Bytes& b, size_t at) {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
+           static_cast<uint32_t>(b[at + 3]) << 24;
 }
 void put32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
@@ -161,17 +161,35 @@ std::vector<Recipe> recipes() {
     add(kAviOdml, "avi_cut_riff_header.avi", "avi", "cut inside the 12-byte RIFF header (6 bytes left)", cutAt(6));
     add(kAviOdml, "avi_cut_after_riff_header.avi", "avi", "cut right after the RIFF header", cutAt(12));
     add(kAviOdml, "avi_cut_mid_hdrl.avi", "avi", "cut 100 bytes into the hdrl list",
-        cutAtChunk([](const std::vector<Chunk>& c) { const Chunk* h = findChunk(c, "hdrl"); return h ? h->at + 100 : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const Chunk* h = findChunk(c, "hdrl");
+            return h ? h->at + 100 : 0;
+        }));
     add(kAviOdml, "avi_cut_movi_header.avi", "avi", "cut right after the movi list header",
-        cutAtChunk([](const std::vector<Chunk>& c) { const Chunk* m = findChunk(c, "movi"); return m ? m->at + 12 : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const Chunk* m = findChunk(c, "movi");
+            return m ? m->at + 12 : 0;
+        }));
     add(kAviOdml, "avi_cut_mid_frame.avi", "avi", "cut 70000 bytes into the second frame",
-        cutAtChunk([](const std::vector<Chunk>& c) { const size_t f = firstFrame(c, 1); return f ? f + 8 + 70000 : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const size_t f = firstFrame(c, 1);
+            return f ? f + 8 + 70000 : 0;
+        }));
     add(kAviIdx1, "avi_cut_mid_idx1.avi", "avi", "cut 20 bytes into the idx1 entries",
-        cutAtChunk([](const std::vector<Chunk>& c) { const Chunk* i = findChunk(c, "idx1"); return i ? i->at + 8 + 20 : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const Chunk* i = findChunk(c, "idx1");
+            return i ? i->at + 8 + 20 : 0;
+        }));
     add(kAviIdx1, "avi_cut_before_idx1.avi", "avi", "cut right before idx1 (header says the index is there)",
-        cutAtChunk([](const std::vector<Chunk>& c) { const Chunk* i = findChunk(c, "idx1"); return i ? i->at : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const Chunk* i = findChunk(c, "idx1");
+            return i ? i->at : 0;
+        }));
     add(kAvi2Odml, "avi2_cut_mid_frame.avi", "avi", "Type 2: cut 1000 bytes into the third frame",
-        cutAtChunk([](const std::vector<Chunk>& c) { const size_t f = firstFrame(c, 2); return f ? f + 8 + 1000 : 0; }));
+        cutAtChunk([](const std::vector<Chunk>& c) {
+            const size_t f = firstFrame(c, 2);
+            return f ? f + 8 + 1000 : 0;
+        }));
 
     // AVI: sizes larger than the file.
     auto riffHuge = [](Bytes& b, size_t&) {
@@ -194,14 +212,13 @@ std::vector<Recipe> recipes() {
         put32(b, h->at + 4, 0x7FFFFFF0u);
         return true;
     });
-    add(kAviOdml, "avi_strf_size_past_end.avi", "avi", "video strf chunk size 0xFFFFFFF0",
-        [chunks](Bytes& b, size_t&) {
-            const std::vector<Chunk> all = chunks(b);
-            const Chunk* s = findChunk(all, "strf");
-            if (!s) return false;
-            put32(b, s->at + 4, 0xFFFFFFF0u);
-            return true;
-        });
+    add(kAviOdml, "avi_strf_size_past_end.avi", "avi", "video strf chunk size 0xFFFFFFF0", [chunks](Bytes& b, size_t&) {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* s = findChunk(all, "strf");
+        if (!s) return false;
+        put32(b, s->at + 4, 0xFFFFFFF0u);
+        return true;
+    });
 
     // AVI: legacy index entries.
     add(kAviIdx1, "avi_idx1_past_end.avi", "avi", "idx1: second frame's offset 0x7FFFFF00 (past the end)",
@@ -220,14 +237,13 @@ std::vector<Recipe> recipes() {
             put32(b, i->at + 8 + 16 + 8, get32(b, i->at + 8 + 8) + 16);
             return true;
         });
-    add(kAviIdx1, "avi_idx1_size_huge.avi", "avi", "idx1: first frame's size 0xFFFFFFF0",
-        [chunks](Bytes& b, size_t&) {
-            const std::vector<Chunk> all = chunks(b);
-            const Chunk* i = findChunk(all, "idx1");
-            if (!i || i->size < 16) return false;
-            put32(b, i->at + 8 + 12, 0xFFFFFFF0u);
-            return true;
-        });
+    add(kAviIdx1, "avi_idx1_size_huge.avi", "avi", "idx1: first frame's size 0xFFFFFFF0", [chunks](Bytes& b, size_t&) {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* i = findChunk(all, "idx1");
+        if (!i || i->size < 16) return false;
+        put32(b, i->at + 8 + 12, 0xFFFFFFF0u);
+        return true;
+    });
     add(kAviIdx1, "avi_idx1_count_past_end.avi", "avi", "idx1 chunk size 0x7FFFFFF0 (entries past the end)",
         [chunks](Bytes& b, size_t&) {
             const std::vector<Chunk> all = chunks(b);
@@ -266,8 +282,8 @@ std::vector<Recipe> recipes() {
             put32(b, e + 8, get32(b, e + 8) + 16);
             return true;
         });
-    add(kAvi2Idx1File, "avi2_idx1_at_byte_12.avi", "avi", "Type 2 idx1: second frame's entry points at byte 12 (the headers)",
-        [videoEntry](Bytes& b, size_t&) {
+    add(kAvi2Idx1File, "avi2_idx1_at_byte_12.avi", "avi",
+        "Type 2 idx1: second frame's entry points at byte 12 (the headers)", [videoEntry](Bytes& b, size_t&) {
             const size_t e = videoEntry(b, 1);
             if (!e) return false;
             put32(b, e + 8, 12);
@@ -310,22 +326,20 @@ std::vector<Recipe> recipes() {
             put64(b, x->at + 8 + 12, 0x7FFFFFFF00ull);
             return true;
         });
-    add(kAviOdml, "odml_std_index_count_huge.avi", "avi", "ix00 nEntriesInUse 0x7FFFFFFF",
-        [chunks](Bytes& b, size_t&) {
-            const std::vector<Chunk> all = chunks(b);
-            const Chunk* x = findChunk(all, "ix00");
-            if (!x) return false;
-            put32(b, x->at + 8 + 4, 0x7FFFFFFFu);
-            return true;
-        });
-    add(kAviOdml, "odml_std_index_size_huge.avi", "avi", "ix00 first entry size 0x7FFFFFF0",
-        [chunks](Bytes& b, size_t&) {
-            const std::vector<Chunk> all = chunks(b);
-            const Chunk* x = findChunk(all, "ix00");
-            if (!x) return false;
-            put32(b, x->at + 8 + 24 + 4, 0x7FFFFFF0u);
-            return true;
-        });
+    add(kAviOdml, "odml_std_index_count_huge.avi", "avi", "ix00 nEntriesInUse 0x7FFFFFFF", [chunks](Bytes& b, size_t&) {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* x = findChunk(all, "ix00");
+        if (!x) return false;
+        put32(b, x->at + 8 + 4, 0x7FFFFFFFu);
+        return true;
+    });
+    add(kAviOdml, "odml_std_index_size_huge.avi", "avi", "ix00 first entry size 0x7FFFFFF0", [chunks](Bytes& b, size_t&) {
+        const std::vector<Chunk> all = chunks(b);
+        const Chunk* x = findChunk(all, "ix00");
+        if (!x) return false;
+        put32(b, x->at + 8 + 24 + 4, 0x7FFFFFF0u);
+        return true;
+    });
     add(kAvi2Odml, "avi2_audio_index_past_end.avi", "avi", "Type 2: audio ix01 base offset past the end",
         [chunks](Bytes& b, size_t&) {
             const std::vector<Chunk> all = chunks(b);
@@ -342,11 +356,10 @@ std::vector<Recipe> recipes() {
 
     // HDV transport streams (recognition reads the first 3 MiB, so damage lies beyond it too).
     const size_t kLate = 3300000;
-    add(kHdv, "hdv_cut_mid_packet.m2t", "hdv", "cut 100 bytes into a packet at 3.3 MB",
-        [kLate](Bytes&, size_t& size) {
-            size = kLate / 188 * 188 + 100;
-            return true;
-        });
+    add(kHdv, "hdv_cut_mid_packet.m2t", "hdv", "cut 100 bytes into a packet at 3.3 MB", [kLate](Bytes&, size_t& size) {
+        size = kLate / 188 * 188 + 100;
+        return true;
+    });
     add(kHdv, "hdv_lost_sync.m2t", "hdv", "61 junk bytes inserted at 3.3 MB (packets after it off their sync)",
         [kLate](Bytes& b, size_t& size) {
             const size_t at = kLate / 188 * 188;
@@ -394,17 +407,16 @@ std::vector<Recipe> recipes() {
             }
             return any;
         });
-    add(kHdv, "hdv_audio_pes_length_past_packet.m2t", "hdv", "every audio PES length 0xFFF0",
-        [](Bytes& b, size_t&) {
-            const TsLayout ts = tsLayout(b, 188);
-            bool any = false;
-            for (size_t at = findPesStart(b, ts, 0, 0xC0); at; at = findPesStart(b, ts, at + 188, 0xC0)) {
-                b[at + 4] = 0xFF;
-                b[at + 5] = 0xF0;
-                any = true;
-            }
-            return any;
-        });
+    add(kHdv, "hdv_audio_pes_length_past_packet.m2t", "hdv", "every audio PES length 0xFFF0", [](Bytes& b, size_t&) {
+        const TsLayout ts = tsLayout(b, 188);
+        bool any = false;
+        for (size_t at = findPesStart(b, ts, 0, 0xC0); at; at = findPesStart(b, ts, at + 188, 0xC0)) {
+            b[at + 4] = 0xFF;
+            b[at + 5] = 0xF0;
+            any = true;
+        }
+        return any;
+    });
 
     // AVCHD transport streams (192-byte packets).
     add(kAvchd, "avchd_cut_mid_packet.m2ts", "avchd", "cut 100 bytes into a packet at 400 kB", [](Bytes&, size_t& size) {
@@ -463,17 +475,16 @@ std::vector<Recipe> recipes() {
             }
             return any;
         });
-    add(kAvchd, "avchd_audio_pes_length_past_packet.m2ts", "avchd", "every AC-3 PES length 0xFFF0",
-        [](Bytes& b, size_t&) {
-            const TsLayout ts = tsLayout(b, 192);
-            bool any = false;
-            for (size_t at = findPesStart(b, ts, 0, 0xBD); at; at = findPesStart(b, ts, at + 192, 0xBD)) {
-                b[at + 4] = 0xFF;
-                b[at + 5] = 0xF0;
-                any = true;
-            }
-            return any;
-        });
+    add(kAvchd, "avchd_audio_pes_length_past_packet.m2ts", "avchd", "every AC-3 PES length 0xFFF0", [](Bytes& b, size_t&) {
+        const TsLayout ts = tsLayout(b, 192);
+        bool any = false;
+        for (size_t at = findPesStart(b, ts, 0, 0xBD); at; at = findPesStart(b, ts, at + 192, 0xBD)) {
+            b[at + 4] = 0xFF;
+            b[at + 5] = 0xF0;
+            any = true;
+        }
+        return any;
+    });
     return r;
 }
 

@@ -26,9 +26,7 @@ DateTime fromEpoch(int64_t s) {
 }
 
 // Whole seconds of recording after k frames.
-int64_t elapsedSeconds(const ClipSpec& desc, int64_t k) {
-    return desc.pal() ? k / 25 : k * 1001 / 30000;
-}
+int64_t elapsedSeconds(const ClipSpec& desc, int64_t k) { return desc.pal() ? k / 25 : k * 1001 / 30000; }
 
 size_t runIndex(const ClipSpec& desc, int64_t n) {
     size_t i = 0;
@@ -43,12 +41,9 @@ bool countsDropFrame(const ClipSpec& desc) { return desc.dropFrame && !desc.pal(
 int64_t timecodeFrames(const ClipSpec& desc, size_t i, int64_t n) {
     const Run& run = desc.runs[i];
     int64_t base;
-    if (run.tc)
-        base = timecodeToFrames(*run.tc, desc.frameRate(), countsDropFrame(desc));
-    else if (i == 0)
-        base = 0;
-    else
-        base = timecodeFrames(desc, i - 1, run.first - 1) + desc.runs[i - 1].tcStep;
+    if (run.tc) base = timecodeToFrames(*run.tc, desc.frameRate(), countsDropFrame(desc));
+    else if (i == 0) base = 0;
+    else base = timecodeFrames(desc, i - 1, run.first - 1) + desc.runs[i - 1].tcStep;
     return base + (n - run.first) * run.tcStep;
 }
 
@@ -111,9 +106,7 @@ void toneSamples(const ClipSpec& desc, int pair, int64_t start, int count, int16
     }
 }
 
-bool ClipSpec::isDropped(int64_t frame) const {
-    return std::find(dropped.begin(), dropped.end(), frame) != dropped.end();
-}
+bool ClipSpec::isDropped(int64_t frame) const { return std::find(dropped.begin(), dropped.end(), frame) != dropped.end(); }
 
 bool ClipSpec::isOmitted(int64_t frame) const {
     return frame < firstFrame || std::find(omitted.begin(), omitted.end(), frame) != omitted.end();
@@ -189,8 +182,7 @@ FrameMeta frameMeta(const ClipSpec& desc, int64_t n) {
     m.hasUserBits = desc.userBits.has_value();
     m.userBits = desc.userBits.value_or(0);
     m.widescreen = desc.widescreen;
-    m.recordingStart = std::find(desc.recordingStarts.begin(), desc.recordingStarts.end(), n) !=
-                       desc.recordingStarts.end();
+    m.recordingStart = std::find(desc.recordingStarts.begin(), desc.recordingStarts.end(), n) != desc.recordingStarts.end();
     m.hasCamera = desc.camera;
     m.camera1 = desc.camera1;
     m.camera2 = desc.camera2;

@@ -54,20 +54,20 @@ struct FrameMeta {
     bool widescreen = false;
     bool recordingStart = false;
     bool hasCamera = true;
-    Pack camera1, camera2, shutter;      // 0x70, 0x71, 0x7F
+    Pack camera1, camera2, shutter;  // 0x70, 0x71, 0x7F
     bool hasAudioSource = true;
-    Pack audioSource, audioControl;      // 0x50, 0x51
-    Pack videoSource, videoControl;      // 0x60, 0x61 (filled from the system and flags when id is 0xFF)
-    bool laterSequencesOnly = false;     // packs only in the second half of the DIF sequences
-    bool ffHeaderJunk = false;           // empty slots get header 0xFF with a non-0xFF payload
+    Pack audioSource, audioControl;   // 0x50, 0x51
+    Pack videoSource, videoControl;   // 0x60, 0x61 (filled from the system and flags when id is 0xFF)
+    bool laterSequencesOnly = false;  // packs only in the second half of the DIF sequences
+    bool ffHeaderJunk = false;        // empty slots get header 0xFF with a non-0xFF payload
 };
 
 // The sound in the frames' audio blocks (and in a Type 2 file's audio stream).
 struct AudioSpec {
-    bool tone = false;        // a sine per channel; otherwise silence
-    bool present = true;      // false: no AAUX source pack at all (a recording without sound)
-    int sampleRate = 48000;   // 48000, 44100 or 32000
-    int bits = 16;            // 16 linear, or 12 non-linear (32 kHz, two stereo pairs)
+    bool tone = false;       // a sine per channel; otherwise silence
+    bool present = true;     // false: no AAUX source pack at all (a recording without sound)
+    int sampleRate = 48000;  // 48000, 44100 or 32000
+    int bits = 16;           // 16 linear, or 12 non-linear (32 kHz, two stereo pairs)
 };
 
 // A bad read of frame `frame` as a deck reports it: `share` of its video blocks (0..1, rounded to
@@ -94,10 +94,10 @@ struct AudioDamage {
 struct ClipSpec {
     System system = System::Pal;
     int64_t frames = 250;
-    bool dropFrame = false;                   // drop-frame timecode flag (and counting, for 525/60)
+    bool dropFrame = false;  // drop-frame timecode flag (and counting, for 525/60)
     std::vector<Run> runs{Run{0, Timecode{}, 1, DateTime{}}};
-    std::optional<uint32_t> userBits;         // binary group pack 0x14
-    bool camera = true;                       // camera packs 0x70, 0x71, 0x7F
+    std::optional<uint32_t> userBits;              // binary group pack 0x14
+    bool camera = true;                            // camera packs 0x70, 0x71, 0x7F
     Pack camera1{0x70, {0xC5, 0x02, 0x20, 0x0F}};  // iris 5, auto exposure, gain 2, auto focus 15
     Pack camera2{0x71, {0xFF, 0x7F, 0xFF, 0xFF}};  // stabilizer on
     Pack shutter{0x7F, {0xFF, 0xFF, 0x32, 0x00}};  // shutter code 50
@@ -105,9 +105,9 @@ struct ClipSpec {
     std::vector<int64_t> recordingStarts{0};  // frames whose recording-start bit is set
     bool laterSequencesOnly = false;
     bool ffHeaderJunk = false;
-    std::vector<int64_t> dropped;             // frames written as empty index entries (left out of Raw DV)
-    std::vector<int64_t> omitted;             // frames left out of the file (a transfer that lost them)
-    int64_t firstFrame = 0;                   // the file starts at this frame of the clip
+    std::vector<int64_t> dropped;  // frames written as empty index entries (left out of Raw DV)
+    std::vector<int64_t> omitted;  // frames left out of the file (a transfer that lost them)
+    int64_t firstFrame = 0;        // the file starts at this frame of the clip
     std::vector<BlockDamage> damage;
     std::vector<AudioDamage> audioErrors;
     AudioSpec audio;

@@ -94,7 +94,8 @@ void ClipFrames::damage(int64_t n, std::vector<uint8_t>& out) const {
         const int sta = d.sta & 0x0F;
         const bool fromPrevious = sta == 0x2 || sta == 0xA || sta == 0x6 || sta == 0xE;
         const bool fromNext = sta == 0x4 || sta == 0xC;
-        const std::vector<uint8_t>& other = pictures_[static_cast<size_t>((n + (fromNext ? 1 : kPictureCount - 1)) % kPictureCount)];
+        const std::vector<uint8_t>& other =
+            pictures_[static_cast<size_t>((n + (fromNext ? 1 : kPictureCount - 1)) % kPictureCount)];
         const DamagedRun run = damagedRun(d, out.size());
         for (int k = 0; k < run.count; ++k) {
             const size_t off = videoBlockOffset((run.first + k) % blocks);

@@ -44,26 +44,29 @@ void put(uint8_t* at, const Pack* p, bool junk) {
 Pack timecodePack(const Timecode& tc, bool dropFrame) {
     // PC1: colour frame bit 7, drop-frame bit 6, frames; PC2-PC4: bit 7 (and PC4 bit 6) are the
     // binary group flags, which camcorders leave set.
-    return Pack{0x13, {static_cast<uint8_t>(0x80 | (dropFrame ? 0x40 : 0) | bcd(tc.frames)),
-                       static_cast<uint8_t>(0x80 | bcd(tc.seconds)), static_cast<uint8_t>(0x80 | bcd(tc.minutes)),
-                       static_cast<uint8_t>(0xC0 | bcd(tc.hours))}};
+    return Pack{
+        0x13,
+        {static_cast<uint8_t>(0x80 | (dropFrame ? 0x40 : 0) | bcd(tc.frames)), static_cast<uint8_t>(0x80 | bcd(tc.seconds)),
+         static_cast<uint8_t>(0x80 | bcd(tc.minutes)), static_cast<uint8_t>(0xC0 | bcd(tc.hours))}};
 }
 
 Pack userBitsPack(uint32_t bits) {
-    return Pack{0x14, {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits >> 16),
-                       static_cast<uint8_t>(bits >> 24)}};
+    return Pack{0x14,
+                {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits >> 16),
+                 static_cast<uint8_t>(bits >> 24)}};
 }
 
 Pack recDatePack(const DateTime& d) {
     // PC1: time zone, unset; PC2 day (bits 6-7 set), PC3 month (bits 5-7 set), PC4 two-digit year.
-    return Pack{0x62, {0xFF, static_cast<uint8_t>(0xC0 | bcd(d.day)), static_cast<uint8_t>(0xE0 | bcd(d.month)),
-                       bcd(d.year % 100)}};
+    return Pack{
+        0x62, {0xFF, static_cast<uint8_t>(0xC0 | bcd(d.day)), static_cast<uint8_t>(0xE0 | bcd(d.month)), bcd(d.year % 100)}};
 }
 
 Pack recTimePack(const DateTime& d) {
     // PC1: frames, unset; PC2 seconds, PC3 minutes (bit 7 set), PC4 hours (bits 6-7 set).
-    return Pack{0x63, {0xFF, static_cast<uint8_t>(0x80 | bcd(d.second)), static_cast<uint8_t>(0x80 | bcd(d.minute)),
-                       static_cast<uint8_t>(0xC0 | bcd(d.hour))}};
+    return Pack{0x63,
+                {0xFF, static_cast<uint8_t>(0x80 | bcd(d.second)), static_cast<uint8_t>(0x80 | bcd(d.minute)),
+                 static_cast<uint8_t>(0xC0 | bcd(d.hour))}};
 }
 
 Pack videoControlPack(const FrameMeta& m) {
@@ -74,8 +77,12 @@ Pack videoControlPack(const FrameMeta& m) {
 }
 
 void writeFramePacks(const FrameMeta& m, uint8_t* frame, size_t frameSize) {
-    Pack built[6] = {timecodePack(m.tc, m.dropFrameFlag), userBitsPack(m.userBits), recDatePack(m.rec),
-                     recTimePack(m.rec), videoControlPack(m), {}};
+    Pack built[6] = {timecodePack(m.tc, m.dropFrameFlag),
+                     userBitsPack(m.userBits),
+                     recDatePack(m.rec),
+                     recTimePack(m.rec),
+                     videoControlPack(m),
+                     {}};
     const int seqs = dv::sequenceCount(frameSize);
     const int firstWithPacks = m.laterSequencesOnly ? seqs / 2 : 0;
     for (int s = 0; s < seqs; ++s) {
@@ -84,8 +91,7 @@ void writeFramePacks(const FrameMeta& m, uint8_t* frame, size_t frameSize) {
         for (int j = 0; j < dv::kSubcodePacksPerSequence; ++j)
             put(seq + dv::subcodePackOffset(j), on ? packFor(kSubcodeLayout[j], m, built) : nullptr, m.ffHeaderJunk);
         for (int k = 0; k < dv::kVauxPacksPerSequence; ++k)
-            put(seq + dv::vauxPackOffset(k), on ? packFor(kVauxBlockLayout[k % 15], m, built) : nullptr,
-                m.ffHeaderJunk);
+            put(seq + dv::vauxPackOffset(k), on ? packFor(kVauxBlockLayout[k % 15], m, built) : nullptr, m.ffHeaderJunk);
         for (int a = 0; a < dv::kAauxPacksPerSequence; ++a) {
             uint8_t* at = seq + dv::aauxPackOffset(a);
             put(at, on ? packFor(kAauxLayout[a], m, built) : nullptr, m.ffHeaderJunk);

@@ -10,15 +10,14 @@
 namespace zorv::gen {
 
 // Pack builders (BCD digits; unused high bits set as camcorders set them).
-Pack timecodePack(const Timecode& tc, bool dropFrame);          // 0x13
-Pack userBitsPack(uint32_t bits);                               // 0x14
-Pack recDatePack(const DateTime& d);                            // 0x62
-Pack recTimePack(const DateTime& d);                            // 0x63
-Pack videoControlPack(const FrameMeta& m);                      // 0x61 with widescreen and start bits
+Pack timecodePack(const Timecode& tc, bool dropFrame);  // 0x13
+Pack userBitsPack(uint32_t bits);                       // 0x14
+Pack recDatePack(const DateTime& d);                    // 0x62
+Pack recTimePack(const DateTime& d);                    // 0x63
+Pack videoControlPack(const FrameMeta& m);              // 0x61 with widescreen and start bits
 
 // Packs per slot of one DIF sequence.
-inline constexpr uint8_t kSubcodeLayout[12] = {0x13, 0x14, 0x62, 0x63, 0x13, 0x14,
-                                               0x13, 0x14, 0x62, 0x63, 0x13, 0x14};
+inline constexpr uint8_t kSubcodeLayout[12] = {0x13, 0x14, 0x62, 0x63, 0x13, 0x14, 0x13, 0x14, 0x62, 0x63, 0x13, 0x14};
 inline constexpr uint8_t kVauxBlockLayout[15] = {0x60, 0x61, 0x62, 0x63, 0x70, 0x71, 0x7F, 0xFF,
                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 inline constexpr uint8_t kAauxLayout[9] = {0x50, 0x51, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};

@@ -31,7 +31,7 @@ uint8_t bcd(int v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 10)); }
 
 struct EncodedPicture {
     std::vector<uint8_t> data;
-    int64_t pts = 0, dts = 0;   // in pictures
+    int64_t pts = 0, dts = 0;  // in pictures
     int pictureCode = 1;
 };
 
@@ -52,8 +52,8 @@ void setGopTimecode(std::vector<uint8_t>& data, const Timecode& tc, bool dropFra
         uint8_t* g = data.data() + i + 4;
         const uint32_t v = (dropFrame ? 1u << 31 : 0u) | (static_cast<uint32_t>(tc.hours & 0x1F) << 26) |
                            (static_cast<uint32_t>(tc.minutes & 0x3F) << 20) | (1u << 19) |
-                           (static_cast<uint32_t>(tc.seconds & 0x3F) << 13) | (static_cast<uint32_t>(tc.frames & 0x3F) << 7) |
-                           (g[3] & 0x7Fu);
+                           (static_cast<uint32_t>(tc.seconds & 0x3F) << 13) |
+                           (static_cast<uint32_t>(tc.frames & 0x3F) << 7) | (g[3] & 0x7Fu);
         g[0] = static_cast<uint8_t>(v >> 24);
         g[1] = static_cast<uint8_t>(v >> 16);
         g[2] = static_cast<uint8_t>(v >> 8);
@@ -73,8 +73,7 @@ int pictureCodeOf(const AVPacket* pkt, const uint8_t* data, size_t n) {
     return (pkt->flags & AV_PKT_FLAG_KEY) ? 1 : 3;
 }
 
-core::Status encodeVideo(const HdvSpec& desc, int width, int height, int64_t count,
-                         std::vector<EncodedPicture>& out) {
+core::Status encodeVideo(const HdvSpec& desc, int width, int height, int64_t count, std::vector<EncodedPicture>& out) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG2VIDEO);
     if (!codec) return core::Status::failure(core::ErrorCode::kOpenFailed, "no MPEG-2 video encoder");
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
@@ -92,7 +91,8 @@ core::Status encodeVideo(const HdvSpec& desc, int width, int height, int64_t cou
     ctx->flags |= AV_CODEC_FLAG_CLOSED_GOP;
     av_opt_set_int(ctx->priv_data, "sc_threshold", 1000000000, 0);
     int err = avcodec_open2(ctx.get(), codec, nullptr);
-    if (err < 0) return core::Status::failure(core::ErrorCode::kOpenFailed, "MPEG-2 encoder: " + media::codec::avErrorText(err));
+    if (err < 0)
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "MPEG-2 encoder: " + media::codec::avErrorText(err));
     FramePtr frame = media::codec::makePicture(width, height, AV_PIX_FMT_YUV420P);
     PacketPtr pkt = media::codec::makePacket();
     auto drain = [&]() {
@@ -111,11 +111,13 @@ core::Status encodeVideo(const HdvSpec& desc, int width, int height, int64_t cou
         // A moving bar pattern with a frame counter in the chroma planes.
         for (int y = 0; y < height; ++y) {
             uint8_t* row = frame->data[0] + y * frame->linesize[0];
-            for (int x = 0; x < width; ++x) row[x] = static_cast<uint8_t>(((x + n * 8) / 64 % 2) ? 200 : 40 + (y * 100) / height);
+            for (int x = 0; x < width; ++x)
+                row[x] = static_cast<uint8_t>(((x + n * 8) / 64 % 2) ? 200 : 40 + (y * 100) / height);
         }
         for (int c = 1; c < 3; ++c)
             for (int y = 0; y < height / 2; ++y)
-                std::memset(frame->data[c] + y * frame->linesize[c], static_cast<int>(128 + (c == 1 ? n % 64 : -(n % 64))), width / 2);
+                std::memset(frame->data[c] + y * frame->linesize[c], static_cast<int>(128 + (c == 1 ? n % 64 : -(n % 64))),
+                            width / 2);
         frame->pts = n;
         if ((err = avcodec_send_frame(ctx.get(), frame.get())) < 0)
             return core::Status::failure(core::ErrorCode::kWriteFailed, "MPEG-2 encode: " + media::codec::avErrorText(err));
@@ -136,7 +138,8 @@ core::Status encodeAudio(int64_t count, std::vector<std::vector<uint8_t>>& out) 
     ctx->bit_rate = 384000;
     ctx->time_base = AVRational{1, 48000};
     int err = avcodec_open2(ctx.get(), codec, nullptr);
-    if (err < 0) return core::Status::failure(core::ErrorCode::kOpenFailed, "MP2 encoder: " + media::codec::avErrorText(err));
+    if (err < 0)
+        return core::Status::failure(core::ErrorCode::kOpenFailed, "MP2 encoder: " + media::codec::avErrorText(err));
     FramePtr frame = media::codec::makeFrame();
     frame->nb_samples = ctx->frame_size;
     frame->format = ctx->sample_fmt;
@@ -262,8 +265,7 @@ core::Status writeHdv(const HdvSpec& desc, const std::string& path, HdvWritten* 
     cfg.streams = {{pids.video, 0x02, {}}, {pids.audio, 0x03, {}}, {pids.aux, 0xA0, {}}};
     TsMuxer mux(cfg, out);
 
-    const int64_t packetsPerPicture = std::max<int64_t>(
-        1, desc.muxRate / 8 / 188 * dur / 90000);
+    const int64_t packetsPerPicture = std::max<int64_t>(1, desc.muxRate / 8 / 188 * dur / 90000);
     mux.setTicksPerPacket(dur * 300 / packetsPerPicture);
 
     if (!desc.reelName.empty()) {
@@ -293,8 +295,8 @@ core::Status writeHdv(const HdvSpec& desc, const std::string& path, HdvWritten* 
         pic.pictureCode = ep.pictureCode;
         pic.aux = std::find(desc.dropAux.begin(), desc.dropAux.end(), pic.display) == desc.dropAux.end();
         const int fps = desc.ntsc ? 30 : 25;
-        pic.tcFrames = timecodeToFrames(framesToTimecode(timecodeToFrames(desc.tc, fps, desc.ntsc) + pic.display, fps, desc.ntsc),
-                                        fps, desc.ntsc);
+        pic.tcFrames = timecodeToFrames(
+            framesToTimecode(timecodeToFrames(desc.tc, fps, desc.ntsc) + pic.display, fps, desc.ntsc), fps, desc.ntsc);
         pic.sequenceHeader = ep.pictureCode == 1;
         const int64_t slotStart = pic.dts - 2 * dur;
         mux.setArrivalTime(slotStart * 300);

@@ -15,33 +15,33 @@
 namespace zorv::gen {
 
 struct HdvSpec {
-    bool line720 = false;                 // HDV1 (720-line) instead of HDV2 (1080-line)
-    bool ntsc = false;                    // 29.97 pictures/s (drop-frame timecode) instead of 25
+    bool line720 = false;  // HDV1 (720-line) instead of HDV2 (1080-line)
+    bool ntsc = false;     // 29.97 pictures/s (drop-frame timecode) instead of 25
     int64_t frames = 50;
-    int packetSize = 188;                 // 188, or 192 with arrival time prefixes
-    Timecode tc{0, 0, 0, 0};              // timecode of the first picture shown
-    DateTime rec;                         // recording clock at the first picture
+    int packetSize = 188;     // 188, or 192 with arrival time prefixes
+    Timecode tc{0, 0, 0, 0};  // timecode of the first picture shown
+    DateTime rec;             // recording clock at the first picture
     uint32_t userBits = 0x67452301;
     Pack camera1{0x70, {0x0D, 0x02, 0x60, 0x0F}};  // iris f3.1, auto exposure, gain 3 dB, WB preset 0
     Pack camera2{0x71, {0xFF, 0x7F, 0xFF, 0xFF}};  // stabilizer on
     Pack shutter{0x7F, {0xFF, 0xFF, 0x65, 0x04}};  // shutter code 1125: 1/25 s at 1/28125 s units
-    std::vector<int64_t> dropAux;         // pictures (display order) written without aux data
-    std::string reelName;                 // written in a PID 0x1FFD packet at the start when set
-    int64_t muxRate = 25000000;           // bits per second, padded with null packets
+    std::vector<int64_t> dropAux;                  // pictures (display order) written without aux data
+    std::string reelName;                          // written in a PID 0x1FFD packet at the start when set
+    int64_t muxRate = 25000000;                    // bits per second, padded with null packets
     int videoBitRate = 4000000;
     bool audio = true;
-    int64_t ptsBase = 54000;              // PTS of the first picture shown (90 kHz)
-    int64_t uniquePictures = 0;           // encode this many pictures (whole GOPs) and repeat them; 0 = all
+    int64_t ptsBase = 54000;     // PTS of the first picture shown (90 kHz)
+    int64_t uniquePictures = 0;  // encode this many pictures (whole GOPs) and repeat them; 0 = all
     int gopSize = 12;
 };
 
 // One picture as written, in decode order.
 struct HdvPicture {
-    int64_t display = 0;                  // index in display order
+    int64_t display = 0;  // index in display order
     int64_t pts = 0, dts = 0;
-    int pictureCode = 0;                  // 1 I, 2 B, 3 P
+    int pictureCode = 0;  // 1 I, 2 B, 3 P
     bool aux = true;
-    int64_t tcFrames = -1;                // timecode frame count (style 2, or 4 for ntsc)
+    int64_t tcFrames = -1;  // timecode frame count (style 2, or 4 for ntsc)
     bool sequenceHeader = false;
 };
 

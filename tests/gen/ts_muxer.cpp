@@ -16,8 +16,7 @@ uint32_t mpegCrc32(std::span<const uint8_t> data) {
     return crc;
 }
 
-TsMuxer::TsMuxer(TsMuxConfig config, std::vector<uint8_t>& out)
-    : config_(std::move(config)), out_(out), cc_(8192, 0) {
+TsMuxer::TsMuxer(TsMuxConfig config, std::vector<uint8_t>& out) : config_(std::move(config)), out_(out), cc_(8192, 0) {
     if (config_.packetSize != 192) config_.packetSize = 188;
 }
 
@@ -65,9 +64,18 @@ void TsMuxer::writeSection(uint16_t pid, std::span<const uint8_t> section) {
 void TsMuxer::writeTables() {
     std::vector<uint8_t> s;
     // PAT
-    s = {0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,
-         static_cast<uint8_t>(config_.programNumber >> 8), static_cast<uint8_t>(config_.programNumber),
-         static_cast<uint8_t>(0xE0 | (config_.pmtPid >> 8)), static_cast<uint8_t>(config_.pmtPid)};
+    s = {0x00,
+         0xB0,
+         0x00,
+         0x00,
+         0x01,
+         0xC1,
+         0x00,
+         0x00,
+         static_cast<uint8_t>(config_.programNumber >> 8),
+         static_cast<uint8_t>(config_.programNumber),
+         static_cast<uint8_t>(0xE0 | (config_.pmtPid >> 8)),
+         static_cast<uint8_t>(config_.pmtPid)};
     auto finish = [](std::vector<uint8_t>& sec) {
         const size_t len = sec.size() - 3 + 4;
         sec[1] = static_cast<uint8_t>(0xB0 | ((len >> 8) & 0x0F));
@@ -78,10 +86,9 @@ void TsMuxer::writeTables() {
     finish(s);
     writeSection(0x0000, s);
     // PMT
-    s = {0x02, 0xB0, 0x00,
-         static_cast<uint8_t>(config_.programNumber >> 8), static_cast<uint8_t>(config_.programNumber),
-         0xC1, 0x00, 0x00,
-         static_cast<uint8_t>(0xE0 | (config_.pcrPid >> 8)), static_cast<uint8_t>(config_.pcrPid), 0xF0, 0x00};
+    s = {0x02, 0xB0, 0x00, static_cast<uint8_t>(config_.programNumber >> 8),   static_cast<uint8_t>(config_.programNumber),
+         0xC1, 0x00, 0x00, static_cast<uint8_t>(0xE0 | (config_.pcrPid >> 8)), static_cast<uint8_t>(config_.pcrPid),
+         0xF0, 0x00};
     for (const TsStream& st : config_.streams) {
         const size_t dl = st.descriptors.size();
         s.push_back(st.streamType);
@@ -95,8 +102,8 @@ void TsMuxer::writeTables() {
     writeSection(config_.pmtPid, s);
 }
 
-void TsMuxer::writePes(uint16_t pid, uint8_t streamId, std::span<const uint8_t> data, int64_t pts, int64_t dts,
-                       int64_t pcr, bool boundedLength) {
+void TsMuxer::writePes(uint16_t pid, uint8_t streamId, std::span<const uint8_t> data, int64_t pts, int64_t dts, int64_t pcr,
+                       bool boundedLength) {
     uint8_t header[19];
     size_t hl = 0;
     header[hl++] = 0x00;

@@ -12,15 +12,15 @@ namespace zorv::gen {
 
 struct TsStream {
     uint16_t pid = 0;
-    uint8_t streamType = 0;          // 0x02 MPEG-2 video, 0x03 MPEG-1 audio, 0x1B H.264, 0x81 AC-3, ...
+    uint8_t streamType = 0;            // 0x02 MPEG-2 video, 0x03 MPEG-1 audio, 0x1B H.264, 0x81 AC-3, ...
     std::vector<uint8_t> descriptors;  // ES descriptors written into the PMT as given
 };
 
 struct TsMuxConfig {
-    int packetSize = 188;            // 188 or 192
+    int packetSize = 188;  // 188 or 192
     uint16_t programNumber = 1;
     uint16_t pmtPid = 0x0100;
-    uint16_t pcrPid = 0x1FFF;        // PCR carrier (the video PID, or a PID of its own)
+    uint16_t pcrPid = 0x1FFF;  // PCR carrier (the video PID, or a PID of its own)
     std::vector<TsStream> streams;
 };
 

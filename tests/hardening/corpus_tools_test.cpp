@@ -59,7 +59,8 @@ ToolOnFile runTool(const ToolRun& tool, const gen::BrokenFile& file) {
     for (auto& a : tool.args(in, scratch.path("out"))) args.push_back(a);
     r.outcome = runLimited(args);
     r.inputUnchanged = fs::exists(in) && fileBytes(in) == before;
-    if (r.outcome.exitStatus == 0 && kJudgeOutputs) r.wrongSuccess = checkSuccess(tool.name, corpusFile(file.base), corpusFile(corpusName), in, scratch.path("out"));
+    if (r.outcome.exitStatus == 0 && kJudgeOutputs)
+        r.wrongSuccess = checkSuccess(tool.name, corpusFile(file.base), corpusFile(corpusName), in, scratch.path("out"));
     // The report names no scratch folder.
     for (size_t at; (at = r.outcome.output.find(scratch.path())) != std::string::npos;)
         r.outcome.output.replace(at, scratch.path().size(), "…");
@@ -74,17 +75,26 @@ public:
     explicit ReportRows(size_t toolNumber) {
         const char* env = std::getenv("ZORV_HARDENING_ROWS");
         std::error_code ec;
-        const fs::path dir = env && *env ? fs::path(env) : fs::read_symlink("/proc/self/exe", ec).parent_path() / "hardening-rows";
+        const fs::path dir =
+            env && *env ? fs::path(env) : fs::read_symlink("/proc/self/exe", ec).parent_path() / "hardening-rows";
         fs::create_directories(dir, ec);
         out_.open(dir / (std::to_string(100 + toolNumber) + ".tsv"), std::ios::trunc);
     }
     void add(const ToolRun& tool, const std::string& file, const ToolOnFile& r) {
         if (!out_) return;
         const Outcome& o = r.outcome;
-        const std::string exit = o.timedOut ? "timeout" : o.signal ? "signal " + std::to_string(o.signal) : std::to_string(o.exitStatus);
-        const std::string kept = tool.changesInput ? (r.inputUnchanged ? "unchanged" : "changed") : r.inputUnchanged ? "yes" : "NO";
-        const std::string checked = o.exitStatus != 0 ? "—" : !kJudgeOutputs ? "not judged in this build" : r.wrongSuccess.empty() ? "ok" : "WRONG: " + r.wrongSuccess;
-        out_ << file << '\t' << tool.name << '\t' << exit << '\t' << kept << '\t' << cell(checked) << '\t' << cell(o.output) << '\n';
+        const std::string exit = o.timedOut ? "timeout"
+                                 : o.signal ? "signal " + std::to_string(o.signal)
+                                            : std::to_string(o.exitStatus);
+        const std::string kept = tool.changesInput  ? (r.inputUnchanged ? "unchanged" : "changed")
+                                 : r.inputUnchanged ? "yes"
+                                                    : "NO";
+        const std::string checked = o.exitStatus != 0        ? "—"
+                                    : !kJudgeOutputs         ? "not judged in this build"
+                                    : r.wrongSuccess.empty() ? "ok"
+                                                             : "WRONG: " + r.wrongSuccess;
+        out_ << file << '\t' << tool.name << '\t' << exit << '\t' << kept << '\t' << cell(checked) << '\t' << cell(o.output)
+             << '\n';
     }
 
 private:
@@ -174,24 +184,34 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
     const std::vector<Case> cases = {
         {"avi_cut_riff_header.avi", {"info", "@"}, 1, "Unable to read the requested file"},
         {"avi_cut_mid_hdrl.avi", {"scenes", "@"}, 1, "Unable to read the requested file"},
-        {"rawdv_under_one_frame.dv", {"info", "@"}, 1,
+        {"rawdv_under_one_frame.dv",
+         {"info", "@"},
+         1,
          "File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format"},
         {"odml_super_index_loop.avi", {"info", "@"}, 1, "Unable to index the AVI file"},
-        {"odml_super_index_past_end.avi", {"modify", "@", "-o", "@.out.avi", "--timecode-start", "01:00:00:00"}, 1,
+        {"odml_super_index_past_end.avi",
+         {"modify", "@", "-o", "@.out.avi", "--timecode-start", "01:00:00:00"},
+         1,
          "Failed to index input file"},
         {"rawdv_one_frame_and_a_byte.dv", {"frame", "@", "1"}, 1, "frame 1 is past the end: the file has 1 frames"},
         {"avi_idx1_past_end.avi", {"export", "@", "-o", "@.csv"}, 1, "zorv: Failed to read file"},
         {"avi_cut_mid_frame.avi", {"burn", "@", "-o", "@.burn.avi"}, 1, "Could not read file - /"},
         // An index entry past the end of the file: the frames before it are no whole recording.
-        {"avi_idx1_past_end.avi", {"convert", "--to", "dv", "@", "-o", "@.dv"}, 1,
+        {"avi_idx1_past_end.avi",
+         {"convert", "--to", "dv", "@", "-o", "@.dv"},
+         1,
          "zorv: Stopped after 1 of 2 frames: the next one could not be read whole"},
         {"avi_idx1_past_end.avi", {"split", "@", "--out", "@.d"}, 1, "Stopped after 1 of 2 frames"},
         // The audio chunks are found past a video chunk whose size field is damaged.
         {"avi2_first_chunk_size_byte.avi", {"extract-audio", "@", "-o", "@.wav"}, 0, "Audio extraction complete."},
         // The batch log says what a stream reader passed over, as the command line does.
-        {"hdv_lost_sync.m2t", {"batch", "--op", "export", "--out", "@.d", "@"}, 0,
+        {"hdv_lost_sync.m2t",
+         {"batch", "--op", "export", "--out", "@.d", "@"},
+         0,
          "WARNING: Passed over 61 damaged bytes of the transport stream to find its packets again"},
-        {"avchd_stray_byte.m2ts", {"batch", "--op", "extract-audio", "--out", "@.d", "@"}, 0,
+        {"avchd_stray_byte.m2ts",
+         {"batch", "--op", "extract-audio", "--out", "@.d", "@"},
+         0,
          "WARNING: Passed over 1 damaged byte of the transport stream to find its packets again"},
         // A partial last frame is no frame; the whole ones read.
         {"rawdv_partial_last_frame.dv", {"info", "@"}, 0, "Frames:      2 (2 with data)"},
@@ -214,8 +234,7 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
         if (o.exitStatus != 0 && args.size() > 2 && (args[args.size() - 2] == "-o" || c.args[0] == "split")) {
             if (c.args[0] == "split")
                 EXPECT_EQ(std::distance(fs::directory_iterator(args.back()), {}), 2) << "only the log and the batch list";
-            else
-                EXPECT_FALSE(fs::exists(args.back())) << describe(o);
+            else EXPECT_FALSE(fs::exists(args.back())) << describe(o);
         }
         // Sound copied from a PCM stream is the stream ffmpeg reads, sample for sample.
         if (o.exitStatus == 0 && c.args[0] == "extract-audio") {
@@ -226,8 +245,10 @@ TEST(DamagedFileMessages, NameTheFailureInTheSystemsOwnWords) {
 
 // The pictures ffprobe's demultiplexer counts in a file, -1 when it cannot say.
 int64_t ffprobePictures(const std::string& path) {
-    const std::string cmd = "ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets "
-                            "-of default=nw=1:nk=1 '" + path + "' 2>/dev/null";
+    const std::string cmd =
+        "ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets "
+        "-of default=nw=1:nk=1 '" +
+        path + "' 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return -1;
     char line[64] = {};

@@ -47,7 +47,7 @@ struct Outcome {
     int exitStatus = -1;  // exit status, -1 when killed by a signal
     int signal = 0;       // the signal that ended it
     bool timedOut = false;
-    std::string output;   // stdout and stderr together
+    std::string output;  // stdout and stderr together
 
     // A sanitizer's report (instrumented builds end with an exit status, not a signal).
     bool sanitizerReport() const {
@@ -114,14 +114,13 @@ inline Outcome runLimited(const std::vector<std::string>& args, const Limits& li
 }
 
 inline std::string describe(const Outcome& o) {
-    std::string s = o.timedOut ? "timed out" : o.signal ? "killed by signal " + std::to_string(o.signal)
-                                                        : "exit " + std::to_string(o.exitStatus);
+    std::string s = o.timedOut ? "timed out"
+                    : o.signal ? "killed by signal " + std::to_string(o.signal)
+                               : "exit " + std::to_string(o.exitStatus);
     return s + ": " + o.output.substr(0, 600);
 }
 
 // The bytes of a file (empty when missing).
-inline std::string fileBytes(const std::string& path) {
-    return zorv::gen::fileBytes(path);
-}
+inline std::string fileBytes(const std::string& path) { return zorv::gen::fileBytes(path); }
 
 }  // namespace zorv::hardening

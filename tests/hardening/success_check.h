@@ -31,8 +31,10 @@ inline std::string decodeErrors(const std::string& path) {
 
 // Pictures ffprobe decodes from the first video stream (its warnings about damage left out).
 inline long probedPictures(const std::string& path) {
-    const std::string out = avitest::run("ffprobe -v quiet -select_streams v:0 -count_frames -show_entries "
-                                         "stream=nb_read_frames -of csv=p=0 '" + path + "' 2>/dev/null");
+    const std::string out = avitest::run(
+        "ffprobe -v quiet -select_streams v:0 -count_frames -show_entries "
+        "stream=nb_read_frames -of csv=p=0 '" +
+        path + "' 2>/dev/null");
     return out.empty() || out[0] < '0' || out[0] > '9' ? 0 : std::strtol(out.c_str(), nullptr, 10);
 }
 
@@ -96,7 +98,8 @@ inline std::string changedOnlyInFrames(const std::string& before, const std::str
         if (before[o] == after[o]) continue;
         any = true;
         auto f = std::upper_bound(frames.begin(), frames.end(), o);
-        if (f == frames.begin() || o >= *std::prev(f) + size) return "byte " + std::to_string(o) + " outside the frames changed";
+        if (f == frames.begin() || o >= *std::prev(f) + size)
+            return "byte " + std::to_string(o) + " outside the frames changed";
         const size_t block = *std::prev(f) + (o - *std::prev(f)) / 80 * 80;
         if (isVideoBlock(before[block]) != pictureOnly)
             return std::string(pictureOnly ? "a block that is not picture" : "a picture block") + " changed at byte " +
@@ -159,7 +162,8 @@ inline std::string checkSuccess(const std::string& tool, const std::string& good
         if (auto e = decodeErrors(outputs[0]); !e.empty()) return e;
         const long in = remembered(inputBefore, probedPictures), out = probedPictures(outputs[0]);
         if (out <= 0 || out > in + 2 || out + 2 < in)
-            return "the output has " + std::to_string(out) + " pictures, ffprobe decodes " + std::to_string(in) + " of the input";
+            return "the output has " + std::to_string(out) + " pictures, ffprobe decodes " + std::to_string(in) +
+                   " of the input";
         return {};
     }
     if (tool == "convert" || tool == "split") {

@@ -22,10 +22,18 @@ inline std::string extensionOf(const std::string& path) {
 
 inline const std::vector<ToolRun>& toolRuns() {
     static const std::vector<ToolRun> tools = {
-        {"info", false, [](const std::string& in, const std::string&) { return std::vector<std::string>{"info", in}; }},
+        {"info", false,
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"info", in};
+         }},
         {"frame", false,
-         [](const std::string& in, const std::string&) { return std::vector<std::string>{"frame", in, "1", "--json"}; }},
-        {"scenes", false, [](const std::string& in, const std::string&) { return std::vector<std::string>{"scenes", in}; }},
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"frame", in, "1", "--json"};
+         }},
+        {"scenes", false,
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"scenes", in};
+         }},
         {"export", false,
          [](const std::string& in, const std::string& out) {
              return std::vector<std::string>{"export", in, "--header", "-o", out + "/out.csv"};
@@ -35,11 +43,13 @@ inline const std::vector<ToolRun>& toolRuns() {
              return std::vector<std::string>{"subtitles", in, "-o", out + "/out.srt"};
          }},
         {"gpx", false,
-         [](const std::string& in, const std::string& out) { return std::vector<std::string>{"gpx", in, "-o", out + "/out.gpx"}; }},
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"gpx", in, "-o", out + "/out.gpx"};
+         }},
         {"modify", false,
          [](const std::string& in, const std::string& out) {
-             return std::vector<std::string>{"modify", in, "-o", out + "/out" + extensionOf(in), "--timecode-start",
-                                             "01:00:00:00"};
+             return std::vector<std::string>{"modify",           in,           "-o", out + "/out" + extensionOf(in),
+                                             "--timecode-start", "01:00:00:00"};
          }},
         {"modify --in-place", true,
          [](const std::string& in, const std::string&) {
@@ -47,16 +57,26 @@ inline const std::vector<ToolRun>& toolRuns() {
          },
          true},
         {"fix-premiere", true,
-         [](const std::string& in, const std::string&) { return std::vector<std::string>{"fix-premiere", in}; }},
-        {"set-mtime", true, [](const std::string& in, const std::string&) { return std::vector<std::string>{"set-mtime", in}; }},
-        {"rename", true, [](const std::string& in, const std::string&) { return std::vector<std::string>{"rename", in}; }},
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"fix-premiere", in};
+         }},
+        {"set-mtime", true,
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"set-mtime", in};
+         }},
+        {"rename", true,
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"rename", in};
+         }},
         {"split", false,
-         [](const std::string& in, const std::string& out) { return std::vector<std::string>{"split", in, "--out", out}; }},
+         [](const std::string& in, const std::string& out) {
+             return std::vector<std::string>{"split", in, "--out", out};
+         }},
         {"convert", false,
          [](const std::string& in, const std::string& out) {
              const bool raw = extensionOf(in) == ".dv";
-             return std::vector<std::string>{"convert", "--to", raw ? "avi2" : "dv", in, "-o",
-                                             out + (raw ? "/out.avi" : "/out.dv")};
+             return std::vector<std::string>{"convert", "--to", raw ? "avi2" : "dv",
+                                             in,        "-o",   out + (raw ? "/out.avi" : "/out.dv")};
          }},
         {"extract-audio", false,
          [](const std::string& in, const std::string& out) {
@@ -67,7 +87,9 @@ inline const std::vector<ToolRun>& toolRuns() {
              return std::vector<std::string>{"burn", in, "-o", out + "/out.avi"};
          }},
         {"burn --in-place", true,
-         [](const std::string& in, const std::string&) { return std::vector<std::string>{"burn", in, "--in-place", "--yes"}; },
+         [](const std::string& in, const std::string&) {
+             return std::vector<std::string>{"burn", in, "--in-place", "--yes"};
+         },
          true},
     };
     return tools;

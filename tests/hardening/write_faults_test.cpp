@@ -59,8 +59,7 @@ protected:
     }
     std::string out(const std::string& name) const { return (fs::path(work_) / name).string(); }
 
-    static Outcome zorv(std::vector<std::string> args, const Limits& limits = {},
-                        const std::function<bool()>& tick = {}) {
+    static Outcome zorv(std::vector<std::string> args, const Limits& limits = {}, const std::function<bool()>& tick = {}) {
         args.insert(args.begin(), ZORV_CLI_PATH);
         return runLimited(args, limits, tick);
     }
@@ -81,16 +80,24 @@ struct FullDiskCase {
     const char* input;
     std::vector<std::string> args;  // {IN} and {OUT} replaced
     int64_t room;
-    const char* message;            // the tool's own text for the failure
+    const char* message;  // the tool's own text for the failure
 };
 
 TEST_F(WriteFaults, OutputFileToolsOnAFullDiskFailWithTheirMessageAndKeepTheInput) {
     const std::vector<FullDiskCase> cases = {
-        {"dv.avi", {"modify", "{IN}", "-o", "{OUT}.avi", "--timecode-start", "01:00:00:00"}, 1000000,
+        {"dv.avi",
+         {"modify", "{IN}", "-o", "{OUT}.avi", "--timecode-start", "01:00:00:00"},
+         1000000,
          "Failed writing to output file"},
-        {"dv.avi", {"convert", "--to", "dv", "{IN}", "-o", "{OUT}.dv"}, 1000000, "Failed while converting AVI to Raw DV file"},
+        {"dv.avi",
+         {"convert", "--to", "dv", "{IN}", "-o", "{OUT}.dv"},
+         1000000,
+         "Failed while converting AVI to Raw DV file"},
         {"dv.avi", {"convert", "--to", "avi1", "{IN}", "-o", "{OUT}.avi"}, 1000000, "Failed while converting AVI file"},
-        {"dv.dv", {"convert", "--to", "avi2", "{IN}", "-o", "{OUT}.avi"}, 1000000, "Failed while converting Raw DV to AVI file"},
+        {"dv.dv",
+         {"convert", "--to", "avi2", "{IN}", "-o", "{OUT}.avi"},
+         1000000,
+         "Failed while converting Raw DV to AVI file"},
         {"dv.avi", {"split", "{IN}", "--out", "{OUT}"}, 1000000, "Failed while writing output file"},
         {"dv.avi", {"extract-audio", "{IN}", "-o", "{OUT}.wav"}, 20000, "Failed while extracting audio"},
         {"dv.avi", {"export", "{IN}", "--header", "--mode", "all", "-o", "{OUT}.csv"}, 300, "Failed to export metadata"},
@@ -132,7 +139,8 @@ TEST_F(WriteFaults, DirectModeToolsOnAFullDiskSayHowFarTheyGot) {
     // Frames past the first megabyte of the file cannot be rewritten.
     {
         const std::string in = copy("dv.avi");
-        const Outcome o = zorv({"modify", in, "--in-place", "--yes", "--timecode-start", "01:00:00:00"}, diskFullAt(1000000));
+        const Outcome o =
+            zorv({"modify", in, "--in-place", "--yes", "--timecode-start", "01:00:00:00"}, diskFullAt(1000000));
         EXPECT_TRUE(o.cleanFailure()) << describe(o);
         EXPECT_NE(o.output.find("Failed writing to output file"), std::string::npos) << describe(o);
         EXPECT_TRUE(mentionsAFrameCount(o.output)) << describe(o);

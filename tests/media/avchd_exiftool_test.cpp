@@ -93,7 +93,8 @@ TEST(AvchdExiftool, EveryPictureAgreesWithOurReading) {
         const char* name;
         gen::GpsMode gps;
         int fps;
-    } cases[] = {{"track25.mts", gen::GpsMode::Track, 25}, {"nogps25.mts", gen::GpsMode::None, 25},
+    } cases[] = {{"track25.mts", gen::GpsMode::Track, 25},
+                 {"nogps25.mts", gen::GpsMode::None, 25},
                  {"track30.mts", gen::GpsMode::Track, 30}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -63,26 +63,26 @@ Bytes makeSps(const SpsFields& f) {
     w.bits(static_cast<uint32_t>(f.level), 8);
     w.ue(0);
     if (f.profile == 100) {
-        w.ue(1);    // 4:2:0
+        w.ue(1);  // 4:2:0
         w.ue(0);
         w.ue(0);
         w.bit(0);
-        w.bit(1);   // scaling matrix present: one 4x4 list with deltas, the rest absent
+        w.bit(1);  // scaling matrix present: one 4x4 list with deltas, the rest absent
         w.bit(1);
         for (int i = 0; i < 16; ++i) w.ue(i == 0 ? 2 : 0);  // se(+1) then zeros
         for (int i = 1; i < 8; ++i) w.bit(0);
     }
-    w.ue(0);        // log2_max_frame_num_minus4
-    w.ue(0);        // poc type 0
+    w.ue(0);  // log2_max_frame_num_minus4
+    w.ue(0);  // poc type 0
     w.ue(2);
-    w.ue(4);        // max_num_ref_frames
+    w.ue(4);  // max_num_ref_frames
     w.bit(0);
     w.ue(f.widthMbs - 1);
     w.ue(f.heightUnits - 1);
     w.bit(f.frameMbsOnly);
     if (!f.frameMbsOnly) w.bit(1);
-    w.bit(1);       // direct_8x8_inference
-    w.bit(1);       // cropping 0 0 0 4
+    w.bit(1);  // direct_8x8_inference
+    w.bit(1);  // cropping 0 0 0 4
     w.ue(0);
     w.ue(0);
     w.ue(0);
@@ -97,13 +97,13 @@ Bytes makeSps(const SpsFields& f) {
                 w.bits(static_cast<uint32_t>(f.sarH), 16);
             }
         }
-        w.bit(0);   // overscan
-        w.bit(1);   // video signal type with colour description
+        w.bit(0);  // overscan
+        w.bit(1);  // video signal type with colour description
         w.bits(5, 3);
         w.bit(0);
         w.bit(1);
         w.bits(0x010101, 24);
-        w.bit(0);   // chroma loc
+        w.bit(0);  // chroma loc
         w.bit(f.timing);
         if (f.timing) {
             w.bits(f.units, 32);
@@ -315,8 +315,7 @@ TEST(MdpmTags, SlotsClampAndOverwrite) {
 
     // Two 0x18 tags: the second is kept; a count beyond the bytes stops at the end of the payload.
     rec.clearTags();
-    Bytes two = tags({{0x18, 0x02, 0x20, 0x08, 0x12}, {0x18, 0x02, 0x20, 0x09, 0x01}, {0x19, 0x31, 0x23, 0x16, 0x24}},
-                     9);
+    Bytes two = tags({{0x18, 0x02, 0x20, 0x08, 0x12}, {0x18, 0x02, 0x20, 0x09, 0x01}, {0x19, 0x31, 0x23, 0x16, 0x24}}, 9);
     two.push_back(0xB0);  // a partial tag is not read
     applyMdpmTags(two, rec);
     EXPECT_EQ(rec.tagSlots[2][3], 0x09);

@@ -84,7 +84,7 @@ TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedAndShownSize) {
     EXPECT_EQ(r.sps().codedWidth, 1920);
     EXPECT_EQ(r.sps().codedHeight, 1088);  // coded macroblock rows
     EXPECT_EQ(r.sps().width, 1920);
-    EXPECT_EQ(r.sps().height, 1080);       // the SPS crops the last 8 rows
+    EXPECT_EQ(r.sps().height, 1080);  // the SPS crops the last 8 rows
     EXPECT_EQ(h264ProfileText(r.sps().profileIdc), "High");
 }
 
@@ -136,7 +136,8 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
     }
     // A picture without MDPM repeats the tags of the picture before it in decode order; its own
     // time is still its own.
-    for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}}) expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(desc, i));
+    for (int64_t i : {int64_t{0}, int64_t{19}, int64_t{39}})
+        expectTags(pics[static_cast<size_t>(i)].rec, gen::avchdMdpmTags(desc, i));
     EXPECT_FALSE(pics[5].rec.tagSlots == AvchdMetadataRecord().tagSlots);
     EXPECT_TRUE(pics[5].rec.has(0x19));
 }
@@ -193,7 +194,8 @@ TEST(AvcReader, WithoutMetadataFlagPassesTheFileThrough) {
     AvcReader r;
     ASSERT_EQ(r.open(path, false), kAvcOk);
     std::vector<uint8_t> sample(r.maxSampleBytes()), all;
-    for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;) all.insert(all.end(), sample.begin(), sample.begin() + n);
+    for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;)
+        all.insert(all.end(), sample.begin(), sample.begin() + n);
     const auto file = zorv::gen::fileBytes<std::vector<uint8_t>>(path);
     EXPECT_EQ(all, file);
 }
@@ -203,9 +205,10 @@ TEST(AvcReader, FfprobeAgreesOnCodecsSizeAndFrames) {
     const std::string path = gen::cachedAvchd("open192.m2ts", desc);
     AvcReader r;
     ASSERT_EQ(r.open(path), kAvcOk);
-    const std::string codecs = avitest::run("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + path + "'");
-    EXPECT_NE(codecs.find("codec_name=h264|width=" + std::to_string(r.sps().codedWidth) + "|height=" +
-                          std::to_string(r.sps().codedHeight)),
+    const std::string codecs =
+        avitest::run("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + path + "'");
+    EXPECT_NE(codecs.find("codec_name=h264|width=" + std::to_string(r.sps().codedWidth) +
+                          "|height=" + std::to_string(r.sps().codedHeight)),
               std::string::npos)
         << codecs;
     EXPECT_NE(codecs.find("codec_name=ac3"), std::string::npos);

@@ -30,7 +30,7 @@ TEST(AvchdStreamInfo, VideoDescriptionOfAFullHdStream) {
     EXPECT_EQ(d.levelText, "@L4.0");
     EXPECT_EQ(d.width, 1920);
     EXPECT_EQ(d.height, 1080);  // 1088 lines coded, 8 cropped
-    EXPECT_EQ(d.rateNum, 50);  // x264 25p: 50 ticks a second, two a frame
+    EXPECT_EQ(d.rateNum, 50);   // x264 25p: 50 ticks a second, two a frame
     EXPECT_EQ(d.rateDen, 2);
     EXPECT_EQ(d.durationPts, 50 * 3600);  // first to last picture shown, plus one picture
 

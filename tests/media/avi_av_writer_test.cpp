@@ -14,8 +14,8 @@ namespace zorv::media {
 namespace {
 
 std::string probe(const std::string& path) {
-    const std::string cmd = "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 '" +
-                            path + "'";
+    const std::string cmd =
+        "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 '" + path + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
     std::string out;
     std::array<char, 256> buf{};

@@ -91,8 +91,8 @@ Bytes tdat(const std::string& tcA, const std::string& tcO, const std::string& rn
         std::memcpy(b.data(), s.data(), std::min(s.size(), n));
         return b;
     };
-    return list("Tdat", cat({chunk("tc_O", field(tcO, 18)), chunk("tc_A", field(tcA, 18)),
-                             chunk("rn_O", field(rnO, 40)), chunk("rn_A", field(rnA, 40))}));
+    return list("Tdat", cat({chunk("tc_O", field(tcO, 18)), chunk("tc_A", field(tcA, 18)), chunk("rn_O", field(rnO, 40)),
+                             chunk("rn_A", field(rnA, 40))}));
 }
 
 TEST(AviChunks, TimecodeListReplacesA160ByteReservedListAndReadsBack) {
@@ -177,8 +177,8 @@ TEST(AviChunks, EditorChunksStopBeforeTheLimit) {
     // 30000 + 8 each: three of them reach 90024 > 73732, so only the first two are kept, and a small
     // one after the refused chunk is not taken either.
     Bytes big(30000, 'p');
-    Bytes file = avi(cat({chunk("PrmA", big), list("Cdat", Bytes(10, 1)), chunk("PrmL", big),
-                          chunk("JUNK", Bytes(4, 0)), chunk("Cr8r", big), chunk("SCMD", Bytes(3, 2))}));
+    Bytes file = avi(cat({chunk("PrmA", big), list("Cdat", Bytes(10, 1)), chunk("PrmL", big), chunk("JUNK", Bytes(4, 0)),
+                          chunk("Cr8r", big), chunk("SCMD", Bytes(3, 2))}));
     TempFile f(file);
     AviChunks c(f.fd(), 1);
     uint64_t s = c.collectEditorChunks(false);

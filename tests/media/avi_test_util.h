@@ -12,9 +12,7 @@
 
 namespace zorv::avitest {
 
-inline std::vector<uint8_t> readAll(const std::string& path) {
-    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
-}
+inline std::vector<uint8_t> readAll(const std::string& path) { return zorv::gen::fileBytes<std::vector<uint8_t>>(path); }
 
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -31,8 +29,8 @@ inline std::string tag(const std::vector<uint8_t>& d, size_t at) {
 }
 
 struct Chunk {
-    std::string id;     // FourCC; for lists "LIST"/"RIFF" + ":" + list type
-    size_t pos;         // position of the chunk header
+    std::string id;  // FourCC; for lists "LIST"/"RIFF" + ":" + list type
+    size_t pos;      // position of the chunk header
     uint32_t size;
 };
 
@@ -72,8 +70,11 @@ inline std::string run(const std::string& cmd, int* status = nullptr) {
 // Frames counted by ffprobe when decoding the first video stream; -1 when ffprobe rejects the file.
 inline long ffprobeFrames(const std::string& path) {
     int st = 0;
-    std::string out = run("ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
-                          "-of default=nw=1:nk=1 '" + path + "' 2>&1", &st);
+    std::string out =
+        run("ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
+            "-of default=nw=1:nk=1 '" +
+                path + "' 2>&1",
+            &st);
     if (st != 0 || out.empty()) return -1;
     return std::strtol(out.c_str(), nullptr, 10);
 }

@@ -21,17 +21,13 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-Bytes readAll(const fs::path& p) {
-    return zorv::gen::fileBytes<Bytes>(p);
-}
+Bytes readAll(const fs::path& p) { return zorv::gen::fileBytes<Bytes>(p); }
 void writeAll(const fs::path& p, const Bytes& b) {
     std::ofstream f(p, std::ios::binary);
     f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
-fs::path testDir() {
-    return fs::temp_directory_path() / ("zorv_dv_audio_test_" + std::to_string(::getpid()));
-}
+fs::path testDir() { return fs::temp_directory_path() / ("zorv_dv_audio_test_" + std::to_string(::getpid())); }
 
 // A few seconds of DV with a 48 kHz tone, encoded by ffmpeg.
 fs::path ffmpegDv(bool pal, int frames) {
@@ -42,8 +38,8 @@ fs::path ffmpegDv(bool pal, int frames) {
         std::string cmd = std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=") +
                           (pal ? "720x576:rate=25" : "720x480:rate=30000/1001") +
                           " -f lavfi -i \"sine=frequency=440:sample_rate=48000,aeval=val(0)|-val(0)*0.5:c=stereo\" -t " +
-                          std::to_string(pal ? frames / 25.0 : frames * 1001 / 30000.0) + " -pix_fmt " + (pal ? "yuv420p" : "yuv411p") +
-                          " -c:v dvvideo -c:a pcm_s16le -ar 48000 -f dv " + out.string();
+                          std::to_string(pal ? frames / 25.0 : frames * 1001 / 30000.0) + " -pix_fmt " +
+                          (pal ? "yuv420p" : "yuv411p") + " -c:v dvvideo -c:a pcm_s16le -ar 48000 -f dv " + out.string();
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
     return out;
@@ -160,8 +156,8 @@ TEST(DvAudio, ExtractMatchesFfmpegForOurOtherRatesAnd12Bit) {
         int rate;
         bool twelve;
     };
-    for (Case c : {Case{true, 44100, false}, Case{false, 44100, false}, Case{true, 32000, false},
-                   Case{false, 32000, false}, Case{true, 32000, true}, Case{false, 32000, true}}) {
+    for (Case c : {Case{true, 44100, false}, Case{false, 44100, false}, Case{true, 32000, false}, Case{false, 32000, false},
+                   Case{true, 32000, true}, Case{false, 32000, true}}) {
         SCOPED_TRACE(std::to_string(c.rate) + (c.pal ? " pal" : " ntsc") + (c.twelve ? " 12-bit" : ""));
         size_t frameSize = c.pal ? 144000 : 120000;
         Bytes file = readAll(ffmpegDv(c.pal, 30));
@@ -194,8 +190,8 @@ TEST(DvAudio, NoAudioPackOrOddFrameSizeGivesNothing) {
     EXPECT_FALSE(readAudioInfo(frame.data(), frame.size()));
     EXPECT_FALSE(readAudioInfo(frame.data(), 100000));
     int16_t pcm[4] = {};
-    EXPECT_FALSE(insertPcm(frame.data(), frame.size(), pcm, 2, 48000));       // too few samples
-    EXPECT_FALSE(insertPcm(frame.data(), frame.size(), pcm, 1920, 22050));    // not a DV rate
+    EXPECT_FALSE(insertPcm(frame.data(), frame.size(), pcm, 2, 48000));     // too few samples
+    EXPECT_FALSE(insertPcm(frame.data(), frame.size(), pcm, 1920, 22050));  // not a DV rate
 }
 
 }  // namespace

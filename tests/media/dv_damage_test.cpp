@@ -50,13 +50,33 @@ TEST(DvDamage, CountsPerStatusAndAudioChannelAreExact) {
         core::DamageSeverity severity;
     };
     const Case cases[] = {
-        {"head-clog-ntsc", gen::System::Ntsc, 16, {{1, 0xA, 0.6}}, {}, {{0xA, 810}}, {0, 0}, 0.6,
+        {"head-clog-ntsc",
+         gen::System::Ntsc,
+         16,
+         {{1, 0xA, 0.6}},
+         {},
+         {{0xA, 810}},
+         {0, 0},
+         0.6,
          core::DamageSeverity::kConcealed},
-        {"mixed-pal", gen::System::Pal, 16, {{1, 0xF, 0.1}, {1, 0xC, 0.2, 0.5}, {1, 0x2, 0.05, 0.9}},
-         {{1, 0, 17}, {1, 1, 5, 300}}, {{0xF, 162}, {0xC, 324}, {0x2, 81}}, {17, 5}, 405.0 / 1620,
+        {"mixed-pal",
+         gen::System::Pal,
+         16,
+         {{1, 0xF, 0.1}, {1, 0xC, 0.2, 0.5}, {1, 0x2, 0.05, 0.9}},
+         {{1, 0, 17}, {1, 1, 5, 300}},
+         {{0xF, 162}, {0xC, 324}, {0x2, 81}},
+         {17, 5},
+         405.0 / 1620,
          core::DamageSeverity::kUncorrected},
-        {"twelve-bit-audio", gen::System::Pal, 12, {}, {{1, 2, 9}, {1, 3, 3, 100}, {1, 0, 1}},
-         {}, {1, 0, 9, 3}, 0.0, core::DamageSeverity::kAudio},
+        {"twelve-bit-audio",
+         gen::System::Pal,
+         12,
+         {},
+         {{1, 2, 9}, {1, 3, 3, 100}, {1, 0, 1}},
+         {},
+         {1, 0, 9, 3},
+         0.0,
+         core::DamageSeverity::kAudio},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -17,8 +17,8 @@ TEST(DvMediaFileReads, TimecodeDateAndStreamProperties) {
     DvFrame ntsc(false);
     ntsc.timecode(1, 2, 3, 4, true);
     ntsc.recorded(99, 12, 31, 23, 59, 58);
-    ntsc.vaux(0x61, 0x00, 0x02, 0x00, 0x00);          // widescreen (PC2 bits 0-2 = 2)
-    ntsc.aaux(0x50, 0x80, 0x00, 0x00, 0x0A);          // unlocked, 44.1 kHz (1 << 3), 12 bits (2)
+    ntsc.vaux(0x61, 0x00, 0x02, 0x00, 0x00);  // widescreen (PC2 bits 0-2 = 2)
+    ntsc.aaux(0x50, 0x80, 0x00, 0x00, 0x0A);  // unlocked, 44.1 kHz (1 << 3), 12 bits (2)
     writeRawDv(dir.file("ntsc.dv"), {ntsc.bytes()});
 
     DvMediaFile f;
@@ -62,9 +62,9 @@ TEST(DvMediaFileReads, TimecodeDateAndStreamProperties) {
 TEST(DvMediaFileReads, MissingAndInvalidPacks) {
     TempDir dir;
     DvFrame pal(true);
-    pal.subcode(0x13, 0x00, 0x00, 0x00, 0x3A);         // hours units 10: not a timecode
-    pal.vaux(0x62, 0xFF, 0x15, 0x06, 0x11);            // a date without a time
-    pal.aaux(0x50, 0x00, 0x00, 0x00, 0x3F);            // locked; sampling 7 and bits 7: left alone
+    pal.subcode(0x13, 0x00, 0x00, 0x00, 0x3A);  // hours units 10: not a timecode
+    pal.vaux(0x62, 0xFF, 0x15, 0x06, 0x11);     // a date without a time
+    pal.aaux(0x50, 0x00, 0x00, 0x00, 0x3F);     // locked; sampling 7 and bits 7: left alone
     writeRawDv(dir.file("pal.dv"), {pal.bytes(), pal.bytes()});
 
     DvMediaFile f;

@@ -82,7 +82,9 @@ public:
         vaux(0x60, 0x00, 0x00, pal ? 0x20 : 0x00, 0x00);
     }
     int sequences() const { return core::dv::sequenceCount(bytes_.size()); }
-    uint8_t* block(int s, int b) { return bytes_.data() + core::dv::kSequenceSize * static_cast<size_t>(s) + 80 * static_cast<size_t>(b); }
+    uint8_t* block(int s, int b) {
+        return bytes_.data() + core::dv::kSequenceSize * static_cast<size_t>(s) + 80 * static_cast<size_t>(b);
+    }
     // Places the pack in slot `slot` of every sequence's subcode / VAUX / AAUX area.
     void subcode(uint8_t id, uint8_t a, uint8_t b, uint8_t c, uint8_t d, int slot = 0, int onlySeq = -1) {
         for (int s = 0; s < sequences(); ++s)
@@ -145,9 +147,7 @@ inline std::vector<Bytes> palFrames(int count) {
     return out;
 }
 
-inline Bytes readAll(const std::string& path) {
-    return zorv::gen::fileBytes<Bytes>(path);
-}
+inline Bytes readAll(const std::string& path) { return zorv::gen::fileBytes<Bytes>(path); }
 
 // A 188-byte transport packet on pid, filled with 0xFF after the header.
 inline Bytes tsPacket(uint16_t pid, bool unitStart = false) {
@@ -162,7 +162,14 @@ inline Bytes tsPacket(uint16_t pid, bool unitStart = false) {
 inline Bytes pesPacket(uint16_t pid, bool withDts, const Bytes& payload) {
     Bytes p = tsPacket(pid, true);
     size_t o = 4;
-    const Bytes pes = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, static_cast<uint8_t>(withDts ? 0xC0 : 0x80),
+    const Bytes pes = {0x00,
+                       0x00,
+                       0x01,
+                       0xE0,
+                       0x00,
+                       0x00,
+                       0x80,
+                       static_cast<uint8_t>(withDts ? 0xC0 : 0x80),
                        static_cast<uint8_t>(withDts ? 10 : 5)};
     std::memcpy(&p[o], pes.data(), pes.size());
     o += pes.size();

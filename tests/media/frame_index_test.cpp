@@ -54,7 +54,10 @@ TEST_P(GeneratedIndex, EveryFrameAtItsPositionAndDroppedFramesEmpty) {
         if (raw) {
             if (n >= 37) continue;
             for (int64_t k = 0, kept = -1; k < 40; ++k)
-                if (!desc.isDropped(k) && ++kept == n) { clipFrame = k; break; }
+                if (!desc.isDropped(k) && ++kept == n) {
+                    clipFrame = k;
+                    break;
+                }
         }
         ASSERT_TRUE(f.readFrame(n, got.data())) << n;
         frames.render(clipFrame, want);

@@ -33,11 +33,13 @@ TEST(FrameLayoutCheck, NamesTheFirstFrameAWriterCouldNotTrust) {
     const std::vector<Case> cases = {
         {"none", [](FrameIndex&) {}, nullptr},
         {"an empty entry", [](FrameIndex& x) { x.entries[1] = FrameEntry{}; }, nullptr},
-        {"moved 16 bytes", [](FrameIndex& x) { x.entries[1].offset += 16; }, "frame 1 does not start with a DV frame header"},
+        {"moved 16 bytes", [](FrameIndex& x) { x.entries[1].offset += 16; },
+         "frame 1 does not start with a DV frame header"},
         {"at byte 12", [](FrameIndex& x) { x.entries[2].offset = 20; }, "frame 2 lies outside the file's movie data"},
         {"overlapping", [](FrameIndex& x) { x.entries[2].offset = x.entries[1].offset + 16; }, "frame 2 overlaps frame 1"},
         {"out of order", [](FrameIndex& x) { std::swap(x.entries[1], x.entries[2]); }, "frame 2 lies before frame 1"},
-        {"past the end", [size](FrameIndex& x) { x.entries[3].offset = size - 100; }, "frame 3 lies past the end of the file"},
+        {"past the end", [size](FrameIndex& x) { x.entries[3].offset = size - 100; },
+         "frame 3 lies past the end of the file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.damage);

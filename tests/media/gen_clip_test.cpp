@@ -58,7 +58,7 @@ TEST(GenFrameMeta, RunsJumpRepeatAndContinue) {
 TEST(GenFrameMeta, NtscClockAdvancesAt2997) {
     ClipSpec s = ntscClip(2000, true);
     EXPECT_EQ(frameMeta(s, 29).rec.second, 0);
-    EXPECT_EQ(frameMeta(s, 30).rec.second, 1);   // 30 frames = 1.001 s
+    EXPECT_EQ(frameMeta(s, 30).rec.second, 1);     // 30 frames = 1.001 s
     EXPECT_EQ(frameMeta(s, 1798).rec.second, 59);  // 59.99 s
     EXPECT_EQ(frameMeta(s, 1799).rec.minute, 31);  // 60.02 s
     EXPECT_EQ(frameMeta(s, 1800).tc, (Timecode{0, 1, 0, 2}));
@@ -203,9 +203,8 @@ TEST_F(GenFrameTest, CustomizeHasTheLastWord) {
 class GenFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("zorv-gen-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = std::filesystem::temp_directory_path() / ("zorv-gen-" + std::to_string(::getpid()) + "-" +
+                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -249,8 +248,7 @@ TEST_F(GenFileTest, ToolWritesSampleAndClips) {
     std::vector<uint8_t> d = readAll(path("s.avi"));
     EXPECT_EQ(tag(d, 108), "iavs");
 
-    run("'" + gen + "' clip '" + path("c.dv") + "' --system ntsc --frames 10 --container rawdv --tc 01:00:00:00 --df",
-        &st);
+    run("'" + gen + "' clip '" + path("c.dv") + "' --system ntsc --frames 10 --container rawdv --tc 01:00:00:00 --df", &st);
     ASSERT_EQ(st, 0);
     d = readAll(path("c.dv"));
     ASSERT_EQ(d.size(), 1200000u);
@@ -259,8 +257,10 @@ TEST_F(GenFileTest, ToolWritesSampleAndClips) {
     EXPECT_EQ(tc.frames, 1);
     EXPECT_TRUE(tc.dropFrame);
 
-    run("'" + gen + "' clip '" + path("o.avi") + "' --frames 30 --container avi2 --index odml --riff-limit 800000 "
-        "--drop 2,3 --date 2012-02-29T23:59:59", &st);
+    run("'" + gen + "' clip '" + path("o.avi") +
+            "' --frames 30 --container avi2 --index odml --riff-limit 800000 "
+            "--drop 2,3 --date 2012-02-29T23:59:59",
+        &st);
     ASSERT_EQ(st, 0);
     EXPECT_EQ(ffprobeFrames(path("o.avi")), 28);
     EXPECT_GE(chunks(readAll(path("o.avi"))).size(), 20u);

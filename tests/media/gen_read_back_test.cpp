@@ -29,8 +29,8 @@ class GenReadBack : public ::testing::TestWithParam<Case> {};
 
 TEST_P(GenReadBack, RecognisedAndIndexedFrameByFrame) {
     const Case& c = GetParam();
-    std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                 ("zorv-rb-" + std::to_string(::getpid()) + "-" + c.name);
+    std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("zorv-rb-" + std::to_string(::getpid()) + "-" + c.name);
     ClipSpec desc = c.system == System::Pal ? palClip(24) : ntscClip(24, true);
     desc.riffLimit = c.riffLimit;
     if (c.container != Container::RawDv) desc.dropped = {0, 9, 23};
@@ -44,8 +44,8 @@ TEST_P(GenReadBack, RecognisedAndIndexedFrameByFrame) {
     ASSERT_TRUE(f.open(file.string()));
     media::FrameIndex index;
     core::Status err;
-    bool built = c.container == Container::RawDv ? media::buildRawDvIndex(f, index, err)
-                                                 : media::buildAviIndex(f, index, err);
+    bool built =
+        c.container == Container::RawDv ? media::buildRawDvIndex(f, index, err) : media::buildAviIndex(f, index, err);
     ASSERT_TRUE(built) << err.message;
     EXPECT_EQ(index.frameSize, desc.frameSize());
     ASSERT_EQ(index.frameCount(), 24);

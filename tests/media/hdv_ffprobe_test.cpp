@@ -23,7 +23,8 @@ Probe probe(const std::string& path) {
     Probe p;
     const std::string out = avitest::run(
         "ffprobe -v error -count_frames -show_entries stream=codec_type,codec_name,width,height,nb_read_frames "
-        "-of compact=p=0:nk=0 '" + path + "' 2>/dev/null");
+        "-of compact=p=0:nk=0 '" +
+        path + "' 2>/dev/null");
     size_t pos = 0;
     while (pos < out.size()) {
         size_t end = out.find('\n', pos);
@@ -56,8 +57,10 @@ struct Case {
 };
 
 TEST(HdvGeneratedStreams, FfprobeAgreesOnCodecsSizeAndFrameCount) {
-    const Case cases[] = {{"p188.m2t", false, 188, false}, {"p192.m2t", false, 192, false},
-                          {"ntsc.m2t", false, 188, true}, {"l720.m2t", true, 188, false}};
+    const Case cases[] = {{"p188.m2t", false, 188, false},
+                          {"p192.m2t", false, 192, false},
+                          {"ntsc.m2t", false, 188, true},
+                          {"l720.m2t", true, 188, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         gen::HdvSpec desc;

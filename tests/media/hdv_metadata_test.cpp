@@ -31,8 +31,8 @@ Bytes pictureItem(uint8_t flags, std::array<uint8_t, 4> tc, uint8_t rateCode = 3
     b[21] = rateCode;
     b[30] = flags;
     for (int i = 0; i < 4; ++i) b[31 + i] = tc[i];
-    const uint8_t date[4] = {0xFF, 0xD5, 0xE6, 0x11};   // 15 June 2011
-    const uint8_t time[4] = {0xFF, 0x80, 0x95, 0xD0};   // 10:15:00
+    const uint8_t date[4] = {0xFF, 0xD5, 0xE6, 0x11};  // 15 June 2011
+    const uint8_t time[4] = {0xFF, 0x80, 0x95, 0xD0};  // 10:15:00
     for (int i = 0; i < 4; ++i) b[35 + i] = date[i], b[39 + i] = time[i];
     return b;
 }
@@ -44,11 +44,11 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 }
 
 TEST(HdvAuxItems, FirstOccurrenceWinsAcrossShortItemsAndPackLists) {
-    const Bytes run = concat({{0x05, 0x00, 0xC1, 0xE2, 0x09},                // date 01-02-09
-                              {0x48, 10, 0x62, 0xFF, 0xD5, 0xE6, 0x11,       // a later date pack
+    const Bytes run = concat({{0x05, 0x00, 0xC1, 0xE2, 0x09},           // date 01-02-09
+                              {0x48, 10, 0x62, 0xFF, 0xD5, 0xE6, 0x11,  // a later date pack
                                0x70, 0x0D, 0x02, 0x60, 0x0F},
                               {0x49, 5, 0x70, 0x20, 0x01, 0x00, 0x10},
-                              {0x4A, 5, 0x62, 0x01, 0x02, 0x03, 0x04}});     // 0x62 is not a camera pack
+                              {0x4A, 5, 0x62, 0x01, 0x02, 0x03, 0x04}});  // 0x62 is not a camera pack
     HdvMetadataRecord rec;
     parseAuxItems(run.data(), run.size(), rec);
     const PackSlot* date = rec.mainSlot(0x62);
@@ -59,16 +59,15 @@ TEST(HdvAuxItems, FirstOccurrenceWinsAcrossShortItemsAndPackLists) {
     EXPECT_EQ(rec.extra[0][0][1], 0x20);
     EXPECT_EQ(rec.extra[1][0][0], 0xFF);  // 0x4A's list had no camera pack
     EXPECT_EQ(rec.shortData, 1);
-    EXPECT_EQ(rec.timecodeStyle, 2);      // no item 0x44
+    EXPECT_EQ(rec.timecodeStyle, 2);  // no item 0x44
     EXPECT_EQ(rec.timecode, -1);
 }
 
 TEST(HdvAuxItems, SkipsFfItemsAndStopsAtTheEndMarkerOrATruncatedItem) {
     HdvMetadataRecord rec;
-    const Bytes run = {0x01, 0xFF, 1, 2, 3,   // short item with first data byte 0xFF: skipped
-                       0x48, 5, 0xFF, 1, 2, 3, 4,
-                       0x01, 0x11, 0x22, 0x33, 0x44,
-                       0x80,                  // end of the run
+    const Bytes run = {0x01, 0xFF, 1,    2,    3,  // short item with first data byte 0xFF: skipped
+                       0x48, 5,    0xFF, 1,    2,   3, 4, 0x01, 0x11, 0x22, 0x33, 0x44,
+                       0x80,  // end of the run
                        0x06, 0x01, 0x02, 0x03, 0x04};
     parseAuxItems(run.data(), run.size(), rec);
     EXPECT_EQ((*rec.mainSlot(0x14))[1], 0x11);
@@ -165,9 +164,9 @@ TEST(MetadataCache, LookUpMovesForwardAndFreesOlderRecords) {
     cache.add(800000, 2, 2);
     EXPECT_FALSE(cache.add(800000, 99, 2));  // the first record under a key stays
     cache.add(1200000, 3, 2);
-    EXPECT_EQ(cache.lookUp(0), 1);           // before the first: the first
+    EXPECT_EQ(cache.lookUp(0), 1);  // before the first: the first
     EXPECT_EQ(cache.size(), 3u);
-    EXPECT_EQ(cache.lookUp(400001), 2);      // next at or after; the older one is freed
+    EXPECT_EQ(cache.lookUp(400001), 2);  // next at or after; the older one is freed
     EXPECT_EQ(cache.size(), 2u);
     EXPECT_EQ(cache.lookUp(1200001), std::nullopt);  // after the last: nothing, all freed
     EXPECT_EQ(cache.size(), 0u);
@@ -178,8 +177,8 @@ TEST(MetadataCache, NtscLookUpIsMovedATenthOfAMillisecondEarlier) {
     cache.setActive(true);
     cache.add(333667, 1, 4);
     cache.add(667334, 2, 4);
-    EXPECT_EQ(cache.lookUp(334000), 1);   // within 1000 units after the key
-    EXPECT_EQ(cache.lookUp(500), 1);      // 1000 or less: from 0
+    EXPECT_EQ(cache.lookUp(334000), 1);  // within 1000 units after the key
+    EXPECT_EQ(cache.lookUp(500), 1);     // 1000 or less: from 0
     cache.clear();
     EXPECT_EQ(cache.size(), 0u);
     cache.add(400000, 5, 2);

@@ -18,9 +18,7 @@ namespace {
 
 using testing::TempDir;
 
-std::vector<uint8_t> readAll(const std::string& path) {
-    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
-}
+std::vector<uint8_t> readAll(const std::string& path) { return zorv::gen::fileBytes<std::vector<uint8_t>>(path); }
 void writeAll(const std::string& path, const std::vector<uint8_t>& d) {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
@@ -193,25 +191,28 @@ TEST(M2tReaderStream, RewritesEveryAuxPacketAsPrivateStream1WithThePicturePts) {
     M2tReader r;
     ASSERT_EQ(r.open(path), 0);
     int aux = 0, video = 0;
-    streamAll(r, [&](const uint8_t* p) {
-        TsPacket tp;
-        ASSERT_TRUE(parseTsPacket(p, tp));
-        if (tp.pid == 0x0810 && tp.payloadUnitStart) ++video;
-        if (tp.pid != 0x0811) return;
-        PesHeader pes;
-        ASSERT_TRUE(parsePacketPes(tp, pes));
-        EXPECT_EQ(pes.streamId, 0xBD);
-        ASSERT_TRUE(pes.hasPts);
-        EXPECT_EQ(pes.flags, 0x80);
-        const uint8_t* items = tp.payload() + pes.payloadOffset;
-        const HdvPictureItem item = findPictureItem(items, static_cast<size_t>(tp.payloadSize() - pes.payloadOffset));
-        ASSERT_TRUE(item.present);
-        // The item's time stamp is on the output time line: the PES PTS minus the start PTS.
-        EXPECT_EQ(item.timeStamp, pes.pts - r.startPts());
-        // The PES still ends with the packet: its length grew by the 8 header bytes.
-        EXPECT_EQ(pes.packetLength, static_cast<uint32_t>(tp.payloadSize() - 6));
-        ++aux;
-    }, true);
+    streamAll(
+        r,
+        [&](const uint8_t* p) {
+            TsPacket tp;
+            ASSERT_TRUE(parseTsPacket(p, tp));
+            if (tp.pid == 0x0810 && tp.payloadUnitStart) ++video;
+            if (tp.pid != 0x0811) return;
+            PesHeader pes;
+            ASSERT_TRUE(parsePacketPes(tp, pes));
+            EXPECT_EQ(pes.streamId, 0xBD);
+            ASSERT_TRUE(pes.hasPts);
+            EXPECT_EQ(pes.flags, 0x80);
+            const uint8_t* items = tp.payload() + pes.payloadOffset;
+            const HdvPictureItem item = findPictureItem(items, static_cast<size_t>(tp.payloadSize() - pes.payloadOffset));
+            ASSERT_TRUE(item.present);
+            // The item's time stamp is on the output time line: the PES PTS minus the start PTS.
+            EXPECT_EQ(item.timeStamp, pes.pts - r.startPts());
+            // The PES still ends with the packet: its length grew by the 8 header bytes.
+            EXPECT_EQ(pes.packetLength, static_cast<uint32_t>(tp.payloadSize() - 6));
+            ++aux;
+        },
+        true);
     EXPECT_EQ(video, 50);
     EXPECT_EQ(aux, 50);
 }
@@ -224,20 +225,23 @@ TEST(M2tReaderStream, SeekSendsHeadersThenNullsAudioAndAuxBeforeTheTarget) {
     const int64_t targetPts = r.startPts() + 90000;
     bool firstAudio = true, firstAux = true;
     int nulledAfter = 0;
-    streamAll(r, [&](const uint8_t* p) {
-        TsPacket tp;
-        ASSERT_TRUE(parseTsPacket(p, tp));
-        PesHeader pes;
-        if (tp.pid == 0x0814 && tp.payloadUnitStart && parsePacketPes(tp, pes)) {
-            if (firstAudio) EXPECT_GE(pes.pts, targetPts);
-            firstAudio = false;
-        }
-        if (tp.pid == 0x0811 && parsePacketPes(tp, pes)) {
-            if (firstAux) EXPECT_GE(pes.pts, targetPts);
-            firstAux = false;
-        }
-        if (tp.pid == 0x1FFF && !firstAux) ++nulledAfter;
-    }, true);
+    streamAll(
+        r,
+        [&](const uint8_t* p) {
+            TsPacket tp;
+            ASSERT_TRUE(parseTsPacket(p, tp));
+            PesHeader pes;
+            if (tp.pid == 0x0814 && tp.payloadUnitStart && parsePacketPes(tp, pes)) {
+                if (firstAudio) EXPECT_GE(pes.pts, targetPts);
+                firstAudio = false;
+            }
+            if (tp.pid == 0x0811 && parsePacketPes(tp, pes)) {
+                if (firstAux) EXPECT_GE(pes.pts, targetPts);
+                firstAux = false;
+            }
+            if (tp.pid == 0x1FFF && !firstAux) ++nulledAfter;
+        },
+        true);
     EXPECT_FALSE(firstAudio);
     EXPECT_FALSE(firstAux);
 }

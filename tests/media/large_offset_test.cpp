@@ -35,9 +35,7 @@ void writeAtPos(const std::string& path, int64_t pos, const Bytes& bytes) {
 
 class LargeOffsets : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(clip_.open(gen::ntscClip(1, false)));
-    }
+    void SetUp() override { ASSERT_TRUE(clip_.open(gen::ntscClip(1, false))); }
     Bytes frame(int64_t n) const {
         Bytes f;
         clip_.render(n, f);
@@ -88,7 +86,8 @@ TEST_F(LargeOffsets, OpenDmlIndexWithBaseOffsetPastFourGiB) {
     // The standard index: two frames from a base past 4 GiB (further than 32 bits can say from the
     // file start) and a dropped frame (size 0).
     const uint64_t base = (uint64_t{6} << 30) + 4;
-    writeAtPos(path, static_cast<int64_t>(ixPos), testing::odmlChunkIndex(base, {{8, 120000}, {8 + 120008, 120000}, {0, 0}}));
+    writeAtPos(path, static_cast<int64_t>(ixPos),
+               testing::odmlChunkIndex(base, {{8, 120000}, {8 + 120008, 120000}, {0, 0}}));
 
     for (int k = 0; k < 2; ++k) {
         Bytes chunk(8, 0);

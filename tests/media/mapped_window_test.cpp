@@ -27,8 +27,7 @@ void sumBytes(void* job) {
 class MappedWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("zorv_mapped_" + std::to_string(::getpid()) + ".bin")).string();
+        path_ = (std::filesystem::temp_directory_path() / ("zorv_mapped_" + std::to_string(::getpid()) + ".bin")).string();
         std::vector<uint8_t> data(kSize);
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 4096);
         FILE* f = std::fopen(path_.c_str(), "wb");

@@ -20,7 +20,7 @@ struct SuperEntry {
 // RIFF "AVI ", hdrl (avih, strl with strh "iavs"/"dvsd", strf) and the super index at byte 204. The
 // RIFF and list sizes are left for the caller; the index walk does not use them.
 inline Bytes odmlHeader(const std::vector<SuperEntry>& entries) {
-    auto tag = [](Bytes& b, size_t at, const char (&id)[5]) { put32(b, at, fourcc(id)); };
+    auto tag = [](Bytes& b, size_t at, const char(&id)[5]) { put32(b, at, fourcc(id)); };
     Bytes h(212 + 24 + 16 * entries.size(), 0);
     tag(h, 0, "RIFF");
     tag(h, 8, "AVI ");

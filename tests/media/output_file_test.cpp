@@ -26,9 +26,7 @@ protected:
 
     std::string at(const std::string& name) const { return (dir_ / name).string(); }
     static void put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    static std::string read(const std::string& path) {
-        return zorv::gen::fileBytes(path);
-    }
+    static std::string read(const std::string& path) { return zorv::gen::fileBytes(path); }
     // Files in the folder other than the named ones: temporary files left behind show here.
     size_t entries() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {})); }
 

@@ -70,12 +70,9 @@ TEST(Recognize, AviHeaders) {
         FileType expect;
         const char* fourcc;
     } cases[] = {
-        {"iavs", "dvsd", "xxxx", FileType::kAviType1, "dvsd"},
-        {"iavs", "dvhd", "xxxx", FileType::kUnknown, ""},
-        {"vids", "dvsd", "CDVC", FileType::kAviType2, "CDVC"},
-        {"vids", "xxxx", "dv25", FileType::kAviType2, "dv25"},
-        {"vids", "dvsd", "H264", FileType::kUnknown, ""},
-        {"auds", "dvsd", "dvsd", FileType::kUnknown, ""},
+        {"iavs", "dvsd", "xxxx", FileType::kAviType1, "dvsd"}, {"iavs", "dvhd", "xxxx", FileType::kUnknown, ""},
+        {"vids", "dvsd", "CDVC", FileType::kAviType2, "CDVC"}, {"vids", "xxxx", "dv25", FileType::kAviType2, "dv25"},
+        {"vids", "dvsd", "H264", FileType::kUnknown, ""},      {"auds", "dvsd", "dvsd", FileType::kUnknown, ""},
     };
     for (const Case& c : cases) {
         const std::string path = dir.file("a.avi");
@@ -198,8 +195,9 @@ TEST(Recognize, HdvByPidsAndSequenceHeader) {
     EXPECT_EQ(recognize(dir.file("shorthdv.m2t")).result, RecognizeResult::kUnsupported);
 
     // A broken sync byte on the way ends the walk before the needed packets.
-    Bytes broken = tsStream({tsPacket(0x1002), tsPacket(0x1FFF), tsPacket(0x811),
-                             pesPacket(0x810, true, {0x00, 0x00, 0x01, 0xB3})}, kTsTestBytes);
+    Bytes broken =
+        tsStream({tsPacket(0x1002), tsPacket(0x1FFF), tsPacket(0x811), pesPacket(0x810, true, {0x00, 0x00, 0x01, 0xB3})},
+                 kTsTestBytes);
     broken[188 * 3] = 0x00;
     writeBytes(dir.file("broken.m2t"), broken);
     EXPECT_EQ(recognize(dir.file("broken.m2t")).result, RecognizeResult::kUnsupported);

@@ -70,10 +70,10 @@ TEST(TsPacket, RejectsMissingSyncAndOversizedAdaptationField) {
     TsPacket tp;
     EXPECT_FALSE(parseTsPacket(p, tp));
     p[0] = 0x47;
-    p[3] = 0x30;   // adaptation + payload
-    p[4] = 184;    // one byte too long
+    p[3] = 0x30;  // adaptation + payload
+    p[4] = 184;   // one byte too long
     EXPECT_FALSE(parseTsPacket(p, tp));
-    p[4] = 183;    // exactly fills the packet: no payload bytes left
+    p[4] = 183;  // exactly fills the packet: no payload bytes left
     ASSERT_TRUE(parseTsPacket(p, tp));
     EXPECT_EQ(tp.payloadSize(), 0);
     PesHeader h;
@@ -147,49 +147,62 @@ TEST(TsPacketStream, FindsThePacketsAgainAfterDamageAndCountsWhatItPassedOver) {
         const char* what;
         int size;
         std::vector<uint8_t> (*damage)(std::vector<uint8_t>);
-        std::vector<int> lost;   // packets that do not come out
+        std::vector<int> lost;  // packets that do not come out
         int64_t skipped;
     };
     const std::vector<Case> cases = {
         {"clean 188", 188, [](std::vector<uint8_t> b) { return b; }, {}, 0},
         {"clean 192", 192, [](std::vector<uint8_t> b) { return b; }, {}, 0},
-        {"61 stray bytes", 188,
+        {"61 stray bytes",
+         188,
          [](std::vector<uint8_t> b) {
              b.insert(b.begin() + 188 * 40, 61, 0x5A);
              return b;
          },
-         {}, 61},
-        {"37 stray zeros in 192", 192,
+         {},
+         61},
+        {"37 stray zeros in 192",
+         192,
          [](std::vector<uint8_t> b) {
              b.insert(b.begin() + 192 * 40, 37, 0x00);
              return b;
          },
-         {}, 37},
-        {"a packet 4 bytes short", 188,
+         {},
+         37},
+        {"a packet 4 bytes short",
+         188,
          [](std::vector<uint8_t> b) {
              b.erase(b.begin() + 188 * 41 - 4, b.begin() + 188 * 41);
              return b;
          },
-         {40}, 184},
-        {"sync bytes of packets 10-19 lost", 188,
+         {40},
+         184},
+        {"sync bytes of packets 10-19 lost",
+         188,
          [](std::vector<uint8_t> b) {
              for (int k = 10; k < 20; ++k) b[188 * static_cast<size_t>(k)] = 0;
              return b;
          },
-         {10, 11, 12, 13, 14, 15, 16, 17, 18, 19}, 1880},
-        {"188-byte packets in a 192 stream", 192,
+         {10, 11, 12, 13, 14, 15, 16, 17, 18, 19},
+         1880},
+        {"188-byte packets in a 192 stream",
+         192,
          [](std::vector<uint8_t> b) {
              std::vector<uint8_t> out(b.begin(), b.begin() + 192 * 50);
-             for (size_t p = 192 * 50; p + 192 <= b.size(); p += 192) out.insert(out.end(), b.begin() + p + 4, b.begin() + p + 192);
+             for (size_t p = 192 * 50; p + 192 <= b.size(); p += 192)
+                 out.insert(out.end(), b.begin() + p + 4, b.begin() + p + 192);
              return out;
          },
-         {}, 0},
-        {"cut in the last packet", 188,
+         {},
+         0},
+        {"cut in the last packet",
+         188,
          [](std::vector<uint8_t> b) {
              b.resize(b.size() - 100);
              return b;
          },
-         {99}, 88},
+         {99},
+         88},
     };
     const std::string path = tempPath("zorv-tsstream-");
     for (const Case& c : cases) {

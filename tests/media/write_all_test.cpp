@@ -26,7 +26,9 @@ TEST(WriteAll, GatheredBuffersLandInOrderAndFailuresCarryErrno) {
     EXPECT_EQ(writeAllV(fd, iov, 4), 0);
     uint8_t patch[2] = {'X', 'Y'};
     EXPECT_EQ(pwriteAll(fd, patch, 2, 1), 0);  // the descriptor's position stays at the end
-    struct iovec more {head, 3};
+    struct iovec more {
+        head, 3
+    };
     EXPECT_EQ(writeAllV(fd, &more, 1), 0);
 
     std::vector<uint8_t> back(3 + big.size() + 1 + 3);
@@ -40,7 +42,9 @@ TEST(WriteAll, GatheredBuffersLandInOrderAndFailuresCarryErrno) {
     ::close(fd);
 
     fd = ::open(path.c_str(), O_RDONLY);
-    struct iovec one {head, 3};
+    struct iovec one {
+        head, 3
+    };
     EXPECT_EQ(writeAllV(fd, &one, 1), EBADF);
     EXPECT_EQ(pwriteAll(fd, head, 3, 0), EBADF);
     ::close(fd);

@@ -27,9 +27,7 @@ struct Picture {
     }
     core::RgbPicture view() { return core::RgbPicture{bytes.data(), width, height, stride, 0, height}; }
     const uint8_t* at(int x, int y) const { return &bytes[static_cast<size_t>(y) * stride + x * 3]; }
-    bool rowEqual(const Picture& o, int y) const {
-        return std::equal(at(0, y), at(0, y) + width * 3, o.at(0, y));
-    }
+    bool rowEqual(const Picture& o, int y) const { return std::equal(at(0, y), at(0, y) + width * 3, o.at(0, y)); }
 };
 
 // A DV record with timecode 01:02:03:04, recording date and time, camera packs and audio.
@@ -188,8 +186,8 @@ TEST(OverlayLayerPixels, OnlyTheBandChanges) {
 
     // A view holding only the band's rows gives the same result.
     Picture part = base;
-    core::RgbPicture bandView{part.bytes.data() + static_cast<size_t>(band.top) * part.stride, 720, 576, part.stride,
-                              band.top, band.rows};
+    core::RgbPicture bandView{
+        part.bytes.data() + static_cast<size_t>(band.top) * part.stride, 720, 576, part.stride, band.top, band.rows};
     ASSERT_TRUE(layer.draw(bandView, OverlayFrame{&rec}));
     EXPECT_EQ(part.bytes, pic.bytes);
 }
@@ -355,14 +353,15 @@ TEST(MetadataWindow, HdvShowsWhiteBalanceModeAndLightingAndEveryItemHasACell) {
     for (const WindowItem& i : items) texts.push_back(i.text);
     EXPECT_NE(std::find(texts.begin(), texts.end(), "PRESET"), texts.end());
     EXPECT_NE(std::find(texts.begin(), texts.end(), "CANDLE"), texts.end());
-    for (core::BurnGrid kind : {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
+    for (core::BurnGrid kind :
+         {core::BurnGrid::kDv, core::BurnGrid::kHdv, core::BurnGrid::kAvchd, core::BurnGrid::kAvchdGps}) {
         metadataWindowItems(kind, OverlayFrame{&rec, 100}, core::DisplaySettings{}, items);
         const auto cells = metadataWindowCells(kind);
         for (const WindowItem& i : items) {
             EXPECT_LT(static_cast<size_t>(i.column), windowColumnCells(kind).size());
-            EXPECT_TRUE(std::any_of(cells.begin(), cells.end(),
-                                    [&](const WindowCell& c) { return c.row == i.row && c.column == i.column; }))
-                << i.text;
+            EXPECT_TRUE(std::any_of(cells.begin(), cells.end(), [&](const WindowCell& c) {
+                return c.row == i.row && c.column == i.column;
+            })) << i.text;
         }
     }
 }

@@ -16,8 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using testing::waitPast;
 using testing::silent;
+using testing::waitPast;
 
 gen::AvchdSpec trackSpec() {
     gen::AvchdSpec s;

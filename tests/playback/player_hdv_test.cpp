@@ -15,8 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using testing::waitPast;
 using testing::silent;
+using testing::waitPast;
 
 class PlayerHdvTest : public ::testing::Test {
 protected:

@@ -172,8 +172,7 @@ TEST_P(PlayerSoundTest, SoundKeepsStepWithThePicturesAndRestartsAfterASeek) {
     ASSERT_TRUE(player_.setPictureIndex(target).ok());
     ASSERT_TRUE(waitForComplete(player_, 30s));
     std::lock_guard<std::mutex> lk(log_->mutex);
-    expectLength(static_cast<int64_t>(log_->samples.size()) / 2, log_->rate, pictures_ - target,
-                 player_.pictureDuration());
+    expectLength(static_cast<int64_t>(log_->samples.size()) / 2, log_->rate, pictures_ - target, player_.pictureDuration());
     expectTone(*log_, toneHz_);
 }
 

@@ -64,7 +64,7 @@ TEST(BitmapFile, WritesHeaderThenThePackedBitmapUnchanged) {
     pic.width = 3;
     pic.height = 2;
     pic.stride = 12;
-    pic.rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0,  // top row
+    pic.rgb = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,  // top row
                11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
     std::vector<uint8_t> packed;
     packBitmap(pic, packed);
@@ -115,7 +115,8 @@ TEST(MapRequest, PositionFillsBothPlaceholders) {
     EXPECT_EQ(*pos, "51.50000,-0.12500");
     EXPECT_EQ(mapRequestUrl(*pos),
               "https://maps.google.com/maps?&t=h&z=15&spn=0.01,0.01&ll=51.50000,-0.12500&q=51.50000,-0.12500");
-    EXPECT_EQ(mapRequestUrl("1.00000,2.00000", "http://x"), "http://x/maps?&t=h&z=15&spn=0.01,0.01&ll=1.00000,2.00000&q=1.00000,2.00000");
+    EXPECT_EQ(mapRequestUrl("1.00000,2.00000", "http://x"),
+              "http://x/maps?&t=h&z=15&spn=0.01,0.01&ll=1.00000,2.00000&q=1.00000,2.00000");
     EXPECT_STREQ(noGeotagText(true), "No geotagging information available at this playback position");
     EXPECT_STREQ(noGeotagText(false), "No geotagging information available");
 }

@@ -100,7 +100,8 @@ TEST(SlowLargeAvi, ConvertsAndReadsBackPastFourGigabytes) {
     compareFrames(t2, t1, false);
     // ffprobe walks every packet of the OpenDML file (an interleaved stream has no frame count of its own).
     EXPECT_EQ(run("ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
-                  "-of csv=p=0 '" + t1.string() + "'"),
+                  "-of csv=p=0 '" +
+                  t1.string() + "'"),
               std::to_string(kFrames));
     EXPECT_EQ(run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + t1.string() + "'"), "1200.000000");
     EXPECT_EQ(run("mediainfo --Inform='Video;%FrameCount%' '" + t1.string() + "'"), std::to_string(kFrames));
@@ -122,8 +123,9 @@ TEST(SlowLargeAvi, ConvertsAndReadsBackPastFourGigabytes) {
     // Raw DV to Type 2: the frames whole, the audio stream from their audio blocks.
     ASSERT_TRUE(convert(raw, back, ConvertTarget::kAviType2));
     compareFrames(raw, back, true);
-    EXPECT_EQ(run("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 '" + back.string() + "'"),
-              "pcm_s16le");
+    EXPECT_EQ(
+        run("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 '" + back.string() + "'"),
+        "pcm_s16le");
     fs::remove(raw);
 
     // The WAV holds the generator's tone from the first sample to the last.

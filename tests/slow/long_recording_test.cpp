@@ -30,15 +30,14 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kFps = 25;
 constexpr int64_t kFrameBytes = 144000;
-constexpr int64_t kRunFrames = 5 * 60 * kFps;      // a new recording every 5 minutes
-constexpr int64_t kRssLimitKiB = 200 * 1024;       // 200 MiB
+constexpr int64_t kRunFrames = 5 * 60 * kFps;  // a new recording every 5 minutes
+constexpr int64_t kRssLimitKiB = 200 * 1024;   // 200 MiB
 
 struct WorkDir {
     fs::path path;
     WorkDir() {
         const char* base = std::getenv("ZORV_LONG_DIR");
-        path = fs::path(base ? base : fs::temp_directory_path().string()) /
-               ("zorv_long_" + std::to_string(::getpid()));
+        path = fs::path(base ? base : fs::temp_directory_path().string()) / ("zorv_long_" + std::to_string(::getpid()));
         fs::create_directories(path);
     }
     ~WorkDir() {
@@ -81,8 +80,8 @@ ChildRun runChild(const std::vector<std::string>& args) {
 }
 
 void report(const char* what, const ChildRun& r, int64_t bytes) {
-    std::printf("[ long ] %-8s exit %d, max RSS %.1f MiB, %.1f s, %.0f MB/s\n", what, r.status,
-                double(r.maxRssKiB) / 1024.0, r.seconds, r.seconds > 0 ? double(bytes) / 1e6 / r.seconds : 0.0);
+    std::printf("[ long ] %-8s exit %d, max RSS %.1f MiB, %.1f s, %.0f MB/s\n", what, r.status, double(r.maxRssKiB) / 1024.0,
+                r.seconds, r.seconds > 0 ? double(bytes) / 1e6 / r.seconds : 0.0);
     ::testing::Test::RecordProperty(std::string(what) + "_max_rss_kib", std::to_string(r.maxRssKiB));
 }
 

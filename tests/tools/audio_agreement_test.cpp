@@ -43,9 +43,7 @@ const fs::path& workDir() {
     return d.path;
 }
 
-Bytes readAll(const fs::path& p) {
-    return zorv::gen::fileBytes<Bytes>(p);
-}
+Bytes readAll(const fs::path& p) { return zorv::gen::fileBytes<Bytes>(p); }
 
 bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
 
@@ -53,8 +51,8 @@ bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0
 Bytes ffmpegPcm(const fs::path& in) {
     fs::path out = in;
     out += ".s16";
-    std::string cmd = "ffmpeg -v error -y -i '" + in.string() + "' -map 0:a:0 -f s16le -acodec pcm_s16le '" +
-                      out.string() + "'";
+    std::string cmd =
+        "ffmpeg -v error -y -i '" + in.string() + "' -map 0:a:0 -f s16le -acodec pcm_s16le '" + out.string() + "'";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return readAll(out);
 }
@@ -100,8 +98,8 @@ struct Case {
     int bits;
 };
 
-const Case kCases[] = {{true, 48000, 16},  {false, 48000, 16}, {true, 44100, 16}, {false, 44100, 16},
-                       {true, 32000, 16},  {false, 32000, 16}, {true, 32000, 12}, {false, 32000, 12}};
+const Case kCases[] = {{true, 48000, 16}, {false, 48000, 16}, {true, 44100, 16}, {false, 44100, 16},
+                       {true, 32000, 16}, {false, 32000, 16}, {true, 32000, 12}, {false, 32000, 12}};
 
 std::string caseName(const Case& c) {
     return std::string(c.pal ? "pal" : "ntsc") + "_" + std::to_string(c.rate) + "_" + std::to_string(c.bits);
@@ -184,8 +182,8 @@ TEST(AudioAgreement, RawDvThroughType2AndType1ComesBackBitExact) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(caseName(c));
         const std::string name = "rt_" + caseName(c);
-        fs::path dv = workDir() / (name + ".dv"), t2 = workDir() / (name + "_t2.avi"),
-                 t1 = workDir() / (name + "_t1.avi"), back = workDir() / (name + "_back.dv");
+        fs::path dv = workDir() / (name + ".dv"), t2 = workDir() / (name + "_t2.avi"), t1 = workDir() / (name + "_t1.avi"),
+                 back = workDir() / (name + "_back.dv");
         ASSERT_TRUE(gen::writeClip(toneClip(c, 7), dv.string(), gen::Container::RawDv));
         const Bytes original = readAll(dv);
         ASSERT_TRUE(convert(dv, t2, ConvertTarget::kAviType2));

@@ -13,9 +13,7 @@
 namespace zorv::tools {
 namespace {
 
-std::vector<uint8_t> slurp(const std::string& path) {
-    return zorv::gen::fileBytes<std::vector<uint8_t>>(path);
-}
+std::vector<uint8_t> slurp(const std::string& path) { return zorv::gen::fileBytes<std::vector<uint8_t>>(path); }
 
 std::string shell(const std::string& cmd) {
     std::string out;
@@ -29,8 +27,9 @@ std::string shell(const std::string& cmd) {
 }
 
 struct Dir {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("zorv-ac3-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("zorv-ac3-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     Dir() { std::filesystem::create_directories(path); }
     ~Dir() { std::filesystem::remove_all(path); }
     std::string file(const char* n) const { return (path / n).string(); }
@@ -63,7 +62,8 @@ TEST(Ac3Extract, CopiesTheStreamsFramesExactly) {
         EXPECT_EQ(job.progress().percent(), 100);
         EXPECT_TRUE(slurp(out) == written.ac3) << packet;
 
-        const std::string probe = shell("ffprobe -v error -show_entries stream=codec_name,channels -of compact '" + out + "'");
+        const std::string probe =
+            shell("ffprobe -v error -show_entries stream=codec_name,channels -of compact '" + out + "'");
         EXPECT_NE(probe.find("codec_name=ac3|channels=" + std::string(desc.lfe ? "3" : "2")), std::string::npos) << probe;
         // Decoded length: every frame is 1536 samples at 48 kHz.
         const std::string decoded = shell("ffmpeg -v error -i '" + out + "' -f s16le -ac 1 - 2>/dev/null | wc -c");

@@ -36,9 +36,7 @@ struct WorkDir {
     }
 };
 
-Bytes readAll(const fs::path& p) {
-    return zorv::gen::fileBytes<Bytes>(p);
-}
+Bytes readAll(const fs::path& p) { return zorv::gen::fileBytes<Bytes>(p); }
 
 void writeAll(const fs::path& p, const Bytes& b, size_t n) {
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
@@ -185,8 +183,10 @@ TEST(AviRepair, CrashedCaptureWithoutSizesOrIndexIsRebuilt) {
     EXPECT_EQ(r.recoveredEnd, int64_t(end));
     checkRepaired(out, expectedBefore(readAll(src), allChunks(readAll(src)), end));
     if (std::system("command -v ffprobe >/dev/null 2>&1") == 0) {
-        std::string cmd = "test \"$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
-                          "-of default=nw=1:nk=1 '" + out.string() + "')\" = 5";
+        std::string cmd =
+            "test \"$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
+            "-of default=nw=1:nk=1 '" +
+            out.string() + "')\" = 5";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
     }
     // Not a DV AVI: refused, nothing written.

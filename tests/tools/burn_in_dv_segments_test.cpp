@@ -17,7 +17,8 @@ void fillPattern(AVFrame* f, int seed) {
         const int w = p == 0 ? f->width : (f->format == AV_PIX_FMT_YUV420P ? f->width / 2 : f->width / 4);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                f->data[p][y * f->linesize[p] + x] = static_cast<uint8_t>(p == 0 ? 40 + ((x * 7 + y * 3 + seed) % 160) : 128 + (x + y) % 9);
+                f->data[p][y * f->linesize[p] + x] =
+                    static_cast<uint8_t>(p == 0 ? 40 + ((x * 7 + y * 3 + seed) % 160) : 128 + (x + y) % 9);
     }
 }
 
@@ -68,7 +69,8 @@ TEST_P(DvSegments, OneChangedMacroblockChangesOnlyItsSegment) {
             fillPattern(pic.get(), 0);
             paintLuma(pic.get(), r);
             ASSERT_TRUE(enc.encode(pic.get(), changed).ok());
-            EXPECT_EQ(changedSegments(pal, base, changed), std::vector<int>{seg}) << "segment " << seg << " macroblock " << m;
+            EXPECT_EQ(changedSegments(pal, base, changed), std::vector<int>{seg})
+                << "segment " << seg << " macroblock " << m;
         }
     }
     // Right-edge macroblocks of 525/60 and the last super block row of 625/50.

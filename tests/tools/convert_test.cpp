@@ -37,9 +37,7 @@ fs::path dir() {
     return d;
 }
 
-Bytes readAll(const fs::path& p) {
-    return zorv::gen::fileBytes<Bytes>(p);
-}
+Bytes readAll(const fs::path& p) { return zorv::gen::fileBytes<Bytes>(p); }
 
 std::vector<int16_t> tone(int samples, int64_t start, int rate) {
     std::vector<int16_t> v(2 * size_t(samples));
@@ -209,8 +207,7 @@ TEST(Convert, AviToRawDvAndBack) {
     media::DvMediaFile::Timecode tc;
     ASSERT_TRUE(f.readTimecode(0, tc));
     media::AviChunks chunks(f.file().fd(), 1);
-    EXPECT_EQ(chunks.premiereTimecode(),
-              media::timecodeText(tc.hours, tc.minutes, tc.seconds, tc.frames, tc.dropFrame));
+    EXPECT_EQ(chunks.premiereTimecode(), media::timecodeText(tc.hours, tc.minutes, tc.seconds, tc.frames, tc.dropFrame));
 
     DvConvertJob illegal(raw.string(), (dir() / "y.dv").string(), ConvertTarget::kRawDv);
     EXPECT_EQ(illegal.build().message, "Illegal DV AVI file type");

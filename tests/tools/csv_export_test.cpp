@@ -49,7 +49,23 @@ std::vector<std::string> fieldsOf(const MetadataRecord& rec, const CsvExportSett
     return splitFields(row.substr(0, row.size() - 2));
 }
 
-enum Col { kPos, kTc, kUb, kDate, kTime, kShutter, kIris, kStab, kGain, kExpo, kWb, kFocusDist, kFocusMode, kSampling, kLock };
+enum Col {
+    kPos,
+    kTc,
+    kUb,
+    kDate,
+    kTime,
+    kShutter,
+    kIris,
+    kStab,
+    kGain,
+    kExpo,
+    kWb,
+    kFocusDist,
+    kFocusMode,
+    kSampling,
+    kLock
+};
 
 TEST(CsvRow, FrameWithoutPacksIsPositionAndFourteenCommas) {
     MetadataRecord rec;
@@ -122,8 +138,8 @@ TEST(CsvRow, FocusForms) {
         uint8_t byte;
         const char* distance;
         const char* mode;
-    } cases[] = {{0xFF, "", ""},         {0x7F, "INF", "AUTO"}, {0x0D, "0.30", "AUTO"}, {0x8D, "0.30", "MANL"},
-                 {0x56, "21", "AUTO"}, {0x1E, "7.0", "AUTO"},  {0x04, "0.01", "AUTO"}};
+    } cases[] = {{0xFF, "", ""},       {0x7F, "INF", "AUTO"}, {0x0D, "0.30", "AUTO"}, {0x8D, "0.30", "MANL"},
+                 {0x56, "21", "AUTO"}, {0x1E, "7.0", "AUTO"}, {0x04, "0.01", "AUTO"}};
     for (const Case& c : cases) {
         MetadataRecord rec = palRecord();
         rec.set(0x70, 0xC5, 0x01, 0x00, c.byte);

@@ -37,9 +37,7 @@ fs::path tempDir() {
     return dir;
 }
 
-std::vector<uint8_t> readAll(const fs::path& p) {
-    return zorv::gen::fileBytes<std::vector<uint8_t>>(p);
-}
+std::vector<uint8_t> readAll(const fs::path& p) { return zorv::gen::fileBytes<std::vector<uint8_t>>(p); }
 
 std::string run(const std::string& cmd) {
     std::string out;
@@ -66,7 +64,8 @@ public:
         pkt_->data = buf.data();
         pkt_->size = static_cast<int>(size);
         FramePtr f = media::codec::makeFrame();
-        if (avcodec_send_packet(ctx_.get(), pkt_.get()) < 0 || avcodec_receive_frame(ctx_.get(), f.get()) < 0) return nullptr;
+        if (avcodec_send_packet(ctx_.get(), pkt_.get()) < 0 || avcodec_receive_frame(ctx_.get(), f.get()) < 0)
+            return nullptr;
         return f;
     }
 
@@ -158,7 +157,8 @@ TEST(DvBurnIn, AllFramesToOutputKeepLayoutAudioAndPictureOutsideTheBand) {
     EXPECT_EQ(job.progress().percent(), 100);
 
     // ffprobe sees the same streams and frame count.
-    EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=codec_name,nb_read_frames -of csv=p=0 " +
+    EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=codec_name,nb_read_frames -of "
+                  "csv=p=0 " +
                   output.string()),
               "dvvideo,30\n");
     EXPECT_NE(run("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 " + output.string()).find("audio"),
@@ -172,7 +172,9 @@ TEST(DvBurnIn, AllFramesToOutputKeepLayoutAudioAndPictureOutsideTheBand) {
     std::vector<bool> video(a.size(), false);
     for (int64_t p : positions)
         for (size_t off = 0; off < 144000; off += 80)
-            if (isVideoBlock(off)) std::fill(video.begin() + p + static_cast<int64_t>(off), video.begin() + p + static_cast<int64_t>(off) + 80, true);
+            if (isVideoBlock(off))
+                std::fill(video.begin() + p + static_cast<int64_t>(off), video.begin() + p + static_cast<int64_t>(off) + 80,
+                          true);
     size_t outsideDiffs = 0;
     for (size_t i = 0; i < a.size(); ++i)
         if (!video[i] && a[i] != b[i]) ++outsideDiffs;
@@ -184,7 +186,8 @@ TEST(DvBurnIn, AllFramesToOutputKeepLayoutAudioAndPictureOutsideTheBand) {
     for (int64_t p : positions)
         for (int seg = 0; seg < tools::dvseg::segmentCount(true); ++seg) {
             bool reaches = false;
-            for (const auto& r : tools::dvseg::segmentMacroblocks(true, seg)) reaches |= r.overlapsRows(band.top - 1, band.rows + 2);
+            for (const auto& r : tools::dvseg::segmentMacroblocks(true, seg))
+                reaches |= r.overlapsRows(band.top - 1, band.rows + 2);
             const size_t off = static_cast<size_t>(p) + tools::dvseg::segmentOffset(seg);
             const bool same = std::equal(a.begin() + off, a.begin() + off + 400, b.begin() + off);
             if (!reaches) {
@@ -268,7 +271,8 @@ TEST(DvBurnIn, RawDvAndMissingFilesAreRefused) {
     const std::string raw = gen::cachedClip("burn_raw.dv", gen::palClip(3), gen::Container::RawDv);
     tools::DvBurnInJob rawJob(raw, {}, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     EXPECT_FALSE(rawJob.build().ok());
-    tools::DvBurnInJob missing((tempDir() / "nothing.avi").string(), {}, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
+    tools::DvBurnInJob missing((tempDir() / "nothing.avi").string(), {},
+                               overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     const core::Status s = missing.build();
     EXPECT_FALSE(s.ok());
     EXPECT_EQ(s.message.rfind("Could not read file - ", 0), 0u);

@@ -98,9 +98,8 @@ std::vector<uint8_t> audioStream(const std::string& path) {
 class DvFileSplitterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zorv_split_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("zorv_split_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -165,7 +164,8 @@ TEST_F(DvFileSplitterTest, TimecodeJumpsGiveExactFilesWithTimecodeListReelAndDat
         EXPECT_EQ(v.timecode, wantTc[k]);
         EXPECT_EQ(v.reel, wantReel[k]);
         EXPECT_EQ(run("ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames "
-                      "-of default=nw=1:nk=1 '" + outs[k].path + "'"),
+                      "-of default=nw=1:nk=1 '" +
+                      outs[k].path + "'"),
                   "40");
         EXPECT_EQ(run("mediainfo --Inform='Video;%FrameCount%' '" + outs[k].path + "'"), "40");
     }
@@ -203,8 +203,8 @@ TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
     EXPECT_EQ(tdatOf(splitter.outputs()[1].path).reel, "TapeA");
     EXPECT_EQ(tdatOf(splitter.outputs()[2].path).reel, "TapeB");
     EXPECT_EQ(fs::path(splitter.outputs()[2].path).filename(), "Clip 0003.avi");
-    EXPECT_EQ(run("ffprobe -v error -show_entries stream=codec_type -of default=nw=1:nk=1 '" +
-                  splitter.outputs()[0].path + "' | tr '\\n' ' '"),
+    EXPECT_EQ(run("ffprobe -v error -show_entries stream=codec_type -of default=nw=1:nk=1 '" + splitter.outputs()[0].path +
+                  "' | tr '\\n' ' '"),
               "video audio ");
 }
 
@@ -334,14 +334,15 @@ TEST_F(DvFileSplitterTest, RawDvInputIsRefused) {
 TEST_F(DvFileSplitterTest, CommandLineSplitsIntoAFolder) {
     std::string input = clip(gen::sampleClip(), gen::Container::Avi1);
     fs::create_directories(dir_ / "out");
-    std::string out = run(std::string(ZORV_CLI_PATH) + " split '" + input + "' --trigger datetime:1 --name datetime --reel R --out '" +
-                          (dir_ / "out").string() + "' 2>/dev/null");
+    std::string out =
+        run(std::string(ZORV_CLI_PATH) + " split '" + input + "' --trigger datetime:1 --name datetime --reel R --out '" +
+            (dir_ / "out").string() + "' 2>/dev/null");
     EXPECT_NE(out.find("Split complete."), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(dir_ / "out" / "Clip 2011-06-15 10.30.00.avi"));
     EXPECT_TRUE(fs::exists(dir_ / "out" / "Clip 2011-06-15 12.00.00.avi"));
     EXPECT_TRUE(fs::exists(dir_ / "out" / "Clip.csv"));
-    EXPECT_NE(run(std::string(ZORV_CLI_PATH) + " split '" + input + "' --preroll 11 2>&1").find(
-                  "Preroll delay must be in the range 0 to 10 seconds"),
+    EXPECT_NE(run(std::string(ZORV_CLI_PATH) + " split '" + input + "' --preroll 11 2>&1")
+                  .find("Preroll delay must be in the range 0 to 10 seconds"),
               std::string::npos);
 }
 

@@ -102,8 +102,8 @@ TEST_F(DvMetadataModifierTest, OutputKeepsEveryByteOutsideRewrittenPacksAndDirec
     clip.dropped = {7};
     clip.riffLimit = 2 * 1000 * 1000;  // several RIFF chunks: spans cross AVIX headers and indexes
     for (auto container : {gen::Container::Avi1, gen::Container::Avi2}) {
-        const std::string in = clipCopy(container == gen::Container::Avi1 ? "mod-all-1" : "mod-all-2", clip, container,
-                                        dir.file("in.avi"));
+        const std::string in =
+            clipCopy(container == gen::Container::Avi1 ? "mod-all-1" : "mod-all-2", clip, container, dir.file("in.avi"));
         ASSERT_FALSE(in.empty());
         addTdat(in);
         const Bytes original = readBytes(in);
@@ -197,8 +197,7 @@ TEST_F(DvMetadataModifierTest, DateStartFromAddsADayAtEachMidnightButNotAtTheFir
     EXPECT_EQ((std::array{dt.year, dt.month, dt.day, dt.hours, dt.minutes, dt.seconds}),
               (std::array{2008, 12, 31, 23, 59, 59}));
     dt = dateTimeOf(out, 25);
-    EXPECT_EQ((std::array{dt.year, dt.month, dt.day, dt.hours, dt.minutes, dt.seconds}),
-              (std::array{2009, 1, 1, 0, 0, 0}));
+    EXPECT_EQ((std::array{dt.year, dt.month, dt.day, dt.hours, dt.minutes, dt.seconds}), (std::array{2009, 1, 1, 0, 0, 0}));
     dt = dateTimeOf(out, 59);
     EXPECT_EQ((std::array{dt.day, dt.seconds}), (std::array{1, 1}));
 
@@ -225,8 +224,8 @@ TEST_F(DvMetadataModifierTest, NonDropToDropRelabelsSubcodePacksOnly) {
 }
 
 TEST_F(DvMetadataModifierTest, FileNameDateStartsTheClock) {
-    const std::string in = clipCopy("mod-pal10", gen::palClip(10), gen::Container::Avi1,
-                                    dir.file("Holiday 08-07-15 14.30.05.avi"));
+    const std::string in =
+        clipCopy("mod-pal10", gen::palClip(10), gen::Container::Avi1, dir.file("Holiday 08-07-15 14.30.05.avi"));
     ModifySettings s;
     s.dateTimeEnabled = true;
     s.dateTimeMode = kModifyFromFileName;

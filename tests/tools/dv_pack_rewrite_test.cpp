@@ -117,7 +117,7 @@ core::CivilDateTime adjusted(const PackDateTime& d, int y, int mo, int day, int 
 TEST(DvPackRewrite, DateTimeReadAndCalendarCarries) {
     Frame f(kPal);
     f.put(0, core::dv::subcodePackOffset(2), {0x62, 0xC5, 0xF1, 0xF2, 0x08});  // 08-12-31 with flag bits
-    f.put(1, core::dv::vauxPackOffset(3), {0x63, 0xC5, 0x80, 0xB0, 0xE3});    // 23:30:00
+    f.put(1, core::dv::vauxPackOffset(3), {0x63, 0xC5, 0x80, 0xB0, 0xE3});     // 23:30:00
     const PackDateTime d = readPackDateTime(f.bytes.data(), 12);
     ASSERT_TRUE(d.dateFound && d.timeFound);
     EXPECT_EQ(d.year, 8);

@@ -79,8 +79,10 @@ TEST(ExportCli, FfmpegDvFileAgreesWithFfprobeAndExiftool) {
     if (!test::hasTool("ffmpeg") || !test::hasTool("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
     test::ScratchDir dir;
     const std::string dv = dir.file("x.dv");
-    auto r = runCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=720x576:rate=25 -t 2 -timecode 10:00:00:00 "
-                        "-metadata creation_time=2009-12-31T23:59:30 -f dv '" + dv + "' 2>&1");
+    auto r = runCommand(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc=size=720x576:rate=25 -t 2 -timecode 10:00:00:00 "
+        "-metadata creation_time=2009-12-31T23:59:30 -f dv '" +
+        dv + "' 2>&1");
     ASSERT_EQ(r.status, 0) << r.output;
 
     r = runCommand("ffprobe -v error -show_entries format_tags=timecode -of default=nw=1:nk=1 '" + dv + "'");

@@ -18,7 +18,8 @@ FramePtr noiseFrame(int w, int h, unsigned seed, AVPixelFormat format = AV_PIX_F
     std::mt19937 rng(seed);
     for (int p = 0; p < 3; ++p)
         for (int y = 0; y < (p ? h / 2 : h); ++y)
-            for (int x = 0; x < (p ? w / 2 : w); ++x) f->data[p][y * f->linesize[p] + x] = static_cast<uint8_t>(16 + rng() % 200);
+            for (int x = 0; x < (p ? w / 2 : w); ++x)
+                f->data[p][y * f->linesize[p] + x] = static_cast<uint8_t>(16 + rng() % 200);
     return f;
 }
 
@@ -31,7 +32,7 @@ struct Fixture {
     Fixture() {
         OverlaySettings settings;
         settings.positioning = 2;
-        settings.textBrightness = 100;  // grey 235
+        settings.textBrightness = 100;   // grey 235
         settings.outlineBrightness = 0;  // black
         drawer = overlayDrawerFactory(settings, core::MediaFamily::kAvchd)();
         EXPECT_TRUE(drawer->prepare(1920, 1080, false, 16, 9));
@@ -92,7 +93,8 @@ TEST(FramePainter, DrawsInTheBandAndLeavesEveryOtherPixelExactly) {
         ASSERT_TRUE(painter.paint(in.get(), in.get(), *fx.drawer, fx.info));
         for (int p = 0; p < 3; ++p)
             for (int y = 0; y < (p ? 540 : 1080); ++y)
-                ASSERT_EQ(0, std::memcmp(out->data[p] + y * out->linesize[p], in->data[p] + y * in->linesize[p], p ? 960 : 1920));
+                ASSERT_EQ(
+                    0, std::memcmp(out->data[p] + y * out->linesize[p], in->data[p] + y * in->linesize[p], p ? 960 : 1920));
     }
 }
 

@@ -39,7 +39,8 @@ TEST(HdvAudioExtract, WavDecodesInFfmpegWithTheStreamsDuration) {
         const std::string out = tempWav("hdv" + std::to_string(packet));
         HdvAudioExtractJob job(in, out);
         ASSERT_TRUE(job.build());
-        EXPECT_EQ(job.progressText(), "Extracting audio from M2T file ...\n" + std::filesystem::path(out).filename().string());
+        EXPECT_EQ(job.progressText(),
+                  "Extracting audio from M2T file ...\n" + std::filesystem::path(out).filename().string());
         ASSERT_TRUE(job.start());
         const core::Status s = job.wait();
         ASSERT_TRUE(s) << s.message;
@@ -49,8 +50,10 @@ TEST(HdvAudioExtract, WavDecodesInFfmpegWithTheStreamsDuration) {
         EXPECT_EQ(job.progress().percent(), 100);
         // 1152 samples per frame, 4 bytes per stereo sample.
         EXPECT_EQ(std::filesystem::file_size(out), 44u + static_cast<uint64_t>(w.audioFrames) * 1152 * 4);
-        const std::string probe = run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration "
-                                      "-of default=nw=1 '" + out + "'");
+        const std::string probe =
+            run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration "
+                "-of default=nw=1 '" +
+                out + "'");
         EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
         EXPECT_NE(probe.find("sample_rate=48000"), std::string::npos);
         const size_t at = probe.find("duration=");

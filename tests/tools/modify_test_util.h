@@ -40,9 +40,7 @@ private:
     std::filesystem::path path_;
 };
 
-inline Bytes readBytes(const std::string& path) {
-    return zorv::gen::fileBytes<Bytes>(path);
-}
+inline Bytes readBytes(const std::string& path) { return zorv::gen::fileBytes<Bytes>(path); }
 
 inline void writeBytes(const std::string& path, const Bytes& b) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

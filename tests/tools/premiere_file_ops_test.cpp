@@ -115,8 +115,7 @@ TEST_F(PremiereFileOps, RenameAppendsAFormTheModifierReadsBackAndNeverOverwrites
     EXPECT_FALSE(std::filesystem::exists(path));
     const auto d = dateTimeFromFileName(renamed);
     ASSERT_TRUE(d);
-    EXPECT_EQ((std::array{d->year, d->month, d->day, d->hour, d->minute, d->second}),
-              (std::array{8, 7, 15, 14, 30, 5}));
+    EXPECT_EQ((std::array{d->year, d->month, d->day, d->hour, d->minute, d->second}), (std::array{8, 7, 15, 14, 30, 5}));
     // Renaming again leaves the name as it is.
     std::string again;
     ASSERT_TRUE(renameWithStartDateTime(renamed, again).ok());
@@ -139,8 +138,7 @@ TEST_F(PremiereFileOps, DateModifiedIsTheRecordingStartInLocalTimeOnly) {
     std::tm local{};
     const std::time_t t = after.st_mtim.tv_sec;
     ::localtime_r(&t, &local);
-    EXPECT_EQ((std::array{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                          local.tm_sec}),
+    EXPECT_EQ((std::array{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec}),
               (std::array{2008, 7, 15, 14, 30, 5}));
     EXPECT_EQ(after.st_atim.tv_sec, before.st_atim.tv_sec);
 

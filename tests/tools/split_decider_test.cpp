@@ -112,8 +112,8 @@ TEST(SplitDecider, RepeatedTimecodeSplitsBeforeItAndAtTheNextAdvance) {
     EXPECT_EQ(r.splits, (std::vector<int>{3, 4}));
 
     // Still frames: the timecode stands for several frames; only the first repeat splits.
-    r = runFrames(rules, {tcFrame(0, 0, 1, 0), tcFrame(0, 0, 1, 1), tcFrame(0, 0, 1, 1), tcFrame(0, 0, 1, 1),
-                          tcFrame(0, 0, 1, 1)});
+    r = runFrames(rules,
+                  {tcFrame(0, 0, 1, 0), tcFrame(0, 0, 1, 1), tcFrame(0, 0, 1, 1), tcFrame(0, 0, 1, 1), tcFrame(0, 0, 1, 1)});
     EXPECT_EQ(r.splits, std::vector<int>{2});
 
     // A repeat on the second frame of a file does not split, but the next advance does.
@@ -256,11 +256,12 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
         EXPECT_EQ(t.recordingStart, trigger == 4);
     }
 
-    EXPECT_EQ(splitNameSuffix(4, 1, i), std::string(" ") + [&] {
-        char b[16];
-        std::snprintf(b, sizeof b, "%02X.%02X.%02X.%02X", i.userBits[3], i.userBits[2], i.userBits[1], i.userBits[0]);
-        return std::string(b);
-    }());
+    EXPECT_EQ(
+        splitNameSuffix(4, 1, i), std::string(" ") + [&] {
+            char b[16];
+            std::snprintf(b, sizeof b, "%02X.%02X.%02X.%02X", i.userBits[3], i.userBits[2], i.userBits[1], i.userBits[0]);
+            return std::string(b);
+        }());
     EXPECT_EQ(splitNameSuffix(3, 1, i), " 2008-12-31 23.59.58");
 
     desc.customize = [](int64_t, gen::FrameMeta& m) {

@@ -143,8 +143,9 @@ TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
     EXPECT_EQ(job.lostPictures(), 2);
     EXPECT_EQ(pictures, 3);
     EXPECT_GT(changed, 3 * 20);  // the text rows of every written picture
-    EXPECT_EQ(job.message(),
-              "Burn-in complete.\r\n\r\nWarning: 2 frames lost due to 3rd party decoder delivering out-of-sequence timestamps.");
+    EXPECT_EQ(
+        job.message(),
+        "Burn-in complete.\r\n\r\nWarning: 2 frames lost due to 3rd party decoder delivering out-of-sequence timestamps.");
     EXPECT_EQ(job.message(true), "WARNING: 2 frames lost due to 3rd party decoder delivering out-of-sequence timestamps");
     EXPECT_TRUE(fs::exists(out));
 }
@@ -152,16 +153,16 @@ TEST(StreamBurnIn, PicturesRunningBackwardsAreCountedAsLost) {
 TEST(StreamBurnIn, HdvPicturesOfAnotherSizeMarkTheDecoderIncompatible) {
     const fs::path out = tempFile("wrong-size-burn.avi");
     int pictures = 0, changed = 0;
-    tools::StreamBurnInJob job(core::MediaFamily::kHdv, outputAt(out),
-                               std::make_unique<ListDecoder>(1920, 1080, std::vector<int64_t>{0, 400000}),
-                               std::make_unique<FileSink>(&pictures, &changed),
-                               overlayDrawerFactory(settings(), core::MediaFamily::kHdv));
+    tools::StreamBurnInJob job(
+        core::MediaFamily::kHdv, outputAt(out), std::make_unique<ListDecoder>(1920, 1080, std::vector<int64_t>{0, 400000}),
+        std::make_unique<FileSink>(&pictures, &changed), overlayDrawerFactory(settings(), core::MediaFamily::kHdv));
     job.setDecoder("MPEG-2 video", "{01234567-89AB-CDEF-0123-456789ABCDEF}");
     ASSERT_TRUE(job.start());
     EXPECT_FALSE(job.wait().ok());
     EXPECT_EQ(job.outcome(), tools::BurnOutcome::kIncompatible);
-    EXPECT_EQ(job.message(), "3rd party MPEG-2 Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\tMPEG-2 "
-                             "video\r\nGUID:\t{01234567-89AB-CDEF-0123-456789ABCDEF}");
+    EXPECT_EQ(job.message(),
+              "3rd party MPEG-2 Decoder filter is not compatible with the burn-in tool:\r\n\r\nName:\tMPEG-2 "
+              "video\r\nGUID:\t{01234567-89AB-CDEF-0123-456789ABCDEF}");
     EXPECT_EQ(pictures, 0);
 }
 
@@ -213,7 +214,9 @@ public:
     std::vector<media::codec::FramePtr> got;
     int byRef = 0;
     core::Status open(const std::string&) override { return core::Status::success(); }
-    core::Status write(const core::RgbPicture&, int64_t) override { return core::Status::failure(core::ErrorCode::kWriteFailed); }
+    core::Status write(const core::RgbPicture&, int64_t) override {
+        return core::Status::failure(core::ErrorCode::kWriteFailed);
+    }
     core::Status close() override { return core::Status::success(); }
     bool takesFrames() const override { return true; }
     core::Status frameToFill(int w, int h, int format, AVFrame*& frame) override {
@@ -260,7 +263,8 @@ TEST(StreamBurnIn, DrawsInPlaceOnlyOnFramesTheDecoderLetGoOf) {
         const AVFrame* kept = src->held()[i].get();
         for (int y = 0; y < 1080; ++y)
             for (int x = 0; x < 1920; ++x)
-                ASSERT_EQ(kept->data[0][y * kept->linesize[0] + x], 60 + static_cast<int>(i)) << "held picture " << i << " drawn on";
+                ASSERT_EQ(kept->data[0][y * kept->linesize[0] + x], 60 + static_cast<int>(i))
+                    << "held picture " << i << " drawn on";
     }
 }
 

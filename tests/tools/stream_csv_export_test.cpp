@@ -18,9 +18,9 @@ namespace zorv::tools {
 namespace {
 
 struct Dir {
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 ("zorv-streamcsv-" + std::to_string(::getpid()) + "-" +
-                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("zorv-streamcsv-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     Dir() { std::filesystem::create_directories(path); }
     ~Dir() { std::filesystem::remove_all(path); }
     std::string file(const char* n) const { return (path / n).string(); }
@@ -91,10 +91,10 @@ TEST(StreamCsvExport, HdvAllPicturesCarryTheDvColumns) {
     const auto& r0 = rows[1];
     EXPECT_EQ(r0[0], "00:00:00.000");
     EXPECT_EQ(r0[1], "00:00:00:00");
-    EXPECT_EQ(r0[5], "25");    // shutter 1/25
-    EXPECT_EQ(r0[6], "3.1");   // iris
+    EXPECT_EQ(r0[5], "25");   // shutter 1/25
+    EXPECT_EQ(r0[6], "3.1");  // iris
     EXPECT_EQ(r0[7], "ON");
-    EXPECT_EQ(r0[8], "3");     // gain in dB
+    EXPECT_EQ(r0[8], "3");  // gain in dB
     EXPECT_EQ(r0[9], "AUTO");
     EXPECT_FALSE(r0[2].empty());
     EXPECT_FALSE(r0[3].empty());
@@ -146,8 +146,8 @@ TEST(StreamCsvExport, AvchdDateFromItsOwnTagsAndGps) {
 
 TEST(StreamCsvExport, AvchdModeOneIgnoresGpsAndRejectsDv) {
     Dir dir;
-    ASSERT_TRUE(exportStreamMetadataCsvFile(avchdPath(), dir.file("a.csv"), settingsFor(CsvExportMode::kAnyChange),
-                                            false).ok());
+    ASSERT_TRUE(
+        exportStreamMetadataCsvFile(avchdPath(), dir.file("a.csv"), settingsFor(CsvExportMode::kAnyChange), false).ok());
     EXPECT_EQ(readRows(dir.file("a.csv")).size(), 1u);
     EXPECT_FALSE(isStreamExportType(media::FileType::kAviType1));
     EXPECT_TRUE(isStreamExportType(media::FileType::kHdv1));

@@ -169,8 +169,10 @@ TEST(StreamSubtitles, FfmpegReadsTheCuesBack) {
                 auto r = test::runCommand("ffmpeg -nostdin -v error -i '" + out + "' -c:s ass -f null - 2>&1");
                 EXPECT_EQ(r.status, 0) << r.output;
                 EXPECT_EQ(r.output, "");
-                r = test::runCommand("ffprobe -v error -select_streams s -show_entries packet=pts_time,duration_time "
-                                     "-of csv=p=0 '" + out + "' 2>&1");
+                r = test::runCommand(
+                    "ffprobe -v error -select_streams s -show_entries packet=pts_time,duration_time "
+                    "-of csv=p=0 '" +
+                    out + "' 2>&1");
                 ASSERT_EQ(r.status, 0) << r.output;
                 std::istringstream in(r.output);
                 std::string line;

@@ -48,8 +48,8 @@ TEST(SubtitleTiming, FrameStartsOnTheFilesTimeline) {
     EXPECT_EQ(subtitleFrameStartMs(0, true), 0);
     EXPECT_EQ(subtitleFrameStartMs(25, true), 1000);
     EXPECT_EQ(subtitleFrameStartMs(90000, true), 3600000);
-    EXPECT_EQ(subtitleFrameStartMs(1, false), 33);    // 33.367
-    EXPECT_EQ(subtitleFrameStartMs(2, false), 67);    // 66.733
+    EXPECT_EQ(subtitleFrameStartMs(1, false), 33);  // 33.367
+    EXPECT_EQ(subtitleFrameStartMs(2, false), 67);  // 66.733
     EXPECT_EQ(subtitleFrameStartMs(30, false), 1001);
     EXPECT_EQ(subtitleFrameStartMs(107892, false), 3599996);  // one hour of drop-frame timecode
 }
@@ -194,8 +194,10 @@ TEST(SubtitleExport, FfmpegReadsEveryLayout) {
             auto r = test::runCommand("ffmpeg -nostdin -v error -i '" + out + "' -c:s ass -f null - 2>&1");
             EXPECT_EQ(r.status, 0) << r.output;
             EXPECT_EQ(r.output, "");
-            r = test::runCommand("ffprobe -v error -select_streams s -show_entries packet=pts_time,duration_time "
-                                 "-of csv=p=0 '" + out + "' 2>&1");
+            r = test::runCommand(
+                "ffprobe -v error -select_streams s -show_entries packet=pts_time,duration_time "
+                "-of csv=p=0 '" +
+                out + "' 2>&1");
             ASSERT_EQ(r.status, 0) << r.output;
             std::istringstream in(r.output);
             std::string line;

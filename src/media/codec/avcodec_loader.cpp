@@ -162,8 +162,8 @@ AVCodecParserContext* av_parser_init(int codecId) {
     return fn ? fn(codecId) : nullptr;
 }
 
-int av_parser_parse2(AVCodecParserContext* parser, AVCodecContext* context, uint8_t** out, int* outSize,
-                     const uint8_t* in, int inSize, int64_t pts, int64_t dts, int64_t pos) {
+int av_parser_parse2(AVCodecParserContext* parser, AVCodecContext* context, uint8_t** out, int* outSize, const uint8_t* in,
+                     int inSize, int64_t pts, int64_t dts, int64_t pos) {
     ZORV_AVCODEC_FN(av_parser_parse2);
     if (!fn) {
         *out = nullptr;

@@ -30,13 +30,13 @@ struct AviTag {
     uint32_t tag;
 };
 static const AviTag kAviTags[] = {
-    {"ffv1", fourcc('F', 'F', 'V', '1')},      {"huffyuv", fourcc('H', 'F', 'Y', 'U')},
-    {"ffvhuff", fourcc('F', 'F', 'V', 'H')},   {"mjpeg", fourcc('M', 'J', 'P', 'G')},
-    {"mpeg4", fourcc('F', 'M', 'P', '4')},     {"libxvid", fourcc('X', 'V', 'I', 'D')},
-    {"msmpeg4", fourcc('D', 'I', 'V', '3')},   {"msmpeg4v2", fourcc('M', 'P', '4', '2')},
-    {"mpeg2video", fourcc('M', 'P', 'G', '2')}, {"libx264", fourcc('H', '2', '6', '4')},
+    {"ffv1", fourcc('F', 'F', 'V', '1')},        {"huffyuv", fourcc('H', 'F', 'Y', 'U')},
+    {"ffvhuff", fourcc('F', 'F', 'V', 'H')},     {"mjpeg", fourcc('M', 'J', 'P', 'G')},
+    {"mpeg4", fourcc('F', 'M', 'P', '4')},       {"libxvid", fourcc('X', 'V', 'I', 'D')},
+    {"msmpeg4", fourcc('D', 'I', 'V', '3')},     {"msmpeg4v2", fourcc('M', 'P', '4', '2')},
+    {"mpeg2video", fourcc('M', 'P', 'G', '2')},  {"libx264", fourcc('H', '2', '6', '4')},
     {"libopenh264", fourcc('H', '2', '6', '4')}, {"png", fourcc('M', 'P', 'N', 'G')},
-    {"zmbv", fourcc('Z', 'M', 'B', 'V')},      {"jpegls", fourcc('M', 'J', 'L', 'S')},
+    {"zmbv", fourcc('Z', 'M', 'B', 'V')},        {"jpegls", fourcc('M', 'J', 'L', 'S')},
 };
 
 bool sameText(std::string_view a, std::string_view b) {
@@ -65,9 +65,10 @@ FramePtr testPicture(int width, int height, AVPixelFormat format) {
     FramePtr out = makePicture(width, height, format);
     if (!rgb || !out) return nullptr;
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x) rgb->data[0][y * rgb->linesize[0] + x] = static_cast<uint8_t>((x / 3 + y) & 0xFF);
-    SwsContext* sws = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, format, SWS_BILINEAR, nullptr,
-                                     nullptr, nullptr);
+        for (int x = 0; x < width * 3; ++x)
+            rgb->data[0][y * rgb->linesize[0] + x] = static_cast<uint8_t>((x / 3 + y) & 0xFF);
+    SwsContext* sws =
+        sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, format, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!sws) return nullptr;
     sws_scale(sws, rgb->data, rgb->linesize, 0, height, out->data, out->linesize);
     sws_freeContext(sws);
@@ -193,9 +194,7 @@ AVCodecID roleCodecId(CodecRole role) {
     return AV_CODEC_ID_NONE;
 }
 
-CodecEntry entryOf(const AVCodec* c) {
-    return CodecEntry{codecId(c->name), c->name, c->long_name ? c->long_name : c->name};
-}
+CodecEntry entryOf(const AVCodec* c) { return CodecEntry{codecId(c->name), c->name, c->long_name ? c->long_name : c->name}; }
 
 }  // namespace
 

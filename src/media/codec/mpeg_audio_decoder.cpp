@@ -67,8 +67,8 @@ Status MpegAudioDecoder::feed(const uint8_t* data, size_t n, const Sink& sink) {
     while (n > 0) {
         uint8_t* outData = nullptr;
         int outSize = 0;
-        const int used = av_parser_parse2(parser_, ctx_.get(), &outData, &outSize, data, static_cast<int>(n),
-                                          AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        const int used = av_parser_parse2(parser_, ctx_.get(), &outData, &outSize, data, static_cast<int>(n), AV_NOPTS_VALUE,
+                                          AV_NOPTS_VALUE, 0);
         if (used < 0) return Status::success();
         data += used;
         n -= static_cast<size_t>(used);

@@ -10,8 +10,8 @@ namespace {
 // Compression codes under which DV video is stored in a "vids" stream.
 const char* const kDvVideoCodes[] = {"dvsd", "CDVC", "DVSD", "DVCS", "DSVD", "dv25", "25vd"};
 
-constexpr size_t kStreamTypeAt = 108;    // fccType of the first stream header
-constexpr size_t kFormatCodeAt = 188;    // biCompression of the first stream's format
+constexpr size_t kStreamTypeAt = 108;  // fccType of the first stream header
+constexpr size_t kFormatCodeAt = 188;  // biCompression of the first stream's format
 
 ProbeVerdict probeAviType1(ProbeContext& ctx, Recognition& r) {
     if (!ctx.isRiffAvi() || le32(ctx.head() + kStreamTypeAt) != fourcc("iavs")) return ProbeVerdict::kNotMine;
@@ -42,9 +42,8 @@ ProbeVerdict probeAviType2(ProbeContext& ctx, Recognition& r) {
     return ProbeVerdict::kRefused;
 }
 
-constexpr uint32_t kAviTools = format_tool::kPlay | format_tool::kExtractAudio | format_tool::kBurnIn |
-                               format_tool::kSplit | format_tool::kModify | format_tool::kConvert |
-                               format_tool::kRepair;
+constexpr uint32_t kAviTools = format_tool::kPlay | format_tool::kExtractAudio | format_tool::kBurnIn | format_tool::kSplit |
+                               format_tool::kModify | format_tool::kConvert | format_tool::kRepair;
 
 }  // namespace
 

@@ -48,10 +48,10 @@ private:
 };
 
 enum class ProbeVerdict {
-    kNotMine,   // the next descriptor tries
-    kMine,      // recognised as this descriptor's type
-    kRefused,   // the file is of this kind but unsupported: recognition ends with kUnsupported
-    kFailed,    // a read failed: recognition ends with the failure set in the Recognition
+    kNotMine,  // the next descriptor tries
+    kMine,     // recognised as this descriptor's type
+    kRefused,  // the file is of this kind but unsupported: recognition ends with kUnsupported
+    kFailed,   // a read failed: recognition ends with the failure set in the Recognition
 };
 using ProbeFn = ProbeVerdict (*)(ProbeContext& ctx, Recognition& r);
 
@@ -76,18 +76,18 @@ inline constexpr uint32_t kRawDv = 0x4;
 
 struct FormatDescriptor {
     FileType type = FileType::kUnknown;
-    const char* name = "?";                      // long display name ("AVI Type 1", "HDV2 (1080)")
-    const char* shortName = "?";                 // short display name ("AVI 1", "HDV2")
+    const char* name = "?";       // long display name ("AVI Type 1", "HDV2 (1080)")
+    const char* shortName = "?";  // short display name ("AVI 1", "HDV2")
     core::MediaFamily family = core::MediaFamily::kNone;
-    int aviType = 0;                             // 1 or 2 for DV in AVI, else 0
-    int hdvLines = 0;                            // picture lines of HDV (1080 or 720), else 0
-    const char* extension = "";                  // the usual file extension (".avi", ".m2t")
-    const char* audioExtension = "";             // of the extracted audio (".wav", ".ac3")
-    uint32_t tools = 0;                          // format_tool bits
-    uint32_t convertTargets = 0;                 // convert_target bits: what this file converts to
-    const char* loadFailure = nullptr;           // the player's text when a DV file cannot be loaded
-    const char* playRefusal = nullptr;           // why it is not played ("%s": the path); nullptr: played
-    const char* premiereSkip = nullptr;          // why the Premiere start timecode fix passes over it
+    int aviType = 0;                     // 1 or 2 for DV in AVI, else 0
+    int hdvLines = 0;                    // picture lines of HDV (1080 or 720), else 0
+    const char* extension = "";          // the usual file extension (".avi", ".m2t")
+    const char* audioExtension = "";     // of the extracted audio (".wav", ".ac3")
+    uint32_t tools = 0;                  // format_tool bits
+    uint32_t convertTargets = 0;         // convert_target bits: what this file converts to
+    const char* loadFailure = nullptr;   // the player's text when a DV file cannot be loaded
+    const char* playRefusal = nullptr;   // why it is not played ("%s": the path); nullptr: played
+    const char* premiereSkip = nullptr;  // why the Premiere start timecode fix passes over it
     ProbeFn probe = nullptr;
 
     bool has(uint32_t tool) const { return (tools & tool) != 0; }

@@ -73,8 +73,7 @@ bool ProbeContext::start(Recognition& r, const uint8_t*& data, size_t& n) {
 }
 
 const TsGeometry* ProbeContext::tsGeometry() {
-    if (geometryState_ == 0)
-        geometryState_ = buf_ && size_ >= kTsMinSize && findTsGeometry(buf_, n_, geometry_) ? 1 : -1;
+    if (geometryState_ == 0) geometryState_ = buf_ && size_ >= kTsMinSize && findTsGeometry(buf_, n_, geometry_) ? 1 : -1;
     return geometryState_ > 0 ? &geometry_ : nullptr;
 }
 

@@ -5,7 +5,6 @@
 
 namespace zorv::media {
 
-
 extern const FormatDescriptor kAviType1Format;
 extern const FormatDescriptor kAviType2Format;
 extern const FormatDescriptor kRawDvFormat;

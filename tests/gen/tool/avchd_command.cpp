@@ -51,8 +51,8 @@ int runAvchd(int argc, char** argv) {
                 if (v != "188" && v != "192") return fail("packet size must be 188 or 192");
                 desc.packetSize = std::atoi(v.c_str());
             } else if (a == "--size") {
-                if (std::sscanf(v.c_str(), "%dx%d", &desc.width, &desc.height) != 2 || desc.width < 16 ||
-                    desc.height < 16 || desc.width % 2 || desc.height % 2)
+                if (std::sscanf(v.c_str(), "%dx%d", &desc.width, &desc.height) != 2 || desc.width < 16 || desc.height < 16 ||
+                    desc.width % 2 || desc.height % 2)
                     return fail("bad size " + v);
             } else if (a == "--fps") {
                 if (v != "25" && v != "30") return fail("fps must be 25 or 30");
@@ -74,8 +74,8 @@ int runAvchd(int argc, char** argv) {
                     return fail("bad timecode " + v);
             } else if (a == "--date") {
                 gen::DateTime& d = desc.rec;
-                if (std::sscanf(v.c_str(), "%d-%d-%dT%d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute,
-                                &d.second) != 6)
+                if (std::sscanf(v.c_str(), "%d-%d-%dT%d:%d:%d", &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second) !=
+                    6)
                     return fail("bad date " + v);
             } else {
                 return fail("unknown option " + a);

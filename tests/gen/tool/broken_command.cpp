@@ -38,7 +38,8 @@ int runBroken(int argc, char** argv) {
         }
     }
     if (list) {
-        for (const auto& f : gen::brokenCorpus()) std::printf("%s\t%s\t%s\n", f.name.c_str(), f.family.c_str(), f.damage.c_str());
+        for (const auto& f : gen::brokenCorpus())
+            std::printf("%s\t%s\t%s\n", f.name.c_str(), f.family.c_str(), f.damage.c_str());
         return 0;
     }
     const core::Status s = gen::writeBrokenCorpus(dir, only);

@@ -62,8 +62,8 @@ int runHdv(int argc, char** argv) {
                 p = q + 1;
             }
         } else if (a == "--tc") {
-            if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &desc.tc.hours, &desc.tc.minutes, &desc.tc.seconds,
-                            &desc.tc.frames) != 4)
+            if (std::sscanf(v.c_str(), "%d:%d:%d:%d", &desc.tc.hours, &desc.tc.minutes, &desc.tc.seconds, &desc.tc.frames) !=
+                4)
                 return fail("bad timecode " + v);
         } else if (a == "--date") {
             auto& d = desc.rec;
