@@ -30,6 +30,13 @@
 #   scan/base wall 1.42 and 1.35, CPU 1.70 and 1.64; damage/ffmpeg CPU 0.40 and 0.42. Wall times there
 #   are mostly waiting for a core; the earlier scan, timed beside this one in the same conditions, took
 #   8-9% more CPU (105 vs 97 ms PAL, 115 vs 105 ms NTSC, base 57 and 65).
+#   the scan as it is, idle machine, 15 rounds (commit 3237c13):
+#   PAL    wall  51 (40-55)    52 (43-71)        50 (44-62)      191 (168-282)
+#          cpu   52 (40-55)    91 (80-112)       89 (81-110)     191 (168-228)
+#   NTSC   wall  54 (45-62)    52 (47-62)        50 (46-54)      227 (175-270)
+#          cpu   54 (45-60)    92 (84-117)       91 (84-97)      226 (174-250)
+#   scan/base wall 1.02 (PAL) and 0.96 (NTSC), CPU 1.75 and 1.70; damage/ffmpeg wall 0.26 and 0.22.
+#   With a core to spare the damage scan takes the time the scan took before it read every block.
 # Where the time goes (perf): reading byte 3 of every DIF block pulls nearly every cache line of the
 # file from memory (blocks are 80 bytes, lines 64), where base read only the pack blocks' lines; that
 # read is now the kernel's copy of each frame into the thread's buffer, about half the scan's CPU.
