@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "gen/file_bytes.h"
+#include "gen/shell_quote.h"
+
 namespace zorv::testing {
 
 struct RunResult {
@@ -29,26 +32,10 @@ inline RunResult runCommand(const std::string& cmd, bool mergeStderr = true) {
     return r;
 }
 
-inline std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
-    }
-    return q + "'";
-}
+inline std::string quote(const std::string& s) { return gen::shellQuoted(s); }
 
 // The whole content of a file ("" when it cannot be read).
-inline std::string fileText(const std::string& path) {
-    std::string text;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::array<char, 4096> buf;
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), f)) > 0) text.append(buf.data(), n);
-        std::fclose(f);
-    }
-    return text;
-}
+inline std::string fileText(const std::string& path) { return gen::fileBytes(path); }
 
 inline RunResult runZorv(const std::string& args) { return runCommand(std::string(ZORV_CLI_PATH) + " " + args); }
 inline RunResult runGen(const std::string& args) { return runCommand(std::string(ZORV_GEN_PATH) + " " + args); }

@@ -18,18 +18,9 @@
 #include <string>
 
 #include "gen/file_bytes.h"
+#include "gen/shell_quote.h"
 
 namespace zorv::gen {
-
-namespace media_cache_detail {
-
-inline std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-}  // namespace media_cache_detail
 
 // The file `zorv-gen ARGS` makes, where "{}" in ARGS stands for its path, named fileName; made by
 // the first caller. "" when zorv-gen failed.
@@ -56,9 +47,8 @@ inline std::string cachedMedia(const std::string& fileName, const std::string& a
         fs::create_directories(dir, ec);
         const fs::path part = dir / (".part-" + fileName);
         std::string cmd = args;
-        for (size_t at; (at = cmd.find("{}")) != std::string::npos;)
-            cmd.replace(at, 2, media_cache_detail::quoted(part.string()));
-        const int st = std::system((media_cache_detail::quoted(gen.string()) + " " + cmd + " >/dev/null 2>&1").c_str());
+        for (size_t at; (at = cmd.find("{}")) != std::string::npos;) cmd.replace(at, 2, shellQuoted(part.string()));
+        const int st = std::system((shellQuoted(gen.string()) + " " + cmd + " >/dev/null 2>&1").c_str());
         if (st == 0) fs::rename(part, file, ec);
         fs::remove(part, ec);
     }
