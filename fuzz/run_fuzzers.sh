@@ -17,7 +17,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   exit 2
 fi
 per=$(( total * parallel / ${#targets[@]} ))
-[ "$per" -ge 5 ] || per=5
+[ "$per" -ge 3 ] || per=3
 work="$build/fuzz-run"
 rm -rf "$work"
 mkdir -p "$work"

@@ -2,7 +2,7 @@
 # Sets up a fresh Debian 12 machine, builds, and runs the whole test suite: first the optimised build
 # (all tests but those labelled slow) and its Debian package, then the sanitizer build (every test but
 # the GUI, packaging and slow ones), then every fuzz target under ASan for the time left of a 23-minute
-# run (60 to 220 seconds; ZORV_FUZZ_SECONDS sets it, 0 skips the stage). The sanitizer build runs
+# run (40 to 220 seconds; ZORV_FUZZ_SECONDS sets it, 0 skips the stage). The sanitizer build runs
 # beside the optimised tests, at the lowest priority; both builds precompile the headers the tests and
 # the app share. Each stage says how long it took. The slow tests (files past 4 GiB, a four-hour tape)
 # run by hand:
@@ -61,14 +61,14 @@ await build/asan-build.log "sanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan -j"$jobs"
 stage_done "sanitizer tests"
 # The fuzz targets are built after the sanitizer tests (beside them they slowed the tests more than they
-# gained), then fuzz for what is left of 23 minutes since the run began, within 60 to 220 seconds.
+# gained), then fuzz for what is left of 23 minutes since the run began, within 40 to 220 seconds.
 if [ "$fuzz" != 0 ]; then
   # Unoptimised: the fuzz targets build in about half the time, and that time goes to fuzzing instead.
   cmake --preset fuzz -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build --preset fuzz -j"$jobs" --target fuzz_all
   stage_done "fuzz build"
   left=$(( 23 * 60 - ($(date +%s) - run_start) ))
-  fuzz_seconds="${fuzz:-$(( left < 60 ? 60 : left > 220 ? 220 : left ))}"
+  fuzz_seconds="${fuzz:-$(( left < 40 ? 40 : left > 220 ? 220 : left ))}"
   bash fuzz/run_fuzzers.sh build/fuzz "$fuzz_seconds" "$jobs"
   stage_done "fuzzing ($fuzz_seconds s)"
 fi
