@@ -14,6 +14,7 @@
 #include "app/ui_prompts.h"
 #include "media/output_file.h"
 #include "tools/audio_extract.h"
+#include "tools/audio_extract_factory.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/burn_in.h"
 #include "tools/stream_burn_factory.h"
@@ -175,25 +176,11 @@ void extractAudio(CMainDialog& w) {
                                       : chooseOutput(owner, input, ".wav", QStringLiteral("Extract audio to WAV file"),
                                                      QStringLiteral("WAV (*.wav *.WAV)"), QStringLiteral("wav"));
     if (output.path.isEmpty()) return;
-    std::unique_ptr<core::Job> job;
-    core::Status s;
-    QString text;
-    if (avchd) {
-        auto j = std::make_unique<tools::Ac3ExtractJob>(input, output.path.toStdString(), output.overwrite);
-        s = j->build();
-        text = q(j->progressText());
-        job = std::move(j);
-    } else if (w.fileFamily() == core::MediaFamily::kHdv) {
-        auto j = std::make_unique<tools::HdvAudioExtractJob>(input, output.path.toStdString(), output.overwrite);
-        s = j->build();
-        text = q(j->progressText());
-        job = std::move(j);
-    } else {
-        auto j = std::make_unique<tools::AudioExtractJob>(input, output.path.toStdString(), output.overwrite);
-        s = j->build();
-        text = q(j->progressText());
-        job = std::move(j);
-    }
+    tools::AudioExtraction x =
+        tools::makeAudioExtraction(w.fileFamily(), input, output.path.toStdString(), output.overwrite);
+    const std::unique_ptr<core::Job> job = std::move(x.job);
+    core::Status s = x.built;
+    const QString text = q(x.progressText);
     if (!s) {
         reportFailure(owner, s.message.empty() ? QString::fromLatin1(tools::kExtractionFailed) : q(s.message), s.sysError);
         return;

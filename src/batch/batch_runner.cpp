@@ -13,6 +13,7 @@
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
 #include "tools/audio_extract.h"
+#include "tools/audio_extract_factory.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
@@ -445,19 +446,11 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
     }
 
     const std::string output = f.output();
-    std::unique_ptr<core::Job> job;
-    Status built;
-    if (family == core::MediaFamily::kHdv) {
-        auto j = std::make_unique<tools::HdvAudioExtractJob>(f.path, output);
-        built = j->build();
-        job = std::move(j);
-    } else {
-        auto j = std::make_unique<tools::AudioExtractJob>(f.path, output);
-        built = j->build();
-        job = std::move(j);
-    }
+    tools::AudioExtraction x = tools::makeAudioExtraction(family, f.path, output, false);
+    const std::unique_ptr<core::Job> job = std::move(x.job);
+    const Status& built = x.built;
     if (!built) {
-        if (built.message == tools::kNoAudioStream) {
+        if (built.code == ErrorCode::kNoAudio) {
             f.log(kNoAudioAtBuild);
             return FileOutcome::kSkipped;
         }
@@ -474,7 +467,7 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
         return FileOutcome::kFailed;
     }
     const Status s = watch(*job, f);
-    const bool noAudio = s.message.rfind("Audio extraction failed - no audio found", 0) == 0;
+    const bool noAudio = s.code == ErrorCode::kNoAudio;
     return complete(s, abort_.load(), logFn, "Audio Extraction Complete",
                     noAudio ? std::string(kNoAudioInRun) : "ERROR: " + failureText(s));
 }
@@ -512,7 +505,6 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
             f.slot->burnJob = nullptr;
         }
         if (s.code == ErrorCode::kCancelled && abort_.load()) return FileOutcome::kAborted;
-        const std::string text = job->message(true);
         if (job->outcome() == tools::BurnOutcome::kComplete) {
             f.log(tools::kBatchBurnInComplete);
             if (job->lostPictures() > 0) {
@@ -522,7 +514,7 @@ FileOutcome BatchRunner::runBurnIn(FileContext& f) {
             }
             return FileOutcome::kDone;
         }
-        f.log(text.rfind("ERROR: ", 0) == 0 ? text : "ERROR: " + text);
+        f.log(job->message(true));
         return FileOutcome::kFailed;
     }
 

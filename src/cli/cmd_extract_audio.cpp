@@ -9,6 +9,7 @@
 #include "media/formats/format_table.h"
 #include "media/recognize.h"
 #include "tools/audio_extract.h"
+#include "tools/audio_extract_factory.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/hdv_audio_extract.h"
 
@@ -81,16 +82,8 @@ int cmdExtractAudio(int argc, char** argv) {
     if (avchd && outputDefault) output = tools::ac3OutputName(input);
     const std::optional<bool> replace = confirmOutput(output, input, overwrite);
     if (!replace) return 1;
-    if (format.family == core::MediaFamily::kHdv) {
-        tools::HdvAudioExtractJob job(input, output, *replace);
-        return runBuilt(job, job.build(), job.progressText(), tools::kExtractionComplete);
-    }
-    if (avchd) {
-        tools::Ac3ExtractJob job(input, output, *replace);
-        return runBuilt(job, job.build(), job.progressText(), tools::kAc3Complete);
-    }
-    tools::AudioExtractJob job(input, output, *replace);
-    return runBuilt(job, job.build(), job.progressText(), tools::kExtractionComplete);
+    const tools::AudioExtraction x = tools::makeAudioExtraction(format.family, input, output, *replace);
+    return runBuilt(*x.job, x.built, x.progressText, x.completeText);
 }
 
 }  // namespace zorv::cli

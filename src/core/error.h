@@ -18,6 +18,7 @@ enum class ErrorCode : int {
     kOutputExists = 21,   // the output exists and replacing it was not allowed
     kNoOutput = 22,       // the run produced nothing to write (no picture, sample or row)
     kIncomplete = 23,     // the run stopped before the end of its input
+    kNoAudio = 24,        // the input has no sound to take
 };
 
 // What a run passed over that the user should know of even when it succeeded.

@@ -29,12 +29,7 @@ std::string extractOutputName(const std::string& input) {
 AudioExtractJob::AudioExtractJob(std::string input, std::string output, bool overwrite)
     : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
-AudioExtractJob::~AudioExtractJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+AudioExtractJob::~AudioExtractJob() { stop(); }
 
 Status AudioExtractJob::build() {
     if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
@@ -46,7 +41,7 @@ Status AudioExtractJob::build() {
     if (source_.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
     if (media::formatOf(source_.type()).aviType == 2) {
         const auto& f = source_.audioFormat();
-        if (f.streamNumber < 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioStream);
+        if (f.streamNumber < 0) return Status::failure(ErrorCode::kNoAudio, kNoAudioStream);
         if (!f.isPcm16Stereo()) return Status::failure(ErrorCode::kReadFailed, "Could not connect AVI splitter to Wav dest");
         rate_ = f.sampleRate;
         fromStream_ = true;
@@ -61,7 +56,7 @@ Status AudioExtractJob::build() {
             if (auto info = media::dvaudio::readAudioInfo(frame.data(), frame.size())) rate_ = info->sampleRate;
             break;
         }
-        if (rate_ == 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioStream);
+        if (rate_ == 0) return Status::failure(ErrorCode::kNoAudio, kNoAudioStream);
     }
     progress_.setTotal(source_.frameCount());
     built_ = true;
@@ -72,19 +67,7 @@ std::string AudioExtractJob::progressText() const {
     return "Extracting audio from AVI file ...\n" + std::filesystem::path(output_).filename().string();
 }
 
-bool AudioExtractJob::start() {
-    if (!built_ || worker_.joinable()) return false;
-    worker_ = std::thread([this] {
-        result_ = out_.finish(run());
-        finished_ = true;
-    });
-    return true;
-}
-
-Status AudioExtractJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
+Status AudioExtractJob::work() { return out_.finish(run()); }
 
 Status AudioExtractJob::run() {
     auto failed = [&](Status s, const char* text) {
@@ -133,7 +116,7 @@ Status AudioExtractJob::run() {
     if (!source_.status()) return failed(source_.status(), kExtractionFailed);
     s = wav.close();
     if (!s) return failed(s, kExtractionFailed);
-    if (wav.dataBytes() == 0) return Status::failure(ErrorCode::kReadFailed, kNoAudioFound);
+    if (wav.dataBytes() == 0) return Status::failure(ErrorCode::kNoAudio, kNoAudioFound);
     return Status::success();
 }
 

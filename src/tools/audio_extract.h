@@ -4,11 +4,9 @@
 // or shorter than the picture. Runs as a job on a worker thread.
 #pragma once
 
-#include <atomic>
 #include <string>
-#include <thread>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/avi_audio_reader.h"
 #include "media/output_file.h"
 #include "media/wav_writer.h"
@@ -24,24 +22,22 @@ inline constexpr const char* kExtractionComplete = "Audio extraction complete.";
 inline constexpr const char* kExtractionFailed = "Failed while extracting audio";
 inline constexpr const char* kNoAudioFound = "Audio extraction failed - no audio found.";
 
-class AudioExtractJob : public core::Job {
+class AudioExtractJob : public core::ThreadedJob {
 public:
     // output takes its name only when the extraction succeeded (an existing file is replaced then
     // when overwrite is set; build() refuses it otherwise).
     AudioExtractJob(std::string input, std::string output, bool overwrite = false);
     ~AudioExtractJob() override;
 
-    // Opens the input and finds its audio; kNoAudioStream when it has none.
+    // Opens the input and finds its audio; kNoAudio (kNoAudioStream) when it has none.
     core::Status build();
     // "Extracting audio from AVI file ...\n%s".
     std::string progressText() const;
     int sampleRate() const { return rate_; }
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    core::Status wait() override;
-
 private:
+    bool ready() const override { return built_; }
+    core::Status work() override;
     core::Status run();
     core::Status copyStream(media::WavWriter& wav);
 
@@ -53,9 +49,6 @@ private:
     int rate_ = 0;
     bool fromStream_ = false;
     bool built_ = false;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

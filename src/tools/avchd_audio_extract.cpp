@@ -42,12 +42,7 @@ std::string ac3OutputName(const std::string& input) {
 Ac3ExtractJob::Ac3ExtractJob(std::string input, std::string output, bool overwrite)
     : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
-Ac3ExtractJob::~Ac3ExtractJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+Ac3ExtractJob::~Ac3ExtractJob() { stop(); }
 
 std::string Ac3ExtractJob::progressText() const { return format1(kAc3ProgressFormat, input_); }
 
@@ -68,19 +63,7 @@ Status Ac3ExtractJob::build() {
     return Status::success();
 }
 
-bool Ac3ExtractJob::start() {
-    if (!built_ || worker_.joinable()) return false;
-    worker_ = std::thread([this] {
-        result_ = out_.finish(run());
-        finished_.store(true);
-    });
-    return true;
-}
-
-Status Ac3ExtractJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
+Status Ac3ExtractJob::work() { return out_.finish(run()); }
 
 Status Ac3ExtractJob::run() {
     media::AvcReader reader;

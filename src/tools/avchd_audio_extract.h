@@ -4,9 +4,8 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/output_file.h"
 
 namespace zorv::tools {
@@ -28,7 +27,7 @@ inline constexpr const char* kAc3LogOutOfMemory = " - out of memory";
 inline constexpr const char* kAc3LogOpenOutput = "ERROR: Failed to open output file";
 inline constexpr const char* kAc3LogRun = "ERROR: Failed to run exporter";
 
-class Ac3ExtractJob : public core::Job {
+class Ac3ExtractJob : public core::ThreadedJob {
 public:
     // output takes its name only when the extraction succeeded (an existing file is replaced then
     // when overwrite is set; build() refuses it otherwise).
@@ -44,11 +43,9 @@ public:
     std::string progressText() const;
     int64_t framesWritten() const { return frames_.load(); }
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    core::Status wait() override;
-
 private:
+    bool ready() const override { return built_; }
+    core::Status work() override;
     core::Status run();
 
     std::string input_, output_;
@@ -57,10 +54,7 @@ private:
     int openReason_ = 0;
     int64_t fileSize_ = 0;
     bool built_ = false;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
     std::atomic<int64_t> frames_{0};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

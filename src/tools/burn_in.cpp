@@ -348,12 +348,7 @@ DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::Dr
       drawers_(std::move(drawers)),
       impl_(std::make_unique<Impl>()) {}
 
-DvBurnInJob::~DvBurnInJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+DvBurnInJob::~DvBurnInJob() { stop(); }
 
 Status DvBurnInJob::build() {
     if (!settings_.toInputFile) {
@@ -383,19 +378,7 @@ std::string DvBurnInJob::progressText() const {
     return "Burning-in to Output File ...\n" + settings_.output;
 }
 
-bool DvBurnInJob::start() {
-    if (!built_ || worker_.joinable()) return false;
-    worker_ = std::thread([this] {
-        result_ = settings_.toInputFile ? run() : out_.finish(run());
-        finished_.store(true);
-    });
-    return true;
-}
-
-Status DvBurnInJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
+Status DvBurnInJob::work() { return settings_.toInputFile ? run() : out_.finish(run()); }
 
 Status DvBurnInJob::run() {
     Impl& im = *impl_;

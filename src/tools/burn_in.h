@@ -18,10 +18,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "core/metadata_record.h"
 #include "media/output_file.h"
 #include "core/options.h"
@@ -95,7 +94,7 @@ struct BurnInSettings {
     static BurnInSettings fromOptions(const core::Options& options);
 };
 
-class DvBurnInJob : public core::Job {
+class DvBurnInJob : public core::ThreadedJob {
 public:
     // Draws with the overlay layer of settings.overlay.
     DvBurnInJob(std::string input, BurnInSettings settings);
@@ -110,13 +109,11 @@ public:
     int64_t framesDrawn() const { return drawn_.load(); }
     // Burning into the input: whether any frame of it was written (false: it is as it was).
     bool inputChanged() const { return inputChanged_.load(); }
-
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    // Success, kCancelled with "Burn-in operation halted", or a failure with its message.
-    core::Status wait() override;
+    // wait(): success, kCancelled with "Burn-in operation halted", or a failure with its message.
 
 private:
+    bool ready() const override { return built_; }
+    core::Status work() override;
     struct Impl;
     core::Status run();
 
@@ -126,11 +123,8 @@ private:
     std::unique_ptr<Impl> impl_;
     media::OutputFile out_;
     bool built_ = false;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
     std::atomic<int64_t> drawn_{0};
     std::atomic<bool> inputChanged_{false};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

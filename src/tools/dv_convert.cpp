@@ -34,12 +34,7 @@ std::string convertOutputName(const std::string& input, ConvertTarget target) {
 DvConvertJob::DvConvertJob(std::string input, std::string output, ConvertTarget target, bool overwrite)
     : input_(std::move(input)), output_(std::move(output)), target_(target), overwrite_(overwrite) {}
 
-DvConvertJob::~DvConvertJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+DvConvertJob::~DvConvertJob() { stop(); }
 
 Status DvConvertJob::build() {
     int t = static_cast<int>(target_);
@@ -92,20 +87,7 @@ std::string DvConvertJob::failureText() const {
     return "Failed while converting AVI file";
 }
 
-bool DvConvertJob::start() {
-    if (!built_ || worker_.joinable()) return false;
-    finished_ = false;
-    worker_ = std::thread([this] {
-        result_ = out_.finish(run());
-        finished_ = true;
-    });
-    return true;
-}
-
-Status DvConvertJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
+Status DvConvertJob::work() { return out_.finish(run()); }
 
 namespace {
 template <class F>

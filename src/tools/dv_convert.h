@@ -4,12 +4,10 @@
 // their reserved list, or the Premiere timecode list with the first frame's timecode.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/avi_chunks.h"
 #include "media/dv_media_file.h"
 #include "media/output_file.h"
@@ -25,7 +23,7 @@ std::string convertOutputName(const std::string& input, ConvertTarget target);
 inline constexpr const char* kConversionComplete = "Conversion complete.";
 inline constexpr const char* kOperationCancelled = "Operation Cancelled";
 
-class DvConvertJob : public core::Job {
+class DvConvertJob : public core::ThreadedJob {
 public:
     // output takes its name only when the conversion succeeded; an existing file of that name is
     // replaced then when overwrite is set, and the run is refused at build() otherwise.
@@ -39,11 +37,9 @@ public:
     // For tests of the OpenDML paths: the AVI writer's RIFF size limit.
     void setRiffLimit(uint64_t bytes) { riffLimit_ = bytes; }
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    core::Status wait() override;
-
 private:
+    bool ready() const override { return built_; }
+    core::Status work() override;
     core::Status run();
     core::Status finishAvi();
     std::string failureText() const;
@@ -61,9 +57,6 @@ private:
     bool haveTimecode_ = false;
     std::string reelName_;
     bool built_ = false;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

@@ -18,37 +18,16 @@ ExportJob::ExportJob(std::string input, std::string output, const SubtitleSettin
       subtitleSettings_(settings),
       overwrite_(overwrite) {}
 
-ExportJob::~ExportJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+ExportJob::~ExportJob() { stop(); }
 
-bool ExportJob::start() {
-    if (worker_.joinable()) return false;
-    finished_ = false;
-    worker_ = std::thread([this] {
-        const bool stream = isStreamExportType(media::recognize(input_).type);
-        if (subtitles_ && stream) {
-            // HDV and AVCHD streams: cues timed by the pictures' own times.
-            result_ = exportStreamSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
-        } else if (subtitles_) {
-            result_ = exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
-        } else if (stream) {
-            // HDV and AVCHD streams: the DV columns from each picture's record, plus GPS.
-            result_ = exportStreamMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
-        } else {
-            result_ = exportMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
-        }
-        finished_ = true;
-    });
-    return true;
-}
-
-core::Status ExportJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
+core::Status ExportJob::work() {
+    const bool stream = isStreamExportType(media::recognize(input_).type);
+    // HDV and AVCHD streams: cues timed by the pictures' own times.
+    if (subtitles_ && stream) return exportStreamSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
+    if (subtitles_) return exportSubtitlesFile(input_, output_, subtitleSettings_, overwrite_, &progress_);
+    // HDV and AVCHD streams: the DV columns from each picture's record, plus GPS.
+    if (stream) return exportStreamMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
+    return exportMetadataCsvFile(input_, output_, csv_, overwrite_, &progress_);
 }
 
 }  // namespace zorv::tools

@@ -2,11 +2,9 @@
 // thread, with progress and cancel through the job's Progress, for the batch runner and the window.
 #pragma once
 
-#include <atomic>
 #include <string>
-#include <thread>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "tools/csv_export.h"
 #include "tools/subtitle_export.h"
 
@@ -17,7 +15,7 @@ inline constexpr const char* kMetadataExportFailed = "Failed to export metadata"
 inline constexpr const char* kSubtitleExportComplete = "Subtitle export complete";
 inline constexpr const char* kSubtitleExportFailed = "Failed to export subtitles";
 
-class ExportJob : public core::Job {
+class ExportJob : public core::ThreadedJob {
 public:
     // CSV rows of input into output.
     ExportJob(std::string input, std::string output, const CsvExportSettings& settings, bool overwrite);
@@ -30,20 +28,16 @@ public:
     bool subtitles() const { return subtitles_; }
     const std::string& output() const { return output_; }
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    // The result: success, or the failure with its message and errno ("Operation Cancelled" on cancel).
-    core::Status wait() override;
+    // wait(): success, or the failure with its message and errno ("Operation Cancelled" on cancel).
 
 private:
+    core::Status work() override;
+
     std::string input_, output_;
     bool subtitles_;
     CsvExportSettings csv_;
     SubtitleSettings subtitleSettings_;
     bool overwrite_;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

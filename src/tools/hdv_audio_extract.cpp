@@ -23,12 +23,7 @@ using core::Status;
 HdvAudioExtractJob::HdvAudioExtractJob(std::string input, std::string output, bool overwrite)
     : input_(std::move(input)), output_(std::move(output)), overwrite_(overwrite) {}
 
-HdvAudioExtractJob::~HdvAudioExtractJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+HdvAudioExtractJob::~HdvAudioExtractJob() { stop(); }
 
 Status HdvAudioExtractJob::build() {
     if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
@@ -52,19 +47,7 @@ std::string HdvAudioExtractJob::progressText() const {
     return "Extracting audio from M2T file ...\n" + std::filesystem::path(output_).filename().string();
 }
 
-bool HdvAudioExtractJob::start() {
-    if (!built_ || worker_.joinable()) return false;
-    worker_ = std::thread([this] {
-        result_ = out_.finish(run());
-        finished_.store(true);
-    });
-    return true;
-}
-
-Status HdvAudioExtractJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
+Status HdvAudioExtractJob::work() { return out_.finish(run()); }
 
 Status HdvAudioExtractJob::run() {
     media::File file;
@@ -127,7 +110,7 @@ Status HdvAudioExtractJob::run() {
     s = decoder.flush(sink);
     if (!s) return s;
     frames_ = decoder.framesDecoded();
-    if (!wav.isOpen()) return Status::failure(ErrorCode::kReadFailed, kNoAudioFound);
+    if (!wav.isOpen()) return Status::failure(ErrorCode::kNoAudio, kNoAudioFound);
     s = wav.close();
     if (!s) return Status::failure(s.code, kExtractionFailed, s.sysError);
     progress_.setDone(fileSize_);

@@ -2,11 +2,9 @@
 // the audio PES packets are gathered from their PID and decoded with libavcodec. Runs as a job.
 #pragma once
 
-#include <atomic>
 #include <string>
-#include <thread>
 
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/output_file.h"
 
 namespace zorv::tools {
@@ -14,7 +12,7 @@ namespace zorv::tools {
 inline constexpr const char* kHdv1AudioSkipped =
     "File skipped - audio extraction from HDV1 (720 line) M2T file type not currently supported";
 
-class HdvAudioExtractJob : public core::Job {
+class HdvAudioExtractJob : public core::ThreadedJob {
 public:
     // output takes its name only when the extraction succeeded (an existing file is replaced then
     // when overwrite is set; build() refuses it otherwise).
@@ -27,10 +25,6 @@ public:
     // "Extracting audio from M2T file ...\n%s".
     std::string progressText() const;
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    core::Status wait() override;
-
     int sampleRate() const { return rate_; }
     int channels() const { return channels_; }
     int64_t framesDecoded() const { return frames_; }
@@ -38,6 +32,8 @@ public:
     int64_t skippedBytes() const { return skippedBytes_; }
 
 private:
+    bool ready() const override { return built_; }
+    core::Status work() override;
     core::Status run();
 
     std::string input_, output_;
@@ -50,9 +46,6 @@ private:
     int rate_ = 0, channels_ = 0;
     int64_t frames_ = 0;
     int64_t skippedBytes_ = 0;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools

@@ -42,28 +42,9 @@ StreamBurnInJob::StreamBurnInJob(core::MediaFamily family, media::OutputFile out
       sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
 
-StreamBurnInJob::~StreamBurnInJob() {
-    if (worker_.joinable()) {
-        progress_.cancel();
-        worker_.join();
-    }
-}
+StreamBurnInJob::~StreamBurnInJob() { stop(); }
 
-bool StreamBurnInJob::start() {
-    if (worker_.joinable() || !source_ || !sink_) return false;
-    worker_ = std::thread([this] {
-        result_ = run();
-        finished_.store(true);
-    });
-    return true;
-}
-
-Status StreamBurnInJob::wait() {
-    if (worker_.joinable()) worker_.join();
-    return result_;
-}
-
-Status StreamBurnInJob::run() {
+Status StreamBurnInJob::work() {
     const bool hdv = family_ == core::MediaFamily::kHdv;
     const char* failedText = hdv ? kBurnInFailedM2t : kBurnInFailedMts;
     Status s = sink_->open(output_.tempPath());
@@ -234,7 +215,7 @@ std::string StreamBurnInJob::message(bool batch) const {
     case BurnOutcome::kComplete:
         if (lost_.load() == 0) return batch ? kBatchBurnInComplete : kBurnInComplete;
         return printfText(batch ? kBatchBurnInLostFrames : kBurnInLostFrames, static_cast<long long>(lost_.load()));
-    case BurnOutcome::kHalted: return kBurnInHalted;
+    case BurnOutcome::kHalted: return batch ? std::string("ERROR: ") + kBurnInHalted : kBurnInHalted;
     case BurnOutcome::kTimedOut:
         if (batch) return hdv ? kBatchTimedOutHdv : kBatchTimedOutAvchd;
         return hdv ? kBurnInTimedOutHdv : kBurnInTimedOutAvchd;
@@ -242,8 +223,10 @@ std::string StreamBurnInJob::message(bool batch) const {
         return printfText(batch ? (hdv ? kBatchIncompatibleHdv : kBatchIncompatibleAvchd)
                                 : (hdv ? kBurnInIncompatibleHdv : kBurnInIncompatibleAvchd),
                           decoderName_, decoderGuid_);
-    case BurnOutcome::kFailed:
-        return result_.message.empty() ? (hdv ? kBurnInFailedM2t : kBurnInFailedMts) : result_.message;
+    case BurnOutcome::kFailed: {
+        const std::string text = result().message.empty() ? (hdv ? kBurnInFailedM2t : kBurnInFailedMts) : result().message;
+        return batch ? "ERROR: " + text : text;
+    }
     case BurnOutcome::kRunning: break;
     }
     return {};

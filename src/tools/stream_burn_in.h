@@ -14,11 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/media_family.h"
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/output_file.h"
 #include "core/rgb_picture.h"
 #include "tools/burn_in.h"
@@ -93,7 +92,7 @@ public:
 
 enum class BurnOutcome { kRunning, kComplete, kHalted, kTimedOut, kIncompatible, kFailed };
 
-class StreamBurnInJob : public core::Job {
+class StreamBurnInJob : public core::ThreadedJob {
 public:
     // output is begun (checked and created under its temporary name); the run renames it into place
     // when complete and removes it otherwise.
@@ -115,18 +114,15 @@ public:
         decoderGuid_ = std::move(guid);
     }
 
-    bool start() override;
-    bool finished() const override { return finished_.load(); }
-    core::Status wait() override;
-
     BurnOutcome outcome() const { return outcome_.load(); }
     int64_t lostPictures() const { return lost_.load(); }
     int64_t position() const { return position_.load(); }
-    // The text shown (or, with batch, logged) for the outcome.
+    // The text shown for the outcome or, with batch, the batch log's line for it.
     std::string message(bool batch = false) const;
 
 private:
-    core::Status run();
+    bool ready() const override { return source_ && sink_; }
+    core::Status work() override;
 
     core::MediaFamily family_;
     media::OutputFile output_;
@@ -136,13 +132,10 @@ private:
     std::string decoderName_, decoderGuid_;
     std::chrono::milliseconds tick_{200};
     int timeoutTicks_ = 50;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
     std::atomic<bool> timedOut_{false};
     std::atomic<BurnOutcome> outcome_{BurnOutcome::kRunning};
     std::atomic<int64_t> lost_{0};
     std::atomic<int64_t> position_{0};
-    core::Status result_;
 };
 
 }  // namespace zorv::tools
