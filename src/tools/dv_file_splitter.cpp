@@ -110,7 +110,7 @@ SplitSettings splitSettingsFrom(const core::Options& o) {
 DvFileSplitter::~DvFileSplitter() {
     progress_.cancel();
     buffer_.abort();
-    if (sinkThread_.joinable()) sinkThread_.join();
+    if (started()) stop();
     else publishWritten(kAllWritten);  // no sink reads frames: the source may move on and stop
     if (sourceThread_.joinable()) sourceThread_.join();
     writer_.close();
@@ -138,7 +138,7 @@ Status DvFileSplitter::open(const std::string& inputPath) {
         if (sourceThread_.joinable()) sourceThread_.join();
         writer_.close();
         release();
-        result_ = st;
+        setResult(st);
         return st;
     };
 
@@ -490,7 +490,7 @@ Status DvFileSplitter::sinkFrame(const SlotFrame& f) {
     return Status::success();
 }
 
-void DvFileSplitter::sinkLoop() {
+Status DvFileSplitter::sinkLoop() {
     Status result;
     const size_t frameSize = source_.frameSize();
     for (;;) {
@@ -570,7 +570,7 @@ void DvFileSplitter::sinkLoop() {
                      ? stoppedEarly(progress_.done(), totalFrames_)
                      : Status::failure(source.code, "Error while splitting AVI", source.sysError);
     }
-    result_ = result;
+    return result;
 }
 
 Status DvFileSplitter::sourceFailure() {
@@ -578,26 +578,17 @@ Status DvFileSplitter::sourceFailure() {
     return sourceStatus_;
 }
 
-bool DvFileSplitter::start() {
-    if (!opened_ || !result_.ok() || sinkThread_.joinable()) return false;
-    sinkThread_ = std::thread([this] {
-        sinkLoop();
-        if (sourceThread_.joinable()) sourceThread_.join();
-        release();
-        finished_.store(true, std::memory_order_release);
-    });
-    return true;
-}
-
-Status DvFileSplitter::wait() {
-    if (sinkThread_.joinable()) sinkThread_.join();
-    return result_;
+Status DvFileSplitter::work() {
+    const Status result = sinkLoop();
+    if (sourceThread_.joinable()) sourceThread_.join();
+    release();
+    return result;
 }
 
 Status DvFileSplitter::run(const std::string& inputPath) {
     Status st = open(inputPath);
     if (!st) return st;
-    if (!start()) return result_;
+    if (!start()) return result();
     return wait();
 }
 

@@ -25,7 +25,7 @@
 #include "core/dv_pack_fill.h"
 #include "core/error.h"
 #include "core/frame_ring_buffer.h"
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "core/options.h"
 #include "media/avi_writer.h"
 #include "media/mapped_window.h"
@@ -59,7 +59,7 @@ struct SplitOutputFile {
     bool timecodeListWritten = false;
 };
 
-class DvFileSplitter : public core::Job {
+class DvFileSplitter : public core::ThreadedJob {
 public:
     DvFileSplitter() = default;
     ~DvFileSplitter() override;
@@ -83,10 +83,7 @@ public:
     int outputType() const { return outputType_; }
     bool noFilesCreated() const { return noFilesCreated_; }
 
-    // Runs the sink after a successful open(); progress().cancel() stops both sides.
-    bool start() override;
-    bool finished() const override { return finished_.load(std::memory_order_acquire); }
-    core::Status wait() override;
+    // start() runs the sink after a successful open(); progress().cancel() stops both sides.
     // open + start + wait.
     core::Status run(const std::string& inputPath);
 
@@ -96,8 +93,11 @@ public:
     const std::string& batchListPath() const { return batchPath_; }
 
 private:
+    bool ready() const override { return opened_ && result().ok(); }
+    // The sink, then the source's end and the release of what open() built.
+    core::Status work() override;
     void sourceLoop();
-    void sinkLoop();
+    core::Status sinkLoop();
     core::Status beginFile(int fileNumber, bool& ended);
     core::Status finishFile();
     void discardFile();
@@ -142,7 +142,6 @@ private:
     bool lastDelivered_ = true;  // the source's last frame went to an output file
     SplitDecider decider_;
     std::thread sourceThread_;
-    std::thread sinkThread_;
     std::mutex sourceMutex_;
     core::Status sourceStatus_;
 
@@ -180,9 +179,6 @@ private:
     std::vector<uint8_t> firstFrame_;  // sink side: a file's first frame, whole
     std::vector<SplitOutputFile> outputs_;
     int64_t framesWritten_ = 0;
-
-    core::Status result_;
-    std::atomic<bool> finished_{false};
 };
 
 }  // namespace zorv::tools

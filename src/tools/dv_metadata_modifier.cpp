@@ -65,8 +65,7 @@ int twoDigitYear(int yy) { return yy < 92 ? 2000 + yy : 1900 + yy; }
 DvMetadataModifier::DvMetadataModifier() = default;
 
 DvMetadataModifier::~DvMetadataModifier() {
-    abort();
-    if (worker_.joinable()) worker_.join();
+    stop();
     media_.close();
 }
 
@@ -152,31 +151,15 @@ bool DvMetadataModifier::open() {
     return true;
 }
 
-bool DvMetadataModifier::start() {
-    if (running_.load() || !opened_) return false;
-    if (worker_.joinable()) worker_.join();
-    status_ = {};
-    running_ = true;
-    try {
-        worker_ = std::thread([this] {
-            const core::Status st = run();
-            const bool wasAborted = aborted();
-            running_ = false;
-            if (completion_ && !wasAborted) completion_(!st.ok());
-        });
-    } catch (const std::system_error& e) {
-        running_ = false;
-        std::string text = kModifyRunFailed;
-        const std::string sys = systemText(e.code().value());
-        if (!sys.empty()) text += " - " + sys;
-        status_ = core::Status::failure(ErrorCode::kReadFailed, text, e.code().value());
-        return false;
-    }
-    return true;
+void DvMetadataModifier::workDone(const core::Status& result) {
+    if (completion_ && !aborted()) completion_(!result.ok());
 }
 
-core::Status DvMetadataModifier::wait() {
-    if (worker_.joinable()) worker_.join();
+core::Status DvMetadataModifier::startFailed(int sysError) {
+    std::string text = kModifyRunFailed;
+    const std::string sys = systemText(sysError);
+    if (!sys.empty()) text += " - " + sys;
+    status_ = core::Status::failure(ErrorCode::kReadFailed, text, sysError);
     return status_;
 }
 

@@ -16,15 +16,13 @@
 // modifiers may run at once.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/error.h"
-#include "core/job.h"
+#include "core/threaded_job.h"
 #include "media/output_file.h"
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
@@ -44,7 +42,7 @@ inline constexpr const char* kModifyCreateFailed = "Failed to create output file
 inline constexpr const char* kModifyReadFailed = "Failed to read input file";
 inline constexpr const char* kModifyWriteFailed = "Failed writing to output file";
 
-class DvMetadataModifier : public core::Job {
+class DvMetadataModifier : public core::ThreadedJob {
 public:
     DvMetadataModifier();
     // Aborts a running worker and waits for it.
@@ -69,9 +67,6 @@ public:
     int64_t totalFrames() const { return total_; }
     int64_t framesDone() const { return progress_.done(); }
 
-    bool start() override;
-    bool finished() const override { return !running_.load(); }
-    core::Status wait() override;
     void abort() { progress_.cancel(); }
 
     // The run on the calling thread (what the worker does); for callers with a thread of their own.
@@ -82,6 +77,13 @@ public:
     bool inputChanged() const { return inputChanged_; }
 
 private:
+    bool ready() const override { return opened_; }
+    bool rerunnable() const override { return true; }
+    core::Status work() override { return run(); }
+    // Tells the completion callback, unless the run was cancelled.
+    void workDone(const core::Status& result) override;
+    core::Status startFailed(int sysError) override;
+
     core::Status fail(core::ErrorCode code, const char* message, int sys = 0);
     core::Status failFromMedia(const char* message);
     // kIncomplete: the frames ended (a frame cut short) after `done` of them.
@@ -104,8 +106,6 @@ private:
     int64_t total_ = 0;
     std::vector<uint64_t> positions_;  // data positions of the non-empty frames, in frame order
 
-    std::thread worker_;
-    std::atomic<bool> running_{false};
     core::Status status_;
     bool inputChanged_ = false;
 
