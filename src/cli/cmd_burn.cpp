@@ -238,8 +238,7 @@ int cmdBurn(int argc, char** argv) {
     const core::Status s = job.build();
     if (!s) {
         // A reader failure without a text of its own leaves "Could not read file - " bare: name the file.
-        const bool bare = s.message.size() >= 2 && s.message.compare(s.message.size() - 2, 2, "- ") == 0;
-        printError(bare ? s.message + input : s.message);
+        printError(job.readFailedUnnamed() ? s.message + input : s.message);
         return 1;
     }
     if (inPlace && !yes && !confirmInPlace(kBurnInPlaceWarning)) return 1;

@@ -358,6 +358,7 @@ Status DvBurnInJob::build() {
     media::DvMediaFile& f = impl_->file;
     if (!f.open(input_)) {
         const Status s = f.status();
+        readFailedUnnamed_ = s.message.empty();
         return Status::failure(s.code == ErrorCode::kNone ? ErrorCode::kOpenFailed : s.code,
                                "Could not read file - " + s.message, s.sysError);
     }

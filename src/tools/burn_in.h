@@ -109,6 +109,9 @@ public:
     int64_t framesDrawn() const { return drawn_.load(); }
     // Burning into the input: whether any frame of it was written (false: it is as it was).
     bool inputChanged() const { return inputChanged_.load(); }
+    // After a failed build: the reader failed without a text of its own, so the build's text ends in
+    // "Could not read file - " and names nothing.
+    bool readFailedUnnamed() const { return readFailedUnnamed_; }
     // wait(): success, kCancelled with "Burn-in operation halted", or a failure with its message.
 
 private:
@@ -123,6 +126,7 @@ private:
     std::unique_ptr<Impl> impl_;
     media::OutputFile out_;
     bool built_ = false;
+    bool readFailedUnnamed_ = false;
     std::atomic<int64_t> drawn_{0};
     std::atomic<bool> inputChanged_{false};
 };
