@@ -15,6 +15,9 @@
 #include "capture/device_list.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
+#include "cli/split_arguments.h"
+#include "core/option_fields.h"
 #include "core/options.h"
 #include "core/options_validation.h"
 
@@ -53,13 +56,6 @@ void usage(FILE* out) {
         out);
 }
 
-bool parseRange(std::string_view text, int lo, int hi, int& value) {
-    auto v = parseInt(text);
-    if (!v || *v < lo || *v > hi) return false;
-    value = static_cast<int>(*v);
-    return true;
-}
-
 bool parseDuration(std::string_view text, core::Options& o) {
     int h = 0, m = 0, s = 0;
     char tail = 0;
@@ -90,89 +86,71 @@ int cmdCapture(int argc, char** argv) {
     options.captureStopMode = 0;
     bool fast = false;
     int64_t simDrop = 0;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--device" && hasValue) {
-            deviceId = argv[++i];
-        } else if (a == "--out" && hasValue) {
-            out = argv[++i];
-        } else if (a == "--split" && hasValue) {
-            std::string_view t = argv[++i];
-            options.useSplitter = true;
-            if (t == "off") {
-                options.useSplitter = false;
-            } else if (t.starts_with("timecode")) {
-                options.splitTrigger = 1;
-                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, options.timecodeTriggerFrames))) {
-                    printError("Timecode trigger must be in the range 1 to 999 frames");
-                    return 2;
-                }
-            } else if (t.starts_with("datetime")) {
-                options.splitTrigger = 2;
-                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, options.dateTimeTriggerSeconds))) {
-                    printError("Date/Time trigger must be in the range 1 to 999 seconds");
-                    return 2;
-                }
-            } else if (t == "userbits") {
-                options.splitTrigger = 3;
-            } else if (t == "index") {
-                options.splitTrigger = 4;
-            } else {
-                printError(std::string("unknown trigger '") + std::string(t) + "'");
-                return 2;
-            }
-        } else if (a == "--name" && hasValue) {
-            std::string_view n = argv[++i];
-            if (n == "number") options.splitFileNameFormat = 1;
-            else if (n == "timecode") options.splitFileNameFormat = 2;
-            else if (n == "datetime") options.splitFileNameFormat = 3;
-            else if (n == "userbits") options.splitFileNameFormat = 4;
-            else {
-                printError(std::string("unknown name format '") + std::string(n) + "'");
-                return 2;
-            }
-        } else if (a == "--preroll" && hasValue) {
-            if (!parseRange(argv[++i], 0, 10, options.prerollDelaySeconds)) {
-                printError("Preroll delay must be in the range 0 to 10 seconds");
-                return 2;
-            }
-        } else if (a == "--reel" && hasValue) {
-            reel = argv[++i];
-        } else if (a == "--type" && hasValue) {
-            std::string_view t = argv[++i];
-            if (t == "avi1" || t == "1") options.captureAviType = 1;
-            else if (t == "avi2" || t == "2") options.captureAviType = 2;
-            else {
-                usage(stderr);
-                return 2;
-            }
-        } else if (a == "--duration" && hasValue) {
-            if (!parseDuration(argv[++i], options)) {
-                printError("Duration must be greater than 00:00:00");
-                return 2;
-            }
-        } else if (a == "--stop-after-idle" && hasValue) {
-            auto v = parseInt(argv[++i]);
-            options.captureStopMode = 2;
-            options.noFramesSeconds = v ? static_cast<int>(*v) : core::kNotANumber;
-        } else if (a == "--fast") {
-            fast = true;
-        } else if (a == "--sim-drop" && hasValue) {
-            auto v = parseInt(argv[++i]);
-            if (!v || *v < 0) {
-                usage(stderr);
-                return 2;
-            }
-            simDrop = *v;
-        } else {
-            usage(stderr);
-            return 2;
-        }
-    }
+    const CliOption taken[] = {
+        {"--device", {}, true, storeIn(deviceId)},
+        {"--out", {}, true, storeIn(out)},
+        {core::optionField(&core::Options::splitTrigger).cliName,
+         {},
+         true,
+         [&](const char* v) {
+             options.useSplitter = std::string_view(v) != "off";
+             if (!options.useSplitter) return 0;
+             return parseSplitTrigger(v, options.splitTrigger, options.timecodeTriggerFrames,
+                                      options.dateTimeTriggerSeconds);
+         }},
+        {"--name", {}, true, [&](const char* v) { return parseSplitNameFormat(v, options.splitFileNameFormat); }},
+        {"--preroll", {}, true, [&](const char* v) { return parsePrerollSeconds(v, options.prerollDelaySeconds); }},
+        {"--reel", {}, true, storeIn(reel)},
+        {core::optionField(&core::Options::captureAviType).cliName,
+         {},
+         true,
+         [&](const char* v) {
+             // The page's numbers are taken as well as the names.
+             const core::OptionFieldSpec& row = core::optionField(&core::Options::captureAviType);
+             const std::string_view t = v;
+             auto n = core::choiceValue(row, t);
+             if (!n && t.size() == 1 && core::inFieldRange(row, t[0] - '0')) n = t[0] - '0';
+             if (!n) {
+                 usage(stderr);
+                 return 2;
+             }
+             options.captureAviType = *n;
+             return 0;
+         }},
+        {"--duration",
+         {},
+         true,
+         [&](const char* v) {
+             if (parseDuration(v, options)) return 0;
+             printError("Duration must be greater than 00:00:00");
+             return 2;
+         }},
+        {core::optionField(&core::Options::noFramesSeconds).cliName,
+         {},
+         true,
+         [&](const char* v) {
+             auto n = parseInt(v);
+             options.captureStopMode = 2;
+             options.noFramesSeconds = n ? static_cast<int>(*n) : core::kNotANumber;
+             return 0;
+         }},
+        {"--fast", {}, false, setFlag(fast)},
+        {"--sim-drop",
+         {},
+         true,
+         [&](const char* v) {
+             auto n = parseInt(v);
+             if (!n || *n < 0) {
+                 usage(stderr);
+                 return 2;
+             }
+             simDrop = *n;
+             return 0;
+         }},
+    };
+    CommandLine line{usage, taken, OperandForm::kNotAnOption};
+    line.dashDashEnds = false;
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (deviceId.empty()) {
         usage(stderr);
         return 2;

@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/export_output.h"
+#include "cli/option_parser.h"
 #include "cli/report_output.h"
 #include "media/dv_media_file.h"
 #include "tools/damage_report.h"
@@ -36,37 +37,34 @@ int cmdDamage(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false;
     tools::DamageReportSettings settings;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--format" && i + 1 < argc) {
-            std::string_view f = argv[++i];
-            if (f == "text") settings.format = tools::DamageFormat::kText;
-            else if (f == "csv") settings.format = tools::DamageFormat::kCsv;
-            else if (f == "json") settings.format = tools::DamageFormat::kJson;
-            else {
-                printError("--format takes text, csv or json");
-                return 2;
-            }
-        } else if (a == "--all") {
-            settings.allFrames = true;
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        } else if (input.empty()) {
-            input = argv[i];
-        } else {
-            usage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--format",
+         {},
+         true,
+         [&](const char* f) {
+             const std::string_view v = f;
+             if (v == "text") settings.format = tools::DamageFormat::kText;
+             else if (v == "csv") settings.format = tools::DamageFormat::kCsv;
+             else if (v == "json") settings.format = tools::DamageFormat::kJson;
+             else {
+                 printError("--format takes text, csv or json");
+                 return 2;
+             }
+             return 0;
+         }},
+        {"--all", {}, false, setFlag(settings.allFrames)},
+        {"--output", "-o", true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{usage, options, OperandForm::kNotAnOption};
+    line.dashDashEnds = false;
+    line.namesUnknownOption = true;
+    line.operand = [&](const char* a) {
+        if (!input.empty()) return false;
+        input = a;
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         usage(stderr);
         return 2;

@@ -5,12 +5,15 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/convert_common.h"
 #include "cli/export_output.h"
+#include "cli/option_parser.h"
 #include "cli/run_with_progress.h"
+#include "core/option_fields.h"
 #include "core/options.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
@@ -59,43 +62,19 @@ int cmdExport(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false;
     bool damage = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (ends.take(a)) continue;
-        if (ends.operand(a)) {
-            if (!input.empty()) {
-                usage(stderr);
-                return 2;
-            }
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--mode") {
-            const char* v = value();
-            std::string_view m = v ? v : "";
-            if (m == "all") options.exportFrequency = 0;
-            else if (m == "changes") options.exportFrequency = 1;
-            else if (m == "scenes") options.exportFrequency = 2;
-            else {
-                printError("--mode takes all, changes or scenes");
-                return 2;
-            }
-        } else if (a == "--header") {
-            options.exportHeader = true;
-        } else if (a == "--damage") {
-            damage = true;
-        } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
-            if (r == kExportOptionNeedsUsage) usage(stderr);
-            if (r != 0) return 2;
-        } else {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        }
-    }
+    std::vector<CliOption> taken = exportOptions(options, output, overwrite, usage);
+    taken.push_back(fieldChoice(options, &core::Options::exportFrequency));
+    taken.push_back(fieldFlag(options, &core::Options::exportHeader));
+    taken.push_back({"--damage", {}, false, setFlag(damage)});
+    CommandLine line{usage, taken, OperandForm::kNoLeadingDash};
+    line.missingValueToOption = true;
+    line.namesUnknownOption = true;
+    line.operand = [&](const char* a) {
+        if (!input.empty()) return false;
+        input = a;
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         usage(stderr);
         return 2;

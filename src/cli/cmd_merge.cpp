@@ -8,6 +8,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/export_output.h"
+#include "cli/option_parser.h"
 #include "cli/report_output.h"
 #include "media/output_file.h"
 #include "tools/dv_merge.h"
@@ -50,33 +51,32 @@ int cmdMerge(int argc, char** argv) {
     std::string output, reportPath;
     bool overwrite = false;
     tools::MergeSettings settings;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--report" && i + 1 < argc) {
-            reportPath = argv[++i];
-        } else if (a == "--report-format" && i + 1 < argc) {
-            std::string_view f = argv[++i];
-            if (f == "csv") settings.reportFormat = tools::MergeReportFormat::kCsv;
-            else if (f == "json") settings.reportFormat = tools::MergeReportFormat::kJson;
-            else {
-                printError("--report-format takes csv or json");
-                return 2;
-            }
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        } else {
-            inputs.emplace_back(argv[i]);
-        }
-    }
+    const CliOption options[] = {
+        {"--output", "-o", true, storeIn(output)},
+        {"--report", {}, true, storeIn(reportPath)},
+        {"--report-format",
+         {},
+         true,
+         [&](const char* f) {
+             const std::string_view v = f;
+             if (v == "csv") settings.reportFormat = tools::MergeReportFormat::kCsv;
+             else if (v == "json") settings.reportFormat = tools::MergeReportFormat::kJson;
+             else {
+                 printError("--report-format takes csv or json");
+                 return 2;
+             }
+             return 0;
+         }},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{usage, options, OperandForm::kNotAnOption};
+    line.dashDashEnds = false;
+    line.namesUnknownOption = true;
+    line.operand = [&](const char* a) {
+        inputs.emplace_back(a);
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (inputs.size() < 2 || output.empty() || output == "-") {
         usage(stderr);
         return 2;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/run_with_progress.h"
 #include "core/metadata_text.h"
 #include "core/scene_sets.h"
@@ -31,35 +32,27 @@ void usage(FILE* out) {
 int cmdScenes(int argc, char** argv) {
     std::string path;
     uint32_t mask = core::kDefaultSceneMask;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.ended()) {
-            if (!path.empty()) {
-                usage(stderr);
-                return 2;
-            }
-            path = argv[i];
-            continue;
-        }
-        if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--triggers" && i + 1 < argc) {
-            auto m = parseTriggers(argv[++i]);
-            if (!m) {
-                printError(std::string("unknown trigger list '") + argv[i] + "'");
-                return 2;
-            }
-            mask = *m;
-        } else if (path.empty() && !a.starts_with("--")) {
-            path = argv[i];
-        } else {
-            usage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--triggers",
+         {},
+         true,
+         [&](const char* v) {
+             auto m = parseTriggers(v);
+             if (!m) {
+                 printError(std::string("unknown trigger list '") + v + "'");
+                 return 2;
+             }
+             mask = *m;
+             return 0;
+         }},
+    };
+    CommandLine line{usage, options, OperandForm::kNoDoubleDash};
+    line.operand = [&](const char* a) {
+        if (!path.empty()) return false;
+        path = a;
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (path.empty()) {
         usage(stderr);
         return 2;

@@ -7,6 +7,8 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
+#include "cli/split_arguments.h"
 #include "cli/run_with_progress.h"
 #include "tools/dv_file_splitter.h"
 
@@ -33,82 +35,30 @@ void usage(FILE* out) {
         out);
 }
 
-bool parseRange(std::string_view text, int lo, int hi, int& value) {
-    auto v = parseInt(text);
-    if (!v || *v < lo || *v > hi) return false;
-    value = static_cast<int>(*v);
-    return true;
-}
-
 }  // namespace
 
 int cmdSplit(int argc, char** argv) {
     std::string path;
     tools::SplitSettings settings;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (ends.take(a)) continue;
-        if (ends.ended()) {
-            if (!path.empty()) {
-                usage(stderr);
-                return 2;
-            }
-            path = argv[i];
-            continue;
-        }
-        if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--trigger" && hasValue) {
-            std::string_view t = argv[++i];
-            if (t.starts_with("timecode")) {
-                settings.trigger = 1;
-                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, settings.timecodeThreshold))) {
-                    printError("Timecode trigger must be in the range 1 to 999 frames");
-                    return 2;
-                }
-            } else if (t.starts_with("datetime")) {
-                settings.trigger = 2;
-                if (t.size() > 8 && (t[8] != ':' || !parseRange(t.substr(9), 1, 999, settings.dateTimeThreshold))) {
-                    printError("Date/Time trigger must be in the range 1 to 999 seconds");
-                    return 2;
-                }
-            } else if (t == "userbits") {
-                settings.trigger = 3;
-            } else if (t == "index") {
-                settings.trigger = 4;
-            } else {
-                printError(std::string("unknown trigger '") + std::string(t) + "'");
-                return 2;
-            }
-        } else if (a == "--name" && hasValue) {
-            std::string_view n = argv[++i];
-            if (n == "number") settings.nameFormat = 1;
-            else if (n == "timecode") settings.nameFormat = 2;
-            else if (n == "datetime") settings.nameFormat = 3;
-            else if (n == "userbits") settings.nameFormat = 4;
-            else {
-                printError(std::string("unknown name format '") + std::string(n) + "'");
-                return 2;
-            }
-        } else if (a == "--preroll" && hasValue) {
-            if (!parseRange(argv[++i], 0, 10, settings.prerollSeconds)) {
-                printError("Preroll delay must be in the range 0 to 10 seconds");
-                return 2;
-            }
-        } else if (a == "--reel" && hasValue) {
-            settings.reelName = argv[++i];
-        } else if (a == "--out" && hasValue) {
-            settings.outputFolder = argv[++i];
-        } else if (path.empty() && !a.starts_with("--")) {
-            path = argv[i];
-        } else {
-            usage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--trigger",
+         {},
+         true,
+         [&](const char* v) {
+             return parseSplitTrigger(v, settings.trigger, settings.timecodeThreshold, settings.dateTimeThreshold);
+         }},
+        {"--name", {}, true, [&](const char* v) { return parseSplitNameFormat(v, settings.nameFormat); }},
+        {"--preroll", {}, true, [&](const char* v) { return parsePrerollSeconds(v, settings.prerollSeconds); }},
+        {"--reel", {}, true, storeIn(settings.reelName)},
+        {"--out", {}, true, storeIn(settings.outputFolder)},
+    };
+    CommandLine line{usage, options, OperandForm::kNoDoubleDash};
+    line.operand = [&](const char* a) {
+        if (!path.empty()) return false;
+        path = a;
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (path.empty()) {
         usage(stderr);
         return 2;

@@ -3,12 +3,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/convert_common.h"
 #include "cli/export_output.h"
+#include "cli/option_parser.h"
 #include "cli/run_with_progress.h"
+#include "core/option_fields.h"
 #include "core/options.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
@@ -52,50 +55,37 @@ int cmdSubtitles(int argc, char** argv) {
     tools::SubtitleFormat format = tools::SubtitleFormat::kSubRip;
     std::string input, output;
     bool overwrite = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (ends.take(a)) continue;
-        if (ends.operand(a)) {
-            if (!input.empty()) {
-                usage(stderr);
-                return 2;
-            }
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--layout") {
-            const char* v = value();
-            auto n = v ? parseInt(v) : std::nullopt;
-            if (!n || *n < 0 || *n >= tools::kSubtitleLayoutCount) {
-                printError("--layout takes a number from 0 to 4");
-                return 2;
-            }
-            options.subtitleLayout = static_cast<int>(*n);
-        } else if (a == "--format") {
-            const char* v = value();
-            std::string_view f = v ? v : "";
-            if (f == "srt") format = tools::SubtitleFormat::kSubRip;
-            else if (f == "vtt") format = tools::SubtitleFormat::kWebVtt;
-            else {
-                printError("--format takes srt or vtt");
-                return 2;
-            }
-        } else if (a == "--gps") {
-            options.showGpsItems = true;
-        } else if (a == "--gps-decimal") {
-            options.gpsInDecimal = true;
-        } else if (int r = parseExportOption(a, value, options, output, overwrite); r != kNotExportOption) {
-            if (r == kExportOptionNeedsUsage) usage(stderr);
-            if (r != 0) return 2;
-        } else {
-            printError("unknown option " + std::string(a));
-            usage(stderr);
-            return 2;
-        }
-    }
+    std::vector<CliOption> taken = exportOptions(options, output, overwrite, usage);
+    taken.push_back({core::optionField(&core::Options::subtitleLayout).cliName, {}, true, [&](const char* v) {
+                         auto n = v ? parseInt(v) : std::nullopt;
+                         if (!n || *n < 0 || *n >= tools::kSubtitleLayoutCount) {
+                             printError("--layout takes a number from 0 to 4");
+                             return 2;
+                         }
+                         options.subtitleLayout = static_cast<int>(*n);
+                         return 0;
+                     }});
+    taken.push_back({"--format", {}, true, [&](const char* v) {
+                         const std::string_view f = v ? v : "";
+                         if (f == "srt") format = tools::SubtitleFormat::kSubRip;
+                         else if (f == "vtt") format = tools::SubtitleFormat::kWebVtt;
+                         else {
+                             printError("--format takes srt or vtt");
+                             return 2;
+                         }
+                         return 0;
+                     }});
+    taken.push_back(fieldFlag(options, &core::Options::showGpsItems));
+    taken.push_back(fieldFlag(options, &core::Options::gpsInDecimal));
+    CommandLine line{usage, taken, OperandForm::kNoLeadingDash};
+    line.missingValueToOption = true;
+    line.namesUnknownOption = true;
+    line.operand = [&](const char* a) {
+        if (!input.empty()) return false;
+        input = a;
+        return true;
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         usage(stderr);
         return 2;

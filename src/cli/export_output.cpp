@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/convert_common.h"
 #include "cli/run_with_progress.h"
+#include "core/option_fields.h"
 
 namespace zorv::cli {
 
@@ -33,36 +34,34 @@ void printExportFailure(const core::Status& status) {
     printError(text);
 }
 
-int parseExportOption(std::string_view a, const std::function<const char*()>& value, core::Options& options,
-                      std::string& output, bool& overwrite) {
-    if (a == "--triggers") {
-        const char* v = value();
-        auto mask = v ? parseTriggers(v) : std::nullopt;
-        if (!mask) {
-            printError("--triggers takes a list of trigger names or a number");
-            return 2;
-        }
-        options.sceneTriggerMask = *mask;
-    } else if (a == "--date-format" || a == "--df-format") {
-        const char* v = value();
-        auto n = v ? parseInt(v) : std::nullopt;
-        if (!n) {
-            printError(std::string(a) + " takes a number");
-            return 2;
-        }
-        (a == "--date-format" ? options.dateFormat : options.dropFrameDisplay) = static_cast<int>(*n);
-    } else if (a == "--frame-numbers") {
-        options.progressAsFrameNumber = true;
-    } else if (a == "-o" || a == "--output") {
-        const char* v = value();
-        if (!v) return kExportOptionNeedsUsage;
-        output = v;
-    } else if (a == "--overwrite") {
-        overwrite = true;
-    } else {
-        return kNotExportOption;
-    }
-    return 0;
+std::vector<CliOption> exportOptions(core::Options& options, std::string& output, bool& overwrite, void (*usage)(FILE*)) {
+    return {
+        {core::optionField(&core::Options::sceneTriggerMask).cliName,
+         {},
+         true,
+         [&options](const char* v) {
+             auto mask = v ? parseTriggers(v) : std::nullopt;
+             if (!mask) {
+                 printError("--triggers takes a list of trigger names or a number");
+                 return 2;
+             }
+             options.sceneTriggerMask = *mask;
+             return 0;
+         }},
+        fieldNumber(options, &core::Options::dateFormat),
+        fieldNumber(options, &core::Options::dropFrameDisplay),
+        fieldFlag(options, &core::Options::progressAsFrameNumber),
+        {"-o", "--output", true,
+         [&output, usage](const char* v) {
+             if (!v) {
+                 usage(stderr);
+                 return 2;
+             }
+             output = v;
+             return 0;
+         }},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
 }
 
 int runExport(const std::string& label, const std::function<core::Status(core::Progress*)>& work) {

@@ -5,6 +5,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "cli/option_parser.h"
 
 #include "core/error.h"
 #include "core/job.h"
@@ -17,13 +20,8 @@ namespace zorv::cli {
 std::string outputPathFor(const std::string& input, const char* suffix);
 
 // Options the export commands share: --triggers, --date-format, --df-format, --frame-numbers,
-// -o/--output and --overwrite. value() takes the option's argument (null when there is none).
-// Returns kNotExportOption for any other argument, 0 when taken, 2 after printing what is wrong, and
-// kExportOptionNeedsUsage when the caller should print its usage.
-inline constexpr int kNotExportOption = -1;
-inline constexpr int kExportOptionNeedsUsage = -2;
-int parseExportOption(std::string_view arg, const std::function<const char*()>& value, core::Options& options,
-                      std::string& output, bool& overwrite);
+// -o/--output and --overwrite. A missing value is reported by the option (the usage for -o).
+std::vector<CliOption> exportOptions(core::Options& options, std::string& output, bool& overwrite, void (*usage)(FILE*));
 
 // Prints a failed export: the message, the system's error text when there is one.
 void printExportFailure(const core::Status& status);

@@ -1,36 +1,61 @@
 #include "core/options.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <variant>
+
+#include "core/option_fields.h"
 
 namespace zorv::core {
 
 namespace {
 
-int inRangeOr(int v, int lo, int hi, int otherwise) { return (v >= lo && v <= hi) ? v : otherwise; }
+const OptionFieldSpec& row(int Options::*member) { return optionField(member); }
 
 }  // namespace
 
-int clampDateFormat(int v) { return inRangeOr(v, 1, 3, 1); }
-int clampDropFrameDisplay(int v) { return inRangeOr(v, 0, 1, 0); }
-int clampDvDecoderResolution(int v) { return inRangeOr(v, 0, 1, 0); }
-int clampRenderer(int v) { return inRangeOr(v, 1, 3, renderer::kVmr9Windowed); }
-int clampBurnInMode(int v) { return std::clamp(v, 0, 1); }
-int clampBurnInDuration(int v) { return std::clamp(v, 1, 999); }
-int clampBurnInDurationUnit(int v) { return std::clamp(v, 0, 1); }
-int clampTextPositioning(int v) { return inRangeOr(v, 0, 2, 2); }
+int clampDateFormat(int v) { return readsAs(row(&Options::dateFormat), v); }
+int clampDropFrameDisplay(int v) { return readsAs(row(&Options::dropFrameDisplay), v); }
+int clampDvDecoderResolution(int v) { return readsAs(row(&Options::dvDecoderResolution), v); }
+int clampRenderer(int v) { return readsAs(row(&Options::renderer), v); }
+int clampBurnInMode(int v) { return readsAs(row(&Options::burnInMode), v); }
+int clampBurnInDuration(int v) { return readsAs(row(&Options::burnInDuration), v); }
+int clampBurnInDurationUnit(int v) { return readsAs(row(&Options::burnInDurationUnit), v); }
+int clampTextPositioning(int v) { return readsAs(row(&Options::textPositioning), v); }
 int clampPercent(int v, int maxValue) { return std::clamp(v, 0, maxValue); }
-int clampTextHeight(int v) { return std::clamp(v, 10, 300); }
-std::uint8_t clampPositionPercent(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 99)); }
-int clampCaptureStopMode(int v) { return inRangeOr(v, 0, 2, 0); }
-int clampCaptureAviType(int v) { return inRangeOr(v, 1, 2, 2); }
-int clampNoFramesSeconds(int v) { return std::clamp(v, 1, 99); }
-int clampSplitTrigger(int v) { return inRangeOr(v, 1, 4, 1); }
-int clampSplitFileNameFormat(int v) { return inRangeOr(v, 1, 4, 1); }
-int clampSplitThreshold(int v) { return std::clamp(v, 1, 999); }
-int clampPrerollDelay(int v) { return std::clamp(v, 0, 10); }
-int clampExportFrequency(int v) { return inRangeOr(v, 0, 2, 1); }
-int clampSubtitleLayout(int v) { return inRangeOr(v, 0, 3, 4); }
-int clampListIndex(int v) { return std::clamp(v, 0, 1); }
+int clampTextHeight(int v) { return readsAs(row(&Options::textHeight), v); }
+std::uint8_t clampPositionPercent(int v) {
+    static const OptionFieldSpec& positions = optionField(&Options::burnPositions);
+    return static_cast<std::uint8_t>(std::clamp(v, positions.low, positions.high));
+}
+int clampCaptureStopMode(int v) { return readsAs(row(&Options::captureStopMode), v); }
+int clampCaptureAviType(int v) { return readsAs(row(&Options::captureAviType), v); }
+int clampNoFramesSeconds(int v) { return readsAs(row(&Options::noFramesSeconds), v); }
+int clampSplitTrigger(int v) { return readsAs(row(&Options::splitTrigger), v); }
+int clampSplitFileNameFormat(int v) { return readsAs(row(&Options::splitFileNameFormat), v); }
+int clampSplitThreshold(int v) { return readsAs(row(&Options::timecodeTriggerFrames), v); }
+int clampPrerollDelay(int v) { return readsAs(row(&Options::prerollDelaySeconds), v); }
+int clampExportFrequency(int v) { return readsAs(row(&Options::exportFrequency), v); }
+int clampSubtitleLayout(int v) { return readsAs(row(&Options::subtitleLayout), v); }
+int clampListIndex(int v) { return readsAs(row(&Options::dropFrameTarget), v); }
+
+Options::Options() {
+    for (const OptionFieldSpec& f : optionFields()) {
+        std::visit(
+            [&](auto member) {
+                using T = std::remove_reference_t<decltype(this->*member)>;
+                if constexpr (std::is_same_v<T, bool>) this->*member = f.defaultValue != 0;
+                else if constexpr (std::is_same_v<T, std::uint32_t>)
+                    this->*member = static_cast<std::uint32_t>(f.defaultValue);
+                else if constexpr (std::is_same_v<T, std::string>) this->*member = std::string(f.defaultText);
+                else if constexpr (std::is_same_v<T, DecoderSelection>)
+                    this->*member = DecoderSelection{Guid{}, std::string(f.defaultText)};
+                else if constexpr (std::is_same_v<T, BurnPositionTable>) this->*member = defaultBurnPositions();
+                else intOf(*this, f) = static_cast<int>(f.defaultValue);
+            },
+            f.member);
+    }
+}
 
 Options Options::defaults(bool vmr9Available) {
     Options o;
@@ -40,36 +65,18 @@ Options Options::defaults(bool vmr9Available) {
 
 Options Options::normalized() const {
     Options o = *this;
-    o.dateFormat = clampDateFormat(dateFormat);
-    o.dropFrameDisplay = clampDropFrameDisplay(dropFrameDisplay);
-    o.dvDecoderResolution = clampDvDecoderResolution(dvDecoderResolution);
-    o.renderer = clampRenderer(renderer);
-    o.burnInMode = clampBurnInMode(burnInMode);
-    o.burnInDuration = clampBurnInDuration(burnInDuration);
-    o.burnInDurationUnit = clampBurnInDurationUnit(burnInDurationUnit);
-    o.textPositioning = clampTextPositioning(textPositioning);
-    o.textBrightness = clampPercent(textBrightness, 100);
-    o.outlineBrightness = clampPercent(outlineBrightness, 100);
-    o.transparency = clampPercent(transparency, 99);
-    o.textHeight = clampTextHeight(textHeight);
-    o.styleFlags = styleFlags & 0x3;
-    for (auto& p : o.burnPositions) {
-        p.x = clampPositionPercent(p.x);
-        p.y = clampPositionPercent(p.y);
+    for (const OptionFieldSpec& f : optionFields()) {
+        if (f.rule == OutOfRange::kKept) continue;
+        if (std::holds_alternative<BurnPositionTable Options::*>(f.member)) {
+            for (auto& p : o.burnPositions) {
+                p.x = clampPositionPercent(p.x);
+                p.y = clampPositionPercent(p.y);
+            }
+        } else {
+            int& v = intOf(o, f);
+            v = readsAs(f, v);
+        }
     }
-    o.captureStopMode = clampCaptureStopMode(captureStopMode);
-    o.noFramesSeconds = clampNoFramesSeconds(noFramesSeconds);
-    o.captureAviType = clampCaptureAviType(captureAviType);
-    o.splitTrigger = clampSplitTrigger(splitTrigger);
-    o.splitFileNameFormat = clampSplitFileNameFormat(splitFileNameFormat);
-    o.timecodeTriggerFrames = clampSplitThreshold(timecodeTriggerFrames);
-    o.dateTimeTriggerSeconds = clampSplitThreshold(dateTimeTriggerSeconds);
-    o.prerollDelaySeconds = clampPrerollDelay(prerollDelaySeconds);
-    for (auto& b : o.userBits) b = std::clamp(b, 0, 0xFF);
-    o.dropFrameTarget = clampListIndex(dropFrameTarget);
-    o.widescreenTarget = clampListIndex(widescreenTarget);
-    o.exportFrequency = clampExportFrequency(exportFrequency);
-    o.subtitleLayout = clampSubtitleLayout(subtitleLayout);
     return o;
 }
 
@@ -80,81 +87,20 @@ std::int64_t captureDurationLimitSeconds(const Options& o) {
 }
 
 void visitOptionFields(Options& o, OptionFieldVisitor& v) {
-    // General
-    v.intField("DateFormat", o.dateFormat);
-    v.intField("DropFrameDisplay", o.dropFrameDisplay);
-    v.flagField("ProgressAsFrame", o.progressAsFrameNumber);
-    v.flagField("GpsDecimal", o.gpsInDecimal);
-    v.flagField("ShowGps", o.showGpsItems);
-    v.flagField("SaveAsDefault", o.saveAllSettingsAsDefault);
-    // Decoders
-    v.intField("DvResolution", o.dvDecoderResolution);
-    // Rendering
-    v.intField("Renderer", o.renderer);
-    // Scenes
-    v.maskField("SceneMask", o.sceneTriggerMask);
-    // Burn-in
-    v.intField("BurnMode", o.burnInMode);
-    v.intField("BurnDuration", o.burnInDuration);
-    v.intField("BurnDurationUnit", o.burnInDurationUnit);
-    v.intField("BurnPositioning", o.textPositioning);
-    v.flagField("Burn43Area", o.always43Area);
-    v.intField("BurnTextBright", o.textBrightness);
-    v.intField("BurnOutlineBright", o.outlineBrightness);
-    v.intField("BurnTransparency", o.transparency);
-    v.maskField("BurnItems", o.burnInItemMask);
-    v.selectionField("BurnComp", o.outputCompressor);
-    v.flagField("BurnAudio", o.includeAudio);
-    // Burn-in user positioning
-    v.textField("BurnFont", o.fontFace);
-    v.intField("BurnTextHeight", o.textHeight);
-    v.intField("BurnStyle", o.styleFlags);
-    v.positionsField("BurnPositions", o.burnPositions);
-    // Capture
-    v.intField("CapStopMode", o.captureStopMode);
-    v.intField("CapHours", o.captureDurationHours);
-    v.intField("CapMins", o.captureDurationMinutes);
-    v.intField("CapSecs", o.captureDurationSeconds);
-    v.intField("CapNoFrames", o.noFramesSeconds);
-    v.intField("CapAviType", o.captureAviType);
-    v.flagField("CapSplitter", o.useSplitter);
-    v.flagField("CapSlave", o.slaveToCamera);
-    v.flagField("CapCurrentTime", o.useCurrentDateTime);
-    // Splitter
-    v.intField("SplitTrigger", o.splitTrigger);
-    v.intField("SplitNameFormat", o.splitFileNameFormat);
-    v.intField("SplitTcFrames", o.timecodeTriggerFrames);
-    v.intField("SplitDtSecs", o.dateTimeTriggerSeconds);
-    v.intField("SplitPreroll", o.prerollDelaySeconds);
-    // Modify Metadata
-    v.flagField("ModTc", o.changeTimecode);
-    v.intField("ModTcMode", o.timecodeMode);
-    v.intField("ModTcHours", o.timecodeHours);
-    v.intField("ModTcMins", o.timecodeMinutes);
-    v.intField("ModTcSecs", o.timecodeSeconds);
-    v.intField("ModTcFrames", o.timecodeFrames);
-    v.flagField("ModDt", o.changeDateTime);
-    v.intField("ModDtMode", o.dateTimeMode);
-    v.intField("ModYears", o.dateYears);
-    v.intField("ModMonths", o.dateMonths);
-    v.intField("ModDays", o.dateDays);
-    v.intField("ModHours", o.timeHours);
-    v.intField("ModMins", o.timeMinutes);
-    v.intField("ModSecs", o.timeSeconds);
-    v.flagField("ModUb", o.setUserBits);
-    v.intField("ModUb1", o.userBits[0]);
-    v.intField("ModUb2", o.userBits[1]);
-    v.intField("ModUb3", o.userBits[2]);
-    v.intField("ModUb4", o.userBits[3]);
-    v.flagField("ModDf", o.changeDropFrame);
-    v.intField("ModDfTarget", o.dropFrameTarget);
-    v.flagField("ModWide", o.changeWidescreen);
-    v.intField("ModWideTarget", o.widescreenTarget);
-    // Export Metadata
-    v.intField("ExportFreq", o.exportFrequency);
-    v.flagField("ExportHeader", o.exportHeader);
-    // Export Subtitles
-    v.intField("SubtitleLayout", o.subtitleLayout);
+    for (const OptionFieldSpec& f : optionFields()) {
+        std::visit(
+            [&](auto member) {
+                auto& value = o.*member;
+                using T = std::remove_reference_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, bool>) v.flagField(f.name, value);
+                else if constexpr (std::is_same_v<T, std::uint32_t>) v.maskField(f.name, value);
+                else if constexpr (std::is_same_v<T, std::string>) v.textField(f.name, value);
+                else if constexpr (std::is_same_v<T, DecoderSelection>) v.selectionField(f.name, value);
+                else if constexpr (std::is_same_v<T, BurnPositionTable>) v.positionsField(f.name, value);
+                else v.intField(f.name, intOf(o, f));
+            },
+            f.member);
+    }
 }
 
 }  // namespace zorv::core

@@ -65,96 +65,99 @@ inline constexpr int kFromFileName = 3;  // date/time only
 }  // namespace modify_mode
 
 struct Options {
+    // Every field of the option table at its default (core/option_fields.cpp holds the defaults).
+    Options();
+
     // General
-    int dateFormat = 1;        // 1 dd/mm/yyyy, 2 mm/dd/yyyy, 3 yyyy-mm-dd
-    int dropFrameDisplay = 0;  // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff"
-    bool progressAsFrameNumber = false;
-    bool gpsInDecimal = false;
-    bool showGpsItems = false;
+    int dateFormat{};        // 1 dd/mm/yyyy, 2 mm/dd/yyyy, 3 yyyy-mm-dd
+    int dropFrameDisplay{};  // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff"
+    bool progressAsFrameNumber{};
+    bool gpsInDecimal{};
+    bool showGpsItems{};
     bool rememberMainWindowPosition = false;  // persisted as RMWPos
-    bool saveAllSettingsAsDefault = false;    // store the whole record at OK
+    bool saveAllSettingsAsDefault{};          // store the whole record at OK
 
     // View menu: outline the damaged blocks of the shown DV picture (persisted at once as DmgBlocks,
     // not with the saved defaults)
     bool showDamagedBlocks = false;
 
     // Decoders
-    int dvDecoderResolution = 0;  // 0 full, 1 half
+    int dvDecoderResolution{};  // 0 full, 1 half
     DecoderSelection mpeg2Decoder{Guid{}, std::string(kNotSelected)};
     DecoderSelection avcVideoDecoder{Guid{}, std::string(kNotSelected)};
     DecoderSelection avcAudioDecoder{Guid{}, std::string(kNotSelected)};
 
     // Rendering
-    int renderer = renderer::kVmr9Windowless;
+    int renderer{};
 
     // Scenes
-    std::uint32_t sceneTriggerMask = scene_trigger::kRecordingDateTime;
+    std::uint32_t sceneTriggerMask{};
 
     // Burn-in
-    int burnInMode = 0;          // 0 all frames, 1 start of scenes
-    int burnInDuration = 5;      // length of the stretch after each scene start
-    int burnInDurationUnit = 0;  // 0 seconds, 1 frames
-    int textPositioning = 2;     // 0 user, 1 fixed 80 % title safe, 2 fixed 90 % title safe
-    bool always43Area = false;
-    int textBrightness = 90;
-    int outlineBrightness = 10;
-    int transparency = 0;
-    std::uint32_t burnInItemMask = kDefaultBurnItemMask;
-    DecoderSelection outputCompressor{Guid{}, std::string(kUncompressed)};
-    bool includeAudio = false;
+    int burnInMode{};          // 0 all frames, 1 start of scenes
+    int burnInDuration{};      // length of the stretch after each scene start
+    int burnInDurationUnit{};  // 0 seconds, 1 frames
+    int textPositioning{};     // 0 user, 1 fixed 80 % title safe, 2 fixed 90 % title safe
+    bool always43Area{};
+    int textBrightness{};
+    int outlineBrightness{};
+    int transparency{};
+    std::uint32_t burnInItemMask{};
+    DecoderSelection outputCompressor{};
+    bool includeAudio{};
 
     // Burn-in user positioning
-    std::string fontFace = "Courier New";
-    int textHeight = 50;  // tenths of a percent of the picture height
-    int styleFlags = 1;   // bit 0x1 bold, 0x2 italic
-    BurnPositionTable burnPositions = defaultBurnPositions();
+    std::string fontFace{};
+    int textHeight{};  // tenths of a percent of the picture height
+    int styleFlags{};  // bit 0x1 bold, 0x2 italic
+    BurnPositionTable burnPositions{};
 
     // Capture
-    int captureStopMode = 0;  // 0 manual, 1 duration reaches, 2 no frames delivered
-    int captureDurationHours = 1;
-    int captureDurationMinutes = 0;
-    int captureDurationSeconds = 0;
-    int noFramesSeconds = 10;
-    int captureAviType = 2;
-    bool useSplitter = true;
-    bool slaveToCamera = false;
-    bool useCurrentDateTime = false;
+    int captureStopMode{};  // 0 manual, 1 duration reaches, 2 no frames delivered
+    int captureDurationHours{};
+    int captureDurationMinutes{};
+    int captureDurationSeconds{};
+    int noFramesSeconds{};
+    int captureAviType{};
+    bool useSplitter{};
+    bool slaveToCamera{};
+    bool useCurrentDateTime{};
 
     // Splitter
-    int splitTrigger = 1;         // 1 timecode, 2 date/time, 3 user bits, 4 tape index
-    int splitFileNameFormat = 1;  // 1 number, 2 timecode, 3 date/time, 4 user bits
-    int timecodeTriggerFrames = 1;
-    int dateTimeTriggerSeconds = 1;
-    int prerollDelaySeconds = 0;
+    int splitTrigger{};         // 1 timecode, 2 date/time, 3 user bits, 4 tape index
+    int splitFileNameFormat{};  // 1 number, 2 timecode, 3 date/time, 4 user bits
+    int timecodeTriggerFrames{};
+    int dateTimeTriggerSeconds{};
+    int prerollDelaySeconds{};
 
     // Modify Metadata
-    bool changeTimecode = false;
-    int timecodeMode = modify_mode::kAdjustBy;
-    int timecodeHours = 0;
-    int timecodeMinutes = 0;
-    int timecodeSeconds = 0;
-    int timecodeFrames = 0;
-    bool changeDateTime = false;
-    int dateTimeMode = modify_mode::kAdjustBy;
-    int dateYears = 0;
-    int dateMonths = 0;
-    int dateDays = 0;
-    int timeHours = 0;
-    int timeMinutes = 0;
-    int timeSeconds = 0;
-    bool setUserBits = false;
-    std::array<int, 4> userBits{0, 0, 0, 0};
-    bool changeDropFrame = false;
-    int dropFrameTarget = 0;  // list index: 0 "drop frame", 1 "non-drop frame"
-    bool changeWidescreen = false;
-    int widescreenTarget = 0;  // list index: 0 "16:9", 1 "4:3"
+    bool changeTimecode{};
+    int timecodeMode{};
+    int timecodeHours{};
+    int timecodeMinutes{};
+    int timecodeSeconds{};
+    int timecodeFrames{};
+    bool changeDateTime{};
+    int dateTimeMode{};
+    int dateYears{};
+    int dateMonths{};
+    int dateDays{};
+    int timeHours{};
+    int timeMinutes{};
+    int timeSeconds{};
+    bool setUserBits{};
+    std::array<int, 4> userBits{};
+    bool changeDropFrame{};
+    int dropFrameTarget{};  // list index: 0 "drop frame", 1 "non-drop frame"
+    bool changeWidescreen{};
+    int widescreenTarget{};  // list index: 0 "16:9", 1 "4:3"
 
     // Export Metadata
-    int exportFrequency = 1;  // 0 all frames, 1 at any change, 2 at each scene change
-    bool exportHeader = false;
+    int exportFrequency{};  // 0 all frames, 1 at any change, 2 at each scene change
+    bool exportHeader{};
 
     // Export Subtitles
-    int subtitleLayout = 0;  // 0 all metadata, 1..4 date/time layouts
+    int subtitleLayout{};  // 0 all metadata, 1..4 date/time layouts
 
     // The defaults; the renderer default depends on which renderers exist.
     static Options defaults(bool vmr9Available = true);
