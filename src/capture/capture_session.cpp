@@ -82,7 +82,7 @@ CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& c
     CaptureSettings s;
     s.capturePath = capturePath;
     s.reelName = reelName;
-    s.stopMode = core::clampCaptureStopMode(o.captureStopMode);
+    s.stopMode = core::captureStopModeOf(o);
     s.durationHours = o.captureDurationHours;
     s.durationMinutes = o.captureDurationMinutes;
     s.durationSeconds = o.captureDurationSeconds;
@@ -91,8 +91,8 @@ CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& c
     s.useSplitter = o.useSplitter;
     s.slaveToCamera = o.slaveToCamera;
     s.useCurrentDateTime = o.useCurrentDateTime;
-    s.trigger = core::clampSplitTrigger(o.splitTrigger);
-    s.nameFormat = core::clampSplitFileNameFormat(o.splitFileNameFormat);
+    s.trigger = core::splitTriggerOf(o);
+    s.nameFormat = core::splitNameFormatOf(o);
     s.timecodeThreshold = core::clampSplitThreshold(o.timecodeTriggerFrames);
     s.dateTimeThreshold = core::clampSplitThreshold(o.dateTimeTriggerSeconds);
     s.prerollSeconds = core::clampPrerollDelay(o.prerollDelaySeconds);
@@ -264,7 +264,7 @@ std::string CaptureSession::nextFileName(const tools::SplitFrameInfo& first) {
     std::string suffix;
     char buf[64];
     switch (settings_.nameFormat) {
-    case 1:
+    case core::SplitNameFormat::kNumber:
         for (;;) {
             std::snprintf(buf, sizeof buf, " %04d", sequence_);
             if (!exists(base_ + buf + ".avi")) break;
@@ -273,7 +273,7 @@ std::string CaptureSession::nextFileName(const tools::SplitFrameInfo& first) {
         ++sequence_;
         suffix = buf;
         break;
-    case 3:
+    case core::SplitNameFormat::kDateTime:
         if (settings_.useCurrentDateTime) {
             std::time_t t = std::time(nullptr);
             std::tm tm{};
@@ -373,7 +373,7 @@ void CaptureSession::writerLoop() {
         if (durationLimitFrames_ < 0) {
             const bool pal = info.sequences == 12;
             pal_ = pal;
-            int64_t limit = settings_.stopMode == 1
+            int64_t limit = settings_.stopMode == core::CaptureStopMode::kDuration
                                 ? 3600 * static_cast<int64_t>(settings_.durationHours) +
                                       60 * static_cast<int64_t>(settings_.durationMinutes) + settings_.durationSeconds
                                 : 0;
@@ -472,7 +472,7 @@ void CaptureSession::watchLoop() {
         stopCv_.wait_for(lk, watchInterval_);
         if (stopRequested_) break;
         lk.unlock();
-        if (settings_.stopMode == 2) {
+        if (settings_.stopMode == core::CaptureStopMode::kNoFrames) {
             int64_t idle = nowMicros() - lastFrameMicros_.load();
             if (idle >= static_cast<int64_t>(settings_.noFramesSeconds) * 1000000) requestStop(StopReason::kNoFrames, {});
         }

@@ -49,7 +49,7 @@ struct CaptureSettings {
     std::string capturePath;  // "Capture path"; its extension is dropped
     std::string reelName;
 
-    int stopMode = 0;  // 0 manual, 1 duration reaches, 2 no frames delivered for noFramesSeconds
+    core::CaptureStopMode stopMode = core::CaptureStopMode::kManual;  // kNoFrames: for noFramesSeconds
     int durationHours = 1, durationMinutes = 0, durationSeconds = 0;
     int noFramesSeconds = 10;
     int aviType = 2;
@@ -57,8 +57,8 @@ struct CaptureSettings {
     bool slaveToCamera = false;       // Play the tape at start and stop it at the end
     bool useCurrentDateTime = false;  // name date/time files (format 3) from the computer's clock
 
-    int trigger = 1;
-    int nameFormat = 1;
+    core::SplitTrigger trigger = core::SplitTrigger::kTimecode;
+    core::SplitNameFormat nameFormat = core::SplitNameFormat::kNumber;
     int timecodeThreshold = 1;
     int dateTimeThreshold = 1;
     int prerollSeconds = 0;

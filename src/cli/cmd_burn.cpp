@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/convert_common.h"
 #include "core/burn_items.h"
+#include "core/option_fields.h"
 #include "core/options.h"
 #include "media/formats/format_table.h"
 #include "media/codec/codec_registry.h"
@@ -151,23 +152,21 @@ int cmdBurn(int argc, char** argv) {
             }
             options.burnInItemMask = *mask;
         } else if (a == "--layout" && hasValue) {
-            const std::string_view v = argv[++i];
-            if (v == "fixed80") options.textPositioning = 1;
-            else if (v == "fixed90") options.textPositioning = 2;
-            else if (v == "user") options.textPositioning = 0;
-            else {
+            const auto positioning = core::choiceValue(core::optionField(&core::Options::textPositioning), argv[++i]);
+            if (!positioning) {
                 burnUsage(stderr);
                 return 2;
             }
+            options.textPositioning = *positioning;
         } else if (a == "--mode" && hasValue) {
             const std::string_view v = argv[++i];
             if (v == "all") {
-                options.burnInMode = 0;
+                options.burnInMode = core::stored(core::BurnMode::kAllFrames);
             } else if (v.rfind("scenes:", 0) == 0 && v.size() > 7) {
                 std::string_view n = v.substr(7);
-                options.burnInDurationUnit = 0;
+                auto unit = core::DurationUnit::kSeconds;
                 if (n.back() == 's' || n.back() == 'f') {
-                    options.burnInDurationUnit = n.back() == 'f' ? 1 : 0;
+                    if (n.back() == 'f') unit = core::DurationUnit::kFrames;
                     n.remove_suffix(1);
                 }
                 auto value = parseInt(n);
@@ -175,7 +174,8 @@ int cmdBurn(int argc, char** argv) {
                     printError("Duration must be in the range 1 to 999");
                     return 2;
                 }
-                options.burnInMode = 1;
+                options.burnInMode = core::stored(core::BurnMode::kSceneStarts);
+                options.burnInDurationUnit = core::stored(unit);
                 options.burnInDuration = static_cast<int>(*value);
             } else {
                 burnUsage(stderr);

@@ -61,7 +61,7 @@ bool parseDuration(std::string_view text, core::Options& o) {
     char tail = 0;
     std::string t(text);
     if (std::sscanf(t.c_str(), "%d:%d:%d%c", &h, &m, &s, &tail) != 3) return false;
-    o.captureStopMode = 1;
+    o.captureStopMode = core::stored(core::CaptureStopMode::kDuration);
     o.captureDurationHours = h;
     o.captureDurationMinutes = m;
     o.captureDurationSeconds = s;
@@ -83,7 +83,6 @@ std::string statusLine(const capture::CaptureStatus& st, std::optional<uint64_t>
 int cmdCapture(int argc, char** argv) {
     std::string deviceId, out, reel;
     core::Options options;
-    options.captureStopMode = 0;
     bool fast = false;
     int64_t simDrop = 0;
     const CliOption taken[] = {
@@ -95,10 +94,20 @@ int cmdCapture(int argc, char** argv) {
          [&](const char* v) {
              options.useSplitter = std::string_view(v) != "off";
              if (!options.useSplitter) return 0;
-             return parseSplitTrigger(v, options.splitTrigger, options.timecodeTriggerFrames,
-                                      options.dateTimeTriggerSeconds);
+             core::SplitTrigger trigger{};
+             const int r = parseSplitTrigger(v, trigger, options.timecodeTriggerFrames, options.dateTimeTriggerSeconds);
+             if (r == 0) options.splitTrigger = core::stored(trigger);
+             return r;
          }},
-        {"--name", {}, true, [&](const char* v) { return parseSplitNameFormat(v, options.splitFileNameFormat); }},
+        {"--name",
+         {},
+         true,
+         [&](const char* v) {
+             core::SplitNameFormat name{};
+             const int r = parseSplitNameFormat(v, name);
+             if (r == 0) options.splitFileNameFormat = core::stored(name);
+             return r;
+         }},
         {"--preroll", {}, true, [&](const char* v) { return parsePrerollSeconds(v, options.prerollDelaySeconds); }},
         {"--reel", {}, true, storeIn(reel)},
         {core::optionField(&core::Options::captureAviType).cliName,
@@ -130,7 +139,7 @@ int cmdCapture(int argc, char** argv) {
          true,
          [&](const char* v) {
              auto n = parseInt(v);
-             options.captureStopMode = 2;
+             options.captureStopMode = core::stored(core::CaptureStopMode::kNoFrames);
              options.noFramesSeconds = n ? static_cast<int>(*n) : core::kNotANumber;
              return 0;
          }},

@@ -20,7 +20,7 @@ bool parseInRange(std::string_view text, const core::OptionFieldSpec& row, int& 
 
 }  // namespace
 
-int parseSplitTrigger(std::string_view t, int& trigger, int& timecodeFrames, int& dateTimeSeconds) {
+int parseSplitTrigger(std::string_view t, core::SplitTrigger& trigger, int& timecodeFrames, int& dateTimeSeconds) {
     const core::OptionFieldSpec& row = core::optionField(&Options::splitTrigger);
     const std::string_view name = t.substr(0, t.find(':'));
     const std::optional<int> value = core::choiceValue(row, name);
@@ -37,7 +37,7 @@ int parseSplitTrigger(std::string_view t, int& trigger, int& timecodeFrames, int
     for (int i = 0; i < 2; ++i) {
         const std::string_view prefix = row.choices[static_cast<std::size_t>(i)];
         if (!t.starts_with(prefix)) continue;
-        trigger = row.low + i;
+        trigger = static_cast<core::SplitTrigger>(row.low + i);
         const Threshold& th = thresholds[i];
         if (t.size() > prefix.size() && (t[prefix.size()] != ':' || !parseInRange(t.substr(prefix.size() + 1),
                                                                                   core::optionField(th.field), th.target))) {
@@ -47,16 +47,16 @@ int parseSplitTrigger(std::string_view t, int& trigger, int& timecodeFrames, int
         return 0;
     }
     if (value && name == t) {
-        trigger = *value;
+        trigger = static_cast<core::SplitTrigger>(*value);
         return 0;
     }
     printError("unknown trigger '" + std::string(t) + "'");
     return 2;
 }
 
-int parseSplitNameFormat(std::string_view n, int& nameFormat) {
+int parseSplitNameFormat(std::string_view n, core::SplitNameFormat& nameFormat) {
     if (auto v = core::choiceValue(core::optionField(&Options::splitFileNameFormat), n)) {
-        nameFormat = *v;
+        nameFormat = static_cast<core::SplitNameFormat>(*v);
         return 0;
     }
     printError("unknown name format '" + std::string(n) + "'");

@@ -5,11 +5,13 @@
 
 #include <string_view>
 
+#include "core/options.h"
+
 namespace zorv::cli {
 
 // A trigger with an optional threshold: "timecode" and "datetime" leave their threshold as it is.
-int parseSplitTrigger(std::string_view text, int& trigger, int& timecodeFrames, int& dateTimeSeconds);
-int parseSplitNameFormat(std::string_view text, int& nameFormat);
+int parseSplitTrigger(std::string_view text, core::SplitTrigger& trigger, int& timecodeFrames, int& dateTimeSeconds);
+int parseSplitNameFormat(std::string_view text, core::SplitNameFormat& nameFormat);
 int parsePrerollSeconds(std::string_view text, int& seconds);
 
 }  // namespace zorv::cli

@@ -80,8 +80,16 @@ Options Options::normalized() const {
     return o;
 }
 
+SplitTrigger splitTriggerOf(const Options& o) { return static_cast<SplitTrigger>(clampSplitTrigger(o.splitTrigger)); }
+SplitNameFormat splitNameFormatOf(const Options& o) {
+    return static_cast<SplitNameFormat>(clampSplitFileNameFormat(o.splitFileNameFormat));
+}
+CaptureStopMode captureStopModeOf(const Options& o) {
+    return static_cast<CaptureStopMode>(clampCaptureStopMode(o.captureStopMode));
+}
+
 std::int64_t captureDurationLimitSeconds(const Options& o) {
-    if (clampCaptureStopMode(o.captureStopMode) != 1) return 0;
+    if (captureStopModeOf(o) != CaptureStopMode::kDuration) return 0;
     return 3600 * static_cast<std::int64_t>(o.captureDurationHours) +
            60 * static_cast<std::int64_t>(o.captureDurationMinutes) + o.captureDurationSeconds;
 }

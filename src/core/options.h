@@ -64,6 +64,19 @@ inline constexpr int kAdjustBy = 2;
 inline constexpr int kFromFileName = 3;  // date/time only
 }  // namespace modify_mode
 
+// The choices of option fields that code acts on, by the numbers the record stores.
+enum class SplitTrigger : int { kTimecode = 1, kDateTime = 2, kUserBits = 3, kTapeIndex = 4 };
+enum class SplitNameFormat : int { kNumber = 1, kTimecode = 2, kDateTime = 3, kUserBits = 4 };
+enum class CaptureStopMode : int { kManual = 0, kDuration = 1, kNoFrames = 2 };
+enum class BurnMode : int { kAllFrames = 0, kSceneStarts = 1 };
+enum class DurationUnit : int { kSeconds = 0, kFrames = 1 };
+
+// The number a choice is stored as.
+template <typename Choice>
+constexpr int stored(Choice c) {
+    return static_cast<int>(c);
+}
+
 struct Options {
     // Every field of the option table at its default (core/option_fields.cpp holds the defaults).
     Options();
@@ -190,6 +203,11 @@ int clampPrerollDelay(int v);              // 0..10
 int clampExportFrequency(int v);           // 0..2, else 1
 int clampSubtitleLayout(int v);            // 0..3, else 4
 int clampListIndex(int v);                 // 0..1, larger 1
+
+// The choices as they read (the clamp functions above, typed).
+SplitTrigger splitTriggerOf(const Options& o);
+SplitNameFormat splitNameFormatOf(const Options& o);
+CaptureStopMode captureStopModeOf(const Options& o);
 
 // The capture duration limit in seconds (0 = none): only stop mode 1 has one.
 std::int64_t captureDurationLimitSeconds(const Options& o);

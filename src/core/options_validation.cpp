@@ -74,10 +74,10 @@ std::optional<OptionProblem> validateCapturePage(const Options& o) {
 }
 
 std::optional<OptionProblem> validateSplitterPage(const Options& o) {
-    const int trigger = clampSplitTrigger(o.splitTrigger);
-    if (trigger == 1 && !inRange(o.timecodeTriggerFrames, 1, 999))
+    const SplitTrigger trigger = splitTriggerOf(o);
+    if (trigger == SplitTrigger::kTimecode && !inRange(o.timecodeTriggerFrames, 1, 999))
         return problem(OptionField::kTimecodeTrigger, "Timecode trigger must be in the range 1 to 999 frames");
-    if (trigger == 2 && !inRange(o.dateTimeTriggerSeconds, 1, 999))
+    if (trigger == SplitTrigger::kDateTime && !inRange(o.dateTimeTriggerSeconds, 1, 999))
         return problem(OptionField::kDateTimeTrigger, "Date/Time trigger must be in the range 1 to 999 seconds");
     if (!inRange(o.prerollDelaySeconds, 0, 10))
         return problem(OptionField::kPreroll, "Preroll delay must be in the range 0 to 10 seconds");

@@ -40,9 +40,9 @@ std::string burnOutputName(const std::string& input) {
 BurnInSettings BurnInSettings::fromOptions(const core::Options& options) {
     const core::Options o = options.normalized();
     BurnInSettings s;
-    s.mode = o.burnInMode;
+    s.mode = static_cast<core::BurnMode>(o.burnInMode);
     s.duration = o.burnInDuration;
-    s.durationUnit = o.burnInDurationUnit;
+    s.durationUnit = static_cast<core::DurationUnit>(o.burnInDurationUnit);
     s.sceneMask = o.sceneTriggerMask;
     s.overlay = overlay::OverlaySettings::fromOptions(options);
     return s;
@@ -391,13 +391,14 @@ Status DvBurnInJob::run() {
     progress_.setDone(0);
 
     // Scene mode follows the scene starts of the metadata scan.
-    const bool scenes = settings_.mode == 1;
+    const bool scenes = settings_.mode == core::BurnMode::kSceneStarts;
     if (scenes) {
         file.setOptionMask(settings_.sceneMask);
         if (!file.scan(nullptr)) return Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, file.sysError());
     }
-    const int64_t stretch = settings_.durationUnit == 1 ? settings_.duration
-                                                        : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
+    const int64_t stretch = settings_.durationUnit == core::DurationUnit::kFrames
+                                ? settings_.duration
+                                : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
 
     // Target files.
     media::File in, out;

@@ -79,9 +79,9 @@ std::string burnOutputName(const std::string& input);
 
 // The burn-in settings of the option record (clamped), the frame range and the target.
 struct BurnInSettings {
-    int mode = 0;          // 0 all frames, 1 start of scenes
-    int duration = 5;      // 1..999
-    int durationUnit = 0;  // 0 seconds, 1 frames
+    core::BurnMode mode = core::BurnMode::kAllFrames;
+    int duration = 5;  // 1..999
+    core::DurationUnit durationUnit = core::DurationUnit::kSeconds;
     uint32_t sceneMask = core::scene_trigger::kRecordingDateTime;
     int64_t firstFrame = 0;
     int64_t lastFrame = -1;  // -1: to the end

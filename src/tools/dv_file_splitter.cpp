@@ -99,8 +99,8 @@ bool writeTdat(const std::string& path, const SplitFrameInfo& first, const std::
 
 SplitSettings splitSettingsFrom(const core::Options& o) {
     SplitSettings s;
-    s.trigger = core::clampSplitTrigger(o.splitTrigger);
-    s.nameFormat = core::clampSplitFileNameFormat(o.splitFileNameFormat);
+    s.trigger = core::splitTriggerOf(o);
+    s.nameFormat = core::splitNameFormatOf(o);
     s.timecodeThreshold = core::clampSplitThreshold(o.timecodeTriggerFrames);
     s.dateTimeThreshold = core::clampSplitThreshold(o.dateTimeTriggerSeconds);
     s.prerollSeconds = core::clampPrerollDelay(o.prerollDelaySeconds);

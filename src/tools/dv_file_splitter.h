@@ -32,17 +32,18 @@
 #include "media/output_file.h"
 #include "tools/dv_frame_source.h"
 #include "tools/split_decider.h"
+#include "tools/split_naming.h"
 
 namespace zorv::tools {
 
 struct SplitSettings {
-    int trigger = 1;            // 1 timecode, 2 date/time, 3 user bits, 4 tape index
+    SplitTrigger trigger = SplitTrigger::kTimecode;
     int timecodeThreshold = 1;  // 1..999 frames
     int dateTimeThreshold = 1;  // 1..999 seconds
-    int nameFormat = 2;         // 1 number, 2 timecode, 3 date/time, 4 user bits
-    int prerollSeconds = 0;     // 0..10
-    std::string reelName;       // optional
-    std::string outputFolder;   // empty: beside the input
+    SplitNameFormat nameFormat = SplitNameFormat::kTimecode;
+    int prerollSeconds = 0;    // 0..10
+    std::string reelName;      // optional
+    std::string outputFolder;  // empty: beside the input
     int bufferSlots = 8;
 };
 

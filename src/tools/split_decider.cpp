@@ -27,7 +27,7 @@ void visitPacks(const uint8_t* frame, int sequences, Visit&& visit) {
 
 }  // namespace
 
-SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger) {
+SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, std::optional<SplitTrigger> trigger) {
     SplitFrameInfo info;
     int sequences = static_cast<int>(size / dv::kSequenceSize);
     if (sequences > 12) sequences = 12;
@@ -41,14 +41,14 @@ SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger
     info.tcFrames = tc.frames;
     info.tcDropFrame = tc.dropFrame;
 
-    const bool all = trigger < 1 || trigger > 4;
-    if (!all && trigger == 1) return info;
+    const bool all = !trigger;
+    if (trigger == SplitTrigger::kTimecode) return info;
     // Packs not wanted count as found, so the search stops as soon as the wanted ones are.
     static const uint8_t kUnwanted = 0;
-    const uint8_t* date = all || trigger == 2 ? nullptr : &kUnwanted;
+    const uint8_t* date = all || trigger == SplitTrigger::kDateTime ? nullptr : &kUnwanted;
     const uint8_t* time = date;
-    const uint8_t* bits = all || trigger == 3 ? nullptr : &kUnwanted;
-    const uint8_t* control = all || trigger == 4 ? nullptr : &kUnwanted;
+    const uint8_t* bits = all || trigger == SplitTrigger::kUserBits ? nullptr : &kUnwanted;
+    const uint8_t* control = all || trigger == SplitTrigger::kTapeIndex ? nullptr : &kUnwanted;
     visitPacks(frame, sequences, [&](const uint8_t* p) {
         switch (p[0]) {
         case 0x62:
@@ -133,7 +133,7 @@ SplitDecider::Verdict SplitDecider::step(const SplitFrameInfo& cur) {
     } else {
         bool tcSplit = timecodeVerdict(cur);
         bool split = false;
-        switch (static_cast<SplitTrigger>(rules_.trigger)) {
+        switch (rules_.trigger) {
         case SplitTrigger::kTimecode: split = tcSplit; break;
         case SplitTrigger::kDateTime:
             if (cur.recValid && prev_.recValid) {

@@ -7,15 +7,18 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+
+#include "core/options.h"
 
 namespace zorv::tools {
 
-enum class SplitTrigger : int { kTimecode = 1, kDateTime = 2, kUserBits = 3, kTapeIndex = 4 };
+using core::SplitTrigger;
 
 struct SplitRules {
-    int trigger = 1;            // SplitTrigger
-    int timecodeThreshold = 1;  // frames, trigger 1
-    int dateTimeThreshold = 1;  // seconds, trigger 2
+    SplitTrigger trigger = SplitTrigger::kTimecode;
+    int timecodeThreshold = 1;  // frames, timecode trigger
+    int dateTimeThreshold = 1;  // seconds, date/time trigger
     int prerollSeconds = 0;     // frames of this many seconds are dropped at every file start
     // Timecode style of 30-frame material (3 non-drop, 4 drop-frame); 0 takes it from the drop-frame
     // flag of the first timecode seen. 25-frame material always counts in style 2.
@@ -42,9 +45,9 @@ struct SplitFrameInfo {
 };
 
 // Reads the split values of a frame of `size` readable bytes (whole DIF sequences are visited).
-// trigger 1..4: only the timecode and the values that trigger compares are read (the others keep their
-// defaults), which spares the pack search for the timecode trigger; 0 reads everything.
-SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, int trigger = 0);
+// With a trigger, only the timecode and the values that trigger compares are read (the others keep
+// their defaults), which spares the pack search for the timecode trigger; without, everything is.
+SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, std::optional<SplitTrigger> trigger = {});
 
 class SplitDecider {
 public:

@@ -6,9 +6,9 @@
 
 namespace zorv::tools {
 
-std::string splitNameSuffix(int format, int64_t fileNumber, const SplitFrameInfo& first) {
+std::string splitNameSuffix(SplitNameFormat format, int64_t fileNumber, const SplitFrameInfo& first) {
     char buf[64];
-    switch (static_cast<SplitNameFormat>(format)) {
+    switch (format) {
     case SplitNameFormat::kNumber: std::snprintf(buf, sizeof buf, " %04lld", static_cast<long long>(fileNumber)); return buf;
     case SplitNameFormat::kDateTime:
         if (!first.recValid) return " -------- --.--.--";

@@ -9,7 +9,7 @@
 
 namespace zorv::tools {
 
-enum class SplitNameFormat : int { kNumber = 1, kTimecode = 2, kDateTime = 3, kUserBits = 4 };
+using core::SplitNameFormat;
 
 // Longest output path, extension included.
 inline constexpr size_t kMaxSplitPathLength = 247;
@@ -18,7 +18,7 @@ inline constexpr size_t kMaxSplitPathLength = 247;
 // " %04d-%02d-%02d %02d.%02d.%02d" (recording date and time; two-digit years below 90 as 20xx) or
 // " %X%X.%X%X.%X%X.%X%X" (user bits PC4..PC1), with the dashed forms when the first frame has no
 // such value. Unknown formats give the timecode form.
-std::string splitNameSuffix(int format, int64_t fileNumber, const SplitFrameInfo& first);
+std::string splitNameSuffix(SplitNameFormat format, int64_t fileNumber, const SplitFrameInfo& first);
 
 // name, made unique: the part before the extension is cut so that the whole fits in 247 characters;
 // while a file of that name exists, "%s (%d)%s" is tried with n = 1, 2, ...

@@ -226,7 +226,7 @@ TEST_F(CaptureTest, DurationLimitStopsAfterExactlyThatMuchVideo) {
     deck.setReadyGate([] { return true; });
     CaptureSession session(deck);
     CaptureSettings s = settings(1);
-    s.stopMode = 1;
+    s.stopMode = core::CaptureStopMode::kDuration;
     s.durationHours = 0;
     s.durationMinutes = 0;
     s.durationSeconds = 2;
@@ -246,7 +246,7 @@ TEST_F(CaptureTest, NoFramesForTheIdleTimeStops) {
     ASSERT_TRUE(deck.load(tape("short.dv", gen::palClip(10)), {SimPacing::kAsFastAsPossible, DeviceKind::kVcr, true}));
     CaptureSession session(deck);
     CaptureSettings s = settings(1);
-    s.stopMode = 2;
+    s.stopMode = core::CaptureStopMode::kNoFrames;
     s.noFramesSeconds = 1;
     session.setSettings(s);
     deck.setReadyGate([&] { return session.bufferHasRoom(); });

@@ -97,7 +97,7 @@ protected:
     CaptureSettings settings(int nameFormat = 2) const {
         CaptureSettings s;
         s.capturePath = base() + ".avi";
-        s.nameFormat = nameFormat;
+        s.nameFormat = static_cast<core::SplitNameFormat>(nameFormat);
         s.aviType = 1;
         return s;
     }

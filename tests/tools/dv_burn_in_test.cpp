@@ -246,9 +246,9 @@ TEST(DvBurnIn, SceneModeDrawsOnlyTheFirstFramesOfEachScene) {
     const std::string input = gen::cachedClip("burn_scenes.avi", gen::sampleClip(), gen::Container::Avi2);
     ASSERT_FALSE(input.empty());
     tools::BurnInSettings settings;
-    settings.mode = 1;
+    settings.mode = core::BurnMode::kSceneStarts;
     settings.duration = 1;
-    settings.durationUnit = 1;
+    settings.durationUnit = core::DurationUnit::kFrames;
     settings.output = (tempDir() / "scenes-burn.avi").string();
     tools::DvBurnInJob job(input, settings, overlayDrawerFactory(fixed90(), core::MediaFamily::kDv));
     ASSERT_TRUE(job.build().ok());

@@ -194,7 +194,7 @@ TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
     std::string input = clip(desc, gen::Container::Avi2, "Clip.avi", gen::IndexStyle::Idx1FromMovi);
     SplitSettings s;
     s.reelName = "Tape";
-    s.nameFormat = 1;
+    s.nameFormat = SplitNameFormat::kNumber;
     DvFileSplitter splitter;
     splitter.setSettings(s);
     ASSERT_TRUE(splitter.run(input));
@@ -275,7 +275,7 @@ TEST_F(DvFileSplitterTest, ExistingNamesGetACounter) {
     std::ofstream((dir_ / "Clip 0001.avi").string()).put('x');
     std::ofstream((dir_ / "Clip.log").string()).put('x');
     SplitSettings s;
-    s.nameFormat = 1;
+    s.nameFormat = SplitNameFormat::kNumber;
     DvFileSplitter splitter;
     splitter.setSettings(s);
     ASSERT_TRUE(splitter.run(input));

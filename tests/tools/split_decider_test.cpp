@@ -156,7 +156,7 @@ TEST(SplitDecider, DropFrameLabelsSkipOnMinuteBoundaries) {
 
 TEST(SplitDecider, DateTimeTriggerOneSecond) {
     SplitRules rules;
-    rules.trigger = 2;
+    rules.trigger = SplitTrigger::kDateTime;
     const int64_t t = 1308133800;
     EXPECT_TRUE(runFrames(rules, {recFrame(t), recFrame(t), recFrame(t + 1), recFrame(t + 1)}).splits.empty());
     EXPECT_EQ(runFrames(rules, {recFrame(t), recFrame(t + 2)}).splits, std::vector<int>{1});
@@ -178,13 +178,13 @@ TEST(SplitDecider, DateTimeTriggerOneSecond) {
 
 TEST(SplitDecider, UserBitsAndTapeIndexTriggers) {
     SplitRules rules;
-    rules.trigger = 3;
+    rules.trigger = SplitTrigger::kUserBits;
     auto frames = palRun(0, 4);
     frames[0].userBitsValid = frames[1].userBitsValid = frames[2].userBitsValid = true;
     frames[2].userBits = {0, 0, 0, 1};
     EXPECT_EQ(runFrames(rules, frames).splits, (std::vector<int>{2, 3}));
 
-    rules.trigger = 4;
+    rules.trigger = SplitTrigger::kTapeIndex;
     frames = palRun(0, 5);
     for (int i : {0, 2, 3}) frames[i].recordingStart = true;
     EXPECT_EQ(runFrames(rules, frames).splits, std::vector<int>{2});
@@ -242,7 +242,7 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
     EXPECT_TRUE(readSplitFrameInfo(f.data(), f.size()).recordingStart);
     // Reading for one trigger: the timecode and that trigger's values, each as a full read gives them.
     for (int trigger = 1; trigger <= 4; ++trigger) {
-        SplitFrameInfo t = readSplitFrameInfo(f.data(), f.size(), trigger);
+        SplitFrameInfo t = readSplitFrameInfo(f.data(), f.size(), static_cast<SplitTrigger>(trigger));
         SCOPED_TRACE(trigger);
         EXPECT_EQ(t.tcFrames, 4);
         EXPECT_EQ(t.recValid, trigger == 2);
@@ -257,12 +257,12 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
     }
 
     EXPECT_EQ(
-        splitNameSuffix(4, 1, i), std::string(" ") + [&] {
+        splitNameSuffix(SplitNameFormat::kUserBits, 1, i), std::string(" ") + [&] {
             char b[16];
             std::snprintf(b, sizeof b, "%02X.%02X.%02X.%02X", i.userBits[3], i.userBits[2], i.userBits[1], i.userBits[0]);
             return std::string(b);
         }());
-    EXPECT_EQ(splitNameSuffix(3, 1, i), " 2008-12-31 23.59.58");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kDateTime, 1, i), " 2008-12-31 23.59.58");
 
     desc.customize = [](int64_t, gen::FrameMeta& m) {
         m.hasRec = false;
@@ -273,8 +273,8 @@ TEST(SplitFrameInfo, ReadsTheValuesOfAGeneratedFrame) {
     i = readSplitFrameInfo(f.data(), f.size());
     EXPECT_FALSE(i.recValid);
     EXPECT_FALSE(i.hasTimecode());
-    EXPECT_EQ(splitNameSuffix(2, 1, i), " --.--.--.--");
-    EXPECT_EQ(splitNameSuffix(3, 1, i), " -------- --.--.--");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kTimecode, 1, i), " --.--.--.--");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kDateTime, 1, i), " -------- --.--.--");
 
     EXPECT_EQ(readSplitFrameInfo(f.data(), 100).sequences, 0);
 }

@@ -22,18 +22,18 @@ TEST(SplitNaming, ReelLetters) {
 
 TEST(SplitNaming, SuffixForms) {
     SplitFrameInfo i;
-    EXPECT_EQ(splitNameSuffix(1, 1, i), " 0001");
-    EXPECT_EQ(splitNameSuffix(1, 12345, i), " 12345");
-    EXPECT_EQ(splitNameSuffix(4, 1, i), " --.--.--.--");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kNumber, 1, i), " 0001");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kNumber, 12345, i), " 12345");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kUserBits, 1, i), " --.--.--.--");
     i.tcHours = 1, i.tcMinutes = 2, i.tcSeconds = 3, i.tcFrames = 4;
-    EXPECT_EQ(splitNameSuffix(2, 7, i), " 01.02.03.04");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kTimecode, 7, i), " 01.02.03.04");
     i.recValid = true, i.recYear2 = 95, i.recMonth = 1, i.recDay = 2, i.recHour = 3, i.recMinute = 4, i.recSecond = 5;
-    EXPECT_EQ(splitNameSuffix(3, 7, i), " 1995-01-02 03.04.05");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kDateTime, 7, i), " 1995-01-02 03.04.05");
     i.recYear2 = 89;
-    EXPECT_EQ(splitNameSuffix(3, 7, i), " 2089-01-02 03.04.05");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kDateTime, 7, i), " 2089-01-02 03.04.05");
     i.userBitsValid = true;
     i.userBits = {0x01, 0x23, 0xAB, 0xF0};
-    EXPECT_EQ(splitNameSuffix(4, 7, i), " F0.AB.23.01");
+    EXPECT_EQ(splitNameSuffix(SplitNameFormat::kUserBits, 7, i), " F0.AB.23.01");
     EXPECT_EQ(pathWithoutExtension("/a.b/Clip.avi"), "/a.b/Clip");
     EXPECT_EQ(pathWithoutExtension("/a.b/Clip"), "/a.b/Clip");
 }
