@@ -44,23 +44,6 @@ bool askYes(const char* question);
 // with "Operation Cancelled" printed, unless the user said yes on a terminal.
 bool confirmInPlace(const char* warning);
 
-// "--" ends the options: every argument after it is an operand, even one that starts with '-' (a file
-// named "-x.avi"). In a parse loop: `if (ends.take(a)) continue;` first, then operands are the
-// arguments for which operand(a) holds.
-class OptionEnd {
-public:
-    bool take(std::string_view a) {
-        if (ended_ || a != "--") return false;
-        ended_ = true;
-        return true;
-    }
-    bool operand(std::string_view a) const { return ended_ || (!a.empty() && a[0] != '-'); }
-    bool ended() const { return ended_; }
-
-private:
-    bool ended_ = false;
-};
-
 // Appends s to out as a JSON string literal (see core/json_text.h).
 void jsonString(std::string& out, std::string_view s);
 

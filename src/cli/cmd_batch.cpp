@@ -25,6 +25,7 @@
 #include "batch/burn_checks.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/interrupt.h"
 #include "core/options.h"
 
@@ -178,53 +179,51 @@ int mergeResults(const std::string& folder, const std::string& results, const st
 int cmdBatch(int argc, char** argv) {
     std::string opName, folder, resultsPath;
     int jobs = 1;
-    bool yes = false, merge = false, overwrite = false, optionsEnded = false;
+    bool yes = false, merge = false, overwrite = false;
     std::optional<batch::Slice> slice;
     std::vector<std::string> files, lists, resumes;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (optionsEnded || a == "-" || (!a.empty() && a[0] != '-')) {
-            files.emplace_back(argv[i]);
-        } else if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "--help" || a == "-h") {
-            batchUsage(stdout);
+    auto addTo = [](std::vector<std::string>& list) {
+        return [&list](const char* v) {
+            list.emplace_back(v);
             return 0;
-        } else if (a == "--op" && hasValue) {
-            opName = argv[++i];
-        } else if ((a == "--out" || a == "-o") && hasValue) {
-            folder = argv[++i];
-        } else if (a == "--jobs" && hasValue) {
-            auto n = parseInt(argv[++i]);
-            if (!n || *n < 1 || *n > 16) {
-                printError("--jobs takes a number from 1 to 16");
-                return 2;
-            }
-            jobs = static_cast<int>(*n);
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else if (a == "--from" && hasValue) {
-            lists.emplace_back(argv[++i]);
-        } else if (a == "--results" && hasValue) {
-            resultsPath = argv[++i];
-        } else if (a == "--resume" && hasValue) {
-            resumes.emplace_back(argv[++i]);
-        } else if (a == "--slice" && hasValue) {
-            slice = batch::parseSlice(argv[++i]);
-            if (!slice) {
-                printError("--slice takes K/N with 1 <= K <= N");
-                return 2;
-            }
-        } else if (a == "--merge-results") {
-            merge = true;
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else {
-            batchUsage(stderr);
-            return 2;
-        }
-    }
+        };
+    };
+    const CliOption options[] = {
+        {"--op", {}, true, storeIn(opName)},
+        {"--out", "-o", true, storeIn(folder)},
+        {"--jobs",
+         {},
+         true,
+         [&](const char* v) {
+             auto n = parseInt(v);
+             if (!n || *n < 1 || *n > 16) {
+                 printError("--jobs takes a number from 1 to 16");
+                 return 2;
+             }
+             jobs = static_cast<int>(*n);
+             return 0;
+         }},
+        {"--yes", "-y", false, setFlag(yes)},
+        {"--from", {}, true, addTo(lists)},
+        {"--results", {}, true, storeIn(resultsPath)},
+        {"--resume", {}, true, addTo(resumes)},
+        {"--slice",
+         {},
+         true,
+         [&](const char* v) {
+             slice = batch::parseSlice(v);
+             if (!slice) {
+                 printError("--slice takes K/N with 1 <= K <= N");
+                 return 2;
+             }
+             return 0;
+         }},
+        {"--merge-results", {}, false, setFlag(merge)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{batchUsage, options, OperandForm::kDashOrNoLeadingDash};
+    line.operand = addTo(files);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (merge) return mergeResults(folder, resultsPath, lists, overwrite, files);
 
     const batch::OperationEntry* op = batch::operationByCliName(opName);

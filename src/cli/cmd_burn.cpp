@@ -8,6 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/convert_common.h"
 #include "core/burn_items.h"
 #include "core/option_fields.h"
@@ -124,81 +125,77 @@ int cmdBurn(int argc, char** argv) {
     bool inPlace = false, overwrite = false, audio = false, yes = false;
     core::Options options = core::Options::defaults();
     int64_t first = 0, last = -1;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (ends.take(a)) continue;
-        if (ends.operand(a) && input.empty()) {
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            burnUsage(stdout);
-            return 0;
-        } else if ((a == "-o" || a == "--output") && hasValue) {
-            output = argv[++i];
-        } else if (a == "--in-place") {
-            inPlace = true;
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else if (a == "--audio") {
-            audio = true;
-        } else if (a == "--items" && hasValue) {
-            auto mask = parseItems(argv[++i]);
-            if (!mask) {
-                printError("Unknown item list: " + std::string(argv[i]));
-                return 2;
-            }
-            options.burnInItemMask = *mask;
-        } else if (a == "--layout" && hasValue) {
-            const auto positioning = core::choiceValue(core::optionField(&core::Options::textPositioning), argv[++i]);
-            if (!positioning) {
-                burnUsage(stderr);
-                return 2;
-            }
-            options.textPositioning = *positioning;
-        } else if (a == "--mode" && hasValue) {
-            const std::string_view v = argv[++i];
-            if (v == "all") {
-                options.burnInMode = core::stored(core::BurnMode::kAllFrames);
-            } else if (v.rfind("scenes:", 0) == 0 && v.size() > 7) {
-                std::string_view n = v.substr(7);
-                auto unit = core::DurationUnit::kSeconds;
-                if (n.back() == 's' || n.back() == 'f') {
-                    if (n.back() == 'f') unit = core::DurationUnit::kFrames;
-                    n.remove_suffix(1);
-                }
-                auto value = parseInt(n);
-                if (!value || *value < 1 || *value > 999) {
-                    printError("Duration must be in the range 1 to 999");
-                    return 2;
-                }
-                options.burnInMode = core::stored(core::BurnMode::kSceneStarts);
-                options.burnInDurationUnit = core::stored(unit);
-                options.burnInDuration = static_cast<int>(*value);
-            } else {
-                burnUsage(stderr);
-                return 2;
-            }
-        } else if (a == "--range" && hasValue) {
-            const std::string_view v = argv[++i];
-            const size_t colon = v.find(':');
-            auto f = parseInt(v.substr(0, colon));
-            auto l = colon == std::string_view::npos ? std::optional<int64_t>{} : parseInt(v.substr(colon + 1));
-            if (!f || !l || *f < 0 || *l < *f) {
-                burnUsage(stderr);
-                return 2;
-            }
-            first = *f;
-            last = *l;
-        } else if (a == "--compressor" && hasValue) {
-            compressor = argv[++i];
-        } else {
-            burnUsage(stderr);
-            return 2;
-        }
-    }
+    const CliOption taken[] = {
+        {"--output", "-o", true, storeIn(output)},
+        {"--in-place", {}, false, setFlag(inPlace)},
+        {"--yes", "-y", false, setFlag(yes)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+        {"--audio", {}, false, setFlag(audio)},
+        {"--items",
+         {},
+         true,
+         [&](const char* v) {
+             auto mask = parseItems(v);
+             if (!mask) {
+                 printError("Unknown item list: " + std::string(v));
+                 return 2;
+             }
+             options.burnInItemMask = *mask;
+             return 0;
+         }},
+        {"--layout",
+         {},
+         true,
+         [&](const char* v) {
+             const auto positioning = core::choiceValue(core::optionField(&core::Options::textPositioning), v);
+             if (!positioning) return kWrongArgument;
+             options.textPositioning = *positioning;
+             return 0;
+         }},
+        {"--mode",
+         {},
+         true,
+         [&](const char* text) {
+             const std::string_view v = text;
+             if (v == "all") {
+                 options.burnInMode = core::stored(core::BurnMode::kAllFrames);
+                 return 0;
+             }
+             if (!v.starts_with("scenes:") || v.size() <= 7) return kWrongArgument;
+             std::string_view n = v.substr(7);
+             auto unit = core::DurationUnit::kSeconds;
+             if (n.back() == 's' || n.back() == 'f') {
+                 if (n.back() == 'f') unit = core::DurationUnit::kFrames;
+                 n.remove_suffix(1);
+             }
+             auto value = parseInt(n);
+             if (!value || *value < 1 || *value > 999) {
+                 printError("Duration must be in the range 1 to 999");
+                 return 2;
+             }
+             options.burnInMode = core::stored(core::BurnMode::kSceneStarts);
+             options.burnInDurationUnit = core::stored(unit);
+             options.burnInDuration = static_cast<int>(*value);
+             return 0;
+         }},
+        {"--range",
+         {},
+         true,
+         [&](const char* text) {
+             const std::string_view v = text;
+             const size_t colon = v.find(':');
+             auto f = parseInt(v.substr(0, colon));
+             auto l = colon == std::string_view::npos ? std::optional<int64_t>{} : parseInt(v.substr(colon + 1));
+             if (!f || !l || *f < 0 || *l < *f) return kWrongArgument;
+             first = *f;
+             last = *l;
+             return 0;
+         }},
+        {"--compressor", {}, true, storeIn(compressor)},
+    };
+    CommandLine line{burnUsage, taken, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(input);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty() || (inPlace && !output.empty())) {
         burnUsage(stderr);
         return 2;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/convert_common.h"
 #include "tools/dv_convert.h"
 
@@ -27,30 +28,14 @@ void convertUsage(FILE* out) {
 int cmdConvert(int argc, char** argv) {
     std::string input, output, to;
     bool overwrite = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.operand(a)) {
-            if (!input.empty()) {
-                convertUsage(stderr);
-                return 2;
-            }
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            convertUsage(stdout);
-            return 0;
-        } else if (a == "--to" && i + 1 < argc) {
-            to = argv[++i];
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else {
-            convertUsage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--to", {}, true, storeIn(to)},
+        {"--output", "-o", true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{convertUsage, options, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(input);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     tools::ConvertTarget target;
     if (to == "avi1") target = tools::ConvertTarget::kAviType1;
     else if (to == "avi2") target = tools::ConvertTarget::kAviType2;

@@ -59,11 +59,7 @@ int cmdDamage(int argc, char** argv) {
     CommandLine line{usage, options, OperandForm::kNotAnOption};
     line.dashDashEnds = false;
     line.namesUnknownOption = true;
-    line.operand = [&](const char* a) {
-        if (!input.empty()) return false;
-        input = a;
-        return true;
-    };
+    line.operand = oneOperand(input);
     if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         usage(stderr);

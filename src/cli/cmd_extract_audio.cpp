@@ -5,6 +5,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/convert_common.h"
 #include "media/formats/format_table.h"
 #include "media/recognize.h"
@@ -44,28 +45,13 @@ int runBuilt(core::Job& job, const core::Status& built, std::string label, const
 int cmdExtractAudio(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.operand(a)) {
-            if (!input.empty()) {
-                extractUsage(stderr);
-                return 2;
-            }
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            extractUsage(stdout);
-            return 0;
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else {
-            extractUsage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--output", "-o", true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{extractUsage, options, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(input);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         extractUsage(stderr);
         return 2;

@@ -11,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/frame_record.h"
 #include "cli/stream_info.h"
 #include "core/metadata_text.h"
@@ -45,59 +46,62 @@ int cmdFrame(int argc, char** argv) {
     bool json = false;
     core::DisplaySettings settings;
     std::optional<double> seconds;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.ended() && path.empty()) {
-            path = argv[i];
-        } else if (ends.ended()) {
-            frame = parseInt(a);
-            if (!frame || *frame < 0) {
-                printError("the frame number must be a whole number from 0");
-                return 2;
-            }
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a == "--time" && i + 1 < argc) {
-            char* end = nullptr;
-            const double v = std::strtod(argv[++i], &end);
-            if (!end || *end || end == argv[i]) {
-                usage(stderr);
-                return 2;
-            }
-            // Times become picture numbers and 100-ns counts: nan, infinities and times no
-            // recording reaches are refused before any conversion.
-            if (!std::isfinite(v) || v < 0 || v > kMaxSeconds) {
-                printError("the time must be a number of seconds from 0 to " + std::to_string(int64_t(kMaxSeconds)));
-                return 2;
-            }
-            seconds = v;
-        } else if (a == "--frame-numbers") {
-            settings.progressAsFrameNumber = true;
-        } else if ((a == "--date-format" || a == "--df-format") && i + 1 < argc) {
-            auto v = parseInt(argv[++i]);
-            if (!v) {
-                usage(stderr);
-                return 2;
-            }
-            (a == "--date-format" ? settings.dateFormat : settings.dropFrameFormat) = static_cast<int>(*v);
-        } else if (path.empty()) {
-            path = argv[i];
-        } else if (!frame) {
-            frame = parseInt(a);
-            if (!frame || *frame < 0) {
-                printError("the frame number must be a whole number from 0");
-                return 2;
-            }
-        } else {
-            usage(stderr);
+    auto frameNumber = [&](const char* v) {
+        frame = parseInt(v);
+        if (!frame || *frame < 0) {
+            printError("the frame number must be a whole number from 0");
             return 2;
         }
-    }
+        return 0;
+    };
+    auto number = [](int& target) {
+        return [&target](const char* text) {
+            auto v = parseInt(text);
+            if (!v) return kWrongArgument;
+            target = static_cast<int>(*v);
+            return 0;
+        };
+    };
+    const CliOption options[] = {
+        {"--json", {}, false, setFlag(json)},
+        {"--time",
+         {},
+         true,
+         [&](const char* text) {
+             char* end = nullptr;
+             const double v = std::strtod(text, &end);
+             if (!end || *end || end == text) return kWrongArgument;
+             // Times become picture numbers and 100-ns counts: nan, infinities and times no
+             // recording reaches are refused before any conversion.
+             if (!std::isfinite(v) || v < 0 || v > kMaxSeconds) {
+                 printError("the time must be a number of seconds from 0 to " + std::to_string(int64_t(kMaxSeconds)));
+                 return 2;
+             }
+             seconds = v;
+             return 0;
+         }},
+        {"--frame-numbers", {}, false, setFlag(settings.progressAsFrameNumber)},
+        {"--date-format", {}, true, number(settings.dateFormat)},
+        {"--df-format", {}, true, number(settings.dropFrameFormat)},
+    };
+    // Before "--" a second operand is the frame number and a third is wrong; after it each one after the
+    // file is the frame number.
+    CommandLine line{usage, options, OperandForm::kAnyNotTaken};
+    line.operand = [&](const char* a) {
+        if (path.empty()) {
+            path = a;
+            return 0;
+        }
+        return frame ? kWrongArgument : frameNumber(a);
+    };
+    line.operandAfterEnd = [&](const char* a) {
+        if (path.empty()) {
+            path = a;
+            return 0;
+        }
+        return frameNumber(a);
+    };
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (path.empty() || (!frame && !seconds)) {
         usage(stderr);
         return 2;

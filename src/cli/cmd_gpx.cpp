@@ -8,6 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/convert_common.h"
 #include "core/avchd_date.h"
 #include "core/civil_time.h"
@@ -59,24 +60,13 @@ const char* speedUnitText(char u) { return u == 'K' ? "km/h" : u == 'M' ? "mi/h"
 int cmdGpx(int argc, char** argv) {
     std::string input, output = tools::kStandardOutputName;
     bool overwrite = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.operand(a) && input.empty()) {
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            gpxUsage(stdout);
-            return 0;
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else {
-            gpxUsage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--output", "-o", true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+    };
+    CommandLine line{gpxUsage, options, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(input);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         gpxUsage(stderr);
         return 2;

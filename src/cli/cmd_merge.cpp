@@ -74,7 +74,7 @@ int cmdMerge(int argc, char** argv) {
     line.namesUnknownOption = true;
     line.operand = [&](const char* a) {
         inputs.emplace_back(a);
-        return true;
+        return 0;
     };
     if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (inputs.size() < 2 || output.empty() || output == "-") {

@@ -11,6 +11,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "cli/convert_common.h"
 #include "cli/run_with_progress.h"
 #include "tools/dv_metadata_modifier.h"
@@ -119,74 +120,87 @@ int cmdModify(int argc, char** argv) {
         printError(std::string("invalid ") + what + " '" + value + "'");
         return 2;
     };
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (ends.take(a)) continue;
-        if (ends.operand(a) && path.empty()) {
-            path = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (a == "-o" && hasValue) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else if (a == "--in-place") {
-            inPlace = true;
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else if ((a == "--timecode-start" || a == "--timecode-adjust") && hasValue) {
-            const bool adjust = a == "--timecode-adjust";
-            auto f = parseFields(argv[++i], ':', 4, adjust);
-            if (!f) return bad("timecode", argv[i]);
+    auto timecode = [&](bool adjust) {
+        return [&s, adjust, bad](const char* v) {
+            auto f = parseFields(v, ':', 4, adjust);
+            if (!f) return bad("timecode", v);
             s.timecodeEnabled = true;
             s.timecodeMode = adjust ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
             s.tcHours = (*f)[0], s.tcMinutes = (*f)[1], s.tcSeconds = (*f)[2], s.tcFrames = (*f)[3];
-        } else if ((a == "--datetime-start" || a == "--datetime-adjust") && hasValue) {
-            const bool adjust = a == "--datetime-adjust";
-            auto f = adjust ? parseFields(argv[++i], ',', 6, true) : parseDateTimeStart(argv[++i]);
-            if (!f) return bad("date/time", argv[i]);
+            return 0;
+        };
+    };
+    auto dateTime = [&](bool adjust) {
+        return [&s, adjust, bad](const char* v) {
+            auto f = adjust ? parseFields(v, ',', 6, true) : parseDateTimeStart(v);
+            if (!f) return bad("date/time", v);
             s.dateTimeEnabled = true;
             s.dateTimeMode = adjust ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
             s.years = (*f)[0], s.months = (*f)[1], s.days = (*f)[2];
             s.hours = (*f)[3], s.minutes = (*f)[4], s.seconds = (*f)[5];
-        } else if (a == "--datetime-from-name") {
-            s.dateTimeEnabled = true;
-            s.dateTimeMode = tools::kModifyFromFileName;
-        } else if (a == "--user-bits" && hasValue) {
-            std::string_view v = argv[++i];
-            s.userBitsEnabled = true;
-            for (int k = 0; k < 4; ++k) {
-                const size_t colon = v.find(':');
-                if ((k < 3) == (colon == std::string_view::npos)) {
-                    printError("User bit values must be hexadecimal values in the range 00 to FF");
-                    return 2;
-                }
-                auto b = tools::parseUserBitsField(v.substr(0, colon));
-                if (!b) {
-                    printError("User bit values must be hexadecimal values in the range 00 to FF");
-                    return 2;
-                }
-                s.userBits[k] = *b;
-                if (colon != std::string_view::npos) v.remove_prefix(colon + 1);
-            }
-        } else if (a == "--widescreen" && hasValue) {
-            const std::string_view v = argv[++i];
-            if (v != "16:9" && v != "4:3") return bad("widescreen value", argv[i]);
-            s.widescreenEnabled = true;
-            s.widescreenValue = v == "16:9" ? 0 : 1;
-        } else if (a == "--timecode-kind" && hasValue) {
-            const std::string_view v = argv[++i];
-            if (v != "drop" && v != "non-drop") return bad("timecode kind", argv[i]);
-            s.timecodeKindEnabled = true;
-            s.dropFrameWanted = v == "drop";
-        } else {
-            usage(stderr);
-            return 2;
-        }
-    }
+            return 0;
+        };
+    };
+    const CliOption options[] = {
+        {"-o", {}, true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+        {"--in-place", {}, false, setFlag(inPlace)},
+        {"--yes", "-y", false, setFlag(yes)},
+        {"--timecode-start", {}, true, timecode(false)},
+        {"--timecode-adjust", {}, true, timecode(true)},
+        {"--datetime-start", {}, true, dateTime(false)},
+        {"--datetime-adjust", {}, true, dateTime(true)},
+        {"--datetime-from-name",
+         {},
+         false,
+         [&](const char*) {
+             s.dateTimeEnabled = true;
+             s.dateTimeMode = tools::kModifyFromFileName;
+             return 0;
+         }},
+        {"--user-bits",
+         {},
+         true,
+         [&](const char* text) {
+             std::string_view v = text;
+             s.userBitsEnabled = true;
+             for (int k = 0; k < 4; ++k) {
+                 const size_t colon = v.find(':');
+                 auto b = (k < 3) == (colon == std::string_view::npos) ? std::nullopt
+                                                                       : tools::parseUserBitsField(v.substr(0, colon));
+                 if (!b) {
+                     printError("User bit values must be hexadecimal values in the range 00 to FF");
+                     return 2;
+                 }
+                 s.userBits[k] = *b;
+                 if (colon != std::string_view::npos) v.remove_prefix(colon + 1);
+             }
+             return 0;
+         }},
+        {"--widescreen",
+         {},
+         true,
+         [&](const char* text) {
+             const std::string_view v = text;
+             if (v != "16:9" && v != "4:3") return bad("widescreen value", text);
+             s.widescreenEnabled = true;
+             s.widescreenValue = v == "16:9" ? 0 : 1;
+             return 0;
+         }},
+        {"--timecode-kind",
+         {},
+         true,
+         [&](const char* text) {
+             const std::string_view v = text;
+             if (v != "drop" && v != "non-drop") return bad("timecode kind", text);
+             s.timecodeKindEnabled = true;
+             s.dropFrameWanted = v == "drop";
+             return 0;
+         }},
+    };
+    CommandLine line{usage, options, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(path);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (path.empty() || (inPlace && !output.empty())) {
         usage(stderr);
         return 2;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/option_parser.h"
 #include "core/dv_layout.h"
 #include "media/output_file.h"
 #include "tools/avi_repair.h"
@@ -27,28 +28,15 @@ void repairUsage(FILE* out) {
 int cmdRepair(int argc, char** argv) {
     std::string input, output;
     bool overwrite = false, inPlace = false, yes = false;
-    OptionEnd ends;
-    for (int i = 0; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (ends.take(a)) continue;
-        if (ends.operand(a) && input.empty()) {
-            input = argv[i];
-        } else if (a == "--help" || a == "-h") {
-            repairUsage(stdout);
-            return 0;
-        } else if ((a == "-o" || a == "--output") && i + 1 < argc) {
-            output = argv[++i];
-        } else if (a == "--overwrite") {
-            overwrite = true;
-        } else if (a == "--in-place") {
-            inPlace = true;
-        } else if (a == "--yes" || a == "-y") {
-            yes = true;
-        } else {
-            repairUsage(stderr);
-            return 2;
-        }
-    }
+    const CliOption options[] = {
+        {"--output", "-o", true, storeIn(output)},
+        {"--overwrite", {}, false, setFlag(overwrite)},
+        {"--in-place", {}, false, setFlag(inPlace)},
+        {"--yes", "-y", false, setFlag(yes)},
+    };
+    CommandLine line{repairUsage, options, OperandForm::kNoLeadingDash};
+    line.operand = oneOperand(input);
+    if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty() || (inPlace && !output.empty())) {
         repairUsage(stderr);
         return 2;

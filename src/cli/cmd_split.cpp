@@ -53,11 +53,7 @@ int cmdSplit(int argc, char** argv) {
         {"--out", {}, true, storeIn(settings.outputFolder)},
     };
     CommandLine line{usage, options, OperandForm::kNoDoubleDash};
-    line.operand = [&](const char* a) {
-        if (!path.empty()) return false;
-        path = a;
-        return true;
-    };
+    line.operand = oneOperand(path);
     if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (path.empty()) {
         usage(stderr);

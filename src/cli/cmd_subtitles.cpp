@@ -80,11 +80,7 @@ int cmdSubtitles(int argc, char** argv) {
     CommandLine line{usage, taken, OperandForm::kNoLeadingDash};
     line.missingValueToOption = true;
     line.namesUnknownOption = true;
-    line.operand = [&](const char* a) {
-        if (!input.empty()) return false;
-        input = a;
-        return true;
-    };
+    line.operand = oneOperand(input);
     if (int r = parseCommandLine(argc, argv, line); r >= 0) return r;
     if (input.empty()) {
         usage(stderr);

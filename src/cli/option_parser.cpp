@@ -14,6 +14,8 @@ bool isOperand(OperandForm form, std::string_view a) {
     case OperandForm::kNotAnOption: return !(a.size() > 1 && a[0] == '-');
     case OperandForm::kNoLeadingDash: return !a.empty() && a[0] != '-';
     case OperandForm::kNoDoubleDash: return !a.starts_with("--");
+    case OperandForm::kDashOrNoLeadingDash: return a == "-" || (!a.empty() && a[0] != '-');
+    case OperandForm::kAnyNotTaken: return true;
     }
     return false;
 }
@@ -31,12 +33,14 @@ int parseCommandLine(int argc, char** argv, const CommandLine& line) {
         line.usage(stderr);
         return 2;
     };
-    auto operand = [&](const char* a) { return line.operand && line.operand(a) ? -1 : wrong(); };
+    // -1 when taken, otherwise the status to return.
+    auto result = [&](int taken) { return taken == 0 ? -1 : taken == kWrongArgument ? wrong() : taken; };
+    auto operand = [&](const ArgumentTaker& take, const char* a) { return take ? result(take(a)) : wrong(); };
     bool ended = false;
     for (int i = 0; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (ended) {
-            if (int r = operand(argv[i]); r >= 0) return r;
+            if (int r = operand(line.operandAfterEnd ? line.operandAfterEnd : line.operand, argv[i]); r >= 0) return r;
             continue;
         }
         if (line.dashDashEnds && a == "--") {
@@ -50,11 +54,11 @@ int parseCommandLine(int argc, char** argv, const CommandLine& line) {
         const CliOption* o = find(line.options, a);
         if (o && (!o->takesValue || i + 1 < argc || line.missingValueToOption)) {
             const char* value = o->takesValue && i + 1 < argc ? argv[++i] : nullptr;
-            if (int r = o->take(value); r != 0) return r;
+            if (int r = result(o->take(value)); r >= 0) return r;
             continue;
         }
         if (isOperand(line.operands, a)) {
-            if (int r = operand(argv[i]); r >= 0) return r;
+            if (int r = operand(line.operand, argv[i]); r >= 0) return r;
             continue;
         }
         if (line.namesUnknownOption) printError("unknown option " + std::string(a));
@@ -65,6 +69,14 @@ int parseCommandLine(int argc, char** argv, const CommandLine& line) {
 
 ArgumentTaker storeIn(std::string& target) {
     return [&target](const char* v) {
+        target = v;
+        return 0;
+    };
+}
+
+ArgumentTaker oneOperand(std::string& target) {
+    return [&target](const char* v) {
+        if (!target.empty()) return kWrongArgument;
         target = v;
         return 0;
     };

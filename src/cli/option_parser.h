@@ -12,8 +12,10 @@
 
 namespace zorv::cli {
 
-// Taking an option or operand: 0 when taken, otherwise the command's exit status after printing why.
+// Taking an option or operand: 0 when taken, kWrongArgument for the usage on standard error (status 2),
+// otherwise the command's exit status after printing why.
 using ArgumentTaker = std::function<int(const char* value)>;
+inline constexpr int kWrongArgument = -1;
 
 struct CliOption {
     std::string_view name;   // "--format"
@@ -24,9 +26,11 @@ struct CliOption {
 
 // Which arguments are operands (until "--", after which all are).
 enum class OperandForm {
-    kNotAnOption,    // all but '-' followed by more ("-" alone is an operand)
-    kNoLeadingDash,  // a non-empty argument that does not start with '-'
-    kNoDoubleDash,   // an argument that does not start with "--" ("-x.avi" is an operand)
+    kNotAnOption,          // all but '-' followed by more ("-" alone is an operand)
+    kNoLeadingDash,        // a non-empty argument that does not start with '-'
+    kNoDoubleDash,         // an argument that does not start with "--" ("-x.avi" is an operand)
+    kDashOrNoLeadingDash,  // "-" alone or a non-empty argument that does not start with '-'
+    kAnyNotTaken,          // every argument no option takes (an option given last without its value too)
 };
 
 struct CommandLine {
@@ -40,8 +44,10 @@ struct CommandLine {
     bool missingValueToOption = false;  // a value option given last is taken with a null value (else
                                         // it is a wrong argument)
     bool namesUnknownOption = false;    // "unknown option X" before the usage
-    // Takes one operand; returning false (one too many) prints the usage, status 2. Null: no operands.
-    std::function<bool(const char* operand)> operand;
+    // Takes one operand (kWrongArgument for one too many). Null: no operands.
+    ArgumentTaker operand;
+    // Takes one operand after "--" where that differs from operand. Null: operand.
+    ArgumentTaker operandAfterEnd;
 };
 
 // Reads argv. -1 when every argument was taken; otherwise the exit status to return: 0 after --help
@@ -53,6 +59,8 @@ int parseCommandLine(int argc, char** argv, const CommandLine& line);
 ArgumentTaker storeIn(std::string& target);
 // A taker that sets flag.
 ArgumentTaker setFlag(bool& flag);
+// An operand taker for a command of one operand: stores it in target; a second one is wrong.
+ArgumentTaker oneOperand(std::string& target);
 
 // Options that set a field of the option record, under the field's command-line name:
 // a check box set by the option alone;
