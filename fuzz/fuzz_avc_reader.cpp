@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zorv::media;
     const std::string& path = zorv::fuzz::memoryFile(data, size);
     AvcReader reader;
-    if (reader.open(path, true) == kAvcOk) {
+    if (reader.open(path, true)) {
         std::vector<uint8_t> sample(reader.maxSampleBytes());
         for (int i = 0; i < 1000 && reader.fillSample(sample.data(), sample.size()) > 0; ++i) {
         }

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (file.size() < 3 * 49152) file.insert(file.end(), data, data + size);
     const std::string& path = zorv::fuzz::memoryFile(file.data(), file.size());
     M2tReader reader;
-    if (reader.open(path) == kM2tOk) {
+    if (reader.open(path)) {
         std::vector<uint8_t> sample(reader.maxSampleBytes());
         for (int i = 0; i < 8 && reader.fillSample(sample.data(), sample.size()) > 0; ++i) {
         }

@@ -424,12 +424,11 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
         tools::Ac3ExtractJob job(f.path, output);
         const Status built = job.build();
         if (!built) {
-            const int reason = job.openReason();
-            if (reason != 0) {
+            const core::ErrorCode input = job.inputError();
+            if (input != core::ErrorCode::kNone) {
                 std::string line = tools::kAc3LogOpenInput;
-                if (reason == media::kAvcNoMemory || reason == media::kAvcNoSeiBuffer) line += tools::kAc3LogOutOfMemory;
-                else if (reason != media::kAvcOpenFailed && reason != media::kAvcSeekFailed)
-                    line += tools::kAc3LogParseError;
+                if (input == core::ErrorCode::kOutOfMemory) line += tools::kAc3LogOutOfMemory;
+                else if (input == core::ErrorCode::kNotRecognised) line += tools::kAc3LogParseError;
                 f.log(line);
             } else {
                 f.log(tools::kAc3LogOpenOutput);

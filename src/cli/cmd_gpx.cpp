@@ -84,7 +84,7 @@ int cmdGpx(int argc, char** argv) {
     double lastLat = 0, lastLon = 0;
     std::string firstTime;
     int64_t skipped = 0;  // damaged bytes passed over
-    const int rc = media::readAvchdMetadata(
+    const core::Status read = media::readAvchdMetadata(
         input,
         [&](const media::AvchdMetadataRecord& rec, int64_t) {
             media::AvchdGpsValues g;
@@ -132,12 +132,8 @@ int cmdGpx(int argc, char** argv) {
             return true;
         },
         &skipped);
-    if (rc > 0) {
-        printError(media::avcFailureText(rc));
-        return 1;
-    }
-    if (rc < 0) {
-        printError("Read failure: " + input);
+    if (!read) {
+        printError(read.message.empty() ? "Read failure: " + input : read.message);
         return 1;
     }
     const size_t slash = input.find_last_of('/');

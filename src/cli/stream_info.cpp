@@ -50,9 +50,8 @@ char pictureLetter(uint8_t code) {
 
 // Opens with the stream reader for its failure reasons, then scans the whole stream.
 bool loadHdv(const std::string& path, bool line720, media::HdvStreamInfo& info, media::M2tReader& reader) {
-    const int reason = reader.open(path, true);
-    if (reason != media::kM2tOk) {
-        printError(media::m2tFailureText(reason));
+    if (core::Status opened = reader.open(path, true); !opened) {
+        printError(opened.message);
         return false;
     }
     core::Status s = media::scanHdvStream(path, line720, info);

@@ -27,12 +27,11 @@ struct AvchdPicture {
 // Opens with the reader for its failure reasons and reads every picture's metadata.
 bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<AvchdPicture>& pictures) {
     int64_t skipped = 0;
-    const int reason = reader.open(path, false);
-    if (reason != media::kAvcOk) {
-        printError(media::avcFailureText(reason));
+    if (core::Status opened = reader.open(path, false); !opened) {
+        printError(opened.message);
         return false;
     }
-    const int rc = media::readAvchdMetadata(
+    const core::Status read = media::readAvchdMetadata(
         path,
         [&](const media::AvchdMetadataRecord& rec, int64_t pts) {
             pictures.push_back({rec, pts});
@@ -40,8 +39,8 @@ bool loadAvchd(const std::string& path, media::AvcReader& reader, std::vector<Av
         },
         &skipped);
     if (skipped > 0) printWarning(media::skippedBytesText(skipped));
-    if (rc != 0) {
-        printError(rc > 0 ? media::avcFailureText(rc) : "Read failure: " + path);
+    if (!read) {
+        printError(read.message.empty() ? "Read failure: " + path : read.message);
         return false;
     }
     return true;

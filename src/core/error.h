@@ -19,6 +19,7 @@ enum class ErrorCode : int {
     kNoOutput = 22,       // the run produced nothing to write (no picture, sample or row)
     kIncomplete = 23,     // the run stopped before the end of its input
     kNoAudio = 24,        // the input has no sound to take
+    kNotRecognised = 25,  // the file is not of the reader's kind, or lacks what the reader needs of it
 };
 
 // What a run passed over that the user should know of even when it succeeded.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "media/h264_nal.h"
@@ -58,6 +59,15 @@ bool scanAccessUnit(const uint8_t* es, size_t n, std::span<uint8_t> work, uint8_
 void put64le(uint8_t* p, int64_t v) {
     for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
 }
+
+// The typed code of each open reason, by its number.
+constexpr core::ErrorCode kOpenReasonCodes[] = {
+    core::ErrorCode::kNone,          core::ErrorCode::kOpenFailed,    core::ErrorCode::kNotRecognised,
+    core::ErrorCode::kNotRecognised, core::ErrorCode::kReadFailed,    core::ErrorCode::kOutOfMemory,
+    core::ErrorCode::kNotRecognised, core::ErrorCode::kNotRecognised, core::ErrorCode::kNotRecognised,
+    core::ErrorCode::kNotRecognised, core::ErrorCode::kOutOfMemory,
+};
+static_assert(std::size(kOpenReasonCodes) == kAvcNoSeiBuffer + 1);
 
 }  // namespace
 
@@ -126,17 +136,19 @@ void avchdRecordFromAccessUnit(const uint8_t* au, size_t n, int64_t startTime, s
     rec.pictureType = type;
 }
 
-int AvcReader::open(const std::string& path, bool metadata) {
+core::Status AvcReader::open(const std::string& path, bool metadata) {
     std::lock_guard<std::mutex> lock(mutex_);
     const int r = openLocked(path, metadata);
     if (r != kAvcOk) {
+        const int sys = file_.sysError();
         file_.close();
         buf_.reset();
         work_.reset();
         collector_.reset();
         headers_.clear();
+        return core::Status::failure(kOpenReasonCodes[r], avcFailureText(r), sys);
     }
-    return r;
+    return core::Status::success();
 }
 
 bool AvcReader::readUnit(int64_t offset, int64_t& got) {
@@ -403,26 +415,26 @@ int64_t AvcReader::fillSample(uint8_t* out, size_t capacity) {
     return static_cast<int64_t>(used);
 }
 
-int readAvchdMetadata(const std::string& path, const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
-                      int64_t* skippedBytes) {
+core::Status readAvchdMetadata(const std::string& path,
+                               const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+                               int64_t* skippedBytes) {
     AvcReader reader;
-    const int r = reader.open(path, true);
-    if (r != kAvcOk) return r;
+    if (core::Status s = reader.open(path, true); !s) return s;
     std::vector<uint8_t> sample(reader.maxSampleBytes());
     const int sync = reader.packetSize() - kTsPacketBytes;
     AvchdMetadataRecord rec;
     for (;;) {
         const int64_t n = reader.fillSample(sample.data(), sample.size());
         if (skippedBytes) *skippedBytes = reader.skippedBytes();
-        if (n < 0) return -1;
-        if (n == 0) return 0;
+        if (n < 0) return core::Status::failure(core::ErrorCode::kReadFailed);
+        if (n == 0) return core::Status::success();
         for (int64_t pos = 0; pos + reader.packetSize() <= n; pos += reader.packetSize()) {
             const uint8_t* p = sample.data() + pos + sync;
             if (tsPid(p) != avchd_pid::kAux) continue;
             const int64_t pts = avchdAuxPacketPts(p);
             if (pts < 0) continue;
             if (!avchdRecordFromAuxPacket(p, (pts - reader.startPts()) * 1000 / 9, rec)) continue;
-            if (!onRecord(rec, pts)) return 0;
+            if (!onRecord(rec, pts)) return core::Status::success();
         }
     }
 }

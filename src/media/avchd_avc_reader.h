@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
 #include "media/ts_stream_reader.h"
 #include "media/avchd_mdpm.h"
 #include "media/avchd_pes_head.h"
@@ -32,7 +33,8 @@ inline constexpr uint16_t kAudio = 0x1100;
 inline constexpr uint16_t kAux = 0x0811;
 }  // namespace avchd_pid
 
-// Open results (0 success); the caller prints avcFailureText(reason).
+// Why an open failed; the number is shown in the failure text avcFailureText(reason), which the
+// failed open's status carries as its message.
 enum AvcOpenReason : int {
     kAvcOk = 0,
     kAvcOpenFailed = 1,
@@ -76,8 +78,10 @@ public:
     AvcReader(const AvcReader&) = delete;
     AvcReader& operator=(const AvcReader&) = delete;
 
-    // Opens the file; 0 on success, else the reason (1-10) and the reader stays closed.
-    int open(const std::string& path, bool metadata = true);
+    // Opens the file. On failure the reader stays closed and the status carries the typed code of the
+    // reason (kOpenFailed, kReadFailed, kOutOfMemory, or kNotRecognised for a file without the stream
+    // it needs) and avcFailureText(reason).
+    core::Status open(const std::string& path, bool metadata = true);
     void close() override;
     bool isOpen() const override;
 
@@ -153,10 +157,12 @@ private:
 
 // Reads every picture's metadata of an AVCHD file in presentation order: opens a reader with the
 // metadata flag, streams the whole file and turns each synthetic packet into a record (start time in
-// 100 ns from the first picture). Returns the open reason (0 when the file was read to its end;
-// -1 when a read failed); stops early when onRecord returns false.
+// 100 ns from the first picture). Returns the failed open's status (its message is never empty), or
+// kReadFailed with no message when a read failed later; success when the file was read to its end or
+// onRecord returned false.
 // skippedBytes, when given, receives the damaged bytes passed over to find the packets again.
-int readAvchdMetadata(const std::string& path, const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
-                      int64_t* skippedBytes = nullptr);
+core::Status readAvchdMetadata(const std::string& path,
+                               const std::function<bool(const AvchdMetadataRecord&, int64_t pts)>& onRecord,
+                               int64_t* skippedBytes = nullptr);
 
 }  // namespace zorv::media

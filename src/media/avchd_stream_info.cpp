@@ -85,7 +85,7 @@ bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     out.frameCoding = sps.frameMbsOnly;
     out.durationPts = 0;
     AvcReader reader;
-    if (reader.open(path, false) == kAvcOk) out.durationPts = reader.durationPts();
+    if (reader.open(path, false)) out.durationPts = reader.durationPts();
     return true;
 }
 

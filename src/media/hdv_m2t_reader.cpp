@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "media/hdv_aux_items.h"
@@ -28,6 +29,14 @@ void makeNullPacket(uint8_t* p) {
     p[2] = 0xFF;
     p[3] = 0x10;
 }
+
+// The typed code of each open reason, by its number.
+constexpr core::ErrorCode kOpenReasonCodes[] = {
+    core::ErrorCode::kNone,          core::ErrorCode::kOpenFailed,    core::ErrorCode::kNotRecognised,
+    core::ErrorCode::kNotRecognised, core::ErrorCode::kReadFailed,    core::ErrorCode::kOutOfMemory,
+    core::ErrorCode::kNotRecognised, core::ErrorCode::kNotRecognised, core::ErrorCode::kNotRecognised,
+};
+static_assert(std::size(kOpenReasonCodes) == kM2tNoLastSequence + 1);
 
 }  // namespace
 
@@ -73,19 +82,21 @@ int64_t M2tReader::presentedDurationPts() const {
     return (presentEnd_ - presentStart_ + kPtsWrap) % kPtsWrap + pictureStepPts();
 }
 
-int M2tReader::open(const std::string& path, bool metadata) { return open(path, metadata, Flags{}); }
+core::Status M2tReader::open(const std::string& path, bool metadata) { return open(path, metadata, Flags{}); }
 
-int M2tReader::open(const std::string& path, bool metadata, Flags flags) {
+core::Status M2tReader::open(const std::string& path, bool metadata, Flags flags) {
     std::lock_guard<std::mutex> lock(mutex_);
     const int reason = openLocked(path, metadata, flags);
     if (reason != kM2tOk) {
+        const int sys = file_.sysError();
         file_.close();
         buf_.reset();
         headers_.clear();
         sequenceHeader_.clear();
         first_ = last_ = SequenceStart{};
+        return core::Status::failure(kOpenReasonCodes[reason], m2tFailureText(reason), sys);
     }
-    return reason;
+    return core::Status::success();
 }
 
 bool M2tReader::readUnit(int64_t offset, int64_t& got) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
 #include "media/ts_stream_reader.h"
 #include "media/file_io.h"
 #include "media/ts_packet_stream.h"
@@ -34,7 +35,8 @@ inline constexpr uint16_t kAudio720 = 0x1002;
 inline constexpr uint16_t kOther720 = 0x0F02;
 }  // namespace hdv_pid
 
-// Open results (0 success); the caller prints m2tFailureText(reason).
+// Why an open failed; the number is shown in the failure text m2tFailureText(reason), which the
+// failed open's status carries as its message.
 enum M2tOpenReason : int {
     kM2tOk = 0,
     kM2tOpenFailed = 1,
@@ -74,9 +76,11 @@ public:
     M2tReader(const M2tReader&) = delete;
     M2tReader& operator=(const M2tReader&) = delete;
 
-    // Opens the file; 0 on success, else the reason (1-8) and the reader stays closed.
-    int open(const std::string& path, bool metadata = true);
-    int open(const std::string& path, bool metadata, Flags flags);
+    // Opens the file. On failure the reader stays closed and the status carries the typed code of the
+    // reason (kOpenFailed, kReadFailed, kOutOfMemory, or kNotRecognised for a file without the stream
+    // it needs) and m2tFailureText(reason).
+    core::Status open(const std::string& path, bool metadata = true);
+    core::Status open(const std::string& path, bool metadata, Flags flags);
     void close() override;
     bool isOpen() const override;
 

@@ -23,9 +23,8 @@ core::Status TsPictureSource::openHdv(const std::string& path, const PlayerConfi
     hdv_ = true;
     m2t_ = std::make_unique<media::M2tReader>();
     stream_ = m2t_.get();
-    const int reason = m2t_->open(path, true);
-    if (reason != media::kM2tOk) {
-        error_ = media::m2tFailureText(reason);
+    if (core::Status opened = m2t_->open(path, true); !opened) {
+        error_ = opened.message;
         return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
     }
     if (!decoder_.open(config.mpeg2Decoder, 1)) {
@@ -109,9 +108,8 @@ core::Status TsPictureSource::openAvchd(const std::string& path, const PlayerCon
     hdv_ = false;
     reader_ = std::make_unique<media::AvcReader>();
     stream_ = reader_.get();
-    const int reason = reader_->open(path, true);
-    if (reason != media::kAvcOk) {
-        error_ = media::avcFailureText(reason);
+    if (core::Status opened = reader_->open(path, true); !opened) {
+        error_ = opened.message;
         return core::Status::failure(core::ErrorCode::kOpenFailed, error_);
     }
     if (!decoder_.open(config.h264Decoder, 1)) {

@@ -49,12 +49,10 @@ std::string Ac3ExtractJob::progressText() const { return format1(kAc3ProgressFor
 Status Ac3ExtractJob::build() {
     if (Status s = out_.begin(output_, {overwrite_, {input_}}); !s) return s;
     media::AvcReader reader;
-    openReason_ = reader.open(input_, false);
-    if (openReason_ != media::kAvcOk) {
-        const ErrorCode code = openReason_ == media::kAvcNoMemory || openReason_ == media::kAvcNoSeiBuffer
-                                   ? ErrorCode::kOutOfMemory
-                               : openReason_ == media::kAvcOpenFailed ? ErrorCode::kOpenFailed
-                                                                      : ErrorCode::kReadFailed;
+    inputError_ = reader.open(input_, false).code;
+    if (inputError_ != ErrorCode::kNone) {
+        // A file the reader does not take reports a read failure, as the job always has.
+        const ErrorCode code = inputError_ == ErrorCode::kNotRecognised ? ErrorCode::kReadFailed : inputError_;
         return Status::failure(code, format1(kAc3OpenInputFormat, input_));
     }
     fileSize_ = reader.fileSize();
@@ -67,7 +65,7 @@ Status Ac3ExtractJob::work() { return out_.finish(run()); }
 
 Status Ac3ExtractJob::run() {
     media::AvcReader reader;
-    if (reader.open(input_, false) != media::kAvcOk) return Status::failure(ErrorCode::kReadFailed, kAc3RunFailed);
+    if (!reader.open(input_, false)) return Status::failure(ErrorCode::kReadFailed, kAc3RunFailed);
     media::File out;
     if (!out.open(out_.tempPath(), media::File::Mode::kCreate))
         return Status::failure(ErrorCode::kOpenFailed, kAc3CreateOutput, out.sysError());

@@ -35,10 +35,10 @@ public:
     ~Ac3ExtractJob() override;
 
     // Opens the input with the AVC reader and creates the output. Failures carry the texts above
-    // (kAc3OpenInputFormat with the input name, kAc3CreateOutput); openReason() tells why the input
-    // did not open (the reader's reason, 0 when it did).
+    // (kAc3OpenInputFormat with the input name, kAc3CreateOutput); inputError() tells why the input
+    // did not open (the reader's code, kNone when it did).
     core::Status build();
-    int openReason() const { return openReason_; }
+    core::ErrorCode inputError() const { return inputError_; }
     // "Extracting audio from M2TS file ...\n%s" with the input name.
     std::string progressText() const;
     int64_t framesWritten() const { return frames_.load(); }
@@ -51,7 +51,7 @@ private:
     std::string input_, output_;
     bool overwrite_;
     media::OutputFile out_;
-    int openReason_ = 0;
+    core::ErrorCode inputError_ = core::ErrorCode::kNone;
     int64_t fileSize_ = 0;
     bool built_ = false;
     std::atomic<int64_t> frames_{0};

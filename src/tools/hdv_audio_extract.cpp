@@ -33,8 +33,8 @@ Status HdvAudioExtractJob::build() {
         return Status::failure(ErrorCode::kReadFailed, kHdv1AudioSkipped);
     media::M2tReader reader;
     // Audio is not waited for here: a stream without any gets to run and reports that none was found.
-    const int reason = reader.open(input_, false, media::M2tReader::Flags{false, false});
-    if (reason != media::kM2tOk) return Status::failure(ErrorCode::kOpenFailed, media::m2tFailureText(reason));
+    if (Status opened = reader.open(input_, false, media::M2tReader::Flags{false, false}); !opened)
+        return Status::failure(ErrorCode::kOpenFailed, opened.message);
     packetSize_ = reader.packetSize();
     firstPacket_ = reader.packetBase() + (packetSize_ == media::kTsTimestampedBytes ? 4 : 0);
     fileSize_ = reader.fileSize();

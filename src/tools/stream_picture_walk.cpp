@@ -27,8 +27,8 @@ core::Status openStreamWalk(const std::string& path, StreamWalk& walk, core::Pro
     walk.fileSize = rec.fileSize;
     if (walk.avchd) {
         media::AvcReader reader;
-        const int reason = reader.open(path, false);
-        if (reason != 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
+        if (core::Status opened = reader.open(path, false); !opened)
+            return core::Status::failure(core::ErrorCode::kOpenFailed, opened.message);
         const double rate = reader.sps().frameRate();
         walk.avchdRate = rate;
         walk.timecodeStyle = (rate > 24.5 && rate < 25.5) || (rate > 49.5 && rate < 50.5) ? 2 : 4;
@@ -69,7 +69,7 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
     int64_t skipped = 0;
     const int64_t total = walk.fileSize > 0 ? walk.fileSize : 1;
     if (progress) progress->setTotal(total);
-    const int reason = media::readAvchdMetadata(
+    const core::Status read = media::readAvchdMetadata(
         walk.path,
         [&](const media::AvchdMetadataRecord& r, int64_t) {
             if (progress && progress->cancelled()) {
@@ -87,8 +87,8 @@ core::Status walkStreamPictures(const StreamWalk& walk, core::Progress* progress
         &skipped);
     if (failed) return core::Status::failure(core::ErrorCode::kWriteFailed);
     if (stopped) return cancelled();
-    if (reason > 0) return core::Status::failure(core::ErrorCode::kOpenFailed, media::avcFailureText(reason));
-    if (reason < 0) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
+    if (!read && !read.message.empty()) return core::Status::failure(core::ErrorCode::kOpenFailed, read.message);
+    if (!read) return core::Status::failure(core::ErrorCode::kReadFailed, "Failed to read the input file");
     if (picture.index == 0) return noPictures();
     if (progress) progress->setDone(total);
     core::Status done;

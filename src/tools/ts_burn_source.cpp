@@ -274,8 +274,8 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
     const AVCodec* audioCodec = nullptr;
     if (family == core::MediaFamily::kAvchd) {
         im.avc = std::make_unique<media::AvcReader>();
-        const int reason = im.avc->open(path, true);
-        if (reason != media::kAvcOk) return Status::failure(ErrorCode::kOpenFailed, media::avcFailureText(reason));
+        if (Status opened = im.avc->open(path, true); !opened)
+            return Status::failure(ErrorCode::kOpenFailed, opened.message);
         im.videoPid = media::avchd_pid::kVideo;
         im.audioPid = media::avchd_pid::kAudio;
         im.auxPid = media::avchd_pid::kAux;
@@ -285,8 +285,8 @@ Status TsBurnSource::open(const std::string& path, core::MediaFamily family, con
         audioCodec = avcodec_find_decoder(AV_CODEC_ID_AC3);
     } else {
         im.m2t = std::make_unique<media::M2tReader>();
-        const int reason = im.m2t->open(path, true);
-        if (reason != media::kM2tOk) return Status::failure(ErrorCode::kOpenFailed, media::m2tFailureText(reason));
+        if (Status opened = im.m2t->open(path, true); !opened)
+            return Status::failure(ErrorCode::kOpenFailed, opened.message);
         im.videoPid = im.m2t->videoPid() ? im.m2t->videoPid() : media::hdv_pid::kVideo;
         im.audioPid = media::hdv_pid::kAudio;
         im.auxPid = media::hdv_pid::kAux;

@@ -110,18 +110,15 @@ TEST(AvchdExiftool, EveryPictureAgreesWithOurReading) {
         ASSERT_FALSE(path.empty());
         // Ours, by picture timecode (ExifTool lists the pictures in file order).
         std::map<std::string, Ours> ours;
-        ASSERT_EQ(readAvchdMetadata(path,
-                                    [&](const AvchdMetadataRecord& rec, int64_t) {
-                                        core::MetadataRecord t;
-                                        rec.toMetadataRecord(t);
-                                        // ExifTool shows the raw timecode bytes, hours first.
-                                        char tc[16];
-                                        std::snprintf(tc, sizeof tc, "%02x:%02x:%02x:%02x", t.pc(0x13, 4), t.pc(0x13, 3),
-                                                      t.pc(0x13, 2), t.pc(0x13, 1));
-                                        ours[tc] = ourReading(rec);
-                                        return true;
-                                    }),
-                  0);
+        ASSERT_TRUE(readAvchdMetadata(path, [&](const AvchdMetadataRecord& rec, int64_t) {
+            core::MetadataRecord t;
+            rec.toMetadataRecord(t);
+            // ExifTool shows the raw timecode bytes, hours first.
+            char tc[16];
+            std::snprintf(tc, sizeof tc, "%02x:%02x:%02x:%02x", t.pc(0x13, 4), t.pc(0x13, 3), t.pc(0x13, 2), t.pc(0x13, 1));
+            ours[tc] = ourReading(rec);
+            return true;
+        }));
         ASSERT_EQ(ours.size(), 36u);
         const std::vector<Doc> docs = exiftoolDocs(path);
         ASSERT_EQ(docs.size(), 36u);

@@ -36,13 +36,13 @@ struct Picture {
     int64_t pts;
 };
 
-std::vector<Picture> readAll(const std::string& path, int* reason = nullptr) {
+std::vector<Picture> readAll(const std::string& path, core::Status* status = nullptr) {
     std::vector<Picture> out;
-    const int r = readAvchdMetadata(path, [&](const AvchdMetadataRecord& rec, int64_t pts) {
+    const core::Status r = readAvchdMetadata(path, [&](const AvchdMetadataRecord& rec, int64_t pts) {
         out.push_back({rec, pts});
         return true;
     });
-    if (reason) *reason = r;
+    if (status) *status = r;
     return out;
 }
 
@@ -59,7 +59,7 @@ TEST(AvcReader, OpensGeneratedStreamsOfBothPacketSizes) {
         const std::string path = gen::cachedAvchd("open" + std::to_string(size) + ".m2ts", desc);
         ASSERT_FALSE(path.empty());
         AvcReader r;
-        ASSERT_EQ(r.open(path), kAvcOk) << size;
+        ASSERT_TRUE(r.open(path)) << size;
         EXPECT_EQ(r.packetSize(), size);
         EXPECT_EQ(r.startPts(), desc.ptsBase);
         EXPECT_EQ(r.endPts(), desc.ptsBase + 29 * 3600);
@@ -80,7 +80,7 @@ TEST(AvcReader, FullHdStreamIsRecognisedWithItsCodedAndShownSize) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(recognize(path).type, FileType::kAvchd);
     AvcReader r;
-    ASSERT_EQ(r.open(path), kAvcOk);
+    ASSERT_TRUE(r.open(path));
     EXPECT_EQ(r.sps().codedWidth, 1920);
     EXPECT_EQ(r.sps().codedHeight, 1088);  // coded macroblock rows
     EXPECT_EQ(r.sps().width, 1920);
@@ -97,7 +97,7 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
     ASSERT_FALSE(path.empty());
 
     AvcReader r;
-    ASSERT_EQ(r.open(path), kAvcOk);
+    ASSERT_TRUE(r.open(path));
     std::vector<uint8_t> sample(r.maxSampleBytes());
     std::vector<std::array<uint8_t, 188>> aux;
     int64_t total = 0;
@@ -145,12 +145,12 @@ TEST(AvcReader, SyntheticPacketsCarryEveryPictureInPresentationOrder) {
 TEST(AvcReader, OpenFailureReasons) {
     TempDir dir;
     AvcReader r;
-    EXPECT_EQ(r.open(dir.file("missing.m2ts")), kAvcOpenFailed);
+    EXPECT_EQ(r.open(dir.file("missing.m2ts")).message, avcFailureText(kAvcOpenFailed));
     EXPECT_EQ(avcFailureText(8), "Could not load AVC file (reason 8)");
 
     Bytes small(49151, 0x47);
     writeBytes(dir.file("small.m2ts"), small);
-    EXPECT_EQ(r.open(dir.file("small.m2ts")), kAvcTooSmall);
+    EXPECT_EQ(r.open(dir.file("small.m2ts")).message, avcFailureText(kAvcTooSmall));
     Bytes noise(60000);
     uint32_t x = 12345;
     for (auto& b : noise) {
@@ -158,7 +158,7 @@ TEST(AvcReader, OpenFailureReasons) {
         b = static_cast<uint8_t>((x >> 16) == 0x47 ? 0 : x >> 16);
     }
     writeBytes(dir.file("noise.m2ts"), noise);
-    EXPECT_EQ(r.open(dir.file("noise.m2ts")), kAvcNoPackets);
+    EXPECT_EQ(r.open(dir.file("noise.m2ts")).message, avcFailureText(kAvcNoPackets));
 
     // Null packets only: no video time stamp.
     Bytes nulls(188 * 400);
@@ -169,19 +169,19 @@ TEST(AvcReader, OpenFailureReasons) {
         nulls[i + 3] = 0x10;
     }
     writeBytes(dir.file("nulls.m2ts"), nulls);
-    EXPECT_EQ(r.open(dir.file("nulls.m2ts")), kAvcNoFirstTimeStamp);
+    EXPECT_EQ(r.open(dir.file("nulls.m2ts")).message, avcFailureText(kAvcNoFirstTimeStamp));
     EXPECT_FALSE(r.isOpen());
 
     gen::AvchdSpec desc = smallSpec(60);
     desc.audio = false;
     ASSERT_TRUE(gen::writeAvchd(desc, dir.file("silent.m2ts")));
-    EXPECT_EQ(r.open(dir.file("silent.m2ts")), kAvcNoHeaderPackets);
+    EXPECT_EQ(r.open(dir.file("silent.m2ts")).message, avcFailureText(kAvcNoHeaderPackets));
 
     // PCR on the video PID and nothing on 0x1001: valid.
     desc.audio = true;
     desc.pcrOnVideo = true;
     ASSERT_TRUE(gen::writeAvchd(desc, dir.file("pcr.m2ts")));
-    ASSERT_EQ(r.open(dir.file("pcr.m2ts")), kAvcOk);
+    ASSERT_TRUE(r.open(dir.file("pcr.m2ts")));
     EXPECT_FALSE(r.pcrOnOwnPid());
     EXPECT_EQ(readAll(dir.file("pcr.m2ts")).size(), 60u);
 }
@@ -192,7 +192,7 @@ TEST(AvcReader, WithoutMetadataFlagPassesTheFileThrough) {
         return s;
     }());
     AvcReader r;
-    ASSERT_EQ(r.open(path, false), kAvcOk);
+    ASSERT_TRUE(r.open(path, false));
     std::vector<uint8_t> sample(r.maxSampleBytes()), all;
     for (int64_t n; (n = r.fillSample(sample.data(), sample.size())) > 0;)
         all.insert(all.end(), sample.begin(), sample.begin() + n);
@@ -204,7 +204,7 @@ TEST(AvcReader, FfprobeAgreesOnCodecsSizeAndFrames) {
     gen::AvchdSpec desc = smallSpec(30);
     const std::string path = gen::cachedAvchd("open192.m2ts", desc);
     AvcReader r;
-    ASSERT_EQ(r.open(path), kAvcOk);
+    ASSERT_TRUE(r.open(path));
     const std::string codecs =
         avitest::run("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + path + "'");
     EXPECT_NE(codecs.find("codec_name=h264|width=" + std::to_string(r.sps().codedWidth) +

@@ -68,14 +68,12 @@ TEST(AvchdStreamInfo, MapPositionOfAPicture) {
     desc.gps = gen::GpsMode::Track;
     const std::string path = gen::cachedAvchd("track.m2ts", desc);
     std::vector<std::string> positions;
-    ASSERT_EQ(readAvchdMetadata(path,
-                                [&](const AvchdMetadataRecord& rec, int64_t) {
-                                    core::TextBuf t;
-                                    EXPECT_TRUE(avchdMapPosition(rec, t));
-                                    positions.emplace_back(t.c_str());
-                                    return true;
-                                }),
-              0);
+    ASSERT_TRUE(readAvchdMetadata(path, [&](const AvchdMetadataRecord& rec, int64_t) {
+        core::TextBuf t;
+        EXPECT_TRUE(avchdMapPosition(rec, t));
+        positions.emplace_back(t.c_str());
+        return true;
+    }));
     ASSERT_EQ(positions.size(), 60u);
     for (int64_t n : {int64_t{0}, int64_t{59}}) {
         const gen::GpsFix f = gen::avchdGpsFix(desc, n);

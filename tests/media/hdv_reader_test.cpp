@@ -47,7 +47,7 @@ TEST(M2tReaderOpen, FindsFirstAndLastSequenceOfGeneratedStreams) {
         const std::string path = gen::cachedHdv("open" + std::to_string(packet) + ".m2t", desc, &w);
         ASSERT_FALSE(path.empty());
         M2tReader r;
-        ASSERT_EQ(r.open(path), 0) << packet;
+        ASSERT_TRUE(r.open(path)) << packet;
         EXPECT_EQ(r.packetSize(), packet);
         EXPECT_EQ(r.unitBytes(), packet * 256);
         EXPECT_EQ(r.startPts(), desc.ptsBase);
@@ -74,16 +74,16 @@ TEST(M2tReaderOpen, FindsFirstAndLastSequenceOfGeneratedStreams) {
 TEST(M2tReaderOpen, ReasonsForFilesItCannotUse) {
     TempDir dir;
     M2tReader r;
-    EXPECT_EQ(r.open(dir.file("missing.m2t")), 1);
+    EXPECT_EQ(r.open(dir.file("missing.m2t")).message, m2tFailureText(1));
     EXPECT_EQ(m2tFailureText(1), "Could not load M2T file (reason 1)");
 
     const std::vector<uint8_t> whole = readAll(stream1080());
     writeAll(dir.file("short.m2t"), std::vector<uint8_t>(whole.begin(), whole.begin() + 48127));
-    EXPECT_EQ(r.open(dir.file("short.m2t")), 2);
+    EXPECT_EQ(r.open(dir.file("short.m2t")).message, m2tFailureText(2));
     EXPECT_FALSE(r.isOpen());
 
     writeAll(dir.file("noise.m2t"), std::vector<uint8_t>(60000, 0x12));
-    EXPECT_EQ(r.open(dir.file("noise.m2t")), 3);
+    EXPECT_EQ(r.open(dir.file("noise.m2t")).message, m2tFailureText(3));
 
     // Only null packets: packets are found, a sequence header is not.
     std::vector<uint8_t> nulls;
@@ -94,14 +94,14 @@ TEST(M2tReaderOpen, ReasonsForFilesItCannotUse) {
         nulls.insert(nulls.end(), p, p + 188);
     }
     writeAll(dir.file("nulls.m2t"), nulls);
-    EXPECT_EQ(r.open(dir.file("nulls.m2t")), 6);
+    EXPECT_EQ(r.open(dir.file("nulls.m2t")).message, m2tFailureText(6));
 
     // Without the 0x0134 table packet the header packets are never settled.
     std::vector<uint8_t> noTable = whole;
     for (size_t off = 0; off + 188 <= noTable.size(); off += 188)
         if (tsPid(&noTable[off]) == 0x0134) nullTsPacket(&noTable[off]);
     writeAll(dir.file("notable.m2t"), noTable);
-    EXPECT_EQ(r.open(dir.file("notable.m2t")), 7);
+    EXPECT_EQ(r.open(dir.file("notable.m2t")).message, m2tFailureText(7));
 }
 
 TEST(M2tReaderOpen, WaitForAudioNeedsAnAudioPacketToSettleThePmt) {
@@ -110,8 +110,8 @@ TEST(M2tReaderOpen, WaitForAudioNeedsAnAudioPacketToSettleThePmt) {
     desc.frames = 30;
     const std::string path = gen::cachedHdv("silent.m2t", desc);
     M2tReader r;
-    EXPECT_EQ(r.open(path), 7);
-    EXPECT_EQ(r.open(path, true, M2tReader::Flags{false, false}), 0);
+    EXPECT_EQ(r.open(path).message, m2tFailureText(7));
+    EXPECT_TRUE(r.open(path, true, M2tReader::Flags{false, false}));
 }
 
 TEST(M2tReaderStream, SeekInA192ByteStreamKeepsTheArrivalPrefixes) {
@@ -119,7 +119,7 @@ TEST(M2tReaderStream, SeekInA192ByteStreamKeepsTheArrivalPrefixes) {
     desc.packetSize = 192;
     const std::string path = gen::cachedHdv("open192.m2t", desc);
     M2tReader r;
-    ASSERT_EQ(r.open(path), 0);
+    ASSERT_TRUE(r.open(path));
     ASSERT_TRUE(r.seek(r.duration()));  // the end: the last sequence start
     std::vector<uint8_t> buf(r.maxSampleBytes());
     const int64_t n = r.fillSample(buf.data(), buf.size());
@@ -144,7 +144,7 @@ TEST(M2tReaderOpen, FindsPacketsNotAlignedToTheFileStart) {
     d.insert(d.end(), whole.begin(), whole.end());
     writeAll(dir.file("offset.m2t"), d);
     M2tReader r;
-    ASSERT_EQ(r.open(dir.file("offset.m2t")), 0);
+    ASSERT_TRUE(r.open(dir.file("offset.m2t")));
     EXPECT_EQ(r.packetSize(), 188);
     EXPECT_EQ(r.packetBase(), 77);
     EXPECT_EQ(r.startPts(), gen::HdvSpec{}.ptsBase);
@@ -160,7 +160,7 @@ TEST(M2tReaderOpen, SkipStartTakesTheFirstSequenceAfterOneSecond) {
             break;
         }
     M2tReader r;
-    ASSERT_EQ(r.open(path, true, M2tReader::Flags{true, true}), 0);
+    ASSERT_TRUE(r.open(path, true, M2tReader::Flags{true, true}));
     EXPECT_GT(r.startPts(), 90000);
     EXPECT_EQ(r.startPts(), expected);
 }
@@ -189,7 +189,7 @@ TEST(M2tReaderStream, RewritesEveryAuxPacketAsPrivateStream1WithThePicturePts) {
     gen::HdvWritten w;
     const std::string& path = stream1080(&w);
     M2tReader r;
-    ASSERT_EQ(r.open(path), 0);
+    ASSERT_TRUE(r.open(path));
     int aux = 0, video = 0;
     streamAll(
         r,
@@ -219,7 +219,7 @@ TEST(M2tReaderStream, RewritesEveryAuxPacketAsPrivateStream1WithThePicturePts) {
 
 TEST(M2tReaderStream, SeekSendsHeadersThenNullsAudioAndAuxBeforeTheTarget) {
     M2tReader r;
-    ASSERT_EQ(r.open(stream1080()), 0);
+    ASSERT_TRUE(r.open(stream1080()));
     const int64_t target = 10000000;  // 1 s
     ASSERT_TRUE(r.seek(target));
     const int64_t targetPts = r.startPts() + 90000;
@@ -248,7 +248,7 @@ TEST(M2tReaderStream, SeekSendsHeadersThenNullsAudioAndAuxBeforeTheTarget) {
 
 TEST(M2tReaderStream, SequenceStartAtOrBeforeAPosition) {
     M2tReader r;
-    ASSERT_EQ(r.open(stream1080()), 0);
+    ASSERT_TRUE(r.open(stream1080()));
     SequenceStart s;
     ASSERT_TRUE(r.sequenceStartAtOrBefore(r.fileSize() + 1000, s));
     EXPECT_EQ(s.unitOffset, r.lastSequence().unitOffset);
@@ -266,13 +266,13 @@ TEST(M2t720Reader, OpensAHdv1Stream) {
     gen::HdvWritten w;
     const std::string path = gen::cachedHdv("r720.m2t", desc, &w);
     M2t720Reader r;
-    ASSERT_EQ(r.open(path), 0);
+    ASSERT_TRUE(r.open(path));
     EXPECT_EQ(r.videoPid(), 0x1000);
     EXPECT_EQ(r.startPts(), desc.ptsBase);
     EXPECT_EQ(r.lastSequence().pts, lastSequencePts(w));
     // The 1080 reader finds no sequence on PID 0x0810 there.
     M2tReader r1080;
-    EXPECT_EQ(r1080.open(path), 6);
+    EXPECT_EQ(r1080.open(path).message, m2tFailureText(6));
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ TEST(Ac3Extract, FailureTexts) {
     const core::Status s = missing.build();
     EXPECT_FALSE(s);
     EXPECT_EQ(s.message, "Failed to open the input file:\r\n\r\n" + dir.file("none.mts"));
-    EXPECT_EQ(missing.openReason(), 1);
+    EXPECT_EQ(missing.inputError(), core::ErrorCode::kOpenFailed);
 
     gen::AvchdSpec desc;
     desc.frames = 60;
