@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     File file;
     if (!file.open(zorv::fuzz::memoryFile(data, size))) return 0;
     FrameIndex index;
-    zorv::core::Status error;
-    if (!buildAviIndex(file, index, error)) return 0;
+    if (!buildAviIndex(file, index)) return 0;
     if (index.frameSize == 0 || index.frameSize > 288000) __builtin_trap();
     const zorv::core::Status layout = checkFrameLayout(file, index);
     if (!layout.ok() && layout.message.empty() && layout.sysError == 0) __builtin_trap();

@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     File file;
     if (!file.open(zorv::fuzz::memoryFile(bytes.data(), bytes.size()))) return 0;
     FrameIndex index;
-    zorv::core::Status error;
-    if (buildRawDvIndex(file, index, error)) {
+    if (buildRawDvIndex(file, index)) {
         if (index.frameSize != 120000 && index.frameSize != 144000) __builtin_trap();
         if (static_cast<uint64_t>(index.frameCount()) * index.frameSize > bytes.size()) __builtin_trap();
     }

@@ -567,12 +567,12 @@ bool CMainDialog::openFile(const QString& qpath) {
     if (fileOpen()) closeFile();
 
     const media::Recognition rec = media::recognize(path);
-    if (rec.result == media::RecognizeResult::kOpenFailed) {
-        lastErrorReport(QString(kOpenFailedText).arg(qpath), rec.sysError);
+    if (rec.status.code == core::ErrorCode::kOpenFailed) {
+        lastErrorReport(QString(kOpenFailedText).arg(qpath), rec.status.sysError);
         return false;
     }
-    if (rec.result == media::RecognizeResult::kReadFailed || rec.result == media::RecognizeResult::kSizeFailed) {
-        lastErrorReport(QString(kReadFailedText).arg(qpath), rec.sysError);
+    if (!rec.ok() && rec.status.code != core::ErrorCode::kNotRecognised) {
+        lastErrorReport(QString(kReadFailedText).arg(qpath), rec.status.sysError);
         return false;
     }
     const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});

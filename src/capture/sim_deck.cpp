@@ -19,8 +19,8 @@ Status SimDeck::load(const std::string& path, const SimDeckOptions& options) {
     std::lock_guard<std::mutex> g(mutex_);
     options_ = options;
     if (!file_.open(path) || file_.frameCount() <= 0 || file_.frameSize() == 0)
-        return Status::failure(file_.lastError() == ErrorCode::kNone ? ErrorCode::kOpenFailed : file_.lastError(),
-                               "Could not find Capture Device", file_.sysError());
+        return Status::failure(core::callFaultOr(file_.lastError(), ErrorCode::kOpenFailed), "Could not find Capture Device",
+                               file_.sysError());
     tapeFrames_ = file_.frameCount();
     pal_ = file_.frameSize() >= 144000;
     frame_.assign(file_.frameSize(), 0);

@@ -67,18 +67,17 @@ void printError(std::string_view text) {
 
 bool openMedia(media::DvMediaFile& file, const std::string& path, bool dvOnly) {
     media::Recognition r = file.recognise(path);
-    switch (r.result) {
-    case media::RecognizeResult::kRecognized: break;
-    case media::RecognizeResult::kOpenFailed:
+    if (r.status.code == core::ErrorCode::kOpenFailed) {
         printError(formatMessage("Unable to open the requested file:\r\n\r\n%s", path));
         return false;
-    case media::RecognizeResult::kReadFailed:
-    case media::RecognizeResult::kSizeFailed:
-        printError(formatMessage("Unable to read the requested file:\r\n\r\n%s", path));
-        return false;
-    case media::RecognizeResult::kUnsupported:
+    }
+    if (r.status.code == core::ErrorCode::kNotRecognised) {
         printError(
             formatMessage("File is not a recognised DV AVI, Raw DV, HDV M2T or AVCHD MTS/M2TS format:\r\n\r\n%s", path));
+        return false;
+    }
+    if (!r.ok()) {
+        printError(formatMessage("Unable to read the requested file:\r\n\r\n%s", path));
         return false;
     }
     const bool dv = media::formatOf(r.type).isDv();

@@ -203,7 +203,7 @@ int cmdBurn(int argc, char** argv) {
 
     media::DvMediaFile probe;
     const media::Recognition r = probe.recognise(input);
-    if (r.error != core::ErrorCode::kNone) {
+    if (!r.ok() && r.status.code != core::ErrorCode::kNotRecognised) {
         printError("Could not read file - " + input);
         return 1;
     }

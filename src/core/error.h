@@ -20,7 +20,14 @@ enum class ErrorCode : int {
     kIncomplete = 23,     // the run stopped before the end of its input
     kNoAudio = 24,        // the input has no sound to take
     kNotRecognised = 25,  // the file is not of the reader's kind, or lacks what the reader needs of it
+    kNoIndex = 26,        // a DV file whose frames could not be indexed (no usable AVI index, no Raw DV frames)
 };
+
+// The code of a failed call (open, read, memory, ...), or otherwise when there was none: the file was
+// read and is not what the reader takes (kNotRecognised, kNoIndex), or nothing failed (kNone).
+constexpr ErrorCode callFaultOr(ErrorCode code, ErrorCode otherwise) {
+    return code == ErrorCode::kNone || code == ErrorCode::kNotRecognised || code == ErrorCode::kNoIndex ? otherwise : code;
+}
 
 // What a run passed over that the user should know of even when it succeeded.
 enum class WarningKind : int {

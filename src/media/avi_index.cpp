@@ -216,26 +216,24 @@ size_t AviIndexer::frameSizeAt(uint64_t pos, uint32_t sizeField) {
 
 }  // namespace
 
-bool buildAviIndex(const File& file, FrameIndex& index, core::Status& error) {
+core::Status buildAviIndex(const File& file, FrameIndex& index) {
     index.clear();
-    error = core::Status::success();
     const int64_t size = file.size();
-    if (size < 0) {
-        error = core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
-        return false;
-    }
+    if (size < 0) return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
+    core::Status error;
     bool ok = false;
     try {
         AviIndexer indexer(file, size, index);
         ok = indexer.run(error);
         if (ok) index.readBufferSize = largestFrameSpan(index.entries, size);
         if (!ok && error.ok()) error = indexer.refusal();
+        if (!ok && error.ok()) error = core::Status::failure(core::ErrorCode::kNoIndex);
     } catch (const std::bad_alloc&) {
         error = core::Status::failure(core::ErrorCode::kOutOfMemory);
         ok = false;
     }
     if (!ok) index.clear();
-    return ok;
+    return error;
 }
 
 }  // namespace zorv::media

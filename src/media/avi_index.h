@@ -7,11 +7,12 @@
 
 namespace zorv::media {
 
-// Builds the index of an open AVI file. Returns true on success. On failure the index is cleared and
-// error holds the reason: kReadFailed (failed seek or short read, with errno), kOutOfMemory, or kNone
-// when the file simply has no usable index (no idx1 or indx, or frame data that cannot be found).
+// Builds the index of an open AVI file. On failure the index is cleared and the status holds the
+// reason: kReadFailed (failed seek or short read, with errno; or a first frame of no DV size, with
+// the system's text), kOutOfMemory, or kNoIndex when the file simply has no usable index (no idx1 or
+// indx, or frame data that cannot be found).
 // Hostile files are handled: sizes are capped by the file size, nested indexes are visited once each
 // and at most a few levels deep.
-bool buildAviIndex(const File& file, FrameIndex& index, core::Status& error);
+core::Status buildAviIndex(const File& file, FrameIndex& index);
 
 }  // namespace zorv::media

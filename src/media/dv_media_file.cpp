@@ -52,22 +52,22 @@ void DvMediaFile::setError(core::ErrorCode code, int sys, std::string message) {
 
 Recognition DvMediaFile::recognise(const std::string& path) {
     Recognition r = media::recognize(path);
-    setError(r.error, r.sysError);
+    setError(r.status.code, r.status.sysError);
     return r;
 }
 
-bool DvMediaFile::open(const std::string& path) {
+core::Status DvMediaFile::open(const std::string& path) {
     close();
     clearError();
     if (!file_.open(path, File::Mode::kRead)) {
         setError(core::ErrorCode::kOpenFailed, file_.sysError());
-        return false;
+        return status();
     }
     const Recognition r = media::recognize(file_);
     if (!r.ok()) {
-        setError(r.error, r.sysError);
+        setError(r.status.code, r.status.sysError);
         file_.close();
-        return false;
+        return status();
     }
     path_ = path;
     type_ = r.type;
@@ -75,13 +75,14 @@ bool DvMediaFile::open(const std::string& path) {
     tsPacketSize_ = r.tsPacketSize;
     tsStart_ = r.tsStart;
     fileSize_ = r.fileSize;
-    if (isDvType(type_) && !buildIndex()) {
-        const core::Status keep = status();
-        close();
-        setError(keep.code, keep.sysError, keep.message);
-        return false;
+    if (isDvType(type_)) {
+        if (core::Status built = buildIndex(); !built) {
+            close();
+            setError(built.code, built.sysError, built.message);
+            return built;
+        }
     }
-    return true;
+    return core::Status::success();
 }
 
 void DvMediaFile::close() {
@@ -104,19 +105,19 @@ void DvMediaFile::close() {
     scanned_ = false;
 }
 
-bool DvMediaFile::buildIndex() {
-    if (indexed()) return true;
+core::Status DvMediaFile::buildIndex() {
+    if (indexed()) return core::Status::success();
     if (!file_.isOpen() || !isDvType(type_)) {
         setError(core::ErrorCode::kReadFailed);
-        return false;
+        return status();
     }
-    core::Status err;
-    const bool ok = isAviType(type_) ? buildAviIndex(file_, index_, err) : buildRawDvIndex(file_, index_, err);
-    if (!ok) {
-        setError(err.code, err.sysError, err.message);
-        return false;
+    const core::Status built = isAviType(type_) ? buildAviIndex(file_, index_) : buildRawDvIndex(file_, index_);
+    if (!built) {
+        setError(built.code, built.sysError, built.message);
+        return built;
     }
-    return ensureFrameBuffer();
+    if (!ensureFrameBuffer()) return status();
+    return core::Status::success();
 }
 
 bool DvMediaFile::ensureFrameBuffer() {

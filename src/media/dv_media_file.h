@@ -48,7 +48,9 @@ public:
     Recognition recognise(const std::string& path);
     // Recognises and opens the file; DV types are indexed. Any earlier file is closed first. Files of
     // the other recognised types stay open (for the chunk and reel-name services) with no frames.
-    bool open(const std::string& path);
+    // Fails with recognition's status (kNotRecognised for a file of no supported type) or the index's
+    // (kNoIndex when a DV file's frames cannot be found); lastError() follows.
+    core::Status open(const std::string& path);
     // Releases the handle, the index and the scene sets; the object is empty again.
     void close();
 
@@ -63,7 +65,7 @@ public:
     const File& file() const { return file_; }
 
     // Builds the frame index when it is empty (done by open for DV types).
-    bool buildIndex();
+    core::Status buildIndex();
     bool indexed() const { return !index_.entries.empty(); }
     int64_t frameCount() const { return index_.frameCount(); }
     int64_t nonEmptyFrames() const { return index_.nonEmptyFrames; }

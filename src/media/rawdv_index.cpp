@@ -18,29 +18,21 @@ bool nextFrameFollows(const uint8_t* b) {
 
 }  // namespace
 
-bool buildRawDvIndex(const File& file, FrameIndex& index, core::Status& error) {
+core::Status buildRawDvIndex(const File& file, FrameIndex& index) {
     using namespace core::dv;
     index.clear();
-    error = core::Status::success();
     const int64_t size = file.size();
-    if (size < 0) {
-        error = core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
-        return false;
-    }
-    if (size < static_cast<int64_t>(kFrameSize525)) return false;
+    if (size < 0) return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
+    if (size < static_cast<int64_t>(kFrameSize525)) return core::Status::failure(core::ErrorCode::kNoIndex);
 
     size_t frameSize = kFrameSize525;
     if (size >= static_cast<int64_t>(kFrameSize625)) {
         std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[kFrameSize625]);
-        if (!buf) {
-            error = core::Status::failure(core::ErrorCode::kOutOfMemory);
-            return false;
-        }
-        if (!file.readExact(0, buf.get(), kFrameSize625)) {
-            error = core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
-            return false;
-        }
-        if (!isRawDvStart(buf.get(), kFrameSize625) || !nextFrameFollows(buf.get() + kFrameSize525)) return false;
+        if (!buf) return core::Status::failure(core::ErrorCode::kOutOfMemory);
+        if (!file.readExact(0, buf.get(), kFrameSize625))
+            return core::Status::failure(core::ErrorCode::kReadFailed, {}, file.sysError());
+        if (!isRawDvStart(buf.get(), kFrameSize625) || !nextFrameFollows(buf.get() + kFrameSize525))
+            return core::Status::failure(core::ErrorCode::kNoIndex);
         // Sequence number 10 at byte 120000 means the first frame goes on: 12 sequences.
         if ((buf[kFrameSize525 + 1] >> 4) == 0xA || (buf[kFrameSize525 + 81] >> 4) == 0xA) frameSize = kFrameSize625;
     }
@@ -50,8 +42,7 @@ bool buildRawDvIndex(const File& file, FrameIndex& index, core::Status& error) {
         index.entries.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
         index.clear();
-        error = core::Status::failure(core::ErrorCode::kOutOfMemory);
-        return false;
+        return core::Status::failure(core::ErrorCode::kOutOfMemory);
     }
     for (int64_t k = 0; k < count; ++k)
         index.entries[static_cast<size_t>(k)] =
@@ -59,7 +50,7 @@ bool buildRawDvIndex(const File& file, FrameIndex& index, core::Status& error) {
     index.nonEmptyFrames = count;
     index.frameSize = frameSize;
     index.readBufferSize = static_cast<int64_t>(frameSize);
-    return true;
+    return core::Status::success();
 }
 
 }  // namespace zorv::media

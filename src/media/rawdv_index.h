@@ -7,8 +7,8 @@
 
 namespace zorv::media {
 
-// Builds the index of an open Raw DV file. Fails with error kNone for a file too short to hold a
-// frame or whose first frame's block IDs do not match; kReadFailed when a read fails.
-bool buildRawDvIndex(const File& file, FrameIndex& index, core::Status& error);
+// Builds the index of an open Raw DV file. Fails with kNoIndex for a file too short to hold a frame
+// or whose first frame's block IDs do not match; kReadFailed when a read fails.
+core::Status buildRawDvIndex(const File& file, FrameIndex& index);
 
 }  // namespace zorv::media

@@ -41,11 +41,9 @@ bool findCode(const uint8_t* p, size_t from, size_t limit, const uint8_t* code, 
 uint16_t packetPid(const uint8_t* p) { return static_cast<uint16_t>(((p[1] & 0x1F) << 8) | p[2]); }
 bool payloadUnitStart(const uint8_t* p) { return (p[1] & 0x40) != 0; }
 
-Recognition fail(Recognition r, RecognizeResult result, core::ErrorCode code, int sys) {
-    r.result = result;
+Recognition fail(Recognition r, core::ErrorCode code, int sys) {
+    r.status = core::Status::failure(code, {}, sys);
     r.type = FileType::kUnknown;
-    r.error = code;
-    r.sysError = sys;
     return r;
 }
 
@@ -133,33 +131,32 @@ bool isModStart(const uint8_t* buf, size_t n) {
 
 Recognition recognize(const std::string& path) {
     File file;
-    if (!file.open(path, File::Mode::kRead))
-        return fail({}, RecognizeResult::kOpenFailed, core::ErrorCode::kOpenFailed, file.sysError());
+    if (!file.open(path, File::Mode::kRead)) return fail({}, core::ErrorCode::kOpenFailed, file.sysError());
     return recognize(file);
 }
 
 Recognition recognize(const File& file) {
     Recognition r;
-    if (!file.isOpen()) return fail(r, RecognizeResult::kOpenFailed, core::ErrorCode::kOpenFailed, 0);
+    if (!file.isOpen()) return fail(r, core::ErrorCode::kOpenFailed, 0);
     const int64_t size = file.size();
-    if (size < 0) return fail(r, RecognizeResult::kSizeFailed, core::ErrorCode::kReadFailed, file.sysError());
+    if (size < 0) return fail(r, core::ErrorCode::kReadFailed, file.sysError());
     r.fileSize = size;
 
     uint8_t head[kAviHeaderBytes];
     const int64_t got = file.readAt(0, head, sizeof head);
     if (got != static_cast<int64_t>(sizeof head))
-        return fail(r, RecognizeResult::kReadFailed, core::ErrorCode::kReadFailed, got < 0 ? file.sysError() : 0);
+        return fail(r, core::ErrorCode::kReadFailed, got < 0 ? file.sysError() : 0);
 
     ProbeContext ctx(file, size, head);
     for (const FormatDescriptor* d : formatTable()) {
         switch (d->probe(ctx, r)) {
         case ProbeVerdict::kNotMine: continue;
         case ProbeVerdict::kMine:
-            r.result = RecognizeResult::kRecognized;
+            r.status = core::Status::success();
             r.type = d->type;
             return r;
         case ProbeVerdict::kRefused: return r;
-        case ProbeVerdict::kFailed: return fail(r, r.result, r.error, r.sysError);
+        case ProbeVerdict::kFailed: return fail(r, r.status.code, r.status.sysError);
         }
     }
     return r;

@@ -12,26 +12,18 @@
 
 namespace zorv::media {
 
-// Result numbers of recognition.
-enum class RecognizeResult : int {
-    kRecognized = 0,
-    kOpenFailed = 1,   // the file could not be opened
-    kReadFailed = 2,   // a read failed, or the file is shorter than the AVI headers
-    kSizeFailed = 3,   // the file size could not be read
-    kUnsupported = 4,  // a readable file of no supported format
-};
-
+// What recognition found. status: success, kOpenFailed (the file could not be opened), kReadFailed
+// (a read failed, the size could not be read, or the file is shorter than the AVI headers; errno in
+// sysError), kOutOfMemory, or kNotRecognised (a readable file of no supported format).
 struct Recognition {
-    RecognizeResult result = RecognizeResult::kUnsupported;
+    core::Status status = core::Status::failure(core::ErrorCode::kNotRecognised);
     FileType type = FileType::kUnknown;
     uint32_t fourcc = 0;   // video FourCC as stored ("dvsd", "CDVC", ...; four spaces for TS/MOD)
     int tsPacketSize = 0;  // 188 or 192 (or what the search found) for HDV and AVCHD
     int64_t tsStart = 0;   // offset of the first sync byte
     int64_t fileSize = 0;
-    core::ErrorCode error = core::ErrorCode::kNone;
-    int sysError = 0;
 
-    bool ok() const { return result == RecognizeResult::kRecognized; }
+    bool ok() const { return status.ok(); }
 };
 
 Recognition recognize(const std::string& path);

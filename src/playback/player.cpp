@@ -243,9 +243,9 @@ core::Status Player::open(const std::string& path, const PlayerConfig& config) {
     p.lastError.clear();
     const media::Recognition rec = media::recognize(path);
     if (!rec.ok()) {
-        if (rec.result == media::RecognizeResult::kOpenFailed)
+        if (rec.status.code == core::ErrorCode::kOpenFailed)
             return p.fail(core::ErrorCode::kOpenFailed, "Unable to open the requested file:\r\n\r\n" + path);
-        if (rec.result != media::RecognizeResult::kUnsupported)
+        if (rec.status.code != core::ErrorCode::kNotRecognised)
             return p.fail(core::ErrorCode::kReadFailed, "Unable to read the requested file:\r\n\r\n" + path);
         return p.fail(core::ErrorCode::kOpenFailed, media::playRefusalText(media::formatOf(media::FileType{}), path));
     }

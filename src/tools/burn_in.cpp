@@ -356,11 +356,10 @@ Status DvBurnInJob::build() {
         if (Status s = out_.begin(settings_.output, {settings_.overwrite, {input_}}); !s) return s;
     }
     media::DvMediaFile& f = impl_->file;
-    if (!f.open(input_)) {
-        const Status s = f.status();
+    if (const Status s = f.open(input_); !s) {
         readFailedUnnamed_ = s.message.empty();
-        return Status::failure(s.code == ErrorCode::kNone ? ErrorCode::kOpenFailed : s.code,
-                               "Could not read file - " + s.message, s.sysError);
+        return Status::failure(core::callFaultOr(s.code, ErrorCode::kOpenFailed), "Could not read file - " + s.message,
+                               s.sysError);
     }
     if (!media::formatOf(f.fileType()).has(media::format_tool::kBurnIn) || !media::formatOf(f.fileType()).isDv())
         return Status::failure(ErrorCode::kOpenFailed, "Could not read file - only DV AVI files can be burnt in");

@@ -40,15 +40,10 @@ void DvTimestampFixer::restamp(int64_t& start, int64_t& stop) {
 
 Status DvFrameSource::open(const std::string& path, bool joinAudio) {
     close();
-    if (!file_.open(path)) {
-        Status s = file_.status();
-        if (s.ok()) {
-            // No error of its own: the file is of no known type, or an AVI without a usable index.
-            s.code = ErrorCode::kOpenFailed;
-            s.message = media::recognize(path).result == media::RecognizeResult::kUnsupported
-                            ? kNotRecognisedFile
-                            : "Unable to index the AVI file";
-        }
+    if (Status s = file_.open(path); !s) {
+        // The file is of no known type, or a DV file without a usable index.
+        if (s.code == ErrorCode::kNotRecognised) return Status::failure(ErrorCode::kOpenFailed, kNotRecognisedFile);
+        if (s.code == ErrorCode::kNoIndex) return Status::failure(ErrorCode::kOpenFailed, "Unable to index the AVI file");
         return s;
     }
     auto t = file_.fileType();

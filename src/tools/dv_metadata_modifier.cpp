@@ -98,12 +98,12 @@ bool DvMetadataModifier::open() {
         if (!status_) return false;
     }
     const media::Recognition r = media_.recognise(inputPath_);
-    if (r.result == media::RecognizeResult::kUnsupported) {
+    if (r.status.code == ErrorCode::kNotRecognised) {
         fail(ErrorCode::kReadFailed, kModifyTypeNotSupported);
         return false;
     }
     if (!r.ok()) {
-        fail(mapMediaError(r.error == ErrorCode::kNone ? ErrorCode::kOpenFailed : r.error), kModifyOpenFailed, r.sysError);
+        fail(mapMediaError(r.status.code), kModifyOpenFailed, r.status.sysError);
         return false;
     }
     if (!media::isAviType(r.type)) {

@@ -23,7 +23,7 @@ core::Status openExportFiles(const std::string& inPath, const std::string& outPa
     if (core::Status st = out.open(outPath, inPath, overwrite); !st) return st;
     if (!source.open(inPath)) {
         core::Status st = source.status();
-        if (st.ok()) st.code = core::ErrorCode::kOpenFailed;
+        st.code = core::callFaultOr(st.code, core::ErrorCode::kOpenFailed);
         if (st.message.empty()) st.message = "Failed to open the input file";
         return st;
     }

@@ -7,14 +7,13 @@ namespace zorv::tools {
 core::Status readRecordingStart(const std::string& path, StartDateTime& out) {
     media::DvMediaFile media;
     const media::Recognition r = media.recognise(path);
-    if (r.result == media::RecognizeResult::kUnsupported)
+    if (r.status.code == core::ErrorCode::kNotRecognised)
         return core::Status::failure(core::ErrorCode::kReadFailed, kStartTypeNotSupported);
-    if (!r.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, kStartOpenFailed, r.sysError);
+    if (!r.ok()) return core::Status::failure(core::ErrorCode::kOpenFailed, kStartOpenFailed, r.status.sysError);
     if (!media::isDvType(r.type)) return core::Status::failure(core::ErrorCode::kReadFailed, kStartTypeNotSupported);
     if (!media.open(path))
-        return core::Status::failure(
-            media.lastError() == core::ErrorCode::kNone ? core::ErrorCode::kReadFailed : media.lastError(), kStartOpenFailed,
-            media.sysError());
+        return core::Status::failure(core::callFaultOr(media.lastError(), core::ErrorCode::kReadFailed), kStartOpenFailed,
+                                     media.sysError());
     int64_t first = 0;
     while (first < media.frameCount() && media.frameDataPosition(first) < 0) ++first;
     media::DvMediaFile::RecordingDateTime dt;

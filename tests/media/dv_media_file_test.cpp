@@ -103,7 +103,7 @@ TEST(DvMediaFileOpen, FailuresLeaveTheObjectEmpty) {
 
     writeBytes(dir.file("text.txt"), Bytes(5000, 'a'));
     EXPECT_FALSE(f.open(dir.file("text.txt")));
-    EXPECT_EQ(f.lastError(), core::ErrorCode::kNone);
+    EXPECT_EQ(f.lastError(), core::ErrorCode::kNotRecognised);
     EXPECT_FALSE(f.isOpen());
     EXPECT_EQ(f.frameCount(), 0);
 }

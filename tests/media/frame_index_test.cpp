@@ -99,7 +99,8 @@ bool indexOf(const TempDir& dir, const Bytes& bytes, FrameIndex& index, core::St
     writeBytes(path, bytes);
     File file;
     EXPECT_TRUE(file.open(path));
-    return buildAviIndex(file, index, err);
+    err = buildAviIndex(file, index);
+    return err.ok();
 }
 
 TEST(AviIndex, DamagedLegacyIndex) {
@@ -118,7 +119,7 @@ TEST(AviIndex, DamagedLegacyIndex) {
     ASSERT_NE(idx1, std::string::npos);
     for (size_t e = idx1 + 8; e + 16 <= bad.size(); e += 16) put32(bad, e + 8, 0x7FFFFF00u);
     EXPECT_FALSE(indexOf(dir, bad, index, err));
-    EXPECT_EQ(err.code, core::ErrorCode::kNone);
+    EXPECT_EQ(err.code, core::ErrorCode::kNoIndex);
     EXPECT_EQ(index.frameCount(), 0);
 
     // No entry whose FourCC starts with "00".
@@ -164,7 +165,7 @@ TEST(AviIndex, HostileOpenDmlIndexes) {
     // An absurd entry count is capped by the chunk and the file.
     bad = good;
     put32(bad, indx + 8 + 4, 0xFFFFFFFFu);
-    EXPECT_TRUE(indexOf(dir, bad, index, err) || err.code == core::ErrorCode::kNone);
+    EXPECT_TRUE(indexOf(dir, bad, index, err) || err.code == core::ErrorCode::kNoIndex);
 
     // A standard index with an absurd entry count and a base past the end of the file: indexed, but
     // no frame can be read there.
@@ -228,7 +229,8 @@ TEST(RawDvIndex, FrameSizeFromTheSequenceNumber) {
     bytes.resize(bytes.size() + 1000, 0);  // a partial frame at the end is not counted
     writeBytes(dir.file("pal.dv"), bytes);
     ASSERT_TRUE(file.open(dir.file("pal.dv")));
-    ASSERT_TRUE(buildRawDvIndex(file, index, err));
+    err = buildRawDvIndex(file, index);
+    ASSERT_TRUE(err);
     EXPECT_EQ(index.frameSize, 144000u);
     EXPECT_EQ(index.frameCount(), 3);
     EXPECT_EQ(index.entries[2].offset, 288000u);
@@ -236,7 +238,8 @@ TEST(RawDvIndex, FrameSizeFromTheSequenceNumber) {
     const Bytes ntsc = DvFrame(false).bytes();
     writeRawDv(dir.file("ntsc.dv"), {ntsc, ntsc});
     ASSERT_TRUE(file.open(dir.file("ntsc.dv")));
-    ASSERT_TRUE(buildRawDvIndex(file, index, err));
+    err = buildRawDvIndex(file, index);
+    ASSERT_TRUE(err);
     EXPECT_EQ(index.frameSize, 120000u);
     EXPECT_EQ(index.frameCount(), 2);
 
@@ -245,7 +248,8 @@ TEST(RawDvIndex, FrameSizeFromTheSequenceNumber) {
     one.resize(130000, 0);
     writeBytes(dir.file("one.dv"), one);
     ASSERT_TRUE(file.open(dir.file("one.dv")));
-    ASSERT_TRUE(buildRawDvIndex(file, index, err));
+    err = buildRawDvIndex(file, index);
+    ASSERT_TRUE(err);
     EXPECT_EQ(index.frameCount(), 1);
 
     // Garbage after the first 525/60 frame: refused without an error code.
@@ -253,12 +257,14 @@ TEST(RawDvIndex, FrameSizeFromTheSequenceNumber) {
     junk.resize(250000, 0x55);
     writeBytes(dir.file("junk.dv"), junk);
     ASSERT_TRUE(file.open(dir.file("junk.dv")));
-    EXPECT_FALSE(buildRawDvIndex(file, index, err));
-    EXPECT_EQ(err.code, core::ErrorCode::kNone);
+    err = buildRawDvIndex(file, index);
+    EXPECT_FALSE(err);
+    EXPECT_EQ(err.code, core::ErrorCode::kNoIndex);
 
     writeBytes(dir.file("tiny.dv"), Bytes(ntsc.begin(), ntsc.begin() + 119999));
     ASSERT_TRUE(file.open(dir.file("tiny.dv")));
-    EXPECT_FALSE(buildRawDvIndex(file, index, err));
+    err = buildRawDvIndex(file, index);
+    EXPECT_FALSE(err);
 }
 
 }  // namespace

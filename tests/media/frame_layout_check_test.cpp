@@ -21,8 +21,7 @@ TEST(FrameLayoutCheck, NamesTheFirstFrameAWriterCouldNotTrust) {
     File file;
     ASSERT_TRUE(file.open(dir.file("four.avi")));
     FrameIndex good;
-    core::Status err;
-    ASSERT_TRUE(buildAviIndex(file, good, err));
+    ASSERT_TRUE(buildAviIndex(file, good));
     const uint64_t size = static_cast<uint64_t>(file.size());
 
     struct Case {

@@ -43,10 +43,9 @@ TEST_P(GenReadBack, RecognisedAndIndexedFrameByFrame) {
     media::File f;
     ASSERT_TRUE(f.open(file.string()));
     media::FrameIndex index;
-    core::Status err;
-    bool built =
-        c.container == Container::RawDv ? media::buildRawDvIndex(f, index, err) : media::buildAviIndex(f, index, err);
-    ASSERT_TRUE(built) << err.message;
+    const core::Status built =
+        c.container == Container::RawDv ? media::buildRawDvIndex(f, index) : media::buildAviIndex(f, index);
+    ASSERT_TRUE(built) << built.message;
     EXPECT_EQ(index.frameSize, desc.frameSize());
     ASSERT_EQ(index.frameCount(), 24);
     EXPECT_EQ(index.nonEmptyFrames, 24 - static_cast<int64_t>(desc.dropped.size()));

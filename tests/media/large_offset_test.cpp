@@ -102,7 +102,8 @@ TEST_F(LargeOffsets, OpenDmlIndexWithBaseOffsetPastFourGiB) {
     ASSERT_TRUE(file.open(path));
     FrameIndex index;
     core::Status error;
-    ASSERT_TRUE(buildAviIndex(file, index, error)) << error.message;
+    error = buildAviIndex(file, index);
+    ASSERT_TRUE(error) << error.message;
     ASSERT_EQ(index.frameCount(), 3);
     EXPECT_EQ(index.frameSize, 120000u);
     EXPECT_EQ(index.entries[0].offset, base + 8);

@@ -81,9 +81,9 @@ TEST(Recognize, AviHeaders) {
         SCOPED_TRACE(std::string(c.type) + "/" + c.handler + "/" + c.compression);
         EXPECT_EQ(r.type, c.expect);
         if (c.expect == FileType::kUnknown) {
-            EXPECT_EQ(r.result, RecognizeResult::kUnsupported);
+            EXPECT_EQ(r.status.code, core::ErrorCode::kNotRecognised);
         } else {
-            EXPECT_EQ(r.result, RecognizeResult::kRecognized);
+            EXPECT_EQ(r.status.code, core::ErrorCode::kNone);
             EXPECT_EQ(fourccText(r.fourcc), c.fourcc);
         }
     }
@@ -93,29 +93,26 @@ TEST(Recognize, ShortAndMissingFiles) {
     TempDir dir;
     writeBytes(dir.file("short"), Bytes(163, 0));
     Recognition r = recognize(dir.file("short"));
-    EXPECT_EQ(r.result, RecognizeResult::kReadFailed);
-    EXPECT_EQ(r.error, core::ErrorCode::kReadFailed);
+    EXPECT_EQ(r.status.code, core::ErrorCode::kReadFailed);
 
     // A "vids" header cut before its stream format.
     Bytes cut = aviHeader("vids", "dvsd", "dvsd");
     cut.resize(180);
     writeBytes(dir.file("cut"), cut);
-    EXPECT_EQ(recognize(dir.file("cut")).result, RecognizeResult::kReadFailed);
+    EXPECT_EQ(recognize(dir.file("cut")).status.code, core::ErrorCode::kReadFailed);
 
     r = recognize(dir.file("missing"));
-    EXPECT_EQ(r.result, RecognizeResult::kOpenFailed);
-    EXPECT_EQ(r.error, core::ErrorCode::kOpenFailed);
-    EXPECT_NE(r.sysError, 0);
+    EXPECT_EQ(r.status.code, core::ErrorCode::kOpenFailed);
+    EXPECT_NE(r.status.sysError, 0);
 
     // A RIFF that is not AVI, and plain zeros, are readable but unsupported.
     Bytes wave = aviHeader("iavs", "dvsd", "dvsd");
     std::memcpy(&wave[8], "WAVE", 4);
     writeBytes(dir.file("wave"), wave);
-    EXPECT_EQ(recognize(dir.file("wave")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("wave")).status.code, core::ErrorCode::kNotRecognised);
     writeBytes(dir.file("zeros"), Bytes(200000, 0));
     r = recognize(dir.file("zeros"));
-    EXPECT_EQ(r.result, RecognizeResult::kUnsupported);
-    EXPECT_EQ(r.error, core::ErrorCode::kNone);
+    EXPECT_EQ(r.status.code, core::ErrorCode::kNotRecognised);
 }
 
 TEST(Recognize, RawDvNeedsBlockIdsAndSize) {
@@ -129,14 +126,14 @@ TEST(Recognize, RawDvNeedsBlockIdsAndSize) {
     // 100000 bytes of the same frame: below the smallest frame.
     Bytes small(frames[0].begin(), frames[0].begin() + 100000);
     writeBytes(dir.file("small.dv"), small);
-    EXPECT_EQ(recognize(dir.file("small.dv")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("small.dv")).status.code, core::ErrorCode::kNotRecognised);
 
     // A wrong ID in sequence 6 fails the test.
     Bytes bad = frames[0];
     bad[72161] = 0x07;
     bad.insert(bad.end(), frames[1].begin(), frames[1].end());
     writeBytes(dir.file("bad.dv"), bad);
-    EXPECT_EQ(recognize(dir.file("bad.dv")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("bad.dv")).status.code, core::ErrorCode::kNotRecognised);
 
     DvFrame ntsc(false);
     writeRawDv(dir.file("ntsc.dv"), {ntsc.bytes()});
@@ -188,11 +185,11 @@ TEST(Recognize, HdvByPidsAndSequenceHeader) {
     // Without DTS the video packet does not count.
     std::vector<Bytes> noDts = {tsPacket(0x814), tsPacket(0xF02), pesPacket(0x810, false, {0x00, 0x00, 0x01, 0xB3})};
     writeBytes(dir.file("nodts.m2t"), tsStream(noDts, kTsTestBytes));
-    EXPECT_EQ(recognize(dir.file("nodts.m2t")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("nodts.m2t")).status.code, core::ErrorCode::kNotRecognised);
 
     // The HDV test needs the whole 3145616 bytes.
     writeBytes(dir.file("shorthdv.m2t"), tsStream(hdvPackets(0x810), kTsTestBytes - 188));
-    EXPECT_EQ(recognize(dir.file("shorthdv.m2t")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("shorthdv.m2t")).status.code, core::ErrorCode::kNotRecognised);
 
     // A broken sync byte on the way ends the walk before the needed packets.
     Bytes broken =
@@ -200,7 +197,7 @@ TEST(Recognize, HdvByPidsAndSequenceHeader) {
                  kTsTestBytes);
     broken[188 * 3] = 0x00;
     writeBytes(dir.file("broken.m2t"), broken);
-    EXPECT_EQ(recognize(dir.file("broken.m2t")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("broken.m2t")).status.code, core::ErrorCode::kNotRecognised);
 }
 
 TEST(Recognize, AvchdWith192BytePackets) {
@@ -214,11 +211,11 @@ TEST(Recognize, AvchdWith192BytePackets) {
 
     // Fewer than 376000 bytes read: not AVCHD.
     writeBytes(dir.file("small.mts"), tsStream(pk, 300000, 192));
-    EXPECT_EQ(recognize(dir.file("small.mts")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("small.mts")).status.code, core::ErrorCode::kNotRecognised);
 
     // No packet on PID 0x1100.
     writeBytes(dir.file("nopid.mts"), tsStream({pk[0]}, 400000, 192));
-    EXPECT_EQ(recognize(dir.file("nopid.mts")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("nopid.mts")).status.code, core::ErrorCode::kNotRecognised);
 }
 
 TEST(Recognize, ModProgramStream) {
@@ -231,7 +228,7 @@ TEST(Recognize, ModProgramStream) {
 
     mod.resize(65535);
     writeBytes(dir.file("short.mod"), mod);
-    EXPECT_EQ(recognize(dir.file("short.mod")).result, RecognizeResult::kUnsupported);
+    EXPECT_EQ(recognize(dir.file("short.mod")).status.code, core::ErrorCode::kNotRecognised);
 }
 
 }  // namespace

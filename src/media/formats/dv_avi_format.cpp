@@ -27,9 +27,7 @@ ProbeVerdict probeAviType2(ProbeContext& ctx, Recognition& r) {
     uint8_t format[48];
     const int64_t got = ctx.file().readAt(kAviHeaderBytes, format, sizeof format);
     if (got != static_cast<int64_t>(sizeof format)) {
-        r.result = RecognizeResult::kReadFailed;
-        r.error = core::ErrorCode::kReadFailed;
-        r.sysError = got < 0 ? ctx.file().sysError() : 0;
+        r.status = core::Status::failure(core::ErrorCode::kReadFailed, {}, got < 0 ? ctx.file().sysError() : 0);
         return ProbeVerdict::kFailed;
     }
     const uint8_t* code = format + (kFormatCodeAt - kAviHeaderBytes);

@@ -49,24 +49,19 @@ bool ProbeContext::start(Recognition& r, const uint8_t*& data, size_t& n) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(size_, static_cast<int64_t>(kTsTestBytes)));
         buf_ = new (std::nothrow) uint8_t[want];
         if (!buf_) {
-            r.error = core::ErrorCode::kOutOfMemory;
-            r.sysError = 0;
+            r.status = core::Status::failure(core::ErrorCode::kOutOfMemory);
         } else {
             const int64_t got = file_.readAt(0, buf_, want);
             if (got < 0) {
                 delete[] buf_;
                 buf_ = nullptr;
-                r.error = core::ErrorCode::kReadFailed;
-                r.sysError = file_.sysError();
+                r.status = core::Status::failure(core::ErrorCode::kReadFailed, {}, file_.sysError());
             } else {
                 n_ = static_cast<size_t>(got);
             }
         }
     }
-    if (!buf_) {
-        r.result = RecognizeResult::kReadFailed;
-        return false;
-    }
+    if (!buf_) return false;
     data = buf_;
     n = n_;
     return true;
