@@ -72,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CaptureSettings s;
     s.capturePath = (dir / "Cap.avi").string();
     s.reelName = (data[0] & 0x80) ? "Reel" : "";
-    s.trigger = 1 + data[0] % 4;
-    s.nameFormat = 1 + data[1] % 4;
+    s.trigger = static_cast<core::SplitTrigger>(1 + data[0] % 4);
+    s.nameFormat = static_cast<core::SplitNameFormat>(1 + data[1] % 4);
     s.timecodeThreshold = 1 + data[2] % 999;
     s.dateTimeThreshold = 1 + data[2] % 999;
     s.prerollSeconds = data[3] % 3;

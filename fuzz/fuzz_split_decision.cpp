@@ -11,7 +11,8 @@ using namespace zorv::tools;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4 || size > 4 * 144000) return 0;
     SplitRules rules;
-    rules.trigger = 1 + data[0] % 4;
+    const int trigger = 1 + data[0] % 4;
+    rules.trigger = static_cast<zorv::core::SplitTrigger>(trigger);
     rules.timecodeThreshold = 1 + data[1] % 999;
     rules.dateTimeThreshold = 1 + data[2] % 999;
     rules.prerollSeconds = data[3] % 11;
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 4;
     size -= 4;
     // Frames of 120000 or 144000 bytes while the input lasts; the rest as one short frame.
-    const size_t frameSize = (rules.trigger & 1) ? 120000 : 144000;
+    const size_t frameSize = (trigger & 1) ? 120000 : 144000;
     SplitDecider decider(rules);
     int64_t number = 1;
     while (size > 0) {
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SplitFrameInfo info = readSplitFrameInfo(data, n);
         SplitDecider::Verdict v = decider.step(info);
         if (v.startsFile) ++number;
-        for (int format = 1; format <= 4; ++format) (void)splitNameSuffix(format, number, info);
+        for (int format = 1; format <= 4; ++format) (void)splitNameSuffix(static_cast<SplitNameFormat>(format), number, info);
         data += n;
         size -= n;
     }
