@@ -152,45 +152,30 @@ int cmdFrame(int argc, char** argv) {
     const auto variant = core::TextVariant::MetadataWindow;
     int style = v.timecodeStyle;
 
-    FrameItem items[] = {
-        {"position", "Position", {}},
-        {"timecode", "Timecode", {}},
-        {"userBits", "User bits", {}},
-        {"recDate", "Rec date", {}},
-        {"recTime", "Rec time", {}},
-        {"shutter", "Shutter", {}},
-        {"iris", "Iris", {}},
-        {"gain", "Gain", {}},
-        {"exposure", "Exposure", {}},
-        {"whiteBalance", "White bal", {}},
-        {"focusDistance", "Focus dist", {}},
-        {"focusMode", "Focus mode", {}},
-        {"stabilizer", "Stabilizer", {}},
-        {"audio", "Audio", {}},
-    };
-    core::formatFramePosition(items[0].text, n, style, settings, variant);
-    core::formatTimecode(items[1].text, rec, style, settings, variant);
-    core::formatUserBits(items[2].text, rec, variant);
-    core::formatRecDate(items[3].text, rec, settings, variant);
-    core::formatRecTime(items[4].text, rec, variant);
+    FrameItems items;
+    core::formatFramePosition(items.add(FrameField::kPosition), n, style, settings, variant);
+    core::formatTimecode(items.add(FrameField::kTimecode), rec, style, settings, variant);
+    core::formatUserBits(items.add(FrameField::kUserBits), rec, variant);
+    core::formatRecDate(items.add(FrameField::kRecDate), rec, settings, variant);
+    core::formatRecTime(items.add(FrameField::kRecTime), rec, variant);
     core::ShutterFormatter shutter;
-    shutter.format(items[5].text, rec, style, file.linePeriod(), variant);
-    core::formatIris(items[6].text, rec, variant);
-    core::formatGain(items[7].text, rec, variant);
-    core::formatExposureMode(items[8].text, rec, variant);
-    core::formatWhiteBalance(items[9].text, rec, variant);
-    core::formatFocusDistance(items[10].text, rec, variant);
-    core::formatFocusMode(items[11].text, rec, variant);
-    core::formatStabilizer(items[12].text, rec, variant);
-    core::formatAudioMode(items[13].text, rec, variant);
+    shutter.format(items.add(FrameField::kShutter), rec, style, file.linePeriod(), variant);
+    core::formatIris(items.add(FrameField::kIris), rec, variant);
+    core::formatGain(items.add(FrameField::kGain), rec, variant);
+    core::formatExposureMode(items.add(FrameField::kExposure), rec, variant);
+    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), rec, variant);
+    core::formatFocusDistance(items.add(FrameField::kFocusDistance), rec, variant);
+    core::formatFocusMode(items.add(FrameField::kFocusMode), rec, variant);
+    core::formatStabilizer(items.add(FrameField::kStabilizer), rec, variant);
+    core::formatAudioMode(items.add(FrameField::kAudio), rec, variant);
 
     if (!json) {
         std::printf("Frame %" PRId64 " of %s\n", n, path.c_str());
-        printFrameItems(items);
+        items.print();
         return 0;
     }
     std::string out = frameJsonStart(path, n) + ",\"dropped\":false";
-    appendFrameItems(out, items);
+    items.appendJson(out);
     appendFramePacks(out, "packs", rec.packs);
     char dec[768];
     std::snprintf(dec, sizeof dec,

@@ -1,12 +1,44 @@
 #include "cli/frame_record.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "cli/cli_common.h"
 
 namespace zorv::cli {
 
 namespace {
+
+struct FieldName {
+    const char* key;    // JSON name
+    const char* label;  // text label
+};
+
+// By FrameField.
+const FieldName kFieldNames[] = {
+    {"position", "Position"},
+    {"frameType", "Frame type"},
+    {"timecode", "Timecode"},
+    {"userBits", "User bits"},
+    {"recDate", "Rec date"},
+    {"recTime", "Rec time"},
+    {"shutter", "Shutter"},
+    {"iris", "Iris"},
+    {"gain", "Gain"},
+    {"exposure", "Exposure"},
+    {"whiteBalance", "White bal"},
+    {"lighting", "Lighting"},
+    {"focusDistance", "Focus dist"},
+    {"focusMode", "Focus mode"},
+    {"stabilizer", "Stabilizer"},
+    {"audio", "Audio"},
+    {"latitude", "Latitude"},
+    {"longitude", "Longitude"},
+    {"altitude", "Altitude"},
+    {"speed", "Speed"},
+    {"track", "Track"},
+};
+static_assert(std::size(kFieldNames) == static_cast<size_t>(FrameField::kCount));
 
 void appendPack(std::string& out, bool& first, const std::array<uint8_t, 5>& p) {
     char buf[40];
@@ -23,8 +55,9 @@ void openBlock(std::string& out, const char* name) {
 
 }  // namespace
 
-void printFrameItems(std::span<const FrameItem> items) {
-    for (const auto& it : items) std::printf("  %-11s %s\n", it.label, it.text.c_str());
+void FrameItems::print() const {
+    for (size_t i = 0; i < kCount; ++i)
+        if (shown_[i]) std::printf("  %-11s %s\n", kFieldNames[i].label, text_[i].c_str());
 }
 
 std::string frameJsonStart(const std::string& path, int64_t n) {
@@ -34,13 +67,16 @@ std::string frameJsonStart(const std::string& path, int64_t n) {
     return out;
 }
 
-void appendFrameItems(std::string& out, std::span<const FrameItem> items) {
+void FrameItems::appendJson(std::string& out) const {
     openBlock(out, "items");
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i) out += ',';
-        jsonString(out, items[i].key);
+    bool first = true;
+    for (size_t i = 0; i < kCount; ++i) {
+        if (!shown_[i]) continue;
+        if (!first) out += ',';
+        first = false;
+        jsonString(out, kFieldNames[i].key);
         out += ':';
-        jsonString(out, items[i].text.view());
+        jsonString(out, text_[i].view());
     }
     out += '}';
 }

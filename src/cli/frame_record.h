@@ -13,19 +13,55 @@
 
 namespace zorv::cli {
 
-struct FrameItem {
-    const char* key;    // JSON name
-    const char* label;  // text label
-    core::TextBuf text;
+// Every item `zorv frame` can show, in the order it shows them; each kind of file fills those it has.
+enum class FrameField {
+    kPosition,
+    kFrameType,
+    kTimecode,
+    kUserBits,
+    kRecDate,
+    kRecTime,
+    kShutter,
+    kIris,
+    kGain,
+    kExposure,
+    kWhiteBalance,
+    kLighting,
+    kFocusDistance,
+    kFocusMode,
+    kStabilizer,
+    kAudio,
+    kLatitude,
+    kLongitude,
+    kAltitude,
+    kSpeed,
+    kTrack,
+    kCount
 };
 
-// "  label      text" lines on standard output.
-void printFrameItems(std::span<const FrameItem> items);
+// The items of one frame: the fields a kind of file adds, each with its text.
+class FrameItems {
+public:
+    // The text of the field, which is shown from now on.
+    core::TextBuf& add(FrameField f) {
+        const auto i = static_cast<size_t>(f);
+        shown_[i] = true;
+        return text_[i];
+    }
+
+    // "  label      text" lines on standard output.
+    void print() const;
+    // ,"items":{"key":"text",...}
+    void appendJson(std::string& out) const;
+
+private:
+    static constexpr size_t kCount = static_cast<size_t>(FrameField::kCount);
+    std::array<core::TextBuf, kCount> text_{};
+    std::array<bool, kCount> shown_{};
+};
 
 // {"file":PATH,"frame":N — the caller goes on with its fields and the blocks below, and closes it.
 std::string frameJsonStart(const std::string& path, int64_t n);
-// ,"items":{"key":"text",...}
-void appendFrameItems(std::string& out, std::span<const FrameItem> items);
 // ,"name":{"ID":"PC1 PC2 PC3 PC4",...} over the packs (or tags) in the given order, skipping those whose
 // ID is 0xFF; a metadata record's packs come in ID order.
 void appendFramePacks(std::string& out, const char* name, std::span<const std::array<uint8_t, 5>> packs);

@@ -195,50 +195,34 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
     const auto variant = core::TextVariant::Hdv;
     const core::DisplaySettings& settings = request.settings;
 
-    FrameItem items[] = {
-        {"position", "Position", {}},
-        {"frameType", "Frame type", {}},
-        {"timecode", "Timecode", {}},
-        {"userBits", "User bits", {}},
-        {"recDate", "Rec date", {}},
-        {"recTime", "Rec time", {}},
-        {"shutter", "Shutter", {}},
-        {"iris", "Iris", {}},
-        {"gain", "Gain", {}},
-        {"exposure", "Exposure", {}},
-        {"whiteBalance", "White bal", {}},
-        {"lighting", "Lighting", {}},
-        {"focusDistance", "Focus dist", {}},
-        {"focusMode", "Focus mode", {}},
-        {"stabilizer", "Stabilizer", {}},
-        {"audio", "Audio", {}},
-    };
-    core::formatFramePosition(items[0].text, n, style == 4 || style == 3 ? style : 2, settings, variant);
-    std::snprintf(items[1].text.s, sizeof items[1].text.s, "%c", pictureLetter(use.pictureCode));
-    core::formatHdvTimecode(items[2].text, timecode, style, settings);
-    core::formatUserBits(items[3].text, packs, variant);
-    core::formatRecDate(items[4].text, packs, settings, variant);
-    core::formatRecTime(items[5].text, packs, variant);
+    FrameItems items;
+    core::formatFramePosition(items.add(FrameField::kPosition), n, style == 4 || style == 3 ? style : 2, settings, variant);
+    core::TextBuf& frameType = items.add(FrameField::kFrameType);
+    std::snprintf(frameType.s, sizeof frameType.s, "%c", pictureLetter(use.pictureCode));
+    core::formatHdvTimecode(items.add(FrameField::kTimecode), timecode, style, settings);
+    core::formatUserBits(items.add(FrameField::kUserBits), packs, variant);
+    core::formatRecDate(items.add(FrameField::kRecDate), packs, settings, variant);
+    core::formatRecTime(items.add(FrameField::kRecTime), packs, variant);
     core::ShutterFormatter shutter;
-    shutter.format(items[6].text, packs, style, media::kHdShutterLinePeriod, variant);
-    core::formatIris(items[7].text, packs, variant);
-    core::formatGain(items[8].text, packs, variant);
-    core::formatExposureMode(items[9].text, packs, variant);
-    core::formatWhiteBalance(items[10].text, packs, variant);
-    core::formatWhiteBalanceLighting(items[11].text, packs);
-    core::formatFocusDistance(items[12].text, packs, variant);
-    core::formatFocusMode(items[13].text, packs, variant);
-    core::formatStabilizer(items[14].text, packs, variant);
-    core::formatAudioMode(items[15].text, packs, variant);
+    shutter.format(items.add(FrameField::kShutter), packs, style, media::kHdShutterLinePeriod, variant);
+    core::formatIris(items.add(FrameField::kIris), packs, variant);
+    core::formatGain(items.add(FrameField::kGain), packs, variant);
+    core::formatExposureMode(items.add(FrameField::kExposure), packs, variant);
+    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), packs, variant);
+    core::formatWhiteBalanceLighting(items.add(FrameField::kLighting), packs);
+    core::formatFocusDistance(items.add(FrameField::kFocusDistance), packs, variant);
+    core::formatFocusMode(items.add(FrameField::kFocusMode), packs, variant);
+    core::formatStabilizer(items.add(FrameField::kStabilizer), packs, variant);
+    core::formatAudioMode(items.add(FrameField::kAudio), packs, variant);
 
     if (!request.json) {
         std::printf("Picture %" PRId64 " of %s%s\n", n, path.c_str(), rec ? "" : " (no metadata)");
-        printFrameItems(items);
+        items.print();
         return 0;
     }
     std::string out =
         frameJsonStart(path, n) + ",\"time\":" + std::to_string(t) + ",\"metadata\":" + (rec ? "true" : "false");
-    appendFrameItems(out, items);
+    items.appendJson(out);
     appendFramePacks(out, "packs", packs.packs);
     char tail[160];
     std::snprintf(tail, sizeof tail, ",\"timecodeStyle\":%d,\"timecodeFrames\":%" PRId64 ",\"pictureCode\":%d}", style,

@@ -132,56 +132,37 @@ int avchdFrame(const std::string& path, const FrameRequest& request) {
     const int style = timecodeStyle(reader.sps());
     const auto variant = core::TextVariant::Avchd;
     const core::DisplaySettings& settings = request.settings;
-    FrameItem items[] = {
-        {"position", "Position", {}},
-        {"timecode", "Timecode", {}},
-        {"userBits", "User bits", {}},
-        {"recDate", "Rec date", {}},
-        {"recTime", "Rec time", {}},
-        {"shutter", "Shutter", {}},
-        {"iris", "Iris", {}},
-        {"gain", "Gain", {}},
-        {"exposure", "Exposure", {}},
-        {"whiteBalance", "White bal", {}},
-        {"focusDistance", "Focus dist", {}},
-        {"focusMode", "Focus mode", {}},
-        {"stabilizer", "Stabilizer", {}},
-        {"latitude", "Latitude", {}},
-        {"longitude", "Longitude", {}},
-        {"altitude", "Altitude", {}},
-        {"speed", "Speed", {}},
-        {"track", "Track", {}},
-    };
-    core::formatAvchdPosition(items[0].text, pic.pts - reader.startPts(), pic.rec.pictureType);
-    core::formatTimecode(items[1].text, table, style, settings, variant);
-    core::formatUserBits(items[2].text, table, variant);
-    core::formatRecDate(items[3].text, table, settings, variant);
-    core::formatRecTime(items[4].text, table, variant);
+    FrameItems items;
+    core::formatAvchdPosition(items.add(FrameField::kPosition), pic.pts - reader.startPts(), pic.rec.pictureType);
+    core::formatTimecode(items.add(FrameField::kTimecode), table, style, settings, variant);
+    core::formatUserBits(items.add(FrameField::kUserBits), table, variant);
+    core::formatRecDate(items.add(FrameField::kRecDate), table, settings, variant);
+    core::formatRecTime(items.add(FrameField::kRecTime), table, variant);
     core::ShutterFormatter shutter;
-    shutter.format(items[5].text, table, style, media::kHdShutterLinePeriod, variant);
-    core::formatIris(items[6].text, table, variant);
-    core::formatGain(items[7].text, table, variant);
-    core::formatExposureMode(items[8].text, table, variant);
-    core::formatWhiteBalance(items[9].text, table, variant);
-    core::formatFocusDistance(items[10].text, table, variant);
-    core::formatFocusMode(items[11].text, table, variant);
-    core::formatStabilizer(items[12].text, table, variant);
-    core::formatLatitude(items[13].text, table, settings, variant);
-    core::formatLongitude(items[14].text, table, settings, variant);
-    core::formatAltitude(items[15].text, table, variant);
-    core::formatSpeed(items[16].text, table, variant);
-    core::formatTrack(items[17].text, table, variant);
+    shutter.format(items.add(FrameField::kShutter), table, style, media::kHdShutterLinePeriod, variant);
+    core::formatIris(items.add(FrameField::kIris), table, variant);
+    core::formatGain(items.add(FrameField::kGain), table, variant);
+    core::formatExposureMode(items.add(FrameField::kExposure), table, variant);
+    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), table, variant);
+    core::formatFocusDistance(items.add(FrameField::kFocusDistance), table, variant);
+    core::formatFocusMode(items.add(FrameField::kFocusMode), table, variant);
+    core::formatStabilizer(items.add(FrameField::kStabilizer), table, variant);
+    core::formatLatitude(items.add(FrameField::kLatitude), table, settings, variant);
+    core::formatLongitude(items.add(FrameField::kLongitude), table, settings, variant);
+    core::formatAltitude(items.add(FrameField::kAltitude), table, variant);
+    core::formatSpeed(items.add(FrameField::kSpeed), table, variant);
+    core::formatTrack(items.add(FrameField::kTrack), table, variant);
 
     if (!request.json) {
         std::printf("Picture %" PRId64 " of %s\n", n, path.c_str());
-        printFrameItems(items);
+        items.print();
         core::TextBuf map;
         if (media::avchdMapPosition(pic.rec, map)) std::printf("  %-11s %s\n", "Map", map.c_str());
         return 0;
     }
     std::string out = frameJsonStart(path, n) + ",\"time\":" + std::to_string(pic.rec.startTime) +
                       ",\"pts\":" + std::to_string(pic.pts) + ",\"pictureType\":" + std::to_string(pic.rec.pictureType);
-    appendFrameItems(out, items);
+    items.appendJson(out);
     appendFramePacks(out, "tags", pic.rec.tagSlots);
     out += '}';
     std::puts(out.c_str());
