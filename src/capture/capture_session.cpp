@@ -34,14 +34,6 @@ int64_t nowMicros() {
         .count();
 }
 
-// Item text of the reserved INFO list: "zorv" 28 times with single spaces, which makes the list
-// exactly the 160 bytes that the timecode list later replaces in place.
-std::string reservedItemText() {
-    std::string text = "zorv";
-    for (int i = 1; i < 28; ++i) text += " zorv";
-    return text;
-}
-
 bool exists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
@@ -56,19 +48,6 @@ std::string localDateAndTime() {
     std::strftime(date, sizeof date, "%x", &tm);
     std::strftime(time, sizeof time, "%X", &tm);
     return std::string(" on ") + date + " at " + time;
-}
-
-bool writeTimecodeList(const std::string& path, const tools::SplitFrameInfo& first, const std::string& reel) {
-    media::File file;
-    if (!file.open(path, media::File::Mode::kReadWrite)) return false;
-    auto list = media::findReservedList(file.fd());
-    if (!list || list->size != media::kTimecodeListSize) return false;
-    std::string tc;
-    if (first.hasTimecode())
-        tc = media::timecodeText(first.tcHours, first.tcMinutes, first.tcSeconds, first.tcFrames, first.tcDropFrame);
-    std::vector<uint8_t> bytes = media::buildTimecodeList(tc, reel);
-    if (bytes.size() != media::kTimecodeListSize) return false;
-    return file.writeAt(static_cast<int64_t>(list->pos), bytes.data(), bytes.size());
 }
 
 bool isError(StopReason r) {
@@ -308,7 +287,7 @@ Status CaptureSession::beginFile() {
     opt.type = settings_.aviType == 1 ? media::AviType::kType1 : media::AviType::kType2;
     opt.pal = current_.firstKept.sequences == 12;
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
-    opt.reservedText = reservedItemText();
+    opt.reservedText = media::timecodeListReservedText();
     // One super index entry per checkpoint of the growing RIFF beside one per finished RIFF.
     opt.superIndexSlots = kCaptureIndexSlots;
     Status st = avi_.open(current_.path, opt);
@@ -353,7 +332,9 @@ void CaptureSession::finishFile() {
                                    tools::timecodeText(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, form),
                                    endText(form), current_.frames, current_.reel);
     }
-    if (st) current_.timecodeListWritten = writeTimecodeList(current_.path, current_.firstKept, current_.reel);
+    if (st)
+        current_.timecodeListWritten =
+            media::writeTimecodeListTo(current_.path, current_.firstKept.timecodeText(), current_.reel);
     std::lock_guard<std::mutex> g(mutex_);
     if (!files_.empty()) files_.back() = current_;
 }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/file_io.h"
+
 namespace zorv::media {
 
 using core::ErrorCode;
@@ -116,6 +118,21 @@ std::string timecodeText(int hours, int minutes, int seconds, int frames, bool d
     std::snprintf(buf, sizeof buf, dropFrame ? "%02d;%02d;%02d;%02d" : "%02d:%02d:%02d:%02d", hours, minutes, seconds,
                   frames);
     return buf;
+}
+
+std::string timecodeListReservedText() {
+    std::string text = "zorv";
+    for (int i = 1; i < 28; ++i) text += " zorv";
+    return text;
+}
+
+bool writeTimecodeListTo(const std::string& path, std::string_view timecode, std::string_view reelName) {
+    File file;
+    if (!file.open(path, File::Mode::kReadWrite)) return false;
+    auto list = findReservedList(file.fd());
+    if (!list || list->size != kTimecodeListSize) return false;
+    std::vector<uint8_t> bytes = buildTimecodeList(timecode, reelName);
+    return file.writeAt(static_cast<int64_t>(list->pos), bytes.data(), bytes.size());
 }
 
 std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_view reelName) {

@@ -36,6 +36,15 @@ std::string timecodeText(int hours, int minutes, int seconds, int frames, bool d
 // zero when empty) in "rn_O" and "rn_A".
 std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_view reelName);
 
+// Item text that makes a writer's reserved INFO list exactly kTimecodeListSize bytes, the size the
+// timecode list replaces in place: "zorv" 28 times with single spaces (139 characters).
+std::string timecodeListReservedText();
+
+// Replaces a reserved list of exactly kTimecodeListSize bytes in the AVI file at path with the timecode
+// list (an empty timecode leaves its fields zero), in one write. False when the file cannot be opened
+// or written or has no such list; the file is then as it was.
+bool writeTimecodeListTo(const std::string& path, std::string_view timecode, std::string_view reelName);
+
 // The 172-byte form appended at the end of a file that has no reserved list: "RIFF" 164 "AVIX" and the
 // timecode list with the reel name fields all zero.
 std::vector<uint8_t> buildAppendedTimecodeList(std::string_view timecode);

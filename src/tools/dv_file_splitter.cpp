@@ -45,14 +45,6 @@ bool guarded(F& f) {
     return media::guardedCall([](void* c) { (*static_cast<F*>(c))(); }, &f);
 }
 
-// Item text of the reserved INFO list: "zorv" 28 times with single spaces (139 characters), which
-// makes the list exactly 160 bytes, the size the timecode list replaces in place.
-std::string reservedItemText() {
-    std::string text = "zorv";
-    for (int i = 1; i < 28; ++i) text += " zorv";
-    return text;
-}
-
 std::string fileNameOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -78,21 +70,6 @@ void setDateModified(const std::string& path, const SplitFrameInfo& first) {
     times[1].tv_sec = t;
     times[1].tv_nsec = 0;
     (void)utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// Replaces a reserved list of exactly 160 bytes with the timecode list; any other file is left as
-// the writer made it.
-bool writeTdat(const std::string& path, const SplitFrameInfo& first, const std::string& reel) {
-    media::File file;
-    if (!file.open(path, media::File::Mode::kReadWrite)) return false;
-    auto list = media::findReservedList(file.fd());
-    if (!list || list->size != media::kTimecodeListSize) return false;
-    std::string tc;
-    if (first.hasTimecode())
-        tc = media::timecodeText(first.tcHours, first.tcMinutes, first.tcSeconds, first.tcFrames, first.tcDropFrame);
-    std::vector<uint8_t> bytes = media::buildTimecodeList(tc, reel);
-    if (bytes.size() != media::kTimecodeListSize) return false;
-    return file.writeAt(static_cast<int64_t>(list->pos), bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -416,7 +393,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     opt.type = outputType_ == 2 ? media::AviType::kType2 : media::AviType::kType1;
     opt.pal = pal_;
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
-    opt.reservedText = reservedItemText();
+    opt.reservedText = media::timecodeListReservedText();
     if (auto audio = media::dvaudio::readAudioInfo(data.data(), data.size())) opt.audioSampleRate = audio->sampleRate;
     Status st = currentOut_.begin(current_.path, {false, {inputPath_}});
     if (!st) return st;
@@ -458,7 +435,8 @@ Status DvFileSplitter::finishFile() {
     if (!st && st.sysError == EFAULT) return stoppedEarly(framesWritten_, totalFrames_);
     if (!st) return Status::failure(ErrorCode::kWriteFailed, "Failed while writing output file", st.sysError);
     publishWritten(queuedFrames_);
-    current_.timecodeListWritten = writeTdat(currentOut_.tempPath(), current_.first, current_.reel);
+    current_.timecodeListWritten =
+        media::writeTimecodeListTo(currentOut_.tempPath(), current_.first.timecodeText(), current_.reel);
     setDateModified(currentOut_.tempPath(), current_.first);
     st = currentOut_.commit();
     if (!st) return st;

@@ -4,6 +4,7 @@
 #include "core/dv_layout.h"
 #include "core/dv_pack_fill.h"
 #include "core/timecode.h"
+#include "media/avi_chunks.h"
 
 namespace zorv::tools {
 namespace {
@@ -26,6 +27,10 @@ void visitPacks(const uint8_t* frame, int sequences, Visit&& visit) {
 }
 
 }  // namespace
+
+std::string SplitFrameInfo::timecodeText() const {
+    return hasTimecode() ? media::timecodeText(tcHours, tcMinutes, tcSeconds, tcFrames, tcDropFrame) : std::string();
+}
 
 SplitFrameInfo readSplitFrameInfo(const uint8_t* frame, size_t size, std::optional<SplitTrigger> trigger) {
     SplitFrameInfo info;

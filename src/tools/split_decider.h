@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "core/options.h"
 
@@ -42,6 +43,8 @@ struct SplitFrameInfo {
     bool recordingStart = false;
 
     bool hasTimecode() const { return tcHours >= 0; }
+    // "hh:mm:ss:ff" (';' separators for drop-frame timecode); empty without a timecode.
+    std::string timecodeText() const;
 };
 
 // Reads the split values of a frame of `size` readable bytes (whole DIF sequences are visited).
