@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (out >= 0) ::close(out);
         return 0;
     }
-    int type = size > 0 ? 1 + data[0] % 4 : 1;
+    const auto type = static_cast<FileType>(size > 0 ? 1 + data[0] % 4 : 1);
     AviChunks chunks(in, type);
     chunks.findChunk(fourcc("Tdat"));
     chunks.reelName();
@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     chunks.findReservedList();
     chunks.collectEditorChunks(true);
     chunks.copyEditorChunks(out);
-    AviChunks again(out, 1);
-    again.writeTimecodeList(1, 2, 3, 4, false, "R");
+    writeTimecodeList(out, timecodeText(1, 2, 3, 4, false), "R");
     ::close(in);
     ::close(out);
     return 0;

@@ -11,6 +11,7 @@
 #include "media/dv_media_file.h"
 #include "media/file_io.h"
 #include "media/file_type.h"
+#include "media/formats/format_table.h"
 #include "media/hdv_stream_info.h"
 
 namespace zorv::app {
@@ -40,7 +41,8 @@ int64_t sizeOf(const std::string& path) {
 }
 
 // The Premiere start timecode and reel name stored in a DV AVI file.
-void premiereRows(const std::string& path, int type, PropertyRows& rows, const char* timecodeLabel, const char* reelLabel) {
+void premiereRows(const std::string& path, media::FileType type, PropertyRows& rows, const char* timecodeLabel,
+                  const char* reelLabel) {
     QString tc, reel;
     media::File f;
     if (f.open(path)) {
@@ -104,8 +106,8 @@ PropertyRows dvPropertyRows(const std::string& path, const QLocale& locale) {
     PropertyRows rows;
     media::DvMediaFile dv;
     const bool ok = dv.open(path) && dv.buildIndex();
-    const int type = static_cast<int>(dv.fileType());
-    const bool avi = type == 1 || type == 2;
+    const media::FileType type = dv.fileType();
+    const bool avi = media::formatOf(type).aviType != 0;
     const bool pal = dv.frameSize() == 144000;
     const int rate = core::dv::systemFor(pal).nominalRate;
     const int64_t frames = ok ? dv.frameCount() : 0;

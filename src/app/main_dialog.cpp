@@ -620,7 +620,7 @@ bool CMainDialog::openFile(const QString& qpath) {
     reel_.clear();
     media::File f;
     if (f.open(path)) {
-        media::AviChunks chunks(f.fd(), static_cast<int>(fileType()));
+        media::AviChunks chunks(f.fd(), fileType());
         if (auto r = chunks.reelName(); r && !r->empty()) {
             reel_ = *r;
             hasReel_ = true;

@@ -71,7 +71,7 @@ int cmdInfo(int argc, char** argv) {
     } else if (format.isStream()) {
         std::printf("Packets:     %d bytes, first at %" PRId64 "\n", file.tsPacketSize(), file.tsStart());
     }
-    media::AviChunks chunks(file.file().fd(), static_cast<int>(type));
+    media::AviChunks chunks(file.file().fd(), type);
     if (auto reel = chunks.reelName(); reel && !reel->empty()) std::printf("Reel:        %s\n", reel->c_str());
     if (auto tc = chunks.premiereTimecode(); tc && !tc->empty()) std::printf("Premiere TC: %s\n", tc->c_str());
     return 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "media/file_io.h"
+#include "media/formats/format_table.h"
 
 namespace zorv::media {
 
@@ -126,13 +127,16 @@ std::string timecodeListReservedText() {
     return text;
 }
 
-bool writeTimecodeListTo(const std::string& path, std::string_view timecode, std::string_view reelName) {
-    File file;
-    if (!file.open(path, File::Mode::kReadWrite)) return false;
-    auto list = findReservedList(file.fd());
+bool writeTimecodeList(int fd, std::string_view timecode, std::string_view reelName) {
+    auto list = findReservedList(fd);
     if (!list || list->size != kTimecodeListSize) return false;
     std::vector<uint8_t> bytes = buildTimecodeList(timecode, reelName);
-    return file.writeAt(static_cast<int64_t>(list->pos), bytes.data(), bytes.size());
+    return writeAt(fd, list->pos, bytes.data(), bytes.size());
+}
+
+bool writeTimecodeListTo(const std::string& path, std::string_view timecode, std::string_view reelName) {
+    File file;
+    return file.open(path, File::Mode::kReadWrite) && writeTimecodeList(file.fd(), timecode, reelName);
 }
 
 std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_view reelName) {
@@ -237,11 +241,13 @@ std::optional<std::string> reelNameFromHdvPackets(std::span<const uint8_t> head)
     return std::nullopt;
 }
 
-void AviChunks::attach(int fd, int fileType) {
+void AviChunks::attach(int fd, FileType fileType) {
     reset();
     fd_ = fd;
     fileType_ = fileType;
 }
+
+bool AviChunks::isAvi() const { return formatOf(fileType_).aviType != 0; }
 
 void AviChunks::reset() {
     error_ = ErrorCode::kNone;
@@ -304,19 +310,9 @@ std::optional<ReservedList> AviChunks::findReservedList() {
     return r;
 }
 
-bool AviChunks::writeTimecodeList(int hours, int minutes, int seconds, int frames, bool dropFrame,
-                                  std::string_view reelName) {
-    auto list = findReservedList();
-    if (!list || list->size != kTimecodeListSize) return false;
-    auto bytes = buildTimecodeList(timecodeText(hours, minutes, seconds, frames, dropFrame), reelName);
-    int sys = 0;
-    if (!writeAt(fd_, list->pos, bytes.data(), bytes.size(), &sys)) return fail(ErrorCode::kWriteFailed, sys);
-    return true;
-}
-
 std::optional<std::string> AviChunks::reelName() {
     if (reelName_) return reelName_;
-    if (fileType_ == 4) {
+    if (formatOf(fileType_).hdvLines == 1080) {
         uint8_t head[5 * 188];
         auto size = fileSizeOf(fd_);
         size_t n = size ? size_t(std::min<uint64_t>(*size, sizeof head)) : 0;

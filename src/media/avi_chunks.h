@@ -16,6 +16,7 @@
 
 #include "core/error.h"
 #include "media/file_io.h"
+#include "media/file_type.h"
 
 namespace zorv::media {
 
@@ -40,9 +41,10 @@ std::vector<uint8_t> buildTimecodeList(std::string_view timecode, std::string_vi
 // timecode list replaces in place: "zorv" 28 times with single spaces (139 characters).
 std::string timecodeListReservedText();
 
-// Replaces a reserved list of exactly kTimecodeListSize bytes in the AVI file at path with the timecode
-// list (an empty timecode leaves its fields zero), in one write. False when the file cannot be opened
-// or written or has no such list; the file is then as it was.
+// Replaces a reserved list of exactly kTimecodeListSize bytes in the AVI file open on fd for writing
+// (or at path) with the timecode list (an empty timecode leaves its fields zero), in one write. False
+// when the file has no such list or cannot be read or written; the file is then as it was.
+bool writeTimecodeList(int fd, std::string_view timecode, std::string_view reelName);
 bool writeTimecodeListTo(const std::string& path, std::string_view timecode, std::string_view reelName);
 
 // The 172-byte form appended at the end of a file that has no reserved list: "RIFF" 164 "AVIX" and the
@@ -63,14 +65,14 @@ std::optional<std::string> timecodeFromTdat(std::span<const uint8_t> body);
 // Reel name of an HDV2 file: the first five 188-byte packets, the first on PID 0x1FFD with byte 3 = 0x10.
 std::optional<std::string> reelNameFromHdvPackets(std::span<const uint8_t> head);
 
-// The chunk services of one open DV file. The descriptor is not owned. The file type numbers are the
-// system's: 1 AVI Type 1, 2 AVI Type 2, 3 Raw DV, 4 HDV2 (1080), ...
+// The chunk services of one open DV or HDV file, as its type allows: chunks of AVI files, the reel
+// name of 1080-line HDV. The descriptor is not owned.
 class AviChunks {
 public:
     AviChunks() = default;
-    AviChunks(int fd, int fileType) { attach(fd, fileType); }
+    AviChunks(int fd, FileType fileType) { attach(fd, fileType); }
 
-    void attach(int fd, int fileType);
+    void attach(int fd, FileType fileType);
     // Forgets everything found (the file is being closed).
     void reset();
 
@@ -84,9 +86,6 @@ public:
 
     // The reserved list; the file offset of the descriptor is not used (positioned reads).
     std::optional<ReservedList> findReservedList();
-
-    // Overwrites a reserved list of exactly 160 bytes with the timecode list, in one write.
-    bool writeTimecodeList(int hours, int minutes, int seconds, int frames, bool dropFrame, std::string_view reelName);
 
     // Kept after the first successful call.
     std::optional<std::string> reelName();
@@ -107,11 +106,11 @@ public:
     bool copyEditorChunks(int outFd);
 
 private:
-    bool isAvi() const { return fileType_ == 1 || fileType_ == 2; }
+    bool isAvi() const;
     bool fail(core::ErrorCode code, int sys = 0);
 
     int fd_ = -1;
-    int fileType_ = 0;
+    FileType fileType_ = {};
     core::ErrorCode error_ = core::ErrorCode::kNone;
     int sysError_ = 0;
 

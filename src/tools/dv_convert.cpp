@@ -54,7 +54,7 @@ Status DvConvertJob::build() {
     progress_.setDone(0);
 
     if (aviIn) {
-        inputChunks_.attach(source_.file().file().fd(), inputType_);
+        inputChunks_.attach(source_.file().file().fd(), source_.type());
         if (target_ != ConvertTarget::kRawDv) editorBytes_ = inputChunks_.collectEditorChunks(true);
         if (auto reel = inputChunks_.reelName()) reelName_ = *reel;
     }
@@ -230,9 +230,10 @@ Status DvConvertJob::finishAvi() {
     if (fd < 0) return Status::failure(ErrorCode::kWriteFailed, failureText(), errno);
     if (editorBytes_ > 16) inputChunks_.copyEditorChunks(fd);
     if (haveTimecode_) {
-        media::AviChunks outChunks(fd, static_cast<int>(target_));
-        outChunks.writeTimecodeList(firstTimecode_.hours, firstTimecode_.minutes, firstTimecode_.seconds,
-                                    firstTimecode_.frames, firstTimecode_.dropFrame, reelName_);
+        media::writeTimecodeList(fd,
+                                 media::timecodeText(firstTimecode_.hours, firstTimecode_.minutes, firstTimecode_.seconds,
+                                                     firstTimecode_.frames, firstTimecode_.dropFrame),
+                                 reelName_);
     }
     ::close(fd);
     return Status::success();

@@ -71,8 +71,7 @@ protected:
         fs::copy_file(cached, path, fs::copy_options::overwrite_existing);
         media::File f;
         EXPECT_TRUE(f.open(path.string(), media::File::Mode::kReadWrite));
-        media::AviChunks chunks(f.fd(), 1);
-        EXPECT_TRUE(chunks.writeTimecodeList(0, 0, 0, 0, false, "TAPE07"));
+        EXPECT_TRUE(media::writeTimecodeList(f.fd(), media::timecodeText(0, 0, 0, 0, false), "TAPE07"));
         return path.string();
     }
 

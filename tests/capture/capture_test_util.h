@@ -60,7 +60,7 @@ struct TdatValues {
 inline TdatValues tdatOf(const std::string& path) {
     media::File f;
     EXPECT_TRUE(f.open(path));
-    media::AviChunks chunks(f.fd(), 1);
+    media::AviChunks chunks(f.fd(), media::FileType::kAviType1);
     return {chunks.premiereTimecode().value_or(""), chunks.reelName().value_or("")};
 }
 

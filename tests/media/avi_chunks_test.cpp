@@ -97,11 +97,11 @@ Bytes tdat(const std::string& tcA, const std::string& tcO, const std::string& rn
 
 TEST(AviChunks, TimecodeListReplacesA160ByteReservedListAndReadsBack) {
     TempFile f(avi(reserved(160)));
-    AviChunks chunks(f.fd(), 1);
+    AviChunks chunks(f.fd(), FileType::kAviType1);
     auto r = chunks.findReservedList();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->size, 160u);
-    ASSERT_TRUE(chunks.writeTimecodeList(1, 2, 3, 4, true, "TAPE 7"));
+    ASSERT_TRUE(writeTimecodeList(f.fd(), timecodeText(1, 2, 3, 4, true), "TAPE 7"));
 
     Bytes b = f.contents();
     Bytes expected = buildTimecodeList("01;02;03;04", "TAPE 7");
@@ -110,7 +110,7 @@ TEST(AviChunks, TimecodeListReplacesA160ByteReservedListAndReadsBack) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[r->pos + 20])), "01;02;03;04");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[r->pos + 46])), "01;02;03;04");
 
-    AviChunks again(f.fd(), 1);
+    AviChunks again(f.fd(), FileType::kAviType1);
     EXPECT_EQ(again.premiereTimecode(), "01;02;03;04");
     EXPECT_EQ(again.reelName(), "TAPE 7");
     EXPECT_FALSE(again.findReservedList());  // it is a Tdat list now
@@ -119,24 +119,24 @@ TEST(AviChunks, TimecodeListReplacesA160ByteReservedListAndReadsBack) {
 TEST(AviChunks, ReservedListOfAnotherSizeIsLeftAlone) {
     Bytes original = avi(reserved(180));
     TempFile f(original);
-    AviChunks chunks(f.fd(), 2);
+    AviChunks chunks(f.fd(), FileType::kAviType2);
     auto r = chunks.findReservedList();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->size, 180u);
-    EXPECT_FALSE(chunks.writeTimecodeList(0, 0, 0, 0, false, ""));
+    EXPECT_FALSE(writeTimecodeList(f.fd(), timecodeText(0, 0, 0, 0, false), ""));
     EXPECT_EQ(f.contents(), original);
 }
 
 TEST(AviChunks, TdatEntriesChooseTheirTexts) {
     {
         TempFile f(avi(tdat("", "10:00:00:00", "", "REEL O")));
-        AviChunks c(f.fd(), 1);
+        AviChunks c(f.fd(), FileType::kAviType1);
         EXPECT_EQ(c.reelName(), "REEL O");
         EXPECT_EQ(c.premiereTimecode(), "10:00:00:00");
     }
     {
         TempFile f(avi(tdat("11:00:00:00", "10:00:00:00", "REEL A", "REEL O")));
-        AviChunks c(f.fd(), 1);
+        AviChunks c(f.fd(), FileType::kAviType1);
         EXPECT_EQ(c.reelName(), "REEL A");
         EXPECT_EQ(c.premiereTimecode(), "11:00:00:00");
     }
@@ -151,14 +151,14 @@ TEST(AviChunks, AppendedTimecodeListIsFoundInAnExtensionRiff) {
     Bytes file = cat({avi({}), buildAppendedTimecodeList("00:00:10:00")});
     ASSERT_EQ(buildAppendedTimecodeList("x").size(), 172u);
     TempFile f(file);
-    AviChunks c(f.fd(), 1);
+    AviChunks c(f.fd(), FileType::kAviType1);
     EXPECT_EQ(c.premiereTimecode(), "00:00:10:00");
     EXPECT_EQ(c.reelName(), "");
 }
 
 TEST(AviChunks, RawDvHasNothing) {
     TempFile f(Bytes(120000, 0x1F));
-    AviChunks c(f.fd(), 3);
+    AviChunks c(f.fd(), FileType::kRawDv);
     EXPECT_FALSE(c.reelName());
     EXPECT_FALSE(c.premiereTimecode());
     EXPECT_EQ(c.collectEditorChunks(true), 0u);
@@ -168,7 +168,7 @@ TEST(AviChunks, RawDvHasNothing) {
 
 TEST(AviChunks, TopLevelChunkThatIsNotRiffIsError6) {
     TempFile f(cat({avi({}), chunk("JUNK", Bytes(4, 0))}));
-    AviChunks c(f.fd(), 1);
+    AviChunks c(f.fd(), FileType::kAviType1);
     EXPECT_FALSE(c.findChunk(fourcc("Tdat")));
     EXPECT_EQ(c.lastError(), core::ErrorCode::kNotRiff);
 }
@@ -180,7 +180,7 @@ TEST(AviChunks, EditorChunksStopBeforeTheLimit) {
     Bytes file = avi(cat({chunk("PrmA", big), list("Cdat", Bytes(10, 1)), chunk("PrmL", big), chunk("JUNK", Bytes(4, 0)),
                           chunk("Cr8r", big), chunk("SCMD", Bytes(3, 2))}));
     TempFile f(file);
-    AviChunks c(f.fd(), 1);
+    AviChunks c(f.fd(), FileType::kAviType1);
     uint64_t s = c.collectEditorChunks(false);
     EXPECT_EQ(s, 30008u + 22u + 30008u);
     ASSERT_EQ(c.editorChunks().size(), 3u);
@@ -190,8 +190,8 @@ TEST(AviChunks, EditorChunksStopBeforeTheLimit) {
 TEST(AviChunks, EditorChunksInLaterRiffsOnlyWhenAsked) {
     Bytes second = riff("AVIX", cat({list("movi", Bytes{}), chunk("_PMX", Bytes(5, 'x'))}));
     TempFile f(cat({avi(chunk("PrmA", Bytes(8, 1))), second}));
-    EXPECT_EQ(AviChunks(f.fd(), 1).collectEditorChunks(false), 16u);
-    EXPECT_EQ(AviChunks(f.fd(), 1).collectEditorChunks(true), 16u + 14u);
+    EXPECT_EQ(AviChunks(f.fd(), FileType::kAviType1).collectEditorChunks(false), 16u);
+    EXPECT_EQ(AviChunks(f.fd(), FileType::kAviType1).collectEditorChunks(true), 16u + 14u);
 }
 
 // Copies the editor chunks of src into an output whose reserved list has the given size and is
@@ -199,7 +199,7 @@ TEST(AviChunks, EditorChunksInLaterRiffsOnlyWhenAsked) {
 Bytes copyInto(const Bytes& src, uint32_t reservedSize, const Bytes& after, bool* ok) {
     TempFile in(src);
     TempFile out(avi(cat({reserved(reservedSize), after})));
-    AviChunks c(in.fd(), 2);
+    AviChunks c(in.fd(), FileType::kAviType2);
     c.collectEditorChunks(true);
     *ok = c.copyEditorChunks(out.fd());
     return out.contents();
@@ -248,7 +248,7 @@ TEST(AviChunks, HdvReelNameFromPacket) {
     head[188] = 0;  // a broken packet before it: no reel name
     EXPECT_FALSE(reelNameFromHdvPackets(head));
     TempFile f(Bytes(100, 0));
-    EXPECT_FALSE(AviChunks(f.fd(), 4).reelName());
+    EXPECT_FALSE(AviChunks(f.fd(), FileType::kHdv2).reelName());
 }
 
 TEST(AviChunks, HostileSizesStayInsideTheFile) {
@@ -260,7 +260,7 @@ TEST(AviChunks, HostileSizesStayInsideTheFile) {
     bad[bad.size() - 6] = 0xFF;
     bad[bad.size() - 5] = 0xFF;
     TempFile f(bad);
-    AviChunks c(f.fd(), 1);
+    AviChunks c(f.fd(), FileType::kAviType1);
     EXPECT_EQ(c.collectEditorChunks(true), 0u);
     auto body = c.findChunk(fourcc("PrmA"));
     ASSERT_TRUE(body);

@@ -139,7 +139,7 @@ TEST(FuzzRegression, ReservedListPastTheEndOfTheOutputIsNotFilled) {
     const int outFd = ::open(out.c_str(), O_RDWR);
     ASSERT_GE(inFd, 0);
     ASSERT_GE(outFd, 0);
-    AviChunks chunks(inFd, 1 + bytes[0] % 4);
+    AviChunks chunks(inFd, static_cast<FileType>(1 + bytes[0] % 4));
     chunks.collectEditorChunks(true);
     EXPECT_FALSE(chunks.copyEditorChunks(outFd));
     ::close(inFd);

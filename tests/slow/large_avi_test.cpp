@@ -109,7 +109,7 @@ TEST(SlowLargeAvi, ConvertsAndReadsBackPastFourGigabytes) {
         media::DvMediaFile f;
         ASSERT_TRUE(f.open(t1.string()));
         EXPECT_EQ(f.fileType(), media::FileType::kAviType1);
-        media::AviChunks chunks(f.file().fd(), 1);
+        media::AviChunks chunks(f.file().fd(), media::FileType::kAviType1);
         EXPECT_EQ(chunks.premiereTimecode(), "00:00:00:00");
     }
     fs::remove(t2);

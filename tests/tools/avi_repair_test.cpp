@@ -113,8 +113,7 @@ TEST(AviRepair, FileCutAtEveryChunkBoundaryKeepsEveryWholeChunk) {
             media::DvMediaFile m;
             ASSERT_TRUE(m.open(src.string()));
             int fd = ::open(src.c_str(), O_RDWR);
-            media::AviChunks a(fd, static_cast<int>(m.fileType()));
-            EXPECT_TRUE(a.writeTimecodeList(1, 2, 3, 4, false, "Reel"));
+            EXPECT_TRUE(media::writeTimecodeList(fd, media::timecodeText(1, 2, 3, 4, false), "Reel"));
             ::close(fd);
         }
         const Bytes d = readAll(src);
@@ -150,7 +149,7 @@ TEST(AviRepair, FileCutAtEveryChunkBoundaryKeepsEveryWholeChunk) {
         ASSERT_TRUE(repairDvAvi(src.string(), out.string()));
         media::DvMediaFile m;
         ASSERT_TRUE(m.open(out.string()));
-        media::AviChunks a(m.file().fd(), static_cast<int>(m.fileType()));
+        media::AviChunks a(m.file().fd(), m.fileType());
         EXPECT_EQ(a.reelName().value_or(""), "Reel");
         EXPECT_EQ(a.premiereTimecode().value_or(""), "01:02:03:04");
         checkRepaired(out, expectedBefore(d, chunks, d.size()));

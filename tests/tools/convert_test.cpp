@@ -206,7 +206,7 @@ TEST(Convert, AviToRawDvAndBack) {
     ASSERT_TRUE(f.open(avi.string()));
     media::DvMediaFile::Timecode tc;
     ASSERT_TRUE(f.readTimecode(0, tc));
-    media::AviChunks chunks(f.file().fd(), 1);
+    media::AviChunks chunks(f.file().fd(), media::FileType::kAviType1);
     EXPECT_EQ(chunks.premiereTimecode(), media::timecodeText(tc.hours, tc.minutes, tc.seconds, tc.frames, tc.dropFrame));
 
     DvConvertJob illegal(raw.string(), (dir() / "y.dv").string(), ConvertTarget::kRawDv);
@@ -226,15 +226,14 @@ TEST(Convert, EditorChunksOfTheInputAreCarriedOver) {
         f.close();
         int rw = ::open(t2.c_str(), O_RDWR);
         ::close(fd);
-        media::AviChunks c(rw, 2);
-        ASSERT_TRUE(c.writeTimecodeList(10, 20, 30, 4, false, "MY REEL"));
+        ASSERT_TRUE(media::writeTimecodeList(rw, media::timecodeText(10, 20, 30, 4, false), "MY REEL"));
         ::close(rw);
     }
     fs::path out = dir() / "tdat-conv.avi";
     ASSERT_TRUE(convert(t2, out, ConvertTarget::kAviType1));
     media::DvMediaFile f;
     ASSERT_TRUE(f.open(out.string()));
-    media::AviChunks c(f.file().fd(), 1);
+    media::AviChunks c(f.file().fd(), media::FileType::kAviType1);
     EXPECT_EQ(c.reelName(), "MY REEL");
     EXPECT_EQ(c.premiereTimecode(), "10:20:30:04");
 }

@@ -77,7 +77,7 @@ struct TdatValues {
 TdatValues tdatOf(const std::string& path) {
     media::File f;
     EXPECT_TRUE(f.open(path));
-    media::AviChunks chunks(f.fd(), 1);
+    media::AviChunks chunks(f.fd(), media::FileType::kAviType1);
     TdatValues v;
     v.timecode = chunks.premiereTimecode().value_or("");
     v.reel = chunks.reelName().value_or("");

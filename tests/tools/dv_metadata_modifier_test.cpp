@@ -25,14 +25,13 @@ using namespace zorv::tools::test;
 void addTdat(const std::string& path, const char* reel = "Reel 7") {
     media::File f;
     ASSERT_TRUE(f.open(path, media::File::Mode::kReadWrite));
-    media::AviChunks chunks(f.fd(), 1);
-    ASSERT_TRUE(chunks.writeTimecodeList(0, 0, 0, 0, false, reel));
+    ASSERT_TRUE(media::writeTimecodeList(f.fd(), media::timecodeText(0, 0, 0, 0, false), reel));
 }
 
 std::string premiereText(const std::string& path) {
     media::File f;
     if (!f.open(path)) return {};
-    media::AviChunks chunks(f.fd(), 1);
+    media::AviChunks chunks(f.fd(), media::FileType::kAviType1);
     return chunks.premiereTimecode().value_or("");
 }
 

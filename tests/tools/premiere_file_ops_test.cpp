@@ -23,7 +23,7 @@ using namespace zorv::tools::test;
 std::string tdatEntryText(const std::string& path, const char* tag) {
     media::File f;
     if (!f.open(path)) return {};
-    media::AviChunks chunks(f.fd(), 1);
+    media::AviChunks chunks(f.fd(), media::FileType::kAviType1);
     auto body = chunks.findChunk(media::fourcc("Tdat"));
     if (!body) return {};
     const uint32_t id = media::le32(reinterpret_cast<const uint8_t*>(tag));
@@ -44,7 +44,7 @@ TEST_F(PremiereFileOps, RewritesTimecodeEntriesInPlaceAndKeepsReelNames) {
     {
         media::File f;
         ASSERT_TRUE(f.open(path, media::File::Mode::kReadWrite));
-        ASSERT_TRUE(media::AviChunks(f.fd(), 1).writeTimecodeList(0, 0, 0, 0, false, "Tape 3"));
+        ASSERT_TRUE(media::writeTimecodeList(f.fd(), media::timecodeText(0, 0, 0, 0, false), "Tape 3"));
     }
     const auto size = std::filesystem::file_size(path);
     const PremiereFixOutcome o = fixPremiereStartTimecode(path);
