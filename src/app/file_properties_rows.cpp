@@ -213,8 +213,8 @@ PropertyRows avchdPropertyRows(const std::string& path, const QLocale& locale) {
     PropertyRows rows;
     media::AvchdStreamDescription v;
     media::AvchdAudioDescription a;
-    const bool video = media::describeAvchdStream(path, v);
-    const bool audio = media::describeAvchdAudio(path, a);
+    const bool video = media::describeAvchdStream(path, v).ok();
+    const bool audio = media::describeAvchdAudio(path, a).ok();
     const int64_t size = sizeOf(path);
     const int64_t ms = v.durationPts / 90;
     const int64_t s = (ms + 500) / 1000;

@@ -20,17 +20,22 @@ namespace {
 constexpr size_t kGeometryBytes = 48128;
 
 // Calls onHead with the start of each PES of the PID, among the packets of the first limit bytes of
-// the file, until it returns true. False when the file is shorter than minBytes or holds no packets.
+// the file, until it returns true. kNotRecognised when the file is shorter than minBytes or holds no
+// packets.
 template <typename Fn>
-bool eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16_t pid, size_t headBytes, Fn&& onHead) {
+core::Status eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16_t pid, size_t headBytes,
+                         Fn&& onHead) {
+    using core::ErrorCode;
+    using core::Status;
     File f;
-    if (!f.open(path)) return false;
+    if (!f.open(path)) return Status::failure(ErrorCode::kOpenFailed, {}, f.sysError());
     std::vector<uint8_t> buf(std::min(kAvchdInfoBytes, kGeometryBytes));
     const int64_t got = f.readAt(0, buf.data(), buf.size());
+    if (got < 0) return Status::failure(ErrorCode::kReadFailed, {}, f.sysError());
     if (got < static_cast<int64_t>(std::min(minBytes, buf.size())) || f.size() < static_cast<int64_t>(minBytes))
-        return false;
+        return Status::failure(ErrorCode::kNotRecognised);
     TsGeometry geom;
-    if (!findTsGeometry(buf.data(), static_cast<size_t>(got), geom)) return false;
+    if (!findTsGeometry(buf.data(), static_cast<size_t>(got), geom)) return Status::failure(ErrorCode::kNotRecognised);
     PesHeadCollector heads(pid, headBytes);
     bool done = false;
     auto take = [&](const uint8_t* es, size_t n, int64_t, int64_t) {
@@ -49,29 +54,30 @@ bool eachPesHead(const std::string& path, size_t minBytes, int64_t limit, uint16
             if (ok) heads.feed(pkt, take);
     }
     if (!done) heads.finish(take);
-    return true;
+    return Status::success();
 }
 
 }  // namespace
 
-bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
+core::Status describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     H264Sps sps;
     bool found = false;
-    eachPesHead(path, kAvchdInfoMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes,
-                [&](const uint8_t* es, size_t n) {
-                    StartCode sc;
-                    size_t from = 0;
-                    while (findStartCode(es, n, from, sc)) {
-                        const size_t h = sc.nalStart();
-                        if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0 && parseH264Sps(es + h, n - h, sps)) {
-                            found = true;
-                            return true;
-                        }
-                        from = h;
-                    }
-                    return false;
-                });
-    if (!found) return false;
+    core::Status st = eachPesHead(
+        path, kAvchdInfoMinBytes, kAvchdInfoBytes, avchd_pid::kVideo, kSeiWorkBytes, [&](const uint8_t* es, size_t n) {
+            StartCode sc;
+            size_t from = 0;
+            while (findStartCode(es, n, from, sc)) {
+                const size_t h = sc.nalStart();
+                if (nalType(es[h]) == nal::kSps && nalRefIdc(es[h]) != 0 && parseH264Sps(es + h, n - h, sps)) {
+                    found = true;
+                    return true;
+                }
+                from = h;
+            }
+            return false;
+        });
+    if (!st) return st;
+    if (!found) return core::Status::failure(core::ErrorCode::kNotRecognised);
     out.profileIdc = sps.profileIdc;
     out.levelIdc = sps.levelIdc;
     out.profileText = std::string(h264ProfileText(sps.profileIdc));
@@ -86,22 +92,24 @@ bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out) {
     out.durationPts = 0;
     AvcReader reader;
     if (reader.open(path, false)) out.durationPts = reader.durationPts();
-    return true;
+    return core::Status::success();
 }
 
-bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
+core::Status describeAvchdAudio(const std::string& path, AvchdAudioDescription& out) {
     bool found = false;
-    eachPesHead(path, kAvchdInfoMinBytes, kAvchdAudioSearchBytes, avchd_pid::kAudio, 32, [&](const uint8_t* es, size_t n) {
-        Ac3Header h;
-        if (!parseAc3Header(es, n, h)) return false;
-        out.sampleRate = h.sampleRate;
-        out.bitRateKbps = h.bitRateKbps;
-        out.channels = h.channels;
-        out.layout = std::string(h.layout) + (h.lfe ? ", LFE" : "");
-        found = true;
-        return true;
-    });
-    return found;
+    core::Status st = eachPesHead(path, kAvchdInfoMinBytes, kAvchdAudioSearchBytes, avchd_pid::kAudio, 32,
+                                  [&](const uint8_t* es, size_t n) {
+                                      Ac3Header h;
+                                      if (!parseAc3Header(es, n, h)) return false;
+                                      out.sampleRate = h.sampleRate;
+                                      out.bitRateKbps = h.bitRateKbps;
+                                      out.channels = h.channels;
+                                      out.layout = std::string(h.layout) + (h.lfe ? ", LFE" : "");
+                                      found = true;
+                                      return true;
+                                  });
+    if (st && !found) st = core::Status::failure(core::ErrorCode::kNoAudio);
+    return st;
 }
 
 bool avchdHasGps(const std::string& path) {

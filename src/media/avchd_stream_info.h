@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/error.h"
 #include "core/metadata_record.h"
 #include "core/metadata_text.h"
 #include "media/avchd_mdpm.h"
@@ -38,11 +39,13 @@ struct AvchdAudioDescription {
     std::string layout;  // "L, R", "L, R, LFE" ...
 };
 
-// False when the file is short, has no transport packets or no SPS in its first bytes. The
-// duration comes from the AVC reader and stays 0 when the reader cannot open the file.
-bool describeAvchdStream(const std::string& path, AvchdStreamDescription& out);
-// False without an AC-3 frame at the start of a PES of PID 0x1100 in the first kAvchdAudioSearchBytes.
-bool describeAvchdAudio(const std::string& path, AvchdAudioDescription& out);
+// kNotRecognised when the file is short, has no transport packets or no SPS in its first bytes; the
+// open or read failure otherwise. The duration comes from the AVC reader and stays 0 when the reader
+// cannot open the file.
+core::Status describeAvchdStream(const std::string& path, AvchdStreamDescription& out);
+// kNoAudio without an AC-3 frame at the start of a PES of PID 0x1100 in the first
+// kAvchdAudioSearchBytes; failures as describeAvchdStream.
+core::Status describeAvchdAudio(const std::string& path, AvchdAudioDescription& out);
 // True when the first MDPM payload of the file holds a tag 0xB0 reading 2, 2 (GPS version 2.2).
 bool avchdHasGps(const std::string& path);
 
