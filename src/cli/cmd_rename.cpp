@@ -33,9 +33,7 @@ int cmdRename(int argc, char** argv) {
     std::string renamed;
     const core::Status st = tools::renameWithStartDateTime(argv[0], renamed);
     if (!st) {
-        const std::string text = st.code == core::ErrorCode::kWriteFailed && st.message == tools::kRenameTargetExists
-                                     ? std::string()
-                                     : tools::systemText(st.sysError);
+        const std::string text = st.code == core::ErrorCode::kOutputExists ? std::string() : tools::systemText(st.sysError);
         printError(text.empty() ? st.message : st.message + " - " + text);
         return 1;
     }

@@ -52,7 +52,7 @@ core::Status renameWithStartDateTime(const std::string& path, std::string& newPa
     const std::string target = pathWithStartDateTime(path, start);
     if (target == path) return core::Status::success();
     const int e = renameNoReplace(path, target);
-    if (e == EEXIST) return core::Status::failure(core::ErrorCode::kWriteFailed, kRenameTargetExists, e);
+    if (e == EEXIST) return core::Status::failure(core::ErrorCode::kOutputExists, kRenameTargetExists, e);
     if (e != 0) return core::Status::failure(core::ErrorCode::kWriteFailed, kRenameFailed, e);
     newPath = target;
     return core::Status::success();
