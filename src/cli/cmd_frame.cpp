@@ -155,18 +155,7 @@ int cmdFrame(int argc, char** argv) {
     FrameItems items;
     core::formatFramePosition(items.add(FrameField::kPosition), n, style, settings, variant);
     core::formatTimecode(items.add(FrameField::kTimecode), rec, style, settings, variant);
-    core::formatUserBits(items.add(FrameField::kUserBits), rec, variant);
-    core::formatRecDate(items.add(FrameField::kRecDate), rec, settings, variant);
-    core::formatRecTime(items.add(FrameField::kRecTime), rec, variant);
-    core::ShutterFormatter shutter;
-    shutter.format(items.add(FrameField::kShutter), rec, style, file.linePeriod(), variant);
-    core::formatIris(items.add(FrameField::kIris), rec, variant);
-    core::formatGain(items.add(FrameField::kGain), rec, variant);
-    core::formatExposureMode(items.add(FrameField::kExposure), rec, variant);
-    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), rec, variant);
-    core::formatFocusDistance(items.add(FrameField::kFocusDistance), rec, variant);
-    core::formatFocusMode(items.add(FrameField::kFocusMode), rec, variant);
-    core::formatStabilizer(items.add(FrameField::kStabilizer), rec, variant);
+    addCameraItems(items, rec, style, file.linePeriod(), settings, variant);
     core::formatAudioMode(items.add(FrameField::kAudio), rec, variant);
 
     if (!json) {

@@ -60,6 +60,22 @@ void FrameItems::print() const {
         if (shown_[i]) std::printf("  %-11s %s\n", kFieldNames[i].label, text_[i].c_str());
 }
 
+void addCameraItems(FrameItems& items, const core::MetadataRecord& packs, int timecodeStyle, double linePeriod,
+                    const core::DisplaySettings& settings, core::TextVariant variant) {
+    core::formatUserBits(items.add(FrameField::kUserBits), packs, variant);
+    core::formatRecDate(items.add(FrameField::kRecDate), packs, settings, variant);
+    core::formatRecTime(items.add(FrameField::kRecTime), packs, variant);
+    core::ShutterFormatter shutter;
+    shutter.format(items.add(FrameField::kShutter), packs, timecodeStyle, linePeriod, variant);
+    core::formatIris(items.add(FrameField::kIris), packs, variant);
+    core::formatGain(items.add(FrameField::kGain), packs, variant);
+    core::formatExposureMode(items.add(FrameField::kExposure), packs, variant);
+    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), packs, variant);
+    core::formatFocusDistance(items.add(FrameField::kFocusDistance), packs, variant);
+    core::formatFocusMode(items.add(FrameField::kFocusMode), packs, variant);
+    core::formatStabilizer(items.add(FrameField::kStabilizer), packs, variant);
+}
+
 std::string frameJsonStart(const std::string& path, int64_t n) {
     std::string out = "{\"file\":";
     jsonString(out, path);

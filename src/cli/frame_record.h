@@ -60,6 +60,11 @@ private:
     std::array<bool, kCount> shown_{};
 };
 
+// The camera items every kind of file takes from its pack table: user bits, recording date and time,
+// shutter, iris, gain, exposure, white balance, focus and stabilizer.
+void addCameraItems(FrameItems& items, const core::MetadataRecord& packs, int timecodeStyle, double linePeriod,
+                    const core::DisplaySettings& settings, core::TextVariant variant);
+
 // {"file":PATH,"frame":N — the caller goes on with its fields and the blocks below, and closes it.
 std::string frameJsonStart(const std::string& path, int64_t n);
 // ,"name":{"ID":"PC1 PC2 PC3 PC4",...} over the packs (or tags) in the given order, skipping those whose

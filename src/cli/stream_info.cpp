@@ -200,19 +200,8 @@ int hdvFrame(const std::string& path, const media::FormatDescriptor& format, con
     core::TextBuf& frameType = items.add(FrameField::kFrameType);
     std::snprintf(frameType.s, sizeof frameType.s, "%c", pictureLetter(use.pictureCode));
     core::formatHdvTimecode(items.add(FrameField::kTimecode), timecode, style, settings);
-    core::formatUserBits(items.add(FrameField::kUserBits), packs, variant);
-    core::formatRecDate(items.add(FrameField::kRecDate), packs, settings, variant);
-    core::formatRecTime(items.add(FrameField::kRecTime), packs, variant);
-    core::ShutterFormatter shutter;
-    shutter.format(items.add(FrameField::kShutter), packs, style, media::kHdShutterLinePeriod, variant);
-    core::formatIris(items.add(FrameField::kIris), packs, variant);
-    core::formatGain(items.add(FrameField::kGain), packs, variant);
-    core::formatExposureMode(items.add(FrameField::kExposure), packs, variant);
-    core::formatWhiteBalance(items.add(FrameField::kWhiteBalance), packs, variant);
+    addCameraItems(items, packs, style, media::kHdShutterLinePeriod, settings, variant);
     core::formatWhiteBalanceLighting(items.add(FrameField::kLighting), packs);
-    core::formatFocusDistance(items.add(FrameField::kFocusDistance), packs, variant);
-    core::formatFocusMode(items.add(FrameField::kFocusMode), packs, variant);
-    core::formatStabilizer(items.add(FrameField::kStabilizer), packs, variant);
     core::formatAudioMode(items.add(FrameField::kAudio), packs, variant);
 
     if (!request.json) {
