@@ -191,8 +191,11 @@ TEST_F(BatchRunnerTest, EveryOperationSkipsRunsAndLogsEachFileInOrder) {
             const auto& b = blocks.at(index(e.file));
             ASSERT_FALSE(b.empty());
             EXPECT_EQ(b.front(), e.first);
-            if (e.last) EXPECT_EQ(b.back(), e.last);
-            else if (c.op != BatchOp::kAppendDateToName) EXPECT_EQ(b.size(), 1u);
+            if (e.last) {
+                EXPECT_EQ(b.back(), e.last);
+            } else if (c.op != BatchOp::kAppendDateToName) {
+                EXPECT_EQ(b.size(), 1u);
+            }
             // A named output exists.
             for (const auto& l : b) {
                 if (l.rfind("Output file: ", 0) == 0 && b.back().rfind("ERROR", 0) != 0) {
@@ -212,7 +215,9 @@ TEST_F(BatchRunnerTest, EveryOperationSkipsRunsAndLogsEachFileInOrder) {
             for (const char* name : {"Clip1.srt", "Clip2.srt", "Tape.srt", "Hdv.srt", "Hdv720.srt", "Avchd.srt"})
                 EXPECT_GT(fs::file_size(out.file(name)), 0u) << name;
         }
-        if (c.op == BatchOp::kSplit) EXPECT_TRUE(fs::exists(out.file("Clip1 0001.avi")));
+        if (c.op == BatchOp::kSplit) {
+            EXPECT_TRUE(fs::exists(out.file("Clip1 0001.avi")));
+        }
         if (c.op == BatchOp::kAppendDateToName) {
             const auto& b = blocks.at(index("a2"));
             ASSERT_EQ(b.size(), 2u);
@@ -352,7 +357,9 @@ TEST_F(BatchRunnerTest, AbortedFilesLeaveNoPartialOutputNorTemporaryFile) {
         // The file's output exists only when its run completed before the abort was seen.
         const auto outcomes = runner.outcomes();
         const FileOutcome ran = outcomes[0] == FileOutcome::kSkipped ? outcomes[1] : outcomes[0];
-        if (op != BatchOp::kSplit) EXPECT_EQ(fs::exists(output), ran == FileOutcome::kDone) << output;
+        if (op != BatchOp::kSplit) {
+            EXPECT_EQ(fs::exists(output), ran == FileOutcome::kDone) << output;
+        }
     }
 }
 

@@ -182,8 +182,9 @@ TEST(CliFrame, FirstTimecodeAndRecordingDateAgreeWithMediaInfo) {
         const RunResult tc = runCommand("mediainfo --Inform='Video;%TimeCode_FirstFrame%' " + quote(path), false);
         EXPECT_EQ(jsonField(ours.out, "timecode") + "\n", tc.out);
         const RunResult when = runCommand("mediainfo --Inform='General;%Recorded_Date%' " + quote(path), false);
-        if (when.out.size() > 1)  // 20yy-mm-dd hh:mm:ss.000
+        if (when.out.size() > 1) {  // 20yy-mm-dd hh:mm:ss.000
             EXPECT_EQ(when.out.substr(2, 17), jsonField(ours.out, "recDate") + " " + jsonField(ours.out, "recTime"));
+        }
     }
 }
 

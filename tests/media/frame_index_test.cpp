@@ -203,8 +203,12 @@ TEST(AviIndex, ChunkSizeThatIsNoDvSizeIsCheckedAgainstTheDifHeader) {
         core::Status err;
         EXPECT_EQ(indexOf(dir, b, index, err), c.want != 0);
         EXPECT_EQ(index.frameSize, c.want);
-        if (c.want == 0) EXPECT_NE(err.message.find("143998 bytes"), std::string::npos) << err.message;
-        if (c.want != 0) EXPECT_EQ(index.entries[1].offset - index.entries[0].offset, c.want + 8);
+        if (c.want == 0) {
+            EXPECT_NE(err.message.find("143998 bytes"), std::string::npos) << err.message;
+        }
+        if (c.want != 0) {
+            EXPECT_EQ(index.entries[1].offset - index.entries[0].offset, c.want + 8);
+        }
     }
 }
 

@@ -54,7 +54,9 @@ TEST(FuzzRegression, TwelveBitInsertRewritesTheSourcePackReadersFind) {
         for (int s = 0; s < seqs; ++s)
             for (int k = 0; k < core::dv::kAauxPacksPerSequence; ++k) {
                 const uint8_t* p = frame.data() + size_t(s) * core::dv::kSequenceSize + core::dv::aauxPackOffset(k);
-                if (p[0] == 0x50) EXPECT_EQ(p[4] & 7, 1) << "sequence " << s << " slot " << k;
+                if (p[0] == 0x50) {
+                    EXPECT_EQ(p[4] & 7, 1) << "sequence " << s << " slot " << k;
+                }
             }
         // The 12-bit code is lossy: the samples come back close, both pairs.
         std::vector<int16_t> back(2 * dvaudio::kMaxSamplesPerFrame);

@@ -232,11 +232,15 @@ TEST(M2tReaderStream, SeekSendsHeadersThenNullsAudioAndAuxBeforeTheTarget) {
             ASSERT_TRUE(parseTsPacket(p, tp));
             PesHeader pes;
             if (tp.pid == 0x0814 && tp.payloadUnitStart && parsePacketPes(tp, pes)) {
-                if (firstAudio) EXPECT_GE(pes.pts, targetPts);
+                if (firstAudio) {
+                    EXPECT_GE(pes.pts, targetPts);
+                }
                 firstAudio = false;
             }
             if (tp.pid == 0x0811 && parsePacketPes(tp, pes)) {
-                if (firstAux) EXPECT_GE(pes.pts, targetPts);
+                if (firstAux) {
+                    EXPECT_GE(pes.pts, targetPts);
+                }
                 firstAux = false;
             }
             if (tp.pid == 0x1FFF && !firstAux) ++nulledAfter;

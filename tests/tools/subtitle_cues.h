@@ -32,7 +32,9 @@ inline std::vector<Cue> parseCues(const std::string& file, bool vtt) {
     } else {
         // SubRip lines end in CR LF; no bare LF.
         for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\n') EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
+            if (text[i] == '\n') {
+                EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at " << i;
+            }
         }
         std::string plain;
         for (char c : text)

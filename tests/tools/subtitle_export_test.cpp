@@ -148,7 +148,9 @@ TEST(SubtitleExport, NtscCuesFollowTheFramesRecordedTime) {
         EXPECT_EQ(cues[i].endMs, cues[i + 1].startMs);
         EXPECT_NE(cues[i].text, cues[i + 1].text);
         // A recording second holds 29 or 30 frames.
-        if (i > 0) EXPECT_NEAR(cues[i].endMs - cues[i].startMs, 1000, 34);
+        if (i > 0) {
+            EXPECT_NEAR(cues[i].endMs - cues[i].startMs, 1000, 34);
+        }
     }
     EXPECT_EQ(cues[0].text, "10:30:00\n15/06/11");
 }
