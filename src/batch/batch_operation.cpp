@@ -154,7 +154,10 @@ const char* outputSuffix(BatchOp op, FileType type) {
     case BatchOp::kConvertAvi1:
     case BatchOp::kConvertAvi2: return "-conv.avi";
     case BatchOp::kConvertRawDv: return "-conv.dv";
-    case BatchOp::kExtractAudio: return media::formatOf(type).family == core::MediaFamily::kAvchd ? ".ac3" : ".wav";
+    case BatchOp::kExtractAudio: {
+        const char* ext = media::formatOf(type).audioExtension;
+        return *ext ? ext : ".wav";
+    }
     case BatchOp::kBurnIn: return "-burn.avi";
     case BatchOp::kModify: return "-mod.avi";
     case BatchOp::kExportMetadata: return ".csv";
