@@ -327,7 +327,7 @@ void CBatchDialog::onStart() {
     settings.options = options_;
     settings.jobs = 1;
     settings.watcherTimesOutBurnIn = true;
-    if (op == BatchOp::kBurnIn) settings.streamBurn = streamBurnOverride_;
+    if (op == BatchOp::kBurnIn) settings.burnJobs = burnJobsOverride_;
     if (runner_) runner_->wait();
     runner_ = std::make_unique<batch::BatchRunner>(std::move(settings));
     warnedLog_ = false;

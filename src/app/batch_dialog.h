@@ -50,8 +50,8 @@ public:
     void onAbort();
     void onBrowse();
 
-    // Replaces the decoder side of HDV and AVCHD burn-in (tests drive a decoder that never delivers).
-    void setStreamBurnFactory(batch::StreamBurnFactory factory) { streamBurnOverride_ = std::move(factory); }
+    // Replaces the burn-in jobs (tests drive an HDV or AVCHD decoder that never delivers).
+    void setBurnJobMaker(tools::BurnJobMaker maker) { burnJobsOverride_ = std::move(maker); }
     // The job timer's interval (200 ms); the burn-in timeout counts its ticks.
     void setPollInterval(int ms);
 
@@ -87,7 +87,7 @@ private:
     QTimer* timer_ = nullptr;
     std::unique_ptr<batch::BatchRunner> runner_;
     batch::BurnTimeoutWatch burnWatch_;
-    batch::StreamBurnFactory streamBurnOverride_;
+    tools::BurnJobMaker burnJobsOverride_;
     bool warnedLog_ = false;
 };
 

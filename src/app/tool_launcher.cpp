@@ -17,7 +17,7 @@
 #include "tools/audio_extract_factory.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/burn_in.h"
-#include "tools/stream_burn_factory.h"
+#include "tools/burn_job_factory.h"
 #include "tools/csv_export.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
@@ -247,67 +247,53 @@ void modify(CMainDialog& w, bool direct) {
               QStringLiteral("Modification operation halted"));
 }
 
+// "Burning-in ...\n<path>" with the file's name only.
+QString withFileName(const std::string& progressText) {
+    const size_t newline = progressText.find('\n');
+    if (newline == std::string::npos) return q(progressText);
+    return q(progressText.substr(0, newline + 1)) + nameOf(q(progressText.substr(newline + 1)));
+}
+
 void burnIn(CMainDialog& w, bool direct) {
     QWidget* owner = w.window();
     if (direct && !confirmDirect(owner, "Tools > Burn-In Metadata")) return;
     if (!runConfirmationSheet(owner, QStringLiteral("Confirm Settings for Burn-in"),
                               {OptionsPageId::kBurnIn, OptionsPageId::kBurnInUser}, w.options()))
         return;
-    const core::MediaFamily family = w.fileFamily();
-    if (core::isStreamFamily(family)) {
-        const bool hdv = family == core::MediaFamily::kHdv;
-        const QString failed = QString::fromLatin1(hdv ? tools::kBurnInFailedM2t : tools::kBurnInFailedMts);
-        const std::string input = w.filePath();
-        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi", QString::fromLatin1(tools::kBurnInSaveTitle),
-                                                 QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
-        if (output.path.isEmpty()) return;
-        std::string error;
-        auto job = tools::makeStreamBurnJob(family, input, output.path.toStdString(), w.options(),
-                                            tools::streamBurnChoice(w.options()), error, output.overwrite);
-        if (!job) {
-            reportFailure(owner, failed + QStringLiteral("\n\n") + q(error));
-            return;
-        }
-        core::Status s;
-        const RunEnd end = runJob(w, *job, QString::fromLatin1(tools::kBurnInProgressTitle),
-                                  QStringLiteral("Burning-in to Output File ...\n%1").arg(nameOf(output.path)), s);
-        // The job's own text: complete (with any lost pictures), timed out, not compatible or failed.
-        const QString text = job->message().empty() ? failed : q(job->message());
-        if (end == RunEnd::kDone && s.ok() && job->outcome() != tools::BurnOutcome::kComplete) {
-            reportFailure(owner, text);
-            return;
-        }
-        reportEnd(owner, end, s, text, text, QString::fromLatin1(tools::kBurnInHalted));
-        return;
-    }
-    const std::string input = w.filePath();
-    tools::BurnInSettings settings = tools::BurnInSettings::fromOptions(w.options());
-    settings.toInputFile = direct;
-    if (direct) {
-        if (!canWriteInput(input)) {
+    tools::BurnRequest request;
+    request.input = w.filePath();
+    request.family = w.fileFamily();
+    request.options = w.options();
+    // HDV and AVCHD are burnt in to an output file only.
+    request.toInputFile = direct && !core::isStreamFamily(request.family);
+    if (request.toInputFile) {
+        if (!canWriteInput(request.input)) {
             reportFailure(owner, QString::fromLatin1(tools::kUnableToWriteInput), errno);
             return;
         }
     } else {
-        const ChosenOutput output = chooseOutput(owner, input, "-burn.avi", QString::fromLatin1(tools::kBurnInSaveTitle),
-                                                 QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
+        const ChosenOutput output =
+            chooseOutput(owner, request.input, "-burn.avi", QString::fromLatin1(tools::kBurnInSaveTitle),
+                         QStringLiteral("AVI (*.avi *.AVI)"), QStringLiteral("avi"));
         if (output.path.isEmpty()) return;
-        settings.output = output.path.toStdString();
-        settings.overwrite = output.overwrite;
+        request.output = output.path.toStdString();
+        request.overwrite = output.overwrite;
     }
-    if (direct) w.releaseCurrentFile();
-    tools::DvBurnInJob job(input, settings);
-    core::Status s = job.build();
+    // Burning into the file the player has open: let go of it for the run.
+    if (request.toInputFile) w.releaseCurrentFile();
+    const std::unique_ptr<tools::BurnJob> job = tools::makeBurnJob(request);
+    core::Status s = job->built();
     RunEnd end = RunEnd::kDone;
-    if (s) {
-        const QString name = direct ? q(std::filesystem::path(input).filename().string()) : nameOf(q(settings.output));
-        const QString text = direct ? QStringLiteral("Burning-in the input file ...\n%1").arg(name)
-                                    : QStringLiteral("Burning-in to Output File ...\n%1").arg(name);
-        end = runJob(w, job, QString::fromLatin1(tools::kBurnInProgressTitle), text, s);
+    if (s)
+        end = runJob(w, *job, QString::fromLatin1(tools::kBurnInProgressTitle), withFileName(job->progressText()), s);
+    if (request.toInputFile) w.reopenCurrentFile();
+    if (!job->built()) {
+        reportFailure(owner, q(job->buildFailureText()), job->built().sysError);
+        return;
     }
-    if (direct) w.reopenCurrentFile();
-    reportEnd(owner, end, s, QString::fromLatin1(tools::kBurnInComplete), QString::fromLatin1(tools::kBurnInFailedAvi),
-              QString::fromLatin1(tools::kBurnInHalted));
+    // The job's own text: complete (with any lost pictures), timed out, not compatible or failed.
+    const QString text = q(job->message());
+    reportEnd(owner, end, s, text, text, QString::fromLatin1(tools::kBurnInHalted));
 }
 
 void split(CMainDialog& w) {

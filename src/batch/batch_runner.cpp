@@ -14,6 +14,7 @@
 #include "media/recognize.h"
 #include "tools/audio_extract.h"
 #include "tools/audio_extract_factory.h"
+#include "tools/burn_job_factory.h"
 #include "tools/avchd_audio_extract.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
@@ -23,7 +24,6 @@
 #include "tools/hdv_audio_extract.h"
 #include "tools/premiere_timecode.h"
 #include "tools/rename_by_date.h"
-#include "tools/stream_burn_factory.h"
 #include "tools/system_text.h"
 
 namespace zorv::batch {
@@ -50,16 +50,6 @@ std::string withPath(const char* format, const std::string& path) {
     return f.substr(0, at) + path + f.substr(at + 2);
 }
 
-// The failure text of a tool, with the system's text of its error number when it has one.
-std::string failureText(const Status& s) {
-    std::string text = s.message;
-    if (s.sysError != 0) {
-        const std::string sys = tools::systemText(s.sysError);
-        if (text.find(sys) == std::string::npos) text += (text.empty() ? "" : " - ") + sys;
-    }
-    return text.empty() ? std::string("Operation failed") : text;
-}
-
 bool isDvSubtype(uint32_t fourcc) {
     char c[4];
     for (int i = 0; i < 4; ++i) c[i] = static_cast<char>(std::tolower(static_cast<int>((fourcc >> (8 * i)) & 0xFF)));
@@ -78,7 +68,7 @@ std::string checkOutputFolder(BatchOp op, const std::string& folder) {
 }
 
 struct BatchRunner::Slot {
-    tools::StreamBurnInJob* burnJob = nullptr;  // under the runner's mutex
+    tools::BurnJob* burnJob = nullptr;  // under the runner's mutex
     std::atomic<bool> running{false};
     std::atomic<int64_t> done{0};
     std::atomic<int64_t> total{0};
@@ -399,7 +389,7 @@ FileOutcome BatchRunner::runConvert(FileContext& f) {
     tools::DvConvertJob job(f.path, output, target);
     const Status built = job.build();
     if (!built) {
-        f.log("ERROR: Build failed - " + failureText(built));
+        f.log("ERROR: Build failed - " + tools::failureText(built));
         return FileOutcome::kFailed;
     }
     if (job.progress().total() <= 0) {
@@ -408,12 +398,12 @@ FileOutcome BatchRunner::runConvert(FileContext& f) {
     }
     f.log(withPath("Output file: %s", output));
     if (!job.start()) {
-        f.log("ERROR: Run failed - " + failureText(job.wait()));
+        f.log("ERROR: Run failed - " + tools::failureText(job.wait()));
         return FileOutcome::kFailed;
     }
     const Status s = watch(job, f);
     return complete(
-        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Conversion Complete", "ERROR: " + failureText(s));
+        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Conversion Complete", "ERROR: " + tools::failureText(s));
 }
 
 FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
@@ -453,7 +443,7 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
             f.log(kNoAudioAtBuild);
             return FileOutcome::kSkipped;
         }
-        f.log("ERROR: Build failed - " + failureText(built));
+        f.log("ERROR: Build failed - " + tools::failureText(built));
         return FileOutcome::kFailed;
     }
     if (job->progress().total() <= 0) {
@@ -462,83 +452,61 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
     }
     f.log(withPath("Output file: %s", output));
     if (!job->start()) {
-        f.log("ERROR: Run failed - " + failureText(job->wait()));
+        f.log("ERROR: Run failed - " + tools::failureText(job->wait()));
         return FileOutcome::kFailed;
     }
     const Status s = watch(*job, f);
     const bool noAudio = s.code == ErrorCode::kNoAudio;
     return complete(s, abort_.load(), logFn, "Audio Extraction Complete",
-                    noAudio ? std::string(kNoAudioInRun) : "ERROR: " + failureText(s));
+                    noAudio ? std::string(kNoAudioInRun) : "ERROR: " + tools::failureText(s));
 }
 
 FileOutcome BatchRunner::runBurnIn(FileContext& f) {
-    auto logFn = [&](const std::string& l) { f.log(l); };
-    const std::string output = f.output();
-    const media::FormatDescriptor& format = media::formatOf(f.type);
-    if (format.isStream() && format.has(media::format_tool::kBurnIn)) {
-        std::string error;
-        std::unique_ptr<tools::StreamBurnInJob> job;
-        if (settings_.streamBurn) {
-            job = settings_.streamBurn(f.type, f.path, output, error);
-        } else {
-            job = tools::makeStreamBurnJob(format.family, f.path, output, settings_.options,
-                                           tools::streamBurnChoice(settings_.options), error);
-        }
-        if (!job) {
-            f.log("ERROR: Build failed - " + error);
-            return FileOutcome::kFailed;
-        }
-        f.log(withPath("Output file: %s", output));
-        if (settings_.watcherTimesOutBurnIn) job->setWatch(std::chrono::milliseconds(200), 0);
-        if (!job->start()) {
-            f.log("ERROR: Run failed - " + failureText(job->wait()));
-            return FileOutcome::kFailed;
-        }
-        {
-            std::lock_guard lock(mutex_);
-            f.slot->burnJob = job.get();
-        }
-        const Status s = watch(*job, f);
-        {
-            std::lock_guard lock(mutex_);
-            f.slot->burnJob = nullptr;
-        }
-        if (s.code == ErrorCode::kCancelled && abort_.load()) return FileOutcome::kAborted;
-        if (job->outcome() == tools::BurnOutcome::kComplete) {
-            f.log(tools::kBatchBurnInComplete);
-            if (job->lostPictures() > 0) {
-                char line[160];
-                std::snprintf(line, sizeof line, tools::kBatchBurnInLostFrames, static_cast<long long>(job->lostPictures()));
-                f.log(line);
-            }
-            return FileOutcome::kDone;
-        }
-        f.log(job->message(true));
+    tools::BurnRequest request;
+    request.input = f.path;
+    request.family = media::formatOf(f.type).family;
+    request.options = settings_.options;
+    request.output = f.output();
+    request.drawers = settings_.drawers;
+    const std::unique_ptr<tools::BurnJob> job =
+        settings_.burnJobs ? settings_.burnJobs(request) : tools::makeBurnJob(request);
+    if (!job->built()) {
+        f.log("ERROR: Build failed - " + tools::failureText(job->built()));
         return FileOutcome::kFailed;
     }
-
-    tools::BurnInSettings bs = tools::BurnInSettings::fromOptions(settings_.options);
-    bs.output = output;
-    bs.toInputFile = false;
-    tools::DvBurnInJob job =
-        settings_.drawers ? tools::DvBurnInJob(f.path, bs, settings_.drawers) : tools::DvBurnInJob(f.path, bs);
-    const Status built = job.build();
-    if (!built) {
-        f.log("ERROR: Build failed - " + failureText(built));
-        return FileOutcome::kFailed;
-    }
-    // The burn-in counts its frames when it starts; the index gave the file's count already.
-    if (f.slot->weight.load() <= 0) {
+    // A burn-in that counts its frames when it starts: the index gave the file's count already.
+    if (job->countsFrames() && f.slot->weight.load() <= 0) {
         f.log(kNoDuration);
         return FileOutcome::kFailed;
     }
-    f.log(withPath("Output file: %s", output));
-    if (!job.start()) {
-        f.log("ERROR: Run failed - " + failureText(job.wait()));
+    f.log(withPath("Output file: %s", request.output));
+    if (settings_.watcherTimesOutBurnIn) job->leaveTimeoutToWatcher();
+    if (!job->start()) {
+        f.log("ERROR: Run failed - " + tools::failureText(job->wait()));
         return FileOutcome::kFailed;
     }
-    const Status s = watch(job, f);
-    return complete(s, abort_.load(), logFn, tools::kBatchBurnInComplete, "ERROR: " + failureText(s));
+    const bool watched = job->watchesProgress();
+    if (watched) {
+        std::lock_guard lock(mutex_);
+        f.slot->burnJob = job.get();
+    }
+    const Status s = watch(*job, f);
+    if (watched) {
+        std::lock_guard lock(mutex_);
+        f.slot->burnJob = nullptr;
+    }
+    if (s.code == ErrorCode::kCancelled && abort_.load()) return FileOutcome::kAborted;
+    if (!s) {
+        f.log(job->message(true));
+        return FileOutcome::kFailed;
+    }
+    f.log(tools::kBatchBurnInComplete);
+    if (job->lostPictures() > 0) {
+        char line[160];
+        std::snprintf(line, sizeof line, tools::kBatchBurnInLostFrames, static_cast<long long>(job->lostPictures()));
+        f.log(line);
+    }
+    return FileOutcome::kDone;
 }
 
 FileOutcome BatchRunner::runModify(FileContext& f) {
@@ -548,18 +516,18 @@ FileOutcome BatchRunner::runModify(FileContext& f) {
     modifier.setInputPath(f.path);
     modifier.setOutputPath(output);
     if (!modifier.open()) {
-        f.log("ERROR: " + failureText(modifier.status()));
+        f.log("ERROR: " + tools::failureText(modifier.status()));
         return FileOutcome::kFailed;
     }
     f.log(withPath("Output file: %s", output));
     if (!modifier.start()) {
-        f.log("ERROR: " + failureText(modifier.wait()));
+        f.log("ERROR: " + tools::failureText(modifier.wait()));
         return FileOutcome::kFailed;
     }
     const Status s = watch(modifier, f);
     return complete(
         s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Metadata modification complete",
-        "ERROR: " + failureText(s));
+        "ERROR: " + tools::failureText(s));
 }
 
 FileOutcome BatchRunner::runSplit(FileContext& f) {
@@ -570,12 +538,12 @@ FileOutcome BatchRunner::runSplit(FileContext& f) {
     splitter.setSettings(ss);
     const Status opened = splitter.open(f.path);
     if (!opened) {
-        f.log(splitter.noFilesCreated() ? "ERROR: Build failed, no split files created - " + failureText(opened)
+        f.log(splitter.noFilesCreated() ? "ERROR: Build failed, no split files created - " + tools::failureText(opened)
                                         : std::string("ERROR: Build failed"));
         return FileOutcome::kFailed;
     }
     if (!splitter.start()) {
-        f.log("ERROR: Run failed - " + failureText(splitter.wait()));
+        f.log("ERROR: Run failed - " + tools::failureText(splitter.wait()));
         return FileOutcome::kFailed;
     }
     const Status s = watch(splitter, f);
@@ -583,7 +551,7 @@ FileOutcome BatchRunner::runSplit(FileContext& f) {
     for (const auto& extra : {splitter.logPath(), splitter.batchListPath()})
         if (!extra.empty()) f.outputs.push_back(extra);
     return complete(
-        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete", "ERROR: " + failureText(s));
+        s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Split Complete", "ERROR: " + tools::failureText(s));
 }
 
 FileOutcome BatchRunner::runExport(FileContext& f) {
@@ -621,13 +589,13 @@ FileOutcome BatchRunner::runInPlace(FileContext& f) {
     } else if (settings_.op == BatchOp::kSetDateModified) {
         const Status s = tools::setDateModifiedFromRecording(f.path);
         f.outputs.push_back(f.path);
-        f.log(s ? std::string("Date Modified set") : "ERROR: " + failureText(s));
+        f.log(s ? std::string("Date Modified set") : "ERROR: " + tools::failureText(s));
         outcome = s ? FileOutcome::kDone : FileOutcome::kFailed;
     } else {
         std::string renamed;
         const Status s = tools::renameWithStartDateTime(f.path, renamed);
         f.outputs.push_back(s ? renamed : f.path);
-        if (!s) f.log("ERROR: " + failureText(s));
+        if (!s) f.log("ERROR: " + tools::failureText(s));
         else if (renamed == f.path) f.log("File name already ends with its start date/time - not renamed");
         else f.log(withPath("Renamed to: %s", renamed));
         outcome = s ? FileOutcome::kDone : FileOutcome::kFailed;

@@ -25,8 +25,7 @@
 #include "batch/batch_operation.h"
 #include "batch/file_result.h"
 #include "core/options.h"
-#include "tools/burn_in.h"
-#include "tools/stream_burn_in.h"
+#include "tools/burn_job_factory.h"
 
 namespace zorv::batch {
 
@@ -47,18 +46,13 @@ inline constexpr const char* kAbortedTitle = "Aborted";
 // The message for an unusable output folder, or empty when the folder will do.
 std::string checkOutputFolder(BatchOp op, const std::string& folder);
 
-// Makes the burn-in job of an HDV (1080-line) or AVCHD file. Returns null with the failure text in
-// `error`.
-using StreamBurnFactory = std::function<std::unique_ptr<tools::StreamBurnInJob>(
-    media::FileType type, const std::string& input, const std::string& output, std::string& error)>;
-
 struct BatchSettings {
     BatchOp op = BatchOp::kConvertAvi1;
     std::string outputFolder;
     core::Options options = core::Options::defaults();
     int jobs = 1;                    // files worked on at once (1..16)
-    overlay::DrawerFactory drawers;  // DV burn-in drawing; empty: the overlay layer of the options
-    StreamBurnFactory streamBurn;    // burn-in of HDV and AVCHD files; empty: tools::makeStreamBurnJob
+    overlay::DrawerFactory drawers;  // burn-in drawing; empty: the overlay layer of the options
+    tools::BurnJobMaker burnJobs;    // the burn-in jobs; empty: tools::makeBurnJob
     // HDV and AVCHD burn-ins time themselves out after 10 s without progress unless the watcher
     // does it with its own timer (poll() snapshots, BurnTimeoutWatch, timeOutBurnIn()).
     bool watcherTimesOutBurnIn = false;

@@ -17,7 +17,7 @@
 #include "media/codec/codec_registry.h"
 #include "media/dv_media_file.h"
 #include "tools/burn_in.h"
-#include "tools/stream_burn_factory.h"
+#include "tools/burn_job_factory.h"
 
 namespace zorv::cli {
 
@@ -91,31 +91,20 @@ std::optional<uint32_t> parseItems(std::string_view list) {
     return mask;
 }
 
-// HDV2 or AVCHD: the selected decoder (else the first that works), drawn, into an AVI file.
-int burnStream(const std::string& input, const std::string& output, bool hdv, const std::string& compressorName, bool audio,
-               bool overwrite, const core::Options& options) {
+// The HDV/AVCHD output compressor named on the command line (empty: uncompressed) and the sound;
+// nothing (after the message) for an unknown compressor.
+std::optional<tools::StreamBurnChoice> streamChoice(const std::string& compressorName, bool audio) {
     tools::StreamBurnChoice choice;
     choice.audio = audio;
     if (!compressorName.empty()) {
         auto entry = media::codec::findCodecByName(media::codec::CodecRole::kVideoCompressor, compressorName);
         if (!entry) {
             printError("Unknown compressor: " + compressorName);
-            return 2;
+            return std::nullopt;
         }
         choice.compressor = entry->name;
     }
-    const std::optional<bool> replace = confirmOutput(output, input, overwrite);
-    if (!replace) return 1;
-    const core::MediaFamily family = hdv ? core::MediaFamily::kHdv : core::MediaFamily::kAvchd;
-    std::string error;
-    auto job = tools::makeStreamBurnJob(family, input, output, options, choice, error, *replace);
-    if (!job) {
-        printError(error);
-        return 1;
-    }
-    const int rc = runJob(*job, "Burning-in to Output File ... " + output, tools::kBurnInComplete);
-    if (rc == 0 && job->lostPictures() > 0) std::printf("%s\n", job->message().c_str());
-    return rc;
+    return choice;
 }
 
 }  // namespace
@@ -208,47 +197,48 @@ int cmdBurn(int argc, char** argv) {
         return 1;
     }
     const media::FormatDescriptor& format = media::formatOf(r.type);
+    tools::BurnRequest request;
+    request.input = input;
+    request.family = format.family;
+    request.options = options;
     if (format.isStream() && format.has(media::format_tool::kBurnIn)) {
         if (inPlace) {
             printError("HDV and AVCHD files are burnt in to an output file only");
             return 2;
         }
-        return burnStream(input, output.empty() ? tools::burnOutputName(input) : output,
-                          format.family == core::MediaFamily::kHdv, compressor, audio, overwrite, options);
-    }
-    if (!format.has(media::format_tool::kBurnIn) || !format.isDv()) {
+        request.choice = streamChoice(compressor, audio);
+        if (!request.choice) return 2;
+    } else if (!format.has(media::format_tool::kBurnIn) || !format.isDv()) {
         printError("Only DV AVI files (Type 1 and Type 2), 1080-line HDV and AVCHD files can be burnt in");
         return 1;
     }
-
-    tools::BurnInSettings settings = tools::BurnInSettings::fromOptions(options);
-    settings.firstFrame = first;
-    settings.lastFrame = last;
-    settings.toInputFile = inPlace;
+    request.firstFrame = first;
+    request.lastFrame = last;
+    request.toInputFile = inPlace;
     if (!inPlace) {
-        settings.output = output.empty() ? tools::burnOutputName(input) : output;
-        const std::optional<bool> replace = confirmOutput(settings.output, input, overwrite);
+        request.output = output.empty() ? tools::burnOutputName(input) : output;
+        const std::optional<bool> replace = confirmOutput(request.output, input, overwrite);
         if (!replace) return 1;
-        settings.overwrite = *replace;
+        request.overwrite = *replace;
     }
-    tools::DvBurnInJob job(input, settings);
-    const core::Status s = job.build();
-    if (!s) {
+    const std::unique_ptr<tools::BurnJob> job = tools::makeBurnJob(request);
+    if (const core::Status& s = job->built(); !s) {
         // A reader failure without a text of its own leaves "Could not read file - " bare: name the file.
-        printError(job.readFailedUnnamed() ? s.message + input : s.message);
+        printError(job->readFailedUnnamed() ? s.message + input : s.message);
         return 1;
     }
     if (inPlace && !yes && !confirmInPlace(kBurnInPlaceWarning)) return 1;
-    std::string label = job.progressText();
+    std::string label = job->progressText();
     for (auto& c : label)
         if (c == '\n') c = ' ';
-    const int rc = runJob(job, label, tools::kBurnInComplete);
-    if (rc != 0 && inPlace && !job.inputChanged()) {
+    const int rc = runJob(*job, label, tools::kBurnInComplete);
+    if (rc == 0 && job->lostPictures() > 0) std::printf("%s\n", job->message().c_str());
+    if (rc != 0 && inPlace && !job->inputChanged()) {
         printError("Nothing was written: the input file is as it was");
-    } else if (rc != 0 && inPlace && job.wait().code != core::ErrorCode::kIncomplete) {
+    } else if (rc != 0 && inPlace && job->wait().code != core::ErrorCode::kIncomplete) {
         // The input itself was being changed: say which part of it is burnt in.
-        const int64_t at = first + job.progress().done();
-        const int64_t end = last >= 0 ? last + 1 : first + job.progress().total();
+        const int64_t at = first + job->progress().done();
+        const int64_t end = last >= 0 ? last + 1 : first + job->progress().total();
         printError("Stopped at frame " + std::to_string(at) + " of " + std::to_string(end) +
                    ": the frames before it are burnt in, it may be partly written and the frames after it are as they were");
     }

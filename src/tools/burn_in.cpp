@@ -18,6 +18,7 @@
 #include "overlay/overlay_drawer.h"
 #include "tools/burn_in_dv_segments.h"
 #include "tools/stopped_early.h"
+#include "tools/system_text.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -343,7 +344,8 @@ DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings)
     : DvBurnInJob(std::move(input), settings, overlay::overlayDrawerFactory(settings.overlay, core::MediaFamily::kDv)) {}
 
 DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::DrawerFactory drawers)
-    : input_(std::move(input)),
+    : BurnJob(core::MediaFamily::kDv),
+      input_(std::move(input)),
       settings_(std::move(settings)),
       drawers_(std::move(drawers)),
       impl_(std::make_unique<Impl>()) {}
@@ -351,6 +353,12 @@ DvBurnInJob::DvBurnInJob(std::string input, BurnInSettings settings, overlay::Dr
 DvBurnInJob::~DvBurnInJob() { stop(); }
 
 Status DvBurnInJob::build() {
+    Status s = buildInput();
+    setBuilt(s);
+    return s;
+}
+
+Status DvBurnInJob::buildInput() {
     if (!settings_.toInputFile) {
         if (settings_.output.empty()) settings_.output = burnOutputName(input_);
         if (Status s = out_.begin(settings_.output, {settings_.overwrite, {input_}}); !s) return s;
@@ -369,13 +377,23 @@ Status DvBurnInJob::build() {
     impl_->first = std::clamp<int64_t>(settings_.firstFrame, 0, f.frameCount() - 1);
     impl_->last = settings_.lastFrame < 0 ? f.frameCount() - 1 : std::min(settings_.lastFrame, f.frameCount() - 1);
     if (impl_->last < impl_->first) impl_->last = impl_->first;
-    built_ = true;
+    ready_ = true;
     return Status::success();
 }
 
 std::string DvBurnInJob::progressText() const {
     if (settings_.toInputFile) return "Burning-in the input file ...\n" + input_;
     return "Burning-in to Output File ...\n" + settings_.output;
+}
+
+std::string DvBurnInJob::buildFailureText() const {
+    return built().message.empty() ? std::string(kBurnInFailedAvi) : built().message;
+}
+
+std::string DvBurnInJob::message(bool batch) const {
+    if (result().ok()) return batch ? kBatchBurnInComplete : kBurnInComplete;
+    if (batch) return "ERROR: " + failureText(result());
+    return result().message.empty() ? std::string(kBurnInFailedAvi) : result().message;
 }
 
 Status DvBurnInJob::work() { return settings_.toInputFile ? run() : out_.finish(run()); }

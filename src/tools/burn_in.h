@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "core/threaded_job.h"
 #include "core/metadata_record.h"
 #include "media/output_file.h"
 #include "core/options.h"
 #include "core/rgb_picture.h"
 #include "overlay/overlay_layer.h"
 #include "overlay/picture_drawer.h"
+#include "tools/burn_job.h"
 
 namespace zorv::tools {
 
@@ -94,7 +94,7 @@ struct BurnInSettings {
     static BurnInSettings fromOptions(const core::Options& options);
 };
 
-class DvBurnInJob : public core::ThreadedJob {
+class DvBurnInJob : public BurnJob {
 public:
     // Draws with the overlay layer of settings.overlay.
     DvBurnInJob(std::string input, BurnInSettings settings);
@@ -105,18 +105,21 @@ public:
     // Opens and indexes the input (AVI Type 1 or 2 only) and checks the target.
     core::Status build();
     // "Burning-in to Output File ...\n%s" or "Burning-in the input file ...\n%s".
-    std::string progressText() const;
+    std::string progressText() const override;
+    // The build's text, or "Failed while burning-in AVI file" when it has none.
+    std::string buildFailureText() const override;
+    // "Burn-in complete.", the failure's text or, with batch, the batch log's line.
+    std::string message(bool batch = false) const override;
     int64_t framesDrawn() const { return drawn_.load(); }
-    // Burning into the input: whether any frame of it was written (false: it is as it was).
-    bool inputChanged() const { return inputChanged_.load(); }
-    // After a failed build: the reader failed without a text of its own, so the build's text ends in
-    // "Could not read file - " and names nothing.
-    bool readFailedUnnamed() const { return readFailedUnnamed_; }
+    bool inputChanged() const override { return inputChanged_.load(); }
+    bool readFailedUnnamed() const override { return readFailedUnnamed_; }
+    bool countsFrames() const override { return true; }
     // wait(): success, kCancelled with "Burn-in operation halted", or a failure with its message.
 
 private:
-    bool ready() const override { return built_; }
+    bool ready() const override { return ready_; }
     core::Status work() override;
+    core::Status buildInput();
     struct Impl;
     core::Status run();
 
@@ -125,7 +128,7 @@ private:
     overlay::DrawerFactory drawers_;
     std::unique_ptr<Impl> impl_;
     media::OutputFile out_;
-    bool built_ = false;
+    bool ready_ = false;
     bool readFailedUnnamed_ = false;
     std::atomic<int64_t> drawn_{0};
     std::atomic<bool> inputChanged_{false};

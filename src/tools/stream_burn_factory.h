@@ -22,12 +22,12 @@ struct StreamBurnChoice {
 StreamBurnChoice streamBurnChoice(const core::Options& options);
 
 // Checks the output (refused when it is the input, or exists without overwrite), opens the input
-// with its decoder and builds the job (not started), drawn with the overlay layer of the options.
-// Null with the reason in error: the output's refusal, no decoder configured, or the reader's or
-// decoder's failure text.
+// with its decoder and builds the job (not started), drawn by drawers (empty: the overlay layer of
+// the options). A failed build's text (built()) is the output's refusal, no decoder configured, or
+// the reader's or decoder's failure text.
 std::unique_ptr<StreamBurnInJob> makeStreamBurnJob(core::MediaFamily family, const std::string& input,
                                                    const std::string& output, const core::Options& options,
-                                                   const StreamBurnChoice& choice, std::string& error,
-                                                   bool overwrite = false);
+                                                   const StreamBurnChoice& choice, bool overwrite,
+                                                   overlay::DrawerFactory drawers);
 
 }  // namespace zorv::tools

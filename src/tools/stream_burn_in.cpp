@@ -36,16 +36,27 @@ Status PictureSink::submitFrameRef(AVFrame* frame, int64_t start) {
 
 StreamBurnInJob::StreamBurnInJob(core::MediaFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                                  std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers)
-    : family_(family),
+    : BurnJob(family),
       output_(std::move(output)),
       source_(std::move(source)),
       sink_(std::move(sink)),
       drawers_(std::move(drawers)) {}
 
+StreamBurnInJob::StreamBurnInJob(core::MediaFamily family, core::Status failed) : BurnJob(family) {
+    setBuilt(std::move(failed));
+}
+
 StreamBurnInJob::~StreamBurnInJob() { stop(); }
 
+std::string StreamBurnInJob::progressText() const { return "Burning-in to Output File ...\n" + outputName_; }
+
+std::string StreamBurnInJob::buildFailureText() const {
+    return std::string(family() == core::MediaFamily::kHdv ? kBurnInFailedM2t : kBurnInFailedMts) + "\n\n" +
+           built().message;
+}
+
 Status StreamBurnInJob::work() {
-    const bool hdv = family_ == core::MediaFamily::kHdv;
+    const bool hdv = family() == core::MediaFamily::kHdv;
     const char* failedText = hdv ? kBurnInFailedM2t : kBurnInFailedMts;
     Status s = sink_->open(output_.tempPath());
     if (!s) {
@@ -210,7 +221,7 @@ Status StreamBurnInJob::work() {
 }
 
 std::string StreamBurnInJob::message(bool batch) const {
-    const bool hdv = family_ == core::MediaFamily::kHdv;
+    const bool hdv = family() == core::MediaFamily::kHdv;
     switch (outcome_.load()) {
     case BurnOutcome::kComplete:
         if (lost_.load() == 0) return batch ? kBatchBurnInComplete : kBurnInComplete;

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "core/media_family.h"
-#include "core/threaded_job.h"
 #include "media/output_file.h"
 #include "core/rgb_picture.h"
 #include "tools/burn_in.h"
+#include "tools/burn_job.h"
 
 struct AVFrame;
 
@@ -92,12 +92,14 @@ public:
 
 enum class BurnOutcome { kRunning, kComplete, kHalted, kTimedOut, kIncompatible, kFailed };
 
-class StreamBurnInJob : public core::ThreadedJob {
+class StreamBurnInJob : public BurnJob {
 public:
     // output is begun (checked and created under its temporary name); the run renames it into place
     // when complete and removes it otherwise.
     StreamBurnInJob(core::MediaFamily family, media::OutputFile output, std::unique_ptr<PictureSource> source,
                     std::unique_ptr<PictureSink> sink, overlay::DrawerFactory drawers);
+    // A job whose build failed: it does not start, and wait() gives the failure.
+    StreamBurnInJob(core::MediaFamily family, core::Status failed);
     ~StreamBurnInJob() override;
 
     // The watch interval (200 ms) and the ticks without progress before giving up (50); 0 ticks
@@ -107,25 +109,32 @@ public:
         timeoutTicks_ = ticks;
     }
     // Ends the run as timed out (the partial output is deleted): for a caller with its own timer.
-    void timeOut() { timedOut_.store(true); }
+    void timeOut() override { timedOut_.store(true); }
+    void leaveTimeoutToWatcher() override { setWatch(std::chrono::milliseconds(200), 0); }
+    bool watchesProgress() const override { return true; }
     // Name and class identifier of the decoder, for the "not compatible" messages.
     void setDecoder(std::string name, std::string guid) {
         decoderName_ = std::move(name);
         decoderGuid_ = std::move(guid);
     }
+    // The output's name, for the progress text.
+    void setOutputName(std::string name) { outputName_ = std::move(name); }
 
     BurnOutcome outcome() const { return outcome_.load(); }
-    int64_t lostPictures() const { return lost_.load(); }
-    int64_t position() const { return position_.load(); }
+    int64_t lostPictures() const override { return lost_.load(); }
+    int64_t position() const override { return position_.load(); }
+    std::string progressText() const override;
+    // "Failed while burning-in M2T file" (or MTS/M2TS), a blank line and the build's failure.
+    std::string buildFailureText() const override;
     // The text shown for the outcome or, with batch, the batch log's line for it.
-    std::string message(bool batch = false) const;
+    std::string message(bool batch = false) const override;
 
 private:
     bool ready() const override { return source_ && sink_; }
     core::Status work() override;
 
-    core::MediaFamily family_;
     media::OutputFile output_;
+    std::string outputName_;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<PictureSink> sink_;
     overlay::DrawerFactory drawers_;

@@ -16,4 +16,13 @@ std::string systemText(int e) {
 #endif
 }
 
+std::string failureText(const core::Status& s) {
+    std::string text = s.message;
+    if (s.sysError != 0) {
+        const std::string sys = systemText(s.sysError);
+        if (text.find(sys) == std::string::npos) text += (text.empty() ? "" : " - ") + sys;
+    }
+    return text.empty() ? std::string("Operation failed") : text;
+}
+
 }  // namespace zorv::tools

@@ -166,7 +166,7 @@ TEST_F(BatchBurnDialogTest, TimerTimesOutABurnInThatMakesNoProgress) {
     test::PromptRecorder prompts;
     CBatchDialog dialog(nullptr, options, *store);
     // A decoder that never delivers; 50 ticks of 5 ms stand for the 10 seconds.
-    dialog.setStreamBurnFactory(zorv::testing::stalledBurnFactory());
+    dialog.setBurnJobMaker(zorv::testing::stalledBurnFactory());
     dialog.setPollInterval(5);
     dialog.addFiles({hdv}, CBatchDialog::AddSource::kFileDialog);
     dialog.selectOperation(QStringLiteral("Burn-in Metadata"));

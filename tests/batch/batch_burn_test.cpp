@@ -91,7 +91,7 @@ protected:
         s.op = BatchOp::kBurnIn;
         s.outputFolder = folder;
         s.drawers = [] { return std::make_unique<PlainDrawer>(); };
-        s.streamBurn = testing::stalledBurnFactory(5, ownTicks);
+        s.burnJobs = testing::stalledBurnFactory(5, ownTicks);
         s.watcherTimesOutBurnIn = watcher;
         return s;
     }

@@ -35,9 +35,12 @@ BatchSettings settingsFor(BatchOp op, const std::string& folder, int jobs = 1) {
     s.jobs = jobs;
     s.drawers = [] { return std::make_unique<PlainDrawer>(); };
     // Stream burn-ins find no decoder here (the stream burn-in has tests of its own).
-    s.streamBurn = [](media::FileType type, const std::string&, const std::string&, std::string& error) {
-        error = type == media::FileType::kAvchd ? tools::kNoAvchdDecoder : tools::kNoHdvDecoder;
-        return std::unique_ptr<tools::StreamBurnInJob>();
+    s.burnJobs = [](const tools::BurnRequest& r) -> std::unique_ptr<tools::BurnJob> {
+        if (!core::isStreamFamily(r.family)) return tools::makeBurnJob(r);
+        return std::make_unique<tools::StreamBurnInJob>(
+            r.family, core::Status::failure(core::ErrorCode::kOpenFailed, r.family == core::MediaFamily::kAvchd
+                                                                               ? tools::kNoAvchdDecoder
+                                                                               : tools::kNoHdvDecoder));
     };
     return s;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/batch_runner.h"
+#include "tools/burn_job_factory.h"
 #include "tools/stream_burn_in.h"
 
 namespace zorv::testing {
@@ -30,14 +31,15 @@ public:
     core::Status close() override { return core::Status::success(); }
 };
 
-// The factory; ticks > 0 lets the job time itself out after that many ticks of tickMs.
-inline batch::StreamBurnFactory stalledBurnFactory(int tickMs = 200, int ticks = 50) {
-    return [tickMs, ticks](media::FileType type, const std::string&, const std::string& output, std::string&) {
+// The factory (DV files get their own job); ticks > 0 lets the job time itself out after that many
+// ticks of tickMs.
+inline tools::BurnJobMaker stalledBurnFactory(int tickMs = 200, int ticks = 50) {
+    return [tickMs, ticks](const tools::BurnRequest& r) -> std::unique_ptr<tools::BurnJob> {
+        if (!core::isStreamFamily(r.family)) return tools::makeBurnJob(r);
         media::OutputFile out;
-        if (!out.begin(output, {})) return std::unique_ptr<tools::StreamBurnInJob>{};
-        auto job = std::make_unique<tools::StreamBurnInJob>(
-            type == media::FileType::kAvchd ? core::MediaFamily::kAvchd : core::MediaFamily::kHdv, std::move(out),
-            std::make_unique<StalledSource>(), std::make_unique<FileSink>(), overlay::DrawerFactory{});
+        if (core::Status s = out.begin(r.output, {}); !s) return std::make_unique<tools::StreamBurnInJob>(r.family, s);
+        auto job = std::make_unique<tools::StreamBurnInJob>(r.family, std::move(out), std::make_unique<StalledSource>(),
+                                                            std::make_unique<FileSink>(), overlay::DrawerFactory{});
         job->setWatch(std::chrono::milliseconds(tickMs), ticks);
         return job;
     };
