@@ -398,71 +398,107 @@ std::string DvBurnInJob::message(bool batch) const {
 
 Status DvBurnInJob::work() { return settings_.toInputFile ? run() : out_.finish(run()); }
 
-Status DvBurnInJob::run() {
-    Impl& im = *impl_;
-    media::DvMediaFile& file = im.file;
-    const size_t frameSize = file.frameSize();
-    const bool pal = core::dv::isPal(frameSize);
-    const int64_t first = im.first, last = im.last;
-    progress_.setTotal(last - first + 1);
-    progress_.setDone(0);
+// One run of the job: the read / draw / write steps and what they share. Frames are read in order
+// into a ring of slots, drawn on by the workers, and written back in order.
+struct DvBurnInJob::Pass {
+    explicit Pass(DvBurnInJob& j)
+        : job(j),
+          im(*j.impl_),
+          file(im.file),
+          settings(j.settings_),
+          frameSize(file.frameSize()),
+          pal(core::dv::isPal(frameSize)),
+          first(im.first),
+          last(im.last) {}
+    ~Pass() { stopWorkers(); }
 
+    Status openTargets();
+    Status startWorkers();
+    void stopWorkers();
+    Status frames();
+    bool readFrame();
+    Status writeOldest();
+    bool copyTo(int64_t end);
+    Status outcome(Status result);
+
+    DvBurnInJob& job;
+    Impl& im;
+    media::DvMediaFile& file;
+    const BurnInSettings& settings;
+    const size_t frameSize;
+    const bool pal;
+    const int64_t first, last;
+    bool scenes = false;
+    int64_t stretch = 0;  // frames drawn from each scene start
+    media::File in, out;
+    int64_t inputSize = 0;
+    std::vector<uint8_t> copyBuf;
+    int64_t copiedUpTo = 0;  // bytes of the input copied to the output so far
+    bool inputCut = false;   // a read of the input failed: it ended before the frames it promised
+    std::vector<std::unique_ptr<FrameWorker>> workers;
+    std::vector<std::thread> threads;
+    core::MetadataRecord rec;
+    core::DisplayValues display;
+    int64_t n = 0;            // next frame to read
+    int64_t written = 0;      // sequence numbers written
+    int64_t sequence = 0;     // sequence numbers handed out
+    int64_t undecodable = 0;  // frames to draw on that the decoder could not read
+};
+
+Status DvBurnInJob::run() {
+    progress_.setTotal(impl_->last - impl_->first + 1);
+    progress_.setDone(0);
+    Pass pass(*this);
+    if (Status s = pass.openTargets(); !s) return s;
+    if (Status s = pass.startWorkers(); !s) return s;
+    const Status result = pass.frames();
+    pass.stopWorkers();
+    return pass.outcome(result);
+}
+
+// The scene starts (scene mode), the input and the target.
+Status DvBurnInJob::Pass::openTargets() {
     // Scene mode follows the scene starts of the metadata scan.
-    const bool scenes = settings_.mode == core::BurnMode::kSceneStarts;
+    scenes = settings.mode == core::BurnMode::kSceneStarts;
     if (scenes) {
-        file.setOptionMask(settings_.sceneMask);
+        file.setOptionMask(settings.sceneMask);
         if (!file.scan(nullptr)) return Status::failure(ErrorCode::kReadFailed, kBurnInFailedAvi, file.sysError());
     }
-    const int64_t stretch = settings_.durationUnit == core::DurationUnit::kFrames
-                                ? settings_.duration
-                                : int64_t{settings_.duration} * core::dv::systemFor(pal).nominalRate;
-
-    // Target files.
-    media::File in, out;
-    if (!in.open(input_, media::File::Mode::kRead))
+    stretch = settings.durationUnit == core::DurationUnit::kFrames
+                  ? settings.duration
+                  : int64_t{settings.duration} * core::dv::systemFor(pal).nominalRate;
+    if (!in.open(job.input_, media::File::Mode::kRead))
         return Status::failure(ErrorCode::kOpenFailed, "Could not read file - " + std::string(std::strerror(in.sysError())),
                                in.sysError());
-    if (settings_.toInputFile) {
-        if (!out.open(input_, media::File::Mode::kReadWrite))
+    if (settings.toInputFile) {
+        if (!out.open(job.input_, media::File::Mode::kReadWrite))
             return Status::failure(ErrorCode::kOpenFailed, kUnableToWriteInput, out.sysError());
-    } else if (!out.open(out_.tempPath(), media::File::Mode::kCreate)) {
+    } else if (!out.open(job.out_.tempPath(), media::File::Mode::kCreate)) {
         return Status::failure(ErrorCode::kOpenFailed,
                                "Could not create output file - " + std::string(std::strerror(out.sysError())),
                                out.sysError());
     }
-    const int64_t inputSize = in.size();
-    std::vector<uint8_t> copyBuf(static_cast<size_t>(std::clamp<int64_t>(file.readBufferSize(), 1 << 16, 1 << 22)));
-    int64_t copiedUpTo = 0;
-    bool inputCut = false;  // a read of the input failed: it ended before the frames it promised
-    auto copyTo = [&](int64_t end) -> bool {
-        while (copiedUpTo < end) {
-            const size_t n = static_cast<size_t>(std::min<int64_t>(end - copiedUpTo, static_cast<int64_t>(copyBuf.size())));
-            if (!in.readExact(copiedUpTo, copyBuf.data(), n)) return !(inputCut = true);
-            if (!out.writeAt(copiedUpTo, copyBuf.data(), n)) return false;
-            copiedUpTo += static_cast<int64_t>(n);
-        }
-        return true;
-    };
+    inputSize = in.size();
+    copyBuf.resize(static_cast<size_t>(std::clamp<int64_t>(file.readBufferSize(), 1 << 16, 1 << 22)));
+    return Status::success();
+}
 
-    // Workers.
+// The workers (one per core, at most 2, unless the settings say) and the ring they take frames from.
+Status DvBurnInJob::Pass::startWorkers() {
     unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int workerCount = settings_.workers > 0 ? settings_.workers : static_cast<int>(std::min(2u, cores));
-    std::vector<std::unique_ptr<FrameWorker>> workers;
+    const int workerCount = settings.workers > 0 ? settings.workers : static_cast<int>(std::min(2u, cores));
     for (int i = 0; i < workerCount; ++i) {
-        workers.push_back(std::make_unique<FrameWorker>(pal, frameSize, drawers_ ? drawers_() : nullptr));
+        workers.push_back(std::make_unique<FrameWorker>(pal, frameSize, job.drawers_ ? job.drawers_() : nullptr));
         Status s = workers.back()->open();
         if (!s) return s;
     }
     im.slots.assign(kRingSlots, Slot{});
-    for (Slot& s : im.slots) {
-        s.data.resize(frameSize + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-    }
+    for (Slot& s : im.slots) s.data.resize(frameSize + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     im.nextToWork = im.filled = 0;
     im.stop = false;
-    std::vector<std::thread> threads;
     for (auto& w : workers) {
         FrameWorker* worker = w.get();
-        threads.emplace_back([&im, worker] {
+        threads.emplace_back([&im = im, worker] {
             std::unique_lock<std::mutex> lk(im.lock);
             for (;;) {
                 im.changed.wait(lk, [&] { return im.stop || im.nextToWork < im.filled; });
@@ -478,115 +514,132 @@ Status DvBurnInJob::run() {
             }
         });
     }
-    auto stopWorkers = [&] {
-        {
-            std::lock_guard<std::mutex> g(im.lock);
-            im.stop = true;
-        }
-        im.changed.notify_all();
-        for (auto& t : threads) t.join();
-    };
+    return Status::success();
+}
 
-    // Read frames in order, choose what is drawn, hand them to the workers and write them back in order.
-    core::MetadataRecord rec;
-    core::DisplayValues display;
-    const auto& sceneList = file.sceneSets().sceneList();
-    int64_t sceneStart = 0;
-    int64_t n = first;     // next frame to read
-    int64_t written = 0;   // sequence numbers written
-    int64_t sequence = 0;  // sequence numbers handed out
-    Status result;
-    int64_t undecodable = 0;  // frames to draw on that the decoder could not read
+void DvBurnInJob::Pass::stopWorkers() {
+    if (threads.empty()) return;
+    {
+        std::lock_guard<std::mutex> g(im.lock);
+        im.stop = true;
+    }
+    im.changed.notify_all();
+    for (auto& t : threads) t.join();
+    threads.clear();
+}
+
+// Reads frames while a slot is free and writes the oldest back once drawn, until every frame of the
+// range is written, the run is cancelled, a write fails or the input ends early (inputCut).
+Status DvBurnInJob::Pass::frames() {
+    n = first;
     for (;;) {
-        if (progress_.cancelled()) {
-            result = Status::failure(ErrorCode::kCancelled, kBurnInHalted);
-            break;
-        }
-        // Fill a free slot while there is room.
+        if (job.progress_.cancelled()) return Status::failure(ErrorCode::kCancelled, kBurnInHalted);
         if (n <= last && sequence - written < kRingSlots) {
-            const int64_t pos = file.frameDataPosition(n);
-            if (pos < 0) {  // empty index entry: nothing to burn
-                ++n;
-                continue;
-            }
-            Slot& slot = im.slots[static_cast<size_t>(sequence % kRingSlots)];
-            if (!in.readExact(pos, slot.data.data(), frameSize)) {
-                inputCut = true;
-                break;
-            }
-            core::fillRecord(rec, slot.data.data(), frameSize);
-            core::updateDisplayValues(rec, display);
-            bool draw = true;
-            if (scenes) {
-                auto it = sceneList.upper_bound(n);
-                sceneStart = it == sceneList.begin() ? 0 : *std::prev(it);
-                draw = n < sceneStart + stretch;
-            }
-            slot.frame = n;
-            slot.position = pos;
-            slot.draw = draw;
-            slot.undecodable = slot.changed = false;
-            slot.wide = display.widescreen;
-            slot.record = rec;
-            slot.info = overlay::BurnFrameInfo{};
-            slot.info.record = &slot.record;
-            slot.info.frameNumber = n;
-            slot.info.timecodeStyle = display.timecodeStyle;
-            slot.info.linePeriod = core::linePeriod(frameSize);
-            {
-                std::lock_guard<std::mutex> g(im.lock);
-                slot.state = Slot::kFilled;
-                im.filled = ++sequence;
-            }
-            im.changed.notify_all();
-            ++n;
+            if (!readFrame()) return Status::success();
             continue;
         }
-        if (written == sequence) break;  // everything read has been written
-        // Write the oldest slot once it is done.
-        Slot& slot = im.slots[static_cast<size_t>(written % kRingSlots)];
-        {
-            std::unique_lock<std::mutex> lk(im.lock);
-            im.changed.wait(lk, [&] { return slot.state == Slot::kDone; });
-        }
-        if (!slot.status) {
-            result = slot.status;
-            break;
-        }
-        const uint8_t* data = slot.data.data();
-        bool ok = true;
-        if (!settings_.toInputFile && slot.position >= copiedUpTo) ok = copyTo(slot.position);
-        // Back into the input go only the frames the drawing changed.
-        const bool write = settings_.toInputFile ? slot.changed : true;
-        if (write && settings_.toInputFile) inputChanged_.store(true);
-        if (ok && write) ok = out.writeAt(slot.position, data, frameSize);
-        if (!settings_.toInputFile) copiedUpTo = std::max(copiedUpTo, slot.position + static_cast<int64_t>(frameSize));
-        if (!ok) {
-            const int err = out.sysError() ? out.sysError() : in.sysError();
-            result = Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi, err);
-            break;
-        }
-        if (slot.draw) drawn_.fetch_add(1);
-        if (slot.draw && slot.undecodable) ++undecodable;
-        {
-            std::lock_guard<std::mutex> g(im.lock);
-            slot.state = Slot::kFree;
-        }
-        ++written;
-        progress_.setDone(slot.frame - first + 1);
+        if (written == sequence) return Status::success();  // everything read has been written
+        if (Status s = writeOldest(); !s) return s;
     }
-    stopWorkers();
-    if (result.ok() && !inputCut && !settings_.toInputFile && !copyTo(inputSize) && !inputCut)
+}
+
+// Reads frame n into the next slot, chooses whether it is drawn on and hands it to the workers; false
+// when the input could not be read (inputCut).
+bool DvBurnInJob::Pass::readFrame() {
+    const int64_t pos = file.frameDataPosition(n);
+    if (pos < 0) {  // empty index entry: nothing to burn
+        ++n;
+        return true;
+    }
+    Slot& slot = im.slots[static_cast<size_t>(sequence % kRingSlots)];
+    if (!in.readExact(pos, slot.data.data(), frameSize)) return !(inputCut = true);
+    core::fillRecord(rec, slot.data.data(), frameSize);
+    core::updateDisplayValues(rec, display);
+    bool draw = true;
+    if (scenes) {
+        const auto& sceneList = file.sceneSets().sceneList();
+        auto it = sceneList.upper_bound(n);
+        const int64_t sceneStart = it == sceneList.begin() ? 0 : *std::prev(it);
+        draw = n < sceneStart + stretch;
+    }
+    slot.frame = n;
+    slot.position = pos;
+    slot.draw = draw;
+    slot.undecodable = slot.changed = false;
+    slot.wide = display.widescreen;
+    slot.record = rec;
+    slot.info = overlay::BurnFrameInfo{};
+    slot.info.record = &slot.record;
+    slot.info.frameNumber = n;
+    slot.info.timecodeStyle = display.timecodeStyle;
+    slot.info.linePeriod = core::linePeriod(frameSize);
+    {
+        std::lock_guard<std::mutex> g(im.lock);
+        slot.state = Slot::kFilled;
+        im.filled = ++sequence;
+    }
+    im.changed.notify_all();
+    ++n;
+    return true;
+}
+
+// Waits for the oldest slot and writes it: to the output after the bytes before it, or into the
+// input when the drawing changed it.
+Status DvBurnInJob::Pass::writeOldest() {
+    Slot& slot = im.slots[static_cast<size_t>(written % kRingSlots)];
+    {
+        std::unique_lock<std::mutex> lk(im.lock);
+        im.changed.wait(lk, [&] { return slot.state == Slot::kDone; });
+    }
+    if (!slot.status) return slot.status;
+    bool ok = true;
+    if (!settings.toInputFile && slot.position >= copiedUpTo) ok = copyTo(slot.position);
+    // Back into the input go only the frames the drawing changed.
+    const bool write = settings.toInputFile ? slot.changed : true;
+    if (write && settings.toInputFile) job.inputChanged_.store(true);
+    if (ok && write) ok = out.writeAt(slot.position, slot.data.data(), frameSize);
+    if (!settings.toInputFile) copiedUpTo = std::max(copiedUpTo, slot.position + static_cast<int64_t>(frameSize));
+    if (!ok) {
+        const int err = out.sysError() ? out.sysError() : in.sysError();
+        return Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi, err);
+    }
+    if (slot.draw) job.drawn_.fetch_add(1);
+    if (slot.draw && slot.undecodable) ++undecodable;
+    {
+        std::lock_guard<std::mutex> g(im.lock);
+        slot.state = Slot::kFree;
+    }
+    ++written;
+    job.progress_.setDone(slot.frame - first + 1);
+    return Status::success();
+}
+
+// Copies the input's bytes up to end into the output; false on a failed read (inputCut) or write.
+bool DvBurnInJob::Pass::copyTo(int64_t end) {
+    while (copiedUpTo < end) {
+        const size_t count = static_cast<size_t>(std::min<int64_t>(end - copiedUpTo, static_cast<int64_t>(copyBuf.size())));
+        if (!in.readExact(copiedUpTo, copyBuf.data(), count)) return !(inputCut = true);
+        if (!out.writeAt(copiedUpTo, copyBuf.data(), count)) return false;
+        copiedUpTo += static_cast<int64_t>(count);
+    }
+    return true;
+}
+
+// The run's result once the frames are through: the rest of the input copied, an input that ended
+// early, or nothing burnt in because no frame could be decoded.
+Status DvBurnInJob::Pass::outcome(Status result) {
+    core::Progress& progress = job.progress_;
+    if (result.ok() && !inputCut && !settings.toInputFile && !copyTo(inputSize) && !inputCut)
         result = Status::failure(ErrorCode::kWriteFailed, kBurnInFailedAvi, out.sysError() ? out.sysError() : in.sysError());
     if (inputCut) {
-        result = stoppedEarly(progress_.done(), last - first + 1);
-        if (settings_.toInputFile && inputChanged_.load())
+        result = stoppedEarly(progress.done(), last - first + 1);
+        if (settings.toInputFile && job.inputChanged_.load())
             result.message += "; the frames before it are burnt in and the rest are as they were";
     }
-    if (result.ok() && undecodable > 0 && undecodable == drawn_.load())
+    if (result.ok() && undecodable > 0 && undecodable == job.drawn_.load())
         result = Status::failure(ErrorCode::kNoOutput, "None of the " + std::to_string(undecodable) +
                                                            " frames to burn in could be decoded: nothing was burnt in");
-    if (result.ok()) progress_.setDone(last - first + 1);
+    if (result.ok()) progress.setDone(last - first + 1);
     return result;
 }
 

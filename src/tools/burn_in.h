@@ -121,6 +121,7 @@ private:
     core::Status work() override;
     core::Status buildInput();
     struct Impl;
+    struct Pass;
     core::Status run();
 
     std::string input_;

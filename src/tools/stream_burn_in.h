@@ -130,6 +130,7 @@ public:
     std::string message(bool batch = false) const override;
 
 private:
+    struct Pass;
     bool ready() const override { return source_ && sink_; }
     core::Status work() override;
 
