@@ -12,16 +12,13 @@
 #include "media/avchd_avc_reader.h"
 #include "media/dv_media_file.h"
 #include "media/recognize.h"
-#include "tools/audio_extract.h"
 #include "tools/audio_extract_factory.h"
 #include "tools/burn_job_factory.h"
-#include "tools/avchd_audio_extract.h"
 #include "tools/dv_convert.h"
 #include "tools/dv_file_splitter.h"
 #include "tools/dv_metadata_modifier.h"
 #include "tools/export_job.h"
 #include "tools/file_dates.h"
-#include "tools/hdv_audio_extract.h"
 #include "tools/premiere_timecode.h"
 #include "tools/rename_by_date.h"
 #include "tools/system_text.h"
@@ -407,38 +404,16 @@ FileOutcome BatchRunner::runConvert(FileContext& f) {
 }
 
 FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
-    auto logFn = [&](const std::string& l) { f.log(l); };
-    const core::MediaFamily family = media::formatOf(f.type).family;
-    if (family == core::MediaFamily::kAvchd) {
-        const std::string output = f.output();
-        tools::Ac3ExtractJob job(f.path, output);
-        const Status built = job.build();
-        if (!built) {
-            const core::ErrorCode input = job.inputError();
-            if (input != core::ErrorCode::kNone) {
-                std::string line = tools::kAc3LogOpenInput;
-                if (input == core::ErrorCode::kOutOfMemory) line += tools::kAc3LogOutOfMemory;
-                else if (input == core::ErrorCode::kNotRecognised) line += tools::kAc3LogParseError;
-                f.log(line);
-            } else {
-                f.log(tools::kAc3LogOpenOutput);
-            }
-            return FileOutcome::kFailed;
-        }
-        f.log(withPath("Output file: %s", output));
-        if (!job.start()) {
-            f.log(tools::kAc3LogRun);
-            return FileOutcome::kFailed;
-        }
-        const Status s = watch(job, f);
-        return complete(s, abort_.load(), logFn, "Audio Extraction Complete", "ERROR: Failed to extract audio");
-    }
-
     const std::string output = f.output();
-    tools::AudioExtraction x = tools::makeAudioExtraction(family, f.path, output, false);
+    tools::AudioExtraction x = tools::makeAudioExtraction(media::formatOf(f.type).family, f.path, output, false);
     const std::unique_ptr<core::Job> job = std::move(x.job);
     const Status& built = x.built;
+    const std::optional<tools::ExtractionLogLines>& own = x.ownLog;
     if (!built) {
+        if (own) {
+            f.log(own->buildFailed);
+            return FileOutcome::kFailed;
+        }
         if (built.code == ErrorCode::kNoAudio) {
             f.log(kNoAudioAtBuild);
             return FileOutcome::kSkipped;
@@ -446,19 +421,21 @@ FileOutcome BatchRunner::runExtractAudio(FileContext& f) {
         f.log("ERROR: Build failed - " + tools::failureText(built));
         return FileOutcome::kFailed;
     }
-    if (job->progress().total() <= 0) {
+    // The AC-3 copy counts bytes, known once the input opened.
+    if (!own && job->progress().total() <= 0) {
         f.log(kNoDuration);
         return FileOutcome::kFailed;
     }
     f.log(withPath("Output file: %s", output));
     if (!job->start()) {
-        f.log("ERROR: Run failed - " + tools::failureText(job->wait()));
+        f.log(own ? std::string(own->startFailed) : "ERROR: Run failed - " + tools::failureText(job->wait()));
         return FileOutcome::kFailed;
     }
     const Status s = watch(*job, f);
-    const bool noAudio = s.code == ErrorCode::kNoAudio;
-    return complete(s, abort_.load(), logFn, "Audio Extraction Complete",
-                    noAudio ? std::string(kNoAudioInRun) : "ERROR: " + tools::failureText(s));
+    const std::string failed = own                               ? std::string(own->runFailed)
+                               : s.code == ErrorCode::kNoAudio ? std::string(kNoAudioInRun)
+                                                               : "ERROR: " + tools::failureText(s);
+    return complete(s, abort_.load(), [&](const std::string& l) { f.log(l); }, "Audio Extraction Complete", failed);
 }
 
 FileOutcome BatchRunner::runBurnIn(FileContext& f) {

@@ -18,14 +18,32 @@ AudioExtraction built(std::unique_ptr<J> job, const char* completeText) {
     return x;
 }
 
+// The AC-3 copy's log lines; a failed build's tells why the input did not open, or that the output
+// could not be created.
+ExtractionLogLines ac3LogLines(const Ac3ExtractJob& job) {
+    ExtractionLogLines lines{tools::kAc3LogOpenOutput, tools::kAc3LogRun, "ERROR: Failed to extract audio"};
+    const core::ErrorCode input = job.inputError();
+    if (input != core::ErrorCode::kNone) {
+        lines.buildFailed = kAc3LogOpenInput;
+        if (input == core::ErrorCode::kOutOfMemory) lines.buildFailed += kAc3LogOutOfMemory;
+        else if (input == core::ErrorCode::kNotRecognised) lines.buildFailed += kAc3LogParseError;
+    }
+    return lines;
+}
+
 }  // namespace
 
 AudioExtraction makeAudioExtraction(core::MediaFamily family, const std::string& input, const std::string& output,
                                     bool overwrite) {
     if (family == core::MediaFamily::kHdv)
         return built(std::make_unique<HdvAudioExtractJob>(input, output, overwrite), kExtractionComplete);
-    if (family == core::MediaFamily::kAvchd)
-        return built(std::make_unique<Ac3ExtractJob>(input, output, overwrite), kAc3Complete);
+    if (family == core::MediaFamily::kAvchd) {
+        auto job = std::make_unique<Ac3ExtractJob>(input, output, overwrite);
+        const Ac3ExtractJob& ac3 = *job;
+        AudioExtraction x = built(std::move(job), kAc3Complete);
+        x.ownLog = ac3LogLines(ac3);
+        return x;
+    }
     return built(std::make_unique<AudioExtractJob>(input, output, overwrite), kExtractionComplete);
 }
 
