@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (TextVariant var : kVariants) {
             for (int style = 0; style <= 4; ++style) {
                 DisplaySettings s;
-                s.dateFormat = style;
-                s.dropFrameFormat = style & 1;
+                s.dateFormat = choiceOf<DateFormat>(style);
+                s.dropFrameFormat = choiceOf<DropFrameDisplay>(style & 1);
                 s.gpsDecimal = style & 2;
                 formatTimecode(t, *r, style, s, var);
                 formatFramePosition(t, v.recSeconds, style, s, var);

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // their ID (later duplicates overwrite); every seventh is stored as absent with its payload kept.
     tools::CsvExportSettings cs;
     cs.mode = static_cast<tools::CsvExportMode>(data[0] % 3);
-    cs.dateFormat = data[1] % 5;
-    cs.dropFrameFormat = data[2] & 1;
+    cs.dateFormat = core::choiceOf<core::DateFormat>(data[1] % 5);
+    cs.dropFrameFormat = core::choiceOf<core::DropFrameDisplay>(data[2] & 1);
     cs.progressAsFrameNumber = (data[2] & 2) != 0;
     int64_t n = 0;
     std::memcpy(&n, data + 2, 8);

@@ -8,10 +8,16 @@ namespace zorv::app {
 
 COptGeneral::COptGeneral(QWidget* parent) : COptPage(parent) {
     auto* layout = new QVBoxLayout(this);
-    dateFormat_ = addRadioGroup(this, layout, tr("Date format:"), {{"dd/mm/yyyy", 1}, {"mm/dd/yyyy", 2}, {"yyyy-mm-dd", 3}},
+    using core::DateFormat, core::DropFrameDisplay, core::stored;
+    dateFormat_ = addRadioGroup(this, layout, tr("Date format:"),
+                                {{"dd/mm/yyyy", stored(DateFormat::kDayMonthYear)},
+                                 {"mm/dd/yyyy", stored(DateFormat::kMonthDayYear)},
+                                 {"yyyy-mm-dd", stored(DateFormat::kYearMonthDay)}},
                                 "dateFormat");
-    dropFrame_ =
-        addRadioGroup(this, layout, tr("Drop-frame format:"), {{"hh:mm:ss;ff", 0}, {"hh;mm;ss;ff", 1}}, "dropFrame");
+    dropFrame_ = addRadioGroup(this, layout, tr("Drop-frame format:"),
+                               {{"hh:mm:ss;ff", stored(DropFrameDisplay::kBeforeFrames)},
+                                {"hh;mm;ss;ff", stored(DropFrameDisplay::kEverywhere)}},
+                               "dropFrame");
     auto check = [&](const QString& text, const char* name) {
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QLatin1String(name));
@@ -37,8 +43,8 @@ void COptGeneral::fill(const core::Options& o) {
 }
 
 void COptGeneral::readBack(core::Options& o) const {
-    o.dateFormat = checkedId(dateFormat_, 1);
-    o.dropFrameDisplay = checkedId(dropFrame_, 0);
+    o.dateFormat = checkedId(dateFormat_, core::stored(core::DateFormat::kDayMonthYear));
+    o.dropFrameDisplay = checkedId(dropFrame_, core::stored(core::DropFrameDisplay::kBeforeFrames));
     o.progressAsFrameNumber = progressAsFrame_->isChecked();
     o.gpsInDecimal = gpsDecimal_->isChecked();
     o.showGpsItems = showGps_->isChecked();

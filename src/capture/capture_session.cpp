@@ -75,7 +75,7 @@ CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& c
     s.timecodeThreshold = core::clampSplitThreshold(o.timecodeTriggerFrames);
     s.dateTimeThreshold = core::clampSplitThreshold(o.dateTimeTriggerSeconds);
     s.prerollSeconds = core::clampPrerollDelay(o.prerollDelaySeconds);
-    s.dropFrameDisplay = core::clampDropFrameDisplay(o.dropFrameDisplay);
+    s.dropFrameDisplay = core::choiceOf<core::DropFrameDisplay>(core::clampDropFrameDisplay(o.dropFrameDisplay));
     return s;
 }
 
@@ -314,20 +314,20 @@ void CaptureSession::finishFile() {
     fileOpen_ = false;
     Status st = avi_.close();
     if (!st) requestStop(StopReason::kWriteError, "Failed while writing output file");
-    const int display = settings_.dropFrameDisplay;
+    const core::DropFrameDisplay display = settings_.dropFrameDisplay;
     if (current_.prerollDiscarded > 0) {
         const auto& k = current_.firstKept;
         logText("Frames discarded by preroll delay\r\nStart TC: " +
                 tools::timecodeText(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, display) + "\r\n");
     }
-    auto endText = [this](int form) {
+    auto endText = [this](core::DropFrameDisplay form) {
         return tools::timecodeText(current_.endHours, current_.endMinutes, current_.endSeconds, current_.endFrames,
                                    current_.endDropFrame, form);
     };
     logText("End TC: " + endText(display) + "\r\n\r\n");
     if (batch_) {
         const auto& k = current_.firstKept;
-        const int form = tools::kDropFrameAllSemicolons;
+        const auto form = core::DropFrameDisplay::kEverywhere;
         tools::writeBatchListEntry(batch_, current_.path,
                                    tools::timecodeText(k.tcHours, k.tcMinutes, k.tcSeconds, k.tcFrames, k.tcDropFrame, form),
                                    endText(form), current_.frames, current_.reel);

@@ -63,7 +63,7 @@ struct CaptureSettings {
     int dateTimeThreshold = 1;
     int prerollSeconds = 0;
 
-    int dropFrameDisplay = 0;  // 0 "hh:mm:ss;ff", 1 "hh;mm;ss;ff" for drop-frame Start/End TC lines
+    core::DropFrameDisplay dropFrameDisplay = core::DropFrameDisplay::kBeforeFrames;  // drop-frame Start/End TC lines
     int bufferSlots = 150;
 };
 

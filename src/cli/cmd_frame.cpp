@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
@@ -54,11 +55,11 @@ int cmdFrame(int argc, char** argv) {
         }
         return 0;
     };
-    auto number = [](int& target) {
+    auto number = [](auto& target) {
         return [&target](const char* text) {
             auto v = parseInt(text);
             if (!v) return kWrongArgument;
-            target = static_cast<int>(*v);
+            target = core::choiceOf<std::remove_reference_t<decltype(target)>>(static_cast<int>(*v));
             return 0;
         };
     };

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/options.h"
 #include "core/timecode.h"
 
 namespace zorv::core {
@@ -49,8 +50,8 @@ bool isAvchd(TextVariant v) { return v == TextVariant::Avchd || v == TextVariant
 int lo(uint8_t b) { return b & 0x0F; }
 
 // Separators of a timecode text: drop-frame shows ';' before the frames, or everywhere.
-void putTimecode(TextBuf& out, bool drop, int dropFrameFormat, int h, int m, int s, int f) {
-    if (drop && dropFrameFormat == 1) put(out, "%02d;%02d;%02d;%02d", h, m, s, f);
+void putTimecode(TextBuf& out, bool drop, DropFrameDisplay dropFrameFormat, int h, int m, int s, int f) {
+    if (drop && dropFrameFormat == DropFrameDisplay::kEverywhere) put(out, "%02d;%02d;%02d;%02d", h, m, s, f);
     else if (drop) put(out, "%02d:%02d:%02d;%02d", h, m, s, f);
     else put(out, "%02d:%02d:%02d:%02d", h, m, s, f);
 }
@@ -106,6 +107,15 @@ void gpsAbsent(TextBuf& out, const char* s, TextVariant v) {
 
 }  // namespace
 
+DisplaySettings displaySettingsOf(const Options& o) {
+    DisplaySettings s;
+    s.dateFormat = choiceOf<DateFormat>(o.dateFormat);
+    s.dropFrameFormat = choiceOf<DropFrameDisplay>(o.dropFrameDisplay);
+    s.progressAsFrameNumber = o.progressAsFrameNumber;
+    s.gpsDecimal = o.gpsInDecimal;
+    return s;
+}
+
 void formatFramePosition(TextBuf& out, int64_t n, int timecodeStyle, const DisplaySettings& settings, TextVariant variant) {
     if (settings.progressAsFrameNumber) {
         if (variant == TextVariant::DvBurnIn) put(out, "%11lld", static_cast<long long>(n));
@@ -138,7 +148,7 @@ void formatTimecode(TextBuf& out, const MetadataRecord& rec, int timecodeStyle, 
     const uint8_t f = rec.pc(id, 1), s = rec.pc(id, 2), m = rec.pc(id, 3), h = rec.pc(id, 4);
     const int d[8] = {(h >> 4) & 0x03, lo(h), (m >> 4) & 0x07, lo(m), (s >> 4) & 0x07, lo(s), (f >> 4) & 0x03, lo(f)};
     const char* fmt = "%d%d:%d%d:%d%d:%d%d";
-    if (timecodeStyle == 4) fmt = settings.dropFrameFormat == 1 ? "%d%d;%d%d;%d%d;%d%d" : "%d%d:%d%d:%d%d;%d%d";
+    if (timecodeStyle == 4) fmt = settings.dropFrameFormat == DropFrameDisplay::kEverywhere ? "%d%d;%d%d;%d%d;%d%d" : "%d%d:%d%d:%d%d;%d%d";
     std::snprintf(out.s, sizeof out.s, fmt, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
 }
 
@@ -177,8 +187,8 @@ void formatRecDate(TextBuf& out, const MetadataRecord& rec, const DisplaySetting
     } else {
         return placeholder(out, "--/--/--", variant);
     }
-    if (settings.dateFormat == 1) put(out, "%d%d/%d%d/%d%d", dt, du, mt, mu, yt, yu);
-    else if (settings.dateFormat == 2) put(out, "%d%d/%d%d/%d%d", mt, mu, dt, du, yt, yu);
+    if (settings.dateFormat == DateFormat::kDayMonthYear) put(out, "%d%d/%d%d/%d%d", dt, du, mt, mu, yt, yu);
+    else if (settings.dateFormat == DateFormat::kMonthDayYear) put(out, "%d%d/%d%d/%d%d", mt, mu, dt, du, yt, yu);
     else put(out, "%d%d-%d%d-%d%d", yt, yu, mt, mu, dt, du);
 }
 

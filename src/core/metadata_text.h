@@ -9,15 +9,20 @@
 #include <string_view>
 
 #include "core/metadata_record.h"
+#include "core/option_choices.h"
 
 namespace zorv::core {
 
 struct DisplaySettings {
-    int dateFormat = 1;       // 1 dd/mm/yy, 2 mm/dd/yy, anything else yy-mm-dd
-    int dropFrameFormat = 0;  // 0 hh:mm:ss;ff, 1 hh;mm;ss;ff
+    DateFormat dateFormat = DateFormat::kDayMonthYear;  // a value outside the choices reads yy-mm-dd
+    DropFrameDisplay dropFrameFormat = DropFrameDisplay::kBeforeFrames;
     bool progressAsFrameNumber = false;
     bool gpsDecimal = false;  // latitude/longitude as decimal degrees
 };
+
+struct Options;
+// The display settings of the option record (read as it is: callers hand a normalized record).
+DisplaySettings displaySettingsOf(const Options& o);
 
 // Where a text is shown. The DV burn-in draws nothing for placeholders and unknown codes; HDV shows
 // white balance as two items; AVCHD reads its recording date/time from its own tags and has no audio

@@ -13,6 +13,7 @@
 
 #include "core/burn_items.h"
 #include "core/guid.h"
+#include "core/option_choices.h"
 
 namespace zorv::core {
 
@@ -63,19 +64,6 @@ inline constexpr int kStartFrom = 1;
 inline constexpr int kAdjustBy = 2;
 inline constexpr int kFromFileName = 3;  // date/time only
 }  // namespace modify_mode
-
-// The choices of option fields that code acts on, by the numbers the record stores.
-enum class SplitTrigger : int { kTimecode = 1, kDateTime = 2, kUserBits = 3, kTapeIndex = 4 };
-enum class SplitNameFormat : int { kNumber = 1, kTimecode = 2, kDateTime = 3, kUserBits = 4 };
-enum class CaptureStopMode : int { kManual = 0, kDuration = 1, kNoFrames = 2 };
-enum class BurnMode : int { kAllFrames = 0, kSceneStarts = 1 };
-enum class DurationUnit : int { kSeconds = 0, kFrames = 1 };
-
-// The number a choice is stored as.
-template <typename Choice>
-constexpr int stored(Choice c) {
-    return static_cast<int>(c);
-}
 
 struct Options {
     // Every field of the option table at its default (core/option_fields.cpp holds the defaults).

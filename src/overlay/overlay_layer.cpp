@@ -142,10 +142,7 @@ OverlaySettings OverlaySettings::fromOptions(const core::Options& options) {
     s.bold = (o.styleFlags & 1) != 0;
     s.italic = (o.styleFlags & 2) != 0;
     s.positions = o.burnPositions;
-    s.display.dateFormat = o.dateFormat;
-    s.display.dropFrameFormat = o.dropFrameDisplay;
-    s.display.progressAsFrameNumber = o.progressAsFrameNumber;
-    s.display.gpsDecimal = o.gpsInDecimal;
+    s.display = core::displaySettingsOf(o);
     return s;
 }
 

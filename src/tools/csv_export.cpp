@@ -41,8 +41,9 @@ bool dropFrameSeparators(const MetadataRecord& rec, const core::DecodedValues& v
     return v.fieldRate == 60 && (rec.pc(pack::kTimecode, 1) & 0x40) != 0;
 }
 
-void appendSeparators(TextBuilder& t, int a, int b, int c, int d, bool drop, int dropFrameFormat, int width) {
-    const char s1 = drop && dropFrameFormat == 1 ? ';' : ':';
+void appendSeparators(TextBuilder& t, int a, int b, int c, int d, bool drop, core::DropFrameDisplay dropFrameFormat,
+                      int width) {
+    const char s1 = drop && dropFrameFormat == core::DropFrameDisplay::kEverywhere ? ';' : ':';
     const char s3 = drop ? ';' : ':';
     t.number(a, width);
     t.ch(s1);
@@ -70,7 +71,7 @@ void appendTimecode(TextBuilder& t, const MetadataRecord& rec, const core::Decod
     if (f == 0xFF && sec == 0xFF) return;
     // Each digit printed from its bit field as it stands, tens and units side by side.
     const bool drop = dropFrameSeparators(rec, v);
-    const char s1 = drop && s.dropFrameFormat == 1 ? ';' : ':';
+    const char s1 = drop && s.dropFrameFormat == core::DropFrameDisplay::kEverywhere ? ';' : ':';
     t.number((h >> 4) & 0x3);
     t.number(h & 0xF);
     t.ch(s1);
@@ -94,7 +95,7 @@ void appendUserBits(TextBuilder& t, const MetadataRecord& rec) {
     }
 }
 
-void appendDate(TextBuilder& t, const MetadataRecord& rec, int dateFormat) {
+void appendDate(TextBuilder& t, const MetadataRecord& rec, core::DateFormat dateFormat) {
     if (!rec.has(pack::kRecDate)) return;
     const uint8_t d = rec.pc(pack::kRecDate, 2), m = rec.pc(pack::kRecDate, 3), y = rec.pc(pack::kRecDate, 4);
     if ((y & 0xF) > 9) return;
@@ -107,8 +108,8 @@ void appendDate(TextBuilder& t, const MetadataRecord& rec, int dateFormat) {
         t.number(yearTens);
         t.number(yearUnits);
     };
-    if (dateFormat == 1 || dateFormat == 2) {
-        const bool dayFirst = dateFormat == 1;
+    if (dateFormat == core::DateFormat::kDayMonthYear || dateFormat == core::DateFormat::kMonthDayYear) {
+        const bool dayFirst = dateFormat == core::DateFormat::kDayMonthYear;
         t.number(dayFirst ? dayTens : monthTens);
         t.number(dayFirst ? dayUnits : monthUnits);
         t.ch('/');
@@ -197,8 +198,8 @@ CsvExportSettings CsvExportSettings::fromOptions(const core::Options& options) {
     s.mode = static_cast<CsvExportMode>(core::clampExportFrequency(o.exportFrequency));
     s.header = o.exportHeader;
     s.sceneTriggerMask = o.sceneTriggerMask;
-    s.dateFormat = o.dateFormat;
-    s.dropFrameFormat = o.dropFrameDisplay;
+    s.dateFormat = core::choiceOf<core::DateFormat>(o.dateFormat);
+    s.dropFrameFormat = core::choiceOf<core::DropFrameDisplay>(o.dropFrameDisplay);
     s.progressAsFrameNumber = o.progressAsFrameNumber;
     return s;
 }

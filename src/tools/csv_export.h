@@ -38,8 +38,8 @@ struct CsvExportSettings {
     CsvExportMode mode = CsvExportMode::kAnyChange;
     bool header = false;                 // "Export header"
     uint32_t sceneTriggerMask = 0x10;    // selects the items of mode 2
-    int dateFormat = 1;                  // 1 dd/mm/yyyy, 2 mm/dd/yyyy, otherwise yyyy-mm-dd
-    int dropFrameFormat = 0;             // 0 hh:mm:ss;ff, 1 hh;mm;ss;ff
+    core::DateFormat dateFormat = core::DateFormat::kDayMonthYear;  // outside the choices: yyyy-mm-dd
+    core::DropFrameDisplay dropFrameFormat = core::DropFrameDisplay::kBeforeFrames;
     bool progressAsFrameNumber = false;  // position column as a frame number
     bool damageColumns = false;          // the damage record's columns after the fifteen
 

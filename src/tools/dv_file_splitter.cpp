@@ -415,7 +415,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
 
 void DvFileSplitter::writeLogEntry(const SplitOutputFile& out, int fileNumber) {
     // The log shows drop-frame timecode as the batch list and the file's timecode list do.
-    const int form = kDropFrameAllSemicolons;
+    const auto form = core::DropFrameDisplay::kEverywhere;
     const std::string start = timecodeText(out.first.tcHours, out.first.tcMinutes, out.first.tcSeconds, out.first.tcFrames,
                                            out.first.tcDropFrame, form);
     const std::string end = timecodeText(out.endHours, out.endMinutes, out.endSeconds, out.endFrames, out.dropFrame, form);

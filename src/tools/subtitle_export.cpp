@@ -64,10 +64,7 @@ SubtitleSettings SubtitleSettings::fromOptions(const core::Options& options) {
     SubtitleSettings s;
     const int layout = o.subtitleLayout;
     s.layout = static_cast<SubtitleLayout>(layout >= 0 && layout < kSubtitleLayoutCount ? layout : 0);
-    s.display.dateFormat = o.dateFormat;
-    s.display.dropFrameFormat = o.dropFrameDisplay;
-    s.display.progressAsFrameNumber = o.progressAsFrameNumber;
-    s.display.gpsDecimal = o.gpsInDecimal;
+    s.display = core::displaySettingsOf(o);
     s.sceneTriggerMask = o.sceneTriggerMask;
     s.showGps = o.showGpsItems;
     return s;

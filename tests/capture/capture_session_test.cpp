@@ -410,7 +410,7 @@ TEST_F(CaptureTest, DropFrameLogLinesFollowTheDisplayOptionAndTheBatchListDoesNo
         CaptureSession session(deck);
         CaptureSettings s = settings(1);
         s.capturePath = base(display == 0 ? "Colon" : "Semi");
-        s.dropFrameDisplay = display;
+        s.dropFrameDisplay = core::choiceOf<core::DropFrameDisplay>(display);
         session.setSettings(s);
         captureWholeTape(deck, session);
         ASSERT_EQ(session.files().size(), 1u);

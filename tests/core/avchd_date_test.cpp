@@ -32,7 +32,7 @@ TEST(AvchdDate, CamcorderExample) {
     TextBuf t;
     formatRecDate(t, rec, ds, TextVariant::Avchd);
     EXPECT_STREQ(t.c_str(), "31/12/08");
-    ds.dateFormat = 3;
+    ds.dateFormat = DateFormat::kYearMonthDay;
     formatRecDate(t, rec, ds, TextVariant::Avchd);
     EXPECT_STREQ(t.c_str(), "08-12-31");
     formatRecTime(t, rec, TextVariant::Avchd);

@@ -31,7 +31,7 @@ TEST(TimecodeText, DigitsSeparatorsAndPlaceholder) {
     rec.set(0x13, 0x45, 0x59, 0x59, 0x23);
     EXPECT_EQ(txt([&](TextBuf& b) { formatTimecode(b, rec, 3, ds, kWin); }), "23:59:59:05");
     EXPECT_EQ(txt([&](TextBuf& b) { formatTimecode(b, rec, 4, ds, kWin); }), "23:59:59;05");
-    ds.dropFrameFormat = 1;
+    ds.dropFrameFormat = DropFrameDisplay::kEverywhere;
     EXPECT_EQ(txt([&](TextBuf& b) { formatTimecode(b, rec, 4, ds, kWin); }), "23;59;59;05");
     EXPECT_EQ(txt([&](TextBuf& b) { formatTimecode(b, rec, 3, ds, kAvc); }), "23;59;59;05");  // AVCHD 30 fps
     EXPECT_EQ(txt([&](TextBuf& b) { formatTimecode(b, rec, 2, ds, kAvc); }), "23:59:59:05");
@@ -47,7 +47,7 @@ TEST(TimecodeText, HdvStreamValue) {
     EXPECT_EQ(txt([&](TextBuf& b) { formatHdvTimecode(b, -1, 4, ds); }), "--:--:--:--");
     EXPECT_EQ(txt([&](TextBuf& b) { formatHdvTimecode(b, 1800, 4, ds); }), "00:01:00;02");
     EXPECT_EQ(txt([&](TextBuf& b) { formatHdvTimecode(b, 1800, 3, ds); }), "00:01:00:00");
-    ds.dropFrameFormat = 1;
+    ds.dropFrameFormat = DropFrameDisplay::kEverywhere;
     EXPECT_EQ(txt([&](TextBuf& b) { formatHdvTimecode(b, 17982, 4, ds); }), "00;10;00;00");
     EXPECT_EQ(txt([&](TextBuf& b) { formatHdvTimecode(b, 26, 2, ds); }), "00:00:01:01");
 }
@@ -86,9 +86,9 @@ TEST(UserBitsAndDateText, FormsAndPlaceholders) {
 
     rec.set(0x62, 0xFF, 0x31, 0x12, 0x09);
     EXPECT_EQ(txt([&](TextBuf& b) { formatRecDate(b, rec, ds, kWin); }), "31/12/09");
-    ds.dateFormat = 2;
+    ds.dateFormat = DateFormat::kMonthDayYear;
     EXPECT_EQ(txt([&](TextBuf& b) { formatRecDate(b, rec, ds, kWin); }), "12/31/09");
-    ds.dateFormat = 3;
+    ds.dateFormat = DateFormat::kYearMonthDay;
     EXPECT_EQ(txt([&](TextBuf& b) { formatRecDate(b, rec, ds, kWin); }), "09-12-31");
     rec.set(0x62, 0xFF, 0x3A, 0x12, 0x09);  // day units 10
     EXPECT_EQ(txt([&](TextBuf& b) { formatRecDate(b, rec, ds, kWin); }), "--/--/--");

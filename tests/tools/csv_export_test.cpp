@@ -95,11 +95,11 @@ TEST(CsvRow, DateHasFourDigitYearsInEachOrder) {
         MetadataRecord rec = palRecord();
         rec.set(0x62, 0xFF, 0x31, 0x12, c.yearByte);  // 31 December
         CsvExportSettings s;
-        s.dateFormat = 1;
+        s.dateFormat = core::DateFormat::kDayMonthYear;
         EXPECT_EQ(fieldsOf(rec, s)[kDate], std::string("31/12/") + c.year);
-        s.dateFormat = 2;
+        s.dateFormat = core::DateFormat::kMonthDayYear;
         EXPECT_EQ(fieldsOf(rec, s)[kDate], std::string("12/31/") + c.year);
-        s.dateFormat = 3;
+        s.dateFormat = core::DateFormat::kYearMonthDay;
         EXPECT_EQ(fieldsOf(rec, s)[kDate], std::string(c.year) + "-12-31");
     }
     // Day and month tens use only their own bits; a units digit above 9 in the year hides the date.
@@ -196,7 +196,7 @@ TEST(CsvRow, DropFrameSeparatorsFollowThisFramesFlag) {
     ASSERT_EQ(v.timecodeStyle, 4);
     EXPECT_EQ(f[kPos], "00:01:00;02");
     EXPECT_EQ(f[kTc], "00:01:00;02");
-    s.dropFrameFormat = 1;
+    s.dropFrameFormat = core::DropFrameDisplay::kEverywhere;
     f = fieldsOf(rec, s, 17982, &v);
     EXPECT_EQ(f[kPos], "00;10;00;00");
     EXPECT_EQ(f[kTc], "00;01;00;02");
@@ -259,8 +259,8 @@ TEST(CsvSettings, FromOptions) {
     EXPECT_EQ(s.mode, CsvExportMode::kAnyChange);
     EXPECT_TRUE(s.header);
     EXPECT_EQ(s.sceneTriggerMask, 0x41u);
-    EXPECT_EQ(s.dateFormat, 2);
-    EXPECT_EQ(s.dropFrameFormat, 1);
+    EXPECT_EQ(s.dateFormat, core::DateFormat::kMonthDayYear);
+    EXPECT_EQ(s.dropFrameFormat, core::DropFrameDisplay::kEverywhere);
 }
 
 // ---- Whole exports of generated files ----
