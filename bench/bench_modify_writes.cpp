@@ -49,10 +49,10 @@ bool freshCopy() {
 bool modify(const std::string& input, const std::string& output) {
     zorv::tools::ModifySettings s;
     s.timecodeEnabled = true;
-    s.timecodeMode = zorv::tools::kModifyStartFrom;
+    s.timecodeMode = zorv::core::ModifyMode::kStartFrom;
     s.tcHours = 10;
     s.dateTimeEnabled = true;
-    s.dateTimeMode = zorv::tools::kModifyAdjustBy;
+    s.dateTimeMode = zorv::core::ModifyMode::kAdjustBy;
     s.hours = 1;
     s.userBitsEnabled = true;
     s.userBits = {0x12, 0x34, 0x56, 0x78};

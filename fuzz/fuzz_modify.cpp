@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     tools::ModifySettings s;
     s.timecodeEnabled = true;
-    s.timecodeMode = (mode & 2) ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
+    s.timecodeMode = (mode & 2) ? core::ModifyMode::kAdjustBy : core::ModifyMode::kStartFrom;
     s.tcHours = 23;
     s.dateTimeEnabled = (mode & 4) != 0;
-    s.dateTimeMode = (mode & 8) ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
+    s.dateTimeMode = (mode & 8) ? core::ModifyMode::kAdjustBy : core::ModifyMode::kStartFrom;
     s.months = s.days = 1;
     s.userBitsEnabled = (mode & 16) != 0;
     s.widescreenEnabled = (mode & 32) != 0;

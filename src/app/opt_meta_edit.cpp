@@ -22,12 +22,14 @@ QRadioButton* radio(QButtonGroup* group, QWidget* parent, const QString& text, i
     group->addButton(r, id);
     return r;
 }
+
+// The radio ids: the stored numbers of the modes.
+constexpr int kAdjustBy = core::stored(core::ModifyMode::kAdjustBy);
+constexpr int kStartFrom = core::stored(core::ModifyMode::kStartFrom);
+constexpr int kFromFileName = core::stored(core::ModifyMode::kFromFileName);
 }  // namespace
 
 COptMetaEdit::COptMetaEdit(QWidget* parent) : COptPage(parent) {
-    using core::modify_mode::kAdjustBy;
-    using core::modify_mode::kFromFileName;
-    using core::modify_mode::kStartFrom;
     auto* layout = new QVBoxLayout(this);
 
     // Timecode group.
@@ -140,7 +142,7 @@ void COptMetaEdit::updateEnabled() {
     for (QLineEdit* e : tc_) e->setEnabled(tc);
     timecodeZero_->setEnabled(tc);
     const bool dt = changeDateTime_->isChecked();
-    const bool amounts = dt && checkedId(dateTimeMode_, core::modify_mode::kAdjustBy) != core::modify_mode::kFromFileName;
+    const bool amounts = dt && checkedId(dateTimeMode_, kAdjustBy) != kFromFileName;
     for (QAbstractButton* b : dateTimeMode_->buttons()) b->setEnabled(dt);
     for (QLineEdit* e : date_) e->setEnabled(amounts);
     for (QLineEdit* e : time_) e->setEnabled(amounts);
@@ -152,7 +154,6 @@ void COptMetaEdit::updateEnabled() {
 }
 
 void COptMetaEdit::fill(const core::Options& o) {
-    using namespace core::modify_mode;
     changeTimecode_->setChecked(o.changeTimecode);
     timecodeMode_->button(o.timecodeMode == kStartFrom ? kStartFrom : kAdjustBy)->setChecked(true);
     const int tc[] = {o.timecodeHours, o.timecodeMinutes, o.timecodeSeconds, o.timecodeFrames};
@@ -179,13 +180,13 @@ void COptMetaEdit::fill(const core::Options& o) {
 
 void COptMetaEdit::readBack(core::Options& o) const {
     o.changeTimecode = changeTimecode_->isChecked();
-    o.timecodeMode = checkedId(timecodeMode_, core::modify_mode::kAdjustBy);
+    o.timecodeMode = checkedId(timecodeMode_, kAdjustBy);
     o.timecodeHours = numberOf(tc_[0]);
     o.timecodeMinutes = numberOf(tc_[1]);
     o.timecodeSeconds = numberOf(tc_[2]);
     o.timecodeFrames = numberOf(tc_[3]);
     o.changeDateTime = changeDateTime_->isChecked();
-    o.dateTimeMode = checkedId(dateTimeMode_, core::modify_mode::kAdjustBy);
+    o.dateTimeMode = checkedId(dateTimeMode_, kAdjustBy);
     o.dateYears = numberOf(date_[0]);
     o.dateMonths = numberOf(date_[1]);
     o.dateDays = numberOf(date_[2]);

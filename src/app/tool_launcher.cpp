@@ -196,7 +196,8 @@ bool modifyChecks(CMainDialog& w, const tools::ModifySettings& m) {
         showMessage(owner, QMessageBox::Warning, kAppTitle, QString::fromLatin1(tools::kNothingSelectedMessage));
         return false;
     }
-    if (m.dateTimeEnabled && m.dateTimeMode == tools::kModifyFromFileName && !tools::dateTimeFromFileName(w.filePath())) {
+    if (m.dateTimeEnabled && m.dateTimeMode == core::ModifyMode::kFromFileName &&
+        !tools::dateTimeFromFileName(w.filePath())) {
         showMessage(owner, QMessageBox::Warning, kAppTitle,
                     QString::fromLatin1(tools::kNoNameDateTimeMessage) + q(w.fileName()));
         return false;

@@ -125,7 +125,7 @@ int cmdModify(int argc, char** argv) {
             auto f = parseFields(v, ':', 4, adjust);
             if (!f) return bad("timecode", v);
             s.timecodeEnabled = true;
-            s.timecodeMode = adjust ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
+            s.timecodeMode = adjust ? core::ModifyMode::kAdjustBy : core::ModifyMode::kStartFrom;
             s.tcHours = (*f)[0], s.tcMinutes = (*f)[1], s.tcSeconds = (*f)[2], s.tcFrames = (*f)[3];
             return 0;
         };
@@ -135,7 +135,7 @@ int cmdModify(int argc, char** argv) {
             auto f = adjust ? parseFields(v, ',', 6, true) : parseDateTimeStart(v);
             if (!f) return bad("date/time", v);
             s.dateTimeEnabled = true;
-            s.dateTimeMode = adjust ? tools::kModifyAdjustBy : tools::kModifyStartFrom;
+            s.dateTimeMode = adjust ? core::ModifyMode::kAdjustBy : core::ModifyMode::kStartFrom;
             s.years = (*f)[0], s.months = (*f)[1], s.days = (*f)[2];
             s.hours = (*f)[3], s.minutes = (*f)[4], s.seconds = (*f)[5];
             return 0;
@@ -155,7 +155,7 @@ int cmdModify(int argc, char** argv) {
          false,
          [&](const char*) {
              s.dateTimeEnabled = true;
-             s.dateTimeMode = tools::kModifyFromFileName;
+             s.dateTimeMode = core::ModifyMode::kFromFileName;
              return 0;
          }},
         {"--user-bits",
@@ -213,7 +213,7 @@ int cmdModify(int argc, char** argv) {
         printError(e->message);
         return 2;
     }
-    if (s.dateTimeEnabled && s.dateTimeMode == tools::kModifyFromFileName && !tools::dateTimeFromFileName(path)) {
+    if (s.dateTimeEnabled && s.dateTimeMode == core::ModifyMode::kFromFileName && !tools::dateTimeFromFileName(path)) {
         printError(tools::kNoNameDateTimeMessage + path);
         return 1;
     }

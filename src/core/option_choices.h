@@ -10,6 +10,9 @@ enum class DateFormat : int { kDayMonthYear = 1, kMonthDayYear = 2, kYearMonthDa
 // General page: the separators of a drop-frame timecode, "hh:mm:ss;ff" or "hh;mm;ss;ff".
 enum class DropFrameDisplay : int { kBeforeFrames = 0, kEverywhere = 1 };
 
+// Modify Metadata: the mode of the timecode and of the date/time group.
+enum class ModifyMode : int { kNone = 0, kStartFrom = 1, kAdjustBy = 2, kFromFileName = 3 /* date/time only */ };
+
 enum class SplitTrigger : int { kTimecode = 1, kDateTime = 2, kUserBits = 3, kTapeIndex = 4 };
 enum class SplitNameFormat : int { kNumber = 1, kTimecode = 2, kDateTime = 3, kUserBits = 4 };
 enum class CaptureStopMode : int { kManual = 0, kDuration = 1, kNoFrames = 2 };

@@ -57,14 +57,6 @@ inline constexpr int kVmr7Windowed = 3;
 inline constexpr int kVmr9Windowed = 4;
 }  // namespace renderer
 
-// Mode of the timecode and date/time groups of Modify Metadata.
-namespace modify_mode {
-inline constexpr int kNone = 0;
-inline constexpr int kStartFrom = 1;
-inline constexpr int kAdjustBy = 2;
-inline constexpr int kFromFileName = 3;  // date/time only
-}  // namespace modify_mode
-
 struct Options {
     // Every field of the option table at its default (core/option_fields.cpp holds the defaults).
     Options();

@@ -86,7 +86,7 @@ std::optional<OptionProblem> validateSplitterPage(const Options& o) {
 
 std::optional<OptionProblem> validateModifyPage(const Options& o) {
     auto runGroup = [](int mode, const ModifyCheck* checks, std::size_t n) -> std::optional<OptionProblem> {
-        const bool adjust = mode == modify_mode::kAdjustBy;
+        const bool adjust = choiceOf<ModifyMode>(mode) == ModifyMode::kAdjustBy;
         const std::string prefix = adjust ? "\"Adjust by\" " : "\"Start from\" ";
         for (std::size_t i = 0; i < n; ++i) {
             const ModifyCheck& c = checks[i];
@@ -111,7 +111,7 @@ std::optional<OptionProblem> validateModifyPage(const Options& o) {
         if (auto p = runGroup(o.timecodeMode, checks, std::size(checks))) return p;
     }
     // Taking the date and time from the file name needs no amounts.
-    if (o.changeDateTime && o.dateTimeMode != modify_mode::kFromFileName) {
+    if (o.changeDateTime && choiceOf<ModifyMode>(o.dateTimeMode) != ModifyMode::kFromFileName) {
         const ModifyCheck checks[] = {
             {OptionField::kDateYears, o.dateYears, -99, 99, 0, 99, "Years must be in the range %d to 99", false},
             {OptionField::kDateMonths, o.dateMonths, -11, 11, 1, 12, "Months must be in the range %d to %d", true},

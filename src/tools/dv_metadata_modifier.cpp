@@ -119,7 +119,7 @@ bool DvMetadataModifier::open() {
         }
         return false;
     }
-    if (s_.dateTimeEnabled && s_.dateTimeMode == kModifyFromFileName) {
+    if (s_.dateTimeEnabled && s_.dateTimeMode == core::ModifyMode::kFromFileName) {
         const auto d = dateTimeFromFileName(inputPath_);
         if (!d) {
             status_ = core::Status::failure(ErrorCode::kReadFailed, kNoNameDateTimeMessage + inputPath_);
@@ -190,7 +190,7 @@ void DvMetadataModifier::prepare() {
     timecodeCounter_ = core::timecodeToFrames(entered, targetStyle_);
     // Drop-frame counting never shows ;00 and ;01 at the start of a minute that is not a tenth
     // minute: "Start from" such a label starts at the next label that exists.
-    if (targetStyle_ == 4 && s_.timecodeMode == kModifyStartFrom && s_.tcSeconds == 0 &&
+    if (targetStyle_ == 4 && s_.timecodeMode == core::ModifyMode::kStartFrom && s_.tcSeconds == 0 &&
         (s_.tcFrames == 0 || s_.tcFrames == 1) && s_.tcMinutes % 10 != 0)
         timecodeCounter_ += 2;
     clockStyle_ = pal_ ? 2 : 4;
@@ -201,14 +201,14 @@ void DvMetadataModifier::prepare() {
 void DvMetadataModifier::processFrame(uint8_t* frame) {
     touched_.clear();
     FrameEditor ed(frame, frameSize_, touched_);
-    const bool timecodeOn =
-        s_.timecodeEnabled && (s_.timecodeMode == kModifyStartFrom || s_.timecodeMode == kModifyAdjustBy);
-    if (s_.timecodeKindEnabled && !pal_ && !(timecodeOn && s_.timecodeMode == kModifyStartFrom))
+    const bool timecodeOn = s_.timecodeEnabled && (s_.timecodeMode == core::ModifyMode::kStartFrom ||
+                                                   s_.timecodeMode == core::ModifyMode::kAdjustBy);
+    if (s_.timecodeKindEnabled && !pal_ && !(timecodeOn && s_.timecodeMode == core::ModifyMode::kStartFrom))
         changeTimecodeKind(ed, dropWanted_);
     if (timecodeOn) rewriteTimecode(ed, TimecodeRewrite{s_.timecodeMode, timecodeCounter_, targetStyle_, pal_});
-    if (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone) {
+    if (s_.dateTimeEnabled && s_.dateTimeMode != core::ModifyMode::kNone) {
         int64_t utc;
-        if (s_.dateTimeMode == kModifyAdjustBy) {
+        if (s_.dateTimeMode == core::ModifyMode::kAdjustBy) {
             const PackDateTime d = readPackDateTime(frame, ed.sequences());
             utc = core::normalizedUtcSeconds(twoDigitYear(d.year) + int64_t{s_.years}, d.month - 1 + int64_t{s_.months},
                                              d.day + int64_t{s_.days}, d.hour + int64_t{s_.hours},
@@ -219,7 +219,7 @@ void DvMetadataModifier::processFrame(uint8_t* frame) {
             utc = core::normalizedUtcSeconds(twoDigitYear(s_.years), s_.months - 1, daySetting_, clock.hours, clock.minutes,
                                              clock.seconds);
         }
-        const bool adjust = s_.dateTimeMode == kModifyAdjustBy;
+        const bool adjust = s_.dateTimeMode == core::ModifyMode::kAdjustBy;
         rewriteDateTime(ed, core::civilFromUtcSeconds(utc), adjust, !adjust);
     }
     if (s_.userBitsEnabled) {
@@ -229,8 +229,9 @@ void DvMetadataModifier::processFrame(uint8_t* frame) {
     }
     if (s_.widescreenEnabled) rewriteWidescreen(ed, s_.widescreenValue, pal_);
 
-    if (s_.timecodeEnabled && s_.timecodeMode == kModifyStartFrom) ++timecodeCounter_;
-    if (s_.dateTimeEnabled && (s_.dateTimeMode == kModifyStartFrom || s_.dateTimeMode == kModifyFromFileName))
+    if (s_.timecodeEnabled && s_.timecodeMode == core::ModifyMode::kStartFrom) ++timecodeCounter_;
+    if (s_.dateTimeEnabled &&
+        (s_.dateTimeMode == core::ModifyMode::kStartFrom || s_.dateTimeMode == core::ModifyMode::kFromFileName))
         ++clockCounter_;
 }
 
@@ -539,8 +540,8 @@ core::Status DvMetadataModifier::runDirect() {
     }
     PackBlockReader packs(rw.fd(), rw.size());
     // Only the timecode and date/time rewrites look at the audio auxiliary packs.
-    const bool audioBlocks =
-        (s_.timecodeEnabled && s_.timecodeMode != kModifyNone) || (s_.dateTimeEnabled && s_.dateTimeMode != kModifyNone);
+    const bool audioBlocks = (s_.timecodeEnabled && s_.timecodeMode != core::ModifyMode::kNone) ||
+                             (s_.dateTimeEnabled && s_.dateTimeMode != core::ModifyMode::kNone);
     int64_t done = 0;
     RunWriter writer(rw.fd());  // after `rw`: its writes end before the file closes
     // A failed write stops the frames; the count shown is of the frames written whole.
@@ -578,8 +579,8 @@ core::Status DvMetadataModifier::runDirect() {
 }
 
 void DvMetadataModifier::updatePremiereTimecode(media::File& target) {
-    const bool timecodeOn =
-        s_.timecodeEnabled && (s_.timecodeMode == kModifyStartFrom || s_.timecodeMode == kModifyAdjustBy);
+    const bool timecodeOn = s_.timecodeEnabled && (s_.timecodeMode == core::ModifyMode::kStartFrom ||
+                                                   s_.timecodeMode == core::ModifyMode::kAdjustBy);
     if (!(timecodeOn || s_.timecodeKindEnabled) || aborted()) return;
     media::DvMediaFile::Timecode tc;
     // A first frame without timecode leaves the list as it is.

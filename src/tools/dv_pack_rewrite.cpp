@@ -83,7 +83,7 @@ void FrameEditor::putPack(size_t offset, const uint8_t (&pack)[5]) {
 }
 
 void rewriteTimecode(FrameEditor& ed, const TimecodeRewrite& rw) {
-    if (rw.mode != 1 && rw.mode != 2) return;
+    if (rw.mode != core::ModifyMode::kStartFrom && rw.mode != core::ModifyMode::kAdjustBy) return;
     const bool drop = core::isDropFrameStyle(rw.style);
     const core::Timecode start = core::framesToTimecode(rw.counter, rw.style);
     bool found = false;
@@ -93,7 +93,7 @@ void rewriteTimecode(FrameEditor& ed, const TimecodeRewrite& rw) {
         found = true;
         uint8_t pk[5];
         loadPack(p, pk);
-        if (rw.mode == 2) {
+        if (rw.mode == core::ModifyMode::kAdjustBy) {
             if (units(p[4]) >= 10) return;  // no value in this pack
             const int64_t n = core::timecodeToFrames(packTimecode(p), rw.style) + rw.counter;
             setTimecode(pk, core::framesToTimecode(n, rw.style), rw.pal, drop);
@@ -108,7 +108,7 @@ void rewriteTimecode(FrameEditor& ed, const TimecodeRewrite& rw) {
         for (size_t i = 0; i < kVauxSlots; ++i) visit(base + vauxSlot(i));
         for (size_t k = 0; k < kAauxSlots; ++k) visit(base + aauxSlot(k));
     }
-    if (found || rw.mode != 1) return;
+    if (found || rw.mode != core::ModifyMode::kStartFrom) return;
     uint8_t pk[5] = {kTimecode, 0xFF, 0xFF, 0xFF, 0xFF};
     setTimecode(pk, start, rw.pal, drop);
     const int half = ed.sequences() / 2;

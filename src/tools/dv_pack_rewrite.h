@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "core/civil_time.h"
+#include "core/option_choices.h"
 #include "core/timecode.h"
 
 namespace zorv::tools {
@@ -92,7 +93,8 @@ size_t aauxSlot(size_t k);     // 0..8
 
 // Timecode packs (0x13) in the subcode, VAUX and AAUX slots.
 struct TimecodeRewrite {
-    int mode = 0;         // 1 "Start from": write `counter`; 2 "Adjust by": add `counter` to each pack
+    // Start from: write `counter`; adjust by: add `counter` to each pack; any other: nothing.
+    core::ModifyMode mode = core::ModifyMode::kNone;
     int64_t counter = 0;  // frame count of the timecode to write, or the signed offset in frames
     int style = 2;        // timecode style of the counting (2, 3 or 4)
     bool pal = true;      // 25 fps: PC1 bits 6-7 kept; 30 fps: bit 6 = drop-frame flag of `style`

@@ -15,10 +15,12 @@ struct RangeCheck {
     bool twoBounds;
 };
 
-std::string prefixFor(int mode) { return mode == kModifyAdjustBy ? "\"Adjust by\" " : "\"Start from\" "; }
+std::string prefixFor(core::ModifyMode mode) {
+    return mode == core::ModifyMode::kAdjustBy ? "\"Adjust by\" " : "\"Start from\" ";
+}
 
-std::optional<ModifyValidationError> check(const RangeCheck& c, int mode) {
-    const bool adjust = mode == kModifyAdjustBy;
+std::optional<ModifyValidationError> check(const RangeCheck& c, core::ModifyMode mode) {
+    const bool adjust = mode == core::ModifyMode::kAdjustBy;
     const int lo = adjust ? c.adjustMin : c.startMin;
     const int hi = adjust ? c.adjustMax : c.startMax;
     if (c.value >= lo && c.value <= hi) return std::nullopt;
@@ -33,13 +35,13 @@ std::optional<ModifyValidationError> check(const RangeCheck& c, int mode) {
 ModifySettings modifySettingsFromOptions(const core::Options& o) {
     ModifySettings s;
     s.timecodeEnabled = o.changeTimecode;
-    s.timecodeMode = o.timecodeMode;
+    s.timecodeMode = core::choiceOf<core::ModifyMode>(o.timecodeMode);
     s.tcHours = o.timecodeHours;
     s.tcMinutes = o.timecodeMinutes;
     s.tcSeconds = o.timecodeSeconds;
     s.tcFrames = o.timecodeFrames;
     s.dateTimeEnabled = o.changeDateTime;
-    s.dateTimeMode = o.dateTimeMode;
+    s.dateTimeMode = core::choiceOf<core::ModifyMode>(o.dateTimeMode);
     s.years = o.dateYears;
     s.months = o.dateMonths;
     s.days = o.dateDays;
@@ -56,7 +58,7 @@ ModifySettings modifySettingsFromOptions(const core::Options& o) {
 }
 
 std::optional<ModifyValidationError> validateModifySettings(const ModifySettings& s) {
-    if (s.timecodeEnabled && s.timecodeMode != kModifyNone) {
+    if (s.timecodeEnabled && s.timecodeMode != core::ModifyMode::kNone) {
         const RangeCheck checks[] = {
             {ModifyField::kTimecodeHours, s.tcHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23", false},
             {ModifyField::kTimecodeMinutes, s.tcMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59",
@@ -70,7 +72,8 @@ std::optional<ModifyValidationError> validateModifySettings(const ModifySettings
             if (auto e = check(c, s.timecodeMode)) return e;
     }
     // The file-name mode takes its values from the name, not from the fields.
-    if (s.dateTimeEnabled && (s.dateTimeMode == kModifyStartFrom || s.dateTimeMode == kModifyAdjustBy)) {
+    if (s.dateTimeEnabled &&
+        (s.dateTimeMode == core::ModifyMode::kStartFrom || s.dateTimeMode == core::ModifyMode::kAdjustBy)) {
         const RangeCheck checks[] = {
             {ModifyField::kYears, s.years, -99, 99, 0, 99, "Years must be in the range %d to 99", false},
             {ModifyField::kMonths, s.months, -11, 11, 1, 12, "Months must be in the range %d to %d", true},

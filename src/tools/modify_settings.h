@@ -12,19 +12,13 @@
 
 namespace zorv::tools {
 
-// Modes of the timecode and date/time groups.
-inline constexpr int kModifyNone = 0;
-inline constexpr int kModifyStartFrom = 1;
-inline constexpr int kModifyAdjustBy = 2;
-inline constexpr int kModifyFromFileName = 3;  // date/time only
-
 struct ModifySettings {
     bool timecodeEnabled = false;
-    int timecodeMode = kModifyNone;
+    core::ModifyMode timecodeMode = core::ModifyMode::kNone;
     int tcHours = 0, tcMinutes = 0, tcSeconds = 0, tcFrames = 0;
 
     bool dateTimeEnabled = false;
-    int dateTimeMode = kModifyNone;
+    core::ModifyMode dateTimeMode = core::ModifyMode::kNone;  // any of the four
     // Start date/time (two-digit year, month 1-12, day 1-31) or signed offsets.
     int years = 0, months = 0, days = 0, hours = 0, minutes = 0, seconds = 0;
 
@@ -38,8 +32,9 @@ struct ModifySettings {
     bool dropFrameWanted = true;  // "drop frame" / "non-drop frame"
 
     bool anyEnabled() const {
-        return (timecodeEnabled && timecodeMode != kModifyNone) || (dateTimeEnabled && dateTimeMode != kModifyNone) ||
-               userBitsEnabled || widescreenEnabled || timecodeKindEnabled;
+        return (timecodeEnabled && timecodeMode != core::ModifyMode::kNone) ||
+               (dateTimeEnabled && dateTimeMode != core::ModifyMode::kNone) || userBitsEnabled || widescreenEnabled ||
+               timecodeKindEnabled;
     }
 };
 

@@ -155,7 +155,7 @@ TEST_F(OptionsSheetTest, ModifyPageMessagesCarryTheModePrefix) {
     PromptRecorder prompts;
     core::Options o = core::Options::defaults();
     o.changeTimecode = true;
-    o.timecodeMode = core::modify_mode::kStartFrom;
+    o.timecodeMode = core::stored(core::ModifyMode::kStartFrom);
     COptionsSheet sheet(nullptr, QStringLiteral("Confirm Settings for Modifying Metadata"), {OptionsPageId::kModifyMetadata},
                         o);
     QLineEdit* hours = field<QLineEdit>(sheet, OptionsPageId::kModifyMetadata, "tcHours");
@@ -188,7 +188,7 @@ TEST_F(OptionsSheetTest, ModifyPageMessagesCarryTheModePrefix) {
     ASSERT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(sheet.options().userBits[2], 0xA5);
     EXPECT_EQ(sheet.options().dateMonths, 5);
-    EXPECT_EQ(sheet.options().timecodeMode, core::modify_mode::kAdjustBy);
+    EXPECT_EQ(sheet.options().timecodeMode, core::stored(core::ModifyMode::kAdjustBy));
 }
 
 TEST_F(OptionsSheetTest, UntickedModifyGroupsAreDisabled) {

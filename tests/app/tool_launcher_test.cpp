@@ -216,7 +216,7 @@ TEST_F(ToolLauncherTest, ModifyMetadataConfirmsChecksAndWritesTheCopy) {
 TEST_F(ToolLauncherTest, DateFromAFileNameWithoutOneIsRefused) {
     open(clip(QStringLiteral("clip.avi")));
     window_->options().changeDateTime = true;
-    window_->options().dateTimeMode = core::modify_mode::kFromFileName;
+    window_->options().dateTimeMode = core::stored(core::ModifyMode::kFromFileName);
     PromptRecorder prompts;
     run(cmd::kModify);
     EXPECT_EQ(prompts.lastMessage(),

@@ -71,19 +71,19 @@ TEST(OptionsValidation, ModifyPageNamesModeAndBounds) {
     EXPECT_FALSE(validateModifyPage(o));  // unticked group
     o.changeTimecode = true;
     EXPECT_EQ(messageOf(validateModifyPage(o)), "\"Adjust by\" Timecode Frames must be in the range -29 to 29");
-    o.timecodeMode = modify_mode::kStartFrom;
+    o.timecodeMode = stored(ModifyMode::kStartFrom);
     o.timecodeFrames = -1;
     EXPECT_EQ(messageOf(validateModifyPage(o)), "\"Start from\" Timecode Frames must be in the range 0 to 29");
     o.timecodeFrames = 0;
 
     o.changeDateTime = true;
-    o.dateTimeMode = modify_mode::kStartFrom;  // months and days start at 1
+    o.dateTimeMode = stored(ModifyMode::kStartFrom);  // months and days start at 1
     EXPECT_EQ(messageOf(validateModifyPage(o)), "\"Start from\" Months must be in the range 1 to 12");
     o.dateMonths = 12;
     EXPECT_EQ(messageOf(validateModifyPage(o)), "\"Start from\" Days must be in the range 1 to 31");
-    o.dateTimeMode = modify_mode::kAdjustBy;
+    o.dateTimeMode = stored(ModifyMode::kAdjustBy);
     EXPECT_EQ(messageOf(validateModifyPage(o)), "\"Adjust by\" Months must be in the range -11 to 11");
-    o.dateTimeMode = modify_mode::kFromFileName;
+    o.dateTimeMode = stored(ModifyMode::kFromFileName);
     EXPECT_FALSE(validateModifyPage(o));
 
     o.setUserBits = true;

@@ -224,7 +224,7 @@ TEST_F(SettingsStoreTest, SavedDefaultsReplaceBuiltInDefaultsAtNextStart) {
     o.useSplitter = false;
     o.prerollDelaySeconds = 4;
     o.changeDateTime = true;
-    o.dateTimeMode = modify_mode::kFromFileName;
+    o.dateTimeMode = stored(ModifyMode::kFromFileName);
     o.userBits = {1, 2, 0xAB, 0xFF};
     o.timecodeHours = -5;
     o.subtitleLayout = 3;

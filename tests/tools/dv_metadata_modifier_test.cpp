@@ -49,7 +49,7 @@ core::Status modify(const ModifySettings& s, const std::string& in, const std::s
 ModifySettings startTimecode(int h, int m, int s, int f) {
     ModifySettings st;
     st.timecodeEnabled = true;
-    st.timecodeMode = kModifyStartFrom;
+    st.timecodeMode = core::ModifyMode::kStartFrom;
     st.tcHours = h, st.tcMinutes = m, st.tcSeconds = s, st.tcFrames = f;
     return st;
 }
@@ -109,7 +109,7 @@ TEST_F(DvMetadataModifierTest, OutputKeepsEveryByteOutsideRewrittenPacksAndDirec
 
         ModifySettings s = startTimecode(10, 0, 0, 0);
         s.dateTimeEnabled = true;
-        s.dateTimeMode = kModifyAdjustBy;
+        s.dateTimeMode = core::ModifyMode::kAdjustBy;
         s.hours = 1;
         s.userBitsEnabled = true;
         s.userBits = {0x12, 0x34, 0x56, 0x78};
@@ -176,7 +176,7 @@ TEST_F(DvMetadataModifierTest, AdjustByWrapsTheDayWithoutTouchingTheDate) {
     const std::string out = dir.file("out.avi");
     ModifySettings s;
     s.timecodeEnabled = true;
-    s.timecodeMode = kModifyAdjustBy;
+    s.timecodeMode = core::ModifyMode::kAdjustBy;
     s.tcHours = -1;
     ASSERT_TRUE(modify(s, in, out).ok());
     auto tc = timecodeOf(out, 2);
@@ -189,7 +189,7 @@ TEST_F(DvMetadataModifierTest, DateStartFromAddsADayAtEachMidnightButNotAtTheFir
     const std::string out = dir.file("out.avi");
     ModifySettings s;
     s.dateTimeEnabled = true;
-    s.dateTimeMode = kModifyStartFrom;
+    s.dateTimeMode = core::ModifyMode::kStartFrom;
     s.years = 8, s.months = 12, s.days = 31, s.hours = 23, s.minutes = 59, s.seconds = 59;
     ASSERT_TRUE(modify(s, in, out).ok());
     auto dt = dateTimeOf(out, 24);
@@ -227,7 +227,7 @@ TEST_F(DvMetadataModifierTest, FileNameDateStartsTheClock) {
         clipCopy("mod-pal10", gen::palClip(10), gen::Container::Avi1, dir.file("Holiday 08-07-15 14.30.05.avi"));
     ModifySettings s;
     s.dateTimeEnabled = true;
-    s.dateTimeMode = kModifyFromFileName;
+    s.dateTimeMode = core::ModifyMode::kFromFileName;
     const std::string out = dir.file("out.avi");
     ASSERT_TRUE(modify(s, in, out).ok());
     const auto dt = dateTimeOf(out, 0);
@@ -348,7 +348,7 @@ TEST_F(DvMetadataModifierTest, FfprobeAndExifToolReadTheNewValues) {
     }
     ModifySettings s = startTimecode(10, 0, 0, 0);
     s.dateTimeEnabled = true;
-    s.dateTimeMode = kModifyStartFrom;
+    s.dateTimeMode = core::ModifyMode::kStartFrom;
     s.years = 9, s.months = 2, s.days = 28, s.hours = 18, s.minutes = 45, s.seconds = 30;
     const std::string out = dir.file("out.avi");
     ASSERT_TRUE(modify(s, in, out).ok());

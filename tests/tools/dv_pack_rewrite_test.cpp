@@ -57,7 +57,7 @@ TEST(DvPackRewrite, StartFromWritesEverySlotKindKeepsFlagsAndCreatesSubcodePacks
     f.put(4, core::dv::aauxPackOffset(3), {0x13, 0x00, 0x00, 0x00, 0x00});
     auto ed = f.editor();
     const int64_t n = core::timecodeToFrames({10, 20, 30, 12}, 2);
-    rewriteTimecode(ed, {1, n, 2, true});
+    rewriteTimecode(ed, {core::ModifyMode::kStartFrom, n, 2, true});
     EXPECT_EQ(pack(f.at(0, core::dv::subcodePackOffset(0))), (std::vector<uint8_t>{0x13, 0xD2, 0xB0, 0xA0, 0xD0}));
     EXPECT_EQ(pack(f.at(2, core::dv::vauxPackOffset(7))), (std::vector<uint8_t>{0x13, 0xD2, 0xB0, 0xA0, 0xD0}));
     EXPECT_EQ(pack(f.at(4, core::dv::aauxPackOffset(3))), (std::vector<uint8_t>{0x13, 0x12, 0x30, 0x20, 0x10}));
@@ -65,7 +65,7 @@ TEST(DvPackRewrite, StartFromWritesEverySlotKindKeepsFlagsAndCreatesSubcodePacks
 
     Frame g(kNtsc);
     auto ed2 = g.editor();
-    rewriteTimecode(ed2, {1, core::timecodeToFrames({0, 1, 0, 2}, 4), 4, false});
+    rewriteTimecode(ed2, {core::ModifyMode::kStartFrom, core::timecodeToFrames({0, 1, 0, 2}, 4), 4, false});
     for (int s = 0; s < 10; ++s) {
         for (size_t off : {110, 190}) EXPECT_EQ(pack(g.at(s, off)), (std::vector<uint8_t>{0x13, 0xC2, 0x80, 0x81, 0xC0}));
         const uint8_t second = s < 5 ? 0x13 : 0xFF;
@@ -75,7 +75,7 @@ TEST(DvPackRewrite, StartFromWritesEverySlotKindKeepsFlagsAndCreatesSubcodePacks
 
     Frame h(kPal);
     auto ed3 = h.editor();
-    rewriteTimecode(ed3, {2, 100, 2, true});  // "Adjust by" never creates
+    rewriteTimecode(ed3, {core::ModifyMode::kAdjustBy, 100, 2, true});  // "Adjust by" never creates
     EXPECT_FALSE(h.touched.any());
 }
 
@@ -85,7 +85,7 @@ TEST(DvPackRewrite, AdjustByWrapsTheDayAndLeavesEmptyPacks) {
     f.put(0, core::dv::subcodePackOffset(6), {0x13, 0xFF, 0xFF, 0xFF, 0xFF});
     f.put(0, core::dv::vauxPackOffset(2), {0x62, 0xFF, 0x15, 0x06, 0x11});
     auto ed = f.editor();
-    rewriteTimecode(ed, {2, -core::timecodeToFrames({1, 0, 0, 0}, 2), 2, true});
+    rewriteTimecode(ed, {core::ModifyMode::kAdjustBy, -core::timecodeToFrames({1, 0, 0, 0}, 2), 2, true});
     EXPECT_EQ(pack(f.at(0, core::dv::subcodePackOffset(0))), (std::vector<uint8_t>{0x13, 0x00, 0x00, 0x30, 0x23}));
     EXPECT_EQ(pack(f.at(0, core::dv::subcodePackOffset(6))), (std::vector<uint8_t>{0x13, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(pack(f.at(0, core::dv::vauxPackOffset(2))), (std::vector<uint8_t>{0x62, 0xFF, 0x15, 0x06, 0x11}));
@@ -192,7 +192,7 @@ TEST(DvPackRewrite, TouchedRunsCoverOnlyChangedBlocksAndMerge) {
     f.put(0, core::dv::aauxPackOffset(0), {0x13, 0, 0, 0, 0});     // block 6, adjacent to 5
     f.put(7, core::dv::aauxPackOffset(8), {0x13, 0, 0, 0, 0});     // block 134 of sequence 7
     auto ed = f.editor();
-    rewriteTimecode(ed, {1, 5, 2, true});
+    rewriteTimecode(ed, {core::ModifyMode::kStartFrom, 5, 2, true});
     std::vector<std::pair<size_t, size_t>> runs;
     f.touched.forEachRun(12, [&](size_t off, size_t n) { runs.emplace_back(off, n); });
     ASSERT_EQ(runs.size(), 3u);
@@ -202,7 +202,7 @@ TEST(DvPackRewrite, TouchedRunsCoverOnlyChangedBlocksAndMerge) {
     // Writing the same values again changes nothing.
     f.touched.clear();
     auto ed2 = f.editor();
-    rewriteTimecode(ed2, {1, 5, 2, true});
+    rewriteTimecode(ed2, {core::ModifyMode::kStartFrom, 5, 2, true});
     EXPECT_FALSE(f.touched.any());
 }
 

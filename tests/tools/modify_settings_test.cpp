@@ -9,7 +9,7 @@ namespace {
 TEST(ModifySettings, FirstFailingFieldGivesItsModePrefixAndBounds) {
     ModifySettings s;
     s.timecodeEnabled = true;
-    s.timecodeMode = kModifyAdjustBy;
+    s.timecodeMode = core::ModifyMode::kAdjustBy;
     s.tcHours = -23;
     s.tcMinutes = 60;
     s.tcFrames = 30;
@@ -22,7 +22,7 @@ TEST(ModifySettings, FirstFailingFieldGivesItsModePrefixAndBounds) {
 
     ModifySettings d;
     d.dateTimeEnabled = true;
-    d.dateTimeMode = kModifyStartFrom;
+    d.dateTimeMode = core::ModifyMode::kStartFrom;
     d.years = 8;
     d.months = 0;
     d.days = 1;
@@ -30,17 +30,17 @@ TEST(ModifySettings, FirstFailingFieldGivesItsModePrefixAndBounds) {
     d.months = 2;
     d.days = 32;
     EXPECT_EQ(validateModifySettings(d)->message, "\"Start from\" Days must be in the range 1 to 31");
-    d.dateTimeMode = kModifyAdjustBy;
+    d.dateTimeMode = core::ModifyMode::kAdjustBy;
     EXPECT_EQ(validateModifySettings(d)->message, "\"Adjust by\" Days must be in the range -30 to 30");
     d.days = -30;
     d.seconds = -60;
     EXPECT_EQ(validateModifySettings(d)->message, "\"Adjust by\" Secs must be in the range -59 to 59");
     // The file-name mode takes no values from the fields.
-    d.dateTimeMode = kModifyFromFileName;
+    d.dateTimeMode = core::ModifyMode::kFromFileName;
     EXPECT_FALSE(validateModifySettings(d));
     // Disabled groups are not checked.
     d.dateTimeEnabled = false;
-    d.dateTimeMode = kModifyStartFrom;
+    d.dateTimeMode = core::ModifyMode::kStartFrom;
     EXPECT_FALSE(validateModifySettings(d));
 }
 
