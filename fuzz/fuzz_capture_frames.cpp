@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.timecodeThreshold = 1 + data[2] % 999;
     s.dateTimeThreshold = 1 + data[2] % 999;
     s.prerollSeconds = data[3] % 3;
-    s.aviType = 1 + (data[1] >> 7);
+    s.aviType = (data[1] >> 7) ? media::AviType::kType2 : media::AviType::kType1;
     s.useSplitter = (data[3] & 0x40) == 0;
     s.bufferSlots = 8;
 

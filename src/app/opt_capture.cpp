@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "media/avi_writer.h"
+
 namespace zorv::app {
 
 COptCapture::COptCapture(QWidget* parent) : COptPage(parent) {
@@ -37,8 +39,10 @@ COptCapture::COptCapture(QWidget* parent) : COptPage(parent) {
     grid->addWidget(new QLabel(tr("secs"), stopBox), 2, 2);
     layout->addWidget(stopBox);
 
-    aviType_ =
-        addRadioGroup(this, layout, tr("Capture file type"), {{"AVI Type 1", 1}, {"AVI Type 2", 2}}, "captureAviType");
+    aviType_ = addRadioGroup(
+        this, layout, tr("Capture file type"),
+        {{"AVI Type 1", core::stored(media::AviType::kType1)}, {"AVI Type 2", core::stored(media::AviType::kType2)}},
+        "captureAviType");
     auto check = [&](const QString& text, const char* name) {
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QLatin1String(name));
@@ -64,12 +68,12 @@ void COptCapture::fill(const core::Options& o) {
 }
 
 void COptCapture::readBack(core::Options& o) const {
-    o.captureStopMode = checkedId(stopMode_, 0);
+    o.captureStopMode = checkedId(stopMode_, core::stored(core::CaptureStopMode::kManual));
     o.captureDurationHours = numberOf(hours_);
     o.captureDurationMinutes = numberOf(minutes_);
     o.captureDurationSeconds = numberOf(seconds_);
     o.noFramesSeconds = numberOf(noFrames_);
-    o.captureAviType = checkedId(aviType_, 2);
+    o.captureAviType = checkedId(aviType_, core::stored(media::AviType::kType2));
     o.useSplitter = useSplitter_->isChecked();
     o.slaveToCamera = slave_->isChecked();
     o.useCurrentDateTime = currentDateTime_->isChecked();

@@ -34,10 +34,10 @@ COptSplit::COptSplit(QWidget* parent) : COptPage(parent) {
     connect(trigger_, &QButtonGroup::idToggled, this, [this](int, bool) { updateEnabled(); });
 
     nameFormat_ = addRadioGroup(this, layout, tr("File names"),
-                                {{"Sequential file number (nnnn)", 1},
-                                 {"Timecode (hh.mm.ss.ff)", 2},
-                                 {"Date/Time (yyyy-mm-dd hh.mm.ss)", 3},
-                                 {"User Bits (nn.nn.nn.nn)", 4}},
+                                {{"Sequential file number (nnnn)", core::stored(core::SplitNameFormat::kNumber)},
+                                 {"Timecode (hh.mm.ss.ff)", core::stored(core::SplitNameFormat::kTimecode)},
+                                 {"Date/Time (yyyy-mm-dd hh.mm.ss)", core::stored(core::SplitNameFormat::kDateTime)},
+                                 {"User Bits (nn.nn.nn.nn)", core::stored(core::SplitNameFormat::kUserBits)}},
                                 "splitName");
     auto* prerollRow = new QHBoxLayout;
     prerollRow->addWidget(new QLabel(tr("Preroll delay"), this));
@@ -50,9 +50,9 @@ COptSplit::COptSplit(QWidget* parent) : COptPage(parent) {
 }
 
 void COptSplit::updateEnabled() {
-    const int t = checkedId(trigger_, 1);
-    frames_->setEnabled(t == 1);
-    seconds_->setEnabled(t == 2);
+    const auto t = core::choiceOf<core::SplitTrigger>(checkedId(trigger_, core::stored(core::SplitTrigger::kTimecode)));
+    frames_->setEnabled(t == core::SplitTrigger::kTimecode);
+    seconds_->setEnabled(t == core::SplitTrigger::kDateTime);
 }
 
 void COptSplit::fill(const core::Options& o) {
@@ -65,10 +65,10 @@ void COptSplit::fill(const core::Options& o) {
 }
 
 void COptSplit::readBack(core::Options& o) const {
-    o.splitTrigger = checkedId(trigger_, 1);
+    o.splitTrigger = checkedId(trigger_, core::stored(core::SplitTrigger::kTimecode));
     o.timecodeTriggerFrames = numberOf(frames_);
     o.dateTimeTriggerSeconds = numberOf(seconds_);
-    o.splitFileNameFormat = checkedId(nameFormat_, 1);
+    o.splitFileNameFormat = checkedId(nameFormat_, core::stored(core::SplitNameFormat::kNumber));
     o.prerollDelaySeconds = numberOf(preroll_);
 }
 

@@ -66,7 +66,7 @@ CaptureSettings captureSettingsFrom(const core::Options& o, const std::string& c
     s.durationMinutes = o.captureDurationMinutes;
     s.durationSeconds = o.captureDurationSeconds;
     s.noFramesSeconds = core::clampNoFramesSeconds(o.noFramesSeconds);
-    s.aviType = core::clampCaptureAviType(o.captureAviType);
+    s.aviType = core::choiceOf<media::AviType>(core::clampCaptureAviType(o.captureAviType));
     s.useSplitter = o.useSplitter;
     s.slaveToCamera = o.slaveToCamera;
     s.useCurrentDateTime = o.useCurrentDateTime;
@@ -284,7 +284,7 @@ Status CaptureSession::beginFile() {
     current_.path = nextFileName(current_.first);
 
     media::AviWriterOptions opt;
-    opt.type = settings_.aviType == 1 ? media::AviType::kType1 : media::AviType::kType2;
+    opt.type = settings_.aviType;
     opt.pal = current_.firstKept.sequences == 12;
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
     opt.reservedText = media::timecodeListReservedText();
@@ -340,7 +340,7 @@ void CaptureSession::finishFile() {
 }
 
 void CaptureSession::writerLoop() {
-    const bool type2 = settings_.aviType != 1;
+    const bool type2 = settings_.aviType == media::AviType::kType2;
     for (;;) {
         FrameRingBuffer::Entry e;
         if (!buffer_.take(e)) break;

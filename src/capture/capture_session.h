@@ -52,7 +52,7 @@ struct CaptureSettings {
     core::CaptureStopMode stopMode = core::CaptureStopMode::kManual;  // kNoFrames: for noFramesSeconds
     int durationHours = 1, durationMinutes = 0, durationSeconds = 0;
     int noFramesSeconds = 10;
-    int aviType = 2;
+    media::AviType aviType = media::AviType::kType2;
     bool useSplitter = true;
     bool slaveToCamera = false;       // Play the tape at start and stop it at the end
     bool useCurrentDateTime = false;  // name date/time files (format 3) from the computer's clock

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/option_parser.h"
 #include "core/dv_layout.h"
+#include "core/option_choices.h"
 #include "media/output_file.h"
 #include "tools/avi_repair.h"
 
@@ -67,9 +68,10 @@ int cmdRepair(int argc, char** argv) {
         printError(s.message.empty() ? "Failed while writing output file" : s.message);
         return 1;
     }
-    std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), r.aviType, core::dv::systemFor(r.pal).name,
-                static_cast<long long>(r.frames), static_cast<long long>(r.emptyFrames));
-    if (r.aviType == 2) std::printf(", %llu bytes of sound", static_cast<unsigned long long>(r.audioBytes));
+    std::printf("%s: AVI Type %d, %s, %lld frames (%lld empty)", output.c_str(), core::stored(r.aviType),
+                core::dv::systemFor(r.pal).name, static_cast<long long>(r.frames), static_cast<long long>(r.emptyFrames));
+    if (r.aviType == media::AviType::kType2)
+        std::printf(", %llu bytes of sound", static_cast<unsigned long long>(r.audioBytes));
     std::printf("\n");
     return 0;
 }

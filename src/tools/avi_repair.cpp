@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/dv_layout.h"
+#include "core/option_choices.h"
 #include "media/formats/format_table.h"
 #include "media/avi_audio_reader.h"
 #include "media/avi_chunks.h"
@@ -71,7 +72,7 @@ Status repairDvAvi(const std::string& input, const std::string& output, RepairRe
     media::Recognition rec = media::recognize(in);
     const media::FormatDescriptor& format = media::formatOf(rec.ok() ? rec.type : media::FileType{});
     if (!format.has(media::format_tool::kRepair)) return Status::failure(ErrorCode::kOpenFailed, kRepairNotDvAvi);
-    r.aviType = format.aviType;
+    r.aviType = core::choiceOf<media::AviType>(format.aviType);  // 1 or 2: only DV AVI files are repaired
     const int64_t fileSize = in.size();
     uint8_t h[24];
     if (!in.readExact(0, h, 24) || le32(h + 12) != fourcc("LIST") || le32(h + 20) != fourcc("hdrl"))
@@ -82,14 +83,14 @@ Status repairDvAvi(const std::string& input, const std::string& output, RepairRe
     media::AviAudioReader audioHeader;
     if (Status s = audioHeader.open(in); !s) return s;
     const media::AviAudioFormat& af = audioHeader.format();
-    const bool audio = r.aviType == 2 && af.streamNumber >= 0;
+    const bool audio = r.aviType == media::AviType::kType2 && af.streamNumber >= 0;
     if (audio && !af.isPcm16Stereo()) return Status::failure(ErrorCode::kOpenFailed, kRepairNotDvAvi);
     uint8_t audioId[4] = {uint8_t('0' + af.streamNumber / 10), uint8_t('0' + af.streamNumber % 10), 'w', 'b'};
 
     // The system comes from the first whole frame; the writer opens there.
     media::AviWriter out;
     media::AviWriterOptions opt;
-    opt.type = r.aviType == 1 ? media::AviType::kType1 : media::AviType::kType2;
+    opt.type = r.aviType;
     opt.audioSampleRate = audio ? uint32_t(af.sampleRate) : 48000;
     PendingFrame pending;
     std::vector<uint8_t> timecodeList;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "media/avi_writer.h"
 
 namespace zorv::tools {
 
@@ -19,7 +20,7 @@ inline constexpr const char* kRepairHeaderDamaged = "The AVI header list of the 
 inline constexpr const char* kRepairNoFrames = "No DV frames were found in the file";
 
 struct RepairResult {
-    int aviType = 0;  // 1 or 2
+    media::AviType aviType = media::AviType::kType1;
     bool pal = true;
     int64_t frames = 0;        // frames written, empty entries included
     int64_t emptyFrames = 0;   // empty index entries (dropped frames) kept as such

@@ -45,8 +45,8 @@ Status DvConvertJob::build() {
         if (s.message.empty()) s.message = "Could not add source filter";
         return s;
     }
-    inputType_ = source_.typeNumber();
-    bool aviIn = inputType_ == 1 || inputType_ == 2;
+    inputType_ = source_.type();
+    const bool aviIn = media::isAviType(inputType_);
     if (!aviIn && target_ == ConvertTarget::kRawDv)
         return Status::failure(ErrorCode::kOpenFailed, "Illegal DV AVI file type");
     if (source_.frameCount() <= 0) return Status::failure(ErrorCode::kReadFailed, "Failed to get duration of file");
@@ -54,7 +54,7 @@ Status DvConvertJob::build() {
     progress_.setDone(0);
 
     if (aviIn) {
-        inputChunks_.attach(source_.file().file().fd(), source_.type());
+        inputChunks_.attach(source_.file().file().fd(), inputType_);
         if (target_ != ConvertTarget::kRawDv) editorBytes_ = inputChunks_.collectEditorChunks(true);
         if (auto reel = inputChunks_.reelName()) reelName_ = *reel;
     }
@@ -71,19 +71,20 @@ Status DvConvertJob::build() {
 std::string DvConvertJob::progressText() const {
     char buf[512];
     std::string name = baseName(output_);
+    const int aviIn = media::formatOf(inputType_).aviType;
     if (target_ == ConvertTarget::kRawDv)
-        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to Raw DV ...\n%s", inputType_, name.c_str());
-    else if (inputType_ == 3)
+        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to Raw DV ...\n%s", aviIn, name.c_str());
+    else if (inputType_ == media::FileType::kRawDv)
         std::snprintf(buf, sizeof buf, "Converting from Raw DV to AVI Type %d ...\n%s", int(target_), name.c_str());
     else
-        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", inputType_, int(target_),
+        std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", aviIn, int(target_),
                       name.c_str());
     return buf;
 }
 
 std::string DvConvertJob::failureText() const {
     if (target_ == ConvertTarget::kRawDv) return "Failed while converting AVI to Raw DV file";
-    if (inputType_ == 3) return "Failed while converting Raw DV to AVI file";
+    if (inputType_ == media::FileType::kRawDv) return "Failed while converting Raw DV to AVI file";
     return "Failed while converting AVI file";
 }
 

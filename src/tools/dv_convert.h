@@ -9,6 +9,7 @@
 
 #include "core/threaded_job.h"
 #include "media/avi_chunks.h"
+#include "media/file_type.h"
 #include "media/dv_media_file.h"
 #include "media/output_file.h"
 #include "tools/dv_frame_source.h"
@@ -48,7 +49,7 @@ private:
     ConvertTarget target_;
     bool overwrite_;
     media::OutputFile out_;
-    int inputType_ = 0;
+    media::FileType inputType_ = media::FileType::kUnknown;
     uint64_t riffLimit_ = 1ull << 30;
     DvFrameSource source_;
     media::AviChunks inputChunks_;

@@ -15,6 +15,7 @@
 #include "media/avi_chunks.h"
 #include "media/dv_audio.h"
 #include "media/file_io.h"
+#include "media/formats/format_table.h"
 #include "tools/file_log_entry.h"
 #include "tools/split_naming.h"
 #include "tools/stopped_early.h"
@@ -128,9 +129,9 @@ Status DvFileSplitter::open(const std::string& inputPath) {
     if (!st) return fail(st);
 
     st = source_.open(inputPath, true);
-    if (!st || (source_.typeNumber() != 1 && source_.typeNumber() != 2) || source_.frameSize() > FrameRingBuffer::kSlotSize)
+    if (!st || !media::isAviType(source_.type()) || source_.frameSize() > FrameRingBuffer::kSlotSize)
         return fail(Status::failure(ErrorCode::kOpenFailed, "Failed to create splitter source graph", st.sysError));
-    outputType_ = source_.typeNumber();
+    outputType_ = core::choiceOf<media::AviType>(media::formatOf(source_.type()).aviType);
     pal_ = source_.pal();
     totalFrames_ = source_.frameCount();
     progress_.setTotal(totalFrames_);
@@ -309,7 +310,7 @@ void DvFileSplitter::sourceLoop() {
             for (size_t at = 0; at < size; at += kPageStep) touched |= frame.data[at];
             pageTouch_ = touched;
             info = readSplitFrameInfo(frame.data, size, settings_.trigger);
-            if (outputType_ == 2) pcmSamples = joinedPcm(frame);
+            if (outputType_ == media::AviType::kType2) pcmSamples = joinedPcm(frame);
         };
         if (!guarded(read)) {
             failure = Status::failure(ErrorCode::kReadFailed, {}, EIO);
@@ -390,7 +391,7 @@ Status DvFileSplitter::beginFile(int fileNumber, bool& ended) {
     current_.path = uniqueFileName(outputBase_ + splitNameSuffix(settings_.nameFormat, fileNumber, current_.first) + ".avi");
 
     media::AviWriterOptions opt;
-    opt.type = outputType_ == 2 ? media::AviType::kType2 : media::AviType::kType1;
+    opt.type = outputType_;
     opt.pal = pal_;
     opt.reservedListSize = static_cast<uint32_t>(media::kTimecodeListSize);
     opt.reservedText = media::timecodeListReservedText();
@@ -454,7 +455,9 @@ void DvFileSplitter::discardFile() {
 Status DvFileSplitter::sinkFrame(const SlotFrame& f) {
     Status st;
     // The writer reads mapped bytes of the first frame: guarded against the input being truncated.
-    auto one = [&] { st = writer_.queueFrame(f.bytes, outputType_ == 2 ? f.pcm : std::span<const uint8_t>()); };
+    auto one = [&] {
+        st = writer_.queueFrame(f.bytes, outputType_ == media::AviType::kType2 ? f.pcm : std::span<const uint8_t>());
+    };
     if (!guarded(one)) return Status::failure(ErrorCode::kReadFailed, {}, EIO);
     if (!st) return st;
     ++queuedFrames_;

@@ -81,7 +81,7 @@ public:
     // Frames of the input (0 when unknown).
     int64_t totalFrames() const { return totalFrames_; }
     // 1 (AVI Type 1) or 2 (AVI Type 2).
-    int outputType() const { return outputType_; }
+    media::AviType outputType() const { return outputType_; }
     bool noFilesCreated() const { return noFilesCreated_; }
 
     // start() runs the sink after a successful open(); progress().cancel() stops both sides.
@@ -151,7 +151,7 @@ private:
     std::FILE* log_ = nullptr;
     std::FILE* batch_ = nullptr;
     int64_t totalFrames_ = 0;
-    int outputType_ = 1;
+    media::AviType outputType_ = media::AviType::kType1;
     bool pal_ = true;
     bool noFilesCreated_ = false;
     bool opened_ = false;

@@ -73,7 +73,6 @@ public:
     void close();
 
     media::FileType type() const { return file_.fileType(); }
-    int typeNumber() const { return static_cast<int>(file_.fileType()); }
     int64_t frameCount() const { return file_.frameCount(); }
     size_t frameSize() const { return file_.frameSize(); }
     bool pal() const { return core::dv::isPal(file_.frameSize()); }

@@ -105,7 +105,7 @@ TEST_F(CaptureTest, Type2FilesAndSequenceNumbersAfterExistingFiles) {
     ASSERT_TRUE(deck.load(tapePath, {SimPacing::kAsFastAsPossible}));
     CaptureSession session(deck);
     CaptureSettings s = settings(1);
-    s.aviType = 2;
+    s.aviType = media::AviType::kType2;
     session.setSettings(s);
     captureWholeTape(deck, session);
     auto files = session.files();

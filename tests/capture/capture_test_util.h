@@ -98,7 +98,7 @@ protected:
         CaptureSettings s;
         s.capturePath = base() + ".avi";
         s.nameFormat = static_cast<core::SplitNameFormat>(nameFormat);
-        s.aviType = 1;
+        s.aviType = media::AviType::kType1;
         return s;
     }
 

@@ -198,7 +198,7 @@ TEST_F(DvFileSplitterTest, Type2InputGivesType2FilesAndSuccessiveReels) {
     DvFileSplitter splitter;
     splitter.setSettings(s);
     ASSERT_TRUE(splitter.run(input));
-    EXPECT_EQ(splitter.outputType(), 2);
+    EXPECT_EQ(splitter.outputType(), media::AviType::kType2);
     expectFrames(splitter.outputs(), sourceFrames(input), {{0, 30}, {30, 60}, {60, 90}}, 2);
     EXPECT_EQ(tdatOf(splitter.outputs()[1].path).reel, "TapeA");
     EXPECT_EQ(tdatOf(splitter.outputs()[2].path).reel, "TapeB");
