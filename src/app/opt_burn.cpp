@@ -41,8 +41,8 @@ COptBurn::COptBurn(QWidget* parent) : COptPage(parent) {
     all->setObjectName(QStringLiteral("burnMode0"));
     auto* scenes = new QRadioButton(tr("Start of scenes for"), modeBox);
     scenes->setObjectName(QStringLiteral("burnMode1"));
-    mode_->addButton(all, 0);
-    mode_->addButton(scenes, 1);
+    mode_->addButton(all, core::stored(core::BurnMode::kAllFrames));
+    mode_->addButton(scenes, core::stored(core::BurnMode::kSceneStarts));
     duration_ = numberEdit(modeBox, 3, false, "burnDuration");
     durationUnit_ = new QComboBox(modeBox);
     durationUnit_->setObjectName(QStringLiteral("burnDurationUnit"));
@@ -55,10 +55,12 @@ COptBurn::COptBurn(QWidget* parent) : COptPage(parent) {
     layout->addWidget(modeBox);
 
     auto* row = new QHBoxLayout;
-    positioning_ =
-        addRadioGroup(this, nullptr, tr("Text Positioning"),
-                      {{"User positioning", 0}, {"Fixed, 80% title safe", 1}, {"Fixed, 90% title safe", 2}}, "positioning");
-    row->addWidget(positioning_->button(0)->parentWidget());
+    positioning_ = addRadioGroup(this, nullptr, tr("Text Positioning"),
+                                 {{"User positioning", core::stored(core::TextPositioning::kUser)},
+                                  {"Fixed, 80% title safe", core::stored(core::TextPositioning::kFixed80)},
+                                  {"Fixed, 90% title safe", core::stored(core::TextPositioning::kFixed90)}},
+                                 "positioning");
+    row->addWidget(positioning_->button(core::stored(core::TextPositioning::kUser))->parentWidget());
     auto* look = new QGridLayout;
     area43_ = new QCheckBox(tr("Always use 4:3 area"), this);
     area43_->setObjectName(QStringLiteral("always43"));
@@ -136,10 +138,10 @@ void COptBurn::fill(const core::Options& o) {
 }
 
 void COptBurn::readBack(core::Options& o) const {
-    o.burnInMode = checkedId(mode_, 0);
+    o.burnInMode = checkedId(mode_, core::stored(core::BurnMode::kAllFrames));
     o.burnInDuration = numberOf(duration_);
     o.burnInDurationUnit = durationUnit_->currentIndex();
-    o.textPositioning = checkedId(positioning_, 2);
+    o.textPositioning = checkedId(positioning_, core::stored(core::TextPositioning::kFixed90));
     o.always43Area = area43_->isChecked();
     o.textBrightness = numberOf(brightness_);
     o.outlineBrightness = numberOf(outline_);

@@ -87,7 +87,7 @@ void COptCodecs::fill(const core::Options& o) {
 }
 
 void COptCodecs::readBack(core::Options& o) const {
-    o.dvDecoderResolution = checkedId(resolution_, 0);
+    o.dvDecoderResolution = checkedId(resolution_, core::stored(core::DvDecoderResolution::kFull));
     o.mpeg2Decoder = choices_[0];
     o.avcVideoDecoder = choices_[1];
     o.avcAudioDecoder = choices_[2];

@@ -10,7 +10,9 @@ namespace zorv::app {
 COptExport::COptExport(QWidget* parent) : COptPage(parent) {
     auto* layout = new QVBoxLayout(this);
     frequency_ = addRadioGroup(this, layout, tr("Export metadata ..."),
-                               {{"For all frames", 0}, {"At any Change or Discontinuity", 1}, {"At each scene change", 2}},
+                               {{"For all frames", core::stored(core::ExportFrequency::kAllFrames)},
+                                {"At any Change or Discontinuity", core::stored(core::ExportFrequency::kAnyChange)},
+                                {"At each scene change", core::stored(core::ExportFrequency::kSceneChanges)}},
                                "exportFrequency");
     header_ = new QCheckBox(tr("Export header"), this);
     header_->setObjectName(QStringLiteral("exportHeader"));
@@ -24,7 +26,7 @@ void COptExport::fill(const core::Options& o) {
 }
 
 void COptExport::readBack(core::Options& o) const {
-    o.exportFrequency = checkedId(frequency_, 1);
+    o.exportFrequency = checkedId(frequency_, core::stored(core::ExportFrequency::kAnyChange));
     o.exportHeader = header_->isChecked();
 }
 

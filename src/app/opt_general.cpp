@@ -14,10 +14,10 @@ COptGeneral::COptGeneral(QWidget* parent) : COptPage(parent) {
                                  {"mm/dd/yyyy", stored(DateFormat::kMonthDayYear)},
                                  {"yyyy-mm-dd", stored(DateFormat::kYearMonthDay)}},
                                 "dateFormat");
-    dropFrame_ = addRadioGroup(this, layout, tr("Drop-frame format:"),
-                               {{"hh:mm:ss;ff", stored(DropFrameDisplay::kBeforeFrames)},
-                                {"hh;mm;ss;ff", stored(DropFrameDisplay::kEverywhere)}},
-                               "dropFrame");
+    dropFrame_ = addRadioGroup(
+        this, layout, tr("Drop-frame format:"),
+        {{"hh:mm:ss;ff", stored(DropFrameDisplay::kBeforeFrames)}, {"hh;mm;ss;ff", stored(DropFrameDisplay::kEverywhere)}},
+        "dropFrame");
     auto check = [&](const QString& text, const char* name) {
         auto* c = new QCheckBox(text, this);
         c->setObjectName(QLatin1String(name));

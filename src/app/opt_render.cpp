@@ -25,22 +25,25 @@ COptRender::COptRender(QWidget* parent) : COptPage(parent) {
                    this);
     text->setWordWrap(true);
     layout->addWidget(text);
+    using core::Renderer, core::stored;
     renderer_ = addRadioGroup(this, layout, tr("Video renderer"),
-                              {{"Software (embedded)", 1},
-                               {"OpenGL (embedded) (recommended)", 2},
-                               {"Software (own window)", 3},
-                               {"OpenGL (own window)", 4}},
+                              {{"Software (embedded)", stored(Renderer::kVmr7Windowless)},
+                               {"OpenGL (embedded) (recommended)", stored(Renderer::kVmr9Windowless)},
+                               {"Software (own window)", stored(Renderer::kVmr7Windowed)},
+                               {"OpenGL (own window)", stored(Renderer::kVmr9Windowed)}},
                               "renderer");
     const RendererAvailability a = availability();
-    renderer_->button(1)->setEnabled(a.software);
-    renderer_->button(3)->setEnabled(a.software);
-    renderer_->button(2)->setEnabled(a.openGl);
-    renderer_->button(4)->setEnabled(a.openGl);
+    renderer_->button(stored(Renderer::kVmr7Windowless))->setEnabled(a.software);
+    renderer_->button(stored(Renderer::kVmr7Windowed))->setEnabled(a.software);
+    renderer_->button(stored(Renderer::kVmr9Windowless))->setEnabled(a.openGl);
+    renderer_->button(stored(Renderer::kVmr9Windowed))->setEnabled(a.openGl);
     layout->addStretch(1);
 }
 
 void COptRender::fill(const core::Options& o) { renderer_->button(core::clampRenderer(o.renderer))->setChecked(true); }
 
-void COptRender::readBack(core::Options& o) const { o.renderer = checkedId(renderer_, core::renderer::kVmr9Windowed); }
+void COptRender::readBack(core::Options& o) const {
+    o.renderer = checkedId(renderer_, core::stored(core::Renderer::kVmr9Windowed));
+}
 
 }  // namespace zorv::app

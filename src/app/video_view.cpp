@@ -104,13 +104,13 @@ bool probeOpenGl() {
 }
 
 bool rendererHasOwnWindow(int renderer) {
-    const int r = core::clampRenderer(renderer);
-    return r == core::renderer::kVmr7Windowed || r == core::renderer::kVmr9Windowed;
+    const auto r = core::choiceOf<core::Renderer>(core::clampRenderer(renderer));
+    return r == core::Renderer::kVmr7Windowed || r == core::Renderer::kVmr9Windowed;
 }
 
 bool rendererUsesOpenGl(int renderer) {
-    const int r = core::clampRenderer(renderer);
-    return r == core::renderer::kVmr9Windowless || r == core::renderer::kVmr9Windowed;
+    const auto r = core::choiceOf<core::Renderer>(core::clampRenderer(renderer));
+    return r == core::Renderer::kVmr9Windowless || r == core::Renderer::kVmr9Windowed;
 }
 
 VideoView* createVideoView(int renderer, QWidget* parent) {

@@ -148,7 +148,8 @@ void formatTimecode(TextBuf& out, const MetadataRecord& rec, int timecodeStyle, 
     const uint8_t f = rec.pc(id, 1), s = rec.pc(id, 2), m = rec.pc(id, 3), h = rec.pc(id, 4);
     const int d[8] = {(h >> 4) & 0x03, lo(h), (m >> 4) & 0x07, lo(m), (s >> 4) & 0x07, lo(s), (f >> 4) & 0x03, lo(f)};
     const char* fmt = "%d%d:%d%d:%d%d:%d%d";
-    if (timecodeStyle == 4) fmt = settings.dropFrameFormat == DropFrameDisplay::kEverywhere ? "%d%d;%d%d;%d%d;%d%d" : "%d%d:%d%d:%d%d;%d%d";
+    if (timecodeStyle == 4)
+        fmt = settings.dropFrameFormat == DropFrameDisplay::kEverywhere ? "%d%d;%d%d;%d%d;%d%d" : "%d%d:%d%d:%d%d;%d%d";
     std::snprintf(out.s, sizeof out.s, fmt, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]);
 }
 

@@ -59,7 +59,7 @@ Options::Options() {
 
 Options Options::defaults(bool vmr9Available) {
     Options o;
-    o.renderer = vmr9Available ? renderer::kVmr9Windowless : renderer::kVmr7Windowless;
+    o.renderer = stored(vmr9Available ? Renderer::kVmr9Windowless : Renderer::kVmr7Windowless);
     return o;
 }
 

@@ -49,14 +49,6 @@ inline constexpr std::uint32_t kDroppedFrame = 0x40000;
 inline constexpr std::uint32_t kDamage = 0x80000;
 }  // namespace scene_trigger
 
-// Renderer choice on the Rendering page.
-namespace renderer {
-inline constexpr int kVmr7Windowless = 1;
-inline constexpr int kVmr9Windowless = 2;
-inline constexpr int kVmr7Windowed = 3;
-inline constexpr int kVmr9Windowed = 4;
-}  // namespace renderer
-
 struct Options {
     // Every field of the option table at its default (core/option_fields.cpp holds the defaults).
     Options();

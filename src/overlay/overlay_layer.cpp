@@ -134,7 +134,7 @@ OverlaySettings OverlaySettings::fromOptions(const core::Options& options) {
     s.textBrightness = o.textBrightness;
     s.outlineBrightness = o.outlineBrightness;
     s.transparency = o.transparency;
-    s.positioning = o.textPositioning;
+    s.positioning = core::choiceOf<core::TextPositioning>(o.textPositioning);
     s.always43Area = o.always43Area;
     s.itemMask = o.burnInItemMask;
     s.fontFace = o.fontFace;
@@ -152,8 +152,8 @@ void OverlayLayer::setBrightness(int textPercent, int outlinePercent, int transp
     transparency_ = std::clamp(transparencyPercent, 0, 99);
 }
 
-void OverlayLayer::setPositioning(int mode, const core::BurnPositionTable& positions, bool always43Area) {
-    mode_ = core::clampTextPositioning(mode);
+void OverlayLayer::setPositioning(core::TextPositioning mode, const core::BurnPositionTable& positions, bool always43Area) {
+    mode_ = core::choiceOf<core::TextPositioning>(core::clampTextPositioning(core::stored(mode)));
     positions_ = positions;
     always43_ = always43Area;
 }
@@ -193,7 +193,7 @@ bool OverlayLayer::prepare(int width, int height, const PictureAspect& aspect) {
     if (family_ != core::MediaFamily::kDv && aspect.displayNum > 0 && aspect.displayDen > 0)
         widthScale = static_cast<double>(width) * aspect.displayDen / (static_cast<double>(height) * aspect.displayNum);
 
-    safeShare_ = mode_ == 1 ? 80 : mode_ == 2 ? 90 : 0;
+    safeShare_ = mode_ == core::TextPositioning::kFixed80 ? 80 : mode_ == core::TextPositioning::kFixed90 ? 90 : 0;
     bool ok;
     if (safeShare_ == 0) {
         ok = font_.open(userFace_, bold_, italic_) &&

@@ -34,7 +34,7 @@ struct OverlaySettings {
     int textBrightness = 90;     // 0..100 %
     int outlineBrightness = 10;  // 0..100 %
     int transparency = 0;        // 0..99 %
-    int positioning = 2;         // 0 user, 1 fixed 80 %, 2 fixed 90 %
+    core::TextPositioning positioning = core::TextPositioning::kFixed90;
     bool always43Area = false;
     uint32_t itemMask = core::kDefaultBurnItemMask;
     std::string fontFace = kFixedFontFace;  // user positioning only
@@ -82,7 +82,7 @@ public:
     explicit OverlayLayer(core::MediaFamily family) : family_(family) {}
 
     void setBrightness(int textPercent, int outlinePercent, int transparencyPercent);
-    void setPositioning(int mode, const core::BurnPositionTable& positions, bool always43Area);
+    void setPositioning(core::TextPositioning mode, const core::BurnPositionTable& positions, bool always43Area);
     void setItems(uint32_t itemMask) { itemMask_ = itemMask; }
     void setUserFont(std::string face, int textHeight, bool bold, bool italic);
     void setDisplay(const core::DisplaySettings& display) { display_ = display; }
@@ -128,7 +128,7 @@ private:
     core::MediaFamily family_;
     uint8_t textLevel_ = 211, outlineLevel_ = 23;
     int transparency_ = 0;
-    int mode_ = 2;
+    core::TextPositioning mode_ = core::TextPositioning::kFixed90;
     bool always43_ = false;
     core::BurnPositionTable positions_ = core::defaultBurnPositions();
     uint32_t itemMask_ = core::kDefaultBurnItemMask;

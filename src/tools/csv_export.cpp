@@ -195,7 +195,7 @@ void appendFocusDistance(TextBuilder& t, int focus) {
 CsvExportSettings CsvExportSettings::fromOptions(const core::Options& options) {
     const core::Options o = options.normalized();
     CsvExportSettings s;
-    s.mode = static_cast<CsvExportMode>(core::clampExportFrequency(o.exportFrequency));
+    s.mode = core::choiceOf<CsvExportMode>(core::clampExportFrequency(o.exportFrequency));
     s.header = o.exportHeader;
     s.sceneTriggerMask = o.sceneTriggerMask;
     s.dateFormat = core::choiceOf<core::DateFormat>(o.dateFormat);

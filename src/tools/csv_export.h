@@ -28,11 +28,7 @@ class DvMediaFile;
 namespace zorv::tools {
 
 // Which frames get a row.
-enum class CsvExportMode : int {
-    kAllFrames = 0,     // "For all frames"
-    kAnyChange = 1,     // "At any Change or Discontinuity"
-    kSceneChanges = 2,  // "At each scene change"
-};
+using CsvExportMode = core::ExportFrequency;
 
 struct CsvExportSettings {
     CsvExportMode mode = CsvExportMode::kAnyChange;

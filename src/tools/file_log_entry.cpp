@@ -18,9 +18,9 @@ std::string quoted(const std::string& text) {
 std::string timecodeText(int hours, int minutes, int seconds, int frames, bool dropFrame,
                          core::DropFrameDisplay dropFrameForm) {
     if (hours < 0) return "--:--:--:--";
-    const char* form = !dropFrame                                           ? "%02d:%02d:%02d:%02d"
+    const char* form = !dropFrame                                             ? "%02d:%02d:%02d:%02d"
                        : dropFrameForm == core::DropFrameDisplay::kEverywhere ? "%02d;%02d;%02d;%02d"
-                                                                            : "%02d:%02d:%02d;%02d";
+                                                                              : "%02d:%02d:%02d;%02d";
     char buf[48];
     std::snprintf(buf, sizeof buf, form, hours, minutes, seconds, frames);
     return buf;

@@ -63,7 +63,7 @@ SubtitleSettings SubtitleSettings::fromOptions(const core::Options& options) {
     const core::Options o = options.normalized();
     SubtitleSettings s;
     const int layout = o.subtitleLayout;
-    s.layout = static_cast<SubtitleLayout>(layout >= 0 && layout < kSubtitleLayoutCount ? layout : 0);
+    s.layout = core::choiceOf<SubtitleLayout>(layout >= 0 && layout < kSubtitleLayoutCount ? layout : 0);
     s.display = core::displaySettingsOf(o);
     s.sceneTriggerMask = o.sceneTriggerMask;
     s.showGps = o.showGpsItems;

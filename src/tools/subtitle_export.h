@@ -27,14 +27,8 @@ class DvMediaFile;
 
 namespace zorv::tools {
 
-enum class SubtitleLayout : int {
-    kAllMetadata = 0,    // "All metadata"
-    kDateAboveTime = 1,  // "Date above Time (2 lines)"
-    kTimeAboveDate = 2,  // "Time above Date (2 lines)"
-    kDateThenTime = 3,   // "Date then Time (1 line)"
-    kTimeThenDate = 4,   // "Time then Date (1 line)"
-};
-inline constexpr int kSubtitleLayoutCount = 5;
+using core::kSubtitleLayoutCount;
+using core::SubtitleLayout;
 // The layout's name as the options page lists it; nullptr for a number out of range.
 const char* subtitleLayoutName(int layout);
 

@@ -17,8 +17,8 @@ TEST(Options, DefaultsOfEveryPage) {
     EXPECT_TRUE(o.mpeg2Decoder.id.isNull());
     EXPECT_EQ(o.mpeg2Decoder.name, "Not selected");
     EXPECT_EQ(o.avcAudioDecoder.name, "Not selected");
-    EXPECT_EQ(o.renderer, renderer::kVmr9Windowless);
-    EXPECT_EQ(Options::defaults(false).renderer, renderer::kVmr7Windowless);
+    EXPECT_EQ(o.renderer, stored(Renderer::kVmr9Windowless));
+    EXPECT_EQ(Options::defaults(false).renderer, stored(Renderer::kVmr7Windowless));
     EXPECT_EQ(o.sceneTriggerMask, 0x10u);
     EXPECT_EQ(o.burnInMode, 0);
     EXPECT_EQ(o.burnInDuration, 5);
@@ -86,9 +86,9 @@ TEST(Options, ReadsAsRules) {
     EXPECT_EQ(clampDateFormat(0), 1);
     EXPECT_EQ(clampDateFormat(3), 3);
     EXPECT_EQ(clampDropFrameDisplay(2), 0);
-    EXPECT_EQ(clampRenderer(0), renderer::kVmr9Windowed);
-    EXPECT_EQ(clampRenderer(9), renderer::kVmr9Windowed);
-    EXPECT_EQ(clampRenderer(3), renderer::kVmr7Windowed);
+    EXPECT_EQ(clampRenderer(0), stored(Renderer::kVmr9Windowed));
+    EXPECT_EQ(clampRenderer(9), stored(Renderer::kVmr9Windowed));
+    EXPECT_EQ(clampRenderer(3), stored(Renderer::kVmr7Windowed));
     EXPECT_EQ(clampBurnInMode(5), 1);
     EXPECT_EQ(clampBurnInDuration(1000), 999);
     EXPECT_EQ(clampBurnInDuration(0), 1);

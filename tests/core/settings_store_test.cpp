@@ -250,7 +250,7 @@ TEST_F(SettingsStoreTest, SavedDefaultsReplaceBuiltInDefaultsAtNextStart) {
     next.clearSavedDefaults();
     EXPECT_FALSE(next.hasSavedDefaults());
     EXPECT_EQ(next.loadStartupOptions(false).dateFormat, 1);
-    EXPECT_EQ(next.loadStartupOptions(false).renderer, renderer::kVmr7Windowless);
+    EXPECT_EQ(next.loadStartupOptions(false).renderer, stored(Renderer::kVmr7Windowless));
 }
 
 TEST_F(SettingsStoreTest, DamagedSavedDefaultsFallBackPerValue) {

@@ -46,7 +46,7 @@ core::MetadataRecord dvRecord() {
 OverlayLayer dvLayer(int mode, int text, int outline, int transparency) {
     OverlayLayer layer(core::MediaFamily::kDv);
     layer.setBrightness(text, outline, transparency);
-    layer.setPositioning(mode, core::defaultBurnPositions(), false);
+    layer.setPositioning(core::choiceOf<core::TextPositioning>(mode), core::defaultBurnPositions(), false);
     return layer;
 }
 
@@ -125,13 +125,13 @@ TEST(OverlayLayerPixels, TransparencyBlendsOnlyChangedPixels) {
 
 TEST(OverlayLayerLayout, WideDvFrameAt90PercentUsesCentred43Area) {
     OverlayLayer layer(core::MediaFamily::kDv);
-    layer.setPositioning(2, core::defaultBurnPositions(), true);
+    layer.setPositioning(core::TextPositioning::kFixed90, core::defaultBurnPositions(), true);
     ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{true}));
     EXPECT_EQ(layer.safeWidth(), 486);
     EXPECT_EQ(layer.safeLeft(), 117);
     EXPECT_EQ(layer.columnStart(0), 117);
 
-    layer.setPositioning(2, core::defaultBurnPositions(), false);
+    layer.setPositioning(core::TextPositioning::kFixed90, core::defaultBurnPositions(), false);
     ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{true}));
     EXPECT_EQ(layer.safeWidth(), 648);
     ASSERT_TRUE(layer.prepare(720, 576, PictureAspect{false}));
@@ -140,7 +140,7 @@ TEST(OverlayLayerLayout, WideDvFrameAt90PercentUsesCentred43Area) {
 
 TEST(OverlayLayerLayout, GridColumnsRowsAndSpread) {
     OverlayLayer layer(core::MediaFamily::kDv);
-    layer.setPositioning(1, core::defaultBurnPositions(), false);
+    layer.setPositioning(core::TextPositioning::kFixed80, core::defaultBurnPositions(), false);
     ASSERT_TRUE(layer.prepare(720, 576, {}));
     const int c = layer.cellWidth(), h = layer.cellHeight();
     EXPECT_EQ(h, 28);
@@ -238,7 +238,7 @@ TEST(OverlayLayerPixels, OverlappingInkBoxesBlendEachPixelOnce) {
     for (const int transparency : {0, 40, 99}) {
         OverlayLayer layer(core::MediaFamily::kDv);
         layer.setBrightness(90, 10, transparency);
-        layer.setPositioning(0, crowded, false);
+        layer.setPositioning(core::TextPositioning::kUser, crowded, false);
         layer.setItems(0x1FFFF);
         ASSERT_TRUE(layer.prepare(720, 576, {}));
         Picture base(720, 576, 0, 0, 0);
@@ -312,7 +312,7 @@ TEST(OverlayLayerLayout, HdvLayerTakesOnly1440x1080) {
     // Non-square pixels: the characters are narrowed by the pixel aspect (4:3 -> three quarters).
     ASSERT_TRUE(avc.prepare(1440, 1080, PictureAspect{false, 16, 9}));
     EXPECT_NEAR(avc.cellWidth(), square * 3 / 4.0, 1.0);
-    avc.setPositioning(1, core::defaultBurnPositions(), true);
+    avc.setPositioning(core::TextPositioning::kFixed80, core::defaultBurnPositions(), true);
     ASSERT_TRUE(avc.prepare(1920, 1080, {}));
     EXPECT_EQ(avc.safeWidth(), (80 * 1080 * 4 + 150) / 300);
 }
@@ -322,7 +322,7 @@ TEST(OverlayLayerPixels, UserPositionAtRightEdgeIsClipped) {
     pos[0] = core::BurnPosition{99, 0};
     OverlayLayer layer(core::MediaFamily::kDv);
     layer.setBrightness(100, 0, 0);
-    layer.setPositioning(0, pos, false);
+    layer.setPositioning(core::TextPositioning::kUser, pos, false);
     layer.setItems(core::burnItemBit(core::BurnItem::kTimecode));
     ASSERT_TRUE(layer.prepare(720, 576, {}));
     EXPECT_EQ(layer.band().rows, 576);

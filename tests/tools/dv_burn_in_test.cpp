@@ -114,7 +114,7 @@ bool writePng(const AVFrame* yuv, const fs::path& path) {
 
 OverlaySettings fixed90() {
     OverlaySettings s;
-    s.positioning = 2;
+    s.positioning = core::TextPositioning::kFixed90;
     s.itemMask = 0x19FF7;  // the defaults plus File progress
     return s;
 }

@@ -31,7 +31,7 @@ struct Fixture {
 
     Fixture() {
         OverlaySettings settings;
-        settings.positioning = 2;
+        settings.positioning = core::TextPositioning::kFixed90;
         settings.textBrightness = 100;   // grey 235
         settings.outlineBrightness = 0;  // black
         drawer = overlayDrawerFactory(settings, core::MediaFamily::kAvchd)();
