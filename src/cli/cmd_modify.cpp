@@ -184,7 +184,7 @@ int cmdModify(int argc, char** argv) {
              const std::string_view v = text;
              if (v != "16:9" && v != "4:3") return bad("widescreen value", text);
              s.widescreenEnabled = true;
-             s.widescreenValue = v == "16:9" ? 0 : 1;
+             s.widescreenValue = v == "16:9" ? core::WidescreenTarget::kWide16x9 : core::WidescreenTarget::kNormal4x3;
              return 0;
          }},
         {"--timecode-kind",

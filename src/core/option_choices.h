@@ -12,6 +12,9 @@ enum class DropFrameDisplay : int { kBeforeFrames = 0, kEverywhere = 1 };
 
 // Modify Metadata: the mode of the timecode and of the date/time group.
 enum class ModifyMode : int { kNone = 0, kStartFrom = 1, kAdjustBy = 2, kFromFileName = 3 /* date/time only */ };
+// Modify Metadata: the kind of NTSC timecode and the widescreen flag asked for (their lists' order).
+enum class DropFrameTarget : int { kDropFrame = 0, kNonDropFrame = 1 };
+enum class WidescreenTarget : int { kWide16x9 = 0, kNormal4x3 = 1 };
 
 // Decoders page: the picture size of the DV decoder.
 enum class DvDecoderResolution : int { kFull = 0, kHalf = 1 };

@@ -133,9 +133,9 @@ struct Options {
     bool setUserBits{};
     std::array<int, 4> userBits{};
     bool changeDropFrame{};
-    int dropFrameTarget{};  // list index: 0 "drop frame", 1 "non-drop frame"
+    int dropFrameTarget{};  // list index: DropFrameTarget, 0 "drop frame", 1 "non-drop frame"
     bool changeWidescreen{};
-    int widescreenTarget{};  // list index: 0 "16:9", 1 "4:3"
+    int widescreenTarget{};  // list index: WidescreenTarget, 0 "16:9", 1 "4:3"
 
     // Export Metadata
     int exportFrequency{};  // 0 all frames, 1 at any change, 2 at each scene change

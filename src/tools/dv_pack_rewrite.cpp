@@ -221,16 +221,17 @@ void rewriteUserBits(FrameEditor& ed, const std::array<uint8_t, 4>& bytes) {
         for (size_t off : kUserBitsSlots) ed.putPack(kSeq * static_cast<size_t>(s) + off, pk);
 }
 
-void rewriteWidescreen(FrameEditor& ed, int value, bool pal) {
+void rewriteWidescreen(FrameEditor& ed, core::WidescreenTarget value, bool pal) {
     auto visit = [&](size_t off) {
         const uint8_t* p = ed.frame() + off;
         if (p[0] != kVideoControl) return;
         uint8_t pk[5];
         loadPack(p, pk);
-        if (value == 0 && pal) {  // "16:9"
+        const bool wide = value == core::WidescreenTarget::kWide16x9;
+        if (wide && pal) {  // "16:9"
             pk[2] = static_cast<uint8_t>(pk[2] | 0x07);
             pk[3] = static_cast<uint8_t>((pk[3] & ~0x02) | 0x01);
-        } else if (value == 0) {
+        } else if (wide) {
             pk[3] = static_cast<uint8_t>(pk[3] & ~0x03);
             pk[2] = static_cast<uint8_t>((pk[2] & ~0x07) | 0x02);
         } else {  // "4:3"

@@ -123,8 +123,8 @@ void rewriteDateTime(FrameEditor& ed, const core::CivilDateTime& dt, bool keepEm
 // there is no 0x14 pack, one is created in the first half of the sequences at offsets 118 and 198.
 void rewriteUserBits(FrameEditor& ed, const std::array<uint8_t, 4>& bytes);
 
-// Widescreen flag in every 0x61 pack of the subcode and VAUX slots: value 0 "16:9", 1 "4:3".
-void rewriteWidescreen(FrameEditor& ed, int value, bool pal);
+// Widescreen flag in every 0x61 pack of the subcode and VAUX slots: "16:9", or "4:3" for any other value.
+void rewriteWidescreen(FrameEditor& ed, core::WidescreenTarget value, bool pal);
 
 // Two BCD digits.
 inline uint8_t toBcd(int v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 10)); }

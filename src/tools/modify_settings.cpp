@@ -51,9 +51,9 @@ ModifySettings modifySettingsFromOptions(const core::Options& o) {
     s.userBitsEnabled = o.setUserBits;
     for (size_t i = 0; i < 4; ++i) s.userBits[i] = o.userBits[i] > 0xFF ? 0xFF : o.userBits[i];
     s.widescreenEnabled = o.changeWidescreen;
-    s.widescreenValue = o.widescreenTarget;
+    s.widescreenValue = core::choiceOf<core::WidescreenTarget>(o.widescreenTarget);
     s.timecodeKindEnabled = o.changeDropFrame;
-    s.dropFrameWanted = o.dropFrameTarget == 0;
+    s.dropFrameWanted = core::choiceOf<core::DropFrameTarget>(o.dropFrameTarget) == core::DropFrameTarget::kDropFrame;
     return s;
 }
 

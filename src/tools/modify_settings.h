@@ -26,7 +26,7 @@ struct ModifySettings {
     std::array<int, 4> userBits{0, 0, 0, 0};  // in entry order, each 0..0xFF
 
     bool widescreenEnabled = false;
-    int widescreenValue = 0;  // 0 "16:9", 1 "4:3"
+    core::WidescreenTarget widescreenValue = core::WidescreenTarget::kWide16x9;  // any other value: "4:3"
 
     bool timecodeKindEnabled = false;
     bool dropFrameWanted = true;  // "drop frame" / "non-drop frame"

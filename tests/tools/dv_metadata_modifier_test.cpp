@@ -114,7 +114,7 @@ TEST_F(DvMetadataModifierTest, OutputKeepsEveryByteOutsideRewrittenPacksAndDirec
         s.userBitsEnabled = true;
         s.userBits = {0x12, 0x34, 0x56, 0x78};
         s.widescreenEnabled = true;
-        s.widescreenValue = 0;
+        s.widescreenValue = core::WidescreenTarget::kWide16x9;
         const std::string out = dir.file("out.avi");
         ASSERT_TRUE(modify(s, in, out).ok());
         EXPECT_EQ(readBytes(in), original) << "output-file mode wrote to its input";

@@ -168,7 +168,7 @@ TEST(DvPackRewrite, WidescreenBitsPerSystem) {
         Frame f(pal ? kPal : kNtsc);
         f.put(0, core::dv::vauxPackOffset(1), {0x61, 0x33, 0xC8, 0xFE, 0xFF});
         auto ed = f.editor();
-        rewriteWidescreen(ed, 0, pal);
+        rewriteWidescreen(ed, core::WidescreenTarget::kWide16x9, pal);
         const uint8_t* p = f.at(0, core::dv::vauxPackOffset(1));
         if (pal) {
             EXPECT_EQ(p[2] & 0x07, 0x07);
@@ -179,7 +179,7 @@ TEST(DvPackRewrite, WidescreenBitsPerSystem) {
         }
         EXPECT_EQ(p[2] & 0xF8, 0xC8);
         auto ed2 = f.editor();
-        rewriteWidescreen(ed2, 1, pal);
+        rewriteWidescreen(ed2, core::WidescreenTarget::kNormal4x3, pal);
         EXPECT_EQ(p[2] & 0x07, 0);
         EXPECT_EQ(p[3] & 0x03, 0);
     }
