@@ -68,13 +68,15 @@ Status DvConvertJob::build() {
     return Status::success();
 }
 
+bool DvConvertJob::rawDvIn() const { return media::isDvType(inputType_) && !media::isAviType(inputType_); }
+
 std::string DvConvertJob::progressText() const {
     char buf[512];
     std::string name = baseName(output_);
     const int aviIn = media::formatOf(inputType_).aviType;
     if (target_ == ConvertTarget::kRawDv)
         std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to Raw DV ...\n%s", aviIn, name.c_str());
-    else if (inputType_ == media::FileType::kRawDv)
+    else if (rawDvIn())
         std::snprintf(buf, sizeof buf, "Converting from Raw DV to AVI Type %d ...\n%s", int(target_), name.c_str());
     else
         std::snprintf(buf, sizeof buf, "Converting from AVI Type %d to AVI Type %d ...\n%s", aviIn, int(target_),
@@ -84,7 +86,7 @@ std::string DvConvertJob::progressText() const {
 
 std::string DvConvertJob::failureText() const {
     if (target_ == ConvertTarget::kRawDv) return "Failed while converting AVI to Raw DV file";
-    if (inputType_ == media::FileType::kRawDv) return "Failed while converting Raw DV to AVI file";
+    if (rawDvIn()) return "Failed while converting Raw DV to AVI file";
     return "Failed while converting AVI file";
 }
 

@@ -44,12 +44,14 @@ private:
     core::Status run();
     core::Status finishAvi();
     std::string failureText() const;
+    // The input is a Raw DV file (known once the job is built).
+    bool rawDvIn() const;
 
     std::string input_, output_;
     ConvertTarget target_;
     bool overwrite_;
     media::OutputFile out_;
-    media::FileType inputType_ = media::FileType::kUnknown;
+    media::FileType inputType_{};
     uint64_t riffLimit_ = 1ull << 30;
     DvFrameSource source_;
     media::AviChunks inputChunks_;
