@@ -4,17 +4,23 @@
 #include <QButtonGroup>
 #include <QVBoxLayout>
 
+#include <utility>
+
+#include "tools/subtitle_export.h"
+
 namespace zorv::app {
 
 COptSubtitle::COptSubtitle(QWidget* parent) : COptPage(parent) {
+    using core::SubtitleLayout;
+    auto radio = [](SubtitleLayout l) {
+        return std::pair<const char*, int>{tools::subtitleLayoutName(core::stored(l)), core::stored(l)};
+    };
     auto* layout = new QVBoxLayout(this);
-    layout_ = addRadioGroup(this, layout, tr("Export subtitles as ..."),
-                            {{"All metadata", core::stored(core::SubtitleLayout::kAllMetadata)},
-                             {"Date above Time (2 lines)", core::stored(core::SubtitleLayout::kDateAboveTime)},
-                             {"Time above Date (2 lines)", core::stored(core::SubtitleLayout::kTimeAboveDate)},
-                             {"Date then Time (1 line)", core::stored(core::SubtitleLayout::kDateThenTime)},
-                             {"Time then Date (1 line)", core::stored(core::SubtitleLayout::kTimeThenDate)}},
-                            "subtitleLayout");
+    layout_ = addRadioGroup(
+        this, layout, tr("Export subtitles as ..."),
+        {radio(SubtitleLayout::kAllMetadata), radio(SubtitleLayout::kDateAboveTime), radio(SubtitleLayout::kTimeAboveDate),
+         radio(SubtitleLayout::kDateThenTime), radio(SubtitleLayout::kTimeThenDate)},
+        "subtitleLayout");
     layout->addStretch(1);
 }
 

@@ -25,15 +25,32 @@ int hexDigit(char c) {
     return -1;
 }
 
-struct ModifyCheck {
-    OptionField field;
-    int value;
-    int adjustLow, adjustHigh, startLow, startHigh;
-    const char* message;  // %d low bound, and for months and days %d high bound
-    bool twoBounds;
+}  // namespace
+
+const ModifyAmount kTimecodeAmounts[4] = {
+    {OptionField::kTimecodeHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23", false},
+    {OptionField::kTimecodeMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59", false},
+    {OptionField::kTimecodeSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59", false},
+    {OptionField::kTimecodeFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29", false},
 };
 
-}  // namespace
+const ModifyAmount kDateTimeAmounts[6] = {
+    {OptionField::kDateYears, -99, 99, 0, 99, "Years must be in the range %d to 99", false},
+    {OptionField::kDateMonths, -11, 11, 1, 12, "Months must be in the range %d to %d", true},
+    {OptionField::kDateDays, -30, 30, 1, 31, "Days must be in the range %d to %d", true},
+    {OptionField::kTimeHours, -23, 23, 0, 23, "Hours must be in the range %d to 23", false},
+    {OptionField::kTimeMinutes, -59, 59, 0, 59, "Mins must be in the range %d to 59", false},
+    {OptionField::kTimeSeconds, -59, 59, 0, 59, "Secs must be in the range %d to 59", false},
+};
+
+std::optional<std::string> modifyAmountProblem(const ModifyAmount& amount, int value, ModifyMode mode) {
+    const bool adjust = mode == ModifyMode::kAdjustBy;
+    const int lo = adjust ? amount.adjustLow : amount.startLow;
+    const int hi = adjust ? amount.adjustHigh : amount.startHigh;
+    if (inRange(value, lo, hi)) return std::nullopt;
+    const std::string prefix = adjust ? "\"Adjust by\" " : "\"Start from\" ";
+    return prefix + (amount.twoBounds ? format(amount.message, lo, hi) : format(amount.message, lo));
+}
 
 std::optional<OptionProblem> validateBurnInPage(const Options& o) {
     if (!inRange(o.burnInDuration, 1, 999))
@@ -85,42 +102,21 @@ std::optional<OptionProblem> validateSplitterPage(const Options& o) {
 }
 
 std::optional<OptionProblem> validateModifyPage(const Options& o) {
-    auto runGroup = [](int mode, const ModifyCheck* checks, std::size_t n) -> std::optional<OptionProblem> {
-        const bool adjust = choiceOf<ModifyMode>(mode) == ModifyMode::kAdjustBy;
-        const std::string prefix = adjust ? "\"Adjust by\" " : "\"Start from\" ";
-        for (std::size_t i = 0; i < n; ++i) {
-            const ModifyCheck& c = checks[i];
-            const int lo = adjust ? c.adjustLow : c.startLow;
-            const int hi = adjust ? c.adjustHigh : c.startHigh;
-            if (!inRange(c.value, lo, hi))
-                return problem(c.field, prefix + (c.twoBounds ? format(c.message, lo, hi) : format(c.message, lo)));
-        }
-        return std::nullopt;
+    auto runGroup = [](int mode, const ModifyAmount* amounts, const int* values, std::size_t n) {
+        std::optional<OptionProblem> p;
+        for (std::size_t i = 0; i < n && !p; ++i)
+            if (auto text = modifyAmountProblem(amounts[i], values[i], choiceOf<ModifyMode>(mode)))
+                p = problem(amounts[i].field, std::move(*text));
+        return p;
     };
     if (o.changeTimecode) {
-        const ModifyCheck checks[] = {
-            {OptionField::kTimecodeHours, o.timecodeHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23",
-             false},
-            {OptionField::kTimecodeMinutes, o.timecodeMinutes, -59, 59, 0, 59,
-             "Timecode Minutes must be in the range %d to 59", false},
-            {OptionField::kTimecodeSeconds, o.timecodeSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59",
-             false},
-            {OptionField::kTimecodeFrames, o.timecodeFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29",
-             false},
-        };
-        if (auto p = runGroup(o.timecodeMode, checks, std::size(checks))) return p;
+        const int values[] = {o.timecodeHours, o.timecodeMinutes, o.timecodeSeconds, o.timecodeFrames};
+        if (auto p = runGroup(o.timecodeMode, kTimecodeAmounts, values, std::size(values))) return p;
     }
     // Taking the date and time from the file name needs no amounts.
     if (o.changeDateTime && choiceOf<ModifyMode>(o.dateTimeMode) != ModifyMode::kFromFileName) {
-        const ModifyCheck checks[] = {
-            {OptionField::kDateYears, o.dateYears, -99, 99, 0, 99, "Years must be in the range %d to 99", false},
-            {OptionField::kDateMonths, o.dateMonths, -11, 11, 1, 12, "Months must be in the range %d to %d", true},
-            {OptionField::kDateDays, o.dateDays, -30, 30, 1, 31, "Days must be in the range %d to %d", true},
-            {OptionField::kTimeHours, o.timeHours, -23, 23, 0, 23, "Hours must be in the range %d to 23", false},
-            {OptionField::kTimeMinutes, o.timeMinutes, -59, 59, 0, 59, "Mins must be in the range %d to 59", false},
-            {OptionField::kTimeSeconds, o.timeSeconds, -59, 59, 0, 59, "Secs must be in the range %d to 59", false},
-        };
-        if (auto p = runGroup(o.dateTimeMode, checks, std::size(checks))) return p;
+        const int values[] = {o.dateYears, o.dateMonths, o.dateDays, o.timeHours, o.timeMinutes, o.timeSeconds};
+        if (auto p = runGroup(o.dateTimeMode, kDateTimeAmounts, values, std::size(values))) return p;
     }
     if (o.setUserBits) {
         for (int i = 0; i < 4; ++i)

@@ -57,6 +57,22 @@ std::optional<OptionProblem> validateSplitterPage(const Options& o);
 // must already have been read with parseUserBitsField (kNotANumber for a bad field).
 std::optional<OptionProblem> validateModifyPage(const Options& o);
 
+// An amount Modify Metadata takes: its range in "Adjust by" and in "Start from", and the text shown
+// when a value leaves it.
+struct ModifyAmount {
+    OptionField field;
+    int adjustLow, adjustHigh, startLow, startHigh;
+    const char* message;  // %d the low bound, and with twoBounds %d the high bound
+    bool twoBounds;
+};
+// In the order they are checked: hours, minutes, seconds, frames; and years, months, days, hours,
+// minutes, seconds.
+extern const ModifyAmount kTimecodeAmounts[4];
+extern const ModifyAmount kDateTimeAmounts[6];
+// The text shown for a value outside the amount's range in that mode, with the mode in quotes before
+// it ('"Adjust by" ' for kAdjustBy, '"Start from" ' otherwise); nothing when it is inside.
+std::optional<std::string> modifyAmountProblem(const ModifyAmount& amount, int value, ModifyMode mode);
+
 // A user-bits field: one or two hexadecimal digits, empty counts as 00. kNotANumber otherwise.
 int parseUserBitsField(std::string_view text);
 

@@ -1,33 +1,20 @@
 #include "tools/modify_settings.h"
 
-#include <cctype>
-#include <cstdio>
+#include <span>
+
+#include "core/options_validation.h"
 
 namespace zorv::tools {
 
 namespace {
 
-struct RangeCheck {
-    ModifyField field;
-    int value;
-    int adjustMin, adjustMax, startMin, startMax;
-    const char* form;  // "%d to 23" style: one or two bounds
-    bool twoBounds;
-};
-
-std::string prefixFor(core::ModifyMode mode) {
-    return mode == core::ModifyMode::kAdjustBy ? "\"Adjust by\" " : "\"Start from\" ";
-}
-
-std::optional<ModifyValidationError> check(const RangeCheck& c, core::ModifyMode mode) {
-    const bool adjust = mode == core::ModifyMode::kAdjustBy;
-    const int lo = adjust ? c.adjustMin : c.startMin;
-    const int hi = adjust ? c.adjustMax : c.startMax;
-    if (c.value >= lo && c.value <= hi) return std::nullopt;
-    char text[128];
-    if (c.twoBounds) std::snprintf(text, sizeof text, c.form, lo, hi);
-    else std::snprintf(text, sizeof text, c.form, lo);
-    return ModifyValidationError{c.field, prefixFor(mode) + text};
+// The first value outside its amount's range; fields counts from the group's first field.
+std::optional<ModifyValidationError> checkGroup(std::span<const core::ModifyAmount> amounts, const int* values,
+                                                core::ModifyMode mode, int firstField) {
+    for (size_t i = 0; i < amounts.size(); ++i)
+        if (auto text = core::modifyAmountProblem(amounts[i], values[i], mode))
+            return ModifyValidationError{static_cast<ModifyField>(firstField + static_cast<int>(i)), std::move(*text)};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -59,31 +46,14 @@ ModifySettings modifySettingsFromOptions(const core::Options& o) {
 
 std::optional<ModifyValidationError> validateModifySettings(const ModifySettings& s) {
     if (s.timecodeEnabled && s.timecodeMode != core::ModifyMode::kNone) {
-        const RangeCheck checks[] = {
-            {ModifyField::kTimecodeHours, s.tcHours, -23, 23, 0, 23, "Timecode Hours must be in the range %d to 23", false},
-            {ModifyField::kTimecodeMinutes, s.tcMinutes, -59, 59, 0, 59, "Timecode Minutes must be in the range %d to 59",
-             false},
-            {ModifyField::kTimecodeSeconds, s.tcSeconds, -59, 59, 0, 59, "Timecode Secs must be in the range %d to 59",
-             false},
-            {ModifyField::kTimecodeFrames, s.tcFrames, -29, 29, 0, 29, "Timecode Frames must be in the range %d to 29",
-             false},
-        };
-        for (const auto& c : checks)
-            if (auto e = check(c, s.timecodeMode)) return e;
+        const int values[] = {s.tcHours, s.tcMinutes, s.tcSeconds, s.tcFrames};
+        if (auto e = checkGroup(core::kTimecodeAmounts, values, s.timecodeMode, int(ModifyField::kTimecodeHours))) return e;
     }
     // The file-name mode takes its values from the name, not from the fields.
     if (s.dateTimeEnabled &&
         (s.dateTimeMode == core::ModifyMode::kStartFrom || s.dateTimeMode == core::ModifyMode::kAdjustBy)) {
-        const RangeCheck checks[] = {
-            {ModifyField::kYears, s.years, -99, 99, 0, 99, "Years must be in the range %d to 99", false},
-            {ModifyField::kMonths, s.months, -11, 11, 1, 12, "Months must be in the range %d to %d", true},
-            {ModifyField::kDays, s.days, -30, 30, 1, 31, "Days must be in the range %d to %d", true},
-            {ModifyField::kHours, s.hours, -23, 23, 0, 23, "Hours must be in the range %d to 23", false},
-            {ModifyField::kMinutes, s.minutes, -59, 59, 0, 59, "Mins must be in the range %d to 59", false},
-            {ModifyField::kSeconds, s.seconds, -59, 59, 0, 59, "Secs must be in the range %d to 59", false},
-        };
-        for (const auto& c : checks)
-            if (auto e = check(c, s.dateTimeMode)) return e;
+        const int values[] = {s.years, s.months, s.days, s.hours, s.minutes, s.seconds};
+        if (auto e = checkGroup(core::kDateTimeAmounts, values, s.dateTimeMode, int(ModifyField::kYears))) return e;
     }
     if (s.userBitsEnabled) {
         for (int v : s.userBits)
@@ -95,14 +65,8 @@ std::optional<ModifyValidationError> validateModifySettings(const ModifySettings
 }
 
 std::optional<int> parseUserBitsField(std::string_view text) {
-    if (text.empty()) return 0;
-    if (text.size() > 2) return std::nullopt;
-    int v = 0;
-    for (char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        v = v * 16 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (std::tolower(c) - 'a' + 10));
-    }
-    return v;
+    const int v = core::parseUserBitsField(text);
+    return v == core::kNotANumber ? std::nullopt : std::optional<int>(v);
 }
 
 namespace {
